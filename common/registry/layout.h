@@ -1,0 +1,124 @@
+// Names of the settings tree under HKEY_CURRENT_USER\Software\PARVEX that
+// every program of the suite shares, and the few helpers several of them
+// need. Values are read afresh at every use: nothing here caches settings.
+#pragma once
+
+#include "common/registry/setting_key.h"
+
+#include <string>
+#include <vector>
+
+namespace layout {
+
+// Key path prefixes, below HKEY_CURRENT_USER.
+inline constexpr const char* kSoftwareParvex = "Software\\PARVEX";  // its existence marks the first run as done
+inline constexpr const char* kParvexPrefix = "Software\\PARVEX\\";
+inline constexpr const char* kProviderPrefix = "Software\\PARVEX\\PROVIDER\\";
+inline constexpr const char* kAutoTransferPrefix = "Software\\PARVEX\\AutoTransfer\\";
+inline constexpr const char* kOptionKey = "Software\\PARVEX\\Option";
+inline constexpr const char* kSelectedKey = "Software\\PARVEX\\Selected";
+inline constexpr const char* kProviderKey = "Software\\PARVEX\\PROVIDER";
+inline constexpr const char* kAutoTransferKey = "Software\\PARVEX\\AutoTransfer";
+
+// Path formats as the programs build them.
+inline constexpr const char* kRunningFormat = "%sRUNNING";    // with kParvexPrefix
+inline constexpr const char* kEntryFormat = "%s%s\\%s";       // prefix, provider, entry
+inline constexpr const char* kEntryFormat3 = "%s%s%s\\%s";    // prefix, part, part, entry
+inline constexpr const char* kChildFormat = "%s\\%s\\%s";     // key, child, grandchild
+
+// Entry key names.
+inline constexpr const char* kAutoTransferEntry = "拡張子別転送";
+inline constexpr const char* kLoginDirectoryEntry = "ログイン時のディレクトリ";
+
+// Values of a provider entry.
+inline constexpr const char* kServerAddr = "ServerAddr";
+inline constexpr const char* kPort = "Port";
+inline constexpr const char* kUserName = "UserName";
+inline constexpr const char* kPassword = "Password";
+inline constexpr const char* kAnonymous = "Anonymous";
+inline constexpr const char* kRoot = "Root";
+inline constexpr const char* kMenuName = "MenuName";
+inline constexpr const char* kMenuId = "MENUID";
+
+// Values of a per-extension routing rule.
+inline constexpr const char* kAutoTransferExt = "AutoTransferExt";
+inline constexpr const char* kAutoTransferDir = "AutoTransferDir";
+
+// Option values.
+inline constexpr const char* kTextMode = "TextMode";
+inline constexpr const char* kBinaryMode = "BinaryMode";
+inline constexpr const char* kCodeConvert = "CodeConvert";
+inline constexpr const char* kUploadConvert = "UploadConvert";
+inline constexpr const char* kDownloadConvert = "DownloadConvert";
+inline constexpr const char* kUploadConvCode = "UploadConvCode";
+inline constexpr const char* kDownloadConvCode = "DownloadConvCode";
+inline constexpr const char* kDownloadFolder = "DownloadFolder";
+
+// Option values written at the first run, and when the option sheet saves an empty list.
+inline constexpr const char* kFirstRunTextMode = ".htm;.html;.txt;.cgi;.csv;";
+inline constexpr const char* kFirstRunBinaryMode = ".lzh;.zip;.exe;";
+inline constexpr const char* kEmptyFieldTextMode = ".htm;.html;.txt;.cgi;";
+inline constexpr const char* kEmptyFieldBinaryMode = ".exe;.lzh;.zip;";
+
+// The default "Root" of the per-extension transfer entry.
+inline constexpr const char* kAutoTransferRootDefault = "/";
+
+// RUNNING values.
+inline constexpr const char* kInstDir = "InstDir";
+inline constexpr const char* kInstDirBrovin = "InstDirBrovin";
+inline constexpr const char* kRemoteBrowser = "RemoteBrowser";
+
+// Hand-off values.
+inline constexpr const char* kSelectedFormat = "Selected%d";
+inline constexpr const char* kRootDir = "RootDir";
+
+// Character code numbers.
+inline constexpr winreg::DWORD kCodeSjis = 0;
+inline constexpr winreg::DWORD kCodeJis = 1;
+inline constexpr winreg::DWORD kCodeEuc = 2;
+
+// printf-style formatting into a std::string, for the path formats above.
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// "Software\PARVEX\RUNNING".
+std::string RunningKey();
+// "Software\PARVEX\PROVIDER\<provider>\<entry>".
+std::string EntryKey(const std::string& provider, const std::string& entry);
+// "Software\PARVEX\PROVIDER\<provider>".
+std::string ProviderKey(const std::string& provider);
+// "Software\PARVEX\AutoTransfer\<provider>".
+std::string AutoTransferKey(const std::string& provider);
+// "Software\PARVEX\AutoTransfer\<provider>\<directory>".
+std::string AutoTransferRuleKey(const std::string& provider, const std::string& directory);
+// "Software\PARVEX\Selected\<provider>\<entry>".
+std::string SelectedEntryKey(const std::string& provider, const std::string& entry);
+// "Selected<n>".
+std::string SelectedValueName(int n);
+// The folder that holds `path`: the text before its last '/', empty when
+// there is none or the item lies directly in '/'.
+std::string FolderOf(const std::string& path);
+
+// Names of the open key's sub-keys in enumeration order, read through a
+// buffer of `bufferSize` bytes; a name that does not fit ends the list, as
+// it ends every caller's counting loop.
+std::vector<std::string> SubKeyNames(SettingKey& key, winreg::DWORD bufferSize = SettingKey::kEnumBufferSize);
+
+// A hand-off as its readers see it: the first provider and entry under
+// Selected, and the paths Selected0, Selected1, … up to the first missing one.
+struct HandOff {
+    std::string provider;
+    std::string entry;
+    std::vector<std::string> paths;
+    std::string rootDir;
+};
+
+// Reads the hand-off without changing it; false when there is none.
+bool ReadHandOff(HandOff& out);
+
+// Deletes the hand-off deepest key first: the first provider's first entry,
+// that provider, then Selected. Only those are removed (the only ones the
+// shell extension writes); a missing hand-off is left alone and nothing is
+// created. Returns the status of the last deletion tried.
+winreg::LONG DeleteHandOff();
+
+}  // namespace layout

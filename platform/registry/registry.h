@@ -1,0 +1,147 @@
+// The per-user registry store: a small API shaped like the Win32 registry
+// calls the suite uses, kept in one SQLite database per user.
+//
+// Every function returns a Win32 status code (ERROR_SUCCESS on success) and
+// never throws. Key and value names compare without regard to ASCII case;
+// a path's components are separated by '\\' and the empty path names the key
+// itself. Sub-keys enumerate in sorted order of their upper-cased names,
+// values in the order they were first created.
+//
+// The store lives at $PARVEX_REGISTRY, else $XDG_CONFIG_HOME/parvex/registry.db,
+// else ~/.config/parvex/registry.db (directory 0700, file 0600), and is opened
+// on first use. Several processes and threads may use it at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace winreg {
+
+namespace detail {
+class Store;
+}
+
+using LONG = std::int32_t;
+using DWORD = std::uint32_t;
+using BYTE = std::uint8_t;
+using REGSAM = DWORD;
+
+struct KeyHandle;
+using HKEY = KeyHandle*;
+
+// The two roots the suite uses. They need no opening and closing them does nothing.
+extern HKEY const HKEY_CLASSES_ROOT;
+extern HKEY const HKEY_CURRENT_USER;
+
+inline constexpr LONG ERROR_SUCCESS = 0;
+inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+inline constexpr LONG ERROR_ACCESS_DENIED = 5;
+inline constexpr LONG ERROR_INVALID_HANDLE = 6;
+inline constexpr LONG ERROR_OUTOFMEMORY = 14;
+inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
+inline constexpr LONG ERROR_BAD_PATHNAME = 161;
+inline constexpr LONG ERROR_MORE_DATA = 234;
+inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
+inline constexpr LONG ERROR_BADDB = 1009;          // the store file is not a usable database
+inline constexpr LONG ERROR_KEY_DELETED = 1018;    // the open key was deleted meanwhile
+inline constexpr LONG ERROR_REGISTRY_IO_FAILED = 1016;
+
+inline constexpr DWORD REG_NONE = 0;
+inline constexpr DWORD REG_SZ = 1;
+inline constexpr DWORD REG_EXPAND_SZ = 2;
+inline constexpr DWORD REG_BINARY = 3;
+inline constexpr DWORD REG_DWORD = 4;
+inline constexpr DWORD REG_MULTI_SZ = 7;
+inline constexpr DWORD REG_QWORD = 11;
+
+inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
+inline constexpr DWORD REG_OPTION_VOLATILE = 1;  // accepted; such keys are ordinary keys here
+
+inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
+inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
+
+// Longest key name, in UTF-8 bytes: every name fits a 260-byte enumeration buffer.
+inline constexpr std::size_t kMaxKeyNameBytes = 255;
+
+// Opens `subKey` below `key`, creating it and any missing intermediate keys.
+// `disposition` (may be null) receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
+// On failure *result is null: ERROR_BAD_PATHNAME for an empty component,
+// ERROR_INVALID_PARAMETER for a name over kMaxKeyNameBytes, ERROR_BADDB or
+// ERROR_REGISTRY_IO_FAILED when the store cannot be used.
+LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD reserved, const char* keyClass, DWORD options,
+                    REGSAM sam, const void* security, HKEY* result, DWORD* disposition);
+
+// Opens an existing key; ERROR_FILE_NOT_FOUND (null *result) when it does not exist.
+LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD options, REGSAM sam, HKEY* result);
+
+// Releases a handle. Closing a root does nothing; an unknown handle gives ERROR_INVALID_HANDLE.
+LONG RegCloseKey(HKEY key);
+
+// Stores `size` bytes of `data` with `type` under `name` (null or "" is the
+// default value). Overwriting keeps the value's place in the enumeration order.
+LONG RegSetValueEx(HKEY key, const char* name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+
+// Reads a value. With `data` null only *size (and *type) are set. When the
+// value is larger than *size, answers ERROR_MORE_DATA, sets *size to the
+// needed size and copies nothing. ERROR_FILE_NOT_FOUND when it is missing.
+LONG RegQueryValueEx(HKEY key, const char* name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
+
+// Name of the sub-key at `index`. *nameSize is the buffer's size in bytes on
+// entry and the name's length without its terminator on success.
+// ERROR_MORE_DATA when the name and its terminator do not fit (nothing is
+// copied), ERROR_NO_MORE_ITEMS past the last sub-key. `keyClass`,
+// `classSize` and `lastWrite` may be null and are never filled.
+LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, char* keyClass,
+                  DWORD* classSize, void* lastWrite);
+
+// Name, type and data of the value at `index` in creation order; sizes work
+// as in RegEnumKeyEx (name) and RegQueryValueEx (data).
+LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD* reserved, DWORD* type,
+                  BYTE* data, DWORD* dataSize);
+
+// Deletes `subKey` (a path below `key`) and its values. A key that still has
+// sub-keys is not deleted (ERROR_ACCESS_DENIED); neither is a root or an
+// empty path (ERROR_INVALID_PARAMETER).
+LONG RegDeleteKey(HKEY key, const char* subKey);
+
+// Deletes `subKey` with everything below it in one transaction; with a null
+// or empty `subKey`, deletes every sub-key and value of `key` but keeps `key`.
+LONG RegDeleteTree(HKEY key, const char* subKey);
+
+// Deletes one value; ERROR_FILE_NOT_FOUND when it is missing.
+LONG RegDeleteValue(HKEY key, const char* name);
+
+// Groups every registry call this thread makes until Commit() into one
+// atomic change: either all of it is stored or, when the object is destroyed
+// uncommitted (or the process dies), none of it. Other threads of the process
+// wait meanwhile. A Transaction made while another is open on this thread
+// joins it: only the outermost one commits or rolls back. Status() tells
+// whether the transaction could be started.
+class Transaction {
+public:
+    Transaction();
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    LONG Status() const { return status_; }
+    LONG Commit();
+
+private:
+    std::shared_ptr<detail::Store> store_;
+    LONG status_;
+    bool open_;
+};
+
+// Path of the store file that the next first use will open.
+std::string StorePath();
+
+// Forgets the process's open store so that the next call opens the file
+// named by the environment afresh. Handles opened before become invalid.
+// Meant for tests that point PARVEX_REGISTRY at a new file.
+void ResetStore();
+
+}  // namespace winreg

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Sets up what is missing on a Debian 12 machine, builds the suite with
+# warnings as errors, and runs every test: once in a normal build and once
+# built with AddressSanitizer and UndefinedBehaviorSanitizer.
+#   ./scripts/test.sh            everything
+#   PARVEX_SKIP_SANITIZE=1 ...   the normal build only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/deps.sh
+
+jobs=$(nproc)
+
+echo "== build (warnings are errors)"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVEX_WERROR=ON >/dev/null
+cmake --build build -j "$jobs"
+echo "== tests"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+if [ "${PARVEX_SKIP_SANITIZE:-0}" != 1 ]; then
+  echo "== build with AddressSanitizer + UndefinedBehaviorSanitizer"
+  cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPARVEX_WERROR=ON -DPARVEX_SANITIZE=ON \
+        -DPARVEX_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-sanitize -j "$jobs"
+  echo "== tests under the sanitizers"
+  (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     ctest --output-on-failure -j "$jobs")
+fi

@@ -1,0 +1,90 @@
+// The shared layout: path building and the hand-off as the programs pass it on.
+#include "common/registry/layout.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace winreg;
+
+namespace {
+
+class Layout : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+
+    static void WriteHandOff(const std::string& provider, const std::string& entry,
+                             const std::vector<std::string>& paths) {
+        SettingKey key;
+        ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry)), ERROR_SUCCESS);
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
+        key.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
+    }
+    static bool Exists(const std::string& path) {
+        SettingKey key;
+        return key.OpenKey(HKEY_CURRENT_USER, path) == ERROR_SUCCESS;
+    }
+};
+
+TEST_F(Layout, PathsAsTheProgramsBuildThem) {
+    EXPECT_EQ(layout::RunningKey(), "Software\\PARVEX\\RUNNING");
+    EXPECT_EQ(layout::EntryKey("Home", "/pub/www"), "Software\\PARVEX\\PROVIDER\\Home\\/pub/www");
+    EXPECT_EQ(layout::AutoTransferRuleKey("Home", "images"), "Software\\PARVEX\\AutoTransfer\\Home\\images");
+    EXPECT_EQ(layout::SelectedEntryKey("Home", layout::kAutoTransferEntry),
+              "Software\\PARVEX\\Selected\\Home\\拡張子別転送");
+    EXPECT_EQ(layout::SelectedValueName(12), "Selected12");
+    EXPECT_EQ(layout::FolderOf("/home/u/site/index.html"), "/home/u/site");
+    EXPECT_EQ(layout::FolderOf("/vmlinuz"), "");
+    EXPECT_EQ(layout::FolderOf("plain"), "");
+}
+
+TEST_F(Layout, RunningWrittenByOneSpellingIsReadByTheOther) {
+    SettingKey writer;
+    ASSERT_EQ(writer.CreateKey(HKEY_CURRENT_USER, layout::RunningKey()), ERROR_SUCCESS);
+    writer.WriteString(layout::kInstDir, "/usr/bin/dravik");
+    writer.CloseKey();
+    SettingKey reader;
+    ASSERT_EQ(reader.CreateKey(HKEY_CURRENT_USER, "Software\\PARVEX\\Running"), ERROR_SUCCESS);
+    std::string dir;
+    EXPECT_EQ(reader.ReadString(layout::kInstDir, dir), ERROR_SUCCESS);
+    EXPECT_EQ(dir, "/usr/bin/dravik");
+}
+
+TEST_F(Layout, HandOffReadsToTheFirstGapAndDeletesDeepestFirst) {
+    WriteHandOff("Home", "/pub/www", {"/home/u/site/a.html", "/home/u/site/img"});
+    SettingKey entry;
+    ASSERT_EQ(entry.OpenKey(HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www")), ERROR_SUCCESS);
+    entry.WriteString("Selected3", "/after/the/gap");
+    entry.CloseKey();
+
+    layout::HandOff h;
+    ASSERT_TRUE(layout::ReadHandOff(h));
+    EXPECT_EQ(h.provider, "Home");
+    EXPECT_EQ(h.entry, "/pub/www");
+    EXPECT_EQ(h.paths, (std::vector<std::string>{"/home/u/site/a.html", "/home/u/site/img"}));
+    EXPECT_EQ(h.rootDir, "/home/u/site");
+
+    EXPECT_EQ(layout::DeleteHandOff(), ERROR_SUCCESS);
+    EXPECT_FALSE(Exists(layout::kSelectedKey));
+    EXPECT_TRUE(Exists(layout::kSoftwareParvex));
+    EXPECT_FALSE(layout::ReadHandOff(h));
+
+    // A second deletion finds nothing and creates nothing.
+    EXPECT_EQ(layout::DeleteHandOff(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(Exists(layout::kSelectedKey));
+    testsupport::ScopedStore fresh;
+    EXPECT_EQ(layout::DeleteHandOff(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(Exists(layout::kSoftwareParvex));
+}
+
+TEST_F(Layout, HandOffDeletionRemovesOnlyTheFirstProviderAndEntry) {
+    WriteHandOff("A", "e1", {"/x/1"});
+    WriteHandOff("A", "e2", {"/x/2"});
+    WriteHandOff("B", "e", {"/x/3"});
+    EXPECT_EQ(layout::DeleteHandOff(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Exists(layout::SelectedEntryKey("A", "e1")));
+    EXPECT_TRUE(Exists(layout::SelectedEntryKey("A", "e2")));
+    EXPECT_TRUE(Exists(layout::SelectedEntryKey("B", "e")));
+}
+
+}  // namespace

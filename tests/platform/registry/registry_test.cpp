@@ -1,0 +1,269 @@
+// Registry semantics that callers rely on, checked against a real store file.
+#include "platform/registry/registry.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/stat.h>
+#include <vector>
+
+using namespace winreg;
+
+namespace {
+
+class Registry : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+
+    HKEY Create(const char* path, HKEY root = HKEY_CURRENT_USER) {
+        HKEY k = nullptr;
+        EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS)
+            << path;
+        return k;
+    }
+    LONG Open(const char* path, HKEY& k) { return RegOpenKeyEx(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &k); }
+    static LONG SetString(HKEY k, const char* name, const char* text) {
+        return RegSetValueEx(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                             static_cast<DWORD>(std::strlen(text) + 1));
+    }
+    static LONG SetDword(HKEY k, const char* name, DWORD v) {
+        return RegSetValueEx(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    }
+    static std::vector<std::string> SubKeys(HKEY k) {
+        std::vector<std::string> out;
+        char buf[260];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof buf;
+            if (RegEnumKeyEx(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            out.emplace_back(buf, size);
+        }
+        return out;
+    }
+    static std::vector<std::string> ValueNames(HKEY k) {
+        std::vector<std::string> out;
+        char buf[300];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof buf;
+            if (RegEnumValue(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            out.emplace_back(buf, size);
+        }
+        return out;
+    }
+};
+
+TEST_F(Registry, NamesMatchWithoutRegardToCaseAndKeepTheirSpelling) {
+    HKEY k = Create("Software\\PARVEX\\RUNNING");
+    ASSERT_EQ(SetString(k, "InstDir", "/opt/parvex/dravik"), ERROR_SUCCESS);
+    RegCloseKey(k);
+
+    HKEY other = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "software\\parvex\\Running", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &other, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, DWORD{REG_OPENED_EXISTING_KEY});
+    char buf[64];
+    DWORD size = sizeof buf;
+    ASSERT_EQ(RegQueryValueEx(other, "INSTDIR", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(buf, "/opt/parvex/dravik");
+    RegCloseKey(other);
+
+    HKEY parvex = Create("SOFTWARE\\parvex");
+    EXPECT_EQ(SubKeys(parvex), std::vector<std::string>{"RUNNING"});
+    RegCloseKey(parvex);
+}
+
+TEST_F(Registry, PathsSplitOnBackslashOnlyAndRejectEmptyComponents) {
+    HKEY www = Create("Software\\PARVEX\\PROVIDER\\p\\/pub/www");
+    ASSERT_NE(www, nullptr);
+    HKEY p = Create("Software\\PARVEX\\PROVIDER\\p");
+    EXPECT_EQ(SubKeys(p), std::vector<std::string>{"/pub/www"});
+
+    HKEY self = nullptr;
+    ASSERT_EQ(RegOpenKeyEx(p, "", 0, KEY_ALL_ACCESS, &self), ERROR_SUCCESS);
+    ASSERT_EQ(SetDword(self, "x", 1), ERROR_SUCCESS);
+    DWORD v = 0, size = 4;
+    EXPECT_EQ(RegQueryValueEx(p, "x", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
+    EXPECT_EQ(v, 1u);
+
+    HKEY bad = reinterpret_cast<HKEY>(1);
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "\\Software", 0, nullptr, 0, 0, nullptr, &bad, nullptr),
+              ERROR_BAD_PATHNAME);
+    EXPECT_EQ(bad, nullptr);
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "a\\\\b", 0, nullptr, 0, 0, nullptr, &bad, nullptr),
+              ERROR_BAD_PATHNAME);
+    std::string longName(256, 'n');
+    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, 0, nullptr, &bad, nullptr),
+              ERROR_INVALID_PARAMETER);
+    // Nothing of the refused paths was created.
+    HKEY root = Create("");
+    EXPECT_EQ(SubKeys(root), std::vector<std::string>{"Software"});
+    for (HKEY k : {www, p, self, root}) RegCloseKey(k);
+}
+
+TEST_F(Registry, SubKeysEnumerateInUpperCasedOrderValuesInCreationOrder) {
+    HKEY k = Create("Order");
+    for (const char* name : {"b", "_x", "A", "C", "aa"}) RegCloseKey(Create(name, k));
+    // Upper-cased, '_' (0x5F) sorts after the letters; a lower-casing fold would put it first.
+    EXPECT_EQ(SubKeys(k), (std::vector<std::string>{"A", "aa", "b", "C", "_x"}));
+
+    for (const char* name : {"zeta", "alpha", "Mid"}) ASSERT_EQ(SetDword(k, name, 1), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(k, "ALPHA", "overwritten"), ERROR_SUCCESS);  // keeps its place and first spelling
+    EXPECT_EQ(ValueNames(k), (std::vector<std::string>{"zeta", "alpha", "Mid"}));
+    DWORD type = 0, size = 0;
+    ASSERT_EQ(RegQueryValueEx(k, "alpha", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 12u);
+    RegCloseKey(k);
+}
+
+TEST_F(Registry, EnumerationBuffersAndTheEnd) {
+    HKEY k = Create("E");
+    char buf[8];
+    DWORD size = sizeof buf;
+    EXPECT_EQ(RegEnumKeyEx(k, 0, buf, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(Create("1234567", k));
+    RegCloseKey(Create("12345678", k));
+    size = sizeof buf;
+    ASSERT_EQ(RegEnumKeyEx(k, 0, buf, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    EXPECT_STREQ(buf, "1234567");
+    EXPECT_EQ(size, 7u);
+    std::memset(buf, '#', sizeof buf);
+    size = sizeof buf;
+    EXPECT_EQ(RegEnumKeyEx(k, 1, buf, &size, nullptr, nullptr, nullptr, nullptr), ERROR_MORE_DATA);
+    EXPECT_EQ(buf[0], '#') << "a name that does not fit copies nothing";
+    size = sizeof buf;
+    EXPECT_EQ(RegEnumKeyEx(k, 2, buf, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+    RegCloseKey(k);
+}
+
+TEST_F(Registry, ValuesKeepTypeAndBytesAndTooSmallBuffersCopyNothing) {
+    HKEY k = Create("V");
+    const BYTE blob[] = {0, 1, 2, 0, 255};
+    ASSERT_EQ(RegSetValueEx(k, "blob", 0, REG_BINARY, blob, sizeof blob), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueEx(k, "empty", 0, REG_SZ, nullptr, 0), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(k, nullptr, "default"), ERROR_SUCCESS);
+
+    BYTE out[8];
+    DWORD type = 0, size = sizeof out;
+    ASSERT_EQ(RegQueryValueEx(k, "BLOB", nullptr, &type, out, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, REG_BINARY);
+    ASSERT_EQ(size, sizeof blob);
+    EXPECT_EQ(std::memcmp(out, blob, sizeof blob), 0);
+
+    size = 4;
+    std::memset(out, 0xAA, sizeof out);
+    EXPECT_EQ(RegQueryValueEx(k, "blob", nullptr, nullptr, out, &size), ERROR_MORE_DATA);
+    EXPECT_EQ(size, sizeof blob) << "the needed size is reported";
+    EXPECT_EQ(out[0], 0xAA) << "nothing is copied";
+
+    size = sizeof out;
+    EXPECT_EQ(RegQueryValueEx(k, "empty", nullptr, &type, out, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 0u);
+    size = sizeof out;
+    EXPECT_EQ(RegQueryValueEx(k, "", nullptr, nullptr, out, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 8u);
+    EXPECT_EQ(RegQueryValueEx(k, "missing", nullptr, nullptr, out, &size), ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(RegDeleteValue(k, "blob"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValue(k, "blob"), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(k);
+}
+
+TEST_F(Registry, DeletingKeys) {
+    HKEY sel = Create("Software\\PARVEX\\Selected\\prov\\entry");
+    RegCloseKey(sel);
+    HKEY parvex = Create("Software\\PARVEX");
+    EXPECT_EQ(RegDeleteKey(parvex, "Selected"), ERROR_ACCESS_DENIED) << "a key with sub-keys stays";
+    EXPECT_EQ(RegDeleteKey(parvex, "Selected\\prov\\entry"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKey(parvex, "selected\\PROV"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKey(parvex, "Selected"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKey(parvex, "Selected"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegDeleteKey(parvex, ""), ERROR_INVALID_PARAMETER);
+
+    HKEY tree = Create("Software\\PARVEX\\T\\a\\b\\c");
+    ASSERT_EQ(SetDword(tree, "deep", 1), ERROR_SUCCESS);
+    RegCloseKey(tree);
+    EXPECT_EQ(RegDeleteTree(parvex, "t"), ERROR_SUCCESS);
+    HKEY gone = nullptr;
+    EXPECT_EQ(Open("Software\\PARVEX\\T", gone), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SubKeys(parvex), std::vector<std::string>{});
+    RegCloseKey(parvex);
+}
+
+TEST_F(Registry, HandleOfADeletedKeyAnswersKeyDeleted) {
+    HKEY k = Create("Doomed");
+    ASSERT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Doomed"), ERROR_SUCCESS);
+    EXPECT_EQ(SetDword(k, "x", 1), ERROR_KEY_DELETED);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueEx(k, "x", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
+    // A key created again under the same name is a new key, not the old handle's.
+    RegCloseKey(Create("Doomed"));
+    EXPECT_EQ(SetDword(k, "x", 1), ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(k), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(k), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(SetDword(nullptr, "x", 1), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
+}
+
+TEST_F(Registry, TransactionsApplyAllOrNothing) {
+    {
+        Transaction tx;
+        ASSERT_EQ(tx.Status(), ERROR_SUCCESS);
+        HKEY k = Create("Tx\\kept");
+        SetDword(k, "v", 1);
+        RegCloseKey(k);
+        ASSERT_EQ(tx.Commit(), ERROR_SUCCESS);
+    }
+    {
+        Transaction tx;
+        HKEY k = Create("Tx\\dropped");
+        SetDword(k, "v", 1);
+        RegCloseKey(k);
+        RegDeleteTree(HKEY_CURRENT_USER, "Tx\\kept");
+    }  // destroyed uncommitted
+    HKEY k = Create("Tx");
+    EXPECT_EQ(SubKeys(k), std::vector<std::string>{"kept"});
+    RegCloseKey(k);
+}
+
+TEST_F(Registry, StoreIsPrivateAndOutlivesTheProcessConnection) {
+    HKEY k = Create("Software\\PARVEX\\Option");
+    ASSERT_EQ(SetDword(k, "CodeConvert", 1), ERROR_SUCCESS);
+    RegCloseKey(k);
+    ResetStore();  // as if the program had ended
+
+    struct stat st {};
+    ASSERT_EQ(stat(store.file().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(Open("SOFTWARE\\PARVEX\\OPTION", k), ERROR_SUCCESS);
+    DWORD v = 0, size = 4;
+    EXPECT_EQ(RegQueryValueEx(k, "codeconvert", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(v, 1u);
+    RegCloseKey(k);
+}
+
+TEST(RegistryLocation, FollowsTheEnvironment) {
+    testsupport::TempDir dir;
+    unsetenv("PARVEX_REGISTRY");
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(StorePath(), dir / "parvex/registry.db");
+    ResetStore();
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "x", 0, nullptr, 0, 0, nullptr, &k, nullptr), ERROR_SUCCESS);
+    RegCloseKey(k);
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "parvex").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ResetStore();
+    unsetenv("XDG_CONFIG_HOME");
+    std::string home = getenv("HOME") ? getenv("HOME") : "";
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(StorePath(), "/home/someone/.config/parvex/registry.db");
+    setenv("HOME", home.c_str(), 1);
+}
+
+}  // namespace

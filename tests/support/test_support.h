@@ -1,0 +1,57 @@
+// Helpers shared by the test suites: private temporary folders, a fresh
+// registry store per test, and running real programs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A folder under $TMPDIR made for one test and removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points PARVEX_REGISTRY at a new store file in its own folder for the
+// object's life, so that every test starts from an empty registry.
+class ScopedStore {
+public:
+    ScopedStore();
+    ~ScopedStore();
+    const std::string& file() const { return file_; }
+    const TempDir& dir() const { return dir_; }
+
+private:
+    TempDir dir_;
+    std::string file_;
+};
+
+struct RunResult {
+    int exitCode = -1;   // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// Runs `argv` to completion with `input` on its standard input and returns
+// what it printed. Extra environment entries ("NAME=value") are added.
+RunResult Run(const std::vector<std::string>& argv, const std::string& input = "",
+              const std::vector<std::string>& env = {});
+
+// Starts `argv` in the background; returns its pid.
+int Spawn(const std::vector<std::string>& argv);
+// Waits for a spawned process; returns its exit status or 128 + signal.
+int Wait(int pid);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
+}  // namespace testsupport

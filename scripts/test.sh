@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Sets up what is missing on a Debian 12 machine, builds the suite with
-# warnings as errors, and runs every test: once in a normal build and once
-# built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# warnings as errors, and runs every test: once in a normal build, once
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, then fuzzes
+# the parsers for a bounded time.
 #   ./scripts/test.sh            everything
-#   PARVEX_SKIP_SANITIZE=1 ...   the normal build only
+#   PARVEX_SKIP_SANITIZE=1 ...   skip the sanitizer build
+#   PARVEX_SKIP_FUZZ=1 ...       skip the bounded fuzzing run (PARVEX_FUZZ_SECONDS, default 30 per target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/deps.sh
+# nkf and skkdic: the converter is checked against nkf on a real dictionary.
+./scripts/deps.sh nkf skkdic time
 
 jobs=$(nproc)
 
@@ -25,4 +28,9 @@ if [ "${PARVEX_SKIP_SANITIZE:-0}" != 1 ]; then
   echo "== tests under the sanitizers"
   (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
      ctest --output-on-failure -j "$jobs")
+fi
+
+if [ "${PARVEX_SKIP_FUZZ:-0}" != 1 ]; then
+  echo "== fuzzing (bounded)"
+  ./scripts/fuzz.sh "${PARVEX_FUZZ_SECONDS:-30}"
 fi

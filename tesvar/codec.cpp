@@ -73,6 +73,17 @@ struct Emit {
         }
     }
     static void Ascii(Converter& c, std::uint8_t*& o, const std::uint8_t* p, std::size_t n) {
+        if constexpr (T == kToJis) {
+            // A lone ESC would read as the start of a designation in ISO-2022-JP.
+            for (const void* esc; n > 0 && (esc = std::memchr(p, 0x1B, n)) != nullptr;) {
+                std::size_t k = static_cast<std::size_t>(static_cast<const std::uint8_t*>(esc) - p);
+                if (k > 0) Ascii(c, o, p, k);
+                Geta(c, o);
+                p += k + 1;
+                n -= k + 1;
+            }
+            if (n == 0) return;
+        }
         Mode(c, o, Converter::Mode::Ascii);
         if (n <= 16) {
             // Most runs between kanji are a few bytes: a library call would cost more than the copy.
@@ -295,7 +306,7 @@ std::size_t Converter::Run(const std::uint8_t* p, std::size_t n, std::uint8_t*& 
         } else {
             if (b < 0x80) {
                 atStart_ = false;
-                if (T != kToJis || outMode_ == Mode::Ascii) {
+                if constexpr (T != kToJis) {
                     // Text alternates short ASCII runs with kana and kanji: copy eight
                     // bytes at a time while they are all ASCII, then single bytes.
                     std::uint64_t w;
@@ -373,9 +384,10 @@ std::size_t Converter::Run(const std::uint8_t* p, std::size_t n, std::uint8_t*& 
                 std::size_t len = Utf8Length(b);
                 std::size_t have = n - i;
                 if (len != 0 && have < len) {
-                    if (Utf8Prefix(p + i, have) && !final) break;
-                    E::Geta(*this, o);
-                    ++i;
+                    bool prefix = Utf8Prefix(p + i, have);
+                    if (prefix && !final) break;
+                    E::Geta(*this, o);  // one mark for a sequence cut off by the end of the text
+                    i += prefix ? have : 1;
                     continue;
                 }
                 std::uint32_t cp = len ? DecodeUtf8(p + i, len) : 0xFFFFFFFF;

@@ -6,7 +6,8 @@
 // (SJIS A1-DF, EUC 8E xx, JIS ESC ( I). A character the target cannot hold,
 // and every byte that is not part of a valid sequence, becomes 〓 (GETA
 // MARK) in the target code: nothing is dropped and no invalid sequence is
-// ever written.
+// ever written. (An ESC byte that does not start a designation is ASCII
+// for the 8-bit targets and 〓 in ISO-2022-JP, where it would read as one.)
 #pragma once
 
 #include <cstddef>

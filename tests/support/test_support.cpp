@@ -60,7 +60,7 @@ std::vector<std::string> Environment(const std::vector<std::string>& extra) {
 
 }  // namespace
 
-RunResult Run(const std::vector<std::string>& argvIn, const std::string& input, const std::vector<std::string>& envIn) {
+RunResult RunProgram(const std::vector<std::string>& argvIn, const std::string& input, const std::vector<std::string>& envIn) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t fa;

@@ -43,7 +43,7 @@ struct RunResult {
 
 // Runs `argv` to completion with `input` on its standard input and returns
 // what it printed. Extra environment entries ("NAME=value") are added.
-RunResult Run(const std::vector<std::string>& argv, const std::string& input = "",
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "",
               const std::vector<std::string>& env = {});
 
 // Starts `argv` in the background; returns its pid.

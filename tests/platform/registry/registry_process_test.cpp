@@ -90,7 +90,7 @@ TEST_F(RegistryProcesses, WriterKilledMidWriteLeavesWholeBatchesAndASoundFile) {
     EXPECT_EQ(result, "ok");
 
     // And it still takes writes.
-    EXPECT_EQ(testsupport::Run({REGISTRY_WRITER, "K", "after", "10", "1"}).exitCode, 0);
+    EXPECT_EQ(testsupport::RunProgram({REGISTRY_WRITER, "K", "after", "10", "1"}).exitCode, 0);
     EXPECT_EQ(CountValues("K"), n + 10);
 }
 
@@ -99,7 +99,7 @@ TEST_F(RegistryProcesses, KeyDeletedByAnotherProcess) {
     ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\PARVEX\\Selected\\p\\e", 0, nullptr, 0, KEY_ALL_ACCESS,
                              nullptr, &k, nullptr),
               ERROR_SUCCESS);
-    auto r = testsupport::Run({REG_TOOL, "delete", "HKCU\\Software\\PARVEX\\Selected", "/f"});
+    auto r = testsupport::RunProgram({REG_TOOL, "delete", "HKCU\\Software\\PARVEX\\Selected", "/f"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     DWORD v = 1;
     EXPECT_EQ(RegSetValueEx(k, "RootDir", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
@@ -113,7 +113,7 @@ TEST_F(RegistryProcesses, ForeignFileIsReportedAndLeftUntouched) {
     HKEY k = nullptr;
     EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software", 0, nullptr, 0, 0, nullptr, &k, nullptr), ERROR_BADDB);
     EXPECT_EQ(k, nullptr);
-    auto r = testsupport::Run({REG_TOOL, "add", "HKCU\\Software\\PARVEX", "/v", "x", "/d", "y", "/f"});
+    auto r = testsupport::RunProgram({REG_TOOL, "add", "HKCU\\Software\\PARVEX", "/v", "x", "/d", "y", "/f"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(store.file()), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("1009"), std::string::npos) << r.err;

@@ -17,7 +17,7 @@ protected:
 
     RunResult Reg(std::vector<std::string> args, const std::string& input = "") {
         args.insert(args.begin(), REG_TOOL);
-        return testsupport::Run(args, input);
+        return testsupport::RunProgram(args, input);
     }
     void Ok(std::vector<std::string> args) {
         RunResult r = Reg(args);

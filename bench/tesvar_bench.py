@@ -34,6 +34,7 @@ def main():
     ap.add_argument("--tesvar", required=True)
     ap.add_argument("--mb", type=int, default=50)
     ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--gib", action="store_true", help="also convert a 1 GiB file and report peak memory")
     args = ap.parse_args()
 
     src = "/usr/share/skk/SKK-JISYO.L"
@@ -76,6 +77,13 @@ def main():
             for tool, (mbs, rss) in results.items():
                 ratio = "" if tool == "tesvar" else f"{ours / mbs:6.2f}x"
                 print(f"{name:10} {tool:7} {mbs:8.1f} {rss / 1024:8.1f} MiB   {ratio}")
+        if args.gib:
+            big = os.path.join(work, "big.euc")
+            with open(big, "wb") as f:
+                while f.tell() < 1 << 30:
+                    f.write(data)
+            t, rss = run([args.tesvar, "sjis", big, out], out + ".stdout")
+            print(f"1 GiB EUC->SJIS: {os.path.getsize(big) / t / 1e6:.1f} MB/s, peak RSS {rss / 1024:.1f} MiB (goal < 32 MiB)")
     finally:
         shutil.rmtree(work)
 

@@ -4,6 +4,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tesvar {
 
 namespace {
@@ -45,6 +49,87 @@ constexpr auto kJisToSjis = [] {
         }
     return t;
 }();
+
+#if defined(__SSE2__)
+// Byte masks for bit masks: entry b has byte k = 0xFF where bit k of b is set.
+constexpr auto kExpand = [] {
+    std::array<std::uint64_t, 256> t{};
+    for (unsigned b = 0; b < 256; ++b)
+        for (unsigned k = 0; k < 8; ++k)
+            if (b >> k & 1) t[b] |= std::uint64_t{0xFF} << (8 * k);
+    return t;
+}();
+
+inline __m128i ExpandMask(unsigned bits) {
+    return _mm_set_epi64x(static_cast<long long>(kExpand[bits >> 8 & 0xFF]),
+                          static_cast<long long>(kExpand[bits & 0xFF]));
+}
+
+// Converts EUC-JP to Shift_JIS sixteen bytes at a time while the text is
+// ASCII and JIS X 0208 pairs (the two codes then have the same length, byte
+// for byte). Returns how many bytes were done; it stops short of anything
+// else (half-width kana, JIS X 0212, invalid bytes), which the caller's
+// general code handles. `i` must be at a character boundary.
+std::size_t EucToSjisBlocks(const std::uint8_t* p, std::size_t n, std::uint8_t*& o) {
+    const __m128i kA1 = _mm_set1_epi8(static_cast<char>(0xA1));
+    const __m128i k5D = _mm_set1_epi8(0x5D);
+    const __m128i k80 = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i k5E = _mm_set1_epi8(0x5E);
+    const __m128i k5F = _mm_set1_epi8(0x5F);
+    const __m128i k40 = _mm_set1_epi8(0x40);
+    const __m128i k70 = _mm_set1_epi8(0x70);
+    const __m128i k1F = _mm_set1_epi8(0x1F);
+    const __m128i k7E = _mm_set1_epi8(0x7E);
+    const __m128i k01 = _mm_set1_epi8(1);
+    std::size_t i = 0;
+    while (i + 16 <= n) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        unsigned hi = static_cast<unsigned>(_mm_movemask_epi8(v));
+        if (hi == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+            o += 16;
+            i += 16;
+            continue;
+        }
+        // Every byte of 0x80 or more must be A1-FE.
+        __m128i off = _mm_sub_epi8(v, kA1);
+        unsigned inRange = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(off, k5D), k5D)));
+        if (hi & ~inRange) break;
+        // A run of such bytes is a row of pairs from its first byte: runs that
+        // start at an even position have their leads at even positions, and
+        // adding each even start to the run mask carries through exactly those runs.
+        unsigned starts = hi & ~(hi << 1);
+        unsigned evenStarts = starts & 0x5555u;
+        unsigned oddRuns = hi & (hi + evenStarts);
+        unsigned evenRuns = hi & ~oddRuns;
+        unsigned leads = (evenRuns & 0x5555u) | (oddRuns & 0xAAAAu);
+        unsigned trails = hi & ~leads;
+        if ((leads << 1 & 0xFFFFu) & ~trails) break;  // a lead without its trail
+        std::size_t take = 16;
+        if (leads & 0x8000u) {  // the last lead's trail is in the next block
+            take = 15;
+            leads &= 0x7FFFu;
+        }
+        __m128i j = _mm_xor_si128(v, k80);                    // JIS bytes 0x21-0x7E in the pair lanes
+        __m128i prev = _mm_slli_si128(j, 1);                  // each trail lane sees its lead
+        // Lead: ((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0)
+        __m128i s1 = _mm_add_epi8(_mm_avg_epu8(j, _mm_setzero_si128()),
+                                  _mm_add_epi8(k70, _mm_and_si128(_mm_cmpgt_epi8(j, k5E), k40)));
+        // Trail: j1 odd ? j2 + 0x1F + (j2 >= 0x60) : j2 + 0x7E
+        __m128i oddLead = _mm_cmpeq_epi8(_mm_and_si128(prev, k01), k01);
+        __m128i odd = _mm_add_epi8(_mm_add_epi8(j, k1F), _mm_and_si128(_mm_cmpgt_epi8(j, k5F), k01));
+        __m128i even = _mm_add_epi8(j, k7E);
+        __m128i s2 = _mm_or_si128(_mm_and_si128(oddLead, odd), _mm_andnot_si128(oddLead, even));
+        __m128i leadMask = ExpandMask(leads), trailMask = ExpandMask(trails & ((1u << take) - 1));
+        __m128i out = _mm_or_si128(_mm_and_si128(leadMask, s1), _mm_and_si128(trailMask, s2));
+        out = _mm_or_si128(out, _mm_andnot_si128(_mm_or_si128(leadMask, trailMask), v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), out);
+        o += take;
+        i += take;
+    }
+    return i;
+}
+#endif
 
 inline void Put2(std::uint8_t*& o, std::uint8_t a, std::uint8_t b) {
     o[0] = a;
@@ -346,6 +431,15 @@ std::size_t Converter::Run(const std::uint8_t* p, std::size_t n, std::uint8_t*& 
                 ++i;
                 continue;
             } else if constexpr (S == Code::Euc) {
+#if defined(__SSE2__)
+                if constexpr (T == kToSjis) {
+                    std::size_t done = EucToSjisBlocks(p + i, n - i, o);
+                    if (done > 0) {
+                        i += done;
+                        continue;
+                    }
+                }
+#endif
                 if (EucByte(b)) {
                     if (i + 1 >= n) {
                         if (!final) break;

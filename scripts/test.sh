@@ -9,8 +9,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# nkf and skkdic: the converter is checked against nkf on a real dictionary.
-./scripts/deps.sh nkf skkdic time
+# nkf and skkdic: the converter is checked against nkf on a real dictionary;
+# pyftpdlib and vsftpd: the FTP client is tested against two real servers.
+./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd
 
 jobs=$(nproc)
 

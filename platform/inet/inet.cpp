@@ -1,0 +1,650 @@
+#include "platform/inet/inet.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace inet {
+
+void SetLastResponseInfo(std::string text);
+
+namespace {
+
+constexpr std::size_t kBuffer = 1u << 20;
+constexpr std::size_t kMaxListing = 64u << 20;
+
+using Clock = std::chrono::steady_clock;
+
+struct Failure {
+    DWORD code;
+};
+
+[[noreturn]] void Throw(DWORD code) { throw Failure{code}; }
+
+
+DWORD ErrnoCode(int e) {
+    if (e == ECONNRESET || e == EPIPE) return ERROR_INTERNET_CONNECTION_RESET;
+    return ERROR_INTERNET_CONNECTION_ABORTED;
+}
+
+}  // namespace
+
+struct FtpConnection::Impl {
+    std::mutex opMu;  // one operation at a time
+    std::mutex fdMu;  // guards the descriptors against Close from another thread
+    int ctrl = -1, data = -1, listener = -1;
+    std::atomic<bool> cancelled{false};
+    bool serverClosed = false;
+    bool passive = false, utf8 = false, mlsd = false;
+    sockaddr_storage peer{}, local{};
+    socklen_t peerLen = 0, localLen = 0;
+    std::string inbuf;
+    bool discarding = false;
+    Timeouts* timeouts = nullptr;
+
+    ~Impl() {
+        for (int fd : {ctrl, data, listener})
+            if (fd >= 0) ::close(fd);
+    }
+
+    void Check() const {
+        if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+        if (serverClosed || ctrl < 0) Throw(ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+
+    // Waits until fd is ready; a Close from another thread wakes it through shutdown().
+    void Wait(int fd, short events, std::chrono::milliseconds timeout) {
+        auto deadline = Clock::now() + timeout;
+        for (;;) {
+            if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) Throw(ERROR_INTERNET_TIMEOUT);
+            pollfd p{fd, events, 0};
+            int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 250)));
+            if (r < 0 && errno != EINTR) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+            if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+            if (r > 0) return;
+        }
+    }
+
+    void SendAll(int fd, const char* p, std::size_t n, std::chrono::milliseconds timeout) {
+        while (n > 0) {
+            ssize_t w = ::send(fd, p, n, MSG_NOSIGNAL);
+            if (w > 0) {
+                p += w;
+                n -= static_cast<std::size_t>(w);
+                continue;
+            }
+            if (w < 0 && (errno == EAGAIN || errno == EINTR)) {
+                Wait(fd, POLLOUT, timeout);
+                continue;
+            }
+            if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+            Throw(ErrnoCode(errno));
+        }
+    }
+
+    // One line of the control connection, without its CR LF, cut to kMaxLineBytes.
+    std::string ReadLine() {
+        for (;;) {
+            std::size_t nl = inbuf.find('\n');
+            if (nl != std::string::npos) {
+                std::string line = inbuf.substr(0, nl);
+                inbuf.erase(0, nl + 1);
+                bool wasDiscarding = discarding;
+                discarding = false;
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                if (wasDiscarding) continue;  // the tail of an over-long line
+                return line.substr(0, kMaxLineBytes);
+            }
+            if (inbuf.size() > kMaxLineBytes && !discarding) {
+                // Keep the head of an over-long line and drop the rest up to its end.
+                std::string head = inbuf.substr(0, kMaxLineBytes);
+                inbuf.clear();
+                discarding = true;
+                return head;
+            }
+            if (discarding) inbuf.clear();
+            Wait(ctrl, POLLIN, timeouts->reply);
+            char buf[4096];
+            ssize_t r = ::recv(ctrl, buf, sizeof buf, 0);
+            if (r > 0) {
+                inbuf.append(buf, static_cast<std::size_t>(r));
+            } else if (r == 0) {
+                serverClosed = true;
+                if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+                Throw(ERROR_INTERNET_CONNECTION_ABORTED);
+            } else if (errno != EAGAIN && errno != EINTR) {
+                serverClosed = true;
+                Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ErrnoCode(errno));
+            }
+        }
+    }
+
+    Reply ReadReply() {
+        ReplyAssembler a;
+        int junk = 0;
+        for (;;) {
+            std::string line = StripTelnet(ReadLine());
+            auto st = a.Feed(line);
+            if (st == ReplyAssembler::Status::Done) break;
+            if (st == ReplyAssembler::Status::Malformed && ++junk > 100) Throw(ERROR_INTERNET_CONNECTION_ABORTED);
+        }
+        Reply r = a.Take();
+        SetLastResponseInfo(r.text);
+        // 421 may come at any time: the server is closing the control connection.
+        if (r.code == 421) serverClosed = true;
+        return r;
+    }
+
+    Reply Command(const std::string& cmd) {
+        Check();
+        std::string line = cmd + "\r\n";
+        SendAll(ctrl, line.data(), line.size(), timeouts->reply);
+        return ReadReply();
+    }
+
+    // A command whose positive reply is all that matters.
+    void Expect(const std::string& cmd) {
+        Reply r = Command(cmd);
+        if (!r.Positive()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    }
+
+    int ConnectTo(const sockaddr* addr, socklen_t len, std::chrono::milliseconds timeout, DWORD& err) {
+        int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            err = ERROR_INTERNET_INTERNAL_ERROR;
+            return -1;
+        }
+        if (::connect(fd, addr, len) == 0) return fd;
+        if (errno != EINPROGRESS) {
+            err = ERROR_INTERNET_CANNOT_CONNECT;
+            ::close(fd);
+            return -1;
+        }
+        pollfd p{fd, POLLOUT, 0};
+        int r = ::poll(&p, 1, static_cast<int>(timeout.count()));
+        int soerr = 0;
+        socklen_t sl = sizeof soerr;
+        if (r <= 0) {
+            err = r == 0 ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_CANNOT_CONNECT;
+            ::close(fd);
+            return -1;
+        }
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soerr, &sl);
+        if (soerr != 0) {
+            err = ERROR_INTERNET_CANNOT_CONNECT;
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    }
+
+    void SetData(int fd) {
+        std::lock_guard<std::mutex> lock(fdMu);
+        data = fd;
+        if (cancelled && fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    }
+
+    void CloseData() {
+        std::lock_guard<std::mutex> lock(fdMu);
+        for (int* fd : {&data, &listener})
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+    }
+
+    // Opens the data connection for `cmd` (STOR, RETR, LIST, MLSD) and
+    // returns once the server has accepted the command (1xx).
+    void OpenData(const std::string& cmd, DWORD type) {
+        Expect(type == FTP_TRANSFER_TYPE_ASCII ? "TYPE A" : "TYPE I");
+        if (passive) {
+            sockaddr_storage addr = peer;
+            socklen_t len = peerLen;
+            if (peer.ss_family == AF_INET) {
+                Reply r = Command("PASV");
+                std::array<std::uint8_t, 4> a{};
+                std::uint16_t port = 0;
+                if (r.code != 227 || !ParsePasv(r.text, a, port)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+                auto* sin = reinterpret_cast<sockaddr_in*>(&addr);
+                std::array<std::uint8_t, 4> ctrlAddr{};
+                std::memcpy(ctrlAddr.data(), &sin->sin_addr, 4);
+                // Behind NAT a server announces its private address: use the one we reached it at.
+                if (!(IsUnroutable(a) && a != ctrlAddr)) std::memcpy(&sin->sin_addr, a.data(), 4);
+                sin->sin_port = htons(port);
+            } else {
+                Reply r = Command("EPSV");
+                std::uint16_t port = 0;
+                if (r.code != 229 || !ParseEpsv(r.text, port)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+                reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = htons(port);
+            }
+            DWORD err = 0;
+            int fd = ConnectTo(reinterpret_cast<sockaddr*>(&addr), len, timeouts->connect, err);
+            if (fd < 0) Throw(err);
+            SetData(fd);
+            Reply r = Command(cmd);
+            if (!r.Preliminary()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+            return;
+        }
+        // Active: listen on the control connection's own address, tell the server, accept its call.
+        sockaddr_storage addr = local;
+        if (addr.ss_family == AF_INET)
+            reinterpret_cast<sockaddr_in*>(&addr)->sin_port = 0;
+        else
+            reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = 0;
+        int lfd = ::socket(addr.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (lfd < 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+        {
+            std::lock_guard<std::mutex> lock(fdMu);
+            listener = lfd;
+        }
+        socklen_t len = localLen;
+        if (::bind(lfd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || ::listen(lfd, 1) != 0 ||
+            ::getsockname(lfd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            Throw(ERROR_INTERNET_INTERNAL_ERROR);
+        char host[INET6_ADDRSTRLEN] = {};
+        std::string portCmd;
+        if (addr.ss_family == AF_INET) {
+            auto* sin = reinterpret_cast<sockaddr_in*>(&addr);
+            auto* b = reinterpret_cast<unsigned char*>(&sin->sin_addr);
+            unsigned port = ntohs(sin->sin_port);
+            portCmd = "PORT " + std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
+                      std::to_string(b[3]) + "," + std::to_string(port >> 8) + "," + std::to_string(port & 0xFF);
+        } else {
+            auto* sin6 = reinterpret_cast<sockaddr_in6*>(&addr);
+            inet_ntop(AF_INET6, &sin6->sin6_addr, host, sizeof host);
+            portCmd = "EPRT |2|" + std::string(host) + "|" + std::to_string(ntohs(sin6->sin6_port)) + "|";
+        }
+        Expect(portCmd);
+        Reply r = Command(cmd);
+        if (!r.Preliminary()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        Wait(lfd, POLLIN, timeouts->connect);
+        int fd = ::accept4(lfd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_CANNOT_CONNECT);
+        SetData(fd);
+    }
+
+    // Closes the data connection and reads the transfer's final reply.
+    void FinishData() {
+        CloseData();
+        Reply r = ReadReply();
+        if (!r.Positive()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    }
+
+    std::string ReceiveAll(std::size_t limit) {
+        std::string out;
+        char buf[65536];
+        for (;;) {
+            ssize_t r = ::recv(data, buf, sizeof buf, 0);
+            if (r > 0) {
+                if (out.size() + static_cast<std::size_t>(r) > limit) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+                out.append(buf, static_cast<std::size_t>(r));
+            } else if (r == 0) {
+                return out;
+            } else if (errno == EAGAIN || errno == EINTR) {
+                Wait(data, POLLIN, timeouts->data);
+            } else {
+                Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ErrnoCode(errno));
+            }
+        }
+    }
+};
+
+namespace {
+
+// Runs one operation under the connection's lock and turns failures into
+// the thread's last error and a false result.
+template <class F>
+bool Guarded(FtpConnection::Impl* impl, F&& f) {
+    if (impl == nullptr) {
+        SetLastInternetError(ERROR_INTERNET_CONNECTION_ABORTED);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(impl->opMu);
+    try {
+        f();
+        return true;
+    } catch (const Failure& e) {
+        SetLastInternetError(e.code);
+        if (e.code != ERROR_INTERNET_EXTENDED_ERROR) impl->CloseData();
+        return false;
+    }
+}
+
+}  // namespace
+
+FtpConnection::FtpConnection(std::unique_ptr<Impl> impl, Timeouts timeouts)
+    : impl_(std::move(impl)), timeouts_(timeouts) {
+    impl_->timeouts = &timeouts_;
+}
+
+FtpConnection::~FtpConnection() { Close(); }
+
+bool FtpConnection::IsOpen() const { return impl_ && !impl_->cancelled && !impl_->serverClosed; }
+
+void FtpConnection::Close() {
+    if (!impl_) return;
+    impl_->cancelled = true;
+    std::lock_guard<std::mutex> lock(impl_->fdMu);
+    for (int fd : {impl_->ctrl, impl_->data, impl_->listener})
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+}
+
+bool FtpConnection::GetCurrentDirectory(std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        Reply r = impl_->Command("PWD");
+        std::string path;
+        if (r.code != 257 || !ParsePwd(r.text, path)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        directory = path;
+    });
+}
+
+bool FtpConnection::SetCurrentDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        // "../" and ".." both go up; CDUP is not needed on the servers we meet.
+        impl_->Expect("CWD " + directory);
+    });
+}
+
+bool FtpConnection::CreateDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] { impl_->Expect("MKD " + directory); });
+}
+
+bool FtpConnection::RemoveDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] { impl_->Expect("RMD " + directory); });
+}
+
+bool FtpConnection::Rename(const std::string& from, const std::string& to) {
+    return Guarded(impl_.get(), [&] {
+        Reply r = impl_->Command("RNFR " + from);
+        if (r.code != 350) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        impl_->Expect("RNTO " + to);
+    });
+}
+
+bool FtpConnection::Remove(const std::string& file) {
+    return Guarded(impl_.get(), [&] { impl_->Expect("DELE " + file); });
+}
+
+bool FtpConnection::PutFile(const std::string& localPath, const std::string& remoteName, DWORD type) {
+    int in = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        SetLastInternetError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    bool ok = Guarded(impl_.get(), [&] {
+        impl_->OpenData("STOR " + remoteName, type);
+        int fd = impl_->data;
+        if (type == FTP_TRANSFER_TYPE_ASCII) {
+            std::vector<char> buf(kBuffer), out(2 * kBuffer);
+            bool prevCR = false;
+            for (;;) {
+                ssize_t n = ::read(in, buf.data(), buf.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+                if (n == 0) break;
+                std::size_t m = 0;
+                for (ssize_t k = 0; k < n; ++k) {
+                    char c = buf[static_cast<std::size_t>(k)];
+                    if (c == '\n' && !prevCR) out[m++] = '\r';  // LF -> CRLF, an existing CRLF stays one
+                    out[m++] = c;
+                    prevCR = c == '\r';
+                }
+                impl_->SendAll(fd, out.data(), m, impl_->timeouts->data);
+            }
+        } else {
+            // Binary: the kernel copies file pages straight to the socket.
+            for (;;) {
+                ssize_t n = ::sendfile(fd, in, nullptr, kBuffer * 4);
+                if (n > 0) continue;
+                if (n == 0) break;
+                if (errno == EAGAIN || errno == EINTR) {
+                    impl_->Wait(fd, POLLOUT, impl_->timeouts->data);
+                    continue;
+                }
+                if (errno == EINVAL || errno == ENOSYS) {  // not a regular file: copy by hand
+                    std::vector<char> buf(kBuffer);
+                    ssize_t r;
+                    while ((r = ::read(in, buf.data(), buf.size())) > 0)
+                        impl_->SendAll(fd, buf.data(), static_cast<std::size_t>(r), impl_->timeouts->data);
+                    if (r < 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+                    break;
+                }
+                Throw(impl_->cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ErrnoCode(errno));
+            }
+        }
+        impl_->FinishData();
+    });
+    ::close(in);
+    return ok;
+}
+
+bool FtpConnection::GetFile(const std::string& remoteName, const std::string& localPath, bool failIfExists,
+                            DWORD type) {
+    struct stat st {};
+    if (failIfExists && ::stat(localPath.c_str(), &st) == 0) {
+        SetLastInternetError(ERROR_FILE_EXISTS);
+        return false;
+    }
+    std::string tmp = localPath + ".part.XXXXXX";
+    int out = ::mkstemp(tmp.data());
+    if (out < 0) {
+        SetLastInternetError(ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    bool ok = Guarded(impl_.get(), [&] {
+        impl_->OpenData("RETR " + remoteName, type);
+        std::vector<char> buf(kBuffer);
+        bool pendingCR = false;
+        auto writeAll = [&](const char* p, std::size_t n) {
+            while (n > 0) {
+                ssize_t w = ::write(out, p, n);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
+                p += w;
+                n -= static_cast<std::size_t>(w);
+            }
+        };
+        for (;;) {
+            ssize_t r = ::recv(impl_->data, buf.data(), buf.size(), 0);
+            if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
+                impl_->Wait(impl_->data, POLLIN, impl_->timeouts->data);
+                continue;
+            }
+            if (r < 0) Throw(impl_->cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ErrnoCode(errno));
+            if (r == 0) break;
+            if (type != FTP_TRANSFER_TYPE_ASCII) {
+                writeAll(buf.data(), static_cast<std::size_t>(r));
+                continue;
+            }
+            std::string text;
+            text.reserve(static_cast<std::size_t>(r) + 1);
+            for (ssize_t k = 0; k < r; ++k) {
+                char c = buf[static_cast<std::size_t>(k)];
+                if (pendingCR && c != '\n') text += '\r';  // a CR not before LF is kept
+                pendingCR = c == '\r';
+                if (!pendingCR) text += c;
+            }
+            writeAll(text.data(), text.size());
+        }
+        if (pendingCR) writeAll("\r", 1);
+        if (impl_->cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+        impl_->FinishData();
+    });
+    if (::close(out) != 0) ok = false;
+    if (ok && ::rename(tmp.c_str(), localPath.c_str()) != 0) {
+        SetLastInternetError(ERROR_FILE_NOT_FOUND);
+        ok = false;
+    }
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+InternetSession::InternetSession(std::string agent, DWORD context) : agent_(std::move(agent)), context_(context) {
+    if (agent_.empty()) agent_ = program_invocation_short_name;
+    // sendfile() has no MSG_NOSIGNAL: a server that hangs up mid-upload must
+    // give an error, not kill the program. Only the default action is replaced.
+    struct sigaction old {};
+    if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) ::signal(SIGPIPE, SIG_IGN);
+}
+
+InternetSession::~InternetSession() { Close(); }
+
+void InternetSession::Close() {
+    std::vector<std::unique_ptr<FtpConnection>> all;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        all.swap(connections_);
+    }
+    for (auto& c : all) c->Close();
+}
+
+FtpConnection* InternetSession::GetFtpConnection(const std::string& server, const std::string& user,
+                                                 const std::string& password, std::uint16_t port, bool passive,
+                                                 Timeouts timeouts) {
+    auto impl = std::make_unique<FtpConnection::Impl>();
+    impl->passive = passive;
+    std::unique_ptr<FtpConnection> conn(new FtpConnection(std::move(impl), timeouts));
+    FtpConnection::Impl& c = *conn->impl_;
+    try {
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_family = AF_UNSPEC;
+        addrinfo* res = nullptr;
+        std::string service = std::to_string(port == 0 ? INTERNET_DEFAULT_FTP_PORT : port);
+        if (server.empty() || ::getaddrinfo(server.c_str(), service.c_str(), &hints, &res) != 0 || res == nullptr)
+            Throw(ERROR_INTERNET_NAME_NOT_RESOLVED);
+        DWORD err = ERROR_INTERNET_CANNOT_CONNECT;
+        for (addrinfo* a = res; a != nullptr && c.ctrl < 0; a = a->ai_next) {
+            c.ctrl = c.ConnectTo(a->ai_addr, a->ai_addrlen, timeouts.connect, err);
+            if (c.ctrl >= 0) {
+                std::memcpy(&c.peer, a->ai_addr, a->ai_addrlen);
+                c.peerLen = a->ai_addrlen;
+            }
+        }
+        ::freeaddrinfo(res);
+        if (c.ctrl < 0) Throw(err);
+        int one = 1;
+        ::setsockopt(c.ctrl, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        c.localLen = sizeof c.local;
+        ::getsockname(c.ctrl, reinterpret_cast<sockaddr*>(&c.local), &c.localLen);
+
+        Reply r = c.ReadReply();
+        while (r.Preliminary()) r = c.ReadReply();  // 120: ready in a moment
+        if (r.code != 220) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        r = c.Command("USER " + (user.empty() ? std::string("anonymous") : user));
+        if (r.code == 331 || r.code == 332) r = c.Command("PASS " + password);
+        if (r.code == 530) Throw(ERROR_INTERNET_LOGIN_FAILURE);
+        if (r.code != 230 && r.code != 202) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        Reply feat = c.Command("FEAT");
+        if (feat.code == 211) {
+            std::string f = feat.text;
+            for (char& ch : f) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            c.mlsd = f.find("\n MLSD") != std::string::npos || f.find(" MLST") != std::string::npos;
+            c.utf8 = f.find(" UTF8") != std::string::npos;
+        }
+        if (c.utf8) c.Command("OPTS UTF8 ON");
+        SetLastResponseInfo(r.text);
+    } catch (const Failure& e) {
+        SetLastInternetError(e.code);
+        throw InternetException(e.code);
+    }
+    std::lock_guard<std::mutex> lock(mu_);
+    connections_.push_back(std::move(conn));
+    return connections_.back().get();
+}
+
+FtpFileFind::FtpFileFind(FtpConnection* connection, DWORD) : connection_(connection) {}
+
+FtpFileFind::~FtpFileFind() { Close(); }
+
+void FtpFileFind::Close() {
+    entries_.clear();
+    next_ = 0;
+    hasCurrent_ = false;
+}
+
+bool FtpFileFind::FindFile(const std::string& patternIn, DWORD) {
+    Close();
+    std::string pattern = patternIn.empty() ? "*.*" : patternIn;
+    std::size_t slash = pattern.find_last_of('/');
+    std::string dir = slash == std::string::npos ? std::string() : pattern.substr(0, slash);
+    std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+    if (slash == 0) dir = "/";
+    FtpConnection::Impl* impl = connection_ ? connection_->impl_.get() : nullptr;
+    std::vector<ListEntry> found;
+    bool ok = Guarded(impl, [&] {
+        if (dir.empty()) {
+            Reply r = impl->Command("PWD");
+            if (r.code != 257 || !ParsePwd(r.text, dir)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        }
+        bool wildcard = mask.find_first_of("*?[") != std::string::npos;
+        std::string arg = slash == std::string::npos ? (wildcard ? "" : mask) : (wildcard ? dir : pattern);
+        bool mlsd = impl->mlsd && (wildcard || arg.empty());
+        std::string cmd = mlsd ? "MLSD" : "LIST";
+        if (!arg.empty()) cmd += " " + arg;
+        impl->OpenData(cmd, FTP_TRANSFER_TYPE_ASCII);
+        std::string text = impl->ReceiveAll(kMaxListing);
+        impl->FinishData();
+        std::time_t now = std::time(nullptr);
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t nl = text.find('\n', pos);
+            std::string_view line(text.data() + pos, (nl == std::string::npos ? text.size() : nl) - pos);
+            pos = nl == std::string::npos ? text.size() : nl + 1;
+            ListEntry e;
+            if (!(mlsd ? ParseMlsdLine(line, e) : ParseListLine(line, now, e))) continue;  // skipped, never fatal
+            if (wildcard && mask != "*.*" && mask != "*" && ::fnmatch(mask.c_str(), e.name.c_str(), 0) != 0) continue;
+            found.push_back(std::move(e));
+        }
+    });
+    if (!ok) return false;
+    if (found.empty()) {
+        SetLastInternetError(ERROR_NO_MORE_FILES);
+        return false;
+    }
+    entries_ = std::move(found);
+    directory_ = dir;
+    return true;
+}
+
+bool FtpFileFind::FindNextFile() {
+    if (next_ >= entries_.size()) {
+        SetLastInternetError(ERROR_NO_MORE_FILES);
+        return false;
+    }
+    current_ = entries_[next_++];
+    hasCurrent_ = true;
+    if (next_ < entries_.size()) return true;
+    SetLastInternetError(ERROR_NO_MORE_FILES);
+    return false;
+}
+
+std::string FtpFileFind::GetFileName() const { return hasCurrent_ ? current_.name : std::string(); }
+
+std::string FtpFileFind::GetFilePath() const {
+    if (!hasCurrent_) return {};
+    if (directory_.empty() || directory_.back() == '/') return directory_ + current_.name;
+    return directory_ + "/" + current_.name;
+}
+
+bool FtpFileFind::IsDirectory() const { return hasCurrent_ && current_.directory; }
+bool FtpFileFind::IsDots() const { return hasCurrent_ && (current_.name == "." || current_.name == ".."); }
+std::uint64_t FtpFileFind::GetLength() const { return hasCurrent_ ? current_.size : 0; }
+std::int64_t FtpFileFind::GetLastWriteTime() const { return hasCurrent_ ? current_.mtime : 0; }
+
+}  // namespace inet

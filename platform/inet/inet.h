@@ -1,0 +1,171 @@
+// The suite's internet client library: FTP sessions, connections and
+// directory searches over POSIX sockets, with WinINet-style error codes and
+// a Japanese message table.
+//
+// Directory and file operations return false on failure and set the
+// calling thread's last error (GetLastInternetError); when the server
+// answered with an error reply the code is 12003 and the reply's text is
+// the thread's last response info. Connecting throws InternetException.
+// Every blocking call has a timeout, and FtpConnection::Close from another
+// thread makes a call blocked in the connection fail at once.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/inet/ftp_parse.h"
+
+namespace inet {
+
+using DWORD = std::uint32_t;
+
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
+inline constexpr DWORD ERROR_FILE_EXISTS = 80;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
+inline constexpr DWORD ERROR_INTERNET_EXTENDED_ERROR = 12003;
+inline constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;
+inline constexpr DWORD ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+inline constexpr DWORD ERROR_INTERNET_LOGIN_FAILURE = 12014;
+inline constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
+inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
+inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+inline constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
+inline constexpr DWORD ERROR_FTP_TRANSFER_IN_PROGRESS = 12110;
+
+inline constexpr DWORD FTP_TRANSFER_TYPE_ASCII = 1;
+inline constexpr DWORD FTP_TRANSFER_TYPE_BINARY = 2;
+inline constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
+inline constexpr std::uint16_t INTERNET_DEFAULT_FTP_PORT = 21;
+
+// The Japanese text for an error code; empty when the table has none.
+std::string InternetErrorText(DWORD code);
+
+// The calling thread's last error code and last server reply text.
+DWORD GetLastInternetError();
+void SetLastInternetError(DWORD code);
+const std::string& GetLastResponseInfo();
+
+class InternetException : public std::runtime_error {
+public:
+    explicit InternetException(DWORD code);
+    DWORD Code() const { return code_; }
+    // The message text for the code (for 12003, the server's reply).
+    std::string ErrorMessage() const { return what(); }
+
+private:
+    DWORD code_;
+};
+
+struct Timeouts {
+    std::chrono::milliseconds connect{30000};
+    std::chrono::milliseconds reply{60000};
+    std::chrono::milliseconds data{60000};  // longest silence inside a transfer
+};
+
+class InternetSession;
+class FtpFileFind;
+
+class FtpConnection {
+public:
+    ~FtpConnection();
+    FtpConnection(const FtpConnection&) = delete;
+    FtpConnection& operator=(const FtpConnection&) = delete;
+
+    bool GetCurrentDirectory(std::string& directory);
+    bool SetCurrentDirectory(const std::string& directory);
+    bool CreateDirectory(const std::string& directory);
+    bool RemoveDirectory(const std::string& directory);
+    bool Rename(const std::string& from, const std::string& to);
+    bool Remove(const std::string& file);
+    // Sends a local file; type 1 converts LF line ends to CRLF, 2 sends the bytes as they are.
+    bool PutFile(const std::string& localPath, const std::string& remoteName, DWORD type = FTP_TRANSFER_TYPE_BINARY);
+    // Fetches a file into a temporary file renamed to `localPath` when complete;
+    // type 1 stores CRLF as LF. With failIfExists an existing file gives ERROR_FILE_EXISTS.
+    bool GetFile(const std::string& remoteName, const std::string& localPath, bool failIfExists,
+                 DWORD type = FTP_TRANSFER_TYPE_BINARY);
+    // Closes the connection; safe from any thread, and a call blocked in
+    // this connection then returns failure at once.
+    void Close();
+    bool IsOpen() const;
+
+    Timeouts& timeouts() { return timeouts_; }
+
+    struct Impl;  // the socket state; defined and used only inside the library
+
+private:
+    friend class InternetSession;
+    friend class FtpFileFind;
+    FtpConnection(std::unique_ptr<Impl> impl, Timeouts timeouts);
+    std::unique_ptr<Impl> impl_;
+    Timeouts timeouts_;
+};
+
+class InternetSession {
+public:
+    // `agent` is sent nowhere by FTP; kept for parity with the callers. An empty one means the program's name.
+    explicit InternetSession(std::string agent = "", DWORD context = 1);
+    ~InternetSession();
+    InternetSession(const InternetSession&) = delete;
+    InternetSession& operator=(const InternetSession&) = delete;
+
+    // Connects and logs in (port 0 means 21). The session owns the
+    // connection until Close. Throws InternetException: 12007 unknown host,
+    // 12029 cannot connect, 12002 timeout, 12014 login refused, 12003 other
+    // error replies (the reply text in the exception), 12030 dropped.
+    FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
+                                    std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {});
+    // Closes every connection of the session.
+    void Close();
+    const std::string& Agent() const { return agent_; }
+    DWORD Context() const { return context_; }
+
+private:
+    std::string agent_;
+    DWORD context_;
+    std::mutex mu_;
+    std::vector<std::unique_ptr<FtpConnection>> connections_;
+};
+
+// A directory search on a connection, like a file-find object: FindFile
+// lists (MLSD when the server offers it, else LIST), FindNextFile steps.
+class FtpFileFind {
+public:
+    explicit FtpFileFind(FtpConnection* connection, DWORD context = 1);
+    ~FtpFileFind();
+
+    // Lists the entries matching `pattern` ("*.*" or "" for all, "dir/*.*"
+    // for a directory's). False with ERROR_NO_MORE_FILES when nothing matched.
+    bool FindFile(const std::string& pattern = "*.*", DWORD flags = INTERNET_FLAG_RELOAD);
+    // Moves to the next entry, the first one on the first call. Returns
+    // whether more entries follow, so that `while (more) { more =
+    // FindNextFile(); use it; }` visits each once; the entry it moved to is
+    // valid even when it returns false (then the last error is 18).
+    bool FindNextFile();
+    void Close();
+
+    std::string GetFileName() const;
+    // The listed directory, "/" and the name, as the listing reports it.
+    std::string GetFilePath() const;
+    bool IsDirectory() const;
+    bool IsDots() const;
+    std::uint64_t GetLength() const;
+    std::int64_t GetLastWriteTime() const;  // seconds since 1970, 0 when unknown
+
+private:
+    FtpConnection* connection_;
+    std::vector<ListEntry> entries_;
+    std::string directory_;
+    std::size_t next_ = 0;
+    bool hasCurrent_ = false;
+    ListEntry current_;
+};
+
+}  // namespace inet

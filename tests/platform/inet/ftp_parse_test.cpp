@@ -1,0 +1,149 @@
+// Reply and listing parsing from tables of lines real servers send.
+#include "platform/inet/ftp_parse.h"
+
+#include <gtest/gtest.h>
+
+using namespace inet;
+
+namespace {
+
+std::int64_t At(int y, int mo, int d, int h, int mi) {
+    std::tm t{};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    return timegm(&t);
+}
+
+TEST(FtpReplies, AssembleSingleAndMultiLineReplies) {
+    struct Case {
+        std::vector<std::string> lines;
+        int code;
+        std::string text;
+    } cases[] = {
+        {{"200 Type set to I."}, 200, "200 Type set to I."},
+        {{"220-Welcome", "  to the server", "220-still", "220 ready"}, 220, "220-Welcome\r\n  to the server\r\n220-still\r\n220 ready"},
+        {{"211-Features:", " MLST type*;size*;modify*;", " UTF8", "211 End"}, 211,
+         "211-Features:\r\n MLST type*;size*;modify*;\r\n UTF8\r\n211 End"},
+        {{"230-", "230 "}, 230, "230-\r\n230 "},
+        {{"150-one", "226 not the end", "150 end"}, 150, "150-one\r\n226 not the end\r\n150 end"},
+        {{"421"}, 421, "421"},
+    };
+    for (const auto& c : cases) {
+        ReplyAssembler a;
+        ReplyAssembler::Status st = ReplyAssembler::Status::NeedMore;
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            st = a.Feed(c.lines[i]);
+            if (i + 1 < c.lines.size()) {
+                ASSERT_EQ(st, ReplyAssembler::Status::NeedMore) << c.lines[i];
+            }
+        }
+        ASSERT_EQ(st, ReplyAssembler::Status::Done);
+        Reply r = a.Take();
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.text, c.text);
+    }
+    ReplyAssembler a;
+    for (const char* junk : {"hello", "20 short", "999 big", "", "2000 five digits"})
+        EXPECT_EQ(a.Feed(junk), ReplyAssembler::Status::Malformed) << junk;
+}
+
+TEST(FtpReplies, TelnetBytesAreDroppedAndLongRepliesBounded) {
+    EXPECT_EQ(StripTelnet("\xff\xfb\x01" "220 ok\xff\xff!"), "220 ok\xff!");
+    EXPECT_EQ(StripTelnet("abc\xff"), "abc");
+    ReplyAssembler a;
+    a.Feed("220-" + std::string(100000, 'x'));
+    for (int i = 0; i < 10000; ++i) a.Feed(std::string(1000, 'y'));
+    a.Feed("220 done");
+    Reply r = a.Take();
+    EXPECT_LE(r.text.size(), kMaxLineBytes * (kMaxReplyLines + 1));
+}
+
+TEST(FtpReplies, PassiveAddressesAndCurrentDirectory) {
+    std::array<std::uint8_t, 4> ip{};
+    std::uint16_t port = 0;
+    ASSERT_TRUE(ParsePasv("227 Entering Passive Mode (192,168,1,2,195,80).", ip, port));
+    EXPECT_EQ(ip, (std::array<std::uint8_t, 4>{192, 168, 1, 2}));
+    EXPECT_EQ(port, 195 * 256 + 80);
+    ASSERT_TRUE(ParsePasv("227 =127,0,0,1,4,1", ip, port));
+    EXPECT_EQ(port, 1025);
+    EXPECT_FALSE(ParsePasv("227 Entering Passive Mode (300,1,1,1,1,1)", ip, port));
+    EXPECT_FALSE(ParsePasv("227 Entering Passive Mode (1,2,3,4,5)", ip, port));
+    EXPECT_TRUE(IsUnroutable({10, 0, 0, 5}));
+    EXPECT_TRUE(IsUnroutable({172, 31, 0, 1}));
+    EXPECT_FALSE(IsUnroutable({172, 32, 0, 1}));
+    EXPECT_FALSE(IsUnroutable({203, 0, 113, 9}));
+
+    ASSERT_TRUE(ParseEpsv("229 Entering Extended Passive Mode (|||6446|)", port));
+    EXPECT_EQ(port, 6446);
+    EXPECT_FALSE(ParseEpsv("229 Entering Extended Passive Mode (|||99999|)", port));
+
+    std::string path;
+    ASSERT_TRUE(ParsePwd("257 \"/pub/a \"\"quoted\"\" dir\" is the current directory", path));
+    EXPECT_EQ(path, "/pub/a \"quoted\" dir");
+    ASSERT_TRUE(ParsePwd("257 \"/\"", path));
+    EXPECT_EQ(path, "/");
+    EXPECT_FALSE(ParsePwd("257 \"/unterminated", path));
+}
+
+TEST(FtpListings, UnixDosAndMlsdLines) {
+    const std::time_t now = At(2026, 12, 6, 23, 30);
+    struct Case {
+        const char* line;
+        const char* name;
+        bool dir;
+        std::uint64_t size;
+        std::int64_t mtime;
+    } cases[] = {
+        // vsftpd
+        {"-rw-r--r--    1 0        0               3 Dec 06 23:09 up.txt", "up.txt", false, 3, At(2026, 12, 6, 23, 9)},
+        {"drwxr-xr-x    2 0        0            4096 Dec 06 23:09 sub dir", "sub dir", true, 4096, At(2026, 12, 6, 23, 9)},
+        // pyftpdlib, proftpd: the other date form
+        {"-rw-r--r--   1 root     root       123456 Jan  5  2019 archive.tar.gz", "archive.tar.gz", false, 123456,
+         At(2019, 1, 5, 0, 0)},
+        // a date later in the year than now lies in the previous year
+        {"-rw-r--r--   1 u g 1 Dec 31 10:00 new year.txt", "new year.txt", false, 1, At(2025, 12, 31, 10, 0)},
+        {"-rw-r--r--   1 owner     77 Mar 10  2021 nogroup.txt", "nogroup.txt", false, 77, At(2021, 3, 10, 0, 0)},
+        {"lrwxrwxrwx   1 root root 7 Jan 1 2020 link -> target", "link", false, 7, At(2020, 1, 1, 0, 0)},
+        {"crw-rw-rw-   1 root root 1,   3 Jan  1  2020 null", "null", false, 0, At(2020, 1, 1, 0, 0)},
+        {"-rw-r--r-- 1 u g 5 Jun 1 12:00  lead and  inner spaces", " lead and  inner spaces", false, 5,
+         At(2026, 6, 1, 12, 0)},
+        {"-rw-r--r-- 1 u g 9 Jun 1 12:00 日本語.html\r", "日本語.html", false, 9, At(2026, 6, 1, 12, 0)},
+        // IIS / DOS
+        {"04-27-00  09:09PM       <DIR>          licensed", "licensed", true, 0, At(2000, 4, 27, 21, 9)},
+        {"07-18-2000  10:16AM                 4 readme.txt", "readme.txt", false, 4, At(2000, 7, 18, 10, 16)},
+        {"12-01-21  12:30AM                100 mid night.txt", "mid night.txt", false, 100, At(2021, 12, 1, 0, 30)},
+    };
+    for (const auto& c : cases) {
+        ListEntry e;
+        ASSERT_TRUE(ParseListLine(c.line, now, e)) << c.line;
+        EXPECT_EQ(e.name, c.name) << c.line;
+        EXPECT_EQ(e.directory, c.dir) << c.line;
+        EXPECT_EQ(e.size, c.size) << c.line;
+        EXPECT_EQ(e.mtime, c.mtime) << c.line;
+    }
+    for (const char* junk : {"total 12", "", "garbage", "-rw-r--r-- 1 u g 5 Foo 1 12:00 x",
+                             "-rw-r--r-- 1 u g 5 Jan 32 12:00 x", "drwxr-xr-x 2 u g 4096 Jan 1 12:00", "13-01-20  01:00PM 1 x",
+                             "01-01-20  01:00XM  1 x", "zrw-r--r-- 1 u g 5 Jan 1 12:00 x"}) {
+        ListEntry e;
+        EXPECT_FALSE(ParseListLine(junk, now, e)) << junk;
+    }
+
+    ListEntry e;
+    ASSERT_TRUE(ParseMlsdLine("type=file;size=3;modify=20261206230900;perm=r; up.txt", e));
+    EXPECT_EQ(e.name, "up.txt");
+    EXPECT_FALSE(e.directory);
+    EXPECT_EQ(e.size, 3u);
+    EXPECT_EQ(e.mtime, At(2026, 12, 6, 23, 9));
+    ASSERT_TRUE(ParseMlsdLine("Type=dir;Modify=20200101000000;Unique=801g1; sub dir; with semicolon", e));
+    EXPECT_EQ(e.name, "sub dir; with semicolon");
+    EXPECT_TRUE(e.directory);
+    EXPECT_FALSE(ParseMlsdLine("type=cdir;modify=20200101000000; /pub", e));
+    EXPECT_FALSE(ParseMlsdLine("type=pdir; ..", e));
+    EXPECT_FALSE(ParseMlsdLine("size=3;nospace", e));
+    EXPECT_FALSE(ParseMlsdLine("size=3; no type", e));
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// The FTP client against real servers of two families (pyftpdlib and
+// vsftpd), in active and passive mode.
+#include "platform/inet/inet.h"
+#include "tests/support/ftp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace inet;
+using testsupport::FtpServer;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+int OpenFds() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+struct Setup {
+    FtpServer::Kind kind;
+    bool passive;
+};
+
+std::string Name(const testing::TestParamInfo<Setup>& p) {
+    return std::string(p.param.kind == FtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib") +
+           (p.param.passive ? "_passive" : "_active");
+}
+
+class FtpClient : public testing::TestWithParam<Setup> {
+protected:
+    FtpServer server{GetParam().kind};
+    InternetSession session;
+    testsupport::TempDir local;
+
+    FtpConnection* Connect() {
+        FtpConnection* c = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                                    static_cast<std::uint16_t>(server.port()), GetParam().passive);
+        EXPECT_TRUE(c->SetCurrentDirectory(server.home()));
+        return c;
+    }
+};
+
+TEST_P(FtpClient, DirectoriesAndNames) {
+    FtpConnection* c = Connect();
+    std::string dir;
+    ASSERT_TRUE(c->GetCurrentDirectory(dir));
+    EXPECT_EQ(dir, server.home());
+    ASSERT_TRUE(c->CreateDirectory("./www"));
+    ASSERT_TRUE(c->SetCurrentDirectory("./www"));
+    ASSERT_TRUE(c->CreateDirectory("ホームページ"));
+    ASSERT_TRUE(c->SetCurrentDirectory("ホームページ"));
+    ASSERT_TRUE(c->SetCurrentDirectory("../"));
+    ASSERT_TRUE(c->GetCurrentDirectory(dir));
+    EXPECT_EQ(dir, (server.home() == "/" ? "" : server.home()) + "/www");
+
+    // A refused command answers false, 12003, and the server's own words.
+    EXPECT_FALSE(c->SetCurrentDirectory("no-such-dir"));
+    EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
+    EXPECT_EQ(GetLastResponseInfo().substr(0, 3), "550") << GetLastResponseInfo();
+
+    ASSERT_TRUE(c->Rename("ホームページ", "site"));
+    ASSERT_TRUE(c->RemoveDirectory("site"));
+    struct stat st {};
+    EXPECT_NE(stat(server.Local("www/site").c_str(), &st), 0);
+    EXPECT_FALSE(c->RemoveDirectory("site"));
+}
+
+TEST_P(FtpClient, TextAndBinaryTransfers) {
+    FtpConnection* c = Connect();
+    std::string text = "line one\nline two\r\nend\n";
+    std::string binary;
+    for (int i = 0; i < 300000; ++i) binary += static_cast<char>(i * 7 % 256);
+    WriteFile(local / "page.html", text);
+    WriteFile(local / "logo.gif", binary);
+    ASSERT_TRUE(c->PutFile(local / "page.html", "page.html", FTP_TRANSFER_TYPE_ASCII));
+    ASSERT_TRUE(c->PutFile(local / "logo.gif", "logo.gif", FTP_TRANSFER_TYPE_BINARY));
+    EXPECT_TRUE(ReadFile(server.Local("logo.gif")) == binary) << "binary upload changed bytes";
+    // vsftpd stores the bytes as they came, so it shows the wire format;
+    // pyftpdlib turns CRLF back into its own line ends.
+    if (server.kind() == FtpServer::Kind::Vsftpd)
+        EXPECT_EQ(ReadFile(server.Local("page.html")), "line one\r\nline two\r\nend\r\n");
+    else
+        EXPECT_EQ(ReadFile(server.Local("page.html")), "line one\nline two\nend\n");
+
+    WriteFile(server.Local("crlf.txt"), "a\r\nb\r\n");
+    ASSERT_TRUE(c->GetFile("crlf.txt", local / "crlf.txt", false, FTP_TRANSFER_TYPE_ASCII));
+    EXPECT_EQ(ReadFile(local / "crlf.txt"), "a\nb\n");
+    ASSERT_TRUE(c->GetFile("logo.gif", local / "back.gif", true, FTP_TRANSFER_TYPE_BINARY));
+    EXPECT_TRUE(ReadFile(local / "back.gif") == binary) << "binary download changed bytes";
+    EXPECT_FALSE(c->GetFile("logo.gif", local / "back.gif", true));
+    EXPECT_EQ(GetLastInternetError(), ERROR_FILE_EXISTS);
+
+    EXPECT_FALSE(c->GetFile("missing.bin", local / "missing.bin", false));
+    EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
+    struct stat st {};
+    EXPECT_NE(stat((local / "missing.bin").c_str(), &st), 0) << "a failed download leaves no file";
+    EXPECT_FALSE(c->PutFile(local / "nothing-here", "x"));
+
+    ASSERT_TRUE(c->Remove("logo.gif"));
+    EXPECT_FALSE(c->Remove("logo.gif"));
+}
+
+TEST_P(FtpClient, FindListsEntriesWithPathsSizesAndKinds) {
+    FtpConnection* c = Connect();
+    ::mkdir(server.Local("img").c_str(), 0777);
+    ::mkdir(server.Local("empty").c_str(), 0777);
+    WriteFile(server.Local("index.html"), "12345");
+    WriteFile(server.Local("img/logo.gif"), "GIF89a");
+    WriteFile(server.Local("img/日本語.txt"), "x");
+
+    FtpFileFind find(c);
+    ASSERT_TRUE(find.FindFile("*.*"));
+    std::map<std::string, std::pair<bool, std::uint64_t>> seen;
+    std::string anyPath;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        if (find.IsDots()) continue;
+        seen[find.GetFileName()] = {find.IsDirectory(), find.GetLength()};
+        if (find.GetFileName() == "index.html") anyPath = find.GetFilePath();
+        EXPECT_GT(find.GetLastWriteTime(), 0) << find.GetFileName();
+    }
+    EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
+    EXPECT_EQ(seen.size(), 3u);
+    EXPECT_TRUE(seen["img"].first);
+    EXPECT_FALSE(seen["index.html"].first);
+    EXPECT_EQ(seen["index.html"].second, 5u);
+    EXPECT_EQ(anyPath, (server.home() == "/" ? "" : server.home()) + "/index.html");
+
+    std::string img = (server.home() == "/" ? "" : server.home()) + "/img";
+    ASSERT_TRUE(find.FindFile(img + "/*.*"));
+    std::vector<std::string> paths;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        paths.push_back(find.GetFilePath());
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{img + "/logo.gif", img + "/日本語.txt"}));
+
+    EXPECT_FALSE(find.FindFile("empty/*.*"));
+    EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
+}
+
+TEST_P(FtpClient, CloseFromAnotherThreadAbortsATransferAtOnce) {
+    int before = OpenFds();
+    {
+        FtpConnection* c = Connect();
+        std::string big(256u << 20, 'z');
+        WriteFile(local / "big.bin", big);
+        big.clear();
+        std::thread closer([c] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            c->Close();
+        });
+        auto start = std::chrono::steady_clock::now();
+        bool ok = c->PutFile(local / "big.bin", "big.bin");
+        auto took = std::chrono::steady_clock::now() - start;
+        closer.join();
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_OPERATION_CANCELLED);
+        EXPECT_LT(took, std::chrono::seconds(3));
+        EXPECT_FALSE(c->SetCurrentDirectory("/"));
+        session.Close();
+    }
+    EXPECT_EQ(OpenFds(), before) << "no socket is left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpClient,
+                         testing::Values(Setup{FtpServer::Kind::Pyftpdlib, false},
+                                         Setup{FtpServer::Kind::Pyftpdlib, true},
+                                         Setup{FtpServer::Kind::Vsftpd, false}, Setup{FtpServer::Kind::Vsftpd, true}),
+                         Name);
+
+TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
+    InternetSession session;
+    auto code = [&](const std::string& host, std::uint16_t port, const std::string& pass) {
+        try {
+            Timeouts t;
+            t.connect = std::chrono::milliseconds(2000);
+            session.GetFtpConnection(host, "parvex", pass, port, false, t);
+        } catch (const InternetException& e) {
+            EXPECT_FALSE(e.ErrorMessage().empty());
+            return e.Code();
+        }
+        return DWORD{0};
+    };
+    EXPECT_EQ(code("no-such-host.invalid", 21, "x"), ERROR_INTERNET_NAME_NOT_RESOLVED);
+    int closed = 0;
+    {
+        FtpServer gone(FtpServer::Kind::Pyftpdlib);
+        closed = gone.port();
+    }
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(closed), "x"), ERROR_INTERNET_CANNOT_CONNECT);
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "wrong"), ERROR_INTERNET_LOGIN_FAILURE);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret"), DWORD{0});
+    EXPECT_EQ(InternetErrorText(ERROR_INTERNET_LOGIN_FAILURE),
+              "ログインできませんでした。ユーザー名またはパスワードが正しくありません。");
+    EXPECT_EQ(InternetErrorText(4242), "");
+}
+
+}  // namespace

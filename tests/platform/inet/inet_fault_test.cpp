@@ -1,0 +1,99 @@
+// The client against a server that misbehaves on purpose: each fault ends
+// in its documented error code, promptly, with nothing left hanging.
+#include "platform/inet/inet.h"
+#include "tests/support/ftp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace inet;
+using testsupport::FtpServer;
+
+namespace {
+
+struct Faulty {
+    FtpServer server;
+    InternetSession session;
+    testsupport::TempDir local;
+    explicit Faulty(const char* scenario) : server(FtpServer::Kind::Fault, scenario) {}
+    FtpConnection* Connect(Timeouts t = {}) {
+        return session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(server.port()),
+                                        false, t);
+    }
+};
+
+TEST(FtpFaults, RefusedLoginAndRefusedCommandsCarryTheServersWords) {
+    {
+        Faulty f("refuse-login");
+        try {
+            f.Connect();
+            FAIL() << "login should be refused";
+        } catch (const InternetException& e) {
+            EXPECT_EQ(e.Code(), ERROR_INTERNET_LOGIN_FAILURE);
+        }
+    }
+    Faulty f("refuse-stor");
+    FtpConnection* c = f.Connect();
+    testsupport::WriteFile(f.local / "a.txt", "a");
+    EXPECT_FALSE(c->PutFile(f.local / "a.txt", "a.txt"));
+    EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
+    EXPECT_EQ(GetLastResponseInfo(), "553 Could not create file a.txt: permission denied.");
+    EXPECT_FALSE(c->CreateDirectory("www"));
+    EXPECT_EQ(GetLastResponseInfo(), "550 Create directory operation failed.");
+    EXPECT_TRUE(c->SetCurrentDirectory("/")) << "the connection is still usable";
+}
+
+TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
+    {
+        Faulty f("drop-transfer");
+        FtpConnection* c = f.Connect();
+        testsupport::WriteFile(f.local / "big", std::string(8 << 20, 'b'));
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c->PutFile(f.local / "big", "big"));
+        DWORD e = GetLastInternetError();
+        EXPECT_TRUE(e == ERROR_INTERNET_CONNECTION_ABORTED || e == ERROR_INTERNET_CONNECTION_RESET) << e;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_FALSE(c->SetCurrentDirectory("/"));
+    }
+    {
+        Faulty f("silent");
+        Timeouts t;
+        t.reply = std::chrono::milliseconds(400);
+        FtpConnection* c = f.Connect(t);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c->SetCurrentDirectory("/"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_TIMEOUT);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    }
+    {
+        Faulty f("421");
+        FtpConnection* c = f.Connect();
+        EXPECT_FALSE(c->SetCurrentDirectory("/"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
+        EXPECT_EQ(GetLastResponseInfo().substr(0, 3), "421");
+        EXPECT_FALSE(c->IsOpen());
+        EXPECT_FALSE(c->CreateDirectory("x"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+}
+
+TEST(FtpFaults, OverlongLinesAndGarbageListingsAreSurvived) {
+    {
+        Faulty f("long-line");
+        FtpConnection* c = f.Connect();  // a 1 MiB greeting line with Telnet bytes in it
+        EXPECT_TRUE(c->IsOpen());
+    }
+    Faulty f("garbage-list");
+    FtpConnection* c = f.Connect();
+    FtpFileFind find(c);
+    ASSERT_TRUE(find.FindFile("*.*"));
+    std::vector<std::string> names;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        names.push_back(find.GetFileName() + (find.IsDirectory() ? "/" : ""));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"good dir/", "file.txt", "dosdir/"}));
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#!/usr/bin/python3
+"""A scripted misbehaving FTP server for the client's fault tests.
+
+It speaks just enough FTP for a login, a listing and an upload, and
+misbehaves as --scenario says:
+  refuse-login   530 to PASS
+  refuse-stor    553 to STOR and 550 to MKD, with their reply text
+  drop-transfer  closes both connections after 64 KiB of an upload
+  silent         stops answering after the login (and FEAT)
+  421            answers the first command after the login (and FEAT) with 421 and hangs up
+  long-line      a multi-line greeting with a 1 MiB line, IAC bytes included
+  garbage-list   a listing with junk lines between the good ones
+"""
+import argparse
+import os
+import socket
+import threading
+import time
+
+LISTING = (
+    b"total 8\r\n"
+    b"drwxr-xr-x   2 ftp ftp  4096 Jan 01 12:00 good dir\r\n"
+    b"\x00\xff\xfe garbage \x1b[31m\r\n"
+    b"-rw-r--r--   1 ftp ftp  12 Jan 01  2020 file.txt\r\n"
+    b"-rw-r--r--   1 ftp ftp\r\n"
+    b"Mon Jan 32 99:99 nonsense\r\n"
+    + b"x" * 20000 + b"\r\n"
+    b"01-02-20  03:04PM       <DIR>          dosdir\r\n"
+)
+
+
+def serve(conn, args):
+    f = conn.makefile("rb")
+    send = lambda text: conn.sendall(text if isinstance(text, bytes) else (text + "\r\n").encode())
+    if args.scenario == "long-line":
+        send(b"220-" + b"\xff\xfb\x01" + b"y" * (1 << 20) + b"\r\n220 ready\r\n")
+    else:
+        send("220 fault server ready")
+    logged_in = False
+    data_addr = None
+    pasv = None
+    while True:
+        line = f.readline()
+        if not line:
+            return
+        cmd, _, arg = line.decode("utf-8", "replace").strip().partition(" ")
+        cmd = cmd.upper()
+        after_login = logged_in and cmd not in ("FEAT", "OPTS")
+        if after_login and args.scenario == "silent":
+            time.sleep(3600)
+            return
+        if after_login and args.scenario == "421":
+            send("421 Service not available, closing control connection.")
+            conn.close()
+            return
+        if cmd == "USER":
+            send("331 password please")
+        elif cmd == "PASS":
+            if args.scenario == "refuse-login" or arg != args.password:
+                send("530 Login incorrect.")
+            else:
+                logged_in = True
+                send("230 logged in")
+        elif cmd == "FEAT":
+            send("211-Features:\r\n SIZE\r\n211 End")
+        elif cmd == "PWD":
+            send('257 "/" is the current directory')
+        elif cmd in ("CWD", "TYPE", "OPTS"):
+            send("200 ok" if cmd != "CWD" else "250 ok")
+        elif cmd == "MKD":
+            send("550 Create directory operation failed.")
+        elif cmd == "PORT":
+            n = [int(x) for x in arg.split(",")]
+            data_addr = (".".join(map(str, n[:4])), n[4] * 256 + n[5])
+            pasv = None
+            send("200 PORT ok")
+        elif cmd == "PASV":
+            pasv = socket.socket()
+            pasv.bind(("127.0.0.1", 0))
+            pasv.listen(1)
+            p = pasv.getsockname()[1]
+            send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+        elif cmd in ("STOR", "LIST"):
+            if cmd == "STOR" and args.scenario == "refuse-stor":
+                send("553 Could not create file %s: permission denied." % arg)
+                continue
+            send("150 here it comes")
+            if pasv is not None:
+                data, _ = pasv.accept()
+            else:
+                data = socket.create_connection(data_addr)
+            if cmd == "LIST":
+                data.sendall(LISTING if args.scenario == "garbage-list" else b"")
+                data.close()
+                send("226 done")
+                continue
+            got = 0
+            while True:
+                chunk = data.recv(65536)
+                if not chunk:
+                    break
+                got += len(chunk)
+                if args.scenario == "drop-transfer" and got >= 65536:
+                    data.close()
+                    conn.shutdown(socket.SHUT_RDWR)
+                    conn.close()
+                    return
+            data.close()
+            send("226 stored %d bytes" % got)
+        elif cmd == "QUIT":
+            send("221 bye")
+            return
+        else:
+            send("502 not implemented")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root")
+    ap.add_argument("--user", default="parvex")
+    ap.add_argument("--password", default="secret")
+    ap.add_argument("--port-file", required=True)
+    ap.add_argument("--scenario", required=True)
+    args = ap.parse_args()
+    s = socket.socket()
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.bind(("127.0.0.1", 0))
+    s.listen(16)
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(str(s.getsockname()[1]))
+    os.rename(tmp, args.port_file)
+    parent = os.getppid()
+
+    def watch():
+        while os.getppid() == parent:
+            time.sleep(0.5)
+        os._exit(0)
+
+    threading.Thread(target=watch, daemon=True).start()
+    while True:
+        conn, _ = s.accept()
+        threading.Thread(target=serve, args=(conn, args), daemon=True).start()
+
+
+if __name__ == "__main__":
+    main()

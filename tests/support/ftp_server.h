@@ -1,0 +1,43 @@
+// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, and our
+// scripted misbehaving server, each with a fresh temporary root, stopped
+// when the object goes away.
+#pragma once
+
+#include "tests/support/test_support.h"
+
+#include <string>
+
+namespace testsupport {
+
+class FtpServer {
+public:
+    enum class Kind { Pyftpdlib, Vsftpd, Fault };
+
+    // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py).
+    explicit FtpServer(Kind kind, const std::string& scenario = "");
+    ~FtpServer();
+    FtpServer(const FtpServer&) = delete;
+    FtpServer& operator=(const FtpServer&) = delete;
+
+    int port() const { return port_; }
+    // The folder served as "/" (vsftpd: its writable "pub" lies below it).
+    const std::string& root() const { return root_; }
+    // User and password that log in (vsftpd: anonymous).
+    const std::string& user() const { return user_; }
+    const std::string& password() const { return password_; }
+    // The writable folder as the server names it: "/" (pyftpdlib) or ROOT/pub (vsftpd).
+    const std::string& home() const { return home_; }
+    // Local path of a file the server holds at `remote` below home().
+    std::string Local(const std::string& remote) const;
+    Kind kind() const { return kind_; }
+    const char* name() const;
+
+private:
+    Kind kind_;
+    TempDir dir_;
+    std::string root_, user_, password_, home_;
+    int port_ = 0;
+    int pid_ = -1;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""A throwaway pyftpdlib server for tests and the demo.
+
+Serves ROOT to one user on 127.0.0.1, on an ephemeral port that it writes to
+PORT_FILE once it listens, and stops when its parent goes away.
+"""
+import argparse
+import os
+import sys
+import threading
+import time
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--root", required=True)
+    ap.add_argument("--user", default="parvex")
+    ap.add_argument("--password", default="secret")
+    ap.add_argument("--port-file", required=True)
+    args = ap.parse_args()
+
+    auth = DummyAuthorizer()
+    auth.add_user(args.user, args.password, args.root, perm="elradfmwMT")
+    handler = FTPHandler
+    handler.authorizer = auth
+    handler.banner = "parvex test server ready"
+    handler.permit_foreign_addresses = False
+    server = FTPServer(("127.0.0.1", 0), handler)
+    server.max_cons = 64
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write(str(server.address[1]))
+    os.rename(tmp, args.port_file)
+
+    parent = os.getppid()
+
+    def watch():
+        while os.getppid() == parent:
+            time.sleep(0.5)
+        os._exit(0)
+
+    threading.Thread(target=watch, daemon=True).start()
+    import logging
+    logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A minute with Parvex: builds the suite, sets up a demo provider in a
-# throwaway settings store with the reg tool, and shows the settings tree
-# and the hand-off the file manager passes to the transfer engine.
+# throwaway settings store with the reg tool, shows the settings tree and
+# the hand-off the file manager passes to the transfer engine, and converts
+# the sample site's Shift_JIS text the way an upload would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -35,6 +36,12 @@ $reg add "$sel" /v Selected0 /d "$site" /f >/dev/null
 $reg add "$sel" /v RootDir /d "$(dirname "$site")" /f >/dev/null
 
 $reg query 'HKCU\Software\PARVEX' /s
+echo "== the Japanese text as the upload would convert it (\"UploadConvCode\" 2: EUC)"
+./build/bin/tesvar --guess "$site/docs/japanese.txt"
+./build/bin/tesvar euc "$site/docs/japanese.txt" "$work/japanese.euc"
+./build/bin/tesvar --guess "$work/japanese.euc"
+iconv -f EUC-JP -t UTF-8 "$work/japanese.euc"
+
 echo "== exported as a .reg file"
 $reg export 'HKCU\Software\PARVEX' "$work/parvex.reg" /y >/dev/null
 cat "$work/parvex.reg"

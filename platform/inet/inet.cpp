@@ -320,7 +320,7 @@ bool Guarded(FtpConnection::Impl* impl, F&& f) {
         return true;
     } catch (const Failure& e) {
         SetLastInternetError(e.code);
-        if (e.code != ERROR_INTERNET_EXTENDED_ERROR) impl->CloseData();
+        impl->CloseData();  // a refused transfer may leave its listening socket behind
         return false;
     }
 }
@@ -504,13 +504,11 @@ InternetSession::InternetSession(std::string agent, DWORD context) : agent_(std:
 
 InternetSession::~InternetSession() { Close(); }
 
+// The connections stay allocated until the session is destroyed: another
+// thread may still be inside a call on one of them, which Close makes fail.
 void InternetSession::Close() {
-    std::vector<std::unique_ptr<FtpConnection>> all;
-    {
-        std::lock_guard<std::mutex> lock(mu_);
-        all.swap(connections_);
-    }
-    for (auto& c : all) c->Close();
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto& c : connections_) c->Close();
 }
 
 FtpConnection* InternetSession::GetFtpConnection(const std::string& server, const std::string& user,

@@ -12,10 +12,11 @@ misbehaves as --scenario says:
   garbage-list   a listing with junk lines between the good ones
 """
 import argparse
-import os
 import socket
 import threading
 import time
+
+from ftpd_common import announce_port, exit_with_parent
 
 LISTING = (
     b"total 8\r\n"
@@ -126,18 +127,8 @@ def main():
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind(("127.0.0.1", 0))
     s.listen(16)
-    tmp = args.port_file + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(str(s.getsockname()[1]))
-    os.rename(tmp, args.port_file)
-    parent = os.getppid()
-
-    def watch():
-        while os.getppid() == parent:
-            time.sleep(0.5)
-        os._exit(0)
-
-    threading.Thread(target=watch, daemon=True).start()
+    announce_port(args.port_file, s.getsockname()[1])
+    exit_with_parent()
     while True:
         conn, _ = s.accept()
         threading.Thread(target=serve, args=(conn, args), daemon=True).start()

@@ -5,10 +5,9 @@ Serves ROOT to one user on 127.0.0.1, on an ephemeral port that it writes to
 PORT_FILE once it listens, and stops when its parent goes away.
 """
 import argparse
-import os
 import sys
-import threading
-import time
+
+from ftpd_common import announce_port, exit_with_parent
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -31,19 +30,8 @@ def main():
     handler.permit_foreign_addresses = False
     server = FTPServer(("127.0.0.1", 0), handler)
     server.max_cons = 64
-    tmp = args.port_file + ".tmp"
-    with open(tmp, "w") as f:
-        f.write(str(server.address[1]))
-    os.rename(tmp, args.port_file)
-
-    parent = os.getppid()
-
-    def watch():
-        while os.getppid() == parent:
-            time.sleep(0.5)
-        os._exit(0)
-
-    threading.Thread(target=watch, daemon=True).start()
+    announce_port(args.port_file, server.address[1])
+    exit_with_parent()
     import logging
     logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
     server.serve_forever(handle_exit=False)

@@ -1,0 +1,36 @@
+// The few operating-system services the programs share: the path splitter,
+// the temporary directory, "file or folder", and starting a program from a
+// command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace os {
+
+// A path cut the way the programs need it: the folder (up to and including
+// the last '/'), the file name without extension, and the extension from the
+// name's last period on (empty when the name has none).
+struct PathParts {
+    std::string folder;
+    std::string base;
+    std::string extension;
+};
+PathParts SplitPath(const std::string& path);
+
+// $TMPDIR, else /tmp, always ending in '/'.
+std::string TempDirectory();
+
+// True when `path` names an existing folder (after following links).
+bool IsDirectory(const std::string& path);
+// True when `path` exists at all.
+bool Exists(const std::string& path);
+
+// Splits a command line into words; double quotes group words (and are removed).
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// Starts the command line as a new process without waiting for it. Returns
+// its pid, or -1 when the line is empty or the program cannot be started.
+int StartProgram(const std::string& commandLine);
+
+}  // namespace os

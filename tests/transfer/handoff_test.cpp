@@ -1,0 +1,82 @@
+// Consuming the hand-off, starting the browser, and the error texts.
+#include "transfer/handoff.h"
+
+#include "common/registry/layout.h"
+#include "platform/inet/inet.h"
+#include "tests/support/ftp_server.h"
+#include "tests/transfer/recording_display.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace transfer;
+
+namespace {
+
+class HandOff : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+
+    static void WriteHandOff() {
+        SettingKey key;
+        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www"));
+        key.WriteString("Selected0", "/home/u/site");
+        key.WriteString(layout::kRootDir, "/home/u");
+    }
+    static bool Exists(const std::string& path) {
+        SettingKey key;
+        return key.OpenKey(winreg::HKEY_CURRENT_USER, path) == 0;
+    }
+};
+
+TEST_F(HandOff, FinishingTwiceCreatesNothing) {
+    WriteHandOff();
+    FinishHandOff(0);
+    EXPECT_FALSE(Exists(layout::kSelectedKey));
+    FinishHandOff(0);
+    FinishHandOff(7);
+    EXPECT_FALSE(Exists(layout::kSelectedKey));
+    EXPECT_FALSE(Exists(layout::RunningKey()));
+}
+
+TEST_F(HandOff, BrowserStartsAndTheHandOffStays) {
+    WriteHandOff();
+    std::string mark = store.dir() / "browser-ran";
+    std::string script = store.dir() / "brovin";
+    testsupport::WriteFile(script, "#!/bin/sh\necho ran > '" + mark + "'\n");
+    chmod(script.c_str(), 0755);
+    SettingKey running;
+    running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    running.WriteString(layout::kInstDirBrovin, script);
+    FinishHandOff(1);
+    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
+    EXPECT_TRUE(Exists(layout::SelectedEntryKey("Home", "/pub/www")));
+
+    running.WriteString(layout::kInstDirBrovin, "");
+    StartRemoteBrowser();  // an empty command line fails silently
+}
+
+TEST_F(HandOff, ErrorTextsForCodes) {
+    transfertest::RecordingDisplay display;
+    EXPECT_EQ(ShowInternetErrorText(inet::ERROR_INTERNET_TIMEOUT), 1);
+    EXPECT_EQ(display.status, inet::InternetErrorText(inet::ERROR_INTERNET_TIMEOUT));
+    EXPECT_EQ(ShowInternetErrorText(99999), 0);
+    EXPECT_EQ(display.status, "");
+
+    // 12003 shows the server's reply, here a real refused upload.
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::Fault, "refuse-stor");
+    inet::InternetSession session;
+    inet::FtpConnection* c = session.GetFtpConnection("127.0.0.1", "parvex", "secret",
+                                                      static_cast<std::uint16_t>(server.port()));
+    std::string file = store.dir() / "index.html";
+    testsupport::WriteFile(file, "x");
+    ASSERT_FALSE(c->PutFile(file, "index.html"));
+    EXPECT_EQ(ShowInternetErrorText(inet::GetLastInternetError()), 1);
+    EXPECT_EQ(display.status, "553 Could not create file index.html: permission denied.");
+}
+
+}  // namespace

@@ -1,0 +1,42 @@
+// A progress display that records what the walkers report, for the tests.
+#pragma once
+
+#include "transfer/progress.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace transfertest {
+
+class RecordingDisplay : public transfer::ProgressDisplay {
+public:
+    RecordingDisplay() { transfer::SetProgressDisplay(this); }
+    ~RecordingDisplay() override { transfer::SetProgressDisplay(nullptr); }
+
+    void SetStatusText(const std::string& text) override { Add("status:" + text); status = text; }
+    void RepaintStatus() override {}
+    void SetRange(std::int32_t low, std::int32_t high) override {
+        Add("range:" + std::to_string(low) + "-" + std::to_string(high));
+    }
+    void SetStep(std::int32_t step) override { Add("step:" + std::to_string(step)); }
+    void StepIt() override { Add("stepit"); }
+    void PlayAnimation() override { Add("play"); }
+    void EndDisplay() override { Add("end"); }
+
+    std::vector<std::string> Events() {
+        std::lock_guard<std::mutex> lock(mu_);
+        return events_;
+    }
+    std::string status;
+
+private:
+    void Add(std::string e) {
+        std::lock_guard<std::mutex> lock(mu_);
+        events_.push_back(std::move(e));
+    }
+    std::mutex mu_;
+    std::vector<std::string> events_;
+};
+
+}  // namespace transfertest

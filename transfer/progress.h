@@ -1,0 +1,40 @@
+// What the upload walkers see of the progress dialog, and the slot through
+// which the dialog reaches the walker's FTP connection. Both are
+// process-wide: the dialog sets them before it starts a walker.
+#pragma once
+
+#include "platform/inet/inet.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace transfer {
+
+// Implemented by the dialog (which posts every call to its window thread)
+// and by the tests (which record the calls).
+class ProgressDisplay {
+public:
+    virtual ~ProgressDisplay() = default;
+    virtual void SetStatusText(const std::string& text) = 0;
+    virtual void RepaintStatus() = 0;
+    virtual void SetRange(std::int32_t low, std::int32_t high) = 0;
+    virtual void SetStep(std::int32_t step) = 0;
+    virtual void StepIt() = 0;
+    virtual void PlayAnimation() = 0;
+    virtual void EndDisplay() = 0;
+};
+
+// The display the walkers report to; null before the dialog sets it, and
+// then reports go nowhere.
+void SetProgressDisplay(ProgressDisplay* display);
+ProgressDisplay* Progress();
+
+// The connection the running walker has opened; null until it connects.
+// The dialog closes it when it is destroyed, which aborts a transfer.
+extern std::atomic<inet::FtpConnection*> g_connection;
+
+// Writes `text` into the status line and repaints it (when a display is set).
+void ShowStatus(const std::string& text);
+
+}  // namespace transfer

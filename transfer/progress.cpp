@@ -6,7 +6,25 @@ namespace {
 std::atomic<ProgressDisplay*> g_display{nullptr};
 }
 
-std::atomic<inet::FtpConnection*> g_connection{nullptr};
+namespace {
+std::mutex g_slotMu;
+inet::FtpConnection* g_connection = nullptr;
+}  // namespace
+
+void PublishConnection(inet::FtpConnection* connection) {
+    std::lock_guard<std::mutex> lock(g_slotMu);
+    g_connection = connection;
+}
+
+void CloseConnection() {
+    std::lock_guard<std::mutex> lock(g_slotMu);
+    if (g_connection) g_connection->Close();
+}
+
+void WithdrawConnection() {
+    std::lock_guard<std::mutex> lock(g_slotMu);
+    g_connection = nullptr;
+}
 
 void SetProgressDisplay(ProgressDisplay* display) { g_display = display; }
 ProgressDisplay* Progress() { return g_display; }

@@ -6,6 +6,7 @@
 #include "platform/inet/inet.h"
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <string>
 
@@ -30,9 +31,15 @@ public:
 void SetProgressDisplay(ProgressDisplay* display);
 ProgressDisplay* Progress();
 
-// The connection the running walker has opened; null until it connects.
-// The dialog closes it when it is destroyed, which aborts a transfer.
-extern std::atomic<inet::FtpConnection*> g_connection;
+// The slot holding the connection the running walker has opened. The
+// dialog closes it when it is destroyed, which aborts a transfer at once.
+// All three take the slot's lock, so that a walker ending (and freeing its
+// connection) and a dialog closing it can never cross.
+void PublishConnection(inet::FtpConnection* connection);
+// Closes the published connection, if any; safe from any thread.
+void CloseConnection();
+// Empties the slot; the walker calls it before its connection goes away.
+void WithdrawConnection();
 
 // Writes `text` into the status line and repaints it (when a display is set).
 void ShowStatus(const std::string& text);

@@ -3,6 +3,7 @@
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
 #include "platform/os/os.h"
+#include "transfer/extension_list.h"
 #include "transfer/handoff.h"
 #include "transfer/progress.h"
 #include "transfer/transfer_mode.h"
@@ -261,12 +262,10 @@ private:
         os::PathParts p = os::SplitPath(item);
         std::string name = p.base + p.extension;
         ShowStatus(layout::Format("%s 処理中...", name.c_str()));
-        std::string ext = p.extension;
-        for (char& ch : ext) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
+        // The rule's whole list text, not split at ';': an empty extension matches the first rule.
+        std::string ext = UpperAscii(p.extension);
         for (const auto& r : rules_) {
-            std::string list = r.extensions;
-            for (char& ch : list) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
-            if (list.find(ext) == std::string::npos) continue;
+            if (UpperAscii(r.extensions).find(ext) == std::string::npos) continue;
             ReturnToBase();
             for (const auto& c : Components(r.directory))
                 if (conn_->SetCurrentDirectory(c)) ++levels_;  // never created: a missing one is skipped

@@ -1,0 +1,106 @@
+#!/usr/bin/python3
+"""The plain walker beside lftp's mirror -R on a tree of small files.
+
+2,000 files of 1-4 KiB in 110 folders (10 folders of 10 subfolders, 20 files
+in each of the 100 leaves) are uploaded to a throwaway pyftpdlib server on
+127.0.0.1 in active mode by both, alternating, and the times are printed.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def timed(cmd, env=None):
+    start = time.perf_counter()
+    p = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
+    if p.returncode != 0:
+        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
+    return time.perf_counter() - start
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--walker", required=True)
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--inet-put", help="also put one 1 GiB file through the walker and through inet_put")
+    args = ap.parse_args()
+    work = tempfile.mkdtemp(prefix="walker-bench-")
+    server = None
+    try:
+        root = os.path.join(work, "root")
+        os.mkdir(root)
+        port_file = os.path.join(work, "port")
+        server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tests", "support", "pyftpd.py"),
+                                   "--root", root, "--port-file", port_file])
+        for _ in range(200):
+            if os.path.exists(port_file):
+                break
+            time.sleep(0.05)
+        port = open(port_file).read().strip()
+        tree = os.path.join(work, "site")
+        n = 0
+        for a in range(10):
+            for b in range(10):
+                d = os.path.join(tree, f"d{a}", f"s{b}")
+                os.makedirs(d)
+                for f in range(20):
+                    with open(os.path.join(d, f"f{f}.bin"), "wb") as out:
+                        out.write(os.urandom(1024 + (n * 37) % 3072))
+                    n += 1
+        times = {"parvex": [], "lftp": []}
+        for run in range(args.runs):
+            for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
+                shutil.rmtree(os.path.join(root, "site"), ignore_errors=True)
+                if tool == "parvex":
+                    env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"reg{run}.db"))
+                    t = timed([args.walker, "127.0.0.1", port, "parvex", "secret", tree], env)
+                else:
+                    t = timed(["lftp", "-u", "parvex,secret", "-p", port, "-e",
+                               f"set ftp:passive-mode off; mirror -R {tree} /site; quit", "127.0.0.1"])
+                count = sum(len(f) for _, _, f in os.walk(os.path.join(root, "site")))
+                if count != n:
+                    sys.exit(f"{tool} uploaded {count} of {n} files")
+                times[tool].append(t)
+        ours, theirs = min(times["parvex"]), min(times["lftp"])
+        print(f"{n} files in 110 folders to pyftpdlib on 127.0.0.1, active mode, best of {args.runs}")
+        print(f"  parvex plain walker: {ours:6.2f} s")
+        print(f"  lftp mirror -R:      {theirs:6.2f} s")
+        print(f"  parvex / lftp: {ours / theirs:.2f}x   (goal: within 1.5x)")
+        if args.inet_put:
+            big_dir = os.path.join(work, "big")
+            os.mkdir(big_dir)
+            big = os.path.join(big_dir, "big.bin")
+            with open(big, "wb") as f:
+                block = os.urandom(1 << 20)
+                for _ in range(1024):
+                    f.write(block)
+            walk, put = [], []
+            for run in range(args.runs):
+                for tool in (("walker", "put") if run % 2 == 0 else ("put", "walker")):
+                    shutil.rmtree(os.path.join(root, "big"), ignore_errors=True)
+                    for leftover in ("big.bin",):
+                        if os.path.exists(os.path.join(root, leftover)):
+                            os.remove(os.path.join(root, leftover))
+                    if tool == "walker":
+                        env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"big{run}.db"))
+                        walk.append(timed([args.walker, "127.0.0.1", port, "parvex", "secret", big_dir], env))
+                    else:
+                        put.append(timed([args.inet_put, "127.0.0.1", port, "parvex", "secret", big, "big.bin"]))
+            w, p_ = 1024 * 1048576 / min(walk) / 1e6, 1024 * 1048576 / min(put) / 1e6
+            print(f"1 GiB through the walker: {w:.0f} MB/s, through inet_put: {p_:.0f} MB/s: {w / p_ * 100:.0f} %"
+                  "   (goal: at least 95 %)")
+    finally:
+        if server:
+            server.kill()
+            server.wait()
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,56 @@
+// Runs the plain walker once on a folder, as Dravik would after a
+// right-click, with a throwaway store (PARVEX_REGISTRY) and no pauses.
+//   walker_run HOST PORT USER PASSWORD FOLDER
+#include "common/registry/layout.h"
+#include "transfer/progress.h"
+#include "transfer/walker.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Counts what the walker reports; the last status tells success from failure.
+class Quiet : public transfer::ProgressDisplay {
+public:
+    void SetStatusText(const std::string& text) override { last = text; }
+    void RepaintStatus() override {}
+    void SetRange(std::int32_t, std::int32_t) override {}
+    void SetStep(std::int32_t) override {}
+    void StepIt() override {}
+    void PlayAnimation() override {}
+    void EndDisplay() override {}
+    std::string last;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 6) {
+        std::fprintf(stderr, "usage: walker_run HOST PORT USER PASSWORD FOLDER\n");
+        return 2;
+    }
+    SettingKey key;
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("bench", "ログイン時のディレクトリ"));
+    key.WriteString(layout::kServerAddr, argv[1]);
+    key.WriteDword(layout::kPort, static_cast<winreg::DWORD>(std::atoi(argv[2])));
+    key.WriteString(layout::kUserName, argv[3]);
+    key.WriteString(layout::kPassword, argv[4]);
+    key.WriteString(layout::kRoot, "");
+    key.CloseKey();
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("bench", "ログイン時のディレクトリ"));
+    key.WriteString("Selected0", argv[5]);
+    key.WriteString(layout::kRootDir, layout::FolderOf(argv[5]));
+    key.CloseKey();
+    Quiet display;
+    transfer::SetProgressDisplay(&display);
+    transfer::SetPauseFunction([](int) {});
+    transfer::PlainWalker();
+    transfer::SetProgressDisplay(nullptr);
+    if (display.last != "ファイル転送完了しました") {
+        std::fprintf(stderr, "walker ended with: %s\n", display.last.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -13,7 +13,7 @@ import sys
 import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+from bench_common import start_pyftpd
 
 
 def timed(cmd, env=None):
@@ -33,16 +33,7 @@ def main():
     work = tempfile.mkdtemp(prefix="walker-bench-")
     server = None
     try:
-        root = os.path.join(work, "root")
-        os.mkdir(root)
-        port_file = os.path.join(work, "port")
-        server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tests", "support", "pyftpd.py"),
-                                   "--root", root, "--port-file", port_file])
-        for _ in range(200):
-            if os.path.exists(port_file):
-                break
-            time.sleep(0.05)
-        port = open(port_file).read().strip()
+        server, root, port = start_pyftpd(work)
         tree = os.path.join(work, "site")
         n = 0
         for a in range(10):

@@ -8,16 +8,22 @@ std::string UpperAscii(std::string s) {
     return s;
 }
 
-std::vector<std::string> ExtensionEntries(const std::string& list) {
+std::vector<std::string> SplitNonEmpty(const std::string& text, char separator) {
     std::vector<std::string> out;
     std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t semi = list.find(';', start);
-        std::string entry = list.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-        if (!entry.empty()) out.push_back(UpperAscii(entry));
-        if (semi == std::string::npos) break;
-        start = semi + 1;
+    while (start <= text.size()) {
+        std::size_t end = text.find(separator, start);
+        std::string piece = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!piece.empty()) out.push_back(piece);
+        if (end == std::string::npos) break;
+        start = end + 1;
     }
+    return out;
+}
+
+std::vector<std::string> ExtensionEntries(const std::string& list) {
+    std::vector<std::string> out = SplitNonEmpty(list, ';');
+    for (auto& e : out) e = UpperAscii(e);
     return out;
 }
 

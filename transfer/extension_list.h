@@ -7,6 +7,9 @@
 
 namespace transfer {
 
+// The non-empty pieces of `text` between `separator`s.
+std::vector<std::string> SplitNonEmpty(const std::string& text, char separator);
+
 // The upper-cased entries; empty entries (";;", a trailing ';') are dropped.
 std::vector<std::string> ExtensionEntries(const std::string& list);
 

@@ -25,18 +25,8 @@ struct Rule {
     std::string directory;
 };
 
-std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t slash = path.find('/', start);
-        std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
-        if (!part.empty()) out.push_back(part);
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    return out;
-}
+// A "/"-separated path's components; empty ones (a leading or doubled "/") are not components.
+std::vector<std::string> Components(const std::string& path) { return SplitNonEmpty(path, '/'); }
 
 // Entries of a local folder, hidden ones included, in name order (the order
 // the Windows file system gave, and a stable one for the user).

@@ -1,24 +1,60 @@
-"""What the benchmarks share: a throwaway pyftpdlib server and timed runs."""
+"""What the benchmarks share: a throwaway work folder with a pyftpdlib server, and timed runs."""
+import contextlib
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def start_pyftpd(work):
-    """Starts pyftpdlib serving WORK/root on 127.0.0.1; returns (process, root, port)."""
+def timed(cmd, env=None, stdout_path=None):
+    """Runs cmd to completion; returns (seconds, peak resident KiB).
+
+    The peak comes from GNU time, not from this process's wait4: a child
+    forked from Python starts with Python's own resident pages.
+    """
+    out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
+    try:
+        start = time.perf_counter()
+        p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env)
+        elapsed = time.perf_counter() - start
+    finally:
+        if stdout_path:
+            out.close()
+    if p.returncode != 0:
+        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
+    return elapsed, int(p.stderr.split()[-1])
+
+
+@contextlib.contextmanager
+def work_folder(prefix):
+    """A temporary folder, removed with everything in it afterwards."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    try:
+        yield work
+    finally:
+        shutil.rmtree(work)
+
+
+@contextlib.contextmanager
+def pyftpd(work):
+    """pyftpdlib serving WORK/root on 127.0.0.1 as parvex/secret; yields (root, port) and stops it afterwards."""
     root = os.path.join(work, "root")
     os.mkdir(root)
     port_file = os.path.join(work, "port")
     server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tests", "support", "pyftpd.py"),
                                "--root", root, "--port-file", port_file])
-    for _ in range(200):
-        if os.path.exists(port_file):
-            break
-        time.sleep(0.05)
-    else:
+    try:
+        for _ in range(200):
+            if os.path.exists(port_file):
+                break
+            time.sleep(0.05)
+        else:
+            sys.exit("the pyftpdlib server did not start")
+        yield root, open(port_file).read().strip()
+    finally:
         server.kill()
-        sys.exit("the pyftpdlib server did not start")
-    return server, root, open(port_file).read().strip()
+        server.wait()

@@ -7,22 +7,9 @@ alternating, best of --runs, and prints MB/s, the ratio and peak memory.
 """
 import argparse
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
-import time
 
-from bench_common import start_pyftpd
-
-
-def timed(cmd):
-    start = time.perf_counter()
-    p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
-    if p.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
-    return elapsed, int(p.stderr.split()[-1])
+from bench_common import pyftpd, timed, work_folder
 
 
 def main():
@@ -31,10 +18,7 @@ def main():
     ap.add_argument("--mib", type=int, default=1024)
     ap.add_argument("--runs", type=int, default=3)
     args = ap.parse_args()
-    work = tempfile.mkdtemp(prefix="inet-bench-")
-    server = None
-    try:
-        server, root, port = start_pyftpd(work)
+    with work_folder("inet-bench-") as work, pyftpd(work) as (root, port):
         src = os.path.join(work, "big.bin")
         with open(src, "wb") as f:
             block = os.urandom(1 << 20)
@@ -70,11 +54,6 @@ def main():
                   f"peak RSS {peak[tool] / 1024:5.1f} MiB")
         print(f"  parvex / curl: best {rate['parvex'][0] / rate['curl'][0] * 100:.0f} %, "
               f"median {rate['parvex'][1] / rate['curl'][1] * 100:.0f} %   (goal: at least 95 %, peak under 16 MiB)")
-    finally:
-        if server:
-            server.kill()
-            server.wait()
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

@@ -8,25 +8,9 @@ converts it in three directions with each tool, and prints MB/s (best of
 import argparse
 import os
 import shutil
-import subprocess
-import sys
 import tempfile
-import time
 
-
-def run(cmd, stdout_path):
-    """Runs cmd with stdout to a file; returns (seconds, peak RSS in KiB).
-
-    The peak comes from GNU time, not from this process's wait4: a child
-    forked from Python starts with Python's own resident pages.
-    """
-    with open(stdout_path, "wb") as out:
-        start = time.perf_counter()
-        proc = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE)
-        elapsed = time.perf_counter() - start
-    if proc.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {proc.stderr.decode(errors='replace')}")
-    return elapsed, int(proc.stderr.split()[-1])
+from bench_common import timed
 
 
 def main():
@@ -49,8 +33,8 @@ def main():
         size = os.path.getsize(euc)
         sjis = os.path.join(work, "corpus.sjis")
         jis = os.path.join(work, "corpus.jis")
-        run(["nkf", "-x", "-E", "-s", euc], sjis)
-        run(["nkf", "-x", "-S", "-j", sjis], jis)
+        timed(["nkf", "-x", "-E", "-s", euc], stdout_path=sjis)
+        timed(["nkf", "-x", "-S", "-j", sjis], stdout_path=jis)
         out = os.path.join(work, "out")
 
         directions = [
@@ -69,7 +53,7 @@ def main():
             ):
                 best, rss = None, 0
                 for _ in range(args.runs):
-                    t, m = run(cmd, out + ".stdout" if not to_stdout else out)
+                    t, m = timed(cmd, stdout_path=out + ".stdout" if not to_stdout else out)
                     best = t if best is None else min(best, t)
                     rss = max(rss, m)
                 results[tool] = (size / best / 1e6, rss)
@@ -82,7 +66,7 @@ def main():
             with open(big, "wb") as f:
                 while f.tell() < 1 << 30:
                     f.write(data)
-            t, rss = run([args.tesvar, "sjis", big, out], out + ".stdout")
+            t, rss = timed([args.tesvar, "sjis", big, out], stdout_path=out + ".stdout")
             print(f"1 GiB EUC->SJIS: {os.path.getsize(big) / t / 1e6:.1f} MB/s, peak RSS {rss / 1024:.1f} MiB (goal < 32 MiB)")
     finally:
         shutil.rmtree(work)

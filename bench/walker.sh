@@ -2,7 +2,7 @@
 # The plain walker beside lftp mirror -R on 2,000 small files in 110 folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh python3-pyftpdlib lftp
+./scripts/deps.sh python3-pyftpdlib lftp time
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target walker_run inet_put >/dev/null
 /usr/bin/python3 bench/walker_bench.py --walker build/bin/walker_run --inet-put build/bin/inet_put "$@"

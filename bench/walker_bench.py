@@ -8,20 +8,9 @@ in each of the 100 leaves) are uploaded to a throwaway pyftpdlib server on
 import argparse
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
-import time
 
-from bench_common import start_pyftpd
-
-
-def timed(cmd, env=None):
-    start = time.perf_counter()
-    p = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
-    if p.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
-    return time.perf_counter() - start
+from bench_common import pyftpd, timed, work_folder
 
 
 def main():
@@ -30,10 +19,7 @@ def main():
     ap.add_argument("--runs", type=int, default=3)
     ap.add_argument("--inet-put", help="also put one 1 GiB file through the walker and through inet_put")
     args = ap.parse_args()
-    work = tempfile.mkdtemp(prefix="walker-bench-")
-    server = None
-    try:
-        server, root, port = start_pyftpd(work)
+    with work_folder("walker-bench-") as work, pyftpd(work) as (root, port):
         tree = os.path.join(work, "site")
         n = 0
         for a in range(10):
@@ -50,9 +36,9 @@ def main():
                 shutil.rmtree(os.path.join(root, "site"), ignore_errors=True)
                 if tool == "parvex":
                     env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"reg{run}.db"))
-                    t = timed([args.walker, "127.0.0.1", port, "parvex", "secret", tree], env)
+                    t, _ = timed([args.walker, "127.0.0.1", port, "parvex", "secret", tree], env)
                 else:
-                    t = timed(["lftp", "-u", "parvex,secret", "-p", port, "-e",
+                    t, _ = timed(["lftp", "-u", "parvex,secret", "-p", port, "-e",
                                f"set ftp:passive-mode off; mirror -R {tree} /site; quit", "127.0.0.1"])
                 count = sum(len(f) for _, _, f in os.walk(os.path.join(root, "site")))
                 if count != n:
@@ -80,17 +66,12 @@ def main():
                             os.remove(os.path.join(root, leftover))
                     if tool == "walker":
                         env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"big{run}.db"))
-                        walk.append(timed([args.walker, "127.0.0.1", port, "parvex", "secret", big_dir], env))
+                        walk.append(timed([args.walker, "127.0.0.1", port, "parvex", "secret", big_dir], env)[0])
                     else:
-                        put.append(timed([args.inet_put, "127.0.0.1", port, "parvex", "secret", big, "big.bin"]))
+                        put.append(timed([args.inet_put, "127.0.0.1", port, "parvex", "secret", big, "big.bin"])[0])
             w, p_ = 1024 * 1048576 / min(walk) / 1e6, 1024 * 1048576 / min(put) / 1e6
             print(f"1 GiB through the walker: {w:.0f} MB/s, through inet_put: {p_:.0f} MB/s: {w / p_ * 100:.0f} %"
                   "   (goal: at least 95 %)")
-    finally:
-        if server:
-            server.kill()
-            server.wait()
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

@@ -46,7 +46,8 @@ bool Accepts(int port) {
 
 }  // namespace
 
-FtpServer::FtpServer(Kind kind, const std::string& scenario) : kind_(kind) {
+FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<std::string>& options)
+    : kind_(kind) {
     root_ = dir_ / "root";
     ::mkdir(root_.c_str(), 0755);
     std::string portFile = dir_ / "port";
@@ -79,6 +80,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario) : kind_(kind) {
             argv.push_back("--scenario");
             argv.push_back(scenario);
         }
+        argv.insert(argv.end(), options.begin(), options.end());
         pid_ = Spawn(argv);
     }
     for (int i = 0; i < 200; ++i) {

@@ -6,6 +6,7 @@
 #include "tests/support/test_support.h"
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -13,8 +14,9 @@ class FtpServer {
 public:
     enum class Kind { Pyftpdlib, Vsftpd, Fault };
 
-    // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py).
-    explicit FtpServer(Kind kind, const std::string& scenario = "");
+    // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py);
+    // `options` go to the pyftpdlib script (for instance "--read-limit", "4096").
+    explicit FtpServer(Kind kind, const std::string& scenario = "", const std::vector<std::string>& options = {});
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
     FtpServer& operator=(const FtpServer&) = delete;

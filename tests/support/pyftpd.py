@@ -10,7 +10,7 @@ import sys
 from ftpd_common import announce_port, exit_with_parent
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -20,11 +20,28 @@ def main():
     ap.add_argument("--user", default="parvex")
     ap.add_argument("--password", default="secret")
     ap.add_argument("--port-file", required=True)
+    ap.add_argument("--read-limit", type=int, default=0,
+                    help="bytes per second an upload may arrive at (0: no limit)")
+    ap.add_argument("--stor-delay", type=float, default=0.0,
+                    help="seconds each upload waits before it starts, so that a person can watch it")
     args = ap.parse_args()
 
     auth = DummyAuthorizer()
     auth.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     handler = FTPHandler
+    if args.stor_delay > 0:
+        delay = args.stor_delay
+
+        class DelayedStorHandler(FTPHandler):
+            def ftp_STOR(self, file, mode="w"):
+                # Scheduled, not slept: the server keeps serving while it waits.
+                self.ioloop.call_later(delay, FTPHandler.ftp_STOR, self, file, mode)
+
+        handler = DelayedStorHandler
+    if args.read_limit > 0:
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.read_limit
+        handler.dtp_handler = dtp
     handler.authorizer = auth
     handler.banner = "parvex test server ready"
     handler.permit_foreign_addresses = False

@@ -1,0 +1,53 @@
+// Resources by number, as every program of the suite names them: a string
+// table, icons, and the dialog font. Each program registers its own tables
+// at start-up; the shared controls look texts and icons up by the same ids.
+#pragma once
+
+#include <wx/bmpbndl.h>
+#include <wx/font.h>
+#include <wx/gdicmn.h>
+#include <wx/icon.h>
+#include <wx/string.h>
+
+#include <initializer_list>
+
+class wxWindow;
+
+namespace ui {
+
+struct StringResource {
+    int id;
+    const char* text;  // UTF-8, as the program shows it
+};
+
+// Adds (or replaces) entries of the program's string table.
+void RegisterStrings(std::initializer_list<StringResource> strings);
+// The text of string `id`; empty when the table has none.
+wxString LoadString(int id);
+
+struct IconResource {
+    int id;
+    const char* themeName;        // icon name in the desktop theme, tried first
+    const char* const* fallback;  // embedded XPM used when the theme has no such icon; may be null
+};
+
+// Adds (or replaces) entries of the program's icon table.
+void RegisterIcons(std::initializer_list<IconResource> icons);
+// Icon `id` at `size` pixels; an invalid bitmap when the id is unknown or
+// neither the theme nor the embedded image provides it.
+wxBitmap LoadBitmap(int id, int size = 16);
+// The same as a window icon; invalid when missing.
+wxIcon LoadIcon(int id, int size = 32);
+
+// The font a dialog template asks for: `face` when it is installed, else an
+// installed proportional Japanese gothic, else the system's GUI font; always
+// at `points`.
+wxFont DialogFont(const wxString& face, int points);
+// The face DialogFont settles on for `face`.
+wxString ResolveFace(const wxString& face);
+
+// A template rectangle in dialog units turned into pixels with the
+// window's current font (set the template font first).
+wxRect DialogRect(wxWindow* window, int x, int y, int width, int height);
+
+}  // namespace ui

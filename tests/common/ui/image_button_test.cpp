@@ -1,0 +1,331 @@
+// The image push button as a user meets it: what it draws (rendered into
+// memory and measured), and how it answers the pointer and the keyboard.
+#include "common/ui/image_button.h"
+#include "common/ui/resources.h"
+#include "tests/support/gui_support.h"
+
+#include <gtest/gtest.h>
+#include <wx/dcmemory.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/image.h>
+#include <wx/settings.h>
+#include <wx/uiaction.h>
+
+#include <memory>
+
+namespace {
+
+using testsupport::Pump;
+using testsupport::PumpUntil;
+
+constexpr int kW = 140, kH = 32;
+
+wxBitmap SolidIcon(const wxColour& c, int size = 16) {
+    wxImage image(size, size);
+    image.SetRGB(wxRect(0, 0, size, size), c.Red(), c.Green(), c.Blue());
+    return wxBitmap(image);
+}
+
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    bool empty() const { return right < 0; }
+    double centreX() const { return (left + right + 1) / 2.0; }
+    double centreY() const { return (top + bottom + 1) / 2.0; }
+    void Add(int x, int y) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+};
+
+bool Same(const wxImage& img, int x, int y, const wxColour& c) {
+    return img.GetRed(x, y) == c.Red() && img.GetGreen(x, y) == c.Green() && img.GetBlue(x, y) == c.Blue();
+}
+
+class ImageButtonTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        frame_ = new wxFrame(nullptr, wxID_ANY, "button test", wxPoint(100, 100), wxSize(320, 200));
+        frame_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9));
+        // A panel in between: a frame stretches a lone child over its whole client area.
+        panel_ = new wxPanel(frame_);
+    }
+    void TearDown() override {
+        frame_->Destroy();
+        Pump(20);
+    }
+
+    CImageButton* Make(const char* label, long style = 0) {
+        auto* b = new CImageButton(panel_, 1002, wxString::FromUTF8(label), wxPoint(10, 10), wxSize(kW, kH), style);
+        b->Bind(wxEVT_BUTTON, [this](wxCommandEvent& e) {
+            ++clicks_;
+            lastId_ = e.GetId();
+        });
+        return b;
+    }
+
+    wxImage Render(CImageButton* b, CImageButton::ItemState state = {}) {
+        wxBitmap bmp(kW, kH, 24);
+        {
+            wxMemoryDC dc(bmp);
+            dc.SetBackground(*wxWHITE_BRUSH);
+            dc.Clear();
+            b->DrawItem(dc, wxRect(0, 0, kW, kH), state);
+        }
+        return bmp.ConvertToImage();
+    }
+
+    static Box Find(const wxImage& img, const std::function<bool(int, int)>& match) {
+        Box box;
+        for (int y = 0; y < img.GetHeight(); ++y)
+            for (int x = 0; x < img.GetWidth(); ++x)
+                if (match(x, y)) box.Add(x, y);
+        return box;
+    }
+    static Box Red(const wxImage& img) {
+        return Find(img, [&](int x, int y) { return img.GetRed(x, y) > 200 && img.GetGreen(x, y) < 60; });
+    }
+    // Text pixels: clearly darker than the face colour, and not the icon.
+    static Box Text(const wxImage& img) {
+        return Find(img, [&](int x, int y) {
+            return img.GetRed(x, y) + img.GetGreen(x, y) + img.GetBlue(x, y) < 3 * 128 && img.GetGreen(x, y) > 0 &&
+                   !(img.GetRed(x, y) > 200 && img.GetGreen(x, y) < 60);
+        });
+    }
+
+    void Mouse(CImageButton* b, wxEventType type, wxPoint at, bool leftDown) {
+        wxMouseEvent e(type);
+        e.SetEventObject(b);
+        e.SetPosition(at);
+        e.m_leftDown = leftDown;
+        b->GetEventHandler()->ProcessEvent(e);
+    }
+    void Key(wxWindow* target, wxEventType type, int code, int modifiers = 0) {
+        wxKeyEvent e(type);
+        e.SetEventObject(target);
+        e.m_keyCode = code;
+        e.m_uniChar = static_cast<wxChar>(code);
+        e.m_altDown = (modifiers & wxMOD_ALT) != 0;
+        e.m_controlDown = (modifiers & wxMOD_CONTROL) != 0;
+        target->GetEventHandler()->ProcessEvent(e);
+    }
+
+    wxFrame* frame_ = nullptr;
+    wxPanel* panel_ = nullptr;
+    int clicks_ = 0;
+    int lastId_ = 0;
+};
+
+TEST_F(ImageButtonTest, IconSitsThreePixelsInWithTheCaptionCentredInTheRest) {
+    CImageButton* b = Make("閉じる(&C)");
+    b->SetIconBitmaps(SolidIcon(*wxRED));
+    EXPECT_EQ(b->IconWidth(), 16);
+    EXPECT_EQ(b->IconHeight(), 16);
+
+    wxImage img = Render(b);
+    Box icon = Red(img);
+    ASSERT_FALSE(icon.empty());
+    EXPECT_EQ(icon.left, 3);
+    EXPECT_EQ(icon.top, (kH - 16) / 2);
+    EXPECT_EQ(icon.right, 3 + 15);
+
+    Box text = Text(img);
+    ASSERT_FALSE(text.empty());
+    EXPECT_GT(text.left, icon.right);
+    EXPECT_NEAR(text.centreX(), (19 + kW) / 2.0, 2.5) << "caption centred in what the icon leaves";
+    EXPECT_NEAR(text.centreY(), kH / 2.0, 3.0);
+
+    // Pressed: icon and caption move one pixel right and down.
+    wxImage pressed = Render(b, {true, false, false});
+    EXPECT_EQ(Red(pressed).left, 4);
+    EXPECT_EQ(Red(pressed).top, (kH - 16) / 2 + 1);
+    EXPECT_EQ(Text(pressed).left, text.left + 1);
+}
+
+TEST_F(ImageButtonTest, AmpersandUnderlinesTheNextLetterAndIsNotDrawn) {
+    CImageButton* with = Make("閉じる(&C)");
+    CImageButton* without = Make("閉じる(C)");
+    wxImage a = Render(with), b = Render(without);
+    Box differs = Find(a, [&](int x, int y) {
+        return a.GetRed(x, y) != b.GetRed(x, y) || a.GetGreen(x, y) != b.GetGreen(x, y);
+    });
+    ASSERT_FALSE(differs.empty()) << "no underline drawn";
+    Box text = Text(b);
+    // Only the underline differs: a thin run under one letter, near the end of the caption.
+    EXPECT_LE(differs.bottom - differs.top, 2);
+    EXPECT_GE(differs.top, text.centreY());
+    EXPECT_LT(differs.right - differs.left, (text.right - text.left) / 3);
+    EXPECT_GT(differs.left, text.centreX());
+}
+
+TEST_F(ImageButtonTest, WithoutIconOrCaptionTheOtherIsCentred) {
+    CImageButton* noIcon = Make("OK");
+    Box text = Text(Render(noIcon));
+    EXPECT_NEAR(text.centreX(), kW / 2.0, 2.5);
+
+    CImageButton* iconOnly = Make("");
+    iconOnly->SetIconBitmaps(SolidIcon(*wxRED));
+    Box icon = Red(Render(iconOnly));
+    EXPECT_EQ(icon.left, (kW - 16) / 2);
+
+    // Alignment 1: the icon above, at the top, the caption below it.
+    CImageButton* above = Make("Up");
+    above->SetAlign(1);
+    above->SetIconBitmaps(SolidIcon(*wxRED));
+    wxImage img = Render(above);
+    EXPECT_EQ(Red(img).top, 0);
+    EXPECT_EQ(Red(img).left, (kW - 16) / 2);
+    EXPECT_GT(Text(img).top, Red(img).bottom - 1);
+}
+
+TEST_F(ImageButtonTest, FlatButtonShowsItsBorderOnlyWhileThePointerIsOver) {
+    CImageButton* b = Make("Flat");
+    wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    ASSERT_NE(face, shadow);
+
+    wxImage idle = Render(b);
+    for (int x = 0; x < kW; ++x) ASSERT_TRUE(Same(idle, x, kH - 1, face)) << "border drawn while idle at x=" << x;
+
+    Mouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), false);
+    EXPECT_TRUE(b->IsMouseOver());
+    wxImage hot = Render(b);
+    EXPECT_TRUE(Same(hot, 0, kH - 1, shadow));
+    EXPECT_TRUE(Same(hot, kW / 2, kH - 1, shadow));
+    EXPECT_TRUE(Same(hot, kW - 1, kH / 2, shadow));
+    EXPECT_TRUE(Same(hot, 0, 0, wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT)));
+
+    Mouse(b, wxEVT_LEAVE_WINDOW, wxPoint(-5, -5), false);
+    EXPECT_FALSE(b->IsMouseOver());
+    EXPECT_TRUE(Same(Render(b), kW / 2, kH - 1, face));
+
+    // A press that began elsewhere does not light the button when dragged onto it.
+    Mouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), true);
+    EXPECT_FALSE(b->IsMouseOver());
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    EXPECT_EQ(clicks_, 0);
+}
+
+TEST_F(ImageButtonTest, ClassicDefaultButtonHasTheBlackFrameWithoutFocus) {
+    CImageButton* def = Make("Default", CImageButton::kDefaultPushButton);
+    EXPECT_TRUE(def->GetDefault());
+    def->SetFlat(false);
+    wxImage img = Render(def);
+    EXPECT_TRUE(Same(img, 0, 0, *wxBLACK));
+    EXPECT_TRUE(Same(img, kW - 1, kH - 1, *wxBLACK));
+    EXPECT_TRUE(Same(img, kW / 2, 0, *wxBLACK));
+    EXPECT_FALSE(Same(img, 1, 1, *wxBLACK));
+
+    CImageButton* plain = Make("Plain");
+    EXPECT_FALSE(plain->GetDefault());
+    plain->SetFlat(false);
+    wxImage p = Render(plain);
+    EXPECT_FALSE(Same(p, 0, 0, *wxBLACK));
+    EXPECT_TRUE(Same(p, 0, 0, wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT)));
+    EXPECT_TRUE(Same(Render(plain, {false, true, false}), 0, 0, *wxBLACK)) << "focus brings the frame";
+}
+
+TEST_F(ImageButtonTest, IconsComeFromTheTableAndZeroMeansTheSameIcon) {
+    static const char* const kRed[] = {"2 2 1 1", "r c #ff0000", "rr", "rr"};
+    static const char* const kBlue[] = {"2 2 1 1", "b c #0000ff", "bb", "bb"};
+    ui::RegisterIcons({{9001, nullptr, kRed}, {9002, nullptr, kBlue}});
+
+    CImageButton* same = Make("A");
+    same->SetIcon(9001, 0);
+    EXPECT_FALSE(Red(Render(same)).empty()) << "normal state draws the hover icon";
+    Mouse(same, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
+    EXPECT_FALSE(Red(Render(same)).empty());
+
+    CImageButton* two = Make("B");
+    two->SetIcon(9001, 9002);
+    EXPECT_TRUE(Red(Render(two)).empty()) << "normal state draws the second icon";
+    Mouse(two, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
+    EXPECT_FALSE(Red(Render(two)).empty()) << "hover draws the first";
+
+    CImageButton* missing = Make("OK");
+    missing->SetIcon(9999);
+    EXPECT_EQ(missing->IconWidth(), 0);
+    EXPECT_NEAR(Text(Render(missing)).centreX(), kW / 2.0, 2.5) << "no icon: no room kept for one";
+}
+
+TEST_F(ImageButtonTest, TooltipFromTextOrStringIdAndAnEmptyIdLeavesIt) {
+    ui::RegisterStrings({{9105, "転送を中断します。"}, {9106, ""}});
+    CImageButton* b = Make("X");
+    b->SetTooltipText(9105);
+    EXPECT_EQ(b->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
+    b->SetTooltipText(9106);
+    b->SetTooltipText(9999);
+    EXPECT_EQ(b->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
+
+    b->SetTooltipText(wxString("quiet"), false);
+    EXPECT_TRUE(b->GetToolTipText().empty()) << "an inactive tip is not shown";
+    EXPECT_EQ(b->TooltipText(), "quiet");
+    b->ActivateTooltip(true);
+    EXPECT_EQ(b->GetToolTipText(), "quiet");
+}
+
+TEST_F(ImageButtonTest, PressAndReleaseInsideClicksAndReleasingOutsideDoesNot) {
+    CImageButton* b = Make("Go");
+    testsupport::ShowAndSettle(frame_);
+
+    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    EXPECT_TRUE(b->CurrentState().selected);
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(6, 6), false);
+    EXPECT_EQ(clicks_, 1);
+    EXPECT_EQ(lastId_, 1002);
+    EXPECT_FALSE(b->CurrentState().selected);
+
+    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    Mouse(b, wxEVT_MOTION, wxPoint(kW + 20, 5), true);
+    EXPECT_FALSE(b->CurrentState().selected) << "dragged off: drawn released";
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(kW + 20, 5), false);
+    EXPECT_EQ(clicks_, 1);
+
+    // A double click is two presses.
+    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    Mouse(b, wxEVT_LEFT_DCLICK, wxPoint(5, 5), true);
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    EXPECT_EQ(clicks_, 3);
+
+    b->Disable();
+    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    b->Click();
+    EXPECT_EQ(clicks_, 3) << "a disabled button sends nothing";
+    EXPECT_FALSE(b->AcceptsFocus());
+}
+
+TEST_F(ImageButtonTest, KeyboardSpaceEnterAndMnemonic) {
+    CImageButton* b = Make("転送中断(&S)");
+    testsupport::ShowAndSettle(frame_);
+
+    Key(b, wxEVT_KEY_DOWN, WXK_SPACE);
+    EXPECT_TRUE(b->CurrentState().selected);
+    EXPECT_EQ(clicks_, 0) << "Space clicks on release";
+    Key(b, wxEVT_KEY_UP, WXK_SPACE);
+    EXPECT_EQ(clicks_, 1);
+    Key(b, wxEVT_KEY_DOWN, WXK_RETURN);
+    EXPECT_EQ(clicks_, 2);
+
+    Key(frame_, wxEVT_CHAR_HOOK, 'S', wxMOD_ALT);
+    EXPECT_EQ(clicks_, 3);
+    Key(frame_, wxEVT_CHAR_HOOK, 'X', wxMOD_ALT);
+    Key(frame_, wxEVT_CHAR_HOOK, 'S', 0);
+    EXPECT_EQ(clicks_, 3) << "only Alt + the underlined letter";
+}
+
+TEST_F(ImageButtonTest, RealPointerLightsClicksAndLeaves) {
+    CImageButton* b = Make("Real");
+    testsupport::ShowAndSettle(frame_);
+    wxUIActionSimulator sim;
+    wxPoint centre = b->ClientToScreen(wxPoint(kW / 2, kH / 2));
+    sim.MouseMove(centre);
+    ASSERT_TRUE(PumpUntil([b] { return b->IsMouseOver(); })) << "hover not seen";
+    sim.MouseClick();
+    EXPECT_TRUE(PumpUntil([this] { return clicks_ == 1; }));
+    sim.MouseMove(b->ClientToScreen(wxPoint(kW + 40, kH + 40)));
+    EXPECT_TRUE(PumpUntil([b] { return !b->IsMouseOver(); }));
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+// main() of the window tests: wx is started once for the whole binary (not
+// for a test listing, which must work without a display), and a failed wx
+// check fails the running test instead of opening a message box.
+#include "tests/support/gui_support.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/init.h>
+#include <wx/window.h>
+
+#include <cstdio>
+#include <thread>
+
+namespace testsupport {
+
+void Pump(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        wxTheApp->Yield(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) return done();
+        wxTheApp->Yield(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+void ShowAndSettle(wxWindow* window) {
+    window->Show();
+    PumpUntil([window] { return window->IsShownOnScreen(); }, 3000);
+    Pump(100);
+}
+
+}  // namespace testsupport
+
+namespace {
+
+class TestApp : public wxApp {
+public:
+    bool OnInit() override { return true; }  // no command line of wx's own
+    void OnAssertFailure(const wxChar* file, int line, const wxChar*, const wxChar* cond, const wxChar* msg) override {
+        ADD_FAILURE() << "wx check failed at " << wxString(file).utf8_str().data() << ":" << line << ": "
+                      << wxString(cond).utf8_str().data() << " " << wxString(msg).utf8_str().data();
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+
+    wxApp::SetInstance(new TestApp);
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit()) {
+        std::fprintf(stderr, "cannot start wx: is there a display?\n");
+        return 1;
+    }
+    int rc = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return rc;
+}

@@ -1,0 +1,19 @@
+// Window tests: a wx application for the test binary (see gui_main.cpp) and
+// helpers that run the event loop until what the user would see settles.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+class wxWindow;
+
+namespace testsupport {
+
+// Runs the event loop for `ms` milliseconds.
+void Pump(int ms = 50);
+// Runs the event loop until `done` holds or `timeoutMs` passes; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+// Shows `window` and waits until it is on the screen.
+void ShowAndSettle(wxWindow* window);
+
+}  // namespace testsupport

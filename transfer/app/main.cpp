@@ -1,0 +1,3 @@
+#include "transfer/app/transfer_app.h"
+
+wxIMPLEMENT_APP(dravik::TransferApp);

@@ -1,0 +1,241 @@
+#include "transfer/app/transfer_dialog.h"
+
+#include "common/registry/layout.h"
+#include "common/ui/image_button.h"
+#include "common/ui/resources.h"
+#include "transfer/app/resources.h"
+#include "transfer/handoff.h"
+#include "transfer/progress.h"
+#include "transfer/walker.h"
+
+#include <wx/activityindicator.h>
+#include <wx/display.h>
+#include <wx/gauge.h>
+#include <wx/iconbndl.h>
+#include <wx/stattext.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace dravik {
+
+namespace {
+
+// The walkers' pauses before they end the dialog. Once the dialog is gone
+// nobody reads the status any more, so the pause is cut short and the walker
+// can be joined at once.
+class PauseGate {
+public:
+    void Wait(int seconds) {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return released_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mu_);
+        released_ = true;
+        cv_.notify_all();
+    }
+    void Reset() {
+        std::lock_guard<std::mutex> lock(mu_);
+        released_ = false;
+    }
+
+private:
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool released_ = false;
+};
+
+PauseGate g_pauseGate;
+
+const char* const kCaption = "Parvex - DVK";
+const char* const kTemplateFace = "ＭＳ Ｐゴシック";
+const char* const kAbortCaption = "転送中断(&S)";
+
+}  // namespace
+
+// The walker's view of the dialog. Called on the walker's thread: every
+// call is posted to the window thread, and once the dialog detaches it the
+// calls go nowhere. Events already posted die with the dialog's handler.
+class TransferDialog::Display : public transfer::ProgressDisplay {
+public:
+    explicit Display(TransferDialog* dialog) : dialog_(dialog) {}
+
+    void Detach() {
+        std::lock_guard<std::mutex> lock(mu_);
+        dialog_ = nullptr;
+    }
+
+    void SetStatusText(const std::string& text) override {
+        wxString s = wxString::FromUTF8(text);
+        Post([s](TransferDialog& d) { d.status_->SetLabel(s); });
+    }
+    void RepaintStatus() override {
+        Post([](TransferDialog& d) { d.status_->Refresh(); d.status_->Update(); });
+    }
+    void SetRange(std::int32_t low, std::int32_t high) override {
+        Post([low, high](TransferDialog& d) {
+            d.rangeLow_ = low;
+            d.progress_->SetRange(std::max(1, high - low));
+        });
+    }
+    void SetStep(std::int32_t step) override {
+        Post([step](TransferDialog& d) { d.step_ = step; });
+    }
+    void StepIt() override {
+        Post([](TransferDialog& d) {
+            // As a progress bar steps: past the end it starts over.
+            int next = d.progress_->GetValue() + d.step_;
+            if (next > d.progress_->GetRange()) next = 0;
+            d.progress_->SetValue(next);
+        });
+    }
+    void PlayAnimation() override {
+        Post([](TransferDialog& d) {
+            if (!d.animation_->IsRunning()) d.animation_->Start();
+        });
+    }
+    void EndDisplay() override {
+        Post([](TransferDialog& d) { d.EndTransferDialog(wxID_OK); });
+    }
+
+private:
+    template <typename F>
+    void Post(F f) {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (TransferDialog* d = dialog_) d->CallAfter([d, f] { f(*d); });
+    }
+
+    std::mutex mu_;
+    TransferDialog* dialog_;
+};
+
+TransferDialog::TransferDialog(wxWindow* parent)
+    : wxDialog(parent, IDD_TRANSFER, wxString::FromUTF8(kCaption), wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxMINIMIZE_BOX) {
+    SetFont(ui::DialogFont(wxString::FromUTF8(kTemplateFace), 9));
+    SetClientSize(ConvertDialogToPixels(wxSize(203, 109)));
+    BuildControls();
+
+    wxIconBundle icons;
+    for (int size : {16, 32, 48}) {
+        wxIcon icon = ui::LoadIcon(IDR_MAINFRAME, size);
+        if (icon.IsOk()) icons.AddIcon(icon);
+    }
+    if (!icons.IsEmpty()) SetIcons(icons);
+
+    PlaceBottomRight();
+    StartWalker();
+
+    abort_->SetIcon(IDI_ABORT);
+    abort_->SetTooltipText(IDS_ABORT_TIP);
+    abort_->SetFocus();
+
+    Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndTransferDialog(wxID_OK); }, IDC_ABORT);
+    Bind(wxEVT_CHAR_HOOK, &TransferDialog::OnCharHook, this);
+}
+
+TransferDialog::~TransferDialog() { StopWalker(); }
+
+void TransferDialog::BuildControls() {
+    // Template order is the tab order.
+    wxRect r = ui::DialogRect(this, 7, 51, 189, 9);
+    progress_ = new wxGauge(this, IDC_PROGRESS, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
+    r = ui::DialogRect(this, 7, 90, 189, 12);
+    status_ = new wxStaticText(this, IDC_STATUS, wxString(), r.GetPosition(), r.GetSize(),
+                               wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END | wxBORDER_SUNKEN);
+    r = ui::DialogRect(this, 7, 7, 189, 39);
+    animation_ = new wxActivityIndicator(this, IDC_ANIMATE, r.GetPosition(), r.GetSize());
+    animation_->Start();  // the template's animation plays by itself
+    r = ui::DialogRect(this, 66, 65, 70, 20);
+    abort_ = new CImageButton(this, IDC_ABORT, wxString::FromUTF8(kAbortCaption), r.GetPosition(), r.GetSize());
+}
+
+void TransferDialog::PlaceBottomRight() {
+    // The whole screen, not the work area: the corner sits 30 pixels above
+    // the screen's bottom edge, clear of a bottom panel.
+    int display = wxDisplay::GetFromPoint(wxPoint(0, 0));
+    wxRect screen = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetGeometry();
+    wxSize size = GetSize();
+    Move(screen.GetRight() + 1 - size.x, screen.GetBottom() + 1 - size.y - 30);
+    Raise();
+}
+
+void TransferDialog::StartWalker() {
+    display_ = std::make_unique<Display>(this);
+    transfer::SetProgressDisplay(display_.get());
+    g_pauseGate.Reset();
+    transfer::SetPauseFunction([](int seconds) { g_pauseGate.Wait(seconds); });
+
+    std::string provider, entry;
+    {
+        SettingKey selected;
+        if (selected.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == winreg::ERROR_SUCCESS) {
+            auto names = layout::SubKeyNames(selected);
+            if (!names.empty()) provider = names.front();
+        }
+    }
+    if (!provider.empty()) {
+        SettingKey key;
+        if (key.CreateKey(winreg::HKEY_CURRENT_USER, std::string(layout::kSelectedKey) + "\\" + provider) ==
+            winreg::ERROR_SUCCESS) {
+            auto names = layout::SubKeyNames(key);
+            if (!names.empty()) entry = names.front();
+        }
+    }
+    // Exact bytes: the same text with a blank after it is an ordinary entry.
+    const bool perExtension = wxString::FromUTF8(entry) == ui::LoadString(IDS_AUTO_TRANSFER);
+    worker_ = std::thread([this, perExtension] {
+        if (perExtension)
+            transfer::AutoTransferWalker();
+        else
+            transfer::PlainWalker();
+        std::lock_guard<std::mutex> lock(doneMu_);
+        workerDone_ = true;
+        doneCv_.notify_all();
+    });
+}
+
+void TransferDialog::StopWalker() {
+    if (display_) display_->Detach();
+    transfer::FinishHandOff(0);
+    transfer::CloseConnection();
+    g_pauseGate.Release();
+    if (!worker_.joinable()) return;
+    bool done;
+    {
+        std::unique_lock<std::mutex> lock(doneMu_);
+        done = doneCv_.wait_for(lock, std::chrono::seconds(kWalkerStopSeconds), [this] { return workerDone_; });
+    }
+    if (done) {
+        worker_.join();
+        transfer::SetProgressDisplay(nullptr);
+    } else {
+        // Still connecting to a server that does not answer: nothing it does
+        // can reach a window any more, and the program is about to end.
+        std::fprintf(stderr, "dravik: the transfer did not stop within %d s\n", kWalkerStopSeconds);
+        worker_.detach();
+        abandoned_ = true;
+        display_.release();  // the walker may still call it
+    }
+}
+
+void TransferDialog::EndTransferDialog(int result) {
+    if (IsModal()) EndModal(result);
+}
+
+void TransferDialog::OnCharHook(wxKeyEvent& event) {
+    switch (event.GetKeyCode()) {
+    case WXK_ESCAPE:
+        EndTransferDialog(wxID_CANCEL);
+        return;
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+        EndTransferDialog(wxID_OK);
+        return;
+    default:
+        event.Skip();
+    }
+}
+
+}  // namespace dravik

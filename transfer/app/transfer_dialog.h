@@ -1,0 +1,66 @@
+// Dravik's progress dialog: placed in the bottom-right corner of the screen,
+// it starts the upload walker on a worker thread and shows what the walker
+// reports. The walker never touches the window; its reports are posted to
+// the window thread.
+#pragma once
+
+#include <wx/dialog.h>
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class wxActivityIndicator;
+class wxGauge;
+class wxStaticText;
+class CImageButton;
+
+namespace dravik {
+
+class TransferDialog : public wxDialog {
+public:
+    // Builds the dialog, places it and starts the walker the hand-off's entry
+    // asks for. Show it with ShowModal.
+    explicit TransferDialog(wxWindow* parent = nullptr);
+    // Consumes the hand-off, closes the walker's connection and waits for
+    // the walker to end (it ends at once once its connection is closed).
+    ~TransferDialog() override;
+
+    wxGauge* ProgressBar() const { return progress_; }
+    wxStaticText* StatusLine() const { return status_; }
+    wxActivityIndicator* Animation() const { return animation_; }
+    CImageButton* AbortButton() const { return abort_; }
+    // True when the walker did not end in time and was left behind; the
+    // program must then end without running static destructors.
+    bool WalkerAbandoned() const { return abandoned_; }
+
+    // The longest the destructor waits for a walker that does not stop.
+    static constexpr int kWalkerStopSeconds = 5;
+
+private:
+    class Display;
+    friend class Display;
+
+    void BuildControls();
+    void PlaceBottomRight();
+    void StartWalker();
+    void StopWalker();
+    void EndTransferDialog(int result);
+    void OnCharHook(wxKeyEvent& event);
+
+    wxGauge* progress_ = nullptr;
+    wxStaticText* status_ = nullptr;
+    wxActivityIndicator* animation_ = nullptr;
+    CImageButton* abort_ = nullptr;
+    int rangeLow_ = 0, step_ = 10;
+
+    std::unique_ptr<Display> display_;
+    std::thread worker_;
+    std::mutex doneMu_;
+    std::condition_variable doneCv_;
+    bool workerDone_ = false;
+    bool abandoned_ = false;
+};
+
+}  // namespace dravik

@@ -28,7 +28,9 @@ if [ "${PARVEX_SKIP_SANITIZE:-0}" != 1 ]; then
         -DPARVEX_BUILD_BENCH=OFF >/dev/null
   cmake --build build-sanitize -j "$jobs"
   echo "== tests under the sanitizers"
+  supp="$PWD/tests/support/lsan.supp"  # the desktop libraries' own lifetime allocations
   (cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     LSAN_OPTIONS=suppressions=$supp:print_suppressions=0 \
      ctest --output-on-failure -j "$jobs")
 fi
 

@@ -5,6 +5,7 @@
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
+#include "tests/transfer/store_setup.h"
 #include "transfer/progress.h"
 #include "transfer/transfer_mode.h"
 
@@ -36,26 +37,11 @@ protected:
 
     void Provider(const FtpServer& server, const std::string& entry, const std::string& root,
                   const std::string& password = "") {
-        SettingKey key;
-        ASSERT_EQ(key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", entry)), 0);
-        key.WriteString(layout::kServerAddr, "127.0.0.1");
-        key.WriteDword(layout::kPort, static_cast<winreg::DWORD>(server.port()));
-        key.WriteString(layout::kUserName, server.user());
-        key.WriteString(layout::kPassword, password.empty() ? server.password() : password);
-        key.WriteString(layout::kRoot, root);
+        transfertest::WriteEntry("Home", entry, server, root, password);
     }
-    void Rule(const std::string& dir, const std::string& exts) {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey("Home", dir.empty() ? "(base)" : dir));
-        key.WriteString(layout::kAutoTransferExt, exts);
-        key.WriteString(layout::kAutoTransferDir, dir);
-    }
+    void Rule(const std::string& dir, const std::string& exts) { transfertest::WriteRule("Home", dir, exts); }
     void HandOff(const std::string& entry, const std::vector<std::string>& paths) {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", entry));
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
-        key.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
+        transfertest::WriteHandOff("Home", entry, paths);
     }
     void Options(winreg::DWORD convert, winreg::DWORD code) {
         SettingKey key;

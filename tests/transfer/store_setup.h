@@ -1,0 +1,47 @@
+// Settings as the provider manager and the context menu write them, for the
+// transfer tests: a provider entry pointing at a test server, routing rules,
+// and the hand-off of a selection.
+#pragma once
+
+#include "common/registry/layout.h"
+#include "tests/support/ftp_server.h"
+
+#include <string>
+#include <vector>
+
+namespace transfertest {
+
+inline void WriteEntry(const std::string& provider, const std::string& entry, const testsupport::FtpServer& server,
+                       const std::string& root, const std::string& password = "") {
+    SettingKey key;
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+    key.WriteString(layout::kServerAddr, "127.0.0.1");
+    key.WriteDword(layout::kPort, static_cast<winreg::DWORD>(server.port()));
+    key.WriteString(layout::kUserName, server.user());
+    key.WriteString(layout::kPassword, password.empty() ? server.password() : password);
+    key.WriteString(layout::kRoot, root);
+}
+
+inline void WriteRule(const std::string& provider, const std::string& dir, const std::string& extensions) {
+    SettingKey key;
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, dir.empty() ? "(base)" : dir));
+    key.WriteString(layout::kAutoTransferExt, extensions);
+    key.WriteString(layout::kAutoTransferDir, dir);
+}
+
+inline void WriteHandOff(const std::string& provider, const std::string& entry,
+                         const std::vector<std::string>& paths) {
+    SettingKey key;
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry));
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
+    key.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
+}
+
+// Whether Software\PARVEX\Selected exists.
+inline bool HandOffPresent() {
+    SettingKey key;
+    return key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == winreg::ERROR_SUCCESS;
+}
+
+}  // namespace transfertest

@@ -9,6 +9,7 @@ std::atomic<ProgressDisplay*> g_display{nullptr};
 namespace {
 std::mutex g_slotMu;
 inet::FtpConnection* g_connection = nullptr;
+inet::InternetSession* g_session = nullptr;
 }  // namespace
 
 void PublishConnection(inet::FtpConnection* connection) {
@@ -16,14 +17,21 @@ void PublishConnection(inet::FtpConnection* connection) {
     g_connection = connection;
 }
 
+void PublishSession(inet::InternetSession* session) {
+    std::lock_guard<std::mutex> lock(g_slotMu);
+    g_session = session;
+}
+
 void CloseConnection() {
     std::lock_guard<std::mutex> lock(g_slotMu);
     if (g_connection) g_connection->Close();
+    if (g_session) g_session->Close();
 }
 
 void WithdrawConnection() {
     std::lock_guard<std::mutex> lock(g_slotMu);
     g_connection = nullptr;
+    g_session = nullptr;
 }
 
 void SetProgressDisplay(ProgressDisplay* display) { g_display = display; }

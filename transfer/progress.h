@@ -36,9 +36,12 @@ ProgressDisplay* Progress();
 // All three take the slot's lock, so that a walker ending (and freeing its
 // connection) and a dialog closing it can never cross.
 void PublishConnection(inet::FtpConnection* connection);
-// Closes the published connection, if any; safe from any thread.
+// The walker's session, published before it connects, so that closing
+// also stops a connect or login still under way.
+void PublishSession(inet::InternetSession* session);
+// Closes the published session and connection, if any; safe from any thread.
 void CloseConnection();
-// Empties the slot; the walker calls it before its connection goes away.
+// Empties the slot; the walker calls it before its session goes away.
 void WithdrawConnection();
 
 // Writes `text` into the status line and repaints it (when a display is set).

@@ -60,6 +60,10 @@ public:
 
     int Run() {
         inet::InternetSession session;
+        PublishSession(&session);
+        struct Withdraw {
+            ~Withdraw() { WithdrawConnection(); }  // before the session frees its connections
+        } withdraw;
         layout::HandOff handOff;
         layout::ReadHandOff(handOff);
         winreg::DWORD remoteBrowser = 0;
@@ -97,9 +101,6 @@ public:
             return End(2);
         }
         PublishConnection(conn_);
-        struct Withdraw {
-            ~Withdraw() { WithdrawConnection(); }  // before the session frees the connection
-        } withdraw;
         connected_ = layout::Format("%s接続完了しました", server.c_str());
         ShowStatus(connected_);
         if (!EnterRoot(root)) return 0;

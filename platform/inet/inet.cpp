@@ -175,8 +175,22 @@ struct FtpConnection::Impl {
             ::close(fd);
             return -1;
         }
+        // In slices, so that closing the session stops a connect to a host that never answers.
+        auto deadline = Clock::now() + timeout;
         pollfd p{fd, POLLOUT, 0};
-        int r = ::poll(&p, 1, static_cast<int>(timeout.count()));
+        int r = 0;
+        while (!cancelled) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) break;
+            r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, 250)));
+            if (r != 0 && !(r < 0 && errno == EINTR)) break;
+            r = 0;
+        }
+        if (cancelled) {
+            err = ERROR_INTERNET_OPERATION_CANCELLED;
+            ::close(fd);
+            return -1;
+        }
         int soerr = 0;
         socklen_t sl = sizeof soerr;
         if (r <= 0) {
@@ -508,6 +522,7 @@ InternetSession::~InternetSession() { Close(); }
 // thread may still be inside a call on one of them, which Close makes fail.
 void InternetSession::Close() {
     std::lock_guard<std::mutex> lock(mu_);
+    closed_ = true;
     for (auto& c : connections_) c->Close();
 }
 
@@ -516,9 +531,17 @@ FtpConnection* InternetSession::GetFtpConnection(const std::string& server, cons
                                                  Timeouts timeouts) {
     auto impl = std::make_unique<FtpConnection::Impl>();
     impl->passive = passive;
-    std::unique_ptr<FtpConnection> conn(new FtpConnection(std::move(impl), timeouts));
+    FtpConnection* conn;
+    {
+        // Listed before it connects, so that Close from another thread stops the connect and the login too.
+        std::lock_guard<std::mutex> lock(mu_);
+        connections_.emplace_back(new FtpConnection(std::move(impl), timeouts));
+        conn = connections_.back().get();
+        if (closed_) conn->Close();
+    }
     FtpConnection::Impl& c = *conn->impl_;
     try {
+        if (c.cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
         addrinfo hints{};
         hints.ai_socktype = SOCK_STREAM;
         hints.ai_family = AF_UNSPEC;
@@ -528,7 +551,12 @@ FtpConnection* InternetSession::GetFtpConnection(const std::string& server, cons
             Throw(ERROR_INTERNET_NAME_NOT_RESOLVED);
         DWORD err = ERROR_INTERNET_CANNOT_CONNECT;
         for (addrinfo* a = res; a != nullptr && c.ctrl < 0; a = a->ai_next) {
-            c.ctrl = c.ConnectTo(a->ai_addr, a->ai_addrlen, timeouts.connect, err);
+            int fd = c.ConnectTo(a->ai_addr, a->ai_addrlen, timeouts.connect, err);
+            {
+                std::lock_guard<std::mutex> lock(c.fdMu);  // Close reads it from another thread
+                c.ctrl = fd;
+                if (c.cancelled && fd >= 0) ::shutdown(fd, SHUT_RDWR);
+            }
             if (c.ctrl >= 0) {
                 std::memcpy(&c.peer, a->ai_addr, a->ai_addrlen);
                 c.peerLen = a->ai_addrlen;
@@ -559,11 +587,17 @@ FtpConnection* InternetSession::GetFtpConnection(const std::string& server, cons
         SetLastResponseInfo(r.text);
     } catch (const Failure& e) {
         SetLastInternetError(e.code);
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            for (auto it = connections_.begin(); it != connections_.end(); ++it)
+                if (it->get() == conn) {
+                    connections_.erase(it);
+                    break;
+                }
+        }
         throw InternetException(e.code);
     }
-    std::lock_guard<std::mutex> lock(mu_);
-    connections_.push_back(std::move(conn));
-    return connections_.back().get();
+    return conn;
 }
 
 FtpFileFind::FtpFileFind(FtpConnection* connection, DWORD) : connection_(connection) {}

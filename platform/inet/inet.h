@@ -122,8 +122,10 @@ public:
     // error replies (the reply text in the exception), 12030 dropped.
     FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
                                     std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {});
-    // Closes every connection of the session (safe while another thread is
-    // in a call on one); their memory and sockets are released with the session.
+    // Closes every connection of the session, one still connecting or
+    // logging in included (safe while another thread is in a call on one;
+    // that call fails with 12017); their memory and sockets are released with
+    // the session. Connections asked for afterwards fail with 12017.
     void Close();
     const std::string& Agent() const { return agent_; }
     DWORD Context() const { return context_; }
@@ -133,6 +135,7 @@ private:
     DWORD context_;
     std::mutex mu_;
     std::vector<std::unique_ptr<FtpConnection>> connections_;
+    bool closed_ = false;  // after Close, new connections fail at once
 };
 
 // A directory search on a connection, like a file-find object: FindFile

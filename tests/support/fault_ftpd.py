@@ -7,6 +7,7 @@ misbehaves as --scenario says:
   refuse-stor    553 to STOR and 550 to MKD, with their reply text
   drop-transfer  closes both connections after 64 KiB of an upload
   silent         stops answering after the login (and FEAT)
+  no-greeting    accepts the connection and never says a word
   421            answers the first command after the login (and FEAT) with 421 and hangs up
   long-line      a multi-line greeting with a 1 MiB line, IAC bytes included
   garbage-list   a listing with junk lines between the good ones
@@ -35,6 +36,9 @@ def serve(conn, args):
     send = lambda text: conn.sendall(text if isinstance(text, bytes) else (text + "\r\n").encode())
     if args.scenario == "long-line":
         send(b"220-" + b"\xff\xfb\x01" + b"y" * (1 << 20) + b"\r\n220 ready\r\n")
+    elif args.scenario == "no-greeting":
+        time.sleep(3600)
+        return
     else:
         send("220 fault server ready")
     logged_in = False

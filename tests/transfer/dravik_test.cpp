@@ -164,6 +164,33 @@ TEST_P(DravikEnds, DuringALargeUploadAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, DravikEnds, ::testing::Values("abort", "enter", "escape"));
 
+TEST_F(Dravik, AbortWhileTheServerHasNotAnsweredYetEndsAtOnceToo) {
+    FtpServer server(FtpServer::Kind::Fault, "no-greeting");
+    WriteEntry("P", "/", server, "/");
+    WriteHandOff("P", "/", {Site()});
+    Clock::time_point acted{}, destroyed{};
+    bool abandoned = true;
+    {
+        dravik::TransferDialog dialog;
+        wxTimer timer;
+        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            if (acted == Clock::time_point{} && dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1")) {
+                acted = Clock::now();
+                dialog.AbortButton()->Click();
+            }
+        });
+        timer.Start(20);
+        dialog.ShowModal();
+        timer.Stop();
+        abandoned = dialog.WalkerAbandoned();
+    }
+    destroyed = Clock::now();
+    ASSERT_NE(acted, Clock::time_point{});
+    EXPECT_FALSE(abandoned);
+    EXPECT_LT(Seconds(destroyed - acted), 1.5) << "the connect was not stopped";
+    EXPECT_FALSE(HandOffPresent());
+}
+
 TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("P", "/", server, "/");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 using namespace inet;
 using testsupport::FtpServer;
@@ -75,6 +76,30 @@ TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
         EXPECT_FALSE(c->IsOpen());
         EXPECT_FALSE(c->CreateDirectory("x"));
         EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+}
+
+TEST(FtpFaults, ClosingTheSessionStopsAConnectThatWaitsForTheGreeting) {
+    Faulty f("no-greeting");
+    auto start = std::chrono::steady_clock::now();
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        f.session.Close();
+    });
+    try {
+        f.Connect();
+        ADD_FAILURE() << "a server that never greets gave a connection";
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
+    }
+    closer.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // A closed session hands out no more connections.
+    try {
+        f.Connect();
+        ADD_FAILURE() << "a closed session connected";
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
     }
 }
 

@@ -1,47 +1,107 @@
 #!/usr/bin/env bash
-# A minute with Parvex: builds the suite, sets up a demo provider in a
-# throwaway settings store with the reg tool, shows the settings tree and
-# the hand-off the file manager passes to the transfer engine, and converts
-# the sample site's Shift_JIS text the way an upload would.
+# A minute with Parvex: what a right-click upload does, end to end.
+# Installs what is missing, builds, starts a throwaway FTP server on
+# 127.0.0.1, sets up a demo provider in a throwaway settings store with the
+# reg tool, hands the sample site (demo/site) over as the file manager would,
+# and runs the transfer program dravik twice: once to a directory entry
+# (folders recreated) and once to the per-extension entry (files routed by
+# extension). Then prints the tree that arrived on the server.
+#
+# dravik opens on your display when there is one, else under Xvfb; there a
+# screenshot of its dialog is saved (PARVEX_DEMO_SCREENSHOT, default
+# build/demo/dravik.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh
+./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parvex-demo-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+server_pid=""
+cleanup() {
+  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
 export PARVEX_REGISTRY="$work/registry.db"
+export NO_AT_BRIDGE=1
 reg=./build/bin/reg
 site="$PWD/demo/site"
+shot="${PARVEX_DEMO_SCREENSHOT:-build/demo/dravik.png}"
+mkdir -p "$(dirname "$shot")"
 
-echo "== a provider with a directory entry and the per-extension entry"
-entry='HKCU\Software\PARVEX\PROVIDER\デモ\/pub/www'
-$reg add "$entry" /v ServerAddr /d 127.0.0.1 /f >/dev/null
-$reg add "$entry" /v Port /t REG_DWORD /d 2121 /f >/dev/null
-$reg add "$entry" /v UserName /d demo /f >/dev/null
-$reg add "$entry" /v Password /d demo /f >/dev/null
-$reg add "$entry" /v Root /d /pub/www /f >/dev/null
-$reg add "$entry" /v MenuName /d "ホームページ" /f >/dev/null
+echo "== an FTP server on 127.0.0.1 serving $work/server"
+mkdir -p "$work/server/www" "$work/server/images" "$work/server/text"
+# Each upload waits a moment before it starts, so that the dialog can be watched.
+/usr/bin/python3 tests/support/pyftpd.py --root "$work/server" --user demo --password demo \
+  --port-file "$work/port" --stor-delay "${PARVEX_DEMO_DELAY:-0.4}" &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+port=$(cat "$work/port")
+echo "   port $port"
+
+echo "== a provider \"デモ\" with a directory entry and the per-extension entry"
+entry='HKCU\Software\PARVEX\PROVIDER\デモ\/www'
 auto='HKCU\Software\PARVEX\PROVIDER\デモ\拡張子別転送'
+for key in "$entry" "$auto"; do
+  $reg add "$key" /v ServerAddr /d 127.0.0.1 /f >/dev/null
+  $reg add "$key" /v Port /t REG_DWORD /d "$port" /f >/dev/null
+  $reg add "$key" /v UserName /d demo /f >/dev/null
+  $reg add "$key" /v Password /d demo /f >/dev/null
+done
+$reg add "$entry" /v Root /d /www /f >/dev/null
+$reg add "$entry" /v MenuName /d "ホームページ" /f >/dev/null
 $reg add "$auto" /v Root /d / /f >/dev/null
 $reg add "$auto" /v MenuName /d "拡張子別転送" /f >/dev/null
-$reg add 'HKCU\Software\PARVEX\AutoTransfer\デモ\images' /v AutoTransferExt /d ".gif;.jpg;" /f >/dev/null
+$reg add 'HKCU\Software\PARVEX\AutoTransfer\デモ\images' /v AutoTransferExt /d ".gif;.jpg;.png;" /f >/dev/null
 $reg add 'HKCU\Software\PARVEX\AutoTransfer\デモ\images' /v AutoTransferDir /d images /f >/dev/null
+$reg add 'HKCU\Software\PARVEX\AutoTransfer\デモ\text' /v AutoTransferExt /d ".txt;" /f >/dev/null
+$reg add 'HKCU\Software\PARVEX\AutoTransfer\デモ\text' /v AutoTransferDir /d text /f >/dev/null
 $reg add 'HKCU\Software\PARVEX\Option' /v TextMode /d ".htm;.html;.txt;.cgi;.csv;" /f >/dev/null
+# Japanese text goes up as EUC-JP, as many Unix web servers of the time wanted it.
+$reg add 'HKCU\Software\PARVEX\Option' /v CodeConvert /t REG_DWORD /d 1 /f >/dev/null
+$reg add 'HKCU\Software\PARVEX\Option' /v UploadConvert /t REG_DWORD /d 1 /f >/dev/null
+$reg add 'HKCU\Software\PARVEX\Option' /v UploadConvCode /t REG_DWORD /d 2 /f >/dev/null
+$reg query 'HKCU\Software\PARVEX\PROVIDER' /s
 
-echo "== the hand-off of a right-click on $site"
-sel='HKCU\Software\PARVEX\Selected\デモ\/pub/www'
-$reg add "$sel" /v Selected0 /d "$site" /f >/dev/null
-$reg add "$sel" /v RootDir /d "$(dirname "$site")" /f >/dev/null
+# run_dravik SHOT DELAY: dravik on the display, or under Xvfb with a
+# screenshot of its dialog saved to SHOT DELAY seconds after it appears.
+run_dravik() {
+  if [ -n "${DISPLAY:-}" ] && xwininfo -root >/dev/null 2>&1; then
+    ./build/bin/dravik
+  else
+    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+      ./build/bin/dravik & pid=$!
+      for _ in $(seq 100); do xwininfo -name "Parvex - DVK" >/dev/null 2>&1 && break; sleep 0.05; done
+      sleep "$1"
+      xwd -silent -name "Parvex - DVK" | xwdtopnm 2>/dev/null | pnmtopng > "$0" 2>/dev/null || true
+      wait "$pid"' "$1" "$2"
+  fi
+}
 
-$reg query 'HKCU\Software\PARVEX' /s
-echo "== the Japanese text as the upload would convert it (\"UploadConvCode\" 2: EUC)"
-./build/bin/tesvar --guess "$site/docs/japanese.txt"
-./build/bin/tesvar euc "$site/docs/japanese.txt" "$work/japanese.euc"
-./build/bin/tesvar --guess "$work/japanese.euc"
-iconv -f EUC-JP -t UTF-8 "$work/japanese.euc"
+hand_off() {  # hand_off ENTRY: the selection the file manager passes for a right-click on the site
+  local sel="HKCU\\Software\\PARVEX\\Selected\\デモ\\$1"
+  $reg add "$sel" /v Selected0 /d "$site" /f >/dev/null
+  $reg add "$sel" /v RootDir /d "$(dirname "$site")" /f >/dev/null
+}
 
-echo "== exported as a .reg file"
-$reg export 'HKCU\Software\PARVEX' "$work/parvex.reg" /y >/dev/null
-cat "$work/parvex.reg"
+echo "== right-click on $site, Parvex ▸ デモ ▸ ホームページ"
+hand_off /www
+start=$(date +%s%N)
+run_dravik "$shot" "${PARVEX_DEMO_SHOT_AFTER:-1.0}"
+echo "   dravik ended after $(( ($(date +%s%N) - start) / 1000000 )) ms"
+if [ -s "$shot" ]; then echo "   screenshot of the dialog: $shot"; fi
+
+echo "== Parvex ▸ デモ ▸ 拡張子別転送: every file by its extension"
+hand_off 拡張子別転送
+run_dravik "$work/second.png" 0.1
+
+echo "== what arrived on the server"
+(cd "$work/server" && find . -type f | sort | while read -r f; do printf '%8d  %s\n' "$(stat -c %s "$f")" "$f"; done)
+echo "== www/site/docs/japanese.txt as stored (EUC-JP, shown here as UTF-8)"
+iconv -f EUC-JP -t UTF-8 "$work/server/www/site/docs/japanese.txt"
+if $reg query 'HKCU\Software\PARVEX\Selected' >/dev/null 2>&1; then
+  echo "the hand-off was left behind" >&2
+  exit 1
+fi
+echo "== the hand-off is consumed; done"

@@ -12,6 +12,7 @@
 #include <wx/display.h>
 #include <wx/gauge.h>
 #include <wx/iconbndl.h>
+#include <wx/panel.h>
 #include <wx/stattext.h>
 
 #include <chrono>
@@ -142,8 +143,11 @@ void TransferDialog::BuildControls() {
     wxRect r = ui::DialogRect(this, 7, 51, 189, 9);
     progress_ = new wxGauge(this, IDC_PROGRESS, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
     r = ui::DialogRect(this, 7, 90, 189, 12);
-    status_ = new wxStaticText(this, IDC_STATUS, wxString(), r.GetPosition(), r.GetSize(),
-                               wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END | wxBORDER_SUNKEN);
+    // GTK draws no border around a label: the sunken frame is a panel's.
+    auto* frame = new wxPanel(this, wxID_ANY, r.GetPosition(), r.GetSize(), wxBORDER_SUNKEN);
+    wxSize inner = frame->GetClientSize();
+    status_ = new wxStaticText(frame, IDC_STATUS, wxString(), wxPoint(3, 0), wxSize(inner.x - 6, inner.y),
+                               wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END | wxALIGN_CENTRE_VERTICAL);
     r = ui::DialogRect(this, 7, 7, 189, 39);
     animation_ = new wxActivityIndicator(this, IDC_ANIMATE, r.GetPosition(), r.GetSize());
     animation_->Start();  // the template's animation plays by itself

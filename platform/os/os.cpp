@@ -1,6 +1,8 @@
 #include "platform/os/os.h"
 
+#include <climits>
 #include <cstdlib>
+#include <unistd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -79,6 +81,37 @@ int StartProgram(const std::string& commandLine) {
     int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     return rc == 0 ? pid : -1;
+}
+
+}  // namespace os
+
+namespace os {
+
+std::string ExecutableDirectory() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string p(buf, static_cast<std::size_t>(n));
+    std::size_t slash = p.rfind('/');
+    return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+std::string FindModule(const std::string& name, const std::string& folders) {
+    if (name.find('/') != std::string::npos) return name;
+    const std::string dir = ExecutableDirectory();
+    std::vector<std::string> candidates = {dir + "/" + name};
+    for (std::size_t start = 0; start <= folders.size();) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        std::string d = folders.substr(start, end - start);
+        if (!d.empty()) candidates.push_back((d[0] == '/' ? d : dir + "/../" + d) + "/" + name);
+        start = end + 1;
+    }
+    for (const auto& c : candidates) {
+        struct stat st {};
+        if (::stat(c.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return c;
+    }
+    return candidates.front();
 }
 
 }  // namespace os

@@ -33,4 +33,14 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // its pid, or -1 when the line is empty or the program cannot be started.
 int StartProgram(const std::string& commandLine);
 
+// The folder holding the running program (no trailing '/'); "." if unknown.
+std::string ExecutableDirectory();
+
+// Where the suite's module `name` is: `name` itself when it holds a '/',
+// else the first existing file among the running program's folder and the
+// ':'-separated `folders` (a relative folder counts from the program's
+// parent folder, the installation prefix). When none exists, the path
+// beside the program.
+std::string FindModule(const std::string& name, const std::string& folders);
+
 }  // namespace os

@@ -1,0 +1,178 @@
+// GNOME Files (Nautilus 43) meets the handler here: the module's
+// NautilusMenuProvider asks the class factory for a CRegisterMenu at every
+// right-click, exactly as a shell would, and turns its menu into
+// NautilusMenuItems. Nautilus 43 runs on GTK 4 and aborts when GTK 2 or 3
+// is loaded too, so nothing here links a toolkit: the keyboard's modifier
+// state comes from GDK 4 functions already in the process, found at run time.
+#include "shellext/com.h"
+#include "shellext/data_object.h"
+#include "shellext/menu.h"
+#include "shellext/server.h"
+
+#include <dlfcn.h>
+// The header declares the module entry points without C linkage; its
+// declarations are renamed out of the way and ours below are the real ones.
+#define nautilus_module_initialize parvex_unused_nautilus_module_initialize
+#define nautilus_module_shutdown parvex_unused_nautilus_module_shutdown
+#define nautilus_module_list_types parvex_unused_nautilus_module_list_types
+#include <nautilus-extension.h>
+#undef nautilus_module_initialize
+#undef nautilus_module_shutdown
+#undef nautilus_module_list_types
+
+#include <string>
+#include <vector>
+
+#define PARVEX_EXPORT extern "C" __attribute__((visibility("default")))
+
+extern "C" com::HRESULT DllGetClassObject(const com::CLSID& clsid, const com::IID& iid, void** object);
+
+namespace {
+
+GType g_providerType = 0;
+
+// Shift and Ctrl as GDK 4 sees them now; none when GDK 4 is not in the process.
+com::UINT ModifierMask() {
+    using GetDisplay = void* (*)();
+    using GetSeat = void* (*)(void*);
+    using GetKeyboard = void* (*)(void*);
+    using GetState = unsigned (*)(void*);
+    auto display = reinterpret_cast<GetDisplay>(::dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
+    auto seat = reinterpret_cast<GetSeat>(::dlsym(RTLD_DEFAULT, "gdk_display_get_default_seat"));
+    auto keyboard = reinterpret_cast<GetKeyboard>(::dlsym(RTLD_DEFAULT, "gdk_seat_get_keyboard"));
+    auto state = reinterpret_cast<GetState>(::dlsym(RTLD_DEFAULT, "gdk_device_get_modifier_state"));
+    if (!display || !seat || !keyboard || !state) return 0;
+    void* d = display();
+    void* s = d ? seat(d) : nullptr;
+    void* k = s ? keyboard(s) : nullptr;
+    if (!k) return 0;
+    unsigned mods = state(k);
+    constexpr unsigned kShift = 1u << 0, kControl = 1u << 2;  // GDK_SHIFT_MASK, GDK_CONTROL_MASK
+    com::UINT mask = 0;
+    if (mods & kShift) mask |= com::CMIC_MASK_SHIFT_DOWN;
+    if (mods & kControl) mask |= com::CMIC_MASK_CONTROL_DOWN;
+    return mask;
+}
+
+// What an item's activation needs: the handler that built the menu and the command's offset.
+struct Command {
+    com::IContextMenu* menu;
+    com::UINT offset;
+};
+
+void FreeCommand(gpointer data) {
+    auto* c = static_cast<Command*>(data);
+    c->menu->Release();
+    delete c;
+}
+
+void OnActivate(NautilusMenuItem*, gpointer data) {
+    auto* c = static_cast<Command*>(data);
+    com::CMINVOKECOMMANDINFO info;
+    info.fMask = ModifierMask();
+    info.lpVerb = com::MAKEINTRESOURCE(c->offset);
+    c->menu->InvokeCommand(&info);
+}
+
+constexpr com::UINT kFirstId = 1;
+
+NautilusMenuItem* ToItem(const com::MenuItem& item, const std::string& name, com::IContextMenu* handler);
+
+NautilusMenu* ToMenu(const com::Menu& menu, const std::string& name, com::IContextMenu* handler) {
+    NautilusMenu* out = nautilus_menu_new();
+    int n = 0;
+    for (const auto& item : menu.items)
+        // GNOME Files menus have no separators.
+        if (item.kind != com::MenuItem::Kind::Separator) {
+            NautilusMenuItem* child = ToItem(item, name + "::" + std::to_string(n++), handler);
+            nautilus_menu_append_item(out, child);
+            g_object_unref(child);
+        }
+    return out;
+}
+
+NautilusMenuItem* ToItem(const com::MenuItem& item, const std::string& name, com::IContextMenu* handler) {
+    NautilusMenuItem* out = nautilus_menu_item_new(name.c_str(), item.text.c_str(), nullptr, nullptr);
+    if (item.kind == com::MenuItem::Kind::Popup && item.popup) {
+        NautilusMenu* sub = ToMenu(*item.popup, name, handler);
+        nautilus_menu_item_set_submenu(out, sub);
+        g_object_unref(sub);
+    } else if (item.kind == com::MenuItem::Kind::Command) {
+        handler->AddRef();
+        auto* c = new Command{handler, item.id - kFirstId};
+        g_signal_connect_data(out, "activate", G_CALLBACK(OnActivate), c,
+                              reinterpret_cast<GClosureNotify>(+[](gpointer data, GClosure*) { FreeCommand(data); }),
+                              GConnectFlags(0));
+    }
+    return out;
+}
+
+GList* GetFileItems(NautilusMenuProvider*, GList* files) {
+    if (!files) return nullptr;
+    std::vector<std::string> paths;
+    bool anyFile = false, anyFolder = false;
+    for (GList* l = files; l; l = l->next) {
+        auto* info = NAUTILUS_FILE_INFO(l->data);
+        GFile* location = nautilus_file_info_get_location(info);
+        char* path = location ? g_file_get_path(location) : nullptr;
+        if (location) g_object_unref(location);
+        if (!path) return nullptr;  // remote locations have no local path to upload from
+        paths.emplace_back(path);
+        g_free(path);
+        (nautilus_file_info_is_directory(info) ? anyFolder : anyFile) = true;
+    }
+    // Built afresh each time: unregistering takes the menu away at the next right-click.
+    if (!shellext::MenuOffered(anyFile, anyFolder)) return nullptr;
+
+    com::IClassFactory* factory = nullptr;
+    if (com::FAILED(DllGetClassObject(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
+                                      reinterpret_cast<void**>(&factory))))
+        return nullptr;
+    com::IShellExtInit* init = nullptr;
+    com::HRESULT hr = factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    factory->Release();
+    if (com::FAILED(hr)) return nullptr;
+    auto* data = new com::FileDropData(std::move(paths));
+    hr = init->Initialize(nullptr, data, nullptr);
+    data->Release();
+    com::IContextMenu* handler = nullptr;
+    if (com::SUCCEEDED(hr)) hr = init->QueryInterface(com::IID_IContextMenu, reinterpret_cast<void**>(&handler));
+    init->Release();
+    if (com::FAILED(hr)) return nullptr;
+
+    com::Menu menu;
+    hr = handler->QueryContextMenu(&menu, 0, kFirstId, 0x7FFF, com::CMF_NORMAL);
+    GList* items = nullptr;
+    if (com::SUCCEEDED(hr)) {
+        int n = 0;
+        for (const auto& item : menu.items)
+            if (item.kind != com::MenuItem::Kind::Separator)
+                items = g_list_append(items, ToItem(item, "Parvex::" + std::to_string(n++), handler));
+    }
+    handler->Release();  // the items hold their own references
+    return items;
+}
+
+void ProviderInterfaceInit(gpointer iface, gpointer) {
+    auto* i = static_cast<NautilusMenuProviderInterface*>(iface);
+    i->get_file_items = GetFileItems;
+}
+
+}  // namespace
+
+PARVEX_EXPORT void nautilus_module_initialize(GTypeModule* module) {
+    static const GTypeInfo info = {sizeof(GObjectClass), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   sizeof(GObject),      0,       nullptr, nullptr};
+    g_providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "ParvexMenuProvider", &info, GTypeFlags(0));
+    static const GInterfaceInfo provider = {ProviderInterfaceInit, nullptr, nullptr};
+    g_type_module_add_interface(module, g_providerType, NAUTILUS_TYPE_MENU_PROVIDER, &provider);
+}
+
+PARVEX_EXPORT void nautilus_module_list_types(const GType** types, int* count) {
+    static GType list[1];
+    list[0] = g_providerType;
+    *types = list;
+    *count = g_providerType ? 1 : 0;
+}
+
+PARVEX_EXPORT void nautilus_module_shutdown() {}

@@ -1,0 +1,200 @@
+#include "shellext/register_menu.h"
+
+#include "common/registry/layout.h"
+#include "platform/os/os.h"
+#include "shellext/menu.h"
+
+#include <climits>
+#include <cstring>
+
+namespace shellext {
+
+namespace {
+
+// The module's string table.
+constexpr int IDS_PARVEX = 6;
+constexpr int IDS_AUTO_TRANSFER = 7;
+const char* LoadString(int id) {
+    switch (id) {
+    case IDS_PARVEX: return "Parvex";
+    case IDS_AUTO_TRANSFER: return "拡張子別転送";
+    default: return "";
+    }
+}
+
+const char* const kHelpText = "指定プロバイダへファイル送信";
+
+// No entry's "MENUID" is ever this: a missing value must not match offset 0.
+constexpr winreg::DWORD kNoMenuId = 0xFFFFFFFF;
+
+}  // namespace
+
+std::vector<std::string>& Selection() {
+    static std::vector<std::string> selection;
+    return selection;
+}
+
+std::atomic<long>& ModuleLocks() {
+    static std::atomic<long> locks{0};
+    return locks;
+}
+
+CRegisterMenu::CRegisterMenu() {
+    ++ModuleLocks();
+    Selection().clear();
+}
+
+CRegisterMenu::~CRegisterMenu() { --ModuleLocks(); }
+
+com::HRESULT CRegisterMenu::QueryInterface(const com::IID& iid, void** object) {
+    if (!object) return com::E_POINTER;
+    if (iid == com::IID_IUnknown || iid == com::IID_IShellExtInit) {
+        *object = static_cast<com::IShellExtInit*>(this);
+    } else if (iid == com::IID_IContextMenu) {
+        *object = static_cast<com::IContextMenu*>(this);
+    } else {
+        *object = nullptr;
+        return com::E_NOINTERFACE;
+    }
+    AddRef();
+    return com::S_OK;
+}
+
+com::ULONG CRegisterMenu::AddRef() { return ++refs_; }
+
+com::ULONG CRegisterMenu::Release() {
+    com::ULONG n = --refs_;
+    if (n == 0) delete this;
+    return n;
+}
+
+com::HRESULT CRegisterMenu::Initialize(const char*, com::IDataObject* data, void*) {
+    if (!data) return com::E_FAIL;
+    com::UINT count = data->DragQueryFile(0xFFFFFFFF, nullptr, 0);
+    if (count == 0) return com::E_FAIL;
+    // A Linux path can be far longer than the 260 bytes of a Windows one; a
+    // cut path would upload the wrong file.
+    std::string buffer(PATH_MAX + 1, '\0');
+    for (com::UINT i = 0; i < count; ++i) {
+        com::UINT n = data->DragQueryFile(i, buffer.data(), static_cast<com::UINT>(buffer.size()));
+        if (n > 0) Selection().emplace_back(buffer.data(), n);
+    }
+    return Selection().empty() ? com::E_FAIL : com::S_OK;
+}
+
+com::HRESULT CRegisterMenu::QueryContextMenu(com::Menu* menu, com::UINT index, com::UINT idCmdFirst, com::UINT,
+                                             com::UINT) {
+    if (!menu) return com::E_INVALIDARG;
+    auto parvex = std::make_shared<com::Menu>();
+    menu->Insert(index, com::MenuItem{});
+    menu->Insert(index + 1, com::MenuItem{com::MenuItem::Kind::Popup, LoadString(IDS_PARVEX), 0, parvex});
+
+    SettingKey providers;
+    providers.CreateKey(winreg::HKEY_CURRENT_USER, layout::kProviderKey);
+    const std::string autoName = LoadString(IDS_AUTO_TRANSFER);
+    com::UINT command = 0;
+    winreg::DWORD menuId = 0;
+    for (const std::string& provider : layout::SubKeyNames(providers)) {
+        auto popup = std::make_shared<com::Menu>();
+        parvex->AppendPopup(popup, provider);
+
+        popup->AppendCommand(idCmdFirst + command, autoName);
+        popup->AppendSeparator();
+        {
+            SettingKey autoEntry;
+            autoEntry.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, autoName));
+            autoEntry.WriteDword(layout::kMenuId, menuId);
+        }
+        ++command, ++menuId;
+
+        SettingKey providerKey;
+        providerKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider));
+        for (const std::string& entry : layout::SubKeyNames(providerKey)) {
+            if (entry == autoName) continue;
+            SettingKey entryKey;
+            entryKey.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+            // Without a "MenuName" the item shows the entry's own name: every
+            // item must tell the user where it sends the files.
+            std::string text = entry;
+            entryKey.ReadString(layout::kMenuName, text);
+            popup->AppendCommand(idCmdFirst + command, text);
+            entryKey.WriteDword(layout::kMenuId, menuId);
+            ++command, ++menuId;
+        }
+    }
+    menu->Insert(index + 2, com::MenuItem{});
+    return com::MAKE_HRESULT(0, 0, command + 1);
+}
+
+com::HRESULT CRegisterMenu::GetCommandString(std::uintptr_t, com::UINT type, com::UINT*, char* name,
+                                             com::UINT size) {
+    if (type != com::GCS_HELPTEXTA || !name) return com::S_OK;
+    // As strncpy: unterminated when the text fills the buffer; never cut
+    // inside a character, though.
+    std::size_t n = std::min<std::size_t>(std::strlen(kHelpText), size);
+    while (n > 0 && n < std::strlen(kHelpText) && (static_cast<unsigned char>(kHelpText[n]) & 0xC0) == 0x80) --n;
+    std::memcpy(name, kHelpText, n);
+    if (n < size) std::memset(name + n, 0, size - n);
+    return com::S_OK;
+}
+
+com::HRESULT CRegisterMenu::InvokeCommand(const com::CMINVOKECOMMANDINFO* info) {
+    if (!info || !com::IS_INTRESOURCE(info->lpVerb)) return com::E_INVALIDARG;
+    const auto offset = static_cast<winreg::DWORD>(reinterpret_cast<std::uintptr_t>(info->lpVerb) & 0xFFFF);
+
+    std::string provider, entry;
+    bool found = false;
+    {
+        SettingKey providers;
+        providers.CreateKey(winreg::HKEY_CURRENT_USER, layout::kProviderKey);
+        for (const std::string& p : layout::SubKeyNames(providers)) {
+            SettingKey providerKey;
+            providerKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(p));
+            for (const std::string& e : layout::SubKeyNames(providerKey)) {
+                SettingKey entryKey;
+                entryKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(p, e));
+                winreg::DWORD id = kNoMenuId;
+                entryKey.ReadDword(layout::kMenuId, id);
+                if (id == offset) {
+                    provider = p, entry = e, found = true;
+                    break;
+                }
+            }
+            if (found) break;
+        }
+    }
+    // The settings changed since the menu was built: nobody knows where to send the files.
+    if (!found || Selection().empty()) {
+        Selection().clear();
+        return com::E_FAIL;
+    }
+
+    {
+        // Readers stop at the first missing "Selected%d": values left from a
+        // larger earlier selection would be uploaded with this one.
+        winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+        SettingKey handOff;
+        handOff.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry));
+        const auto& paths = Selection();
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
+        handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
+    }
+
+    std::string commandLine;
+    {
+        SettingKey running;
+        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        if (info->fMask & com::CMIC_MASK_SHIFT_DOWN) {
+            running.ReadString(layout::kInstDirBrovin, commandLine);
+        } else {
+            running.ReadString(layout::kInstDir, commandLine);
+            if (info->fMask & com::CMIC_MASK_CONTROL_DOWN) running.WriteDword(layout::kRemoteBrowser, 1);
+        }
+    }
+    os::StartProgram(commandLine);
+    Selection().clear();
+    return com::S_OK;
+}
+
+}  // namespace shellext

@@ -1,0 +1,145 @@
+// parvex.so loaded the way a shell loads it: by path, through its entry
+// points only. The module keeps its own copy of the settings store, opened
+// at its first use, so a test binary points PARVEX_REGISTRY at one store for
+// all its tests (SuiteStore) and empties the trees between them.
+#pragma once
+
+#include "common/registry/layout.h"
+#include "shellext/com.h"
+#include "shellext/data_object.h"
+#include "shellext/menu.h"
+#include "shellext/server.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace shelltest {
+
+inline void* Module() {
+    static void* handle = ::dlopen(PARVEX_MODULE, RTLD_NOW | RTLD_LOCAL);
+    return handle;
+}
+
+template <typename F>
+F Export(const char* name) {
+    return reinterpret_cast<F>(::dlsym(Module(), name));
+}
+
+// One store for the whole binary, emptied before each test.
+class SuiteStore : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static testsupport::ScopedStore store;  // lives until the process ends, as the module's copy does
+        ASSERT_NE(Module(), nullptr) << ::dlerror();
+    }
+    void SetUp() override {
+        winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+        for (const char* k : {"*", "CLSID", "Directory", "Folder", "parvex", "shellex"})
+            winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, k);
+    }
+
+    // Providers as the provider manager writes them: provider -> entries (name, MenuName).
+    static void Entry(const std::string& provider, const std::string& entry, const std::string& menuName) {
+        SettingKey key;
+        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+        if (!menuName.empty()) key.WriteString(layout::kMenuName, menuName);
+    }
+    static void Provider(const std::string& provider) {
+        SettingKey key;
+        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider));
+    }
+    static winreg::DWORD MenuId(const std::string& provider, const std::string& entry) {
+        SettingKey key;
+        winreg::DWORD id = 0xDEAD;
+        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+        key.ReadDword(layout::kMenuId, id);
+        return id;
+    }
+
+    // The programs the handler starts: shell lines that record their start in `record`.
+    static void Programs(const std::string& record) {
+        SettingKey running;
+        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        running.WriteString(layout::kInstDir, "/bin/sh -c \"echo dravik >> " + record + "\"");
+        running.WriteString(layout::kInstDirBrovin, "/bin/sh -c \"echo brovin >> " + record + "\"");
+    }
+    // What `record` holds once something was started, or "" after `ms`.
+    static std::string Started(const std::string& record, int ms = 5000) {
+        for (int i = 0; i < ms / 20; ++i) {
+            std::string s = testsupport::ReadFile(record);
+            if (!s.empty()) return s;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return "";
+    }
+};
+
+// A handler for one right-click, through the class factory.
+class Handler {
+public:
+    explicit Handler(const std::vector<std::string>& paths, com::HRESULT* initResult = nullptr) {
+        com::IClassFactory* factory = nullptr;
+        EXPECT_EQ(Export<DllGetClassObjectFn>("DllGetClassObject")(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
+                                                                  reinterpret_cast<void**>(&factory)),
+                  com::S_OK);
+        com::IShellExtInit* init = nullptr;
+        EXPECT_EQ(factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init)), com::S_OK);
+        factory->Release();
+        auto* data = new com::FileDropData(paths);
+        com::HRESULT hr = init->Initialize(nullptr, data, nullptr);
+        data->Release();
+        if (initResult) *initResult = hr;
+        init->QueryInterface(com::IID_IContextMenu, reinterpret_cast<void**>(&menu_));
+        init->Release();
+    }
+    ~Handler() {
+        if (menu_) menu_->Release();
+    }
+    com::IContextMenu* operator->() { return menu_; }
+
+    // The "Parvex" menu built at position 0 of an empty file-manager menu, ids from `first`.
+    com::Menu Build(com::UINT first = 1, com::HRESULT* result = nullptr) {
+        com::Menu host;
+        com::HRESULT hr = menu_->QueryContextMenu(&host, 0, first, 0x7FFF, com::CMF_NORMAL);
+        if (result) *result = hr;
+        return host;
+    }
+    com::HRESULT Invoke(com::UINT offset, com::UINT mask = 0) {
+        com::CMINVOKECOMMANDINFO info;
+        info.fMask = mask;
+        info.lpVerb = com::MAKEINTRESOURCE(offset);
+        return menu_->InvokeCommand(&info);
+    }
+
+private:
+    com::IContextMenu* menu_ = nullptr;
+};
+
+// A menu as text, one line per item, two spaces per level: "-" separator,
+// "name #id" command, "name >" popup.
+inline void Dump(const com::Menu& menu, std::vector<std::string>& out, const std::string& indent = "") {
+    for (const auto& item : menu.items) {
+        switch (item.kind) {
+        case com::MenuItem::Kind::Separator: out.push_back(indent + "-"); break;
+        case com::MenuItem::Kind::Command: out.push_back(indent + item.text + " #" + std::to_string(item.id)); break;
+        case com::MenuItem::Kind::Popup:
+            out.push_back(indent + item.text + " >");
+            if (item.popup) Dump(*item.popup, out, indent + "  ");
+            break;
+        }
+    }
+}
+inline std::vector<std::string> Dump(const com::Menu& menu) {
+    std::vector<std::string> out;
+    Dump(menu, out);
+    return out;
+}
+
+}  // namespace shelltest

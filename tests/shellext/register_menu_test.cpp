@@ -1,0 +1,292 @@
+// The context-menu handler and the COM server, through the module's entry
+// points and a real settings store: the menu a right-click shows, the
+// hand-off a click writes, the program it starts, and self-registration.
+#include "tests/shellext/module_host.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+using namespace shelltest;
+using testsupport::ReadFile;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kAuto = "拡張子別転送";
+
+class Menu : public SuiteStore {
+protected:
+    testsupport::TempDir dir;
+    std::string record = dir / "started";
+};
+
+TEST_F(Menu, ProvidersAndEntriesInEnumerationOrderWithMenuIds) {
+    Entry("A", "e1", "ホームページ");
+    Entry("A", "e2", "CGI");
+    Provider("B");
+    Handler h({"/tmp/x"});
+    com::HRESULT hr = 0;
+    com::Menu menu = h.Build(100, &hr);
+    EXPECT_EQ(Dump(menu), (Strings{"-", "Parvex >", "  A >", "    拡張子別転送 #100", "    -", "    ホームページ #101",
+                                   "    CGI #102", "  B >", "    拡張子別転送 #103", "    -", "-"}));
+    EXPECT_EQ(com::HRESULT_CODE(hr), 5u) << "ids used plus one";
+    EXPECT_TRUE(com::SUCCEEDED(hr));
+    EXPECT_EQ(MenuId("A", kAuto), 0u);
+    EXPECT_EQ(MenuId("A", "e1"), 1u);
+    EXPECT_EQ(MenuId("A", "e2"), 2u);
+    EXPECT_EQ(MenuId("B", kAuto), 3u) << "the per-extension key is created where missing";
+
+    // Inserted at the position given, around what the file manager already has.
+    com::Menu host;
+    host.AppendCommand(1, "Open");
+    host.AppendCommand(2, "Copy");
+    h->QueryContextMenu(&host, 1, 10, 0x7FFF, com::CMF_NORMAL);
+    Strings top;
+    for (const auto& line : Dump(host))
+        if (line.rfind("  ", 0) != 0) top.push_back(line);
+    EXPECT_EQ(top, (Strings{"Open #1", "-", "Parvex >", "-", "Copy #2"}));
+}
+
+TEST_F(Menu, NoProvidersGiveAnEmptyParvexPopupAndAMissingMenuNameShowsTheEntry) {
+    Handler empty({"/tmp/x"});
+    com::HRESULT hr = 0;
+    EXPECT_EQ(Dump(empty.Build(1, &hr)), (Strings{"-", "Parvex >", "-"}));
+    EXPECT_EQ(com::HRESULT_CODE(hr), 1u);
+
+    Entry("A", "/www", "");
+    Entry("A", "cgi", "CGI");
+    Entry("A", "/pub", "");
+    Handler h({"/tmp/x"});
+    EXPECT_EQ(Dump(h.Build()), (Strings{"-", "Parvex >", "  A >", "    拡張子別転送 #1", "    -", "    /pub #2",
+                                        "    /www #3", "    CGI #4", "-"}));
+}
+
+TEST_F(Menu, GetCommandStringCopiesTheHelpTextForTypeOneOnly) {
+    Handler h({"/tmp/x"});
+    char buf[64];
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(h->GetCommandString(0, com::GCS_HELPTEXTA, nullptr, buf, sizeof buf), com::S_OK);
+    EXPECT_STREQ(buf, "指定プロバイダへファイル送信");
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(h->GetCommandString(0, com::GCS_VERBA, nullptr, buf, sizeof buf), com::S_OK);
+    EXPECT_EQ(buf[0], 'x') << "other types write nothing";
+    // A short buffer is filled, unterminated, and never ends inside a character.
+    std::memset(buf, 'x', sizeof buf);
+    h->GetCommandString(0, com::GCS_HELPTEXTA, nullptr, buf, 8);
+    EXPECT_EQ(std::string(buf, 8), std::string("指定\0\0", 8));
+    EXPECT_EQ(buf[8], 'x');
+}
+
+TEST_F(Menu, InitialisationWithoutPathsFails) {
+    com::HRESULT hr = 0;
+    Handler none({}, &hr);
+    EXPECT_EQ(hr, com::E_FAIL);
+    com::IClassFactory* factory = nullptr;
+    Export<DllGetClassObjectFn>("DllGetClassObject")(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
+                                                    reinterpret_cast<void**>(&factory));
+    com::IShellExtInit* init = nullptr;
+    factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), com::E_FAIL);
+    init->Release();
+}
+
+TEST_F(Menu, ClickWritesTheHandOffAndStartsTheTransferProgram) {
+    Entry("A", "e1", "ホームページ");
+    Entry("B", "e9", "Nine");
+    Programs(record);
+    const Strings paths = {"/home/u/work/a.html", "/home/u/work/b b.txt", "/home/u/work/sub"};
+    Handler h(paths);
+    h.Build();
+    ASSERT_EQ(h.Invoke(1), com::S_OK);
+    EXPECT_EQ(Started(record), "dravik\n");
+
+    layout::HandOff handOff;
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.provider, "A");
+    EXPECT_EQ(handOff.entry, "e1");
+    EXPECT_EQ(handOff.paths, paths);
+    EXPECT_EQ(handOff.rootDir, "/home/u/work");
+    SettingKey running;
+    winreg::DWORD flag = 7;
+    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    running.ReadDword(layout::kRemoteBrowser, flag);
+    EXPECT_EQ(flag, 7u) << "no Ctrl: RemoteBrowser untouched";
+
+    // The per-extension entry of the second provider, and a file directly in "/".
+    Handler root({"/a.txt"});
+    root.Build();
+    ASSERT_EQ(root.Invoke(2), com::S_OK);
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.provider, "B");
+    EXPECT_EQ(handOff.entry, kAuto);
+    EXPECT_EQ(handOff.rootDir, "");
+}
+
+TEST_F(Menu, ShiftStartsTheBrowserAndCtrlAsksTheTransferForItToo) {
+    Entry("A", "e1", "x");
+    Programs(record);
+    Handler shift({"/w/a"});
+    shift.Build();
+    ASSERT_EQ(shift.Invoke(1, com::CMIC_MASK_SHIFT_DOWN), com::S_OK);
+    EXPECT_EQ(Started(record), "brovin\n");
+    layout::HandOff handOff;
+    EXPECT_TRUE(layout::ReadHandOff(handOff)) << "the hand-off is written for the browser too";
+
+    std::string record2 = dir / "started2";
+    Programs(record2);
+    Handler ctrl({"/w/a"});
+    ctrl.Build();
+    ASSERT_EQ(ctrl.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::S_OK);
+    EXPECT_EQ(Started(record2), "dravik\n");
+    SettingKey running;
+    winreg::DWORD flag = 0;
+    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    running.ReadDword(layout::kRemoteBrowser, flag);
+    EXPECT_EQ(flag, 1u);
+}
+
+TEST_F(Menu, TextVerbsAndUnknownOffsetsWriteAndStartNothing) {
+    Entry("A", "e1", "x");
+    Programs(record);
+    Handler h({"/w/a"});
+    h.Build();
+    com::CMINVOKECOMMANDINFO info;
+    info.lpVerb = "open";
+    EXPECT_EQ(h->InvokeCommand(&info), com::E_INVALIDARG);
+    // The settings changed since the menu was built: offset 5 names nothing.
+    EXPECT_EQ(h.Invoke(5), com::E_FAIL);
+    layout::HandOff handOff;
+    EXPECT_FALSE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(Started(record, 300), "");
+    // An entry never numbered (no MENUID) is not offset 0.
+    Entry("0new", "fresh", "y");  // enumerated before A, never numbered
+    Handler again({"/w/a"});
+    EXPECT_EQ(again.Invoke(0), com::S_OK);
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.provider, "A");
+}
+
+TEST_F(Menu, AnEarlierLargerHandOffLeavesNothingBehind) {
+    Entry("A", "e1", "x");
+    Entry("B", "e2", "y");
+    Programs(record);
+    Handler big({"/w/1", "/w/2", "/w/3", "/w/4"});
+    big.Build();
+    ASSERT_EQ(big.Invoke(3), com::S_OK);  // B\e2
+    Handler small({"/v/only"});
+    small.Build();
+    ASSERT_EQ(small.Invoke(1), com::S_OK);  // A\e1
+    layout::HandOff handOff;
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.provider, "A");
+    EXPECT_EQ(handOff.paths, (Strings{"/v/only"}));
+    SettingKey stale;
+    EXPECT_NE(stale.OpenKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("B", "e2")), 0);
+}
+
+class Server : public SuiteStore {};
+
+// Every key and value below the handler's HKEY_CLASSES_ROOT roots, one line each.
+std::vector<std::string> ClassesTree(const std::string& path) {
+    std::vector<std::string> out;
+    winreg::HKEY key = nullptr;
+    if (winreg::RegOpenKeyEx(winreg::HKEY_CLASSES_ROOT, path.c_str(), 0, 0, &key) != 0) return out;
+    out.push_back(path);
+    for (winreg::DWORD i = 0;; ++i) {
+        char name[256];
+        std::string data(1024, '\0');
+        winreg::DWORD nameLen = sizeof name, type = 0, size = 1024;
+        if (winreg::RegEnumValue(key, i, name, &nameLen, nullptr, &type, reinterpret_cast<winreg::BYTE*>(data.data()),
+                                 &size) != 0)
+            break;
+        out.push_back(path + " [" + name + "] = " + std::string(data.c_str()));
+    }
+    std::vector<std::string> subs;
+    for (winreg::DWORD i = 0;; ++i) {
+        char name[256];
+        winreg::DWORD nameLen = sizeof name;
+        if (winreg::RegEnumKeyEx(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != 0) break;
+        subs.push_back(name);
+    }
+    winreg::RegCloseKey(key);
+    for (const auto& sub : subs) {
+        auto rest = ClassesTree(path + "\\" + sub);
+        out.insert(out.end(), rest.begin(), rest.end());
+    }
+    return out;
+}
+
+std::vector<std::string> ClassesTree() {
+    std::vector<std::string> out;
+    for (const char* k : {"*", "CLSID", "Directory", "Folder", "parvex", "shellex"}) {
+        auto sub = ClassesTree(std::string(k));
+        out.insert(out.end(), sub.begin(), sub.end());
+    }
+    return out;
+}
+
+TEST_F(Server, RegisteringTwiceGivesTheSameEntriesAndUnregisteringRemovesThem) {
+    const std::string clsid = com::GuidText(shellext::CLSID_ParvexMenu);
+    ASSERT_EQ(clsid.size(), 38u);
+    EXPECT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
+    auto once = ClassesTree();
+    EXPECT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
+    EXPECT_EQ(ClassesTree(), once);
+
+    auto has = [&](const std::string& line) { return std::find(once.begin(), once.end(), line) != once.end(); };
+    EXPECT_TRUE(has("*\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
+    EXPECT_TRUE(has("Directory\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
+    EXPECT_TRUE(has("Folder\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
+    EXPECT_TRUE(has("shellex\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
+    EXPECT_TRUE(has("parvex\\CLSID [] = " + clsid));
+    EXPECT_TRUE(has("CLSID\\" + clsid + "\\ProgID [] = parvex"));
+    EXPECT_TRUE(has("CLSID\\" + clsid + "\\InprocServer32 [ThreadingModel] = Apartment"));
+    char real[PATH_MAX];
+    ASSERT_NE(::realpath(PARVEX_MODULE, real), nullptr);
+    EXPECT_TRUE(has("CLSID\\" + clsid + "\\InprocServer32 [] = " + real)) << "the module's own full path";
+    EXPECT_EQ(Export<ParvexMenuOfferedFn>("ParvexMenuOffered")(1, 1), 1);
+
+    EXPECT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
+    for (const auto& line : ClassesTree())
+        EXPECT_EQ(line.find(" = "), std::string::npos) << "left behind: " << line;
+    EXPECT_EQ(Export<ParvexMenuOfferedFn>("ParvexMenuOffered")(1, 0), 0);
+    EXPECT_EQ(Export<ParvexMenuOfferedFn>("ParvexMenuOffered")(0, 1), 0);
+}
+
+TEST_F(Server, FactoryAnswersOnlyItsClassAndHoldsTheModuleWhileObjectsLive) {
+    auto getClass = Export<DllGetClassObjectFn>("DllGetClassObject");
+    auto canUnload = Export<DllCanUnloadNowFn>("DllCanUnloadNow");
+    void* object = reinterpret_cast<void*>(1);
+    com::CLSID other = shellext::CLSID_ParvexMenu;
+    other.Data1 ^= 1;
+    EXPECT_EQ(getClass(other, com::IID_IClassFactory, &object), com::CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+
+    com::IClassFactory* factory = nullptr;
+    ASSERT_EQ(getClass(shellext::CLSID_ParvexMenu, com::IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              com::S_OK);
+    EXPECT_EQ(canUnload(), com::S_OK);
+    com::IContextMenu* menu = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, com::IID_IContextMenu, reinterpret_cast<void**>(&menu)), com::S_OK);
+    EXPECT_EQ(canUnload(), com::S_FALSE);
+    com::IShellExtInit* init = nullptr;
+    ASSERT_EQ(menu->QueryInterface(com::IID_IShellExtInit, reinterpret_cast<void**>(&init)), com::S_OK);
+    menu->Release();
+    EXPECT_EQ(canUnload(), com::S_FALSE) << "the object lives through its other interface";
+    init->Release();
+    EXPECT_EQ(canUnload(), com::S_OK);
+
+    factory->LockServer(true);
+    EXPECT_EQ(canUnload(), com::S_FALSE);
+    factory->LockServer(false);
+    EXPECT_EQ(canUnload(), com::S_OK);
+    com::IUnknown* outer = reinterpret_cast<com::IUnknown*>(factory);
+    EXPECT_EQ(factory->CreateInstance(outer, com::IID_IContextMenu, &object), com::CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(factory->CreateInstance(nullptr, com::IID_IDataObject, &object), com::E_NOINTERFACE);
+    EXPECT_EQ(canUnload(), com::S_OK);
+    factory->Release();
+}
+
+}  // namespace

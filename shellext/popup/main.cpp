@@ -59,7 +59,8 @@ public:
 
 private:
     void Pop() {
-        auto menu = popup::ToWxMenu(*handler_->ParvexMenu(), "Parvex");
+        // No title: GTK shows a menu title as an item that can be chosen.
+        auto menu = popup::ToWxMenu(*handler_->ParvexMenu());
         frame_->PopupMenu(menu.get(), wxPoint(0, 0));
         // The chosen item's event may still be queued behind the menu's end.
         CallAfter([this] {

@@ -1,0 +1,101 @@
+// parvex-menu: the handler's menu as a wx popup, and the real program driven
+// by key presses on a virtual screen, as a user of another file manager
+// meets it.
+#include "shellext/popup/popup.h"
+#include "tests/shellext/module_host.h"
+#include "tests/support/gui_support.h"
+
+#include <wx/menu.h>
+#include <wx/uiaction.h>
+
+#include <csignal>
+#include <sys/wait.h>
+
+using namespace shelltest;
+
+namespace {
+
+std::vector<std::string> Labels(const wxMenu& menu, const std::string& indent = "") {
+    std::vector<std::string> out;
+    for (const wxMenuItem* item : menu.GetMenuItems()) {
+        if (item->IsSeparator()) {
+            out.push_back(indent + "-");
+            continue;
+        }
+        std::string line = indent + item->GetItemLabel().utf8_string();
+        if (!item->IsSubMenu()) line += " #" + std::to_string(item->GetId());
+        out.push_back(line);
+        if (item->IsSubMenu()) {
+            auto sub = Labels(*item->GetSubMenu(), indent + "  ");
+            out.insert(out.end(), sub.begin(), sub.end());
+        }
+    }
+    return out;
+}
+
+class Popup : public SuiteStore {
+protected:
+    testsupport::TempDir dir;
+    std::string record = dir / "started";
+};
+
+TEST_F(Popup, TheModelBecomesTheSameWxMenuWithoutOuterSeparators) {
+    com::Menu model;
+    model.AppendSeparator();
+    auto sub = std::make_shared<com::Menu>();
+    sub->AppendCommand(7, "拡張子別転送");
+    sub->AppendSeparator();
+    sub->AppendCommand(8, "R&D");
+    model.AppendPopup(sub, "A");
+    model.AppendSeparator();
+    auto menu = popup::ToWxMenu(model);
+    EXPECT_EQ(Labels(*menu), (std::vector<std::string>{"A", "  拡張子別転送 #7", "  -", "  R&&D #8"}))
+        << "an entry's & is shown, not turned into a mnemonic";
+}
+
+TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
+    Entry("A", "e1", "ホームページ");
+    Programs(record);
+    popup::Handler unregistered(PARVEX_MODULE);
+    EXPECT_FALSE(unregistered.Build({dir.path()}));
+    EXPECT_NE(unregistered.Error().find("regsvr32"), std::string::npos) << unregistered.Error();
+
+    Export<DllRegisterServerFn>("DllRegisterServer")();
+    popup::Handler h(PARVEX_MODULE);
+    ASSERT_TRUE(h.Build({dir.path()})) << h.Error();
+    ASSERT_NE(h.ParvexMenu(), nullptr);
+    auto menu = popup::ToWxMenu(*h.ParvexMenu());
+    EXPECT_EQ(Labels(*menu), (std::vector<std::string>{"A", "  拡張子別転送 #100", "  -", "  ホームページ #101"}));
+    EXPECT_EQ(h.Invoke(101, com::CMIC_MASK_SHIFT_DOWN), com::S_OK);
+    EXPECT_EQ(Started(record), "brovin\n");
+
+    popup::Handler broken("/nonexistent/parvex.so");
+    EXPECT_FALSE(broken.Build({dir.path()}));
+    EXPECT_NE(broken.Error().find("cannot load"), std::string::npos);
+}
+
+TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
+    Entry("A", "e1", "ホームページ");
+    Programs(record);
+    Export<DllRegisterServerFn>("DllRegisterServer")();
+    std::string file = dir / "index.html";
+    testsupport::WriteFile(file, "x");
+
+    int pid = testsupport::Spawn({PARVEX_MENU, file});
+    testsupport::Pump(1500);  // the menu appears and takes the keyboard
+    wxUIActionSimulator keys;
+    for (int key : {WXK_DOWN, WXK_RIGHT, WXK_DOWN, WXK_RETURN}) {
+        keys.Char(key);
+        testsupport::Pump(250);
+    }
+    std::string started = Started(record, 5000);
+    if (started.empty()) ::kill(pid, SIGKILL);
+    EXPECT_EQ(testsupport::Wait(pid), started.empty() ? 128 + SIGKILL : 0);
+    EXPECT_EQ(started, "dravik\n");
+    layout::HandOff handOff;
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.entry, "e1");
+    EXPECT_EQ(handOff.paths, (std::vector<std::string>{file}));
+}
+
+}  // namespace

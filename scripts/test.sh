@@ -11,8 +11,9 @@ cd "$(dirname "$0")/.."
 
 # nkf and skkdic: the converter is checked against nkf on a real dictionary;
 # pyftpdlib and vsftpd: the FTP client is tested against two real servers;
-# wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen.
-./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic
+# wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
+# libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
+./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev
 
 jobs=$(nproc)
 

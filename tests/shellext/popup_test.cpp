@@ -82,7 +82,9 @@ TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
     testsupport::WriteFile(file, "x");
 
     int pid = testsupport::Spawn({PARVEX_MENU, file});
-    testsupport::Pump(1500);  // the menu appears and takes the keyboard
+    // The menu is built (its MENUID values written) just before it pops up and takes the keyboard.
+    EXPECT_TRUE(testsupport::PumpUntil([] { return MenuId("A", "e1") == 1; }, 15000));
+    testsupport::Pump(1000);
     wxUIActionSimulator keys;
     for (int key : {WXK_DOWN, WXK_RIGHT, WXK_DOWN, WXK_RETURN}) {
         keys.Char(key);

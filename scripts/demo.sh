@@ -12,7 +12,7 @@
 # build/demo/dravik.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
+./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev libnautilus-extension-dev fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build >/dev/null
 

@@ -77,12 +77,14 @@ bool ReadHandOff(HandOff& out) {
     if (!FirstSubKey(providerKey, out.entry)) return false;
     SettingKey key;
     if (key.OpenKey(HKEY_CURRENT_USER, SelectedEntryKey(out.provider, out.entry)) != ERROR_SUCCESS) return false;
+    // Paths are read whole: through the 256-byte string buffer a long path
+    // would read as missing and end the selection there, silently.
     for (int i = 0;; ++i) {
         std::string path;
-        if (key.ReadString(SelectedValueName(i), path) != ERROR_SUCCESS) break;
+        if (key.ReadPath(SelectedValueName(i), path) != ERROR_SUCCESS) break;
         out.paths.push_back(path);
     }
-    key.ReadString(kRootDir, out.rootDir);
+    key.ReadPath(kRootDir, out.rootDir);
     return true;
 }
 

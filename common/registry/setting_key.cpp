@@ -65,6 +65,19 @@ LONG SettingKey::ReadString(const std::string& name, std::string& value) {
     return st;
 }
 
+LONG SettingKey::ReadPath(const std::string& name, std::string& value) {
+    DWORD size = 0;
+    LONG st = RegQueryValueEx(m_key, name.c_str(), nullptr, nullptr, nullptr, &size);
+    if (st != ERROR_SUCCESS) return st;
+    std::string buf(size, '\0');
+    st = RegQueryValueEx(m_key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(buf.data()), &size);
+    if (st == ERROR_SUCCESS) {
+        const void* nul = std::memchr(buf.data(), '\0', size);
+        value.assign(buf.data(), nul ? static_cast<const char*>(nul) - buf.data() : size);
+    }
+    return st;
+}
+
 LONG SettingKey::EnumSubKey(char* name, DWORD size, DWORD index) {
     DWORD len = size;
     return RegEnumKeyEx(m_key, index, name, &len, nullptr, nullptr, nullptr, nullptr);

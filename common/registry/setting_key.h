@@ -41,6 +41,9 @@ public:
     winreg::LONG ReadDword(const std::string& name, winreg::DWORD& value);
     // Reads through a 256-byte buffer; `value` changes only on success.
     winreg::LONG ReadString(const std::string& name, std::string& value);
+    // Reads a string of any length (a local path can be far longer than
+    // 255 bytes); `value` changes only on success.
+    winreg::LONG ReadPath(const std::string& name, std::string& value);
     // Name of the sub-key at `index` into `name` (of `size` bytes);
     // ERROR_NO_MORE_ITEMS (259) past the last one.
     winreg::LONG EnumSubKey(char* name, winreg::DWORD size, winreg::DWORD index);

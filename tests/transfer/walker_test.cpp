@@ -89,6 +89,25 @@ TEST_F(Walkers, OneFileIntoAnAbsoluteRoot) {
     EXPECT_EQ(display.Events().back(), "end");
 }
 
+TEST_F(Walkers, SelectionsWithPathsLongerThanAStringBufferAreUploadedWhole) {
+    // Japanese names take three bytes a character: a few folders deep is past 255 bytes.
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    Provider(server, "/", "/");
+    std::string folder = local.path();
+    for (int i = 0; i < 6; ++i) {
+        folder += "/とても長い名前のフォルダその" + std::to_string(i);
+        ::mkdir(folder.c_str(), 0755);
+    }
+    std::string first = folder + "/一番目のファイル.txt", second = folder + "/二番目.txt";
+    ASSERT_GT(first.size(), 255u);
+    WriteFile(first, "1\n");
+    WriteFile(second, "2\n");
+    HandOff("/", {first, second});
+    EXPECT_EQ(PlainWalker(), 0);
+    EXPECT_EQ(ReadFile(server.Local("一番目のファイル.txt")), "1\n");
+    EXPECT_EQ(ReadFile(server.Local("二番目.txt")), "2\n");
+}
+
 TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     Provider(server, "ログイン時のディレクトリ", "");

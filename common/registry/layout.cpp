@@ -56,9 +56,6 @@ std::vector<std::string> SubKeyNames(SettingKey& key, DWORD bufferSize) {
     return names;
 }
 
-namespace {
-
-// First sub-key name of the key at `path`, opened without creating it.
 bool FirstSubKey(const std::string& path, std::string& name) {
     SettingKey key;
     if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return false;
@@ -67,8 +64,6 @@ bool FirstSubKey(const std::string& path, std::string& name) {
     name = buf;
     return true;
 }
-
-}  // namespace
 
 bool ReadHandOff(HandOff& out) {
     out = HandOff{};

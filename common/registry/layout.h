@@ -103,6 +103,10 @@ std::string FolderOf(const std::string& path);
 // it ends every caller's counting loop.
 std::vector<std::string> SubKeyNames(SettingKey& key, winreg::DWORD bufferSize = SettingKey::kEnumBufferSize);
 
+// The first sub-key name of the key at `path` below HKEY_CURRENT_USER,
+// opened without creating it; false when the key is missing or has none.
+bool FirstSubKey(const std::string& path, std::string& name);
+
 // A hand-off as its readers see it: the first provider and entry under
 // Selected, and the paths Selected0, Selected1, … up to the first missing one.
 struct HandOff {

@@ -171,22 +171,10 @@ void TransferDialog::StartWalker() {
     g_pauseGate.Reset();
     transfer::SetPauseFunction([](int seconds) { g_pauseGate.Wait(seconds); });
 
+    // The hand-off's first provider and its first entry.
     std::string provider, entry;
-    {
-        SettingKey selected;
-        if (selected.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == winreg::ERROR_SUCCESS) {
-            auto names = layout::SubKeyNames(selected);
-            if (!names.empty()) provider = names.front();
-        }
-    }
-    if (!provider.empty()) {
-        SettingKey key;
-        if (key.CreateKey(winreg::HKEY_CURRENT_USER, std::string(layout::kSelectedKey) + "\\" + provider) ==
-            winreg::ERROR_SUCCESS) {
-            auto names = layout::SubKeyNames(key);
-            if (!names.empty()) entry = names.front();
-        }
-    }
+    if (layout::FirstSubKey(layout::kSelectedKey, provider))
+        layout::FirstSubKey(std::string(layout::kSelectedKey) + "\\" + provider, entry);
     // Exact bytes: the same text with a blank after it is an ordinary entry.
     const bool perExtension = wxString::FromUTF8(entry) == ui::LoadString(IDS_AUTO_TRANSFER);
     worker_ = std::thread([this, perExtension] {

@@ -5,7 +5,7 @@
 // is loaded too, so nothing here links a toolkit: the keyboard's modifier
 // state comes from GDK 4 functions already in the process, found at run time.
 #include "shellext/com.h"
-#include "shellext/data_object.h"
+#include "shellext/host.h"
 #include "shellext/menu.h"
 #include "shellext/server.h"
 
@@ -124,24 +124,11 @@ GList* GetFileItems(NautilusMenuProvider*, GList* files) {
     // Built afresh each time: unregistering takes the menu away at the next right-click.
     if (!shellext::MenuOffered(anyFile, anyFolder)) return nullptr;
 
-    com::IClassFactory* factory = nullptr;
-    if (com::FAILED(DllGetClassObject(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
-                                      reinterpret_cast<void**>(&factory))))
-        return nullptr;
-    com::IShellExtInit* init = nullptr;
-    com::HRESULT hr = factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    factory->Release();
-    if (com::FAILED(hr)) return nullptr;
-    auto* data = new com::FileDropData(std::move(paths));
-    hr = init->Initialize(nullptr, data, nullptr);
-    data->Release();
     com::IContextMenu* handler = nullptr;
-    if (com::SUCCEEDED(hr)) hr = init->QueryInterface(com::IID_IContextMenu, reinterpret_cast<void**>(&handler));
-    init->Release();
-    if (com::FAILED(hr)) return nullptr;
+    if (com::FAILED(com::CreateMenuHandler(DllGetClassObject, std::move(paths), &handler))) return nullptr;
 
     com::Menu menu;
-    hr = handler->QueryContextMenu(&menu, 0, kFirstId, 0x7FFF, com::CMF_NORMAL);
+    com::HRESULT hr = handler->QueryContextMenu(&menu, 0, kFirstId, 0x7FFF, com::CMF_NORMAL);
     GList* items = nullptr;
     if (com::SUCCEEDED(hr)) {
         int n = 0;

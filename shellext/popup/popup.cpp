@@ -1,8 +1,7 @@
 #include "shellext/popup/popup.h"
 
 #include "platform/os/os.h"
-#include "shellext/data_object.h"
-#include "shellext/server.h"
+#include "shellext/host.h"
 
 #include <dlfcn.h>
 #include <wx/menu.h>
@@ -44,24 +43,19 @@ bool Handler::Build(const std::vector<std::string>& paths) {
         error_ = "the Parvex menu is not registered; run: regsvr32 parvex.so";
         return false;
     }
-    com::IClassFactory* factory = nullptr;
-    if (com::FAILED(getClass(shellext::CLSID_ParvexMenu, com::IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
-        error_ = "the module offers no Parvex menu handler";
+    com::HRESULT hr = com::CreateMenuHandler(getClass, paths, &handler_);
+    if (com::FAILED(hr)) {
+        error_ = hr == com::CLASS_E_CLASSNOTAVAILABLE ? "the module offers no Parvex menu handler"
+                 : hr == com::E_FAIL                 ? "nothing to send: no files given"
+                                                     : "the handler cannot be created";
         return false;
     }
-    com::IShellExtInit* init = nullptr;
-    com::HRESULT hr = factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    factory->Release();
-    if (com::FAILED(hr)) return error_ = "the handler cannot be created", false;
-    auto* data = new com::FileDropData(paths);
-    hr = init->Initialize(nullptr, data, nullptr);
-    data->Release();
-    if (com::SUCCEEDED(hr)) hr = init->QueryInterface(com::IID_IContextMenu, reinterpret_cast<void**>(&handler_));
-    init->Release();
-    if (com::FAILED(hr)) return error_ = "nothing to send: no files given", false;
     menu_ = com::Menu();
     hr = handler_->QueryContextMenu(&menu_, 0, kFirstId, 0x7FFF, com::CMF_NORMAL);
-    if (com::FAILED(hr)) return error_ = "the menu could not be built", false;
+    if (com::FAILED(hr)) {
+        error_ = "the menu could not be built";
+        return false;
+    }
     return true;
 }
 

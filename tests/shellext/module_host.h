@@ -6,7 +6,7 @@
 
 #include "common/registry/layout.h"
 #include "shellext/com.h"
-#include "shellext/data_object.h"
+#include "shellext/host.h"
 #include "shellext/menu.h"
 #include "shellext/server.h"
 #include "tests/support/test_support.h"
@@ -85,19 +85,8 @@ protected:
 class Handler {
 public:
     explicit Handler(const std::vector<std::string>& paths, com::HRESULT* initResult = nullptr) {
-        com::IClassFactory* factory = nullptr;
-        EXPECT_EQ(Export<DllGetClassObjectFn>("DllGetClassObject")(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
-                                                                  reinterpret_cast<void**>(&factory)),
-                  com::S_OK);
-        com::IShellExtInit* init = nullptr;
-        EXPECT_EQ(factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init)), com::S_OK);
-        factory->Release();
-        auto* data = new com::FileDropData(paths);
-        com::HRESULT hr = init->Initialize(nullptr, data, nullptr);
-        data->Release();
+        com::HRESULT hr = com::CreateMenuHandler(Export<DllGetClassObjectFn>("DllGetClassObject"), paths, &menu_);
         if (initResult) *initResult = hr;
-        init->QueryInterface(com::IID_IContextMenu, reinterpret_cast<void**>(&menu_));
-        init->Release();
     }
     ~Handler() {
         if (menu_) menu_->Release();

@@ -1,0 +1,35 @@
+// What every host does to get the "Parvex" handler for a selection: ask the
+// module's class object for the factory, create a CRegisterMenu, initialise
+// it with the paths and take its context-menu interface.
+#pragma once
+
+#include "shellext/com.h"
+#include "shellext/data_object.h"
+#include "shellext/server.h"
+
+#include <string>
+#include <vector>
+
+namespace com {
+
+// `getClass` is the module's DllGetClassObject. On success *menu holds a
+// reference the caller releases. Fails with the class object's status, the
+// factory's, or E_FAIL from initialisation (no paths).
+inline HRESULT CreateMenuHandler(DllGetClassObjectFn getClass, std::vector<std::string> paths, IContextMenu** menu) {
+    *menu = nullptr;
+    IClassFactory* factory = nullptr;
+    HRESULT hr = getClass(shellext::CLSID_ParvexMenu, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (FAILED(hr)) return hr;
+    IShellExtInit* init = nullptr;
+    hr = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
+    factory->Release();
+    if (FAILED(hr)) return hr;
+    auto* data = new FileDropData(std::move(paths));
+    hr = init->Initialize(nullptr, data, nullptr);
+    data->Release();
+    if (SUCCEEDED(hr)) hr = init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(menu));
+    init->Release();
+    return hr;
+}
+
+}  // namespace com

@@ -131,8 +131,9 @@ com::HRESULT CRegisterMenu::GetCommandString(std::uintptr_t, com::UINT type, com
     if (type != com::GCS_HELPTEXTA || !name) return com::S_OK;
     // As strncpy: unterminated when the text fills the buffer; never cut
     // inside a character, though.
-    std::size_t n = std::min<std::size_t>(std::strlen(kHelpText), size);
-    while (n > 0 && n < std::strlen(kHelpText) && (static_cast<unsigned char>(kHelpText[n]) & 0xC0) == 0x80) --n;
+    const std::size_t length = std::strlen(kHelpText);
+    std::size_t n = std::min<std::size_t>(length, size);
+    while (n > 0 && n < length && (static_cast<unsigned char>(kHelpText[n]) & 0xC0) == 0x80) --n;
     std::memcpy(name, kHelpText, n);
     if (n < size) std::memset(name + n, 0, size - n);
     return com::S_OK;

@@ -344,8 +344,7 @@ void CImageButton::OnLeftUp(wxMouseEvent& event) {
 }
 
 void CImageButton::OnCaptureLost(wxMouseCaptureLostEvent&) {
-    mousePressed_ = false;
-    if (mouseOver_) mouseOver_ = false;
+    mousePressed_ = mouseOver_ = false;
     Refresh();
 }
 

@@ -32,6 +32,16 @@ const std::string kAuto = "拡張子別転送";
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
+// ShowModal that never hangs the suite: after `ms` the dialog is ended with -1.
+int ShowModalAtMost(wxDialog& dialog, int ms = 30000) {
+    wxTimer guard;
+    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (dialog.IsModal()) dialog.EndModal(-1);
+    });
+    guard.StartOnce(ms);
+    return dialog.ShowModal();
+}
+
 class Dravik : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { dravik::RegisterResources(); }
@@ -143,13 +153,9 @@ TEST_P(DravikEnds, DuringALargeUploadAtOnce) {
             }
         });
         timer.Start(20);
-        wxTimer guard;  // never hang the suite: end the dialog if nothing else does
-        guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { if (dialog.IsModal()) dialog.EndModal(-1); });
-        guard.StartOnce(30000);
-        result = dialog.ShowModal();
+        result = ShowModalAtMost(dialog);
         returned = Clock::now();
         timer.Stop();
-        guard.Stop();
     }
     auto destroyed = Clock::now();
     ASSERT_NE(acted, Clock::time_point{}) << "the upload never started";
@@ -196,10 +202,7 @@ TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     WriteEntry("P", "/", server, "/");
     WriteHandOff("P", "/", {Site()});
     dravik::TransferDialog dialog;
-    wxTimer guard;
-    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { if (dialog.IsModal()) dialog.EndModal(-1); });
-    guard.StartOnce(30000);
-    EXPECT_EQ(dialog.ShowModal(), wxID_OK);
+    EXPECT_EQ(ShowModalAtMost(dialog), wxID_OK);
     EXPECT_EQ(dialog.StatusLine()->GetLabel(), wxString::FromUTF8("ファイル転送完了しました"));
     EXPECT_EQ(dialog.ProgressBar()->GetValue(), dialog.ProgressBar()->GetRange()) << "one step per selected item";
     EXPECT_EQ(ReadFile(server.Local("site/img/logo.gif")), std::string("GIF89a\x01\0\x01\0", 10));

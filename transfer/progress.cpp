@@ -8,14 +8,8 @@ std::atomic<ProgressDisplay*> g_display{nullptr};
 
 namespace {
 std::mutex g_slotMu;
-inet::FtpConnection* g_connection = nullptr;
 inet::InternetSession* g_session = nullptr;
 }  // namespace
-
-void PublishConnection(inet::FtpConnection* connection) {
-    std::lock_guard<std::mutex> lock(g_slotMu);
-    g_connection = connection;
-}
 
 void PublishSession(inet::InternetSession* session) {
     std::lock_guard<std::mutex> lock(g_slotMu);
@@ -24,13 +18,11 @@ void PublishSession(inet::InternetSession* session) {
 
 void CloseConnection() {
     std::lock_guard<std::mutex> lock(g_slotMu);
-    if (g_connection) g_connection->Close();
     if (g_session) g_session->Close();
 }
 
 void WithdrawConnection() {
     std::lock_guard<std::mutex> lock(g_slotMu);
-    g_connection = nullptr;
     g_session = nullptr;
 }
 

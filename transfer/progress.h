@@ -31,15 +31,13 @@ public:
 void SetProgressDisplay(ProgressDisplay* display);
 ProgressDisplay* Progress();
 
-// The slot holding the connection the running walker has opened. The
-// dialog closes it when it is destroyed, which aborts a transfer at once.
-// All three take the slot's lock, so that a walker ending (and freeing its
-// connection) and a dialog closing it can never cross.
-void PublishConnection(inet::FtpConnection* connection);
-// The walker's session, published before it connects, so that closing
-// also stops a connect or login still under way.
+// The slot through which the dialog reaches the running walker's FTP
+// connection: the walker publishes its session before it connects, so that
+// closing stops a connect, a login or a transfer at once. All three take the
+// slot's lock, so that a walker ending (and freeing its session) and a dialog
+// closing it can never cross.
 void PublishSession(inet::InternetSession* session);
-// Closes the published session and connection, if any; safe from any thread.
+// Closes the published session and so its connection, if any; safe from any thread.
 void CloseConnection();
 // Empties the slot; the walker calls it before its session goes away.
 void WithdrawConnection();

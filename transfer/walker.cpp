@@ -100,7 +100,6 @@ public:
             ShowStatus(Clip(e.ErrorMessage()));
             return End(2);
         }
-        PublishConnection(conn_);
         connected_ = layout::Format("%s接続完了しました", server.c_str());
         ShowStatus(connected_);
         if (!EnterRoot(root)) return 0;

@@ -34,6 +34,14 @@ struct Failure {
 
 [[noreturn]] void Throw(DWORD code) { throw Failure{code}; }
 
+// A name with CR or LF would end the command line early and the server
+// would run the rest as commands of its own; NUL cuts it short on most servers.
+bool CleanArgument(const std::string& arg) { return arg.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
+
+void RequireClean(const std::string& arg) {
+    if (!CleanArgument(arg)) Throw(ERROR_INVALID_NAME);
+}
+
 
 DWORD ErrnoCode(int e) {
     if (e == ECONNRESET || e == EPIPE) return ERROR_INTERNET_CONNECTION_RESET;
@@ -151,6 +159,7 @@ struct FtpConnection::Impl {
     }
 
     Reply Command(const std::string& cmd) {
+        RequireClean(cmd);  // the last line of defence; the public calls check their arguments first
         Check();
         std::string line = cmd + "\r\n";
         SendAll(ctrl, line.data(), line.size(), timeouts->reply);
@@ -370,20 +379,29 @@ bool FtpConnection::GetCurrentDirectory(std::string& directory) {
 bool FtpConnection::SetCurrentDirectory(const std::string& directory) {
     return Guarded(impl_.get(), [&] {
         // "../" and ".." both go up; CDUP is not needed on the servers we meet.
+        RequireClean(directory);
         impl_->Expect("CWD " + directory);
     });
 }
 
 bool FtpConnection::CreateDirectory(const std::string& directory) {
-    return Guarded(impl_.get(), [&] { impl_->Expect("MKD " + directory); });
+    return Guarded(impl_.get(), [&] {
+        RequireClean(directory);
+        impl_->Expect("MKD " + directory);
+    });
 }
 
 bool FtpConnection::RemoveDirectory(const std::string& directory) {
-    return Guarded(impl_.get(), [&] { impl_->Expect("RMD " + directory); });
+    return Guarded(impl_.get(), [&] {
+        RequireClean(directory);
+        impl_->Expect("RMD " + directory);
+    });
 }
 
 bool FtpConnection::Rename(const std::string& from, const std::string& to) {
     return Guarded(impl_.get(), [&] {
+        RequireClean(from);
+        RequireClean(to);
         Reply r = impl_->Command("RNFR " + from);
         if (r.code != 350) Throw(ERROR_INTERNET_EXTENDED_ERROR);
         impl_->Expect("RNTO " + to);
@@ -391,10 +409,17 @@ bool FtpConnection::Rename(const std::string& from, const std::string& to) {
 }
 
 bool FtpConnection::Remove(const std::string& file) {
-    return Guarded(impl_.get(), [&] { impl_->Expect("DELE " + file); });
+    return Guarded(impl_.get(), [&] {
+        RequireClean(file);
+        impl_->Expect("DELE " + file);
+    });
 }
 
 bool FtpConnection::PutFile(const std::string& localPath, const std::string& remoteName, DWORD type) {
+    if (!CleanArgument(remoteName)) {
+        SetLastInternetError(ERROR_INVALID_NAME);
+        return false;
+    }
     int in = ::open(localPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
         SetLastInternetError(ERROR_FILE_NOT_FOUND);
@@ -449,6 +474,10 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
 
 bool FtpConnection::GetFile(const std::string& remoteName, const std::string& localPath, bool failIfExists,
                             DWORD type) {
+    if (!CleanArgument(remoteName)) {
+        SetLastInternetError(ERROR_INVALID_NAME);
+        return false;
+    }
     struct stat st {};
     if (failIfExists && ::stat(localPath.c_str(), &st) == 0) {
         SetLastInternetError(ERROR_FILE_EXISTS);
@@ -620,6 +649,7 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD) {
     FtpConnection::Impl* impl = connection_ ? connection_->impl_.get() : nullptr;
     std::vector<ListEntry> found;
     bool ok = Guarded(impl, [&] {
+        RequireClean(pattern);
         if (dir.empty()) {
             Reply r = impl->Command("PWD");
             if (r.code != 257 || !ParsePwd(r.text, dir)) Throw(ERROR_INTERNET_EXTENDED_ERROR);

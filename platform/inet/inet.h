@@ -2,6 +2,9 @@
 // directory searches over POSIX sockets, with WinINet-style error codes and
 // a Japanese message table.
 //
+// Names and paths given to any operation are refused with ERROR_INVALID_NAME
+// (nothing sent) when they hold CR, LF or NUL.
+//
 // Directory and file operations return false on failure and set the
 // calling thread's last error (GetLastInternetError); when the server
 // answered with an error reply the code is 12003 and the reply's text is
@@ -29,6 +32,9 @@ inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
 inline constexpr DWORD ERROR_FILE_EXISTS = 80;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+// A name holding CR, LF or NUL: refused before anything is sent, since the
+// server would read the rest of the line as further commands.
+inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
 inline constexpr DWORD ERROR_INTERNET_EXTENDED_ERROR = 12003;
 inline constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;

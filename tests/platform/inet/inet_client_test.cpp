@@ -69,9 +69,28 @@ TEST_P(FtpClient, DirectoriesAndNames) {
     EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
     EXPECT_EQ(GetLastResponseInfo().substr(0, 3), "550") << GetLastResponseInfo();
 
+    struct stat st {};
+    // CR, LF or NUL in a name is refused before anything goes out: had the
+    // line gone out, the server would have run DELE as a command of its own.
+    WriteFile(server.Local("www/victim.txt"), "keep");
+    WriteFile(local / "a", "x");
+    const std::string bad[] = {"a\r\nDELE victim.txt", "a\nDELE victim.txt", std::string("a\0DELE victim.txt", 17)};
+    for (const std::string& name : bad) {
+        EXPECT_FALSE(c->PutFile(local / "a", name));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INVALID_NAME);
+        EXPECT_FALSE(c->CreateDirectory(name));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INVALID_NAME);
+        EXPECT_FALSE(c->SetCurrentDirectory(name));
+        EXPECT_FALSE(c->Rename("ホームページ", name));
+        EXPECT_FALSE(c->Remove(name));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INVALID_NAME);
+    }
+    EXPECT_EQ(ReadFile(server.Local("www/victim.txt")), "keep");
+    EXPECT_NE(stat(server.Local("www/a").c_str(), &st), 0);
+    ASSERT_TRUE(c->GetCurrentDirectory(dir));  // the connection is still in step
+
     ASSERT_TRUE(c->Rename("ホームページ", "site"));
     ASSERT_TRUE(c->RemoveDirectory("site"));
-    struct stat st {};
     EXPECT_NE(stat(server.Local("www/site").c_str(), &st), 0);
     EXPECT_FALSE(c->RemoveDirectory("site"));
 }

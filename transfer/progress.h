@@ -24,6 +24,10 @@ public:
     virtual void StepIt() = 0;
     virtual void PlayAnimation() = 0;
     virtual void EndDisplay() = 0;
+    // The walk is over, before the closing pause: `succeeded` is false when
+    // anything failed or was left out. The dialog stops its animation and no
+    // longer offers to abort. The walkers call it once, just before EndDisplay's pause.
+    virtual void TransferEnded(bool succeeded) { (void)succeeded; }
 };
 
 // The display the walkers report to; null before the dialog sets it, and

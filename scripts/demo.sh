@@ -12,9 +12,32 @@
 # build/demo/dravik.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev libnautilus-extension-dev fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build >/dev/null
+mkdir -p build
+log=build/demo-setup.log
+: >"$log"
+# quiet LABEL COMMAND...: runs a setup step with its output in the log, shown only when it fails.
+quiet() {
+  local label=$1; shift
+  if ! "$@" >>"$log" 2>&1; then
+    echo "   $label failed; its output:" >&2
+    tail -n 60 "$log" >&2
+    exit 1
+  fi
+}
+echo "== checking the packages the demo needs (apt-get's output goes to $log)"
+quiet "installing packages" ./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev libnautilus-extension-dev \
+  fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
+echo "== configuring"
+quiet "configuring" cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== building (a few minutes the first time)"
+# Ninja's "[done/total]" lines, boiled down to one line per tenth of the work.
+if ! cmake --build build 2>&1 | tee -a "$log" | awk -F'[][/]' '
+    /^\[[0-9]+\/[0-9]+\]/ { t = int($2 * 10 / $3); if (t > shown) { shown = t; printf "   %3d%% (%d of %d steps)\n", t * 10, $2, $3; fflush() } }'
+then
+  echo "   the build failed; its output:" >&2
+  tail -n 60 "$log" >&2
+  exit 1
+fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parvex-demo-XXXXXX")
 server_pid=""

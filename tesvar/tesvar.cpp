@@ -191,15 +191,17 @@ extern "C" int StartCodeConvert(int code, const char* const* source, const char*
     }
     if (detector.Fails()) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
 
-    std::string target, tmp;
+    // A device or a pipe is written directly (a trial run into /dev/null, a
+    // pipe to another program): it cannot be replaced by a file. It is opened
+    // by the name given, since /dev/stdout leads through links that only
+    // open() can follow. Other kinds of file are refused. A regular file is
+    // replaced whole, by rename.
+    std::string target = dst, tmp;
     struct stat old {};
     bool exists = false;
-    if (!ResolveTarget(dst, target, old, exists)) return FailWith(TESVAR_WRITE_FAILED, errno);
-    // A device or a pipe is written directly (a trial run into /dev/null, a
-    // pipe to another program): it cannot be replaced by a file. Other kinds
-    // of file are refused. A regular file is replaced whole, by rename.
-    bool direct = exists && (S_ISCHR(old.st_mode) || S_ISFIFO(old.st_mode));
-    if (exists && !direct && !S_ISREG(old.st_mode))
+    bool direct = ::stat(dst.c_str(), &old) == 0 && (S_ISCHR(old.st_mode) || S_ISFIFO(old.st_mode));
+    if (!direct && !ResolveTarget(dst, target, old, exists)) return FailWith(TESVAR_WRITE_FAILED, errno);
+    if (exists && !S_ISREG(old.st_mode))
         return FailWith(TESVAR_WRITE_FAILED, S_ISDIR(old.st_mode) ? EISDIR : ENOTSUP);
     if (direct) {
         // Nothing may reach the device from a file that turns out to be binary further on.

@@ -73,6 +73,12 @@ private:
     void ByteEsc(std::uint8_t b);
 };
 
+// True when the bytes hold a control byte that text in these codes never
+// uses and binary files nearly always do: any below 0x20 except BS, TAB,
+// LF, VT, FF, CR, SO, SI (the shifts of 7-bit JIS), SUB (old MS-DOS editors
+// end a file with it) and ESC (JIS designations). NUL is one of them.
+bool HasBinaryControl(const std::uint8_t* p, std::size_t n);
+
 // Detects the code of a whole buffer.
 Code Detect(const std::uint8_t* p, std::size_t n);
 

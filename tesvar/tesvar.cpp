@@ -15,10 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr std::size_t kChunk = 1u << 20;
@@ -67,35 +63,6 @@ bool WriteFull(int fd, const std::uint8_t* p, std::size_t n) {
         n -= static_cast<std::size_t>(w);
     }
     return true;
-}
-
-// Control bytes that text in these codes never holds and binary files nearly
-// always do: every byte below 0x20 except BS, TAB, LF, VT, FF, CR, SO and SI
-// (the shifts of 7-bit JIS), SUB (old MS-DOS editors end a file with it) and
-// ESC (JIS designations).
-constexpr std::uint32_t kBinaryControls = ~((1u << 0x08) | (1u << 0x09) | (1u << 0x0A) | (1u << 0x0B) |
-                                            (1u << 0x0C) | (1u << 0x0D) | (1u << 0x0E) | (1u << 0x0F) |
-                                            (1u << 0x1A) | (1u << 0x1B));
-
-bool HasBinaryControl(const std::uint8_t* p, std::size_t n) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen bytes at a time: line ends, tabs and ESC are the only control bytes in nearly every block.
-    const __m128i k1F = _mm_set1_epi8(0x1F), kLf = _mm_set1_epi8('\n'), kCr = _mm_set1_epi8('\r'),
-                  kTab = _mm_set1_epi8('\t'), kEsc = _mm_set1_epi8(0x1B);
-    for (; i + 16 <= n; i += 16) {
-        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, k1F), x);
-        __m128i common = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, kLf), _mm_cmpeq_epi8(x, kCr)),
-                                      _mm_or_si128(_mm_cmpeq_epi8(x, kTab), _mm_cmpeq_epi8(x, kEsc)));
-        if (_mm_movemask_epi8(_mm_andnot_si128(common, low)) == 0) continue;
-        for (std::size_t k = i; k < i + 16; ++k)
-            if (p[k] < 0x20 && (kBinaryControls >> p[k] & 1u)) return true;
-    }
-#endif
-    for (; i < n; ++i)
-        if (p[i] < 0x20 && (kBinaryControls >> p[i] & 1u)) return true;
-    return false;
 }
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
@@ -185,7 +152,7 @@ extern "C" int StartCodeConvert(int code, const char* const* source, const char*
     for (;;) {
         ssize_t n = ReadFull(in.get(), buf.get(), kChunk);
         if (n < 0) return FailWith(TESVAR_READ_FAILED, errno);
-        if (HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
+        if (tesvar::HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
         checked += static_cast<std::uint64_t>(n);
         if (n == 0 || detector.Feed(buf.get(), static_cast<std::size_t>(n))) break;
     }
@@ -209,7 +176,7 @@ extern "C" int StartCodeConvert(int code, const char* const* source, const char*
             ssize_t n = ReadFull(in.get(), buf.get(), kChunk);
             if (n < 0) return FailWith(TESVAR_READ_FAILED, errno);
             if (n == 0) break;
-            if (HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
+            if (tesvar::HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
         }
         checked = UINT64_MAX;
     }
@@ -233,7 +200,7 @@ extern "C" int StartCodeConvert(int code, const char* const* source, const char*
         std::uint64_t end = offset + static_cast<std::uint64_t>(n);
         if (end > checked) {
             std::size_t from = offset >= checked ? 0 : static_cast<std::size_t>(checked - offset);
-            if (HasBinaryControl(buf.get() + from, static_cast<std::size_t>(n) - from))
+            if (tesvar::HasBinaryControl(buf.get() + from, static_cast<std::size_t>(n) - from))
                 return abandon(TESVAR_NOT_TEXT, EILSEQ);
         }
         offset = end;

@@ -317,6 +317,8 @@ TEST(TesvarTool, GuessesAndConvertsLikeNkf) {
     r = RunProgram({TESVAR_TOOL, "jis", dir / "z.gz", dir / "b.txt"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("not text"), std::string::npos) << r.err;
+    r = RunProgram({TESVAR_TOOL, "--guess", dir / "z.gz", dir / "a.txt"});
+    EXPECT_EQ(r.out, dir / "z.gz: binary\n" + dir / "a.txt: EUC-JP\n");
 }
 
 }  // namespace

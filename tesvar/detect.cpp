@@ -1,9 +1,43 @@
 #include "tesvar/codec.h"
 
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tesvar {
 
 namespace {
+
 constexpr std::uint64_t kLookAhead = 1u << 20;
+
+// Bit b set: control byte b marks binary data (the exceptions are listed in codec.h).
+constexpr std::uint32_t kBinaryControls = ~((1u << 0x08) | (1u << 0x09) | (1u << 0x0A) | (1u << 0x0B) |
+                                            (1u << 0x0C) | (1u << 0x0D) | (1u << 0x0E) | (1u << 0x0F) |
+                                            (1u << 0x1A) | (1u << 0x1B));
+
+}  // namespace
+
+bool HasBinaryControl(const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: line ends, tabs and ESC are the only control bytes in nearly every block.
+    const __m128i k1F = _mm_set1_epi8(0x1F), kLf = _mm_set1_epi8('\n'), kCr = _mm_set1_epi8('\r'),
+                  kTab = _mm_set1_epi8('\t'), kEsc = _mm_set1_epi8(0x1B);
+    for (; i + 16 <= n; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, k1F), x);
+        __m128i common = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, kLf), _mm_cmpeq_epi8(x, kCr)),
+                                      _mm_or_si128(_mm_cmpeq_epi8(x, kTab), _mm_cmpeq_epi8(x, kEsc)));
+        if (_mm_movemask_epi8(_mm_andnot_si128(common, low)) == 0) continue;
+        for (std::size_t k = i; k < i + 16; ++k)
+            if (p[k] < 0x20 && (kBinaryControls >> p[k] & 1u)) return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] < 0x20 && (kBinaryControls >> p[i] & 1u)) return true;
+    return false;
 }
 
 void Detector::ByteUtf8(std::uint8_t b) {
@@ -113,6 +147,7 @@ bool Detector::Feed(const std::uint8_t* p, std::size_t n) {
             }
             sawHigh_ = true;
         }
+        nonAscii_ += b >> 7;
         ByteUtf8(b);
         ByteEuc(b);
         ByteSjis(b);
@@ -144,6 +179,14 @@ Code Detector::Result() const {
     if (ee == 0) return Code::Euc;
     if (es <= ee && es <= eu) return Code::Sjis;
     return ee <= eu ? Code::Euc : Code::Utf8;
+}
+
+bool Detector::Fails() const {
+    if (bom_ || !sawHigh_) return false;
+    bool atEnd = !decided_;
+    auto errors = [atEnd](const Reading& r) { return r.errors + (atEnd && r.need > 0 ? 1u : 0u); };
+    std::uint64_t best = std::min({errors(utf8_), errors(euc_), errors(sjis_)});
+    return best > 0 && best * 8 > nonAscii_;
 }
 
 Code Detect(const std::uint8_t* p, std::size_t n) {

@@ -1,7 +1,7 @@
 // tesvar: convert Japanese text files between Shift_JIS, JIS and EUC from
 // the command line, through the same library the suite's programs use.
 //   tesvar {sjis|jis|euc} SOURCE DESTINATION
-//   tesvar --guess FILE...
+//   tesvar --guess FILE...   (prints the code, or "binary" for what conversion refuses)
 #include "tesvar/codec.h"
 #include "tesvar/tesvar.h"
 
@@ -30,6 +30,7 @@ int Guess(const char* path) {
     }
     tesvar::Detector d;
     std::vector<std::uint8_t> buf(1 << 16);
+    bool binary = false, decided = false;
     for (;;) {
         ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n < 0 && errno == EINTR) continue;
@@ -38,10 +39,13 @@ int Guess(const char* path) {
             ::close(fd);
             return 1;
         }
-        if (n == 0 || d.Feed(buf.data(), static_cast<std::size_t>(n))) break;
+        // Detection stops early; the look for binary bytes goes on to the end, as a conversion's does.
+        binary = tesvar::HasBinaryControl(buf.data(), static_cast<std::size_t>(n));
+        if (n == 0 || binary) break;
+        if (!decided) decided = d.Feed(buf.data(), static_cast<std::size_t>(n));
     }
     ::close(fd);
-    std::printf("%s\n", tesvar::CodeName(d.Result()));
+    std::printf("%s\n", binary || d.Fails() ? "binary" : tesvar::CodeName(d.Result()));
     return 0;
 }
 
@@ -71,7 +75,11 @@ int main(int argc, char** argv) {
     const char* src = argv[2];
     const char* dst = argv[3];
     int rc = StartCodeConvert(code, &src, &dst);
-    if (rc == TESVAR_READ_FAILED) std::fprintf(stderr, "tesvar: cannot read %s\n", src);
-    if (rc == TESVAR_WRITE_FAILED) std::fprintf(stderr, "tesvar: cannot write %s\n", dst);
+    const char* why = std::strerror(errno);
+    if (rc == TESVAR_READ_FAILED) std::fprintf(stderr, "tesvar: cannot read %s: %s\n", src, why);
+    if (rc == TESVAR_WRITE_FAILED) std::fprintf(stderr, "tesvar: cannot write %s: %s\n", dst, why);
+    if (rc == TESVAR_NOT_TEXT)
+        std::fprintf(stderr, "tesvar: %s is not text in a Japanese code (binary data?); %s was left as it was\n", src,
+                     dst);
     return rc == TESVAR_OK ? 0 : 1;
 }

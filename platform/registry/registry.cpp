@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,7 +45,6 @@ constexpr std::int64_t kCurrentUserId = 2;
 constexpr int kApplicationId = 0x50525658;  // "PRVX": tells our store from any other SQLite file
 constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 15000;
-constexpr std::size_t kMaxValueNameBytes = 16383;
 
 std::string Fold(std::string_view name) {
     std::string out(name);
@@ -144,7 +144,9 @@ class Store {
 public:
     std::recursive_mutex mu;
 
-    explicit Store(std::string path) : path_(std::move(path)) { status_ = Open(); }
+    Store(std::string path, bool readOnly) : path_(std::move(path)), readOnly_(readOnly) {
+        status_ = readOnly_ ? OpenReadOnly() : Open();
+    }
     ~Store() {
         stmts_.clear();
         for (KeyHandle* h : handles_) delete h;
@@ -160,6 +162,7 @@ public:
     // since callers of the registry never report errors themselves.
     LONG Fail(int rc) {
         if (rc == SQLITE_NOMEM) return ERROR_OUTOFMEMORY;
+        if (rc == SQLITE_READONLY && readOnly_) return ERROR_ACCESS_DENIED;
         LONG status = (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_REGISTRY_IO_FAILED;
         Report(sqlite3_errstr(rc), status);
         return status;
@@ -284,6 +287,7 @@ public:
 
 private:
     std::string path_;
+    bool readOnly_ = false;
     sqlite3* db_ = nullptr;
     LONG status_ = ERROR_SUCCESS;
     bool reported_ = false;
@@ -319,11 +323,8 @@ private:
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         sqlite3_extended_result_codes(db_, 0);
 
-        // One statement, so that both facts come from the same snapshot even
-        // while another process is setting the store up.
         int appId = 0, tables = 0, version = 0;
-        rc = Scalars("SELECT (SELECT application_id FROM pragma_application_id), (SELECT count(*) FROM sqlite_master)",
-                     appId, tables);
+        rc = Scalars(kProbe, appId, tables);
         if (rc != SQLITE_OK) return Fail(rc);
         if (appId != kApplicationId && !(appId == 0 && tables == 0)) {
             Report("the file is an SQLite database but not a registry store; it is left untouched", ERROR_BADDB);
@@ -346,6 +347,56 @@ private:
                 return Fail(rc);
             }
             if ((st = Exec("COMMIT")) != ERROR_SUCCESS) return st;
+        }
+        if ((rc = Scalar("PRAGMA user_version", version)) != SQLITE_OK) return Fail(rc);
+        if (version > kSchemaVersion) {
+            Report("the store was written by a newer version of the suite", ERROR_BADDB);
+            return ERROR_BADDB;
+        }
+        return ERROR_SUCCESS;
+    }
+
+    // Neither creates nor changes anything: no folder, no file, no schema, no journal mode.
+    LONG OpenReadOnly() {
+        struct stat st {};
+        if (path_.empty() || ::stat(path_.c_str(), &st) != 0) {
+            if (!path_.empty() && errno == ENOENT) return ERROR_FILE_NOT_FOUND;
+            Report(path_.empty() ? "no store path" : std::strerror(errno), ERROR_REGISTRY_IO_FAILED);
+            return ERROR_REGISTRY_IO_FAILED;
+        }
+        int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        int appId = 0, tables = 0, version = 0;
+        if (rc == SQLITE_OK) {
+            sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+            sqlite3_extended_result_codes(db_, 0);
+            rc = Scalars(kProbe, appId, tables);
+        }
+        if (rc == SQLITE_CANTOPEN) {
+            // A WAL store needs its -shm file, which a read-only folder cannot
+            // hold. Without one no writer has the store open, and none can
+            // start where we cannot write: the file on the disk is all there is.
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            std::string uri = "file:";
+            for (unsigned char c : path_) {
+                if (std::isalnum(c) || std::strchr("/-._~", c) != nullptr) {
+                    uri += static_cast<char>(c);
+                } else {
+                    char hex[4];
+                    std::snprintf(hex, sizeof hex, "%%%02X", c);
+                    uri += hex;
+                }
+            }
+            uri += "?immutable=1";
+            rc = sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                                 nullptr);
+            if (rc == SQLITE_OK) rc = Scalars(kProbe, appId, tables);
+        }
+        if (rc != SQLITE_OK) return Fail(rc);
+        if (appId == 0 && tables == 0) return ERROR_FILE_NOT_FOUND;  // made but never set up: empty
+        if (appId != kApplicationId) {
+            Report("the file is an SQLite database but not a registry store; it is left untouched", ERROR_BADDB);
+            return ERROR_BADDB;
         }
         if ((rc = Scalar("PRAGMA user_version", version)) != SQLITE_OK) return Fail(rc);
         if (version > kSchemaVersion) {
@@ -378,6 +429,11 @@ private:
         return rc;
     }
 
+    // Both facts in one statement, so that they come from the same snapshot
+    // even while another process is setting the store up.
+    static constexpr const char* kProbe =
+        "SELECT (SELECT application_id FROM pragma_application_id), (SELECT count(*) FROM sqlite_master)";
+
     static constexpr const char* kSchema =
         "CREATE TABLE keys(id INTEGER PRIMARY KEY AUTOINCREMENT, parent INTEGER, name TEXT NOT NULL, "
         "  fold TEXT NOT NULL, UNIQUE(parent, fold));"
@@ -400,10 +456,11 @@ using detail::Store;
 
 std::mutex g_storeMu;
 std::shared_ptr<Store> g_store;
+bool g_readOnly = false;  // guarded by g_storeMu
 
 std::shared_ptr<Store> GetStore() {
     std::lock_guard<std::mutex> lock(g_storeMu);
-    if (!g_store) g_store = std::make_shared<Store>(StorePath());
+    if (!g_store) g_store = std::make_shared<Store>(StorePath(), g_readOnly);
     return g_store;
 }
 
@@ -490,6 +547,11 @@ std::string StorePath() {
     if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') return std::string(x) + "/parvex/registry.db";
     if (const char* h = std::getenv("HOME"); h && *h) return std::string(h) + "/.config/parvex/registry.db";
     return {};
+}
+
+void SetStoreReadOnly(bool readOnly) {
+    std::lock_guard<std::mutex> lock(g_storeMu);
+    g_readOnly = readOnly;
 }
 
 void ResetStore() {

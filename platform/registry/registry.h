@@ -57,6 +57,7 @@ inline constexpr DWORD REG_MULTI_SZ = 7;
 inline constexpr DWORD REG_QWORD = 11;
 
 inline constexpr REGSAM KEY_ALL_ACCESS = 0xF003F;
+inline constexpr REGSAM KEY_READ = 0x20019;
 inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 inline constexpr DWORD REG_OPTION_VOLATILE = 1;  // accepted; such keys are ordinary keys here
 
@@ -65,6 +66,8 @@ inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Longest key name, in UTF-8 bytes: every name fits a 260-byte enumeration buffer.
 inline constexpr std::size_t kMaxKeyNameBytes = 255;
+// Longest value name, in UTF-8 bytes.
+inline constexpr std::size_t kMaxValueNameBytes = 16383;
 
 // Opens `subKey` below `key`, creating it and any missing intermediate keys.
 // `disposition` (may be null) receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY.
@@ -138,6 +141,16 @@ private:
 
 // Path of the store file that the next first use will open.
 std::string StorePath();
+
+// Makes this process open its store read-only, for programs that only
+// look (reg query, reg export): a store the user may read but not write is
+// then usable, and the store file is never written. Call it before the
+// first registry call (or after ResetStore()). Afterwards every write fails
+// with ERROR_ACCESS_DENIED, and a store that does not exist yet is not
+// created: every key then answers ERROR_FILE_NOT_FOUND. In a folder that
+// cannot be written, and without the -wal and -shm files beside it (no
+// writer has it open), the store is read as it stands on the disk.
+void SetStoreReadOnly(bool readOnly);
 
 // Forgets the process's open store so that the next call opens the file
 // named by the environment afresh. Handles opened before become invalid.

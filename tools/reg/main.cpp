@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -122,6 +123,8 @@ KeyPath ParseKey(const std::string& text) {
     if (!regfile::SplitKeyPath(text, k.root, k.rootName, k.sub))
         Fail("Invalid key name: " + text + " (the root must be HKCU, HKEY_CURRENT_USER, HKCR or HKEY_CLASSES_ROOT).");
     while (!k.sub.empty() && k.sub.back() == '\\') k.sub.pop_back();
+    if (std::string problem = regfile::KeyPathProblem(k.sub); !problem.empty())
+        Fail("Invalid key name: " + problem + ".");
     return k;
 }
 
@@ -187,7 +190,7 @@ std::string StoredSpelling(const KeyPath& k) {
             if (strcasecmp(n.c_str(), part.c_str()) == 0) spelled = n;
         out += (out.empty() ? "" : "\\") + spelled;
         chain.emplace_back();
-        Check(RegOpenKeyEx(parent, part.c_str(), 0, KEY_ALL_ACCESS, chain.back().out()));
+        Check(RegOpenKeyEx(parent, part.c_str(), 0, KEY_READ, chain.back().out()));
         parent = chain.back().get();
     }
     return out;
@@ -224,7 +227,7 @@ int QueryTree(HKEY key, const std::string& display, const Args& a) {
     }
     for (const auto& s : subs) {
         Key child;
-        Check(RegOpenKeyEx(key, s.c_str(), 0, KEY_ALL_ACCESS, child.out()));
+        Check(RegOpenKeyEx(key, s.c_str(), 0, KEY_READ, child.out()));
         matches += QueryTree(child.get(), display + "\\" + s, a);
     }
     return matches;
@@ -234,7 +237,7 @@ int Query(const Args& a) {
     if (a.positional.size() != 1) SyntaxError("reg query takes one key");
     KeyPath k = ParseKey(a.positional[0]);
     Key key;
-    Check(RegOpenKeyEx(k.root, k.sub.c_str(), 0, KEY_ALL_ACCESS, key.out()));
+    Check(RegOpenKeyEx(k.root, k.sub.c_str(), 0, KEY_READ, key.out()));
     if ((a.hasName || a.defaultValue) && !a.recurse) {
         DWORD type = 0, size = 0;
         const char* name = a.hasName ? a.name.c_str() : "";
@@ -343,36 +346,97 @@ void ExportTree(HKEY key, const std::string& path, std::string& out) {
     out += "\n";
     for (const auto& s : SubKeys(key)) {
         Key child;
-        Check(RegOpenKeyEx(key, s.c_str(), 0, KEY_ALL_ACCESS, child.out()));
+        Check(RegOpenKeyEx(key, s.c_str(), 0, KEY_READ, child.out()));
         ExportTree(child.get(), path + "\\" + s, out);
     }
 }
 
-// Writes beside the target and renames over it, so that a failure never
-// leaves a half-written backup in place of a good one.
-void WriteFileAtomically(const std::string& file, const std::string& text) {
-    std::string tmp = file + ".tmp.XXXXXX";
-    int fd = mkstemp(tmp.data());
-    if (fd < 0) Fail("Cannot write " + file + ": " + std::strerror(errno) + ".");
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
+
+// The file `path` finally names, following symbolic links (a relative one
+// from its own folder), so that an export updates a link's target and keeps
+// the link. `st` is that file's lstat; `exists` says whether there is one.
+std::string ResolveTarget(std::string path, struct stat& st, bool& exists) {
+    for (int hops = 0; hops < 40; ++hops) {
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT) Fail("Cannot write " + path + ": " + std::strerror(errno) + ".");
+            exists = false;
+            return path;
+        }
+        exists = true;
+        if (!S_ISLNK(st.st_mode)) return path;
+        std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+        ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size())
+            Fail("Cannot write " + path + ": the link cannot be read.");
+        std::string to(link.data(), static_cast<std::size_t>(n));
+        path = to[0] == '/' ? to : FolderOf(path) + to;
+    }
+    Fail("Cannot write " + path + ": " + std::strerror(ELOOP) + ".");
+}
+
+bool WriteAll(int fd, const std::string& text) {
     const char* p = text.data();
     std::size_t left = text.size();
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            int e = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            Fail("Cannot write " + file + ": " + std::strerror(e) + ".");
+            if (n == 0) errno = EIO;
+            return false;
         }
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    fchmod(fd, 0600);  // a backup holds passwords, like the store itself
-    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(tmp.c_str(), file.c_str()) != 0) {
+    return true;
+}
+
+// Writes `text` to the file the user named. A regular file (or a link's
+// target) is written beside itself and renamed over, so that a failure never
+// leaves a half-written backup in place of a good one; a device or a pipe
+// (/dev/stdout) is written directly; anything else is refused.
+void WriteFileAtomically(const std::string& file, const std::string& text) {
+    auto fail = [&](int e) { Fail("Cannot write " + file + ": " + std::strerror(e) + "."); };
+    struct stat st {};
+    // Devices are opened by the name given: /dev/stdout leads through links that only open() can follow.
+    if (::stat(file.c_str(), &st) == 0 && (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))) {
+        int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);  // a pipe nobody reads fails, not hangs
+        if (fd < 0) fail(errno);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (!WriteAll(fd, text)) {
+            int e = errno;
+            ::close(fd);
+            fail(e);
+        }
+        if (::close(fd) != 0) fail(errno);
+        return;
+    }
+    bool exists = false;
+    std::string target = ResolveTarget(file, st, exists);
+    if (exists && !S_ISREG(st.st_mode))
+        Fail("Cannot write " + file + ": it is not a regular file" + (S_ISDIR(st.st_mode) ? " but a folder." : "."));
+    std::string tmp = FolderOf(target) + ".reg-export.XXXXXX";
+    int fd = mkostemp(tmp.data(), O_CLOEXEC);  // 0600 from the start: a backup holds passwords, like the store
+    if (fd < 0) fail(errno);
+    auto abandon = [&](int e) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        fail(e);
+    };
+    if (!WriteAll(fd, text)) abandon(errno);
+    if (exists && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
+        // Only root may give a file away; the new file stays the caller's.
+    }
+    if (::fsync(fd) != 0) abandon(errno);
+    if (::close(fd) != 0) {
         int e = errno;
         ::unlink(tmp.c_str());
-        Fail("Cannot write " + file + ": " + std::strerror(e) + ".");
+        fail(e);
+    }
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        fail(e);
     }
 }
 
@@ -381,9 +445,10 @@ int Export(const Args& a) {
     KeyPath k = ParseKey(a.positional[0]);
     const std::string& file = a.positional[1];
     Key key;
-    Check(RegOpenKeyEx(k.root, k.sub.c_str(), 0, KEY_ALL_ACCESS, key.out()));
+    Check(RegOpenKeyEx(k.root, k.sub.c_str(), 0, KEY_READ, key.out()));
     struct stat st {};
-    if (!a.yes && stat(file.c_str(), &st) == 0 && !Confirm("File " + file + " already exists. Overwrite"))
+    if (!a.yes && stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        !Confirm("File " + file + " already exists. Overwrite"))
         Cancelled();
     std::string spelled = StoredSpelling(k);
     std::string text = std::string(regfile::kHeader) + "\n\n";
@@ -404,7 +469,7 @@ int Import(const Args& a) {
     std::vector<regfile::Key> keys;
     int line = 0;
     std::string error;
-    if (!regfile::Parse(buf.str(), keys, line, error))
+    if (!regfile::ParseFile(buf.str(), keys, line, error))
         Fail(file + ":" + std::to_string(line) + ": " + error + "; nothing was imported.");
 
     // All of the file or none of it: one transaction, rolled back on the first failure.
@@ -463,6 +528,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         Args a = ParseArgs(argc, argv, 2);
+        // Looking needs no write access: a store the user may only read serves, and stays as it was.
+        bool looks = strcasecmp(op.c_str(), "query") == 0 || strcasecmp(op.c_str(), "export") == 0;
+        SetStoreReadOnly(looks);
         if (strcasecmp(op.c_str(), "query") == 0) return Query(a);
         if (strcasecmp(op.c_str(), "add") == 0) return Add(a);
         if (strcasecmp(op.c_str(), "delete") == 0) return Delete(a);

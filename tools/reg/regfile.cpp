@@ -1,6 +1,8 @@
 #include "tools/reg/regfile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <iconv.h>
 
 using namespace winreg;
 
@@ -160,6 +162,12 @@ bool ParseData(std::string_view s, Value& v, std::string& error) {
             error = "expected ':' after hex";
             return false;
         }
+        // Windows writes these as UTF-16 bytes, and no setting of the suite has either type.
+        if (type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+            error = std::string(type == REG_EXPAND_SZ ? "expandable string (hex(2))" : "multi-string (hex(7))") +
+                    " values are not supported; the suite's settings are text and dword values";
+            return false;
+        }
         v.type = type;
         return ParseHexBytes(rest.substr(1), v.data, error);
     }
@@ -205,7 +213,73 @@ DWORD Dword(const std::string& d) {
     return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
 }
 
+// Converts `in` from `from` to UTF-8; false with `stop` at the first byte that does not convert.
+bool ToUtf8(const char* from, std::string_view in, std::string& out, std::size_t& stop) {
+    stop = 0;
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.assign(in.size() * 3 + 16, '\0');  // every source character takes at most 3 bytes more
+    char* ip = const_cast<char*>(in.data());
+    std::size_t il = in.size();
+    char* op = out.data();
+    std::size_t ol = out.size();
+    bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1) &&
+              iconv(cd, nullptr, nullptr, &op, &ol) != static_cast<std::size_t>(-1);
+    stop = static_cast<std::size_t>(ip - in.data());
+    out.resize(static_cast<std::size_t>(op - out.data()));
+    iconv_close(cd);
+    return ok;
+}
+
+// The start of a long name for a message, cut at a character boundary.
+std::string Preview(std::string_view name) {
+    if (name.size() <= 40) return std::string(name);
+    std::size_t n = 40;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+    return std::string(name.substr(0, n)) + "...";
+}
+
 }  // namespace
+
+std::string KeyPathProblem(std::string_view subKey) {
+    while (!subKey.empty()) {
+        std::size_t slash = subKey.find('\\');
+        std::string_view part = subKey.substr(0, slash);
+        if (part.size() > kMaxKeyNameBytes)
+            return "the key name \"" + Preview(part) + "\" is too long (" + std::to_string(part.size()) +
+                   " bytes; a key name may have at most " + std::to_string(kMaxKeyNameBytes) + " bytes in UTF-8)";
+        subKey.remove_prefix(slash == std::string_view::npos ? subKey.size() : slash + 1);
+    }
+    return {};
+}
+
+bool Decode(std::string_view bytes, std::string& text, int& line, std::string& error) {
+    std::string code;
+    std::size_t stop = 0, skipped = 0;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        code = bytes[0] == '\xFF' ? "UTF-16LE" : "UTF-16BE";
+        skipped = 2;
+        if (ToUtf8(code.c_str(), bytes.substr(2), text, stop)) return true;
+    } else if (ToUtf8("UTF-8", bytes, text, stop)) {
+        return true;
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        code = "UTF-8";
+    } else {
+        code = "CP932";
+        if (ToUtf8("CP932", bytes, text, stop)) return true;
+    }
+    line = 1;
+    for (char c : text) line += c == '\n';
+    error = "the file is not valid " + (code == "CP932" ? std::string("UTF-8 nor CP932") : code) + " text (byte " +
+            std::to_string(stop + skipped) + ")";
+    return false;
+}
+
+bool ParseFile(std::string_view bytes, std::vector<Key>& out, int& line, std::string& error) {
+    std::string text;
+    out.clear();
+    return Decode(bytes, text, line, error) && Parse(text, out, line, error);
+}
 
 bool SplitKeyPath(std::string_view path, HKEY& root, std::string& rootName, std::string& subKey) {
     std::size_t slash = path.find('\\');
@@ -275,6 +349,10 @@ bool Parse(std::string_view text, std::vector<Key>& out, int& line, std::string&
                 error = "unknown root key in [" + std::string(inner) + "]";
                 return false;
             }
+            if (std::string problem = KeyPathProblem(sub); !problem.empty()) {
+                error = problem;
+                return false;
+            }
             k.path = std::string(inner);
             out.push_back(std::move(k));
             continue;
@@ -294,6 +372,11 @@ bool Parse(std::string_view text, std::vector<Key>& out, int& line, std::string&
                 error = "value name with a zero byte";
                 return false;
             }
+            if (v.name.size() > kMaxValueNameBytes) {
+                error = "the value name \"" + Preview(v.name) + "\" is too long (" + std::to_string(v.name.size()) +
+                        " bytes; a value name may have at most " + std::to_string(kMaxValueNameBytes) + " bytes)";
+                return false;
+            }
         } else {
             error = "expected \"name\"=, @= or [key]";
             return false;
@@ -303,7 +386,10 @@ bool Parse(std::string_view text, std::vector<Key>& out, int& line, std::string&
             error = "expected '=' after the value name";
             return false;
         }
-        if (!ParseData(rest.substr(1), v, error)) return false;
+        if (!ParseData(rest.substr(1), v, error)) {
+            line = startLine;  // a value continued over several lines is named by its first
+            return false;
+        }
         if (out.back().remove) {
             error = "value line under a [-key] deletion";
             return false;

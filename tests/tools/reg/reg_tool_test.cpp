@@ -5,6 +5,11 @@
 
 #include <algorithm>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
 using testsupport::ReadFile;
 using testsupport::RunResult;
 using testsupport::WriteFile;
@@ -71,6 +76,10 @@ TEST_F(RegTool, RefusesBadInputAndChangesNothing) {
         {{"add", "HKCU\\X", "/v", "n", "/ve", "/f"}, "Invalid syntax"},
         {{"frobnicate"}, "Invalid syntax"},
         {{"delete", "HKCU", "/f"}, "root key cannot be deleted"},
+        {{"add", "HKCU\\X\\" + std::string(300, 'k'), "/f"},
+         "Invalid key name: the key name \"kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk...\" is too long (300 bytes; a key name "
+         "may have at most 255 bytes in UTF-8)."},
+        {{"query", "HKCU\\" + std::string(256, 'k')}, "is too long (256 bytes"},
     };
     for (const auto& c : cases) {
         RunResult r = Reg(c.args);
@@ -141,6 +150,133 @@ TEST_F(RegTool, ImportAppliesAllOfAFileOrNoneOfIt) {
     EXPECT_NE(r.out.find(".htm;"), std::string::npos) << r.out;
 
     EXPECT_EQ(Reg({"import", store.dir() / "missing.reg"}).exitCode, 1);
+}
+
+// UTF-8 text (BMP characters only) as UTF-16LE with a byte-order mark, as the Windows registry editor saves.
+std::string Utf16Le(const std::string& s) {
+    std::string out = "\xFF\xFE";
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+        unsigned cp = n == 1 ? c : n == 2 ? c & 0x1Fu : c & 0x0Fu;
+        for (int k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        i += static_cast<std::size_t>(n);
+        out += static_cast<char>(cp & 0xFF);
+        out += static_cast<char>(cp >> 8);
+    }
+    return out;
+}
+
+TEST_F(RegTool, ImportsProvidersExportedOnWindows) {
+    std::string file = store.dir() / "win.reg";
+    WriteFile(file, Utf16Le("Windows Registry Editor Version 5.00\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub]\r\n"
+                            "\"ServerAddr\"=\"ftp.example.jp\"\r\n"
+                            "\"MenuName\"=\"ソフト表示へ転送\"\r\n"
+                            "\"Port\"=dword:00000015\r\n\r\n"));
+    Ok({"import", file});
+    // REGEDIT4 files are in the code page: 表計算 is 95 5C 8C 76 8E 5A in CP932.
+    WriteFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\\x95\x5C\x8C\x76\x8E\x5A\\x]\r\n"
+                    "\"UserName\"=\"\x95\x5C\"\r\n\r\n");
+    Ok({"import", file});
+    RunResult r = Reg({"query", "HKCU\\Software\\PARVEX\\PROVIDER", "/s"});
+    EXPECT_NE(r.out.find("\nHKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub\n"
+                         "    ServerAddr    REG_SZ    ftp.example.jp\n"
+                         "    MenuName    REG_SZ    ソフト表示へ転送\n"
+                         "    Port    REG_DWORD    0x15\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\nHKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\表計算\\x\n    UserName    REG_SZ    表\n"),
+              std::string::npos)
+        << r.out;
+
+    // A value type the suite cannot hold stops the whole file, named by its line.
+    WriteFile(file, Utf16Le("Windows Registry Editor Version 5.00\r\n\r\n"
+                            "[HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\新規]\r\n"
+                            "\"ServerAddr\"=\"ftp.example.jp\"\r\n"
+                            "\"Path\"=hex(2):25,00,54,00,\\\r\n  45,00,00,00\r\n\r\n"));
+    r = Reg({"import", file});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("win.reg:5: expandable string (hex(2)) values are not supported"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was imported"), std::string::npos) << r.err;
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\PARVEX\\PROVIDER\\新規"}).exitCode, 1);
+}
+
+TEST_F(RegTool, ExportWritesTheFileTheUserNamed) {
+    SetUpProvider();
+    const std::string key = "HKCU\\Software\\PARVEX\\Option";
+    Ok({"add", key, "/v", "Long", "/d", std::string(100000, 'x'), "/f"});  // past the size limit below
+    std::string fresh = store.dir() / "fresh.reg", target = store.dir() / "target.reg", link = store.dir() / "link.reg";
+    Ok({"export", key, fresh});
+    struct stat st {};
+    stat(fresh.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << "exports hold passwords";
+    const std::string good = ReadFile(fresh);
+
+    WriteFile(target, "old");
+    symlink("target.reg", link.c_str());
+    Ok({"export", key, link, "/y"});
+    lstat(link.c_str(), &st);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
+    EXPECT_EQ(ReadFile(target), good);
+
+    Ok({"export", key, "/dev/null"});
+    stat("/dev/null", &st);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)) << "a device is written, never replaced";
+    RunResult r = Reg({"export", key, "/dev/full", "/y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ERROR: Cannot write /dev/full: No space left on device.\n");
+    r = Reg({"export", key, store.dir().path(), "/y"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a regular file but a folder"), std::string::npos) << r.err;
+
+    // A write that fails partway (here at the file size limit) keeps the good file.
+    r = testsupport::RunProgram({"/bin/sh", "-c", "ulimit -f 150; trap '' XFSZ; exec \"$0\" export \"$1\" \"$2\" /y",
+                                 REG_TOOL, key, link},
+                                "", {"PARVEX_REGISTRY=" + store.file()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "ERROR: Cannot write " + link + ": File too large.\n");
+    EXPECT_EQ(ReadFile(target), good);
+    EXPECT_EQ(Reg({"import", target}).exitCode, 0);
+    r = testsupport::RunProgram({"/bin/sh", "-c", "ls -A \"$0\" | grep -c reg-export", store.dir().path()});
+    EXPECT_EQ(r.out, "0\n") << "no temporary is left";
+}
+
+TEST_F(RegTool, QueryAndExportNeverWriteTheStore) {
+    SetUpProvider();
+    const std::string key = "HKCU\\Software\\PARVEX";
+    auto snapshot = [&] {
+        struct stat st {};
+        stat(store.file().c_str(), &st);
+        return ReadFile(store.file()) + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    };
+    const std::string before = snapshot();
+    Ok({"query", key, "/s"});
+    Ok({"export", key, store.dir() / "a.reg"});
+    EXPECT_EQ(snapshot(), before);
+
+    // A store on a read-only file system: root ignores file modes, so a
+    // private mount namespace makes the store's folder read-only.
+    auto readOnly = [&](const std::string& command, const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {"/usr/bin/unshare", "-m", "/bin/sh", "-c",
+                                         "mount --bind \"$0\" \"$0\" && mount -o remount,bind,ro \"$0\" && " + command,
+                                         store.dir().path()};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return testsupport::RunProgram(argv, "", {"PARVEX_REGISTRY=" + store.file()});
+    };
+    RunResult probe = readOnly("! touch \"$0/x\"", {});
+    if (probe.exitCode != 0) GTEST_SKIP() << "no private read-only mount can be made here: " << probe.err;
+    unlink((store.file() + "-wal").c_str());  // as after the last writer closed; none is running
+    unlink((store.file() + "-shm").c_str());
+    RunResult r = readOnly("exec \"$1\" query \"$2\" /s", {REG_TOOL, key + "\\PROVIDER"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("    ServerAddr    REG_SZ    ftp.example.jp\n"), std::string::npos) << r.out;
+    r = readOnly("exec \"$1\" export \"$2\" /dev/stdout", {REG_TOOL, key});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\"ServerAddr\"=\"ftp.example.jp\"\n"), std::string::npos) << r.out;
+    r = readOnly("exec \"$1\" add \"$2\" /v x /d y /f", {REG_TOOL, key});
+    EXPECT_EQ(r.exitCode, 1) << "a write does fail there";
+    EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

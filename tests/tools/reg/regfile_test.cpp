@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace winreg;
+using namespace std::string_literals;
 
 namespace {
 
@@ -25,7 +26,7 @@ TEST(RegFile, ValueLinesRoundTrip) {
         "\"quote \\\" and \\\\\"=\"a\\\\b \\\"c\\\"\"",
         "\"blob\"=hex:00,ff,10",
         "\"empty blob\"=hex:",
-        "\"multi\"=hex(7):61,00,62,00,00,00",
+        "\"qword\"=hex(b):01,00,00,00,00,00,00,00",
         "\"no terminator\"=hex(1):61,62",
         "\"with newline\"=hex(1):61,0a,62,00",
         "\"short dword\"=hex(4):01,02",
@@ -57,9 +58,64 @@ TEST(RegFile, ReadsWhatRegeditWrites) {
     EXPECT_EQ(keys[1].line, 9);
 }
 
+// UTF-8 text (BMP characters only) as UTF-16LE with a byte-order mark, as the Windows registry editor saves.
+std::string Utf16Le(const std::string& s) {
+    std::string out = "\xFF\xFE";
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        int n = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
+        unsigned cp = n == 1 ? c : n == 2 ? c & 0x1Fu : c & 0x0Fu;
+        for (int k = 1; k < n; ++k) cp = cp << 6 | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        i += static_cast<std::size_t>(n);
+        out += static_cast<char>(cp & 0xFF);
+        out += static_cast<char>(cp >> 8);
+    }
+    return out;
+}
+
+TEST(RegFile, ReadsFilesAsWindowsAndThisToolSaveThem) {
+    // ソ and 表 end in 0x5C, a backslash, in CP932: only text decoded first splits the path right.
+    const std::string body =
+        "[HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub]\r\n"
+        "\"MenuName\"=\"ソフト表示\"\r\n"
+        "\"Port\"=dword:00000015\r\n"
+        "\"Blob\"=hex:01,02,\\\r\n"
+        "  03\r\n\r\n";
+    const std::string v5 = std::string(regfile::kHeader) + "\r\n\r\n" + body;
+    const std::string cp932Body =
+        "[HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6\\/pub]\r\n"
+        "\"MenuName\"=\"\x83\x5C\x83\x74\x83\x67\x95\x5C\x8E\xA6\"\r\n"
+        "\"Port\"=dword:00000015\r\n"
+        "\"Blob\"=hex:01,02,\\\r\n"
+        "  03\r\n\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-16LE with BOM (Version 5.00)", Utf16Le(v5)},
+        {"UTF-8 (this tool's export)", v5},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + v5},
+        {"CP932 (REGEDIT4)", "REGEDIT4\r\n\r\n" + cp932Body},
+    };
+    for (const auto& c : cases) {
+        std::vector<regfile::Key> keys;
+        int line = 0;
+        std::string error;
+        ASSERT_TRUE(regfile::ParseFile(c.bytes, keys, line, error)) << c.name << ": " << line << ": " << error;
+        ASSERT_EQ(keys.size(), 1u) << c.name;
+        EXPECT_EQ(keys[0].path, "HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub") << c.name;
+        EXPECT_EQ(keys[0].line, 3) << c.name;
+        ASSERT_EQ(keys[0].values.size(), 3u) << c.name;
+        EXPECT_EQ(keys[0].values[0].name, "MenuName");
+        EXPECT_EQ(keys[0].values[0].data, std::string("ソフト表示", sizeof "ソフト表示")) << c.name;
+        EXPECT_EQ(keys[0].values[1].data, std::string("\x15\0\0\0", 4));
+        EXPECT_EQ(keys[0].values[2].data, "\x01\x02\x03");
+    }
+}
+
 TEST(RegFile, MalformedInputNamesTheLine) {
     struct Case {
-        const char* text;
+        std::string text;
         int line;
         const char* error;
     } cases[] = {
@@ -76,12 +132,24 @@ TEST(RegFile, MalformedInputNamesTheLine) {
         {"Windows Registry Editor Version 5.00\n[HKCU\\X]\n\"a\"=hex:1,2\n", 3, "bad hex byte"},
         {"Windows Registry Editor Version 5.00\n[HKCU\\X]\n\"a\"=hex:01,\n", 3, "missing byte"},
         {"Windows Registry Editor Version 5.00\n[-HKCU\\X]\n\"a\"=\"b\"\n", 3, "deletion"},
+        {"Windows Registry Editor Version 5.00\r\n[HKCU\\X]\r\n\"Path\"=hex(2):25,00,\\\r\n  00,00\r\n", 3,
+         "expandable string (hex(2)) values are not supported"},
+        {"Windows Registry Editor Version 5.00\n[HKCU\\X]\n\"a\"=\"b\"\n\"List\"=hex(7):61,00,00,00,00,00\n", 4,
+         "multi-string (hex(7)) values are not supported"},
+        {"Windows Registry Editor Version 5.00\n\n[HKCU\\X\\" + std::string(256, 'k') + "\\Y]\n", 3,
+         "is too long (256 bytes; a key name may have at most 255 bytes"},
+        {"Windows Registry Editor Version 5.00\n[HKCU\\X]\n\"" + std::string(16384, 'v') + "\"=\"\"\n", 3,
+         "the value name \"vvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvvv...\" is too long (16384 bytes"},
+        {"\xFF\xFEW\0i\0\n\0\x01"s, 2, "not valid UTF-16LE text (byte 8)"},
+        {"\xFF\xFEW\0\n\0\n\0\x00\xD8x\0"s, 3, "not valid UTF-16LE text"},
+        {"REGEDIT4\r\n\r\n[HKCU\\\x83\x5C\x85\x40]\r\n", 3, "not valid UTF-8 nor CP932 text (byte 20)"},
+        {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\xC0\xAF", 2, "not valid UTF-8 text"},
     };
     for (const auto& c : cases) {
         std::vector<regfile::Key> keys;
         int line = 0;
         std::string error;
-        EXPECT_FALSE(regfile::Parse(c.text, keys, line, error)) << c.text;
+        EXPECT_FALSE(regfile::ParseFile(c.text, keys, line, error)) << c.text;
         EXPECT_EQ(line, c.line) << c.text;
         EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " -> " << error;
     }

@@ -25,6 +25,9 @@ namespace {
 
 constexpr std::size_t kBuffer = 1u << 20;
 constexpr std::size_t kMaxListing = 64u << 20;
+// How long a command waits for the replies still owed to an earlier, failed
+// one before it gives the connection up as out of step.
+constexpr std::chrono::milliseconds kResyncWait{5000};
 
 using Clock = std::chrono::steady_clock;
 
@@ -55,7 +58,11 @@ struct FtpConnection::Impl {
     std::mutex fdMu;  // guards the descriptors against Close from another thread
     int ctrl = -1, data = -1, listener = -1;
     std::atomic<bool> cancelled{false};
-    bool serverClosed = false;
+    std::atomic<bool> serverClosed{false};  // also set when the replies can no longer be matched to commands
+    // Final replies the server still owes: the greeting's, then one per
+    // command sent. A failed transfer or a timed-out wait leaves one owed,
+    // and the next command must not take it for its own answer.
+    int owed = 1;
     bool passive = false, utf8 = false, mlsd = false;
     sockaddr_storage peer{}, local{};
     socklen_t peerLen = 0, localLen = 0;
@@ -106,7 +113,7 @@ struct FtpConnection::Impl {
     }
 
     // One line of the control connection, without its CR LF, cut to kMaxLineBytes.
-    std::string ReadLine() {
+    std::string ReadLine(std::chrono::milliseconds timeout) {
         for (;;) {
             std::size_t nl = inbuf.find('\n');
             if (nl != std::string::npos) {
@@ -126,7 +133,7 @@ struct FtpConnection::Impl {
                 return head;
             }
             if (discarding) inbuf.clear();
-            Wait(ctrl, POLLIN, timeouts->reply);
+            Wait(ctrl, POLLIN, timeout);
             char buf[4096];
             ssize_t r = ::recv(ctrl, buf, sizeof buf, 0);
             if (r > 0) {
@@ -142,26 +149,71 @@ struct FtpConnection::Impl {
         }
     }
 
-    Reply ReadReply() {
+    Reply ReadReply() { return ReadReply(timeouts->reply); }
+
+    Reply ReadReply(std::chrono::milliseconds timeout) {
         ReplyAssembler a;
         int junk = 0;
         for (;;) {
-            std::string line = StripTelnet(ReadLine());
+            std::string line = StripTelnet(ReadLine(timeout));
             auto st = a.Feed(line);
             if (st == ReplyAssembler::Status::Done) break;
             if (st == ReplyAssembler::Status::Malformed && ++junk > 100) Throw(ERROR_INTERNET_CONNECTION_ABORTED);
         }
         Reply r = a.Take();
         SetLastResponseInfo(r.text);
+        if (!r.Preliminary() && owed > 0) --owed;
         // 421 may come at any time: the server is closing the control connection.
         if (r.code == 421) serverClosed = true;
         return r;
     }
 
+    bool CtrlReadable() {
+        pollfd p{ctrl, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;
+    }
+
+    // Gives the connection up: replies can no longer be matched to commands.
+    [[noreturn]] void OutOfStep() {
+        serverClosed = true;
+        {
+            std::lock_guard<std::mutex> lock(fdMu);
+            if (ctrl >= 0) ::shutdown(ctrl, SHUT_RDWR);
+        }
+        Throw(ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+
+    // Reads and drops the replies an earlier, failed command left owed (the
+    // 226 or 426 of a transfer that broke off, the late answer to a command
+    // that timed out), and any reply nobody asked for that is already
+    // waiting, so that the next command reads its own answer. A server that
+    // stays silent past kResyncWait leaves the connection unusable (12030).
+    void Resync() {
+        if (owed == 0 && inbuf.empty() && !CtrlReadable()) return;
+        auto deadline = Clock::now() + std::min(timeouts->reply, kResyncWait);
+        auto left = [&] {
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            return std::max(ms, std::chrono::milliseconds(1));
+        };
+        try {
+            while (owed > 0) ReadReply(left());
+            while (!inbuf.empty() || CtrlReadable()) {
+                ReadReply(left());
+                owed = 0;  // an unasked reply owes nothing back
+            }
+        } catch (const Failure& e) {
+            if (e.code == ERROR_INTERNET_OPERATION_CANCELLED) throw;
+            OutOfStep();
+        }
+        if (serverClosed) Throw(ERROR_INTERNET_CONNECTION_ABORTED);  // one of them was a 421
+    }
+
     Reply Command(const std::string& cmd) {
         RequireClean(cmd);  // the last line of defence; the public calls check their arguments first
         Check();
+        Resync();
         std::string line = cmd + "\r\n";
+        ++owed;  // before sending: a send that breaks off may still have reached the server
         SendAll(ctrl, line.data(), line.size(), timeouts->reply);
         return ReadReply();
     }
@@ -305,6 +357,7 @@ struct FtpConnection::Impl {
     void FinishData() {
         CloseData();
         Reply r = ReadReply();
+        while (r.Preliminary()) r = ReadReply();
         if (!r.Positive()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
     }
 

@@ -204,11 +204,12 @@ INSTANTIATE_TEST_SUITE_P(Servers, FtpClient,
 
 TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     InternetSession session;
-    auto code = [&](const std::string& host, std::uint16_t port, const std::string& pass) {
+    auto code = [&](const std::string& host, std::uint16_t port, const std::string& pass,
+                    const std::string& user = "parvex") {
         try {
             Timeouts t;
             t.connect = std::chrono::milliseconds(2000);
-            session.GetFtpConnection(host, "parvex", pass, port, false, t);
+            session.GetFtpConnection(host, user, pass, port, false, t);
         } catch (const InternetException& e) {
             EXPECT_FALSE(e.ErrorMessage().empty());
             return e.Code();
@@ -225,6 +226,14 @@ TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "wrong"), ERROR_INTERNET_LOGIN_FAILURE);
     EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret"), DWORD{0});
+    // A line break in the user name or password would log in and run MKD.
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret", "parvex\r\nPASS secret\r\nMKD u"),
+              ERROR_INVALID_NAME);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret\r\nMKD p"), ERROR_INVALID_NAME);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), std::string("secret\0MKD n", 12)),
+              ERROR_INVALID_NAME);
+    struct stat st {};
+    for (const char* dir : {"u", "p", "n"}) EXPECT_NE(stat(server.Local(dir).c_str(), &st), 0) << dir;
     EXPECT_EQ(InternetErrorText(ERROR_INTERNET_LOGIN_FAILURE),
               "ログインできませんでした。ユーザー名またはパスワードが正しくありません。");
     EXPECT_EQ(InternetErrorText(4242), "");

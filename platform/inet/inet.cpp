@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <thread>
 
 namespace inet {
 
@@ -46,6 +48,20 @@ void RequireClean(const std::string& arg) {
 }
 
 
+// One name lookup, shared by the waiting connect and the worker thread that
+// asks the resolver: a lookup abandoned on timeout or Close keeps running
+// until the resolver gives up, and the last of the two owners frees it.
+struct Resolution {
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
+    int status = EAI_AGAIN;
+    addrinfo* result = nullptr;
+    ~Resolution() {
+        if (result != nullptr) ::freeaddrinfo(result);
+    }
+};
+
 DWORD ErrnoCode(int e) {
     if (e == ECONNRESET || e == EPIPE) return ERROR_INTERNET_CONNECTION_RESET;
     return ERROR_INTERNET_CONNECTION_ABORTED;
@@ -69,6 +85,7 @@ struct FtpConnection::Impl {
     std::string inbuf;
     bool discarding = false;
     Timeouts* timeouts = nullptr;
+    std::shared_ptr<Resolution> resolving;  // the lookup a connect waits for; under fdMu, for Close
 
     ~Impl() {
         for (int fd : {ctrl, data, listener})
@@ -268,6 +285,53 @@ struct FtpConnection::Impl {
         return fd;
     }
 
+    // Resolves `host` within `timeout`; Close from another thread ends the wait at once (12017). Numeric
+    // addresses are read at once; names are looked up on a worker thread, since getaddrinfo itself cannot be
+    // given a time limit nor be interrupted. 12007 when the name is unknown or the resolver did not answer in time.
+    std::shared_ptr<Resolution> Resolve(const std::string& host, const std::string& service,
+                                        std::chrono::milliseconds timeout) {
+        auto state = std::make_shared<Resolution>();
+        if (host.empty()) Throw(ERROR_INTERNET_NAME_NOT_RESOLVED);
+        addrinfo hints{};
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+        if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &state->result) == 0 && state->result != nullptr)
+            return state;
+        state->result = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(fdMu);
+            resolving = state;
+        }
+        struct Unlist {
+            Impl* impl;
+            ~Unlist() {
+                std::lock_guard<std::mutex> lock(impl->fdMu);
+                impl->resolving.reset();
+            }
+        } unlist{this};
+        hints.ai_flags = AI_NUMERICSERV;
+        try {
+            std::thread([state, host, service, hints] {
+                addrinfo* res = nullptr;
+                int status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+                std::lock_guard<std::mutex> lock(state->mu);
+                state->status = status;
+                state->result = status == 0 ? res : nullptr;
+                state->done = true;
+                state->cv.notify_all();
+            }).detach();
+        } catch (const std::system_error&) {
+            Throw(ERROR_INTERNET_INTERNAL_ERROR);
+        }
+        std::unique_lock<std::mutex> lock(state->mu);
+        bool finished =
+            state->cv.wait_for(lock, timeout, [&] { return state->done || cancelled.load(); });
+        if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+        if (!finished || state->status != 0 || state->result == nullptr) Throw(ERROR_INTERNET_NAME_NOT_RESOLVED);
+        return state;
+    }
+
     void SetData(int fd) {
         std::lock_guard<std::mutex> lock(fdMu);
         data = fd;
@@ -418,6 +482,12 @@ void FtpConnection::Close() {
     std::lock_guard<std::mutex> lock(impl_->fdMu);
     for (int fd : {impl_->ctrl, impl_->data, impl_->listener})
         if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    if (auto& r = impl_->resolving) {
+        // Taking the lookup's lock orders this wake-up after the waiter's
+        // look at `cancelled`, so that it cannot be missed.
+        { std::lock_guard<std::mutex> wake(r->mu); }
+        r->cv.notify_all();
+    }
 }
 
 bool FtpConnection::GetCurrentDirectory(std::string& directory) {
@@ -624,15 +694,10 @@ FtpConnection* InternetSession::GetFtpConnection(const std::string& server, cons
     FtpConnection::Impl& c = *conn->impl_;
     try {
         if (c.cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
-        addrinfo hints{};
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_family = AF_UNSPEC;
-        addrinfo* res = nullptr;
         std::string service = std::to_string(port == 0 ? INTERNET_DEFAULT_FTP_PORT : port);
-        if (server.empty() || ::getaddrinfo(server.c_str(), service.c_str(), &hints, &res) != 0 || res == nullptr)
-            Throw(ERROR_INTERNET_NAME_NOT_RESOLVED);
+        std::shared_ptr<Resolution> names = c.Resolve(server, service, timeouts.connect);
         DWORD err = ERROR_INTERNET_CANNOT_CONNECT;
-        for (addrinfo* a = res; a != nullptr && c.ctrl < 0; a = a->ai_next) {
+        for (addrinfo* a = names->result; a != nullptr && c.ctrl < 0; a = a->ai_next) {
             int fd = c.ConnectTo(a->ai_addr, a->ai_addrlen, timeouts.connect, err);
             {
                 std::lock_guard<std::mutex> lock(c.fdMu);  // Close reads it from another thread
@@ -644,7 +709,7 @@ FtpConnection* InternetSession::GetFtpConnection(const std::string& server, cons
                 c.peerLen = a->ai_addrlen;
             }
         }
-        ::freeaddrinfo(res);
+        names.reset();
         if (c.ctrl < 0) Throw(err);
         int one = 1;
         ::setsockopt(c.ctrl, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

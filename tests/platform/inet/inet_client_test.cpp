@@ -5,10 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <sstream>
 #include <thread>
 
 using namespace inet;
@@ -237,6 +245,43 @@ TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     EXPECT_EQ(InternetErrorText(ERROR_INTERNET_LOGIN_FAILURE),
               "ログインできませんでした。ユーザー名またはパスワードが正しくありません。");
     EXPECT_EQ(InternetErrorText(4242), "");
+}
+
+// A name server that never answers: the connect ends within its own time
+// limit, and Close from another thread ends it at once. The probe runs in a
+// mount namespace whose resolv.conf names only a silent socket of ours.
+TEST(FtpConnect, ANameServerThatNeverAnswersNeitherOutlastsTheTimeoutNorClose) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root: a mount namespace and UDP port 53 on loopback";
+    int dns = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(53);
+    ::inet_pton(AF_INET, "127.53.53.53", &a.sin_addr);
+    if (::bind(dns, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(dns);
+        GTEST_SKIP() << "cannot listen on 127.53.53.53:53: " << std::strerror(errno);
+    }
+    testsupport::TempDir dir;
+    WriteFile(dir / "resolv.conf", "nameserver 127.53.53.53\noptions timeout:30 attempts:5\n");
+    WriteFile(dir / "nsswitch.conf", "hosts: files dns\n");
+    testsupport::RunResult r = testsupport::RunProgram({INET_RESOLVE_PROBE, dir / "resolv.conf", dir / "nsswitch.conf"});
+    char query[512];
+    bool asked = ::recv(dns, query, sizeof query, MSG_DONTWAIT) > 0;
+    ::close(dns);
+    if (r.exitCode == 77) GTEST_SKIP() << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err << (r.exitCode == 128 + SIGALRM ? "the lookup hung for 20 s" : "");
+    EXPECT_TRUE(asked) << "the probe never asked the silent name server";
+    std::istringstream out(r.out);
+    std::string what;
+    DWORD code = 0;
+    long long ms = 0;
+    ASSERT_TRUE(out >> what >> code >> ms && what == "timeout") << r.out;
+    EXPECT_EQ(code, ERROR_INTERNET_NAME_NOT_RESOLVED);
+    EXPECT_GE(ms, 450);
+    EXPECT_LT(ms, 2000);
+    ASSERT_TRUE(out >> what >> code >> ms && what == "close") << r.out;
+    EXPECT_EQ(code, ERROR_INTERNET_OPERATION_CANCELLED);
+    EXPECT_LT(ms, 500) << "Close took this long to end the lookup";
 }
 
 }  // namespace

@@ -123,15 +123,18 @@ public:
     InternetSession& operator=(const InternetSession&) = delete;
 
     // Connects and logs in (port 0 means 21). The session owns the
-    // connection; the pointer stays valid for the session's life. Throws InternetException: 12007 unknown host
-    // (or no answer from the name server within timeouts.connect), 12029 cannot connect, 12002 timeout, 12014 login refused, 12003 other
-    // error replies (the reply text in the exception), 12030 dropped.
+    // connection; the pointer stays valid for the session's life. Throws
+    // InternetException: 12007 unknown host (or no answer from the name
+    // server within timeouts.connect), 12029 cannot connect, 12002 timeout,
+    // 12014 login refused, 12003 other error replies (the reply text in the
+    // exception), 12030 dropped.
     FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
                                     std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {});
     // Closes every connection of the session, one still resolving its
-    // server's name, connecting or logging in included (safe while another thread is in a call on one;
-    // that call fails with 12017); their memory and sockets are released with
-    // the session. Connections asked for afterwards fail with 12017.
+    // server's name, connecting or logging in included (safe while another
+    // thread is in a call on one; that call fails with 12017); their memory
+    // and sockets are released with the session. Connections asked for
+    // afterwards fail with 12017.
     void Close();
     const std::string& Agent() const { return agent_; }
     DWORD Context() const { return context_; }

@@ -264,7 +264,8 @@ TEST(FtpConnect, ANameServerThatNeverAnswersNeitherOutlastsTheTimeoutNorClose) {
     testsupport::TempDir dir;
     WriteFile(dir / "resolv.conf", "nameserver 127.53.53.53\noptions timeout:30 attempts:5\n");
     WriteFile(dir / "nsswitch.conf", "hosts: files dns\n");
-    testsupport::RunResult r = testsupport::RunProgram({INET_RESOLVE_PROBE, dir / "resolv.conf", dir / "nsswitch.conf"});
+    testsupport::RunResult r =
+        testsupport::RunProgram({INET_RESOLVE_PROBE, dir / "resolv.conf", dir / "nsswitch.conf"});
     char query[512];
     bool asked = ::recv(dns, query, sizeof query, MSG_DONTWAIT) > 0;
     ::close(dns);

@@ -359,12 +359,10 @@ struct FtpConnection::Impl {
                 std::array<std::uint8_t, 4> a{};
                 std::uint16_t port = 0;
                 if (r.code != 227 || !ParsePasv(r.text, a, port)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
-                auto* sin = reinterpret_cast<sockaddr_in*>(&addr);
-                std::array<std::uint8_t, 4> ctrlAddr{};
-                std::memcpy(ctrlAddr.data(), &sin->sin_addr, 4);
-                // Behind NAT a server announces its private address: use the one we reached it at.
-                if (!(IsUnroutable(a) && a != ctrlAddr)) std::memcpy(&sin->sin_addr, a.data(), 4);
-                sin->sin_port = htons(port);
+                // Only the port is taken from the reply; the data goes to the host we reached. Behind NAT the
+                // named address is often a private one, and a hostile server could name any host at all and
+                // have our upload sent there.
+                reinterpret_cast<sockaddr_in*>(&addr)->sin_port = htons(port);
             } else {
                 Reply r = Command("EPSV");
                 std::uint16_t port = 0;

@@ -14,6 +14,7 @@ misbehaves as --scenario says:
   late-226       stops reading an upload after 64 KiB for 1.5 s, then reads it to its end and says 226
   drop-data-426  resets the data connection after 64 KiB of an upload and says 426 half a second later
   stall-silent   stops reading an upload after 64 KiB and never says another word
+  pasv-elsewhere names 198.51.100.7 in its PASV reply (the port is right; the listener is on 127.0.0.1)
 CWD to a name starting with "missing" is answered 550 in every scenario.
 """
 import argparse
@@ -91,7 +92,8 @@ def serve(conn, args):
             pasv.bind(("127.0.0.1", 0))
             pasv.listen(1)
             p = pasv.getsockname()[1]
-            send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+            host = "198,51,100,7" if args.scenario == "pasv-elsewhere" else "127,0,0,1"
+            send("227 Entering Passive Mode (%s,%d,%d)" % (host, p >> 8, p & 255))
         elif cmd in ("STOR", "LIST"):
             if cmd == "STOR" and args.scenario == "refuse-stor":
                 send("553 Could not create file %s: permission denied." % arg)

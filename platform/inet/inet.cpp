@@ -62,6 +62,17 @@ struct Resolution {
     }
 };
 
+bool SameHost(const sockaddr_storage& a, const sockaddr_storage& b) {
+    if (a.ss_family != b.ss_family) return false;
+    if (a.ss_family == AF_INET)
+        return std::memcmp(&reinterpret_cast<const sockaddr_in&>(a).sin_addr,
+                           &reinterpret_cast<const sockaddr_in&>(b).sin_addr, sizeof(in_addr)) == 0;
+    if (a.ss_family == AF_INET6)
+        return std::memcmp(&reinterpret_cast<const sockaddr_in6&>(a).sin6_addr,
+                           &reinterpret_cast<const sockaddr_in6&>(b).sin6_addr, sizeof(in6_addr)) == 0;
+    return false;
+}
+
 DWORD ErrnoCode(int e) {
     if (e == ECONNRESET || e == EPIPE) return ERROR_INTERNET_CONNECTION_RESET;
     return ERROR_INTERNET_CONNECTION_ABORTED;
@@ -409,10 +420,22 @@ struct FtpConnection::Impl {
         Expect(portCmd);
         Reply r = Command(cmd);
         if (!r.Preliminary()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
-        Wait(lfd, POLLIN, timeouts->connect);
-        int fd = ::accept4(lfd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_CANNOT_CONNECT);
-        SetData(fd);
+        // Only the server's host may connect: whoever else found the port
+        // first would be handed the upload, or could feed us the download.
+        auto deadline = Clock::now() + timeouts->connect;
+        for (;;) {
+            Wait(lfd, POLLIN, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+            sockaddr_storage from{};
+            socklen_t fromLen = sizeof from;
+            int fd = ::accept4(lfd, reinterpret_cast<sockaddr*>(&from), &fromLen, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0 && (errno == EAGAIN || errno == EINTR || errno == ECONNABORTED)) continue;
+            if (fd < 0) Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_CANNOT_CONNECT);
+            if (SameHost(from, peer)) {
+                SetData(fd);
+                return;
+            }
+            ::close(fd);
+        }
     }
 
     // Closes the data connection and reads the transfer's final reply.

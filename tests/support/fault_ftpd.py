@@ -14,6 +14,8 @@ misbehaves as --scenario says:
   late-226       stops reading an upload after 64 KiB for 1.5 s, then reads it to its end and says 226
   drop-data-426  resets the data connection after 64 KiB of an upload and says 426 half a second later
   stall-silent   stops reading an upload after 64 KiB and never says another word
+  port-thief     in active mode, has 127.0.0.2 connect to the client's data port first; its 226 tells
+                 what the intruder received
   pasv-elsewhere names 198.51.100.7 in its PASV reply (the port is right; the listener is on 127.0.0.1)
 CWD to a name starting with "missing" is answered 550 in every scenario.
 """
@@ -99,9 +101,12 @@ def serve(conn, args):
                 send("553 Could not create file %s: permission denied." % arg)
                 continue
             send("150 here it comes")
+            thief = None
             if pasv is not None:
                 data, _ = pasv.accept()
             else:
+                if args.scenario == "port-thief":
+                    thief = socket.create_connection(data_addr, source_address=("127.0.0.2", 0))
                 data = socket.create_connection(data_addr)
             if cmd == "LIST":
                 data.sendall(LISTING if args.scenario == "garbage-list" else b"")
@@ -112,7 +117,10 @@ def serve(conn, args):
             final = None
             stalled = False
             while True:
-                chunk = data.recv(65536)
+                try:
+                    chunk = data.recv(65536)
+                except OSError:
+                    chunk = b""
                 if not chunk:
                     break
                 got += len(chunk)
@@ -136,6 +144,18 @@ def serve(conn, args):
                     time.sleep(3600)
                     return
             data.close()
+            if thief is not None:
+                stolen = 0
+                thief.settimeout(0.5)
+                try:
+                    while True:
+                        chunk = thief.recv(65536)
+                        if not chunk:
+                            break
+                        stolen += len(chunk)
+                except OSError:
+                    pass
+                final = "226 stored %d bytes; 127.0.0.2 got %d" % (got, stolen)
             send(final or "226 stored %d bytes" % got)
         elif cmd == "QUIT":
             send("221 bye")

@@ -46,6 +46,16 @@ TEST(FtpFaults, RefusedLoginAndRefusedCommandsCarryTheServersWords) {
     EXPECT_TRUE(c->SetCurrentDirectory("/")) << "the connection is still usable";
 }
 
+TEST(FtpFaults, AnActiveDataPortTakesOnlyTheServersHost) {
+    Faulty f("port-thief");  // 127.0.0.2 connects to our data port before the server does
+    Timeouts t;
+    t.reply = std::chrono::seconds(5);
+    FtpConnection* c = f.Connect(t);
+    testsupport::WriteFile(f.local / "page.html", std::string(5000, 'p'));
+    EXPECT_TRUE(c->PutFile(f.local / "page.html", "page.html"));
+    EXPECT_EQ(GetLastResponseInfo(), "226 stored 5000 bytes; 127.0.0.2 got 0");
+}
+
 TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
     {
         Faulty f("drop-transfer");

@@ -11,6 +11,13 @@
 // the thread's last response info. Connecting throws InternetException.
 // Every blocking call has a timeout, and FtpConnection::Close from another
 // thread makes a call blocked in the connection fail at once.
+//
+// A call that fails inside a transfer (or while waiting for a reply) leaves
+// the server's answer owed; the next call reads and drops it first, waiting
+// at most 5 s (or the reply timeout, if shorter), and fails with 12030 when
+// it never comes: that connection is then unusable and IsOpen is false.
+// Data connections go only to, and are accepted only from, the host of the
+// control connection (the address in a PASV reply is not used).
 #pragma once
 
 #include <atomic>

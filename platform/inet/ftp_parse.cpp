@@ -287,11 +287,6 @@ bool ParsePwd(std::string_view text, std::string& path) {
     return false;
 }
 
-bool IsUnroutable(const std::array<std::uint8_t, 4>& a) {
-    return a[0] == 0 || a[0] == 10 || a[0] == 127 || (a[0] == 172 && (a[1] & 0xF0) == 16) ||
-           (a[0] == 192 && a[1] == 168) || (a[0] == 169 && a[1] == 254) || (a[0] == 100 && (a[1] & 0xC0) == 64);
-}
-
 bool ParseMlsdLine(std::string_view line, ListEntry& out) {
     while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::size_t sp = line.find(' ');

@@ -49,9 +49,6 @@ bool ParsePasv(std::string_view text, std::array<std::uint8_t, 4>& address, std:
 bool ParseEpsv(std::string_view text, std::uint16_t& port);
 // "257 "path" ...": the quoted path with doubled quotes made single.
 bool ParsePwd(std::string_view text, std::string& path);
-// Whether an IPv4 address is private, loopback, link-local or unspecified:
-// one a server behind NAT may wrongly announce.
-bool IsUnroutable(const std::array<std::uint8_t, 4>& address);
 
 struct ListEntry {
     std::string name;

@@ -11,6 +11,13 @@
 // the thread's last response info. Connecting throws InternetException.
 // Every blocking call has a timeout, and FtpConnection::Close from another
 // thread makes a call blocked in the connection fail at once.
+//
+// A call that fails inside a transfer (or while waiting for a reply) leaves
+// the server's answer owed; the next call reads and drops it first, waiting
+// at most 5 s (or the reply timeout, if shorter), and fails with 12030 when
+// it never comes: that connection is then unusable and IsOpen is false.
+// Data connections go only to, and are accepted only from, the host of the
+// control connection (the address in a PASV reply is not used).
 #pragma once
 
 #include <atomic>
@@ -123,15 +130,18 @@ public:
     InternetSession& operator=(const InternetSession&) = delete;
 
     // Connects and logs in (port 0 means 21). The session owns the
-    // connection; the pointer stays valid for the session's life. Throws InternetException: 12007 unknown host,
-    // 12029 cannot connect, 12002 timeout, 12014 login refused, 12003 other
-    // error replies (the reply text in the exception), 12030 dropped.
+    // connection; the pointer stays valid for the session's life. Throws
+    // InternetException: 12007 unknown host (or no answer from the name
+    // server within timeouts.connect), 12029 cannot connect, 12002 timeout,
+    // 12014 login refused, 12003 other error replies (the reply text in the
+    // exception), 12030 dropped.
     FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
                                     std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {});
-    // Closes every connection of the session, one still connecting or
-    // logging in included (safe while another thread is in a call on one;
-    // that call fails with 12017); their memory and sockets are released with
-    // the session. Connections asked for afterwards fail with 12017.
+    // Closes every connection of the session, one still resolving its
+    // server's name, connecting or logging in included (safe while another
+    // thread is in a call on one; that call fails with 12017); their memory
+    // and sockets are released with the session. Connections asked for
+    // afterwards fail with 12017.
     void Close();
     const std::string& Agent() const { return agent_; }
     DWORD Context() const { return context_; }

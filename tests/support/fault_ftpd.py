@@ -11,9 +11,17 @@ misbehaves as --scenario says:
   421            answers the first command after the login (and FEAT) with 421 and hangs up
   long-line      a multi-line greeting with a 1 MiB line, IAC bytes included
   garbage-list   a listing with junk lines between the good ones
+  late-226       stops reading an upload after 64 KiB for 1.5 s, then reads it to its end and says 226
+  drop-data-426  resets the data connection after 64 KiB of an upload and says 426 half a second later
+  stall-silent   stops reading an upload after 64 KiB and never says another word
+  port-thief     in active mode, has 127.0.0.2 connect to the client's data port first; its 226 tells
+                 what the intruder received
+  pasv-elsewhere names 198.51.100.7 in its PASV reply (the port is right; the listener is on 127.0.0.1)
+CWD to a name starting with "missing" is answered 550 in every scenario.
 """
 import argparse
 import socket
+import struct
 import threading
 import time
 
@@ -70,6 +78,8 @@ def serve(conn, args):
             send("211-Features:\r\n SIZE\r\n211 End")
         elif cmd == "PWD":
             send('257 "/" is the current directory')
+        elif cmd == "CWD" and arg.startswith("missing"):
+            send("550 %s: No such file or directory." % arg)
         elif cmd in ("CWD", "TYPE", "OPTS"):
             send("200 ok" if cmd != "CWD" else "250 ok")
         elif cmd == "MKD":
@@ -84,15 +94,19 @@ def serve(conn, args):
             pasv.bind(("127.0.0.1", 0))
             pasv.listen(1)
             p = pasv.getsockname()[1]
-            send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+            host = "198,51,100,7" if args.scenario == "pasv-elsewhere" else "127,0,0,1"
+            send("227 Entering Passive Mode (%s,%d,%d)" % (host, p >> 8, p & 255))
         elif cmd in ("STOR", "LIST"):
             if cmd == "STOR" and args.scenario == "refuse-stor":
                 send("553 Could not create file %s: permission denied." % arg)
                 continue
             send("150 here it comes")
+            thief = None
             if pasv is not None:
                 data, _ = pasv.accept()
             else:
+                if args.scenario == "port-thief":
+                    thief = socket.create_connection(data_addr, source_address=("127.0.0.2", 0))
                 data = socket.create_connection(data_addr)
             if cmd == "LIST":
                 data.sendall(LISTING if args.scenario == "garbage-list" else b"")
@@ -100,18 +114,49 @@ def serve(conn, args):
                 send("226 done")
                 continue
             got = 0
+            final = None
+            stalled = False
             while True:
-                chunk = data.recv(65536)
+                try:
+                    chunk = data.recv(65536)
+                except OSError:
+                    chunk = b""
                 if not chunk:
                     break
                 got += len(chunk)
-                if args.scenario == "drop-transfer" and got >= 65536:
+                if got < 65536:
+                    continue
+                if args.scenario == "drop-transfer":
                     data.close()
                     conn.shutdown(socket.SHUT_RDWR)
                     conn.close()
                     return
+                if args.scenario == "late-226" and not stalled:
+                    stalled = True
+                    time.sleep(1.5)  # the client gives up meanwhile; its 226 then comes late
+                elif args.scenario == "drop-data-426":
+                    data.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                    data.close()  # a reset, not a FIN: the client's next send fails
+                    time.sleep(0.5)
+                    final = "426 Connection closed; transfer aborted."
+                    break
+                elif args.scenario == "stall-silent":
+                    time.sleep(3600)
+                    return
             data.close()
-            send("226 stored %d bytes" % got)
+            if thief is not None:
+                stolen = 0
+                thief.settimeout(0.5)
+                try:
+                    while True:
+                        chunk = thief.recv(65536)
+                        if not chunk:
+                            break
+                        stolen += len(chunk)
+                except OSError:
+                    pass
+                final = "226 stored %d bytes; 127.0.0.2 got %d" % (got, stolen)
+            send(final or "226 stored %d bytes" % got)
         elif cmd == "QUIT":
             send("221 bye")
             return

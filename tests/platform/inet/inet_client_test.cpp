@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
+#include <map>
+#include <sstream>
 #include <thread>
 
 using namespace inet;
@@ -204,11 +207,12 @@ INSTANTIATE_TEST_SUITE_P(Servers, FtpClient,
 
 TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     InternetSession session;
-    auto code = [&](const std::string& host, std::uint16_t port, const std::string& pass) {
+    auto code = [&](const std::string& host, std::uint16_t port, const std::string& pass,
+                    const std::string& user = "parvex") {
         try {
             Timeouts t;
             t.connect = std::chrono::milliseconds(2000);
-            session.GetFtpConnection(host, "parvex", pass, port, false, t);
+            session.GetFtpConnection(host, user, pass, port, false, t);
         } catch (const InternetException& e) {
             EXPECT_FALSE(e.ErrorMessage().empty());
             return e.Code();
@@ -225,9 +229,46 @@ TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "wrong"), ERROR_INTERNET_LOGIN_FAILURE);
     EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret"), DWORD{0});
+    // A line break in the user name or password would log in and run MKD.
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret", "parvex\r\nPASS secret\r\nMKD u"),
+              ERROR_INVALID_NAME);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), "secret\r\nMKD p"), ERROR_INVALID_NAME);
+    EXPECT_EQ(code("127.0.0.1", static_cast<std::uint16_t>(server.port()), std::string("secret\0MKD n", 12)),
+              ERROR_INVALID_NAME);
+    struct stat st {};
+    for (const char* dir : {"u", "p", "n"}) EXPECT_NE(stat(server.Local(dir).c_str(), &st), 0) << dir;
     EXPECT_EQ(InternetErrorText(ERROR_INTERNET_LOGIN_FAILURE),
               "ログインできませんでした。ユーザー名またはパスワードが正しくありません。");
     EXPECT_EQ(InternetErrorText(4242), "");
+}
+
+// Where nothing but loopback exists (the probe's own network namespace): a
+// name server that never answers holds a connect no longer than its limit,
+// and Close from another thread ends it at once; a PASV reply naming a
+// foreign host sends the data to the server we reached, not there.
+TEST(FtpIsolatedNetwork, LookupsEndOnTimeAndPassiveDataStaysWithTheServer) {
+    testsupport::TempDir work;
+    testsupport::RunResult r = testsupport::RunProgram({INET_ISOLATED_PROBE, work.path(), FAULT_FTPD});
+    if (r.exitCode == 77) GTEST_SKIP() << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err << (r.exitCode == 128 + SIGALRM ? "a lookup hung for 20 s" : "");
+    std::map<std::string, std::string> line;
+    std::istringstream out(r.out);
+    for (std::string l; std::getline(out, l);) line[l.substr(0, l.find(' '))] = l.substr(l.find(' ') + 1);
+    auto codeAndMs = [&](const std::string& key) {
+        std::istringstream in(line[key]);
+        std::pair<DWORD, long long> v{0, -1};
+        in >> v.first >> v.second;
+        return v;
+    };
+    EXPECT_EQ(line["asked"], "1") << "the probe never asked the silent name server";
+    auto [code, ms] = codeAndMs("timeout");
+    EXPECT_EQ(code, ERROR_INTERNET_NAME_NOT_RESOLVED) << r.out;
+    EXPECT_GE(ms, 450);
+    EXPECT_LT(ms, 2000);
+    std::tie(code, ms) = codeAndMs("close");
+    EXPECT_EQ(code, ERROR_INTERNET_OPERATION_CANCELLED) << r.out;
+    EXPECT_LT(ms, 500) << "Close took this long to end the lookup";
+    EXPECT_EQ(line["pasv"], "1 0 226 stored 5000 bytes");
 }
 
 }  // namespace

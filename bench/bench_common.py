@@ -10,8 +10,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def timed(cmd, env=None, stdout_path=None):
-    """Runs cmd to completion; returns (seconds, peak resident KiB).
+def timed(cmd, env=None, stdout_path=None, timeout=None):
+    """Runs cmd to completion; returns (seconds, peak resident KiB). Exits when
+    it fails or, given a timeout in seconds, when it runs longer.
 
     The peak comes from GNU time, not from this process's wait4: a child
     forked from Python starts with Python's own resident pages.
@@ -19,7 +20,11 @@ def timed(cmd, env=None, stdout_path=None):
     out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
         start = time.perf_counter()
-        p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env)
+        try:
+            p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env,
+                               timeout=timeout)
+        except subprocess.TimeoutExpired:
+            sys.exit(f"gave up after {timeout:.0f} s: {' '.join(cmd)}")
         elapsed = time.perf_counter() - start
     finally:
         if stdout_path:

@@ -2,6 +2,7 @@
 import contextlib
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -20,18 +21,22 @@ def timed(cmd, env=None, stdout_path=None, timeout=None):
     out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
         start = time.perf_counter()
+        # A session of its own, so that giving up stops the measured program too, not only GNU time.
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env,
+                             start_new_session=True)
         try:
-            p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env,
-                               timeout=timeout)
+            _, err = p.communicate(timeout=timeout)
         except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL)
+            p.wait()
             sys.exit(f"gave up after {timeout:.0f} s: {' '.join(cmd)}")
         elapsed = time.perf_counter() - start
     finally:
         if stdout_path:
             out.close()
     if p.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
-    return elapsed, int(p.stderr.split()[-1])
+        sys.exit(f"failed: {' '.join(cmd)}: {err.decode(errors='replace')}")
+    return elapsed, int(err.split()[-1])
 
 
 @contextlib.contextmanager

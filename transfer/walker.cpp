@@ -420,9 +420,13 @@ private:
         if (!Sendable({name})) return Skipped(i, Skip::BadName);
         for (const auto& r : rules_) {
             if (!ExtensionListed(p.extension, r.extensions)) continue;
-            // Never created: a missing directory is skipped and the file goes where the walker got to.
+            // Never created: a missing directory is skipped and the file goes where the walker got to. "." and
+            // ".." are skipped too: the walker keeps track of where it stands by the names it entered.
+            std::vector<std::string> target;
+            for (auto& c : Components(r.directory))
+                if (c != "." && c != "..") target.push_back(std::move(c));
             std::string failed;
-            if (!GoTo(Components(r.directory), false, failed)) {
+            if (!GoTo(target, false, failed)) {
                 FailFtp(3);
                 return false;
             }

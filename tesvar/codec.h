@@ -40,6 +40,12 @@ public:
     bool Feed(const std::uint8_t* p, std::size_t n);
     // The answer for what was fed (call at the end of the input, or once Feed returned true).
     Code Result() const;
+    // True when what was fed is no Japanese text at all: every reading (UTF-8,
+    // EUC-JP, Shift_JIS) has invalid bytes, and even the best one has more
+    // than one invalid byte in every eight non-ASCII bytes looked at. Text in
+    // one of the codes with a stray broken byte here and there still reads
+    // (the broken bytes become 〓); Latin-1 text or compressed data does not.
+    bool Fails() const;
 
 private:
     struct Reading {
@@ -55,6 +61,7 @@ private:
     bool sawDesignation_ = false;
     std::uint8_t escState_ = 0;
     std::uint64_t highBytes_ = 0;  // bytes looked at since the first non-ASCII one
+    std::uint64_t nonAscii_ = 0;   // of those, the ones of 0x80 or more
     Reading utf8_, euc_, sjis_;
     std::uint8_t bomSeen_ = 0;
     bool eucCommonRows_ = false;

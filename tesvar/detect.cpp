@@ -1,5 +1,7 @@
 #include "tesvar/codec.h"
 
+#include <algorithm>
+
 namespace tesvar {
 
 namespace {
@@ -113,6 +115,7 @@ bool Detector::Feed(const std::uint8_t* p, std::size_t n) {
             }
             sawHigh_ = true;
         }
+        nonAscii_ += b >> 7;
         ByteUtf8(b);
         ByteEuc(b);
         ByteSjis(b);
@@ -144,6 +147,14 @@ Code Detector::Result() const {
     if (ee == 0) return Code::Euc;
     if (es <= ee && es <= eu) return Code::Sjis;
     return ee <= eu ? Code::Euc : Code::Utf8;
+}
+
+bool Detector::Fails() const {
+    if (bom_ || !sawHigh_) return false;
+    bool atEnd = !decided_;
+    auto errors = [atEnd](const Reading& r) { return r.errors + (atEnd && r.need > 0 ? 1u : 0u); };
+    std::uint64_t best = std::min({errors(utf8_), errors(euc_), errors(sjis_)});
+    return best > 0 && best * 8 > nonAscii_;
 }
 
 Code Detect(const std::uint8_t* p, std::size_t n) {

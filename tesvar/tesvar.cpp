@@ -3,14 +3,21 @@
 #include "tesvar/codec.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <string>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -51,90 +58,203 @@ bool WriteFull(int fd, const std::uint8_t* p, std::size_t n) {
     while (n > 0) {
         ssize_t w = ::write(fd, p, n);
         if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
+        if (w < 0) return false;
+        if (w == 0) {
+            errno = EIO;
+            return false;
+        }
         p += w;
         n -= static_cast<std::size_t>(w);
     }
     return true;
 }
 
-// A destination left over from an earlier run must not survive a failed
-// one: the transfer engine would upload the stale copy as if it were new.
-int FailAndRemove(int status, const std::string& destination, const struct stat* sourceStat) {
-    struct stat st {};
-    if (::lstat(destination.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        !(sourceStat && st.st_dev == sourceStat->st_dev && st.st_ino == sourceStat->st_ino))
-        ::unlink(destination.c_str());
+// Control bytes that text in these codes never holds and binary files nearly
+// always do: every byte below 0x20 except BS, TAB, LF, VT, FF, CR, SO and SI
+// (the shifts of 7-bit JIS), SUB (old MS-DOS editors end a file with it) and
+// ESC (JIS designations).
+constexpr std::uint32_t kBinaryControls = ~((1u << 0x08) | (1u << 0x09) | (1u << 0x0A) | (1u << 0x0B) |
+                                            (1u << 0x0C) | (1u << 0x0D) | (1u << 0x0E) | (1u << 0x0F) |
+                                            (1u << 0x1A) | (1u << 0x1B));
+
+bool HasBinaryControl(const std::uint8_t* p, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: line ends, tabs and ESC are the only control bytes in nearly every block.
+    const __m128i k1F = _mm_set1_epi8(0x1F), kLf = _mm_set1_epi8('\n'), kCr = _mm_set1_epi8('\r'),
+                  kTab = _mm_set1_epi8('\t'), kEsc = _mm_set1_epi8(0x1B);
+    for (; i + 16 <= n; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, k1F), x);
+        __m128i common = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, kLf), _mm_cmpeq_epi8(x, kCr)),
+                                      _mm_or_si128(_mm_cmpeq_epi8(x, kTab), _mm_cmpeq_epi8(x, kEsc)));
+        if (_mm_movemask_epi8(_mm_andnot_si128(common, low)) == 0) continue;
+        for (std::size_t k = i; k < i + 16; ++k)
+            if (p[k] < 0x20 && (kBinaryControls >> p[k] & 1u)) return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (p[i] < 0x20 && (kBinaryControls >> p[i] & 1u)) return true;
+    return false;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('/') + 1); }
+
+// The file a path finally names: symbolic links are followed (a relative one
+// from the folder that holds it), so that the conversion updates a link's
+// target and keeps the link. `st` holds the final file's lstat, `exists`
+// whether there is one. False with errno set when the chain cannot be
+// followed (a loop, a folder that cannot be searched).
+bool ResolveTarget(std::string path, std::string& out, struct stat& st, bool& exists) {
+    for (int hops = 0; hops < 40; ++hops) {
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT) return false;
+            exists = false;
+            out = path;
+            return true;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            exists = true;
+            out = path;
+            return true;
+        }
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4095) + 1, '\0');
+        ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n < 0) return false;
+        if (static_cast<std::size_t>(n) >= link.size()) {  // the link changed meanwhile
+            errno = EAGAIN;
+            return false;
+        }
+        link.resize(static_cast<std::size_t>(n));
+        path = link[0] == '/' ? link : FolderOf(path) + link;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+// Creates an empty file beside `target` under a fresh random name. Created
+// with mode 0666 so that the process's umask applies by itself: learning the
+// umask would mean setting it, which races with other threads creating files.
+int CreateBeside(const std::string& target, std::string& name) {
+    std::string dir = FolderOf(target), base = target.substr(dir.size());
+    if (base.size() > 200) base.resize(200);  // room for the suffix below NAME_MAX
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::uint64_t r = 0;
+        if (::getrandom(&r, sizeof r, 0) != static_cast<ssize_t>(sizeof r))
+            r = static_cast<std::uint64_t>(::getpid()) << 24 ^ static_cast<std::uint64_t>(::time(nullptr)) ^
+                static_cast<std::uint64_t>(attempt);
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(r & 0xFFFFFFFFFFFFull));
+        name = dir + "." + base + suffix;
+        int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Fails with `status`, leaving the cause in errno for the caller.
+int FailWith(int status, int error) {
+    errno = error;
     return status;
 }
 
 }  // namespace
 
 extern "C" int StartCodeConvert(int code, const char* const* source, const char* const* destination) {
-    if (destination == nullptr || *destination == nullptr || **destination == '\0') return TESVAR_BAD_ARGUMENT;
-    std::string dst = *destination;
-    if (code < 0 || code > 2 || source == nullptr || *source == nullptr)
-        return FailAndRemove(TESVAR_BAD_ARGUMENT, dst, nullptr);
-    std::string src = *source;
+    if (code < 0 || code > 2 || source == nullptr || *source == nullptr || **source == '\0' ||
+        destination == nullptr || *destination == nullptr || **destination == '\0')
+        return FailWith(TESVAR_BAD_ARGUMENT, EINVAL);
+    std::string src = *source, dst = *destination;
 
+    // Nothing below touches the destination until the converted text is complete.
     Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat srcStat {};
-    if (in.get() < 0 || ::fstat(in.get(), &srcStat) != 0 || S_ISDIR(srcStat.st_mode))
-        return FailAndRemove(TESVAR_READ_FAILED, dst, in.get() >= 0 ? &srcStat : nullptr);
+    if (in.get() < 0 || ::fstat(in.get(), &srcStat) != 0) return FailWith(TESVAR_READ_FAILED, errno);
+    if (S_ISDIR(srcStat.st_mode)) return FailWith(TESVAR_READ_FAILED, EISDIR);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::unique_ptr<std::uint8_t[]> buf(new (std::nothrow) std::uint8_t[kChunk]);
     std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[tesvar::Converter::MaxOutput(kChunk)]);
-    if (!buf || !out) return FailAndRemove(TESVAR_WRITE_FAILED, dst, &srcStat);
+    if (!buf || !out) return FailWith(TESVAR_WRITE_FAILED, ENOMEM);
 
-    // Detection reads ahead only as far as it needs, then the file is read again from the start.
+    // Detection reads ahead only as far as it needs, then the file is read
+    // again from the start. What it read is checked for binary bytes here,
+    // the rest while converting.
     tesvar::Detector detector;
-    bool seekable = true;
+    std::uint64_t checked = 0;
     for (;;) {
         ssize_t n = ReadFull(in.get(), buf.get(), kChunk);
-        if (n < 0) return FailAndRemove(TESVAR_READ_FAILED, dst, &srcStat);
+        if (n < 0) return FailWith(TESVAR_READ_FAILED, errno);
+        if (HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
+        checked += static_cast<std::uint64_t>(n);
         if (n == 0 || detector.Feed(buf.get(), static_cast<std::size_t>(n))) break;
     }
-    if (::lseek(in.get(), 0, SEEK_SET) != 0) seekable = false;
-    if (!seekable) return FailAndRemove(TESVAR_READ_FAILED, dst, &srcStat);
+    if (detector.Fails()) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
 
-    std::string dir = dst.substr(0, dst.find_last_of('/') + 1);
-    std::string tmpl = dir + "." + dst.substr(dir.size()) + ".XXXXXX";
-    Fd outFd(::mkstemp(tmpl.data()));
-    if (outFd.get() < 0) return FailAndRemove(TESVAR_WRITE_FAILED, dst, &srcStat);
-    auto abandon = [&](int status) {
+    std::string target, tmp;
+    struct stat old {};
+    bool exists = false;
+    if (!ResolveTarget(dst, target, old, exists)) return FailWith(TESVAR_WRITE_FAILED, errno);
+    // A device or a pipe is written directly (a trial run into /dev/null, a
+    // pipe to another program): it cannot be replaced by a file. Other kinds
+    // of file are refused. A regular file is replaced whole, by rename.
+    bool direct = exists && (S_ISCHR(old.st_mode) || S_ISFIFO(old.st_mode));
+    if (exists && !direct && !S_ISREG(old.st_mode))
+        return FailWith(TESVAR_WRITE_FAILED, S_ISDIR(old.st_mode) ? EISDIR : ENOTSUP);
+    if (direct) {
+        // Nothing may reach the device from a file that turns out to be binary further on.
+        for (;;) {
+            ssize_t n = ReadFull(in.get(), buf.get(), kChunk);
+            if (n < 0) return FailWith(TESVAR_READ_FAILED, errno);
+            if (n == 0) break;
+            if (HasBinaryControl(buf.get(), static_cast<std::size_t>(n))) return FailWith(TESVAR_NOT_TEXT, EILSEQ);
+        }
+        checked = UINT64_MAX;
+    }
+    if (::lseek(in.get(), 0, SEEK_SET) != 0) return FailWith(TESVAR_READ_FAILED, errno);
+
+    // O_NONBLOCK only so that a pipe nobody reads fails at once instead of hanging.
+    Fd outFd(direct ? ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC) : CreateBeside(target, tmp));
+    if (outFd.get() < 0) return FailWith(TESVAR_WRITE_FAILED, errno);
+    if (direct) ::fcntl(outFd.get(), F_SETFL, ::fcntl(outFd.get(), F_GETFL) & ~O_NONBLOCK);
+    auto abandon = [&](int status, int error) {
         ::close(outFd.release());
-        ::unlink(tmpl.c_str());
-        return FailAndRemove(status, dst, &srcStat);
+        if (!direct) ::unlink(tmp.c_str());
+        return FailWith(status, error);
     };
 
     tesvar::Converter conv(detector.Result(), static_cast<tesvar::Target>(code));
+    std::uint64_t offset = 0;
     for (;;) {
         ssize_t n = ReadFull(in.get(), buf.get(), kChunk);
-        if (n < 0) return abandon(TESVAR_READ_FAILED);
+        if (n < 0) return abandon(TESVAR_READ_FAILED, errno);
+        std::uint64_t end = offset + static_cast<std::uint64_t>(n);
+        if (end > checked) {
+            std::size_t from = offset >= checked ? 0 : static_cast<std::size_t>(checked - offset);
+            if (HasBinaryControl(buf.get() + from, static_cast<std::size_t>(n) - from))
+                return abandon(TESVAR_NOT_TEXT, EILSEQ);
+        }
+        offset = end;
         std::size_t m = n == 0 ? conv.Finish(out.get()) : conv.Convert(buf.get(), static_cast<std::size_t>(n), out.get());
-        if (!WriteFull(outFd.get(), out.get(), m)) return abandon(TESVAR_WRITE_FAILED);
+        if (!WriteFull(outFd.get(), out.get(), m)) return abandon(TESVAR_WRITE_FAILED, errno);
         if (n == 0) break;
     }
+    if (direct) return ::close(outFd.release()) == 0 ? TESVAR_OK : FailWith(TESVAR_WRITE_FAILED, errno);
 
-    // The new file gets the mode an existing destination had, else a new file's.
-    struct stat old {};
-    mode_t mode;
-    if (::stat(dst.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+    // A replaced file keeps its mode and, where allowed, its owner. Its new
+    // bytes reach the disk before the rename, so that a crash leaves either
+    // the old text or the new; a file that is new needs no such care.
+    if (exists) {
+        if (::fchown(outFd.get(), old.st_uid, old.st_gid) != 0) {
+            // Only root may give a file away; the mode below carries over all the same.
+        }
+        if (::fchmod(outFd.get(), old.st_mode & 07777) != 0) return abandon(TESVAR_WRITE_FAILED, errno);
+        if (::fdatasync(outFd.get()) != 0) return abandon(TESVAR_WRITE_FAILED, errno);
     }
-    ::fchmod(outFd.get(), mode);
-    if (::close(outFd.release()) != 0) {
-        ::unlink(tmpl.c_str());
-        return FailAndRemove(TESVAR_WRITE_FAILED, dst, &srcStat);
-    }
-    if (::rename(tmpl.c_str(), dst.c_str()) != 0) {
-        ::unlink(tmpl.c_str());
-        return FailAndRemove(TESVAR_WRITE_FAILED, dst, &srcStat);
+    if (::close(outFd.release()) != 0 || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        int e = errno;
+        ::unlink(tmp.c_str());
+        return FailWith(TESVAR_WRITE_FAILED, e);
     }
     return TESVAR_OK;
 }

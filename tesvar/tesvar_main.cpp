@@ -71,7 +71,11 @@ int main(int argc, char** argv) {
     const char* src = argv[2];
     const char* dst = argv[3];
     int rc = StartCodeConvert(code, &src, &dst);
-    if (rc == TESVAR_READ_FAILED) std::fprintf(stderr, "tesvar: cannot read %s\n", src);
-    if (rc == TESVAR_WRITE_FAILED) std::fprintf(stderr, "tesvar: cannot write %s\n", dst);
+    const char* why = std::strerror(errno);
+    if (rc == TESVAR_READ_FAILED) std::fprintf(stderr, "tesvar: cannot read %s: %s\n", src, why);
+    if (rc == TESVAR_WRITE_FAILED) std::fprintf(stderr, "tesvar: cannot write %s: %s\n", dst, why);
+    if (rc == TESVAR_NOT_TEXT)
+        std::fprintf(stderr, "tesvar: %s is not text in a Japanese code (binary data?); %s was left as it was\n", src,
+                     dst);
     return rc == TESVAR_OK ? 0 : 1;
 }

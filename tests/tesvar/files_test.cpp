@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <random>
+
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +42,11 @@ std::vector<std::string> Entries(const std::string& dir) {
         closedir(d);
     }
     return names;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
 }
 
 // nkf -x (half-width kana kept) with the given options, writing to `out`.
@@ -72,34 +82,160 @@ TEST(TesvarFiles, DictionaryMatchesNkfInEveryDirectionAndRoundTrips) {
     }
 }
 
-TEST(TesvarFiles, FailuresLeaveNoDestinationAndNeverTouchTheSource) {
-    testsupport::TempDir dir;
-    std::string src = dir / "notes.txt", dst = dir / "notes.txt.tmp";
-    WriteFile(src, "\x82\xA0\n");
-
-    // A stale copy from an earlier run must not survive a failed conversion.
-    WriteFile(dst, "stale");
-    EXPECT_NE(ConvertFile(2, dir / "missing.txt", dst), TESVAR_OK);
-    EXPECT_FALSE(Exists(dst));
-    WriteFile(dst, "stale");
-    EXPECT_NE(ConvertFile(7, src, dst), TESVAR_OK);
-    EXPECT_FALSE(Exists(dst));
-    EXPECT_NE(ConvertFile(2, dir.path(), dst), TESVAR_OK) << "a folder is not a text file";
-
-    EXPECT_NE(ConvertFile(2, src, dir / "no/such/folder/out.txt"), TESVAR_OK);
-    if (geteuid() != 0) {  // root writes anywhere
-        std::string ro = dir / "ro";
-        mkdir(ro.c_str(), 0555);
-        EXPECT_NE(ConvertFile(2, src, ro + "/out.txt"), TESVAR_OK);
-        EXPECT_TRUE(Entries(ro).empty());
+// What the library refuses, and what every refusal leaves: the destination as
+// it was (absent stays absent, an existing file keeps its bytes and its
+// mtime), no temporary file beside it, and the source untouched.
+TEST(TesvarFiles, NonTextIsRefusedAndTextConverts) {
+    std::mt19937 rng(7);
+    std::string random(4096, '\0');
+    for (char& c : random) c = static_cast<char>(rng());
+    std::string aa, eucAa;
+    for (int i = 0; i < 20; ++i) aa += "\x82\xA0", eucAa += "\xA4\xA2";
+    const std::string stray = aa + "\xFF" + aa + "\n";
+    const std::string lateNul = "\x82\xA0" + std::string(2 << 20, 'a') + std::string(1, '\0') + "\n";
+    const std::string kanji = "\xA4\xB3\xA4\xF3\xA4\xCB\xA4\xC1\xA4\xCF\n";  // こんにちは in EUC-JP
+    struct Case {
+        const char* name;
+        std::string in;
+        int rc;
+        std::string out;  // EUC-JP, for TESVAR_OK
+    } cases[] = {
+        {"program with NULs", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0", 16), TESVAR_NOT_TEXT, ""},
+        {"PNG header", std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x01\0", 20), TESVAR_NOT_TEXT, ""},
+        {"random bytes", random, TESVAR_NOT_TEXT, ""},
+        {"a NUL past what detection reads", lateNul, TESVAR_NOT_TEXT, ""},
+        {"Latin-1 text", "caf\xE9 cr\xE8me br\xFBl\xE9" "e, d\xE9j\xE0 vu\n", TESVAR_NOT_TEXT, ""},
+        {"UTF-16LE", std::string("a\0b\0\n\0", 6), TESVAR_NOT_TEXT, ""},
+        {"plain ASCII", "<p>Hello, world.</p>\r\n\tdone\f\x1A", TESVAR_OK, "<p>Hello, world.</p>\r\n\tdone\f\x1A"},
+        {"Shift_JIS", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD\n", TESVAR_OK, kanji},
+        {"EUC-JP", kanji, TESVAR_OK, kanji},
+        {"ISO-2022-JP", "\x1B$B$3$s$K$A$O\x1B(B\n", TESVAR_OK, kanji},
+        {"UTF-8", "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\n", TESVAR_OK, kanji},
+        {"UTF-8 with a BOM", "\xEF\xBB\xBF\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\n", TESVAR_OK,
+         kanji},
+        {"Shift_JIS with one broken byte", stray, TESVAR_OK,
+         eucAa + "\xA2\xAE" + eucAa + "\n"},
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir dir;
+        std::string src = dir / "in.txt", dst = dir / "out.txt";
+        WriteFile(src, c.in);
+        EXPECT_EQ(ConvertFile(2, src, dir / "new.txt"), c.rc) << c.name;
+        WriteFile(dst, "previous");
+        EXPECT_EQ(ConvertFile(2, src, dst), c.rc) << c.name;
+        if (c.rc == TESVAR_OK) {
+            EXPECT_TRUE(ReadFile(dst) == c.out) << c.name;
+        } else {
+            EXPECT_EQ(errno, EILSEQ) << c.name;
+            EXPECT_EQ(ReadFile(dst), "previous") << c.name;
+            EXPECT_EQ(Entries(dir.path()).size(), 2u) << c.name << ": the new file is not made, no temporary is left";
+        }
+        EXPECT_TRUE(ReadFile(src) == c.in) << c.name;
     }
-    EXPECT_EQ(ReadFile(src), "\x82\xA0\n");
-    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"notes.txt"}) << "no temporary file is left behind";
+}
 
-    const char* nothing = nullptr;
-    const char* d = dst.c_str();
-    EXPECT_EQ(StartCodeConvert(0, &nothing, &d), TESVAR_BAD_ARGUMENT);
+TEST(TesvarFiles, FailuresLeaveTheDestinationAsItWas) {
+    testsupport::TempDir dir;
+    std::string src = dir / "notes.txt", dst = dir / "notes.euc", sub = dir / "sub";
+    WriteFile(src, "\x82\xA0\n");
+    mkdir(sub.c_str(), 0755);
+    struct Case {
+        const char* name;
+        int code;
+        std::string src, dst;
+        int rc;
+    } cases[] = {
+        {"a typo in the source name", 2, dir / "notes.txt~", dst, TESVAR_READ_FAILED},
+        {"a folder as the source", 2, dir.path(), dst, TESVAR_READ_FAILED},
+        {"an unknown code", 7, src, dst, TESVAR_BAD_ARGUMENT},
+        {"an empty source path", 2, "", dst, TESVAR_BAD_ARGUMENT},
+        {"a folder as the destination", 2, src, sub, TESVAR_WRITE_FAILED},
+        {"a destination in a missing folder", 2, src, dir / "no/such/out.txt", TESVAR_WRITE_FAILED},
+        {"a full disk", 2, src, "/dev/full", TESVAR_WRITE_FAILED},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dst, "stale but good");
+        struct stat before {}, after {};
+        stat(dst.c_str(), &before);
+        EXPECT_EQ(ConvertFile(c.code, c.src, c.dst), c.rc) << c.name;
+        stat(dst.c_str(), &after);
+        EXPECT_EQ(ReadFile(dst), "stale but good") << c.name;
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << c.name;
+        EXPECT_EQ((std::vector<std::string>{"notes.euc", "notes.txt", "sub"}), Sorted(Entries(dir.path()))) << c.name;
+        EXPECT_TRUE(Entries(sub).empty()) << c.name;
+    }
+    struct stat st {};
+    EXPECT_TRUE(stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode)) << "a device is never replaced by a file";
     EXPECT_EQ(StartCodeConvert(0, nullptr, nullptr), TESVAR_BAD_ARGUMENT);
+
+    // A failed write partway through (here the file size limit) keeps the old file.
+    std::string big = dir / "big.txt";
+    WriteFile(big, std::string(300000, 'a') + "\n");
+    auto r = RunProgram({"/bin/sh", "-c", "ulimit -f 100; trap '' XFSZ; exec \"$0\" euc \"$1\" \"$2\"", TESVAR_TOOL,
+                         big, dst});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot write " + dst + ": File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadFile(dst), "stale but good");
+    EXPECT_EQ(Entries(dir.path()).size(), 4u) << "no temporary is left";
+}
+
+TEST(TesvarFiles, LinksDevicesAndPipesAreWrittenNotReplaced) {
+    testsupport::TempDir dir;
+    std::string src = dir / "in.txt";
+    WriteFile(src, "\x82\xA0\n");
+    mkdir((dir / "real").c_str(), 0755);
+    WriteFile(dir / "real/page.html", "old");
+    chmod((dir / "real/page.html").c_str(), 0604);
+    symlink("real/page.html", (dir / "link").c_str());
+    symlink("real/fresh.html", (dir / "dangling").c_str());
+    symlink("link", (dir / "chain").c_str());
+
+    ASSERT_EQ(ConvertFile(2, src, dir / "chain"), TESVAR_OK);
+    ASSERT_EQ(ConvertFile(2, src, dir / "dangling"), TESVAR_OK);
+    struct stat st {};
+    for (const char* link : {"link", "chain", "dangling"}) {
+        lstat((dir / link).c_str(), &st);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link << " stays a link";
+    }
+    EXPECT_EQ(ReadFile(dir / "real/page.html"), "\xA4\xA2\n");
+    EXPECT_EQ(ReadFile(dir / "real/fresh.html"), "\xA4\xA2\n");
+    stat((dir / "real/page.html").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0604u) << "the target keeps its mode";
+    EXPECT_EQ(Entries(dir / "real").size(), 2u);
+
+    EXPECT_EQ(ConvertFile(2, src, "/dev/null"), TESVAR_OK);
+    stat("/dev/null", &st);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    std::string fifo = dir / "fifo";
+    mkfifo(fifo.c_str(), 0600);
+    EXPECT_EQ(ConvertFile(2, src, fifo), TESVAR_WRITE_FAILED) << "nobody reads: fails at once, no hang";
+    lstat(fifo.c_str(), &st);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_EQ(ConvertFile(2, src, fifo), TESVAR_OK);
+    char got[16] = {};
+    EXPECT_EQ(read(reader, got, sizeof got), 3) << "a pipe with a reader gets the text";
+    EXPECT_STREQ(got, "\xA4\xA2\n");
+    close(reader);
+}
+
+TEST(TesvarFiles, NewFilesFollowTheUmaskWithoutTheLibrarySettingIt) {
+    // Setting the umask to learn it would race with other threads creating files.
+    auto r = RunProgram({"/bin/sh", "-c", std::string("nm -D --undefined-only ") + TESVAR_LIBRARY});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find(" umask"), std::string::npos);
+    testsupport::TempDir dir;
+    WriteFile(dir / "in", "a\n");
+    for (mode_t mask : {022, 077}) {
+        mode_t was = umask(mask);
+        std::string out = dir / ("out" + std::to_string(mask));
+        EXPECT_EQ(ConvertFile(0, dir / "in", out), TESVAR_OK);
+        EXPECT_EQ(umask(was), mask);
+        struct stat st {};
+        stat(out.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    }
 }
 
 TEST(TesvarFiles, InPlaceEmptyAndModes) {
@@ -176,7 +312,11 @@ TEST(TesvarTool, GuessesAndConvertsLikeNkf) {
     EXPECT_EQ(r.exitCode, 2);
     r = RunProgram({TESVAR_TOOL, "jis", dir / "missing", dir / "c.txt"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("cannot read"), std::string::npos);
+    EXPECT_NE(r.err.find("cannot read " + dir / "missing" + ": No such file"), std::string::npos) << r.err;
+    WriteFile(dir / "z.gz", std::string("\x1F\x8B\x08\0\0\0\0\0", 8));
+    r = RunProgram({TESVAR_TOOL, "jis", dir / "z.gz", dir / "b.txt"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not text"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -20,10 +20,6 @@ namespace transfer {
 
 namespace {
 
-// StartCodeConvert's answer for a source that is not Japanese text; the
-// destination is then left alone and the file goes up as it is.
-constexpr int kTesvarNotText = 4;
-
 std::string g_tempFolder;
 std::mutex g_copiesMu;
 std::set<std::string> g_copies;  // copies made and not yet removed
@@ -138,7 +134,7 @@ bool ConvertForUpload(const std::string& localPath, std::string& sendPath) {
     }
     RemoveTempCopy(copy);
     // Not Japanese text (a binary without an extension, say): converting would damage it, so it goes as it is.
-    return result == kTesvarNotText;
+    return result == TESVAR_NOT_TEXT;
 }
 
 void RemoveTempCopy(const std::string& sentPath) {

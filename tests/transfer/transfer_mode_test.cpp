@@ -61,7 +61,8 @@ TEST(ExtensionLists, RoutingMatchesWholeExtensionsOnly) {
         {".e", ".jpeg;", false},   {".peg", ".jpeg;", false}, {".jpeg", ".jp;", false},
         {".jpeg", "", false},      {"jpeg", ".jpeg;", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(ExtensionListed(c.extension, c.list), c.listed) << c.extension << " in " << c.list;
+    for (const auto& c : cases)
+        EXPECT_EQ(ExtensionListed(c.extension, c.list), c.listed) << c.extension << " in " << c.list;
 }
 
 TEST_F(TransferMode, ModeFollowsTextModeOnly) {
@@ -154,7 +155,8 @@ TEST_F(TransferMode, CopiesOfProcessesThatAreGoneAreRemoved) {
     ::waitpid(dead, nullptr, 0);
     const std::string tmp = dir.path() + "/", stale = tmp + "parvex-" + std::to_string(dead) + "-a1B2c3";
     const std::string alive = tmp + "parvex-" + std::to_string(::getppid()) + "-a1B2c3";
-    const std::string linked = tmp + "parvex-" + std::to_string(dead) + "-linked", odd = tmp + "parvex-" + std::to_string(dead) + "-x";
+    const std::string linked = tmp + "parvex-" + std::to_string(dead) + "-linked";
+    const std::string odd = tmp + "parvex-" + std::to_string(dead) + "-x";
     const std::string keep = dir / "keep";
     for (const auto& d : {stale, alive, odd, keep}) ::mkdir(d.c_str(), 0700);
     testsupport::WriteFile(stale + "/copy-AbCdEf", std::string(4096, 'c'));

@@ -217,7 +217,8 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     WriteFile(server.Local("victim.txt"), "keep");
     Provider(server, "e", server.home());
     const std::string sel = local / "sel", other = local / "other";
-    for (const auto& d : {sel, sel + "/loop", sel + "/loop/sub", sel + "/evil\nDELE victim.txt", sel + "/closed", other})
+    for (const auto& d :
+         {sel, sel + "/loop", sel + "/loop/sub", sel + "/evil\nDELE victim.txt", sel + "/closed", other})
         ::mkdir(d.c_str(), 0755);
     WriteFile(sel + "/ok.txt", "ok");
     WriteFile(sel + "/a\r\nDELE victim.txt", "evil");
@@ -282,7 +283,9 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, WalkersOn, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const auto& p) { return std::string(p.param == FtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib"); });
+                         [](const auto& p) {
+                             return std::string(p.param == FtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib");
+                         });
 
 TEST_F(Walkers, SettingsTooLongToReadStopTheTransfer) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);

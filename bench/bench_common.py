@@ -2,6 +2,7 @@
 import contextlib
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -10,8 +11,9 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def timed(cmd, env=None, stdout_path=None):
-    """Runs cmd to completion; returns (seconds, peak resident KiB).
+def timed(cmd, env=None, stdout_path=None, timeout=None):
+    """Runs cmd to completion; returns (seconds, peak resident KiB). Exits when
+    it fails or, given a timeout in seconds, when it runs longer.
 
     The peak comes from GNU time, not from this process's wait4: a child
     forked from Python starts with Python's own resident pages.
@@ -19,14 +21,22 @@ def timed(cmd, env=None, stdout_path=None):
     out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     try:
         start = time.perf_counter()
-        p = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env)
+        # A session of its own, so that giving up stops the measured program too, not only GNU time.
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M"] + cmd, stdout=out, stderr=subprocess.PIPE, env=env,
+                             start_new_session=True)
+        try:
+            _, err = p.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL)
+            p.wait()
+            sys.exit(f"gave up after {timeout:.0f} s: {' '.join(cmd)}")
         elapsed = time.perf_counter() - start
     finally:
         if stdout_path:
             out.close()
     if p.returncode != 0:
-        sys.exit(f"failed: {' '.join(cmd)}: {p.stderr.decode(errors='replace')}")
-    return elapsed, int(p.stderr.split()[-1])
+        sys.exit(f"failed: {' '.join(cmd)}: {err.decode(errors='replace')}")
+    return elapsed, int(err.split()[-1])
 
 
 @contextlib.contextmanager

@@ -42,4 +42,12 @@ bool EntryInExtension(const std::string& extension, const std::string& list) {
     return false;
 }
 
+bool ExtensionListed(const std::string& extension, const std::string& list) {
+    std::string ext = UpperAscii(extension);
+    if (ext.empty()) return false;
+    for (const auto& e : ExtensionEntries(list))
+        if (e == ext) return true;
+    return false;
+}
+
 }  // namespace transfer

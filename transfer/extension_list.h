@@ -23,4 +23,8 @@ bool ExtensionInEntry(const std::string& extension, const std::string& list);
 // matches ".HTM"; an empty extension matches nothing).
 bool EntryInExtension(const std::string& extension, const std::string& list);
 
+// Routing match: the upper-cased extension equals a whole entry (".jpeg"
+// matches ".JPEG;" but never ".JP" nor an empty extension).
+bool ExtensionListed(const std::string& extension, const std::string& list);
+
 }  // namespace transfer

@@ -6,9 +6,14 @@
 #include "transfer/extension_list.h"
 #include "transfer/progress.h"
 
+#include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <set>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace transfer {
@@ -16,24 +21,50 @@ namespace transfer {
 namespace {
 
 std::string g_tempFolder;
+std::mutex g_copiesMu;
+std::set<std::string> g_copies;  // copies made and not yet removed
 
 void RemoveTempFolder() {
     std::error_code ec;
-    if (!g_tempFolder.empty()) std::filesystem::remove_all(g_tempFolder, ec);
+    if (!g_tempFolder.empty() && g_tempFolder != os::TempDirectory()) std::filesystem::remove_all(g_tempFolder, ec);
 }
 
-std::string TempCopyFor(const std::string& localPath) {
-    return layout::Format("%s%s.tmp", TempCopyFolder().c_str(), os::SplitPath(localPath).base.c_str());
+// A fresh, empty file of our own in the private folder: two files of the
+// same base name (a.txt and a.html, or site/a.txt and site/old/a.txt) never share one.
+std::string NewTempCopy() {
+    std::string path = TempCopyFolder() + "copy-XXXXXX";
+    int fd = ::mkstemp(path.data());
+    if (fd < 0) return "";
+    ::close(fd);
+    std::lock_guard<std::mutex> lock(g_copiesMu);
+    g_copies.insert(path);
+    return path;
+}
+
+// The pid in a name "parvex-<pid>-XXXXXX", or 0 when the name is not one of ours.
+long OwnerPid(const std::string& name) {
+    const std::string prefix = "parvex-";
+    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+    std::size_t dash = name.find('-', prefix.size());
+    if (dash == std::string::npos || dash == prefix.size() || dash > prefix.size() + 9 || name.size() != dash + 7)
+        return 0;
+    long pid = 0;
+    for (std::size_t i = prefix.size(); i < dash; ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    for (std::size_t i = dash + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return 0;
+    return pid;
 }
 
 }  // namespace
 
-// Private to the process, so that two transfers at once never overwrite
-// each other's copies; the copy keeps the name "<base>.tmp" inside it.
+// Private to the process, so that two transfers at once never overwrite each other's copies.
 const std::string& TempCopyFolder() {
     static std::once_flag once;
     std::call_once(once, [] {
-        std::string tmpl = os::TempDirectory() + "parvex-XXXXXX";
+        std::string tmpl = os::TempDirectory() + layout::Format("parvex-%ld-XXXXXX", static_cast<long>(::getpid()));
         if (::mkdtemp(tmpl.data()) != nullptr) {
             g_tempFolder = tmpl + "/";
             std::atexit(RemoveTempFolder);
@@ -42,6 +73,25 @@ const std::string& TempCopyFolder() {
         }
     });
     return g_tempFolder;
+}
+
+int RemoveStaleTempFolders() {
+    int removed = 0;
+    std::error_code ec;
+    const std::string dir = os::TempDirectory();
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        long pid = OwnerPid(name);
+        if (pid <= 0 || pid == ::getpid()) continue;
+        struct stat st {};
+        if (::lstat((dir + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        // EPERM means the process lives (under another user): only a pid that is gone frees its folder.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code rm;
+        std::filesystem::remove_all(dir + name, rm);  // removes links themselves, never what they point at
+        if (!rm) ++removed;
+    }
+    return removed;
 }
 
 int TransferTypeFor(const std::string& localPath) {
@@ -57,34 +107,39 @@ int TransferTypeFor(const std::string& localPath) {
     return kBinaryMode;
 }
 
-std::string ConvertForUpload(const std::string& localPath) {
+bool ConvertForUpload(const std::string& localPath, std::string& sendPath) {
+    sendPath = localPath;
     SettingKey key;
     key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
     winreg::DWORD codeConvert = 0, uploadConvert = 0, code = 1;
     key.ReadDword(layout::kCodeConvert, codeConvert);
-    if (codeConvert != 1) return localPath;
+    if (codeConvert != 1) return true;
     key.ReadDword(layout::kUploadConvert, uploadConvert);
-    if (uploadConvert != 1) return localPath;
+    if (uploadConvert != 1) return true;
     std::string textMode;
     key.ReadString(layout::kTextMode, textMode);
-    std::string copy = TempCopyFor(localPath);
-    if (!ExtensionInEntry(os::SplitPath(localPath).extension, textMode)) return localPath;
+    if (!ExtensionInEntry(os::SplitPath(localPath).extension, textMode)) return true;
     key.ReadDword(layout::kUploadConvCode, code);
     static const char* const kStatus[] = {"SJISコードへ変換中...", "JISコードへ変換中...", "EUCコードへ変換中..."};
-    if (code > 2) return localPath;
+    if (code > 2) return true;
     ShowStatus(kStatus[code]);
+    std::string copy = NewTempCopy();
+    if (copy.empty()) return false;
     const char* src = localPath.c_str();
     const char* dst = copy.c_str();
-    StartCodeConvert(static_cast<int>(code), &src, &dst);
-    return copy;
+    int result = StartCodeConvert(static_cast<int>(code), &src, &dst);
+    if (result == TESVAR_OK) {
+        sendPath = copy;
+        return true;
+    }
+    RemoveTempCopy(copy);
+    // Not Japanese text (a binary without an extension, say): converting would damage it, so it goes as it is.
+    return result == TESVAR_NOT_TEXT;
 }
 
 void RemoveTempCopy(const std::string& sentPath) {
-    // Only a copy in our own folder: a user's notes.tmp sent as it is stays.
-    const std::string& folder = TempCopyFolder();
-    if (sentPath.size() > folder.size() && sentPath.compare(0, folder.size(), folder) == 0 &&
-        sentPath.find('/', folder.size()) == std::string::npos)
-        ::unlink(sentPath.c_str());
+    std::lock_guard<std::mutex> lock(g_copiesMu);
+    if (g_copies.erase(sentPath) != 0) ::unlink(sentPath.c_str());
 }
 
 }  // namespace transfer

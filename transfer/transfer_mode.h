@@ -14,17 +14,29 @@ inline constexpr int kBinaryMode = 2;
 // extension, else 2. "BinaryMode" is read but never changes the answer.
 int TransferTypeFor(const std::string& localPath);
 
-// The path to send: the local path, or a temporary copy converted to
-// "UploadConvCode" when "CodeConvert" and "UploadConvert" are 1 and the
-// file's upper-cased extension occurs inside an entry of "TextMode". The
-// copy is "<base name>.tmp" in a temporary folder private to this process.
-std::string ConvertForUpload(const std::string& localPath);
+// Decides what goes up for `localPath` and sets `sendPath` to it: a fresh
+// temporary copy converted to "UploadConvCode" when "CodeConvert" and
+// "UploadConvert" are 1, the file's upper-cased extension occurs inside an
+// entry of "TextMode" and the file is Japanese text; otherwise the local
+// path itself (a file that is not text, with NUL bytes or no recognisable
+// code, goes byte for byte). Returns false, with no copy left behind, when
+// the conversion failed (the file could not be read or the copy written):
+// then nothing is to be sent for this file.
+bool ConvertForUpload(const std::string& localPath, std::string& sendPath);
 
-// Deletes `sentPath` only if it is a temporary copy made by ConvertForUpload.
+// Deletes `sentPath` only if it is a copy ConvertForUpload made and has not
+// yet been removed; anything else (a user's notes.tmp) is left alone.
 void RemoveTempCopy(const std::string& sentPath);
 
 // The process's private folder for temporary copies (made on first use,
-// removed with its contents at exit), ending in '/'.
+// removed with its contents at exit), ending in '/'. Its name,
+// "parvex-<pid>-XXXXXX", tells a later run whose it was.
 const std::string& TempCopyFolder();
+
+// Removes the private folders in the temporary directory left by processes
+// that no longer exist (killed before their exit clean-up ran): only real
+// folders (not links) named "parvex-<pid>-XXXXXX" and owned by this user;
+// links inside are removed, never followed. Returns how many it removed.
+int RemoveStaleTempFolders();
 
 }  // namespace transfer

@@ -23,10 +23,15 @@ public:
     void StepIt() override { Add("stepit"); }
     void PlayAnimation() override { Add("play"); }
     void EndDisplay() override { Add("end"); }
+    void TransferEnded(bool succeeded) override { Add(succeeded ? "ended:ok" : "ended:failed"); }
 
     std::vector<std::string> Events() {
         std::lock_guard<std::mutex> lock(mu_);
         return events_;
+    }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(mu_);
+        events_.clear();
     }
     std::string status;
 

@@ -8,6 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
 using namespace transfer;
 
 namespace {
@@ -43,6 +50,21 @@ TEST(ExtensionLists, TheTwoMatchesRunInOppositeDirections) {
     EXPECT_FALSE(ExtensionInEntry("", ""));
 }
 
+TEST(ExtensionLists, RoutingMatchesWholeExtensionsOnly) {
+    const struct {
+        const char* extension;
+        const char* list;
+        bool listed;
+    } cases[] = {
+        {".jpeg", ".jpeg;", true}, {".JPEG", ".jpeg;", true}, {".jpeg", ".gif;;.JPEG", true},
+        {"", ".jpeg;", false},     {"", ";;", false},         {".jp", ".jpeg;", false},
+        {".e", ".jpeg;", false},   {".peg", ".jpeg;", false}, {".jpeg", ".jp;", false},
+        {".jpeg", "", false},      {"jpeg", ".jpeg;", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExtensionListed(c.extension, c.list), c.listed) << c.extension << " in " << c.list;
+}
+
 TEST_F(TransferMode, ModeFollowsTextModeOnly) {
     Options(".htm;.html;.txt;", 0, 0);
     EXPECT_EQ(TransferTypeFor("/site/index.HTML"), kTextMode);
@@ -61,48 +83,95 @@ TEST_F(TransferMode, ModeFollowsTextModeOnly) {
     EXPECT_NE(key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey), 0);
 }
 
-TEST_F(TransferMode, ConversionMakesAPrivateCopyAndSaysSo) {
+TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
     Options(".htm;.html;.txt;", 1, 1, 2);
-    std::string page = dir / "index.HTML";
+    std::string page = dir / "index.HTML", twin = dir / "index.txt";
     testsupport::WriteFile(page, "<p>\x82\xA0</p>\n");
+    testsupport::WriteFile(twin, "\x82\xA2\n");
     transfertest::RecordingDisplay display;
-    std::string sent = ConvertForUpload(page);
-    EXPECT_EQ(sent, TempCopyFolder() + "index.tmp");
+    std::string sent, sentTwin;
+    ASSERT_TRUE(ConvertForUpload(page, sent));
+    ASSERT_TRUE(ConvertForUpload(twin, sentTwin));
     EXPECT_EQ(display.status, "EUCコードへ変換中...");
+    EXPECT_EQ(sent.rfind(TempCopyFolder(), 0), 0u) << sent;
+    EXPECT_NE(sent, sentTwin) << "index.HTML and index.txt once shared index.tmp";
     EXPECT_EQ(testsupport::ReadFile(sent), "<p>\xA4\xA2</p>\n");
+    EXPECT_EQ(testsupport::ReadFile(sentTwin), "\xA4\xA4\n");
     EXPECT_NE(TempCopyFolder(), "/tmp/") << "copies live in a folder of this process's own";
     RemoveTempCopy(sent);
-    EXPECT_FALSE(testsupport::ReadFile(sent) == "<p>\xA4\xA2</p>\n");
+    RemoveTempCopy(sentTwin);
+    EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder()));
 
     // Code missing: JIS. Code 0: SJIS.
     Options(".htm;.html;.txt;", 1, 1);
-    EXPECT_EQ(ConvertForUpload(page), TempCopyFolder() + "index.tmp");
+    ASSERT_TRUE(ConvertForUpload(page, sent));
     EXPECT_EQ(display.status, "JISコードへ変換中...");
+    RemoveTempCopy(sent);
     Options(".htm;.html;.txt;", 1, 1, 0);
-    ConvertForUpload(page);
+    ASSERT_TRUE(ConvertForUpload(page, sent));
     EXPECT_EQ(display.status, "SJISコードへ変換中...");
+    RemoveTempCopy(sent);
+
+    // A file that cannot be read is not sent at all, and leaves no copy.
+    EXPECT_FALSE(ConvertForUpload(dir / "gone.txt", sent));
+    EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder()));
 }
 
 TEST_F(TransferMode, WhenNothingIsConverted) {
     std::string photo = dir / "photo.jpg", readme = dir / "README", notes = dir / "notes.tmp";
     for (const auto& f : {photo, readme, notes}) testsupport::WriteFile(f, "x");
+    std::string sent;
+    const auto convert = [&](const std::string& path) {
+        EXPECT_TRUE(ConvertForUpload(path, sent));
+        return sent;
+    };
     Options(layout::kFirstRunTextMode, 1, 1, 2);
-    EXPECT_EQ(ConvertForUpload(photo), photo);
-    EXPECT_EQ(ConvertForUpload(readme), TempCopyFolder() + "README.tmp") << "no extension matches the first entry";
+    EXPECT_EQ(convert(photo), photo);
+    EXPECT_NE(convert(readme), readme) << "no extension matches the first entry";
+    RemoveTempCopy(sent);
     Options(layout::kFirstRunTextMode, 1, 0, 2);
-    EXPECT_EQ(ConvertForUpload(dir / "a.txt"), dir / "a.txt");
+    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
     Options(layout::kFirstRunTextMode, 0, 1, 2);
-    EXPECT_EQ(ConvertForUpload(dir / "a.txt"), dir / "a.txt");
+    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
     Options(layout::kFirstRunTextMode, 1, 1, 3);
     transfertest::RecordingDisplay display;
-    EXPECT_EQ(ConvertForUpload(dir / "a.txt"), dir / "a.txt");
+    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
     EXPECT_TRUE(display.Events().empty());
 
-    // The user's own notes.tmp, sent as it is, is never deleted.
+    // The user's own notes.tmp, sent as it is, is never deleted; nor is anything in the copies' folder not made there.
     Options(".htm;", 0, 0);
-    std::string sent = ConvertForUpload(notes);
-    RemoveTempCopy(sent);
+    RemoveTempCopy(convert(notes));
     EXPECT_EQ(testsupport::ReadFile(notes), "x");
+    testsupport::WriteFile(TempCopyFolder() + "copy-user", "y");
+    RemoveTempCopy(TempCopyFolder() + "copy-user");
+    EXPECT_EQ(testsupport::ReadFile(TempCopyFolder() + "copy-user"), "y");
+    ::unlink((TempCopyFolder() + "copy-user").c_str());
+}
+
+TEST_F(TransferMode, CopiesOfProcessesThatAreGoneAreRemoved) {
+    // The folder of a run that was killed before its clean-up, beside ones that must stay.
+    pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string tmp = dir.path() + "/", stale = tmp + "parvex-" + std::to_string(dead) + "-a1B2c3";
+    const std::string alive = tmp + "parvex-" + std::to_string(::getppid()) + "-a1B2c3";
+    const std::string linked = tmp + "parvex-" + std::to_string(dead) + "-linked";
+    const std::string odd = tmp + "parvex-" + std::to_string(dead) + "-x";
+    const std::string keep = dir / "keep";
+    for (const auto& d : {stale, alive, odd, keep}) ::mkdir(d.c_str(), 0700);
+    testsupport::WriteFile(stale + "/copy-AbCdEf", std::string(4096, 'c'));
+    testsupport::WriteFile(keep + "/precious", "p");
+    ::symlink(keep.c_str(), (stale + "/into-keep").c_str());
+    ::symlink(keep.c_str(), linked.c_str());
+    const char* old = std::getenv("TMPDIR");
+    std::string saved = old ? old : "";
+    ::setenv("TMPDIR", dir.path().c_str(), 1);
+    int removed = RemoveStaleTempFolders();
+    old ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+    EXPECT_EQ(removed, 1);
+    struct stat st {};
+    EXPECT_NE(::lstat(stale.c_str(), &st), 0);
+    for (const auto& p : {alive, odd, linked, keep + "/precious"}) EXPECT_EQ(::lstat(p.c_str(), &st), 0) << p;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The walkers end to end: a hand-off written as the context menu writes it,
-// a real pyftpdlib server, a recording display, and the server's tree afterwards.
+// real pyftpdlib and vsftpd servers, a recording display, and the server's tree afterwards.
 #include "transfer/walker.h"
 
 #include "common/registry/layout.h"
@@ -11,10 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 using namespace transfer;
@@ -69,7 +77,36 @@ protected:
         SettingKey key;
         return key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == 0;
     }
+    // What the walker told the dialog at the end: "ended:ok" or "ended:failed", right before "end".
+    std::string Ending() {
+        auto e = display.Events();
+        EXPECT_EQ(std::count_if(e.begin(), e.end(), [](const std::string& x) { return x.rfind("ended:", 0) == 0; }), 1);
+        return e.size() >= 2 && e.back() == "end" ? e[e.size() - 2] : "";
+    }
+    // Every file the server holds below its home, as paths relative to it.
+    static std::set<std::string> ServerFiles(const FtpServer& server) {
+        std::set<std::string> files;
+        const std::filesystem::path home = server.Local("");
+        for (const auto& e : std::filesystem::recursive_directory_iterator(home))
+            if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), home).string());
+        return files;
+    }
+    // Runs the walker on a thread without root's power to read any file (the
+    // capabilities are per thread), so that mode 000 stops it as it stops a user.
+    static void RunAsPlainReader(int (*walker)(void*)) {
+        std::thread t([walker] {
+            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+            __user_cap_data_struct caps[2]{};
+            ::syscall(SYS_capget, &header, caps);
+            for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) caps[cap / 32].effective &= ~(1u << (cap % 32));
+            ::syscall(SYS_capset, &header, caps);
+            walker(nullptr);
+        });
+        t.join();
+    }
 };
+
+class WalkersOn : public Walkers, public ::testing::WithParamInterface<FtpServer::Kind> {};
 
 TEST_F(Walkers, OneFileIntoAnAbsoluteRoot) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
@@ -77,7 +114,7 @@ TEST_F(Walkers, OneFileIntoAnAbsoluteRoot) {
     Provider(server, "/www", "/www");
     WriteFile(local / "a.txt", "hello\n");
     HandOff("/www", {local / "a.txt"});
-    EXPECT_EQ(PlainWalker(), 0);
+    PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("www/a.txt")), "hello\n");
     EXPECT_FALSE(Selected()) << "the hand-off is consumed at the start";
     auto s = Statuses();
@@ -86,7 +123,7 @@ TEST_F(Walkers, OneFileIntoAnAbsoluteRoot) {
     EXPECT_TRUE(Saw("a.txt 処理中..."));
     EXPECT_EQ(s.back(), "ファイル転送完了しました");
     EXPECT_EQ(pauses, std::vector<int>{2});
-    EXPECT_EQ(display.Events().back(), "end");
+    EXPECT_EQ(Ending(), "ended:ok");
 }
 
 TEST_F(Walkers, SelectionsWithPathsLongerThanAStringBufferAreUploadedWhole) {
@@ -103,7 +140,7 @@ TEST_F(Walkers, SelectionsWithPathsLongerThanAStringBufferAreUploadedWhole) {
     WriteFile(first, "1\n");
     WriteFile(second, "2\n");
     HandOff("/", {first, second});
-    EXPECT_EQ(PlainWalker(), 0);
+    PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("一番目のファイル.txt")), "1\n");
     EXPECT_EQ(ReadFile(server.Local("二番目.txt")), "2\n");
 }
@@ -120,13 +157,12 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     std::string gif = std::string("GIF89a\r\n\x00\x01\x02", 11);
     WriteFile(site + "/img/logo.gif", gif);
     WriteFile(site + "/release.old/notes", "n");
-    HandOff("ログイン時のディレクトリ", {site, local / "gone.txt"});  // the second path no longer exists
-    EXPECT_EQ(PlainWalker(), 0);
+    HandOff("ログイン時のディレクトリ", {site});
+    PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("site/index.html")), "<html>\n");
     EXPECT_TRUE(ReadFile(server.Local("site/img/logo.gif")) == gif) << "binary by the lists";
     EXPECT_EQ(ReadFile(server.Local("site/release.old/notes")), "n");
     EXPECT_TRUE(Exists(server.Local("site/empty")));
-    EXPECT_FALSE(Exists(server.Local("gone.txt"))) << "a vanished selection is not sent as an empty file";
 
     // Work-list order: the folder, its entries in name order, then theirs.
     std::vector<std::string> handled;
@@ -136,9 +172,9 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
             handled.push_back(st.substr(0, st.size() - suffix.size()));
     EXPECT_EQ(handled, (std::vector<std::string>{"site/index.html", "site/img/logo.gif", "site/release.old/notes"}));
     auto events = display.Events();
-    // site, gone.txt, then empty, img, index.html, release.old, then logo.gif and notes: a step each.
-    EXPECT_EQ(std::count(events.begin(), events.end(), "stepit"), 8);
-    EXPECT_TRUE(Saw("現在のディレクトリ : /"));
+    // site, then empty, img, index.html, release.old, then logo.gif and notes: a step each.
+    EXPECT_EQ(std::count(events.begin(), events.end(), "stepit"), 7);
+    EXPECT_TRUE(Saw("現在のディレクトリ : /site/release.old")) << "where the walker stands, not the base";
     EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
 }
 
@@ -173,32 +209,126 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
     PlainWalker();
     EXPECT_EQ(Statuses().back(), "553 Could not create file ./a.txt: permission denied.");
     EXPECT_EQ(pauses, std::vector<int>{3});
+    EXPECT_EQ(display.Events()[display.Events().size() - 2], "ended:failed");
 }
 
-TEST_F(Walkers, PerExtensionRulesRouteEachFileOnce) {
+TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
+    FtpServer server(GetParam());
+    WriteFile(server.Local("victim.txt"), "keep");
+    Provider(server, "e", server.home());
+    const std::string sel = local / "sel", other = local / "other";
+    for (const auto& d :
+         {sel, sel + "/loop", sel + "/loop/sub", sel + "/evil\nDELE victim.txt", sel + "/closed", other})
+        ::mkdir(d.c_str(), 0755);
+    WriteFile(sel + "/ok.txt", "ok");
+    WriteFile(sel + "/a\r\nDELE victim.txt", "evil");
+    WriteFile(sel + "/evil\nDELE victim.txt/f.txt", "f");
+    WriteFile(sel + "/loop/a.txt", "a");
+    WriteFile(sel + "/loop/sub/b.txt", "b");
+    ::symlink("..", (sel + "/loop/sub/up").c_str());  // once made 82 copies in 82 nested folders
+    WriteFile(local / "outside.txt", "outside");
+    ::symlink((local / "outside.txt").c_str(), (sel + "/filelink").c_str());
+    WriteFile(other + "/c.txt", "c");
+    ::symlink(other.c_str(), (sel + "/dirlink").c_str());
+    ::symlink((local / "nowhere").c_str(), (sel + "/dangling").c_str());
+    ::symlink("/proc/self/mem", (sel + "/proc").c_str());  // opens, then fails to read, even for root
+    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s/sock", sel.c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    WriteFile(sel + "/locked.txt", "l");
+    WriteFile(sel + "/closed/hidden.txt", "h");
+    ::chmod((sel + "/locked.txt").c_str(), 0);
+    ::chmod((sel + "/closed").c_str(), 0);
+    // A file whose path is longer than the system takes, in folders whose own paths still fit (on both sides).
+    std::string deep = "long";
+    ::mkdir((sel + "/" + deep).c_str(), 0755);
+    while ((sel + "/" + deep).size() < 3860) {
+        deep += "/" + std::string(std::min<std::size_t>(200, 3870 - (sel + "/" + deep).size()), 'd');
+        ASSERT_EQ(::mkdir((sel + "/" + deep).c_str(), 0755), 0);
+    }
+    int deepest = ::open((sel + "/" + deep).c_str(), O_DIRECTORY | O_RDONLY);
+    ::close(::openat(deepest, std::string(250, 'f').c_str(), O_CREAT | O_WRONLY, 0644));
+    HandOff("e", {sel, local / "gone.txt"});
+
+    RunAsPlainReader(PlainWalker);
+    ::renameat(deepest, std::string(250, 'f').c_str(), deepest, "f");  // so that the folder can be removed
+    ::close(deepest);
+    ::close(sock);
+    ::chmod((sel + "/closed").c_str(), 0755);
+
+    EXPECT_EQ(ServerFiles(server), (std::set<std::string>{"victim.txt", "sel/ok.txt", "sel/loop/a.txt",
+                                                           "sel/loop/sub/b.txt", "sel/filelink", "sel/dirlink/c.txt"}));
+    EXPECT_EQ(ReadFile(server.Local("victim.txt")), "keep");
+    EXPECT_EQ(ReadFile(server.Local("sel/filelink")), "outside") << "a link to a file sends the file";
+    EXPECT_FALSE(Exists(server.Local("sel/closed"))) << "a folder that cannot be read is not made empty";
+    EXPECT_FALSE(Exists(server.Local("sel/evil\nDELE victim.txt")));
+    for (const char* status : {"gone.txt が見つかりません", "sel/a\\r\\nDELE victim.txt は FTP で送れない名前です",
+                               "sel/evil\\nDELE victim.txt は FTP で送れない名前です",
+                               "sel/loop/sub/up は上位のフォルダへ戻るリンクなので送りません",
+                               "sel/dangling が見つかりません", "sel/proc を読めません",
+                               "sel/sock は通常のファイルではないので送りません", "sel/locked.txt を読めません",
+                               "sel/closed の中を読めません"})
+        EXPECT_TRUE(Saw(status)) << status;
+    const std::string tooLong = " はパスが長すぎて読めません";
+    auto s = Statuses();
+    EXPECT_EQ(std::count_if(s.begin(), s.end(), [&](const std::string& t) {
+                  return t.rfind("sel/long/", 0) == 0 && t.find("…") != std::string::npos && t.size() < 300 &&
+                         t.compare(t.size() - tooLong.size(), tooLong.size(), tooLong) == 0;
+              }), 1);
+    EXPECT_EQ(s.back(), "10 個の項目を送れませんでした(最初: gone.txt)");
+    EXPECT_EQ(Ending(), "ended:failed");
+    EXPECT_EQ(pauses, std::vector<int>{3});
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, WalkersOn, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
+                         [](const auto& p) {
+                             return std::string(p.param == FtpServer::Kind::Vsftpd ? "vsftpd" : "pyftpdlib");
+                         });
+
+TEST_F(Walkers, SettingsTooLongToReadStopTheTransfer) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteFile(local / "a.txt", "a");
+    for (const char* name : {layout::kRoot, layout::kUserName, layout::kPassword}) {
+        Provider(server, "e", "");
+        SettingKey key;
+        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
+        key.WriteString(name, std::string(256, 'x'));
+        HandOff("e", {local / "a.txt"});
+        PlainWalker();
+        EXPECT_EQ(Statuses().back(), layout::Format("設定値 %s が長すぎて読めません", name));
+        EXPECT_EQ(Ending(), "ended:failed");
+        EXPECT_TRUE(ServerFiles(server).empty()) << name;
+        display.Clear();
+    }
+}
+
+TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     ::mkdir(server.Local("images").c_str(), 0755);
+    ::mkdir(server.Local("photos").c_str(), 0755);
     Provider(server, layout::kAutoTransferEntry, "/");
     Rule("images", ".JPG;.GIF;");
-    Rule("", ".HTML;");
     Rule("nodir", ".TXT;");
+    Rule("photos", ".jpeg;");
     std::string sel = local / "sel";
     ::mkdir(sel.c_str(), 0755);
     ::mkdir((sel + "/deep").c_str(), 0755);
-    WriteFile(sel + "/a.jpg", "jpg");
-    WriteFile(sel + "/index.html", "<p>\n");
-    WriteFile(sel + "/deep/b.gif", "gif");
-    WriteFile(sel + "/deep/c.txt", "txt");
+    for (const char* f : {"Makefile", "X.JPEG", "a.jpg", "index.html", "x.jp", "x.jpeg", "x.peg", "deep/b.gif",
+                          "deep/c.txt"})
+        WriteFile(sel + "/" + f, f);
+    ::symlink(".", (sel + "/up").c_str());
     HandOff(layout::kAutoTransferEntry, {sel});
-    EXPECT_EQ(AutoTransferWalker(), 0);
-    EXPECT_EQ(ReadFile(server.Local("images/a.jpg")), "jpg");
-    EXPECT_EQ(ReadFile(server.Local("index.html")), "<p>\n");
-    EXPECT_EQ(ReadFile(server.Local("images/b.gif")), "gif");
-    // "nodir" does not exist and is never created: c.txt stays where the walker stood (the base).
-    EXPECT_EQ(ReadFile(server.Local("c.txt")), "txt");
-    EXPECT_FALSE(Exists(server.Local("deep")));
-    EXPECT_FALSE(Exists(server.Local("nodir")));
-    EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+    AutoTransferWalker();
+    // A file no rule names goes where the walker stands: the base at first, later the last routed file's directory.
+    // "nodir" does not exist and is never created: c.txt stays in the base.
+    EXPECT_EQ(ServerFiles(server), (std::set<std::string>{"Makefile", "photos/X.JPEG", "images/a.jpg",
+                                                           "images/index.html", "images/x.jp", "photos/x.jpeg",
+                                                           "photos/x.peg", "images/b.gif", "c.txt"}));
+    EXPECT_EQ(ReadFile(server.Local("images/b.gif")), "deep/b.gif");
+    EXPECT_TRUE(Saw("sel/up は上位のフォルダへ戻るリンクなので送りません"));
+    EXPECT_EQ(Statuses().back(), "1 個の項目を送れませんでした(最初: sel/up)");
 }
 
 TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
@@ -207,13 +337,18 @@ TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     Options(1, 2);
     WriteFile(local / "page.html", "\x82\xA0\x82\xA2");
     WriteFile(local / "notes.tmp", "mine");
-    HandOff("e", {local / "page.html", local / "notes.tmp"});
+    std::string binary(100000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) >> 3);
+    WriteFile(local / "data", binary);  // no extension: the text list's first entry takes it
+    HandOff("e", {local / "page.html", local / "notes.tmp", local / "data"});
     PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("page.html")), "\xA4\xA2\xA4\xA4") << "the server holds the EUC copy";
     EXPECT_EQ(ReadFile(local / "page.html"), "\x82\xA0\x82\xA2");
     EXPECT_EQ(ReadFile(local / "notes.tmp"), "mine");
-    EXPECT_FALSE(Exists(TempCopyFolder() + "page.tmp")) << "the copy is removed after the upload";
+    EXPECT_TRUE(ReadFile(server.Local("data")) == binary) << "a file that is not text goes byte for byte";
+    EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder())) << "every copy is removed after its upload";
     EXPECT_TRUE(Saw("EUCコードへ変換中..."));
+    EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
 }
 
 TEST_F(Walkers, RemoteBrowserRequestStartsItAndLeavesTheHandOff) {
@@ -248,7 +383,7 @@ TEST_F(Walkers, ClosingTheConnectionAbortsPromptly) {
     CloseConnection();
     walker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(display.Events().back(), "end");
+    EXPECT_EQ(Ending(), "ended:failed");
     EXPECT_TRUE(pauses.empty()) << "no pause for a dialog that is gone";
     EXPECT_FALSE(Exists(server.Local("after.bin")));
 }

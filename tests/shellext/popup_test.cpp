@@ -72,6 +72,19 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     popup::Handler broken("/nonexistent/parvex.so");
     EXPECT_FALSE(broken.Build({dir.path()}));
     EXPECT_NE(broken.Error().find("cannot load"), std::string::npos);
+
+    // A corrupt store is named as such, not taken for a missing registration.
+    const std::string healthy = std::getenv("PARVEX_REGISTRY"), corrupt = dir / "corrupt.db";
+    testsupport::WriteFile(corrupt, std::string(4096, 'z'));
+    ::setenv("PARVEX_REGISTRY", corrupt.c_str(), 1);
+    winreg::ResetStore();
+    Export<DllUnregisterServerFn>("DllUnregisterServer")();  // the module keeps the healthy store it opened
+    popup::Handler unusable(PARVEX_MODULE);
+    EXPECT_FALSE(unusable.Build({dir.path()}));
+    EXPECT_NE(unusable.Error().find("settings store " + corrupt + " cannot be used"), std::string::npos)
+        << unusable.Error();
+    ::setenv("PARVEX_REGISTRY", healthy.c_str(), 1);
+    winreg::ResetStore();
 }
 
 TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {

@@ -60,7 +60,7 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     EXPECT_FALSE(unregistered.Build({dir.path()}));
     EXPECT_NE(unregistered.Error().find("regsvr32"), std::string::npos) << unregistered.Error();
 
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     popup::Handler h(PARVEX_MODULE);
     ASSERT_TRUE(h.Build({dir.path()})) << h.Error();
     ASSERT_NE(h.ParvexMenu(), nullptr);
@@ -78,7 +78,8 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     testsupport::WriteFile(corrupt, std::string(4096, 'z'));
     ::setenv("PARVEX_REGISTRY", corrupt.c_str(), 1);
     winreg::ResetStore();
-    Export<DllUnregisterServerFn>("DllUnregisterServer")();  // the module keeps the healthy store it opened
+    // The module keeps the healthy store it opened: unregistered there, the menu is not offered.
+    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
     popup::Handler unusable(PARVEX_MODULE);
     EXPECT_FALSE(unusable.Build({dir.path()}));
     EXPECT_NE(unusable.Error().find("settings store " + corrupt + " cannot be used"), std::string::npos)
@@ -90,7 +91,7 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
 TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
     Entry("A", "e1", "ホームページ");
     Programs(record);
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     std::string file = dir / "index.html";
     testsupport::WriteFile(file, "x");
 

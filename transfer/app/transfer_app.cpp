@@ -62,10 +62,10 @@ wxString TransferApp::StoreProblemText(const std::string& path, winreg::LONG sta
         why = "ファイルが壊れているか、Parvex の設定ファイルではありません。";
     else
         why = WhyNotOpen(path);
-    std::string text = "設定を読み込めないため、ファイルを転送できません。\n\n";
+    // The selection itself is kept in the store too: nothing can be sent.
+    std::string text = "設定を読み込めないため、ファイルを転送できませんでした。\n\n";
     if (!path.empty()) text += "設定ファイル: " + path + "\n";
-    text += why + "\n\n転送するファイルの指定もこのファイルにあるため、転送は行われませんでした。";
-    return wxString::FromUTF8(text);
+    return wxString::FromUTF8(text + why);
 }
 
 void TransferApp::ShowStoreProblem(winreg::LONG status) {

@@ -170,32 +170,54 @@ com::HRESULT CRegisterMenu::InvokeCommand(const com::CMINVOKECOMMANDINFO* info) 
         return com::E_FAIL;
     }
 
-    {
-        // Readers stop at the first missing "Selected%d": values left from a
-        // larger earlier selection would be uploaded with this one.
-        winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
-        SettingKey handOff;
-        handOff.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry));
-        const auto& paths = Selection();
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
-        handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
-    }
-
+    const bool browser = (info->fMask & com::CMIC_MASK_SHIFT_DOWN) != 0;
+    const bool alsoBrowser = !browser && (info->fMask & com::CMIC_MASK_CONTROL_DOWN) != 0;
     std::string commandLine;
-    {
-        SettingKey running;
-        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-        if (info->fMask & com::CMIC_MASK_SHIFT_DOWN) {
-            running.ReadString(layout::kInstDirBrovin, commandLine);
-        } else {
-            running.ReadString(layout::kInstDir, commandLine);
-            if (info->fMask & com::CMIC_MASK_CONTROL_DOWN) running.WriteDword(layout::kRemoteBrowser, 1);
-        }
-    }
-    os::StartProgram(commandLine);
+    const bool written = WriteHandOff(provider, entry, browser, alsoBrowser, commandLine);
+    // Started only once the whole hand-off is stored: a program started on
+    // half of it would upload half of the selection.
+    const bool started = written && os::StartProgram(commandLine) > 0;
+    if (written && !started) DropHandOff(alsoBrowser);
     Selection().clear();
-    return com::S_OK;
+    return started ? com::S_OK : com::E_FAIL;
+}
+
+bool CRegisterMenu::WriteHandOff(const std::string& provider, const std::string& entry, bool browser,
+                                 bool alsoBrowser, std::string& commandLine) {
+    using winreg::ERROR_SUCCESS;
+    winreg::Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return false;
+    // Readers stop at the first missing "Selected%d": values left from a
+    // larger earlier selection would be uploaded with this one.
+    winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+    if (st != ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) return false;
+    SettingKey handOff;
+    if (handOff.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry)) != ERROR_SUCCESS)
+        return false;
+    const auto& paths = Selection();
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]) != ERROR_SUCCESS)
+            return false;
+    if (handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front())) != ERROR_SUCCESS) return false;
+
+    SettingKey running;
+    if (running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) != ERROR_SUCCESS) return false;
+    running.ReadString(browser ? layout::kInstDirBrovin : layout::kInstDir, commandLine);
+    if (alsoBrowser && running.WriteDword(layout::kRemoteBrowser, 1) != ERROR_SUCCESS) return false;
+    return transaction.Commit() == ERROR_SUCCESS;
+}
+
+void CRegisterMenu::DropHandOff(bool alsoBrowser) {
+    // Nobody will take the hand-off over: it must not wait for the next program started by hand.
+    winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return;
+    winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+    if (alsoBrowser) {
+        SettingKey running;
+        if (running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) == winreg::ERROR_SUCCESS)
+            running.DeleteValue(layout::kRemoteBrowser);
+    }
+    transaction.Commit();
 }
 
 }  // namespace shellext

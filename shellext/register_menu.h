@@ -26,13 +26,22 @@ public:
     com::HRESULT QueryContextMenu(com::Menu* menu, com::UINT index, com::UINT idCmdFirst, com::UINT idCmdLast,
                                   com::UINT flags) override;
     // E_INVALIDARG for a text verb; E_FAIL, with nothing written or
-    // started, for an offset that no entry's "MENUID" holds.
+    // started, for an offset that no entry's "MENUID" holds, when any write
+    // of the hand-off fails, or when the program cannot be started.
     com::HRESULT InvokeCommand(const com::CMINVOKECOMMANDINFO* info) override;
     com::HRESULT GetCommandString(std::uintptr_t idCmd, com::UINT type, com::UINT* reserved, char* name,
                                   com::UINT size) override;
 
 private:
     ~CRegisterMenu();
+    // Writes the selection as the hand-off of `provider`\`entry`, reads the
+    // program to start into `commandLine` and, with `alsoBrowser`, asks the
+    // transfer program for the browser too: all in one transaction, false
+    // (with nothing stored) when any of it fails.
+    static bool WriteHandOff(const std::string& provider, const std::string& entry, bool browser, bool alsoBrowser,
+                             std::string& commandLine);
+    // Removes a hand-off whose program could not be started.
+    static void DropHandOff(bool alsoBrowser);
     std::atomic<com::ULONG> refs_{1};
 };
 

@@ -105,6 +105,9 @@ std::string ModulePath() {
 }
 
 bool RegisterServer() {
+    // All or nothing: a half-registered handler would offer a menu whose class cannot be found.
+    winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return false;
     const std::string clsid = com::GuidText(CLSID_ParvexMenu);
     if (!SetValue(ClassKey(), "", "CRegisterMenu") || !SetValue(ClassKey() + "\\ProgID", "", kProgId) ||
         !SetValue(ClassKey() + "\\InprocServer32", "", ModulePath()) || !SetValue(kProgId, "", "CRegisterMenu") ||
@@ -115,10 +118,14 @@ bool RegisterServer() {
         if (key.empty()) continue;
         if (!SetValue(key, e.valueName, Expand(e.value))) return false;
     }
-    return true;
+    return transaction.Commit() == winreg::ERROR_SUCCESS;
 }
 
 bool UnregisterServer() {
+    auto gone = [](winreg::LONG r) { return r == winreg::ERROR_SUCCESS || r == winreg::ERROR_FILE_NOT_FOUND; };
+    winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return false;
+    // An entry already missing is as good as removed; any other failure stops the removal.
     for (const Entry& e : kRegistrationTable) {
         std::string key = Expand(e.key);
         if (key.empty()) continue;
@@ -130,12 +137,12 @@ bool UnregisterServer() {
             r = k.OpenKey(winreg::HKEY_CLASSES_ROOT, key);
             if (r == winreg::ERROR_SUCCESS) r = k.DeleteValue(e.valueName);
         }
-        if (r != winreg::ERROR_SUCCESS) break;
+        if (!gone(r)) return false;
     }
-    winreg::LONG a = winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, ClassKey().c_str());
-    winreg::LONG b = winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, kProgId);
-    auto gone = [](winreg::LONG r) { return r == winreg::ERROR_SUCCESS || r == winreg::ERROR_FILE_NOT_FOUND; };
-    return gone(a) && gone(b);
+    if (!gone(winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, ClassKey().c_str())) ||
+        !gone(winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, kProgId)))
+        return false;
+    return transaction.Commit() == winreg::ERROR_SUCCESS;
 }
 
 bool MenuOffered(bool files, bool folders) {
@@ -158,15 +165,14 @@ PARVEX_EXPORT com::HRESULT DllGetClassObject(const com::CLSID& clsid, const com:
 
 PARVEX_EXPORT com::HRESULT DllCanUnloadNow() { return shellext::ModuleLocks() == 0 ? com::S_OK : com::S_FALSE; }
 
-// Both report S_OK whatever happened, as their callers never look.
+// SELFREG_E_CLASS when the store could not be written (a corrupt or
+// unwritable store): the caller must not believe the menu is (un)registered.
 PARVEX_EXPORT com::HRESULT DllRegisterServer() {
-    shellext::RegisterServer();
-    return com::S_OK;
+    return shellext::RegisterServer() ? com::S_OK : com::SELFREG_E_CLASS;
 }
 
 PARVEX_EXPORT com::HRESULT DllUnregisterServer() {
-    shellext::UnregisterServer();
-    return com::S_OK;
+    return shellext::UnregisterServer() ? com::S_OK : com::SELFREG_E_CLASS;
 }
 
 PARVEX_EXPORT int ParvexMenuOffered(int files, int folders) {

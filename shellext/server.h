@@ -17,9 +17,11 @@ inline constexpr const char* kProgId = "parvex";
 // The module's own full path (where the code of this function was loaded from).
 std::string ModulePath();
 
-// Writes the class, ProgID and handler entries; false at the first write that fails.
+// Writes the class, ProgID and handler entries in one transaction; false
+// (with nothing written) at the first write that fails.
 bool RegisterServer();
-// Removes them again; false when the class keys could not be removed.
+// Removes them again in one transaction; entries already missing count as
+// removed. False (with nothing removed) when the store cannot be changed.
 bool UnregisterServer();
 
 // Whether the handler is registered for files and/or folders: the class's

@@ -1,25 +1,46 @@
 #include "transfer/handoff.h"
 
-#include "common/registry/layout.h"
 #include "platform/inet/inet.h"
 #include "platform/os/os.h"
 #include "transfer/progress.h"
 
 namespace transfer {
 
+namespace {
+
+// No browser will come for the hand-off: neither it nor the request may stay.
+void DropBrowserRequest() {
+    winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return;
+    SettingKey running;
+    if (running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) == winreg::ERROR_SUCCESS)
+        running.DeleteValue(layout::kRemoteBrowser);
+    layout::DeleteHandOff();
+    transaction.Commit();
+}
+
+}  // namespace
+
+bool TakeHandOff(layout::HandOff& out) {
+    bool forBrowser = false;
+    if (layout::TakeHandOff(out, forBrowser) != winreg::ERROR_SUCCESS) return false;
+    if (forBrowser) FinishHandOff(1);
+    return true;
+}
+
 void FinishHandOff(int flag) {
     if (flag == 0)
         layout::DeleteHandOff();
-    else if (flag == 1)
-        StartRemoteBrowser();
+    else if (flag == 1 && !StartRemoteBrowser())
+        DropBrowserRequest();
 }
 
-void StartRemoteBrowser() {
+bool StartRemoteBrowser() {
     SettingKey key;
     std::string commandLine;
-    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) != winreg::ERROR_SUCCESS) return false;
     key.ReadString(layout::kInstDirBrovin, commandLine);
-    os::StartProgram(commandLine);
+    return os::StartProgram(commandLine) > 0;
 }
 
 int ShowInternetErrorText(std::uint32_t code) {

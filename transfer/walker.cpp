@@ -138,16 +138,10 @@ public:
             ~Withdraw() { WithdrawConnection(); }  // before the session frees its connections
         } withdraw;
         layout::HandOff handOff;
-        layout::ReadHandOff(handOff);
-        winreg::DWORD remoteBrowser = 0;
-        {
-            SettingKey running;
-            running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-            running.ReadDword(layout::kRemoteBrowser, remoteBrowser);
-        }
+        // Read and removed at once: a second transfer started meanwhile never sees the same selection.
+        if (!TakeHandOff(handOff)) return FailWith("転送するファイルの指定を読み取れませんでした。", 2);
         work_ = handOff.paths;
         rootDir_ = handOff.rootDir;
-        FinishHandOff(remoteBrowser == 1 ? 1 : 0);
         for (const auto& path : work_) items_.push_back(Item{path});
 
         std::string server, user, password, root;

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 using namespace winreg;
 
@@ -65,25 +66,93 @@ bool FirstSubKey(const std::string& path, std::string& name) {
     return true;
 }
 
-bool ReadHandOff(HandOff& out) {
-    out = HandOff{};
-    if (!FirstSubKey(kSelectedKey, out.provider)) return false;
-    std::string providerKey = std::string(kSelectedKey) + "\\" + out.provider;
-    if (!FirstSubKey(providerKey, out.entry)) return false;
+namespace {
+
+// Reading with the store's status kept: FirstSubKey's false hides a broken store.
+LONG FirstSubKeyStatus(const std::string& path, std::string& name) {
     SettingKey key;
-    if (key.OpenKey(HKEY_CURRENT_USER, SelectedEntryKey(out.provider, out.entry)) != ERROR_SUCCESS) return false;
+    if (LONG st = key.OpenKey(HKEY_CURRENT_USER, path); st != ERROR_SUCCESS) return st;
+    char buf[SettingKey::kEnumBufferSize];
+    LONG st = key.EnumSubKey(buf, sizeof buf, 0);
+    if (st == ERROR_NO_MORE_ITEMS) return ERROR_FILE_NOT_FOUND;
+    if (st == ERROR_SUCCESS) name = buf;
+    return st;
+}
+
+// A value as text, of any length; kErrorInvalidData when it is not a string.
+LONG QueryText(HKEY key, const std::string& name, std::string& text) {
+    DWORD type = REG_NONE, size = 0;
+    LONG st = RegQueryValueEx(key, name.c_str(), nullptr, &type, nullptr, &size);
+    if (st != ERROR_SUCCESS) return st;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return kErrorInvalidData;
+    std::string buf(size, '\0');
+    st = RegQueryValueEx(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &size);
+    if (st != ERROR_SUCCESS) return st;
     // Paths are read whole: through the 256-byte string buffer a long path
     // would read as missing and end the selection there, silently.
+    text.assign(buf.data(), strnlen(buf.data(), size));
+    return ERROR_SUCCESS;
+}
+
+LONG ReadPaths(const std::string& keyPath, HandOff& out) {
+    HKEY key = nullptr;
+    LONG st = RegOpenKeyEx(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key);
+    if (st != ERROR_SUCCESS) return st;
     for (int i = 0;; ++i) {
         std::string path;
-        if (key.ReadPath(SelectedValueName(i), path) != ERROR_SUCCESS) break;
+        st = QueryText(key, SelectedValueName(i), path);
+        if (st != ERROR_SUCCESS) break;
         out.paths.push_back(path);
     }
-    key.ReadPath(kRootDir, out.rootDir);
-    return true;
+    if (st == ERROR_FILE_NOT_FOUND) {
+        st = QueryText(key, kRootDir, out.rootDir);
+        if (st == ERROR_FILE_NOT_FOUND) st = ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+    return st;
+}
+
+}  // namespace
+
+LONG ReadHandOffStatus(HandOff& out) {
+    out = HandOff{};
+    LONG st = FirstSubKeyStatus(kSelectedKey, out.provider);
+    if (st == ERROR_SUCCESS) st = FirstSubKeyStatus(std::string(kSelectedKey) + "\\" + out.provider, out.entry);
+    if (st == ERROR_SUCCESS) st = ReadPaths(SelectedEntryKey(out.provider, out.entry), out);
+    if (st != ERROR_SUCCESS) out = HandOff{};
+    return st;
+}
+
+bool ReadHandOff(HandOff& out) { return ReadHandOffStatus(out) == ERROR_SUCCESS; }
+
+LONG TakeHandOff(HandOff& out, bool& forBrowser) {
+    out = HandOff{};
+    forBrowser = false;
+    Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    HandOff read;
+    if (LONG st = ReadHandOffStatus(read); st != ERROR_SUCCESS) return st;
+    DWORD remoteBrowser = 0;
+    {
+        SettingKey running;
+        if (running.OpenKey(HKEY_CURRENT_USER, RunningKey()) == ERROR_SUCCESS)
+            running.ReadDword(kRemoteBrowser, remoteBrowser);
+    }
+    const bool keep = remoteBrowser == 1;
+    if (!keep) {
+        LONG st = DeleteHandOff();
+        // Other providers' hand-offs left beside this one are not ours to remove.
+        if (st != ERROR_SUCCESS && st != ERROR_ACCESS_DENIED) return st;
+    }
+    if (LONG st = transaction.Commit(); st != ERROR_SUCCESS) return st;
+    out = std::move(read);
+    forBrowser = keep;
+    return ERROR_SUCCESS;
 }
 
 LONG DeleteHandOff() {
+    Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
     std::string provider;
     if (FirstSubKey(kSelectedKey, provider)) {
         std::string providerKey = std::string(kSelectedKey) + "\\" + provider;
@@ -97,7 +166,9 @@ LONG DeleteHandOff() {
     }
     SettingKey parvex;
     LONG st = parvex.OpenKey(HKEY_CURRENT_USER, kSoftwareParvex);
-    return st == ERROR_SUCCESS ? parvex.DeleteSubKey("Selected") : st;
+    if (st == ERROR_SUCCESS) st = parvex.DeleteSubKey("Selected");
+    LONG committed = transaction.Commit();
+    return committed != ERROR_SUCCESS ? committed : st;
 }
 
 }  // namespace layout

@@ -116,13 +116,31 @@ struct HandOff {
     std::string rootDir;
 };
 
-// Reads the hand-off without changing it; false when there is none.
+// A "Selected%d" value that is not a string: the hand-off was not written by
+// the context menu and cannot be trusted.
+inline constexpr winreg::LONG kErrorInvalidData = 13;  // ERROR_INVALID_DATA
+
+// Reads the hand-off without changing it. Returns ERROR_SUCCESS,
+// ERROR_FILE_NOT_FOUND when there is none, or the status of the read that
+// failed (kErrorInvalidData for a path that is not a string): only a missing
+// "Selected%d" ends the list, any other failure fails the whole hand-off, and
+// `out` is then empty.
+winreg::LONG ReadHandOffStatus(HandOff& out);
+// The same, true only when a hand-off was read whole.
 bool ReadHandOff(HandOff& out);
 
-// Deletes the hand-off deepest key first: the first provider's first entry,
-// that provider, then Selected. Only those are removed (the only ones the
-// shell extension writes); a missing hand-off is left alone and nothing is
-// created. Returns the status of the last deletion tried.
+// Takes the hand-off over in one store transaction: reads it together with
+// RUNNING\"RemoteBrowser" and deletes it (as DeleteHandOff) unless that flag
+// is 1, in which case it is left for the remote browser and `forBrowser` is
+// set. Returns as ReadHandOffStatus, or the status of a deletion or of the
+// commit that failed; on any failure nothing has changed and `out` is empty.
+winreg::LONG TakeHandOff(HandOff& out, bool& forBrowser);
+
+// Deletes the hand-off deepest key first, in one transaction: the first
+// provider's first entry, that provider, then Selected. Only those are
+// removed (the only ones the shell extension writes); a missing hand-off is
+// left alone and nothing is created. Returns the status of the last deletion
+// tried, or of the commit when that fails.
 winreg::LONG DeleteHandOff();
 
 }  // namespace layout

@@ -1,13 +1,13 @@
 #include "platform/os/os.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <unistd.h>
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-
-extern char** environ;
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace os {
 
@@ -64,23 +64,81 @@ std::vector<std::string> SplitCommandLine(const std::string& line) {
     return words;
 }
 
+namespace {
+
+// What the started process's helpers tell the caller through the pipe.
+struct StartReport {
+    int kind;  // kStarted: value is the program's pid; kExecFailed: value is errno
+    int value;
+};
+constexpr int kStarted = 1, kExecFailed = 2;
+
+void Send(int fd, int kind, int value) {
+    StartReport r{kind, value};
+    // One write under PIPE_BUF bytes arrives whole.
+    while (::write(fd, &r, sizeof r) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
 int StartProgram(const std::string& commandLine) {
     std::vector<std::string> words = SplitCommandLine(commandLine);
-    if (words.empty()) return -1;
+    if (words.empty() || words[0].empty()) return -1;
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    // The program starts with default signal actions: a SIGPIPE we ignore must not be ignored there.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], nullptr, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    return rc == 0 ? pid : -1;
+
+    // The program is started by a child that exits at once, so that it is
+    // never a child of ours: the file manager that loads us lives for days
+    // and would collect a zombie for every transfer. The pipe closes on exec,
+    // so reading it to its end tells whether the program really started.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return -1;
+    }
+    if (child == 0) {
+        // Only async-signal-safe calls from here on: the caller may have threads.
+        ::close(fds[0]);
+        pid_t program = ::fork();
+        if (program < 0) ::_exit(1);
+        if (program > 0) {
+            Send(fds[1], kStarted, static_cast<int>(program));
+            ::_exit(0);
+        }
+        // Out of the caller's session, with default signal actions and no
+        // blocked signals: a SIGPIPE we ignore must not be ignored there.
+        ::setsid();
+        struct sigaction dfl {};
+        dfl.sa_handler = SIG_DFL;
+        for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execvp(argv[0], argv.data());
+        Send(fds[1], kExecFailed, errno);
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int pid = -1;
+    bool failed = false;
+    StartReport r{};
+    for (;;) {
+        ssize_t n = ::read(fds[0], &r, sizeof r);
+        if (n < 0 && errno == EINTR) continue;
+        if (n != static_cast<ssize_t>(sizeof r)) break;
+        if (r.kind == kStarted) pid = r.value;
+        if (r.kind == kExecFailed) failed = true;
+    }
+    ::close(fds[0]);
+    return failed ? -1 : pid;
 }
 
 }  // namespace os

@@ -29,8 +29,10 @@ bool Exists(const std::string& path);
 // Splits a command line into words; double quotes group words (and are removed).
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 
-// Starts the command line as a new process without waiting for it. Returns
-// its pid, or -1 when the line is empty or the program cannot be started.
+// Starts the command line as a new process without waiting for it. The
+// process is not a child of the caller (nothing to reap, no zombie) and runs
+// in a session of its own. Returns its pid, or -1 when the line is empty or
+// the program cannot be started (missing, not executable: exec failed).
 int StartProgram(const std::string& commandLine);
 
 // The folder holding the running program (no trailing '/'); "." if unknown.

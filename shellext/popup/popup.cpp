@@ -1,6 +1,7 @@
 #include "shellext/popup/popup.h"
 
 #include "platform/os/os.h"
+#include "platform/registry/registry.h"
 #include "shellext/host.h"
 
 #include <dlfcn.h>
@@ -40,7 +41,15 @@ bool Handler::Build(const std::vector<std::string>& paths) {
     bool files = false, folders = false;
     for (const auto& p : paths) (os::IsDirectory(p) ? folders : files) = true;
     if (!offered(files, folders)) {
-        error_ = "the Parvex menu is not registered; run: regsvr32 parvex.so";
+        // A store that cannot be read hides the registration too: running regsvr32 again would not help.
+        winreg::HKEY classes = nullptr;
+        winreg::LONG st = winreg::RegOpenKeyEx(winreg::HKEY_CLASSES_ROOT, "", 0, 0, &classes);
+        if (st == winreg::ERROR_SUCCESS) winreg::RegCloseKey(classes);
+        if (st != winreg::ERROR_SUCCESS)
+            error_ = "the settings store " + winreg::StorePath() + " cannot be used (status " + std::to_string(st) +
+                     "); repair or restore it";
+        else
+            error_ = "the Parvex menu is not registered; run: regsvr32 parvex.so";
         return false;
     }
     com::HRESULT hr = com::CreateMenuHandler(getClass, paths, &handler_);

@@ -165,7 +165,7 @@ TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOff) {
     Entry("A", "e1", "ホームページ");
     Provider("B");
     Programs(record);
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     std::string a = dir / "a.html", b = dir / "b.txt";
     testsupport::WriteFile(a, "a");
     testsupport::WriteFile(b, "b");
@@ -194,7 +194,7 @@ TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOff) {
 TEST_F(Nautilus, ShiftAtTheClickStartsTheBrowser) {
     Entry("A", "e1", "x");
     Programs(record);
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     auto items = Right({{dir.path(), true}});
     ASSERT_EQ(items.size(), 1u);
     g_modifiers = 1;  // Shift held when the item is activated, not when the menu was built
@@ -208,7 +208,7 @@ TEST_F(Nautilus, ShiftAtTheClickStartsTheBrowser) {
 TEST_F(Nautilus, NoMenuWhenUnregisteredForTheKindOrForRemoteFiles) {
     Entry("A", "e1", "x");
     EXPECT_TRUE(Right({{dir.path(), true}}).empty()) << "never registered";
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     EXPECT_EQ(Right({{dir.path(), true}}).size(), 1u);
     EXPECT_TRUE(Right({{"sftp://example.org/home/u/a.txt", false}}).empty());
     EXPECT_TRUE(Right({{dir / "a", false}, {"sftp://example.org/b", false}}).empty()) << "one remote item is enough";
@@ -219,7 +219,7 @@ TEST_F(Nautilus, NoMenuWhenUnregisteredForTheKindOrForRemoteFiles) {
     EXPECT_EQ(Right({{dir / "a", false}}).size(), 1u);
     EXPECT_TRUE(Right({{dir.path(), true}}).empty());
 
-    Export<DllUnregisterServerFn>("DllUnregisterServer")();
+    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
     EXPECT_TRUE(Right({{dir / "a", false}}).empty()) << "unregistering takes the menu away";
 }
 

@@ -60,7 +60,7 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     EXPECT_FALSE(unregistered.Build({dir.path()}));
     EXPECT_NE(unregistered.Error().find("regsvr32"), std::string::npos) << unregistered.Error();
 
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     popup::Handler h(PARVEX_MODULE);
     ASSERT_TRUE(h.Build({dir.path()})) << h.Error();
     ASSERT_NE(h.ParvexMenu(), nullptr);
@@ -72,12 +72,26 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     popup::Handler broken("/nonexistent/parvex.so");
     EXPECT_FALSE(broken.Build({dir.path()}));
     EXPECT_NE(broken.Error().find("cannot load"), std::string::npos);
+
+    // A corrupt store is named as such, not taken for a missing registration.
+    const std::string healthy = std::getenv("PARVEX_REGISTRY"), corrupt = dir / "corrupt.db";
+    testsupport::WriteFile(corrupt, std::string(4096, 'z'));
+    ::setenv("PARVEX_REGISTRY", corrupt.c_str(), 1);
+    winreg::ResetStore();
+    // The module keeps the healthy store it opened: unregistered there, the menu is not offered.
+    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
+    popup::Handler unusable(PARVEX_MODULE);
+    EXPECT_FALSE(unusable.Build({dir.path()}));
+    EXPECT_NE(unusable.Error().find("settings store " + corrupt + " cannot be used"), std::string::npos)
+        << unusable.Error();
+    ::setenv("PARVEX_REGISTRY", healthy.c_str(), 1);
+    winreg::ResetStore();
 }
 
 TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
     Entry("A", "e1", "ホームページ");
     Programs(record);
-    Export<DllRegisterServerFn>("DllRegisterServer")();
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
     std::string file = dir / "index.html";
     testsupport::WriteFile(file, "x");
 

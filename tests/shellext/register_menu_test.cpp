@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sqlite3.h>
+
 using namespace shelltest;
 using testsupport::ReadFile;
 
@@ -186,6 +188,42 @@ TEST_F(Menu, AnEarlierLargerHandOffLeavesNothingBehind) {
     EXPECT_NE(stale.OpenKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("B", "e2")), 0);
 }
 
+// Runs SQL on the store file beside the module's own connection, as another program would.
+void StoreSql(const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(std::getenv("PARVEX_REGISTRY"), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// A write that fails half-way (here: the store refuses "RootDir", as a full
+// disk would) or a program that cannot start: the invoke fails, nothing is
+// started and no hand-off remains.
+TEST_F(Menu, AFailedWriteOrStartLeavesNoHandOff) {
+    Entry("A", "e1", "x");
+    Programs(record);
+    StoreSql("CREATE TRIGGER full_disk BEFORE INSERT ON vals WHEN NEW.name = 'RootDir' "
+             "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
+    Handler h({"/w/a", "/w/b"});
+    h.Build();
+    EXPECT_EQ(h.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::E_FAIL);
+    StoreSql("DROP TRIGGER full_disk");
+    layout::HandOff handOff;
+    EXPECT_EQ(layout::ReadHandOffStatus(handOff), winreg::ERROR_FILE_NOT_FOUND);
+    SettingKey running;
+    winreg::DWORD flag = 0;
+    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0) << "the request was stored without its hand-off";
+    EXPECT_EQ(Started(record, 300), "");
+
+    running.WriteString(layout::kInstDir, "/no/such/dravik");
+    Handler nowhere({"/w/a"});
+    nowhere.Build();
+    EXPECT_EQ(nowhere.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::E_FAIL);
+    EXPECT_EQ(layout::ReadHandOffStatus(handOff), winreg::ERROR_FILE_NOT_FOUND);
+    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0);
+}
+
 class Server : public SuiteStore {};
 
 // Every key and value below the handler's HKEY_CLASSES_ROOT roots, one line each.
@@ -249,6 +287,7 @@ TEST_F(Server, RegisteringTwiceGivesTheSameEntriesAndUnregisteringRemovesThem) {
     EXPECT_EQ(Export<ParvexMenuOfferedFn>("ParvexMenuOffered")(1, 1), 1);
 
     EXPECT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
+    EXPECT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK) << "nothing left to remove is fine";
     for (const auto& line : ClassesTree())
         EXPECT_EQ(line.find(" = "), std::string::npos) << "left behind: " << line;
     EXPECT_EQ(Export<ParvexMenuOfferedFn>("ParvexMenuOffered")(1, 0), 0);

@@ -7,18 +7,25 @@
 #include "transfer/app/resources.h"
 #include "transfer/app/transfer_app.h"
 #include "transfer/app/transfer_dialog.h"
+#include "transfer/progress.h"
 
 #include <gtest/gtest.h>
+#include <wx/activityindicator.h>
 #include <wx/gauge.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 using namespace transfertest;
 using testsupport::FtpServer;
@@ -256,6 +263,154 @@ TEST_F(Dravik, RemoteBrowserFlagStartsTheBrowserAtTheBeginning) {
     EXPECT_EQ(RunDravik(), 0);
     EXPECT_EQ(ReadFile(started), "started\n");
     EXPECT_EQ(ReadFile(server.Local("site/index.html")), "<html>parvex</html>\n");
+    EXPECT_TRUE(HandOffPresent()) << "the dialog's end deleted the hand-off left for the browser";
+}
+
+// The status line shows a long text whole, over several lines; once the walk
+// is over the animation stops and the button no longer offers to abort.
+TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
+    FtpServer server(FtpServer::Kind::Fault, "no-greeting");
+    WriteEntry("P", "/", server, "/");
+    WriteHandOff("P", "/", {Site()});
+    const std::string texts[] = {
+        "ログインできませんでした。ユーザー名またはパスワードが正しくありません。",
+        "530 Login authentication failed for user parvex: the account is locked after too many attempts; "
+        "contact the administrator of ftp.example.jp & try again later.",
+        std::string(259, 'x'),
+    };
+    dravik::TransferDialog dialog;
+    testsupport::ShowAndSettle(&dialog);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1"); }));
+    const wxSize base = dialog.GetClientSize();
+    EXPECT_TRUE(dialog.Animation()->IsRunning());
+    EXPECT_EQ(dialog.AbortButton()->GetLabel(), wxString::FromUTF8("転送中断(&S)"));
+    for (const std::string& text : texts) {
+        transfer::Progress()->SetStatusText(text);
+        if (&text == &texts[0]) transfer::Progress()->TransferEnded(false);  // the walker's order on a failure
+        ASSERT_TRUE(testsupport::PumpUntil([&] {
+            return dialog.StatusLine()->GetToolTipText() == wxString::FromUTF8(text);
+        })) << text;
+        testsupport::Pump(100);
+        wxStaticText* line = dialog.StatusLine();
+        wxString shown = line->GetLabelText();
+        if (text.size() < 250) {
+            shown.Replace("\n", "");
+            EXPECT_EQ(shown.utf8_string(), text) << "nothing cut";
+        }
+        wxArrayString lines = wxSplit(line->GetLabelText(), '\n', '\0');
+        EXPECT_GE(lines.size(), 2u) << text;
+        const int lineHeight = line->GetTextExtent(wxString::FromUTF8("漢Ag")).y;
+        for (const wxString& l : lines) EXPECT_LE(line->GetTextExtent(l).x, line->GetSize().x) << l.utf8_string();
+        EXPECT_GE(line->GetSize().y + 4, static_cast<int>(lines.size()) * lineHeight) << "every line inside the frame";
+        wxRect frame = line->GetParent()->GetRect();
+        EXPECT_LE(frame.GetBottom(), dialog.GetClientSize().y) << "the frame is inside the dialog";
+        EXPECT_GT(frame.GetTop(), dialog.AbortButton()->GetRect().GetBottom()) << "below the button, not over it";
+        wxRect r = dialog.GetScreenRect();
+        EXPECT_EQ(r.GetRight() + 1, 1024);
+        EXPECT_EQ(r.GetBottom() + 1, 768 - 30) << "grown upwards, still in the corner";
+        if (&text != &texts[0]) continue;
+
+        ASSERT_TRUE(dialog.TransferHasEnded());
+        transfer::Progress()->PlayAnimation();
+        testsupport::Pump(100);
+        EXPECT_FALSE(dialog.Animation()->IsRunning());
+        EXPECT_EQ(dialog.AbortButton()->GetLabel(), wxString::FromUTF8("閉じる(&C)"));
+        EXPECT_EQ(dialog.AbortButton()->GetToolTipText(), wxString::FromUTF8("ウィンドウを閉じます。"));
+        if (const char* shot = std::getenv("PARVEX_DRAVIK_SCREENSHOT")) {
+            testsupport::Pump(300);
+            std::string command =
+                "xwd -silent -name 'Parvex - DVK' | xwdtopnm 2>/dev/null | pnmtopng > '" + std::string(shot) + "'";
+            EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        }
+    }
+    EXPECT_GT(dialog.GetClientSize().y, base.y);
+    dialog.Hide();
+}
+
+// The text of the message box titled `title` on the screen, read from GTK
+// itself, and the box answered; empty when there is none. The functions are
+// found at run time: the test includes no GTK header.
+std::string AnswerMessageBox(const char* title) {
+    struct List {
+        void* data;
+        List* next;
+        List* prev;
+    };
+    auto sym = [](const char* name) { return ::dlsym(RTLD_DEFAULT, name); };
+    auto toplevels = reinterpret_cast<List* (*)()>(sym("gtk_window_list_toplevels"));
+    auto getTitle = reinterpret_cast<const char* (*)(void*)>(sym("gtk_window_get_title"));
+    auto visible = reinterpret_cast<int (*)(void*)>(sym("gtk_widget_get_visible"));
+    auto get = reinterpret_cast<void (*)(void*, const char*, ...)>(sym("g_object_get"));
+    auto respond = reinterpret_cast<void (*)(void*, int)>(sym("gtk_dialog_response"));
+    auto freeList = reinterpret_cast<void (*)(List*)>(sym("g_list_free"));
+    auto freeText = reinterpret_cast<void (*)(void*)>(sym("g_free"));
+    if (!toplevels || !getTitle || !visible || !get || !respond || !freeList || !freeText) return "(no GTK)";
+    std::string text;
+    List* all = toplevels();
+    for (List* l = all; l; l = l->next) {
+        const char* t = getTitle(l->data);
+        if (!t || std::string(t) != title || !visible(l->data)) continue;
+        char* primary = nullptr;
+        char* secondary = nullptr;
+        get(l->data, "text", &primary, "secondary-text", &secondary, nullptr);
+        text = std::string(primary ? primary : "") + "|" + (secondary ? secondary : "");
+        freeText(primary);
+        freeText(secondary);
+        respond(l->data, -5);  // GTK_RESPONSE_OK
+        break;
+    }
+    freeList(all);
+    return text;
+}
+
+// A store that cannot be used is named, with what is wrong, in a message box:
+// started from the file manager, a silent end looks as if nothing happened.
+TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
+    const std::string corrupt = local / "corrupt.db", folder = local / "folder.db", file = local / "a-file";
+    WriteFile(corrupt, std::string(4096, 'z'));
+    std::filesystem::create_directory(folder);
+    WriteFile(file, "");
+    const struct {
+        std::string store;
+        winreg::LONG status;
+        const char* why;
+    } cases[] = {
+        {corrupt, winreg::ERROR_BADDB, "ファイルが壊れているか、Parvex の設定ファイルではありません。"},
+        {folder, winreg::ERROR_REGISTRY_IO_FAILED, "ファイルのあるべき場所がフォルダーになっています。"},
+        {file + "/registry.db", winreg::ERROR_REGISTRY_IO_FAILED, "パスの途中にフォルダーではなくファイルがあります。"},
+    };
+    for (const auto& c : cases) {
+        ::setenv("PARVEX_REGISTRY", c.store.c_str(), 1);
+        winreg::ResetStore();
+        EXPECT_EQ(dravik::TransferApp::HandOffStatus(), c.status) << c.store;
+        std::string text = dravik::TransferApp::StoreProblemText(c.store, c.status).utf8_string();
+        EXPECT_NE(text.find("設定ファイル: " + c.store + "\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.why), std::string::npos) << text;
+    }
+
+    // The box itself, as the program shows it.
+    testsupport::ScopedStore broken;
+    WriteFile(broken.file(), std::string(4096, 'z'));
+    std::string shown;
+    wxTimer answer;
+    answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (shown.empty()) shown = AnswerMessageBox("Parvex - DVK");
+    });
+    answer.Start(50);
+    Clock::time_point start = Clock::now();
+    dravik::TransferApp::ShowStoreProblem(dravik::TransferApp::HandOffStatus());
+    answer.Stop();
+    EXPECT_LT(Seconds(Clock::now() - start), 10.0);
+    EXPECT_NE(shown.find(broken.file()), std::string::npos) << shown;
+    EXPECT_NE(shown.find("ファイルが壊れているか"), std::string::npos) << shown;
+
+    // The program stays with its box instead of ending silently.
+    int pid = testsupport::Spawn({DRAVIK});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "dravik ended without a word";
+    ::kill(pid, SIGTERM);
+    testsupport::Wait(pid);
+    EXPECT_EQ(ReadFile(broken.file()), std::string(4096, 'z')) << "the file is left as it was";
 }
 
 }  // namespace

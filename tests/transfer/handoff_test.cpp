@@ -41,7 +41,7 @@ TEST_F(HandOff, FinishingTwiceCreatesNothing) {
     EXPECT_FALSE(Exists(layout::RunningKey()));
 }
 
-TEST_F(HandOff, BrowserStartsAndTheHandOffStays) {
+TEST_F(HandOff, BrowserStartsAndTheHandOffStaysForIt) {
     WriteHandOff();
     std::string mark = store.dir() / "browser-ran";
     std::string script = store.dir() / "brovin";
@@ -50,14 +50,37 @@ TEST_F(HandOff, BrowserStartsAndTheHandOffStays) {
     SettingKey running;
     running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
     running.WriteString(layout::kInstDirBrovin, script);
-    FinishHandOff(1);
+    running.WriteDword(layout::kRemoteBrowser, 1);
+    layout::HandOff handOff;
+    ASSERT_TRUE(TakeHandOff(handOff));
+    EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
     for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
     EXPECT_TRUE(Exists(layout::SelectedEntryKey("Home", "/pub/www")));
+    winreg::DWORD flag = 0;
+    EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), 0) << "the browser clears it when it starts";
+}
 
-    running.WriteString(layout::kInstDirBrovin, "");
-    StartRemoteBrowser();  // an empty command line fails silently
+// A browser that cannot start never takes the hand-off over: neither it nor the request may stay.
+TEST_F(HandOff, ABrowserThatCannotStartLeavesNoRequestAndNoHandOff) {
+    std::string plain = store.dir() / "brovin";
+    testsupport::WriteFile(plain, "#!/bin/sh\n");  // not executable
+    for (const char* browser : {"", "/no/such/brovin", plain.c_str(), "(missing)"}) {
+        WriteHandOff();
+        SettingKey running;
+        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        running.DeleteValue(layout::kInstDirBrovin);
+        if (std::string(browser) != "(missing)") running.WriteString(layout::kInstDirBrovin, browser);
+        running.WriteDword(layout::kRemoteBrowser, 1);
+        EXPECT_FALSE(StartRemoteBrowser()) << browser;
+        layout::HandOff handOff;
+        EXPECT_TRUE(TakeHandOff(handOff)) << browser;
+        EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
+        EXPECT_FALSE(Exists(layout::kSelectedKey)) << browser;
+        winreg::DWORD flag = 0;
+        EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), winreg::ERROR_FILE_NOT_FOUND) << browser;
+    }
 }
 
 TEST_F(HandOff, ErrorTextsForCodes) {

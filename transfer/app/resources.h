@@ -7,9 +7,11 @@ inline constexpr int IDD_TRANSFER = 102;
 inline constexpr int IDS_SOCKET_INIT_FAILED = 103;
 inline constexpr int IDS_AUTO_TRANSFER = 104;
 inline constexpr int IDS_ABORT_TIP = 105;
+inline constexpr int IDS_CLOSE_TIP = 106;
 inline constexpr int IDR_MAINFRAME = 128;    // the program icon
 inline constexpr int IDR_TRANSFER_AVI = 130;  // the transfer animation
 inline constexpr int IDI_ABORT = 131;
+inline constexpr int IDI_CLOSE = 132;
 
 inline constexpr int IDC_PROGRESS = 1000;
 inline constexpr int IDC_ABORT = 1002;

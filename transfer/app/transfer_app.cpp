@@ -4,23 +4,87 @@
 #include "transfer/app/resources.h"
 #include "transfer/app/transfer_dialog.h"
 
+#include <wx/msgdlg.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dravik {
 
-bool TransferApp::HandOffWaiting() {
+namespace {
+
+const char* const kCaption = "Parvex - DVK";
+
+// What keeps the store file from being opened, found by trying it the way the store does.
+std::string WhyNotOpen(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "ファイルのあるべき場所がフォルダーになっています。";
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return "ファイルを読み書きできません（ほかのプログラムが使用中か、ディスクの異常の可能性があります）。";
+    }
+    switch (errno) {
+    case EACCES:
+    case EPERM: return "ファイルを読み書きする権限がありません。";
+    case EROFS: return "ファイルが読み取り専用の場所にあります。";
+    case ENOTDIR: return "パスの途中にフォルダーではなくファイルがあります。";
+    case ENOENT: return "ファイルも、それを置くフォルダーも作れません。";
+    case ENOSPC: return "ディスクに空きがありません。";
+    default: return std::string("ファイルを開けません（") + std::strerror(errno) + "）。";
+    }
+}
+
+}  // namespace
+
+winreg::LONG TransferApp::HandOffStatus() {
     SettingKey parvex;
-    if (parvex.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex) != winreg::ERROR_SUCCESS) return false;
-    for (const auto& name : layout::SubKeyNames(parvex))
-        if (name == "Selected") return true;
-    return false;
+    winreg::LONG st = parvex.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    if (st != winreg::ERROR_SUCCESS) return st;
+    char name[SettingKey::kEnumBufferSize];
+    for (winreg::DWORD i = 0;; ++i) {
+        st = parvex.EnumSubKey(name, sizeof name, i);
+        if (st == winreg::ERROR_NO_MORE_ITEMS) return winreg::ERROR_FILE_NOT_FOUND;
+        if (st != winreg::ERROR_SUCCESS) return st;
+        if (std::strcmp(name, "Selected") == 0) return winreg::ERROR_SUCCESS;
+    }
+}
+
+wxString TransferApp::StoreProblemText(const std::string& path, winreg::LONG status) {
+    std::string why;
+    if (path.empty())
+        why = "設定ファイルの場所が決まりません（PARVEX_REGISTRY、XDG_CONFIG_HOME、HOME のどれも設定されていません）。";
+    else if (status == winreg::ERROR_BADDB)
+        why = "ファイルが壊れているか、Parvex の設定ファイルではありません。";
+    else
+        why = WhyNotOpen(path);
+    // The selection itself is kept in the store too: nothing can be sent.
+    std::string text = "設定を読み込めないため、ファイルを転送できませんでした。\n\n";
+    if (!path.empty()) text += "設定ファイル: " + path + "\n";
+    return wxString::FromUTF8(text + why);
+}
+
+void TransferApp::ShowStoreProblem(winreg::LONG status) {
+    wxMessageDialog box(nullptr, StoreProblemText(winreg::StorePath(), status), wxString::FromUTF8(kCaption),
+                        wxOK | wxICON_ERROR);
+    box.ShowModal();
 }
 
 bool TransferApp::OnInit() {
     // The program takes no arguments, so wxApp's command-line parsing is skipped.
     RegisterResources();
-    if (!HandOffWaiting()) return true;
+    const winreg::LONG status = HandOffStatus();
+    if (status == winreg::ERROR_FILE_NOT_FOUND) return true;
+    if (status != winreg::ERROR_SUCCESS) {
+        // Started from the file manager, a silent end would look like nothing happened at all.
+        ShowStoreProblem(status);
+        exitCode_ = 1;
+        return true;
+    }
     bool abandoned;
     {
         TransferDialog dialog;

@@ -52,6 +52,13 @@ PauseGate g_pauseGate;
 const char* const kCaption = "Parvex - DVK";
 const char* const kTemplateFace = "ＭＳ Ｐゴシック";
 const char* const kAbortCaption = "転送中断(&S)";
+const char* const kCloseCaption = "閉じる(&C)";
+
+// Punctuation that may not begin a line: it stays with the character before it.
+bool ClosesALine(wxUniChar c) {
+    static const wxString closing = wxString::FromUTF8("、。，．・：；？！）」』】〕｝〉》ー…,.:;!?)]}");
+    return closing.Find(c) != wxNOT_FOUND;
+}
 
 }  // namespace
 
@@ -69,7 +76,7 @@ public:
 
     void SetStatusText(const std::string& text) override {
         wxString s = wxString::FromUTF8(text);
-        Post([s](TransferDialog& d) { d.status_->SetLabel(s); });
+        Post([s](TransferDialog& d) { d.ShowStatusText(s); });
     }
     void RepaintStatus() override {
         Post([](TransferDialog& d) { d.status_->Refresh(); d.status_->Update(); });
@@ -93,8 +100,11 @@ public:
     }
     void PlayAnimation() override {
         Post([](TransferDialog& d) {
-            if (!d.animation_->IsRunning()) d.animation_->Start();
+            if (!d.ended_ && !d.animation_->IsRunning()) d.animation_->Start();
         });
+    }
+    void TransferEnded(bool) override {
+        Post([](TransferDialog& d) { d.OnTransferEnded(); });
     }
     void EndDisplay() override {
         Post([](TransferDialog& d) { d.EndTransferDialog(wxID_OK); });
@@ -144,10 +154,12 @@ void TransferDialog::BuildControls() {
     progress_ = new wxGauge(this, IDC_PROGRESS, 100, r.GetPosition(), r.GetSize(), wxGA_HORIZONTAL | wxGA_SMOOTH);
     r = ui::DialogRect(this, 7, 90, 189, 12);
     // GTK draws no border around a label: the sunken frame is a panel's.
-    auto* frame = new wxPanel(this, wxID_ANY, r.GetPosition(), r.GetSize(), wxBORDER_SUNKEN);
-    wxSize inner = frame->GetClientSize();
-    status_ = new wxStaticText(frame, IDC_STATUS, wxString(), wxPoint(3, 0), wxSize(inner.x - 6, inner.y),
-                               wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END | wxALIGN_CENTRE_VERTICAL);
+    statusFrame_ = new wxPanel(this, wxID_ANY, r.GetPosition(), r.GetSize(), wxBORDER_SUNKEN);
+    wxSize inner = statusFrame_->GetClientSize();
+    baseStatusHeight_ = inner.y;
+    // Never cut: a text too long for the line wraps, and the line grows (ShowStatusText).
+    status_ = new wxStaticText(statusFrame_, IDC_STATUS, wxString(), wxPoint(3, 0), wxSize(inner.x - 6, inner.y),
+                               wxST_NO_AUTORESIZE);
     r = ui::DialogRect(this, 7, 7, 189, 39);
     animation_ = new wxActivityIndicator(this, IDC_ANIMATE, r.GetPosition(), r.GetSize());
     animation_->Start();  // the template's animation plays by itself
@@ -190,7 +202,6 @@ void TransferDialog::StartWalker() {
 
 void TransferDialog::StopWalker() {
     if (display_) display_->Detach();
-    transfer::FinishHandOff(0);
     transfer::CloseConnection();
     g_pauseGate.Release();
     if (!worker_.joinable()) return;
@@ -210,6 +221,70 @@ void TransferDialog::StopWalker() {
         abandoned_ = true;
         display_.release();  // the walker may still call it
     }
+}
+
+wxString TransferDialog::WrapText(const wxString& text, const wxWindow& window, int width) {
+    wxString out, line;
+    std::size_t blank = wxString::npos;  // the last blank in `line`
+    for (wxUniChar c : text) {
+        if (c == '\r') continue;  // a server's CR LF: the LF breaks the line
+        if (c == '\n') {
+            out << line << '\n';
+            line.clear();
+            blank = wxString::npos;
+            continue;
+        }
+        if (!line.empty() && window.GetTextExtent(line + c).x > width && !ClosesALine(c) && c != ' ') {
+            // Break after a blank in the last third of the line, else right here.
+            if (blank != wxString::npos && blank + 1 >= line.length() * 2 / 3) {
+                out << line.substr(0, blank + 1) << '\n';
+                line = line.substr(blank + 1);
+            } else {
+                out << line << '\n';
+                line.clear();
+            }
+            blank = line.rfind(' ');
+        }
+        if (c == ' ') blank = line.length();
+        line << c;
+    }
+    return out << line;
+}
+
+void TransferDialog::ShowStatusText(const wxString& text) {
+    const int width = statusFrame_->GetClientSize().x - 6;
+    wxString shown = WrapText(text, *status_, width);
+    const bool wrapped = shown.Contains('\n');
+    if (shown.Freq('\n') >= kMaxStatusLines) {
+        while (shown.Freq('\n') >= kMaxStatusLines) shown = shown.BeforeLast('\n');
+        shown << wxString::FromUTF8("…");
+    }
+    // Plain text: a '&' in a file name or a server's reply is no mnemonic.
+    status_->SetLabelText(shown);
+    if (wrapped)
+        status_->SetToolTip(text);
+    else
+        status_->UnsetToolTip();
+    // The line grows by the height of the added lines (never shrinks, so
+    // that the dialog does not jump with every file) and the dialog with it,
+    // still in the screen's corner.
+    const int lineHeight = status_->GetTextExtent(wxString::FromUTF8("漢Ag")).y;
+    const int needed = baseStatusHeight_ + static_cast<int>(shown.Freq('\n')) * lineHeight;
+    const int grow = needed - statusFrame_->GetClientSize().y;
+    if (grow > 0) {
+        statusFrame_->SetSize(statusFrame_->GetSize() + wxSize(0, grow));
+        SetClientSize(GetClientSize() + wxSize(0, grow));
+        PlaceBottomRight();
+    }
+    status_->SetSize(wxSize(width, statusFrame_->GetClientSize().y));
+}
+
+void TransferDialog::OnTransferEnded() {
+    ended_ = true;
+    animation_->Stop();
+    abort_->SetLabel(wxString::FromUTF8(kCloseCaption));
+    abort_->SetIcon(IDI_CLOSE);
+    abort_->SetTooltipText(IDS_CLOSE_TIP);
 }
 
 void TransferDialog::EndTransferDialog(int result) {

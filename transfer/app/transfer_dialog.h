@@ -23,20 +23,33 @@ public:
     // Builds the dialog, places it and starts the walker the hand-off's entry
     // asks for. Show it with ShowModal.
     explicit TransferDialog(wxWindow* parent = nullptr);
-    // Consumes the hand-off, closes the walker's connection and waits for
-    // the walker to end (it ends at once once its connection is closed).
+    // Closes the walker's connection and waits for the walker to end (it
+    // ends at once once its connection is closed). The hand-off is the
+    // walker's: it took it over when it started, and one left for the
+    // remote browser stays for it.
     ~TransferDialog() override;
 
     wxGauge* ProgressBar() const { return progress_; }
     wxStaticText* StatusLine() const { return status_; }
     wxActivityIndicator* Animation() const { return animation_; }
     CImageButton* AbortButton() const { return abort_; }
+    // True once the walker has said that the transfer is over: the animation
+    // has stopped and the button offers to close instead of to abort.
+    bool TransferHasEnded() const { return ended_; }
     // True when the walker did not end in time and was left behind; the
     // program must then end without running static destructors.
     bool WalkerAbandoned() const { return abandoned_; }
 
     // The longest the destructor waits for a walker that does not stop.
     static constexpr int kWalkerStopSeconds = 5;
+    // The most lines the status line grows to; the tooltip holds the whole text.
+    static constexpr int kMaxStatusLines = 6;
+
+    // `text` broken into lines no wider than `width` pixels in `window`'s
+    // font: after a blank where one is near, else between any two characters
+    // (Japanese has no blanks), never before closing punctuation. Removing
+    // the inserted '\n's gives `text` back.
+    static wxString WrapText(const wxString& text, const wxWindow& window, int width);
 
 private:
     class Display;
@@ -47,13 +60,17 @@ private:
     void StartWalker();
     void StopWalker();
     void EndTransferDialog(int result);
+    void ShowStatusText(const wxString& text);
+    void OnTransferEnded();
     void OnCharHook(wxKeyEvent& event);
 
     wxGauge* progress_ = nullptr;
+    wxWindow* statusFrame_ = nullptr;
     wxStaticText* status_ = nullptr;
     wxActivityIndicator* animation_ = nullptr;
     CImageButton* abort_ = nullptr;
     int rangeLow_ = 0, step_ = 10;
+    int baseStatusHeight_ = 0;  // the status line's inner height for one line
 
     std::unique_ptr<Display> display_;
     std::thread worker_;
@@ -61,6 +78,7 @@ private:
     std::condition_variable doneCv_;
     bool workerDone_ = false;
     bool abandoned_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace dravik

@@ -50,7 +50,7 @@ TEST_F(Layout, RunningWrittenByOneSpellingIsReadByTheOther) {
     EXPECT_EQ(dir, "/usr/bin/dravik");
 }
 
-TEST_F(Layout, HandOffReadsToTheFirstGapAndDeletesDeepestFirst) {
+TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirst) {
     WriteHandOff("Home", "/pub/www", {"/home/u/site/a.html", "/home/u/site/img"});
     SettingKey entry;
     ASSERT_EQ(entry.OpenKey(HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www")), ERROR_SUCCESS);
@@ -58,16 +58,17 @@ TEST_F(Layout, HandOffReadsToTheFirstGapAndDeletesDeepestFirst) {
     entry.CloseKey();
 
     layout::HandOff h;
-    ASSERT_TRUE(layout::ReadHandOff(h));
+    bool forBrowser = true;
+    ASSERT_EQ(layout::TakeHandOff(h, forBrowser), ERROR_SUCCESS);
+    EXPECT_FALSE(forBrowser);
     EXPECT_EQ(h.provider, "Home");
     EXPECT_EQ(h.entry, "/pub/www");
     EXPECT_EQ(h.paths, (std::vector<std::string>{"/home/u/site/a.html", "/home/u/site/img"}));
     EXPECT_EQ(h.rootDir, "/home/u/site");
-
-    EXPECT_EQ(layout::DeleteHandOff(), ERROR_SUCCESS);
     EXPECT_FALSE(Exists(layout::kSelectedKey));
     EXPECT_TRUE(Exists(layout::kSoftwareParvex));
-    EXPECT_FALSE(layout::ReadHandOff(h));
+    EXPECT_EQ(layout::TakeHandOff(h, forBrowser), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(h.paths.empty());
 
     // A second deletion finds nothing and creates nothing.
     EXPECT_EQ(layout::DeleteHandOff(), ERROR_FILE_NOT_FOUND);
@@ -75,6 +76,38 @@ TEST_F(Layout, HandOffReadsToTheFirstGapAndDeletesDeepestFirst) {
     testsupport::ScopedStore fresh;
     EXPECT_EQ(layout::DeleteHandOff(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(Exists(layout::kSoftwareParvex));
+}
+
+TEST_F(Layout, HandOffForTheBrowserIsReadAndLeft) {
+    WriteHandOff("Home", "e", {"/w/a"});
+    SettingKey running;
+    ASSERT_EQ(running.CreateKey(HKEY_CURRENT_USER, layout::RunningKey()), ERROR_SUCCESS);
+    running.WriteDword(layout::kRemoteBrowser, 1);
+    layout::HandOff h;
+    bool forBrowser = false;
+    ASSERT_EQ(layout::TakeHandOff(h, forBrowser), ERROR_SUCCESS);
+    EXPECT_TRUE(forBrowser);
+    EXPECT_EQ(h.paths, std::vector<std::string>{"/w/a"});
+    EXPECT_TRUE(Exists(layout::SelectedEntryKey("Home", "e")));
+}
+
+// Only a missing "SelectedN" ends the list: any other failure fails the hand-off, and nothing is deleted.
+TEST_F(Layout, AHandOffThatCannotBeReadWholeIsNoHandOff) {
+    WriteHandOff("Home", "e", {"/w/a", "/w/b"});
+    SettingKey entry;
+    ASSERT_EQ(entry.OpenKey(HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "e")), ERROR_SUCCESS);
+    entry.WriteDword("Selected1", 7);
+    layout::HandOff h;
+    bool forBrowser = false;
+    EXPECT_EQ(layout::TakeHandOff(h, forBrowser), layout::kErrorInvalidData);
+    EXPECT_TRUE(h.paths.empty());
+    EXPECT_TRUE(Exists(layout::SelectedEntryKey("Home", "e")));
+
+    // A store that is not one: the failure, not "no hand-off".
+    testsupport::ScopedStore broken;
+    testsupport::WriteFile(broken.file(), std::string(4096, 'x'));
+    EXPECT_EQ(layout::ReadHandOffStatus(h), ERROR_BADDB);
+    EXPECT_EQ(layout::TakeHandOff(h, forBrowser), ERROR_BADDB);
 }
 
 TEST_F(Layout, HandOffDeletionRemovesOnlyTheFirstProviderAndEntry) {

@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -30,20 +35,14 @@ TEST(Os, PathsSplitAtTheLastSlashAndTheNamesLastPeriod) {
     }
 }
 
-TEST(Os, CommandLinesSplitWithQuotesAndProgramsStart) {
+TEST(Os, CommandLinesSplitWithQuotes) {
     EXPECT_EQ(os::SplitCommandLine("  /opt/Parvex/brovin  \"a b\" c\"d e\"f "),
               (std::vector<std::string>{"/opt/Parvex/brovin", "a b", "cd ef"}));
     EXPECT_EQ(os::SplitCommandLine("\"\""), std::vector<std::string>{""});
-    EXPECT_EQ(os::StartProgram(""), -1);
-    EXPECT_EQ(os::StartProgram("/no/such/program"), -1);
 
     testsupport::TempDir dir;
     std::string mark = dir / "started";
-    int pid = os::StartProgram("/bin/sh -c \"echo yes > '" + mark + "'\"");
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(testsupport::Wait(pid), 0);
-    EXPECT_EQ(testsupport::ReadFile(mark), "yes\n");
-
+    testsupport::WriteFile(mark, "");
     EXPECT_TRUE(os::IsDirectory(dir.path()));
     EXPECT_FALSE(os::IsDirectory(mark));
     EXPECT_TRUE(os::Exists(mark));
@@ -51,6 +50,41 @@ TEST(Os, CommandLinesSplitWithQuotesAndProgramsStart) {
     EXPECT_EQ(os::TempDirectory(), "/var/tmp/");
     unsetenv("TMPDIR");
     EXPECT_EQ(os::TempDirectory(), "/tmp/");
+}
+
+// The parent process of `pid` as /proc tells it; 0 when it is gone.
+int ParentOf(int pid) {
+    std::string stat = testsupport::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    return std::atoi(stat.c_str() + close + 4);  // ") S <ppid>"
+}
+
+TEST(Os, ProgramsStartDetachedAndAFailedStartIsReported) {
+    testsupport::TempDir dir;
+    std::string plain = dir / "not-executable";
+    testsupport::WriteFile(plain, "#!/bin/sh\n");
+    for (const std::string& line : {std::string(), std::string("\"\""), std::string("/no/such/program"), plain,
+                                    dir.path(), std::string("no-such-program-on-the-path")})
+        EXPECT_EQ(os::StartProgram(line), -1) << line;
+
+    // Long-lived: the program runs on, and it is not our child.
+    int sleeper = os::StartProgram("sleep 30");
+    ASSERT_GT(sleeper, 0);
+    EXPECT_NE(ParentOf(sleeper), 0) << "not running";
+    EXPECT_NE(ParentOf(sleeper), ::getpid());
+    ::kill(sleeper, SIGKILL);
+
+    // Short-lived: it ran, and nothing is left for us to reap.
+    std::string mark = dir / "ran";
+    ASSERT_GT(os::StartProgram("/bin/sh -c \"echo yes > '" + mark + "'\""), 0);
+    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testsupport::ReadFile(mark), "yes\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child (or zombie) was left behind";
+    EXPECT_EQ(errno, ECHILD);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using testsupport::RunProgram;
 
 namespace {
@@ -44,6 +46,28 @@ TEST(Regsvr32, FailuresHaveTheirOwnExitStatus) {
     EXPECT_EQ(r.exitCode, 4);
     EXPECT_NE(r.err.find("DllRegisterServer"), std::string::npos) << r.err;
     EXPECT_FALSE(HandlerRegistered());
+}
+
+// A store that cannot be written: a corrupt file, a store path below a
+// file, a folder where the file should be. (File modes cannot make it
+// read-only here: the tests may run as root.) Both directions fail loudly.
+TEST(Regsvr32, AStoreThatCannotBeWrittenFailsTheRegistration) {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir / "corrupt.db", std::string(8192, '\x5a'));
+    testsupport::WriteFile(dir / "a-file", "");
+    std::filesystem::create_directory(dir / "a-folder.db");
+    for (const std::string& store : {dir / "corrupt.db", dir / "a-file/registry.db", dir / "a-folder.db"}) {
+        for (const char* how : {"", "/u"}) {
+            std::vector<std::string> argv = {REGSVR32, PARVEX_MODULE};
+            if (*how) argv.insert(argv.begin() + 1, how);
+            auto r = RunProgram(argv, "", {"PARVEX_REGISTRY=" + store});
+            EXPECT_EQ(r.exitCode, 5) << store << " " << how << ": " << r.out << r.err;
+            EXPECT_EQ(r.out, "") << store;
+            EXPECT_NE(r.err.find("failed with 0x80040201"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find(store), std::string::npos) << "the store names itself: " << r.err;
+        }
+    }
+    EXPECT_EQ(testsupport::ReadFile(dir / "corrupt.db"), std::string(8192, '\x5a')) << "a foreign file is left as it was";
 }
 
 }  // namespace

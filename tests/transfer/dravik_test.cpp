@@ -107,47 +107,33 @@ TEST_F(Dravik, WithoutAHandOffTheProgramEndsAtOnceAndCreatesNothing) {
     EXPECT_LT(seconds, 2.0);
 }
 
-TEST_F(Dravik, DialogSitsInTheBottomRightCornerWithItsTexts) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--read-limit", "65536"});
+// Abort, Enter and Esc all end the dialog at once, mid-upload, and leave no hand-off; Abort does so too while the
+// server has not even greeted.
+struct Ending {
+    const char* how;
+    bool connecting;
+};
+class DravikEnds : public Dravik, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(DravikEnds, AtOnce) {
+    const std::string how = GetParam().how;
+    const bool connecting = GetParam().connecting;
+    FtpServer server(connecting ? FtpServer::Kind::Fault : FtpServer::Kind::Pyftpdlib, connecting ? "no-greeting" : "",
+                     connecting ? std::vector<std::string>{} : std::vector<std::string>{"--read-limit", "65536"});
     WriteEntry("P", "/", server, "/");
     WriteHandOff("P", "/", {BigFile()});
-    ASSERT_TRUE(dravik::TransferApp::HandOffWaiting());
-
-    dravik::TransferDialog dialog;
-    testsupport::ShowAndSettle(&dialog);
-    wxRect r = dialog.GetScreenRect();
-    EXPECT_EQ(r.GetRight() + 1, 1024) << "right edge on the screen's right edge";
-    EXPECT_EQ(r.GetBottom() + 1, 768 - 30) << "bottom edge 30 pixels above the screen's bottom";
-    EXPECT_EQ(dialog.GetTitle(), "Parvex - DVK");
-    EXPECT_EQ(dialog.GetClientSize(), dialog.ConvertDialogToPixels(wxSize(203, 109)));
-    EXPECT_EQ(dialog.AbortButton()->GetPosition(), dialog.ConvertDialogToPixels(wxPoint(66, 65)));
-    EXPECT_EQ(dialog.AbortButton()->GetLabel(), wxString::FromUTF8("転送中断(&S)"));
-    EXPECT_EQ(dialog.AbortButton()->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
-    EXPECT_GT(dialog.AbortButton()->IconWidth(), 0);
-    EXPECT_TRUE(dialog.AbortButton()->HasFocus());
-    EXPECT_TRUE(testsupport::PumpUntil([&] {
-        return dialog.StatusLine()->GetLabel().StartsWith("big.bin");
-    })) << "status: " << dialog.StatusLine()->GetLabel().utf8_str().data();
-    dialog.Hide();
-}
-
-// Abort, Enter and Esc all end the dialog at once, mid-upload, and leave no hand-off.
-class DravikEnds : public Dravik, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(DravikEnds, DuringALargeUploadAtOnce) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--read-limit", "65536"});
-    WriteEntry("P", "/", server, "/");
-    WriteHandOff("P", "/", {BigFile()});
-    const std::string how = GetParam();
 
     Clock::time_point acted{}, returned{};
     int result = 0;
+    bool abandoned = true;
     {
         dravik::TransferDialog dialog;
         wxTimer timer;
         timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
             struct stat st {};
-            if (acted != Clock::time_point{} || ::stat(server.Local("big.bin").c_str(), &st) != 0 || st.st_size == 0)
+            if (acted != Clock::time_point{} ||
+                (connecting ? !dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1")
+                            : ::stat(server.Local("big.bin").c_str(), &st) != 0 || st.st_size == 0))
                 return;
             acted = Clock::now();
             if (how == "abort") {
@@ -163,46 +149,25 @@ TEST_P(DravikEnds, DuringALargeUploadAtOnce) {
         result = ShowModalAtMost(dialog);
         returned = Clock::now();
         timer.Stop();
+        abandoned = dialog.WalkerAbandoned();
     }
     auto destroyed = Clock::now();
     ASSERT_NE(acted, Clock::time_point{}) << "the upload never started";
     EXPECT_EQ(result, how == "escape" ? wxID_CANCEL : wxID_OK);
     EXPECT_LT(Seconds(returned - acted), 0.5);
     EXPECT_LT(Seconds(destroyed - returned), 1.0) << "the walker did not stop with its connection";
+    EXPECT_FALSE(abandoned);
     EXPECT_FALSE(HandOffPresent());
+    if (connecting) return;
     struct stat st {};
     ASSERT_EQ(::stat(server.Local("big.bin").c_str(), &st), 0);
     EXPECT_LT(st.st_size, 64 << 20) << "the upload went on to the end";
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, DravikEnds, ::testing::Values("abort", "enter", "escape"));
-
-TEST_F(Dravik, AbortWhileTheServerHasNotAnsweredYetEndsAtOnceToo) {
-    FtpServer server(FtpServer::Kind::Fault, "no-greeting");
-    WriteEntry("P", "/", server, "/");
-    WriteHandOff("P", "/", {Site()});
-    Clock::time_point acted{}, destroyed{};
-    bool abandoned = true;
-    {
-        dravik::TransferDialog dialog;
-        wxTimer timer;
-        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (acted == Clock::time_point{} && dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1")) {
-                acted = Clock::now();
-                dialog.AbortButton()->Click();
-            }
-        });
-        timer.Start(20);
-        dialog.ShowModal();
-        timer.Stop();
-        abandoned = dialog.WalkerAbandoned();
-    }
-    destroyed = Clock::now();
-    ASSERT_NE(acted, Clock::time_point{});
-    EXPECT_FALSE(abandoned);
-    EXPECT_LT(Seconds(destroyed - acted), 1.5) << "the connect was not stopped";
-    EXPECT_FALSE(HandOffPresent());
-}
+INSTANTIATE_TEST_SUITE_P(Keys, DravikEnds,
+                         ::testing::Values(Ending{"abort", false}, Ending{"enter", false}, Ending{"escape", false},
+                                           Ending{"abort", true}),
+                         [](const auto& p) { return std::string(p.param.how) + (p.param.connecting ? "_connecting" : ""); });
 
 TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
@@ -266,8 +231,8 @@ TEST_F(Dravik, RemoteBrowserFlagStartsTheBrowserAtTheBeginning) {
     EXPECT_TRUE(HandOffPresent()) << "the dialog's end deleted the hand-off left for the browser";
 }
 
-// The status line shows a long text whole, over several lines; once the walk
-// is over the animation stops and the button no longer offers to abort.
+// The dialog sits in the bottom right corner; its status line shows a long text whole, over several lines; once
+// the walk is over the animation stops and the button no longer offers to abort.
 TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
     FtpServer server(FtpServer::Kind::Fault, "no-greeting");
     WriteEntry("P", "/", server, "/");
@@ -282,8 +247,17 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
     testsupport::ShowAndSettle(&dialog);
     ASSERT_TRUE(testsupport::PumpUntil([&] { return dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1"); }));
     const wxSize base = dialog.GetClientSize();
-    EXPECT_TRUE(dialog.Animation()->IsRunning());
+    EXPECT_EQ(base, dialog.ConvertDialogToPixels(wxSize(203, 109)));
+    EXPECT_EQ(dialog.GetTitle(), "Parvex - DVK");
+    EXPECT_EQ(dialog.AbortButton()->GetPosition(), dialog.ConvertDialogToPixels(wxPoint(66, 65)));
     EXPECT_EQ(dialog.AbortButton()->GetLabel(), wxString::FromUTF8("転送中断(&S)"));
+    EXPECT_EQ(dialog.AbortButton()->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
+    EXPECT_GT(dialog.AbortButton()->IconWidth(), 0);
+    EXPECT_TRUE(dialog.AbortButton()->HasFocus());
+    EXPECT_TRUE(dialog.Animation()->IsRunning());
+    wxRect r = dialog.GetScreenRect();
+    EXPECT_EQ(r.GetRight() + 1, 1024) << "right edge on the screen's right edge";
+    EXPECT_EQ(r.GetBottom() + 1, 768 - 30) << "bottom edge 30 pixels above the screen's bottom";
     for (const std::string& text : texts) {
         transfer::Progress()->SetStatusText(text);
         if (&text == &texts[0]) transfer::Progress()->TransferEnded(false);  // the walker's order on a failure
@@ -305,7 +279,7 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
         wxRect frame = line->GetParent()->GetRect();
         EXPECT_LE(frame.GetBottom(), dialog.GetClientSize().y) << "the frame is inside the dialog";
         EXPECT_GT(frame.GetTop(), dialog.AbortButton()->GetRect().GetBottom()) << "below the button, not over it";
-        wxRect r = dialog.GetScreenRect();
+        r = dialog.GetScreenRect();
         EXPECT_EQ(r.GetRight() + 1, 1024);
         EXPECT_EQ(r.GetBottom() + 1, 768 - 30) << "grown upwards, still in the corner";
         if (&text != &texts[0]) continue;

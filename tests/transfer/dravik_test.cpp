@@ -16,7 +16,6 @@
 #include <wx/timer.h>
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
@@ -43,9 +42,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 // ShowModal that never hangs the suite: after `ms` the dialog is ended with -1.
 int ShowModalAtMost(wxDialog& dialog, int ms = 30000) {
     wxTimer guard;
-    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (dialog.IsModal()) dialog.EndModal(-1);
-    });
+    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { if (dialog.IsModal()) dialog.EndModal(-1); });
     guard.StartOnce(ms);
     return dialog.ShowModal();
 }
@@ -69,11 +66,9 @@ protected:
 
     // A file big enough that a throttled server is still receiving it when the test acts.
     std::string BigFile() {
-        std::string path = local / "big.bin";
-        int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-        EXPECT_EQ(::ftruncate(fd, 64 << 20), 0);
-        ::close(fd);
-        return path;
+        WriteFile(local / "big.bin", "");
+        std::filesystem::resize_file(local / "big.bin", 64 << 20);
+        return local / "big.bin";
     }
 
     // Runs the real program to its end; returns its exit status.

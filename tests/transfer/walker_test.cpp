@@ -13,10 +13,8 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,28 +39,15 @@ protected:
     std::vector<int> pauses;
     RecordingDisplay display;
 
-    void SetUp() override {
-        SetPauseFunction([this](int s) { pauses.push_back(s); });
-    }
+    void SetUp() override { SetPauseFunction([this](int s) { pauses.push_back(s); }); }
 
-    void Options(winreg::DWORD convert, winreg::DWORD code) {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        key.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
-        key.WriteDword(layout::kCodeConvert, convert);
-        key.WriteDword(layout::kUploadConvert, convert);
-        key.WriteDword(layout::kUploadConvCode, code);
-    }
     std::vector<std::string> Statuses() {
         std::vector<std::string> out;
         for (const auto& e : display.Events())
             if (e.rfind("status:", 0) == 0) out.push_back(e.substr(7));
         return out;
     }
-    bool Saw(const std::string& status) {
-        auto s = Statuses();
-        return std::find(s.begin(), s.end(), status) != s.end();
-    }
+    bool Saw(const std::string& status) { return std::ranges::count(Statuses(), status) > 0; }
     // What the walker told the dialog at the end: "ended:ok" or "ended:failed", right before "end".
     std::string Ending() {
         auto e = display.Events();
@@ -144,8 +129,7 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     std::vector<std::string> handled;
     const std::string suffix = " 処理中...";
     for (const auto& st : Statuses())
-        if (st.size() > suffix.size() && st.compare(st.size() - suffix.size(), suffix.size(), suffix) == 0)
-            handled.push_back(st.substr(0, st.size() - suffix.size()));
+        if (st.ends_with(suffix)) handled.push_back(st.substr(0, st.size() - suffix.size()));
     EXPECT_EQ(handled, (std::vector<std::string>{"site/index.html", "site/img/logo.gif", "site/release.old/notes"}));
     auto events = display.Events();
     // site, then empty, img, index.html, release.old, then logo.gif and notes: a step each.
@@ -202,11 +186,7 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     ::symlink(other.c_str(), (sel + "/dirlink").c_str());
     ::symlink((local / "nowhere").c_str(), (sel + "/dangling").c_str());
     ::symlink("/proc/self/mem", (sel + "/proc").c_str());  // opens, then fails to read, even for root
-    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s/sock", sel.c_str());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::mknod((sel + "/sock").c_str(), S_IFSOCK | 0644, 0), 0);
     WriteFile(sel + "/locked.txt", "l");
     WriteFile(sel + "/closed/hidden.txt", "h");
     ::chmod((sel + "/locked.txt").c_str(), 0);
@@ -225,7 +205,6 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     RunAsPlainReader(PlainWalker);
     ::renameat(deepest, std::string(250, 'f').c_str(), deepest, "f");  // so that the folder can be removed
     ::close(deepest);
-    ::close(sock);
     ::chmod((sel + "/closed").c_str(), 0755);
 
     EXPECT_EQ(ServerFiles(server), (std::set<std::string>{"victim.txt", "sel/ok.txt", "sel/loop/a.txt",
@@ -304,7 +283,11 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
 TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "");
-    Options(1, 2);
+    SettingKey options;
+    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    options.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
+    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert}) options.WriteDword(name, 1);
+    options.WriteDword(layout::kUploadConvCode, 2);  // EUC
     WriteFile(local / "page.html", "\x82\xA0\x82\xA2");
     WriteFile(local / "notes.tmp", "mine");
     std::string binary(100000, '\0');

@@ -39,7 +39,7 @@ TEST_F(HandOff, FinishingTwiceCreatesNothing) {
 // A browser that starts takes the hand-off over (clearing the request is its own job); one that cannot start never
 // will: neither the hand-off nor the request may stay.
 TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
-    const std::string mark = store.dir() / "browser-ran", script = store.dir() / "brovin", plain = store.dir() / "plain";
+    const std::string mark = store.dir() / "browser-ran", script = store.dir() / "brovin", plain = store.dir() / "sh";
     testsupport::WriteFile(script, "#!/bin/sh\necho ran > '" + mark + "'\n");
     chmod(script.c_str(), 0755);
     testsupport::WriteFile(plain, "#!/bin/sh\n");  // not executable
@@ -55,9 +55,11 @@ TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
         layout::HandOff handOff;
         EXPECT_TRUE(TakeHandOff(handOff)) << browser;
         EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
-        EXPECT_EQ(Exists(starts ? layout::SelectedEntryKey("Home", "/pub/www") : layout::kSelectedKey), starts) << browser;
+        EXPECT_EQ(Exists(starts ? layout::SelectedEntryKey("Home", "/pub/www") : layout::kSelectedKey), starts)
+            << browser;
         winreg::DWORD flag = 0;
-        EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), starts ? 0 : winreg::ERROR_FILE_NOT_FOUND) << browser;
+        EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), starts ? 0 : winreg::ERROR_FILE_NOT_FOUND)
+            << browser;
     }
     for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

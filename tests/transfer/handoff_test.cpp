@@ -3,8 +3,8 @@
 
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
-#include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
+#include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +19,7 @@ class HandOff : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
 
-    static void WriteHandOff() {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www"));
-        key.WriteString("Selected0", "/home/u/site");
-        key.WriteString(layout::kRootDir, "/home/u");
-    }
+    static void WriteHandOff() { transfertest::WriteHandOff("Home", "/pub/www", {"/home/u/site"}); }
     static bool Exists(const std::string& path) {
         SettingKey key;
         return key.OpenKey(winreg::HKEY_CURRENT_USER, path) == 0;
@@ -41,46 +36,34 @@ TEST_F(HandOff, FinishingTwiceCreatesNothing) {
     EXPECT_FALSE(Exists(layout::RunningKey()));
 }
 
-TEST_F(HandOff, BrowserStartsAndTheHandOffStaysForIt) {
-    WriteHandOff();
-    std::string mark = store.dir() / "browser-ran";
-    std::string script = store.dir() / "brovin";
+// A browser that starts takes the hand-off over (clearing the request is its own job); one that cannot start never
+// will: neither the hand-off nor the request may stay.
+TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
+    const std::string mark = store.dir() / "browser-ran", script = store.dir() / "brovin", plain = store.dir() / "sh";
     testsupport::WriteFile(script, "#!/bin/sh\necho ran > '" + mark + "'\n");
     chmod(script.c_str(), 0755);
-    SettingKey running;
-    running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    running.WriteString(layout::kInstDirBrovin, script);
-    running.WriteDword(layout::kRemoteBrowser, 1);
-    layout::HandOff handOff;
-    ASSERT_TRUE(TakeHandOff(handOff));
-    EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
-    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
-    EXPECT_TRUE(Exists(layout::SelectedEntryKey("Home", "/pub/www")));
-    winreg::DWORD flag = 0;
-    EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), 0) << "the browser clears it when it starts";
-}
-
-// A browser that cannot start never takes the hand-off over: neither it nor the request may stay.
-TEST_F(HandOff, ABrowserThatCannotStartLeavesNoRequestAndNoHandOff) {
-    std::string plain = store.dir() / "brovin";
     testsupport::WriteFile(plain, "#!/bin/sh\n");  // not executable
-    for (const char* browser : {"", "/no/such/brovin", plain.c_str(), "(missing)"}) {
+    for (const std::string& browser : {std::string(), std::string("/no/such/brovin"), plain, std::string("(missing)"),
+                                       script}) {
+        const bool starts = browser == script;
         WriteHandOff();
         SettingKey running;
         running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
         running.DeleteValue(layout::kInstDirBrovin);
-        if (std::string(browser) != "(missing)") running.WriteString(layout::kInstDirBrovin, browser);
+        if (browser != "(missing)") running.WriteString(layout::kInstDirBrovin, browser);
         running.WriteDword(layout::kRemoteBrowser, 1);
-        EXPECT_FALSE(StartRemoteBrowser()) << browser;
         layout::HandOff handOff;
         EXPECT_TRUE(TakeHandOff(handOff)) << browser;
         EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
-        EXPECT_FALSE(Exists(layout::kSelectedKey)) << browser;
+        EXPECT_EQ(Exists(starts ? layout::SelectedEntryKey("Home", "/pub/www") : layout::kSelectedKey), starts)
+            << browser;
         winreg::DWORD flag = 0;
-        EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), winreg::ERROR_FILE_NOT_FOUND) << browser;
+        EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), starts ? 0 : winreg::ERROR_FILE_NOT_FOUND)
+            << browser;
     }
+    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
 }
 
 TEST_F(HandOff, ErrorTextsForCodes) {
@@ -89,17 +72,6 @@ TEST_F(HandOff, ErrorTextsForCodes) {
     EXPECT_EQ(display.status, inet::InternetErrorText(inet::ERROR_INTERNET_TIMEOUT));
     EXPECT_EQ(ShowInternetErrorText(99999), 0);
     EXPECT_EQ(display.status, "");
-
-    // 12003 shows the server's reply, here a real refused upload.
-    testsupport::FtpServer server(testsupport::FtpServer::Kind::Fault, "refuse-stor");
-    inet::InternetSession session;
-    inet::FtpConnection* c = session.GetFtpConnection("127.0.0.1", "parvex", "secret",
-                                                      static_cast<std::uint16_t>(server.port()));
-    std::string file = store.dir() / "index.html";
-    testsupport::WriteFile(file, "x");
-    ASSERT_FALSE(c->PutFile(file, "index.html"));
-    EXPECT_EQ(ShowInternetErrorText(inet::GetLastInternetError()), 1);
-    EXPECT_EQ(display.status, "553 Could not create file index.html: permission denied.");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ protected:
     }
 };
 
-TEST(ExtensionLists, TheTwoMatchesRunInOppositeDirections) {
+TEST(ExtensionLists, TheTwoModeMatchesRunInOppositeDirectionsAndRoutingTakesWholeExtensions) {
     const std::string list = ".htm;;.txt;";
     EXPECT_EQ(ExtensionEntries(list), (std::vector<std::string>{".HTM", ".TXT"}));
     EXPECT_TRUE(EntryInExtension(".html", list)) << "the entry .HTM occurs in .HTML";
@@ -48,9 +48,8 @@ TEST(ExtensionLists, TheTwoMatchesRunInOppositeDirections) {
     EXPECT_FALSE(ExtensionInEntry(".html", list));
     EXPECT_TRUE(ExtensionInEntry("", list)) << "an empty extension matches the first entry";
     EXPECT_FALSE(ExtensionInEntry("", ""));
-}
 
-TEST(ExtensionLists, RoutingMatchesWholeExtensionsOnly) {
+    // Routing matches whole extensions only.
     const struct {
         const char* extension;
         const char* list;
@@ -102,15 +101,12 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
     RemoveTempCopy(sentTwin);
     EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder()));
 
-    // Code missing: JIS. Code 0: SJIS.
-    Options(".htm;.html;.txt;", 1, 1);
-    ASSERT_TRUE(ConvertForUpload(page, sent));
-    EXPECT_EQ(display.status, "JISコードへ変換中...");
-    RemoveTempCopy(sent);
-    Options(".htm;.html;.txt;", 1, 1, 0);
-    ASSERT_TRUE(ConvertForUpload(page, sent));
-    EXPECT_EQ(display.status, "SJISコードへ変換中...");
-    RemoveTempCopy(sent);
+    for (int code : {-1, 0}) {  // code missing: JIS; code 0: SJIS
+        Options(".htm;.html;.txt;", 1, 1, code);
+        ASSERT_TRUE(ConvertForUpload(page, sent));
+        EXPECT_EQ(display.status, code < 0 ? "JISコードへ変換中..." : "SJISコードへ変換中...");
+        RemoveTempCopy(sent);
+    }
 
     // A file that cannot be read is not sent at all, and leaves no copy.
     EXPECT_FALSE(ConvertForUpload(dir / "gone.txt", sent));
@@ -118,8 +114,8 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
 }
 
 TEST_F(TransferMode, WhenNothingIsConverted) {
-    std::string photo = dir / "photo.jpg", readme = dir / "README", notes = dir / "notes.tmp";
-    for (const auto& f : {photo, readme, notes}) testsupport::WriteFile(f, "x");
+    std::string photo = dir / "photo.jpg", readme = dir / "README";
+    for (const auto& f : {photo, readme}) testsupport::WriteFile(f, "x");
     std::string sent;
     const auto convert = [&](const std::string& path) {
         EXPECT_TRUE(ConvertForUpload(path, sent));
@@ -129,19 +125,14 @@ TEST_F(TransferMode, WhenNothingIsConverted) {
     EXPECT_EQ(convert(photo), photo);
     EXPECT_NE(convert(readme), readme) << "no extension matches the first entry";
     RemoveTempCopy(sent);
-    Options(layout::kFirstRunTextMode, 1, 0, 2);
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
-    Options(layout::kFirstRunTextMode, 0, 1, 2);
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
-    Options(layout::kFirstRunTextMode, 1, 1, 3);
     transfertest::RecordingDisplay display;
-    EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt");
+    for (auto [codeConvert, uploadConvert, code] : {std::tuple{1, 0, 2}, {0, 1, 2}, {1, 1, 3}}) {
+        Options(layout::kFirstRunTextMode, codeConvert, uploadConvert, code);
+        EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt") << codeConvert << uploadConvert << code;
+    }
     EXPECT_TRUE(display.Events().empty());
 
-    // The user's own notes.tmp, sent as it is, is never deleted; nor is anything in the copies' folder not made there.
-    Options(".htm;", 0, 0);
-    RemoveTempCopy(convert(notes));
-    EXPECT_EQ(testsupport::ReadFile(notes), "x");
+    // Nothing in the copies' folder that was not made there is deleted.
     testsupport::WriteFile(TempCopyFolder() + "copy-user", "y");
     RemoveTempCopy(TempCopyFolder() + "copy-user");
     EXPECT_EQ(testsupport::ReadFile(TempCopyFolder() + "copy-user"), "y");

@@ -13,10 +13,8 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +24,8 @@
 #include <thread>
 
 using namespace transfer;
+using namespace transfertest;
+namespace fs = std::filesystem;
 using testsupport::FtpServer;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
@@ -37,46 +37,17 @@ protected:
     testsupport::ScopedStore store;
     testsupport::TempDir local;
     std::vector<int> pauses;
-    transfertest::RecordingDisplay display;
+    RecordingDisplay display;
 
-    void SetUp() override {
-        SetPauseFunction([this](int s) { pauses.push_back(s); });
-    }
+    void SetUp() override { SetPauseFunction([this](int s) { pauses.push_back(s); }); }
 
-    void Provider(const FtpServer& server, const std::string& entry, const std::string& root,
-                  const std::string& password = "") {
-        transfertest::WriteEntry("Home", entry, server, root, password);
-    }
-    void Rule(const std::string& dir, const std::string& exts) { transfertest::WriteRule("Home", dir, exts); }
-    void HandOff(const std::string& entry, const std::vector<std::string>& paths) {
-        transfertest::WriteHandOff("Home", entry, paths);
-    }
-    void Options(winreg::DWORD convert, winreg::DWORD code) {
-        SettingKey key;
-        key.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        key.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
-        key.WriteDword(layout::kCodeConvert, convert);
-        key.WriteDword(layout::kUploadConvert, convert);
-        key.WriteDword(layout::kUploadConvCode, code);
-    }
     std::vector<std::string> Statuses() {
         std::vector<std::string> out;
         for (const auto& e : display.Events())
             if (e.rfind("status:", 0) == 0) out.push_back(e.substr(7));
         return out;
     }
-    bool Saw(const std::string& status) {
-        auto s = Statuses();
-        return std::find(s.begin(), s.end(), status) != s.end();
-    }
-    static bool Exists(const std::string& path) {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0;
-    }
-    static bool Selected() {
-        SettingKey key;
-        return key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == 0;
-    }
+    bool Saw(const std::string& status) { return std::ranges::count(Statuses(), status) > 0; }
     // What the walker told the dialog at the end: "ended:ok" or "ended:failed", right before "end".
     std::string Ending() {
         auto e = display.Events();
@@ -86,9 +57,9 @@ protected:
     // Every file the server holds below its home, as paths relative to it.
     static std::set<std::string> ServerFiles(const FtpServer& server) {
         std::set<std::string> files;
-        const std::filesystem::path home = server.Local("");
-        for (const auto& e : std::filesystem::recursive_directory_iterator(home))
-            if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), home).string());
+        const fs::path home = server.Local("");
+        for (const auto& e : fs::recursive_directory_iterator(home))
+            if (e.is_regular_file()) files.insert(fs::relative(e.path(), home).string());
         return files;
     }
     // Runs the walker on a thread without root's power to read any file (the
@@ -108,28 +79,11 @@ protected:
 
 class WalkersOn : public Walkers, public ::testing::WithParamInterface<FtpServer::Kind> {};
 
-TEST_F(Walkers, OneFileIntoAnAbsoluteRoot) {
+// Japanese names take three bytes a character: a few folders deep, the selected paths are past 255 bytes.
+TEST_F(Walkers, FilesWithLongPathsIntoAnAbsoluteRoot) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     ::mkdir(server.Local("www").c_str(), 0755);
-    Provider(server, "/www", "/www");
-    WriteFile(local / "a.txt", "hello\n");
-    HandOff("/www", {local / "a.txt"});
-    PlainWalker();
-    EXPECT_EQ(ReadFile(server.Local("www/a.txt")), "hello\n");
-    EXPECT_FALSE(Selected()) << "the hand-off is consumed at the start";
-    auto s = Statuses();
-    EXPECT_EQ(s.front(), "127.0.0.1に接続しています...");
-    EXPECT_TRUE(Saw("127.0.0.1接続完了しました"));
-    EXPECT_TRUE(Saw("a.txt 処理中..."));
-    EXPECT_EQ(s.back(), "ファイル転送完了しました");
-    EXPECT_EQ(pauses, std::vector<int>{2});
-    EXPECT_EQ(Ending(), "ended:ok");
-}
-
-TEST_F(Walkers, SelectionsWithPathsLongerThanAStringBufferAreUploadedWhole) {
-    // Japanese names take three bytes a character: a few folders deep is past 255 bytes.
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Provider(server, "/", "/");
+    WriteEntry("Home", "/www", server, "/www");
     std::string folder = local.path();
     for (int i = 0; i < 6; ++i) {
         folder += "/とても長い名前のフォルダその" + std::to_string(i);
@@ -139,37 +93,43 @@ TEST_F(Walkers, SelectionsWithPathsLongerThanAStringBufferAreUploadedWhole) {
     ASSERT_GT(first.size(), 255u);
     WriteFile(first, "1\n");
     WriteFile(second, "2\n");
-    HandOff("/", {first, second});
+    WriteFile(folder + "/a.txt", "hello\n");
+    WriteHandOff("Home", "/www", {folder + "/a.txt", first, second});
     PlainWalker();
-    EXPECT_EQ(ReadFile(server.Local("一番目のファイル.txt")), "1\n");
-    EXPECT_EQ(ReadFile(server.Local("二番目.txt")), "2\n");
+    EXPECT_EQ(ReadFile(server.Local("www/a.txt")), "hello\n");
+    EXPECT_EQ(ReadFile(server.Local("www/一番目のファイル.txt")), "1\n");
+    EXPECT_EQ(ReadFile(server.Local("www/二番目.txt")), "2\n");
+    EXPECT_FALSE(HandOffPresent()) << "the hand-off is consumed at the start";
+    auto s = Statuses();
+    EXPECT_EQ(s.front(), "127.0.0.1に接続しています...");
+    EXPECT_TRUE(Saw("127.0.0.1接続完了しました"));
+    EXPECT_TRUE(Saw("a.txt 処理中..."));
+    EXPECT_EQ(s.back(), "ファイル転送完了しました");
+    EXPECT_EQ(pauses, std::vector<int>{2});
+    EXPECT_EQ(Ending(), "ended:ok");
 }
 
 TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Provider(server, "ログイン時のディレクトリ", "");
+    WriteEntry("Home", "ログイン時のディレクトリ", server, "");
     std::string site = local / "site";
-    ::mkdir(site.c_str(), 0755);
-    ::mkdir((site + "/img").c_str(), 0755);
-    ::mkdir((site + "/release.old").c_str(), 0755);
-    ::mkdir((site + "/empty").c_str(), 0755);
+    for (const char* sub : {"/img", "/release.old", "/empty"}) fs::create_directories(site + sub);
     WriteFile(site + "/index.html", "<html>\n");
     std::string gif = std::string("GIF89a\r\n\x00\x01\x02", 11);
     WriteFile(site + "/img/logo.gif", gif);
     WriteFile(site + "/release.old/notes", "n");
-    HandOff("ログイン時のディレクトリ", {site});
+    WriteHandOff("Home", "ログイン時のディレクトリ", {site});
     PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("site/index.html")), "<html>\n");
     EXPECT_TRUE(ReadFile(server.Local("site/img/logo.gif")) == gif) << "binary by the lists";
     EXPECT_EQ(ReadFile(server.Local("site/release.old/notes")), "n");
-    EXPECT_TRUE(Exists(server.Local("site/empty")));
+    EXPECT_TRUE(fs::exists(server.Local("site/empty")));
 
     // Work-list order: the folder, its entries in name order, then theirs.
     std::vector<std::string> handled;
     const std::string suffix = " 処理中...";
     for (const auto& st : Statuses())
-        if (st.size() > suffix.size() && st.compare(st.size() - suffix.size(), suffix.size(), suffix) == 0)
-            handled.push_back(st.substr(0, st.size() - suffix.size()));
+        if (st.ends_with(suffix)) handled.push_back(st.substr(0, st.size() - suffix.size()));
     EXPECT_EQ(handled, (std::vector<std::string>{"site/index.html", "site/img/logo.gif", "site/release.old/notes"}));
     auto events = display.Events();
     // site, then empty, img, index.html, release.old, then logo.gif and notes: a step each.
@@ -179,43 +139,37 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
 }
 
 TEST_F(Walkers, FailuresShowTheirTextAndPause) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    FtpServer server(FtpServer::Kind::Pyftpdlib), refusing(FtpServer::Kind::Fault, "refuse-stor");
     WriteFile(local / "a.txt", "a");
-    Provider(server, "e", "/no/such");
-    HandOff("e", {local / "a.txt"});
-    PlainWalker();
-    EXPECT_EQ(Statuses().back(), "上位ディレクトリ(/no/such)へは移動できません");
-    EXPECT_EQ(pauses, std::vector<int>{2});
-
-    pauses.clear();
-    Provider(server, "e", "relative/missing");
-    HandOff("e", {local / "a.txt"});
-    PlainWalker();
-    EXPECT_EQ(Statuses().back().substr(0, 3), "550");
-    EXPECT_EQ(pauses, std::vector<int>{3});
-
-    pauses.clear();
-    Provider(server, "e", "", "wrong");
-    HandOff("e", {local / "a.txt"});
-    PlainWalker();
-    EXPECT_EQ(Statuses().back(), "ログインできませんでした。ユーザー名またはパスワードが正しくありません。");
-    EXPECT_EQ(pauses, std::vector<int>{2});
-    EXPECT_FALSE(Exists(server.Local("a.txt")));
-
-    FtpServer refusing(FtpServer::Kind::Fault, "refuse-stor");
-    pauses.clear();
-    Provider(refusing, "e", "");
-    HandOff("e", {local / "a.txt"});
-    PlainWalker();
-    EXPECT_EQ(Statuses().back(), "553 Could not create file ./a.txt: permission denied.");
-    EXPECT_EQ(pauses, std::vector<int>{3});
-    EXPECT_EQ(display.Events()[display.Events().size() - 2], "ended:failed");
+    const struct {
+        const FtpServer& server;
+        const char *root, *password;
+        std::string status;  // the whole last status, or its start for the server's own 550 text
+        int pause;
+    } cases[] = {
+        {server, "/no/such", "", "上位ディレクトリ(/no/such)へは移動できません", 2},
+        {server, "relative/missing", "", "550", 3},
+        {server, "", "wrong", "ログインできませんでした。ユーザー名またはパスワードが正しくありません。", 2},
+        {refusing, "", "", "553 Could not create file ./a.txt: permission denied.", 3},
+    };
+    for (const auto& c : cases) {
+        pauses.clear();
+        display.Clear();
+        WriteEntry("Home", "e", c.server, c.root, c.password);
+        WriteHandOff("Home", "e", {local / "a.txt"});
+        PlainWalker();
+        const std::string last = Statuses().back();
+        EXPECT_EQ(c.status == "550" ? last.substr(0, 3) : last, c.status);
+        EXPECT_EQ(pauses, std::vector<int>{c.pause}) << c.status;
+        EXPECT_EQ(Ending(), "ended:failed") << c.status;
+        EXPECT_TRUE(ServerFiles(c.server).empty()) << c.status;
+    }
 }
 
 TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     FtpServer server(GetParam());
     WriteFile(server.Local("victim.txt"), "keep");
-    Provider(server, "e", server.home());
+    WriteEntry("Home", "e", server, server.home());
     const std::string sel = local / "sel", other = local / "other";
     for (const auto& d :
          {sel, sel + "/loop", sel + "/loop/sub", sel + "/evil\nDELE victim.txt", sel + "/closed", other})
@@ -232,11 +186,7 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     ::symlink(other.c_str(), (sel + "/dirlink").c_str());
     ::symlink((local / "nowhere").c_str(), (sel + "/dangling").c_str());
     ::symlink("/proc/self/mem", (sel + "/proc").c_str());  // opens, then fails to read, even for root
-    int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s/sock", sel.c_str());
-    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::mknod((sel + "/sock").c_str(), S_IFSOCK | 0644, 0), 0);
     WriteFile(sel + "/locked.txt", "l");
     WriteFile(sel + "/closed/hidden.txt", "h");
     ::chmod((sel + "/locked.txt").c_str(), 0);
@@ -250,20 +200,19 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     }
     int deepest = ::open((sel + "/" + deep).c_str(), O_DIRECTORY | O_RDONLY);
     ::close(::openat(deepest, std::string(250, 'f').c_str(), O_CREAT | O_WRONLY, 0644));
-    HandOff("e", {sel, local / "gone.txt"});
+    WriteHandOff("Home", "e", {sel, local / "gone.txt"});
 
     RunAsPlainReader(PlainWalker);
     ::renameat(deepest, std::string(250, 'f').c_str(), deepest, "f");  // so that the folder can be removed
     ::close(deepest);
-    ::close(sock);
     ::chmod((sel + "/closed").c_str(), 0755);
 
     EXPECT_EQ(ServerFiles(server), (std::set<std::string>{"victim.txt", "sel/ok.txt", "sel/loop/a.txt",
                                                            "sel/loop/sub/b.txt", "sel/filelink", "sel/dirlink/c.txt"}));
     EXPECT_EQ(ReadFile(server.Local("victim.txt")), "keep");
     EXPECT_EQ(ReadFile(server.Local("sel/filelink")), "outside") << "a link to a file sends the file";
-    EXPECT_FALSE(Exists(server.Local("sel/closed"))) << "a folder that cannot be read is not made empty";
-    EXPECT_FALSE(Exists(server.Local("sel/evil\nDELE victim.txt")));
+    EXPECT_FALSE(fs::exists(server.Local("sel/closed"))) << "a folder that cannot be read is not made empty";
+    EXPECT_FALSE(fs::exists(server.Local("sel/evil\nDELE victim.txt")));
     for (const char* status : {"gone.txt が見つかりません", "sel/a\\r\\nDELE victim.txt は FTP で送れない名前です",
                                "sel/evil\\nDELE victim.txt は FTP で送れない名前です",
                                "sel/loop/sub/up は上位のフォルダへ戻るリンクなので送りません",
@@ -291,11 +240,11 @@ TEST_F(Walkers, SettingsTooLongToReadStopTheTransfer) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteFile(local / "a.txt", "a");
     for (const char* name : {layout::kRoot, layout::kUserName, layout::kPassword}) {
-        Provider(server, "e", "");
+        WriteEntry("Home", "e", server, "");
         SettingKey key;
         key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
         key.WriteString(name, std::string(256, 'x'));
-        HandOff("e", {local / "a.txt"});
+        WriteHandOff("Home", "e", {local / "a.txt"});
         PlainWalker();
         EXPECT_EQ(Statuses().back(), layout::Format("設定値 %s が長すぎて読めません", name));
         EXPECT_EQ(Ending(), "ended:failed");
@@ -308,10 +257,10 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     ::mkdir(server.Local("images").c_str(), 0755);
     ::mkdir(server.Local("photos").c_str(), 0755);
-    Provider(server, layout::kAutoTransferEntry, "/");
-    Rule("images", ".JPG;.GIF;");
-    Rule("nodir", ".TXT;");
-    Rule("photos", ".jpeg;");
+    WriteEntry("Home", layout::kAutoTransferEntry, server, "/");
+    WriteRule("Home", "images", ".JPG;.GIF;");
+    WriteRule("Home", "nodir", ".TXT;");
+    WriteRule("Home", "photos", ".jpeg;");
     std::string sel = local / "sel";
     ::mkdir(sel.c_str(), 0755);
     ::mkdir((sel + "/deep").c_str(), 0755);
@@ -319,7 +268,7 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
                           "deep/c.txt"})
         WriteFile(sel + "/" + f, f);
     ::symlink(".", (sel + "/up").c_str());
-    HandOff(layout::kAutoTransferEntry, {sel});
+    WriteHandOff("Home", layout::kAutoTransferEntry, {sel});
     AutoTransferWalker();
     // A file no rule names goes where the walker stands: the base at first, later the last routed file's directory.
     // "nodir" does not exist and is never created: c.txt stays in the base.
@@ -333,49 +282,34 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
 
 TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Provider(server, "e", "");
-    Options(1, 2);
+    WriteEntry("Home", "e", server, "");
+    SettingKey options;
+    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    options.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
+    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert}) options.WriteDword(name, 1);
+    options.WriteDword(layout::kUploadConvCode, 2);  // EUC
     WriteFile(local / "page.html", "\x82\xA0\x82\xA2");
     WriteFile(local / "notes.tmp", "mine");
     std::string binary(100000, '\0');
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) >> 3);
     WriteFile(local / "data", binary);  // no extension: the text list's first entry takes it
-    HandOff("e", {local / "page.html", local / "notes.tmp", local / "data"});
+    WriteHandOff("Home", "e", {local / "page.html", local / "notes.tmp", local / "data"});
     PlainWalker();
     EXPECT_EQ(ReadFile(server.Local("page.html")), "\xA4\xA2\xA4\xA4") << "the server holds the EUC copy";
     EXPECT_EQ(ReadFile(local / "page.html"), "\x82\xA0\x82\xA2");
     EXPECT_EQ(ReadFile(local / "notes.tmp"), "mine");
     EXPECT_TRUE(ReadFile(server.Local("data")) == binary) << "a file that is not text goes byte for byte";
-    EXPECT_TRUE(std::filesystem::is_empty(TempCopyFolder())) << "every copy is removed after its upload";
+    EXPECT_TRUE(fs::is_empty(TempCopyFolder())) << "every copy is removed after its upload";
     EXPECT_TRUE(Saw("EUCコードへ変換中..."));
     EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
 }
 
-TEST_F(Walkers, RemoteBrowserRequestStartsItAndLeavesTheHandOff) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Provider(server, "e", "");
-    std::string mark = local / "browser-ran", script = local / "brovin";
-    WriteFile(script, "#!/bin/sh\necho ran > '" + mark + "'\n");
-    ::chmod(script.c_str(), 0755);
-    SettingKey running;
-    running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    running.WriteString(layout::kInstDirBrovin, script);
-    running.WriteDword(layout::kRemoteBrowser, 1);
-    WriteFile(local / "a.txt", "a");
-    HandOff("e", {local / "a.txt"});
-    PlainWalker();
-    for (int i = 0; i < 200 && ReadFile(mark).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(ReadFile(mark), "ran\n");
-    EXPECT_TRUE(Selected());
-    EXPECT_EQ(ReadFile(server.Local("a.txt")), "a");
-}
-
 TEST_F(Walkers, ClosingTheConnectionAbortsPromptly) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Provider(server, "e", "");
+    WriteEntry("Home", "e", server, "");
     WriteFile(local / "big.bin", std::string(256u << 20, 'b'));
     WriteFile(local / "after.bin", "x");
-    HandOff("e", {local / "big.bin", local / "after.bin"});
+    WriteHandOff("Home", "e", {local / "big.bin", local / "after.bin"});
     std::thread walker([] { PlainWalker(); });
     for (int i = 0; i < 500 && !Saw("big.bin 処理中..."); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -385,7 +319,7 @@ TEST_F(Walkers, ClosingTheConnectionAbortsPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(Ending(), "ended:failed");
     EXPECT_TRUE(pauses.empty()) << "no pause for a dialog that is gone";
-    EXPECT_FALSE(Exists(server.Local("after.bin")));
+    EXPECT_FALSE(fs::exists(server.Local("after.bin")));
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ protected:
 TEST_F(SettingKeyTest, StringsUpTo255CharactersReadBackLongerOnesReadAsMissing) {
     SettingKey key;
     ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, "Software\\PARVEX\\Option"), ERROR_SUCCESS);
-    EXPECT_EQ(key.Path(), "Software\\PARVEX\\Option");
     ASSERT_EQ(key.WriteString("s255", std::string(255, 'a')), ERROR_SUCCESS);
     ASSERT_EQ(key.WriteString("s256", std::string(256, 'b')), ERROR_SUCCESS);
 

@@ -22,9 +22,11 @@ protected:
         args.insert(args.begin(), REG_TOOL);
         return testsupport::RunProgram(args, input);
     }
-    void Ok(std::vector<std::string> args) {
+    // Runs a command that must succeed; returns what it printed on standard output.
+    std::string Ok(std::vector<std::string> args) {
         RunResult r = Reg(args);
-        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.exitCode, 0) << args[0] << ": " << r.err;
+        return r.out;
     }
     // Runs a command that must fail; returns what it printed on standard error.
     std::string Fails(std::vector<std::string> args) {
@@ -46,22 +48,18 @@ protected:
 
 TEST_F(RegTool, AddAndQueryLikeTheWindowsTool) {
     SetUpProvider();
-    RunResult r = Reg({"query", "hkey_current_user\\software\\parvex\\option"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
+    EXPECT_EQ(Ok({"query", "hkey_current_user\\software\\parvex\\option"}),
               "\nHKEY_CURRENT_USER\\software\\parvex\\option\n"
               "    CodeConvert    REG_DWORD    0x1e\n"
               "    (Default)    REG_SZ    default text\n\n");
 
-    r = Reg({"query", "HKCU\\Software\\PARVEX\\PROVIDER\\ホーム\\/pub/www", "/v", "port"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("    port    REG_DWORD    0x15\n"), std::string::npos) << r.out;
+    std::string out = Ok({"query", "HKCU\\Software\\PARVEX\\PROVIDER\\ホーム\\/pub/www", "/v", "port"});
+    EXPECT_NE(out.find("    port    REG_DWORD    0x15\n"), std::string::npos) << out;
 
-    r = Reg({"query", "HKCU\\Software\\PARVEX", "/s"});
-    ASSERT_EQ(r.exitCode, 0);
-    EXPECT_NE(r.out.find("HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ホーム\\拡張子別転送\n    Root    REG_SZ    /\n"),
+    out = Ok({"query", "HKCU\\Software\\PARVEX", "/s"});
+    EXPECT_NE(out.find("HKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ホーム\\拡張子別転送\n    Root    REG_SZ    /\n"),
               std::string::npos)
-        << r.out;
+        << out;
 
     EXPECT_EQ(Fails({"query", "HKCU\\Software\\PARVEX\\Nothing"}),
               "ERROR: The system was unable to find the specified registry key or value.\n");
@@ -101,8 +99,7 @@ TEST_F(RegTool, AsksBeforeOverwritingOrDeletingUnlessForced) {
     Fails({"delete", "HKCU\\Software\\PARVEX"});  // no answer at all
     EXPECT_NE(TextMode().find(".htm;"), std::string::npos);
 
-    r = Reg({"delete", "HKCU\\Software\\PARVEX"}, "yes\n");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Reg({"delete", "HKCU\\Software\\PARVEX"}, "yes\n").exitCode, 0);
     Fails({"query", "HKCU\\Software\\PARVEX"});
 }
 
@@ -160,13 +157,13 @@ TEST_F(RegTool, ImportsProvidersExportedOnWindows) {
     const std::string file = store.dir() / "win.reg";
     WriteFile(file, "\xFF\xFE" + testsupport::RunProgram({"/usr/bin/iconv", "-f", "UTF-8", "-t", "UTF-16LE"}, v5).out);
     Ok({"import", file});
-    RunResult r = Reg({"query", "HKCU\\Software\\PARVEX\\PROVIDER", "/s"});
-    EXPECT_NE(r.out.find("\nHKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub\n"
-                         "    ServerAddr    REG_SZ    ftp.example.jp\n"
-                         "    MenuName    REG_SZ    ソフト表示へ転送\n"
-                         "    Port    REG_DWORD    0x15\n"),
+    const std::string out = Ok({"query", "HKCU\\Software\\PARVEX\\PROVIDER", "/s"});
+    EXPECT_NE(out.find("\nHKEY_CURRENT_USER\\Software\\PARVEX\\PROVIDER\\ソフト表示\\/pub\n"
+                       "    ServerAddr    REG_SZ    ftp.example.jp\n"
+                       "    MenuName    REG_SZ    ソフト表示へ転送\n"
+                       "    Port    REG_DWORD    0x15\n"),
               std::string::npos)
-        << r.out;
+        << out;
 }
 
 TEST_F(RegTool, ExportWritesTheFileTheUserNamed) {

@@ -60,19 +60,16 @@ TEST(Detect, ShortAndMixedInputsGiveTheDocumentedAnswer) {
 }
 
 TEST(Convert, CharactersMapAmongTheCodes) {
-    // あ 亜 ｱ (half-width) and ASCII, in every code.
+    // あ 亜 ｱ (half-width) and ASCII, in every code; a UTF-8 BOM is not text.
     const std::string sjis = "a\x82\xA0\x88\x9F\xB1\r\n";
     const std::string euc = "a\xA4\xA2\xB0\xA1\x8E\xB1\r\n";
     const std::string jis = "a\x1b$B$\"0!\x1b(I1\x1b(B\r\n";
     const std::string utf8 = "a\xE3\x81\x82\xE4\xBA\x9C\xEF\xBD\xB1\r\n";
     const std::string by[] = {sjis, jis, euc};
-    for (int to = 0; to < 3; ++to) {
-        EXPECT_EQ(Convert(sjis, Code::Sjis, to), by[to]) << "from SJIS to " << to;
-        EXPECT_EQ(Convert(euc, Code::Euc, to), by[to]) << "from EUC to " << to;
-        EXPECT_EQ(Convert(jis, Code::Jis, to), by[to]) << "from JIS to " << to;
-        EXPECT_EQ(Convert(utf8, Code::Utf8, to), by[to]) << "from UTF-8 to " << to;
-        EXPECT_EQ(Convert("\xEF\xBB\xBF" + utf8, Code::Utf8, to), by[to]) << "the BOM is not text";
-    }
+    const std::pair<std::string, Code> from[] = {{sjis, Code::Sjis}, {euc, Code::Euc}, {jis, Code::Jis},
+                                                 {utf8, Code::Utf8}, {"\xEF\xBB\xBF" + utf8, Code::Utf8}};
+    for (int to = 0; to < 3; ++to)
+        for (const auto& [text, code] : from) EXPECT_EQ(Convert(text, code, to), by[to]) << text << " to " << to;
 }
 
 TEST(Convert, WhatATargetCannotHoldBecomesGeta) {

@@ -15,14 +15,10 @@ inline std::size_t FirstInvalid(std::string_view s, int target) {
     if (target == 0) {  // Shift_JIS
         while (i < n) {
             std::uint8_t b = u(i);
-            if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
-                ++i;
-            } else if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < n && u(i + 1) >= 0x40 &&
-                       u(i + 1) <= 0xFC && u(i + 1) != 0x7F) {
-                i += 2;
-            } else {
-                return i;
-            }
+            if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) ++i;
+            else if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < n && u(i + 1) >= 0x40 &&
+                     u(i + 1) <= 0xFC && u(i + 1) != 0x7F) i += 2;
+            else return i;
         }
     } else if (target == 2) {  // EUC-JP
         auto e = [&](std::size_t k) { return k < n && u(k) >= 0xA1 && u(k) <= 0xFE; };
@@ -41,23 +37,15 @@ inline std::size_t FirstInvalid(std::string_view s, int target) {
             if (b >= 0x80) return i;
             if (b == 0x1B) {
                 std::string_view esc = s.substr(i, 3);
-                if (esc == "\x1b$B") mode = 1;
-                else if (esc == "\x1b(B") mode = 0;
-                else if (esc == "\x1b(I") mode = 2;
-                else if (mode != 0) return i;  // a raw ESC byte may only stand in ASCII mode
-                else {
-                    ++i;
-                    continue;
-                }
-                i += 3;
-                continue;
-            }
-            if (mode == 1 && b > 0x20) {
+                int to = esc == "\x1b$B" ? 1 : esc == "\x1b(B" ? 0 : esc == "\x1b(I" ? 2 : -1;
+                if (to < 0 && mode != 0) return i;  // a raw ESC byte may only stand in ASCII mode
+                mode = to < 0 ? mode : to;
+                i += to < 0 ? 1 : 3;
+            } else if (mode == 1 && b > 0x20) {
                 if (i + 1 >= n || b > 0x7E || u(i + 1) < 0x21 || u(i + 1) > 0x7E) return i;
                 i += 2;
-            } else if (mode == 2 && b > 0x20) {
-                if (b > 0x5F) return i;
-                ++i;
+            } else if (mode == 2 && b > 0x5F) {
+                return i;
             } else {
                 ++i;
             }

@@ -17,10 +17,8 @@ protected:
 TEST_F(SettingKeyTest, StringsUpTo255CharactersReadBackLongerOnesReadAsMissing) {
     SettingKey key;
     ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, "Software\\PARVEX\\Option"), ERROR_SUCCESS);
-    EXPECT_EQ(key.Path(), "Software\\PARVEX\\Option");
     ASSERT_EQ(key.WriteString("s255", std::string(255, 'a')), ERROR_SUCCESS);
     ASSERT_EQ(key.WriteString("s256", std::string(256, 'b')), ERROR_SUCCESS);
-    ASSERT_EQ(key.WriteString("TextMode", std::string(300, '.')), ERROR_SUCCESS);
 
     std::string s = "preset";
     EXPECT_EQ(key.ReadString("s255", s), ERROR_SUCCESS);
@@ -28,7 +26,6 @@ TEST_F(SettingKeyTest, StringsUpTo255CharactersReadBackLongerOnesReadAsMissing) 
     s = "preset";
     EXPECT_EQ(key.ReadString("s256", s), ERROR_MORE_DATA);
     EXPECT_EQ(s, "preset");
-    EXPECT_EQ(key.ReadString("textmode", s), ERROR_MORE_DATA);
     EXPECT_EQ(key.ReadString("missing", s), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(s, "preset");
 
@@ -86,29 +83,6 @@ TEST_F(SettingKeyTest, FailedOpenLeavesEveryLaterCallFailingAndPresetsInPlace) {
     // OpenKey never creates: the key is still absent.
     SettingKey check;
     EXPECT_EQ(check.OpenKey(HKEY_CURRENT_USER, "Software"), ERROR_FILE_NOT_FOUND);
-}
-
-TEST_F(SettingKeyTest, EnumerationAndDeletion) {
-    SettingKey key;
-    ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, "Software\\PARVEX\\PROVIDER"), ERROR_SUCCESS);
-    char name[SettingKey::kEnumBufferSize];
-    EXPECT_EQ(key.EnumSubKey(name, sizeof name, 0), ERROR_NO_MORE_ITEMS);
-
-    SettingKey entry;
-    ASSERT_EQ(entry.CreateKey(HKEY_CURRENT_USER, "Software\\PARVEX\\PROVIDER\\Home\\/pub/www"), ERROR_SUCCESS);
-    entry.WriteString("Root", "/pub/www");
-    entry.CloseKey();
-    ASSERT_EQ(key.EnumSubKey(name, sizeof name, 0), ERROR_SUCCESS);
-    EXPECT_STREQ(name, "Home");
-    EXPECT_EQ(key.DeleteSubKey("home"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(key.EnumSubKey(name, sizeof name, 0), ERROR_SUCCESS);
-
-    ASSERT_EQ(entry.OpenKey(HKEY_CURRENT_USER, "Software\\PARVEX\\PROVIDER\\Home\\/pub/www"), ERROR_SUCCESS);
-    std::string root;
-    EXPECT_EQ(entry.ReadString("Root", root), ERROR_SUCCESS);
-    EXPECT_EQ(root, "/pub/www");
-    EXPECT_EQ(entry.DeleteValue("ROOT"), ERROR_SUCCESS);
-    EXPECT_EQ(entry.DeleteValue("Root"), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(SettingKeyTest, DestructionAndReopeningCloseTheKey) {

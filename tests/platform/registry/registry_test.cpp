@@ -30,25 +30,21 @@ protected:
     static LONG SetDword(HKEY k, const char* name, DWORD v) {
         return RegSetValueEx(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
     }
-    static std::vector<std::string> SubKeys(HKEY k) {
-        std::vector<std::string> out;
-        char buf[260];
-        for (DWORD i = 0;; ++i) {
-            DWORD size = sizeof buf;
-            if (RegEnumKeyEx(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            out.emplace_back(buf, size);
-        }
-        return out;
-    }
-    static std::vector<std::string> ValueNames(HKEY k) {
+    // The names of the sub-keys, or of the values, in enumeration order.
+    static std::vector<std::string> SubKeys(HKEY k, bool values = false) {
         std::vector<std::string> out;
         char buf[300];
-        for (DWORD i = 0;; ++i) {
-            DWORD size = sizeof buf;
-            if (RegEnumValue(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        for (DWORD i = 0, size = sizeof buf;; ++i, size = sizeof buf) {
+            if ((values ? RegEnumValue(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr)
+                        : RegEnumKeyEx(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr)) != ERROR_SUCCESS)
+                return out;
             out.emplace_back(buf, size);
         }
-        return out;
+    }
+    static DWORD GetDword(HKEY k, const char* name) {
+        DWORD v = 0, size = sizeof v;
+        EXPECT_EQ(RegQueryValueEx(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
+        return v;
     }
 };
 
@@ -84,19 +80,15 @@ TEST_F(Registry, PathsSplitOnBackslashOnlyAndRejectEmptyComponents) {
     HKEY self = nullptr;
     ASSERT_EQ(RegOpenKeyEx(p, "", 0, KEY_ALL_ACCESS, &self), ERROR_SUCCESS);
     ASSERT_EQ(SetDword(self, "x", 1), ERROR_SUCCESS);
-    DWORD v = 0, size = 4;
-    EXPECT_EQ(RegQueryValueEx(p, "x", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
-    EXPECT_EQ(v, 1u);
+    EXPECT_EQ(GetDword(p, "x"), 1u);
 
-    HKEY bad = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "\\Software", 0, nullptr, 0, 0, nullptr, &bad, nullptr),
-              ERROR_BAD_PATHNAME);
-    EXPECT_EQ(bad, nullptr);
-    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "a\\\\b", 0, nullptr, 0, 0, nullptr, &bad, nullptr),
-              ERROR_BAD_PATHNAME);
-    std::string longName(256, 'n');
-    EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, 0, nullptr, &bad, nullptr),
-              ERROR_INVALID_PARAMETER);
+    const std::string longName(256, 'n');
+    for (auto [path, error] : {std::pair{"\\Software", ERROR_BAD_PATHNAME}, {"a\\\\b", ERROR_BAD_PATHNAME},
+                               {longName.c_str(), ERROR_INVALID_PARAMETER}}) {
+        HKEY bad = reinterpret_cast<HKEY>(1);
+        EXPECT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, path, 0, nullptr, 0, 0, nullptr, &bad, nullptr), error) << path;
+        EXPECT_EQ(bad, nullptr) << path;
+    }
     // Nothing of the refused paths was created.
     HKEY root = Create("");
     EXPECT_EQ(SubKeys(root), std::vector<std::string>{"Software"});
@@ -111,7 +103,7 @@ TEST_F(Registry, SubKeysEnumerateInUpperCasedOrderValuesInCreationOrder) {
 
     for (const char* name : {"zeta", "alpha", "Mid"}) ASSERT_EQ(SetDword(k, name, 1), ERROR_SUCCESS);
     ASSERT_EQ(SetString(k, "ALPHA", "overwritten"), ERROR_SUCCESS);  // keeps its place and first spelling
-    EXPECT_EQ(ValueNames(k), (std::vector<std::string>{"zeta", "alpha", "Mid"}));
+    EXPECT_EQ(SubKeys(k, true), (std::vector<std::string>{"zeta", "alpha", "Mid"}));
     DWORD type = 0, size = 0;
     ASSERT_EQ(RegQueryValueEx(k, "alpha", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(type, REG_SZ);
@@ -212,17 +204,13 @@ TEST_F(Registry, TransactionsApplyAllOrNothing) {
     {
         Transaction tx;
         ASSERT_EQ(tx.Status(), ERROR_SUCCESS);
-        HKEY k = Create("Tx\\kept");
-        SetDword(k, "v", 1);
-        RegCloseKey(k);
+        RegCloseKey(Create("Tx\\kept"));
         ASSERT_EQ(tx.Commit(), ERROR_SUCCESS);
     }
     {
         Transaction tx;
-        HKEY k = Create("Tx\\dropped");
-        SetDword(k, "v", 1);
-        RegCloseKey(k);
-        RegDeleteTree(HKEY_CURRENT_USER, "Tx\\kept");
+        RegCloseKey(Create("Tx\\dropped"));
+        EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Tx\\kept"), ERROR_SUCCESS);
     }  // destroyed uncommitted
     HKEY k = Create("Tx");
     EXPECT_EQ(SubKeys(k), std::vector<std::string>{"kept"});
@@ -239,10 +227,7 @@ TEST_F(Registry, StoreIsPrivateAndOutlivesTheProcessConnection) {
     ASSERT_EQ(stat(store.file().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(Open("SOFTWARE\\PARVEX\\OPTION", k), ERROR_SUCCESS);
-    DWORD v = 0, size = 4;
-    EXPECT_EQ(RegQueryValueEx(k, "codeconvert", nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(v, 1u);
+    EXPECT_EQ(GetDword(k, "codeconvert"), 1u);
     RegCloseKey(k);
 }
 

@@ -36,11 +36,9 @@ struct HostModuleClass {
     GTypeModuleClass parent;
 };
 G_DEFINE_TYPE(HostModule, host_module, G_TYPE_TYPE_MODULE)
-gboolean HostLoad(GTypeModule*) { return TRUE; }
-void HostUnload(GTypeModule*) {}
 void host_module_class_init(HostModuleClass* klass) {
-    G_TYPE_MODULE_CLASS(klass)->load = HostLoad;
-    G_TYPE_MODULE_CLASS(klass)->unload = HostUnload;
+    G_TYPE_MODULE_CLASS(klass)->load = [](GTypeModule*) -> gboolean { return TRUE; };
+    G_TYPE_MODULE_CLASS(klass)->unload = [](GTypeModule*) {};
 }
 void host_module_init(HostModule*) {}
 
@@ -56,19 +54,17 @@ struct HostFileClass {
 void host_file_info_init(NautilusFileInfoInterface* iface);
 G_DEFINE_TYPE_WITH_CODE(HostFile, host_file, G_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(NAUTILUS_TYPE_FILE_INFO, host_file_info_init))
-void HostFileFinalize(GObject* object) {
-    g_free(reinterpret_cast<HostFile*>(object)->uri);
-    G_OBJECT_CLASS(host_file_parent_class)->finalize(object);
+void host_file_class_init(HostFileClass* klass) {
+    G_OBJECT_CLASS(klass)->finalize = [](GObject* object) {
+        g_free(reinterpret_cast<HostFile*>(object)->uri);
+        G_OBJECT_CLASS(host_file_parent_class)->finalize(object);
+    };
 }
-void host_file_class_init(HostFileClass* klass) { G_OBJECT_CLASS(klass)->finalize = HostFileFinalize; }
 void host_file_init(HostFile*) {}
-GFile* HostGetLocation(NautilusFileInfo* info) { return g_file_new_for_uri(reinterpret_cast<HostFile*>(info)->uri); }
-gboolean HostIsDirectory(NautilusFileInfo* info) { return reinterpret_cast<HostFile*>(info)->directory; }
-char* HostGetUri(NautilusFileInfo* info) { return g_strdup(reinterpret_cast<HostFile*>(info)->uri); }
 void host_file_info_init(NautilusFileInfoInterface* iface) {
-    iface->get_location = HostGetLocation;
-    iface->is_directory = HostIsDirectory;
-    iface->get_uri = HostGetUri;
+    iface->get_location = [](NautilusFileInfo* i) { return g_file_new_for_uri(reinterpret_cast<HostFile*>(i)->uri); };
+    iface->is_directory = [](NautilusFileInfo* i) { return reinterpret_cast<HostFile*>(i)->directory; };
+    iface->get_uri = [](NautilusFileInfo* i) { return g_strdup(reinterpret_cast<HostFile*>(i)->uri); };
 }
 
 GObject* NewFile(const std::string& pathOrUri, bool directory) {

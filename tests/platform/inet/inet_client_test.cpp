@@ -103,10 +103,9 @@ TEST_P(FtpClient, TextAndBinaryTransfers) {
     EXPECT_TRUE(ReadFile(server.Local("logo.gif")) == binary) << "binary upload changed bytes";
     // vsftpd stores the bytes as they came, so it shows the wire format;
     // pyftpdlib turns CRLF back into its own line ends.
-    if (server.kind() == FtpServer::Kind::Vsftpd)
-        EXPECT_EQ(ReadFile(server.Local("page.html")), "line one\r\nline two\r\nend\r\n");
-    else
-        EXPECT_EQ(ReadFile(server.Local("page.html")), "line one\nline two\nend\n");
+    const bool wire = server.kind() == FtpServer::Kind::Vsftpd;
+    EXPECT_EQ(ReadFile(server.Local("page.html")), wire ? "line one\r\nline two\r\nend\r\n"
+                                                        : "line one\nline two\nend\n");
 
     WriteFile(server.Local("crlf.txt"), "a\r\nb\r\n");
     ASSERT_TRUE(c->GetFile("crlf.txt", local / "crlf.txt", false, FTP_TRANSFER_TYPE_ASCII));

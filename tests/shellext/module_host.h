@@ -32,6 +32,9 @@ F Export(const char* name) {
     return reinterpret_cast<F>(::dlsym(Module(), name));
 }
 
+// The HKEY_CLASSES_ROOT keys the handler registers below.
+inline constexpr const char* kClassRoots[] = {"*", "CLSID", "Directory", "Folder", "parvex", "shellex"};
+
 // One store for the whole binary, emptied before each test.
 class SuiteStore : public ::testing::Test {
 protected:
@@ -41,8 +44,7 @@ protected:
     }
     void SetUp() override {
         winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
-        for (const char* k : {"*", "CLSID", "Directory", "Folder", "parvex", "shellex"})
-            winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, k);
+        for (const char* k : kClassRoots) winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, k);
     }
 
     // Providers as the provider manager writes them: provider -> entries (name, MenuName).
@@ -63,12 +65,20 @@ protected:
         return id;
     }
 
-    // The programs the handler starts: shell lines that record their start in `record`.
-    static void Programs(const std::string& record) {
+    // The programs the handler starts: shell lines that record their start in `record`
+    // (the transfer program's line is `dravik` when one is given).
+    static void Programs(const std::string& record, const std::string& dravik = "") {
         SettingKey running;
         running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-        running.WriteString(layout::kInstDir, "/bin/sh -c \"echo dravik >> " + record + "\"");
+        running.WriteString(layout::kInstDir, dravik.empty() ? "/bin/sh -c \"echo dravik >> " + record + "\"" : dravik);
         running.WriteString(layout::kInstDirBrovin, "/bin/sh -c \"echo brovin >> " + record + "\"");
+    }
+    // RemoteBrowser as the handler left it; -1 when it is not there.
+    static long long RemoteBrowser() {
+        SettingKey running;
+        winreg::DWORD flag = 0;
+        running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        return running.ReadDword(layout::kRemoteBrowser, flag) == 0 ? static_cast<long long>(flag) : -1;
     }
     // What `record` holds once something was started, or "" after `ms`.
     static std::string Started(const std::string& record, int ms = 5000) {
@@ -109,6 +119,11 @@ public:
 
 private:
     com::IContextMenu* menu_ = nullptr;
+};
+
+// A handler whose menu was built (ids from 1), as the file manager does before a click.
+struct Shown : Handler {
+    explicit Shown(const std::vector<std::string>& paths) : Handler(paths) { Build(); }
 };
 
 // A menu as text, one line per item, two spaces per level: "-" separator,

@@ -36,11 +36,9 @@ struct HostModuleClass {
     GTypeModuleClass parent;
 };
 G_DEFINE_TYPE(HostModule, host_module, G_TYPE_TYPE_MODULE)
-gboolean HostLoad(GTypeModule*) { return TRUE; }
-void HostUnload(GTypeModule*) {}
 void host_module_class_init(HostModuleClass* klass) {
-    G_TYPE_MODULE_CLASS(klass)->load = HostLoad;
-    G_TYPE_MODULE_CLASS(klass)->unload = HostUnload;
+    G_TYPE_MODULE_CLASS(klass)->load = [](GTypeModule*) -> gboolean { return TRUE; };
+    G_TYPE_MODULE_CLASS(klass)->unload = [](GTypeModule*) {};
 }
 void host_module_init(HostModule*) {}
 
@@ -56,19 +54,17 @@ struct HostFileClass {
 void host_file_info_init(NautilusFileInfoInterface* iface);
 G_DEFINE_TYPE_WITH_CODE(HostFile, host_file, G_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(NAUTILUS_TYPE_FILE_INFO, host_file_info_init))
-void HostFileFinalize(GObject* object) {
-    g_free(reinterpret_cast<HostFile*>(object)->uri);
-    G_OBJECT_CLASS(host_file_parent_class)->finalize(object);
+void host_file_class_init(HostFileClass* klass) {
+    G_OBJECT_CLASS(klass)->finalize = [](GObject* object) {
+        g_free(reinterpret_cast<HostFile*>(object)->uri);
+        G_OBJECT_CLASS(host_file_parent_class)->finalize(object);
+    };
 }
-void host_file_class_init(HostFileClass* klass) { G_OBJECT_CLASS(klass)->finalize = HostFileFinalize; }
 void host_file_init(HostFile*) {}
-GFile* HostGetLocation(NautilusFileInfo* info) { return g_file_new_for_uri(reinterpret_cast<HostFile*>(info)->uri); }
-gboolean HostIsDirectory(NautilusFileInfo* info) { return reinterpret_cast<HostFile*>(info)->directory; }
-char* HostGetUri(NautilusFileInfo* info) { return g_strdup(reinterpret_cast<HostFile*>(info)->uri); }
 void host_file_info_init(NautilusFileInfoInterface* iface) {
-    iface->get_location = HostGetLocation;
-    iface->is_directory = HostIsDirectory;
-    iface->get_uri = HostGetUri;
+    iface->get_location = [](NautilusFileInfo* i) { return g_file_new_for_uri(reinterpret_cast<HostFile*>(i)->uri); };
+    iface->is_directory = [](NautilusFileInfo* i) { return reinterpret_cast<HostFile*>(i)->directory; };
+    iface->get_uri = [](NautilusFileInfo* i) { return g_strdup(reinterpret_cast<HostFile*>(i)->uri); };
 }
 
 GObject* NewFile(const std::string& pathOrUri, bool directory) {
@@ -161,7 +157,7 @@ protected:
     std::vector<GObject*> files_;
 };
 
-TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOff) {
+TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOffWithTheKeysHeldThen) {
     Entry("A", "e1", "ホームページ");
     Provider("B");
     Programs(record);
@@ -189,18 +185,14 @@ TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOff) {
     EXPECT_EQ(handOff.entry, "e1");
     EXPECT_EQ(handOff.paths, (std::vector<std::string>{a, b}));
     EXPECT_EQ(handOff.rootDir, dir.path());
-}
 
-TEST_F(Nautilus, ShiftAtTheClickStartsTheBrowser) {
-    Entry("A", "e1", "x");
-    Programs(record);
-    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
-    auto items = Right({{dir.path(), true}});
-    ASSERT_EQ(items.size(), 1u);
+    const std::string record2 = dir / "started2";
+    Programs(record2);
+    auto folder = Right({{dir.path(), true}});
+    ASSERT_EQ(folder.size(), 1u);
     g_modifiers = 1;  // Shift held when the item is activated, not when the menu was built
-    nautilus_menu_item_activate(items[0].children[0].children[0].item);
-    EXPECT_EQ(Started(record), "brovin\n");
-    layout::HandOff handOff;
+    nautilus_menu_item_activate(folder[0].children[0].children[0].item);
+    EXPECT_EQ(Started(record2), "brovin\n");
     ASSERT_TRUE(layout::ReadHandOff(handOff));
     EXPECT_EQ(handOff.entry, "拡張子別転送");
 }

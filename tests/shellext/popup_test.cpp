@@ -20,14 +20,12 @@ std::vector<std::string> Labels(const wxMenu& menu, const std::string& indent = 
     for (const wxMenuItem* item : menu.GetMenuItems()) {
         if (item->IsSeparator()) {
             out.push_back(indent + "-");
-            continue;
-        }
-        std::string line = indent + item->GetItemLabel().utf8_string();
-        if (!item->IsSubMenu()) line += " #" + std::to_string(item->GetId());
-        out.push_back(line);
-        if (item->IsSubMenu()) {
+        } else if (item->IsSubMenu()) {
+            out.push_back(indent + item->GetItemLabel().utf8_string());
             auto sub = Labels(*item->GetSubMenu(), indent + "  ");
             out.insert(out.end(), sub.begin(), sub.end());
+        } else {
+            out.push_back(indent + item->GetItemLabel().utf8_string() + " #" + std::to_string(item->GetId()));
         }
     }
     return out;

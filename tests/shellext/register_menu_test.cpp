@@ -52,8 +52,10 @@ TEST_F(Menu, ProvidersAndEntriesInEnumerationOrderWithMenuIds) {
 }
 
 TEST_F(Menu, NoProvidersGiveAnEmptyParvexPopupAndAMissingMenuNameShowsTheEntry) {
-    Handler empty({"/tmp/x"});
     com::HRESULT hr = 0;
+    Handler none({}, &hr);
+    EXPECT_EQ(hr, com::E_FAIL) << "a selection without paths";
+    Handler empty({"/tmp/x"});
     EXPECT_EQ(Dump(empty.Build(1, &hr)), (Strings{"-", "Parvex >", "-"}));
     EXPECT_EQ(com::HRESULT_CODE(hr), 1u);
 
@@ -68,39 +70,25 @@ TEST_F(Menu, NoProvidersGiveAnEmptyParvexPopupAndAMissingMenuNameShowsTheEntry) 
 TEST_F(Menu, GetCommandStringCopiesTheHelpTextForTypeOneOnly) {
     Handler h({"/tmp/x"});
     char buf[64];
-    std::memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(h->GetCommandString(0, com::GCS_HELPTEXTA, nullptr, buf, sizeof buf), com::S_OK);
+    auto get = [&](com::UINT type, com::UINT size) {
+        std::memset(buf, 'x', sizeof buf);
+        return h->GetCommandString(0, type, nullptr, buf, size);
+    };
+    EXPECT_EQ(get(com::GCS_HELPTEXTA, sizeof buf), com::S_OK);
     EXPECT_STREQ(buf, "指定プロバイダへファイル送信");
-    std::memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(h->GetCommandString(0, com::GCS_VERBA, nullptr, buf, sizeof buf), com::S_OK);
+    EXPECT_EQ(get(com::GCS_VERBA, sizeof buf), com::S_OK);
     EXPECT_EQ(buf[0], 'x') << "other types write nothing";
-    // A short buffer is filled, unterminated, and never ends inside a character.
-    std::memset(buf, 'x', sizeof buf);
-    h->GetCommandString(0, com::GCS_HELPTEXTA, nullptr, buf, 8);
+    get(com::GCS_HELPTEXTA, 8);  // a short buffer is filled, unterminated, and never ends inside a character
     EXPECT_EQ(std::string(buf, 8), std::string("指定\0\0", 8));
     EXPECT_EQ(buf[8], 'x');
 }
 
-TEST_F(Menu, InitialisationWithoutPathsFails) {
-    com::HRESULT hr = 0;
-    Handler none({}, &hr);
-    EXPECT_EQ(hr, com::E_FAIL);
-    com::IClassFactory* factory = nullptr;
-    Export<DllGetClassObjectFn>("DllGetClassObject")(shellext::CLSID_ParvexMenu, com::IID_IClassFactory,
-                                                    reinterpret_cast<void**>(&factory));
-    com::IShellExtInit* init = nullptr;
-    factory->CreateInstance(nullptr, com::IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), com::E_FAIL);
-    init->Release();
-}
-
-TEST_F(Menu, ClickWritesTheHandOffAndStartsTheTransferProgram) {
+TEST_F(Menu, ClickWritesTheHandOffAndStartsTheProgramTheKeysAskFor) {
     Entry("A", "e1", "ホームページ");
     Entry("B", "e9", "Nine");
     Programs(record);
     const Strings paths = {"/home/u/work/a.html", "/home/u/work/b b.txt", "/home/u/work/sub"};
-    Handler h(paths);
-    h.Build();
+    Shown h(paths);
     ASSERT_EQ(h.Invoke(1), com::S_OK);
     EXPECT_EQ(Started(record), "dravik\n");
 
@@ -110,50 +98,34 @@ TEST_F(Menu, ClickWritesTheHandOffAndStartsTheTransferProgram) {
     EXPECT_EQ(handOff.entry, "e1");
     EXPECT_EQ(handOff.paths, paths);
     EXPECT_EQ(handOff.rootDir, "/home/u/work");
-    SettingKey running;
-    winreg::DWORD flag = 7;
-    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    running.ReadDword(layout::kRemoteBrowser, flag);
-    EXPECT_EQ(flag, 7u) << "no Ctrl: RemoteBrowser untouched";
+    EXPECT_EQ(RemoteBrowser(), -1) << "no Ctrl: RemoteBrowser untouched";
 
     // The per-extension entry of the second provider, and a file directly in "/".
-    Handler root({"/a.txt"});
-    root.Build();
+    Shown root({"/a.txt"});
     ASSERT_EQ(root.Invoke(2), com::S_OK);
     ASSERT_TRUE(layout::ReadHandOff(handOff));
     EXPECT_EQ(handOff.provider, "B");
     EXPECT_EQ(handOff.entry, kAuto);
     EXPECT_EQ(handOff.rootDir, "");
-}
 
-TEST_F(Menu, ShiftStartsTheBrowserAndCtrlAsksTheTransferForItToo) {
-    Entry("A", "e1", "x");
-    Programs(record);
-    Handler shift({"/w/a"});
-    shift.Build();
+    // Shift starts the browser instead; Ctrl asks the transfer program to start it too.
+    const std::string shiftRecord = dir / "shift", ctrlRecord = dir / "ctrl";
+    Programs(shiftRecord);
+    Shown shift({"/w/a"});
     ASSERT_EQ(shift.Invoke(1, com::CMIC_MASK_SHIFT_DOWN), com::S_OK);
-    EXPECT_EQ(Started(record), "brovin\n");
-    layout::HandOff handOff;
+    EXPECT_EQ(Started(shiftRecord), "brovin\n");
     EXPECT_TRUE(layout::ReadHandOff(handOff)) << "the hand-off is written for the browser too";
-
-    std::string record2 = dir / "started2";
-    Programs(record2);
-    Handler ctrl({"/w/a"});
-    ctrl.Build();
+    Programs(ctrlRecord);
+    Shown ctrl({"/w/a"});
     ASSERT_EQ(ctrl.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::S_OK);
-    EXPECT_EQ(Started(record2), "dravik\n");
-    SettingKey running;
-    winreg::DWORD flag = 0;
-    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    running.ReadDword(layout::kRemoteBrowser, flag);
-    EXPECT_EQ(flag, 1u);
+    EXPECT_EQ(Started(ctrlRecord), "dravik\n");
+    EXPECT_EQ(RemoteBrowser(), 1);
 }
 
 TEST_F(Menu, TextVerbsAndUnknownOffsetsWriteAndStartNothing) {
     Entry("A", "e1", "x");
     Programs(record);
-    Handler h({"/w/a"});
-    h.Build();
+    Shown h({"/w/a"});
     com::CMINVOKECOMMANDINFO info;
     info.lpVerb = "open";
     EXPECT_EQ(h->InvokeCommand(&info), com::E_INVALIDARG);
@@ -174,11 +146,9 @@ TEST_F(Menu, AnEarlierLargerHandOffLeavesNothingBehind) {
     Entry("A", "e1", "x");
     Entry("B", "e2", "y");
     Programs(record);
-    Handler big({"/w/1", "/w/2", "/w/3", "/w/4"});
-    big.Build();
+    Shown big({"/w/1", "/w/2", "/w/3", "/w/4"});
     ASSERT_EQ(big.Invoke(3), com::S_OK);  // B\e2
-    Handler small({"/v/only"});
-    small.Build();
+    Shown small({"/v/only"});
     ASSERT_EQ(small.Invoke(1), com::S_OK);  // A\e1
     layout::HandOff handOff;
     ASSERT_TRUE(layout::ReadHandOff(handOff));
@@ -204,33 +174,27 @@ TEST_F(Menu, AFailedWriteOrStartLeavesNoHandOff) {
     Programs(record);
     StoreSql("CREATE TRIGGER full_disk BEFORE INSERT ON vals WHEN NEW.name = 'RootDir' "
              "BEGIN SELECT RAISE(ABORT, 'disk full'); END");
-    Handler h({"/w/a", "/w/b"});
-    h.Build();
+    Shown h({"/w/a", "/w/b"});
     EXPECT_EQ(h.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::E_FAIL);
     StoreSql("DROP TRIGGER full_disk");
     layout::HandOff handOff;
     EXPECT_EQ(layout::ReadHandOffStatus(handOff), winreg::ERROR_FILE_NOT_FOUND);
-    SettingKey running;
-    winreg::DWORD flag = 0;
-    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0) << "the request was stored without its hand-off";
+    EXPECT_EQ(RemoteBrowser(), -1) << "the request was stored without its hand-off";
     EXPECT_EQ(Started(record, 300), "");
 
-    running.WriteString(layout::kInstDir, "/no/such/dravik");
-    Handler nowhere({"/w/a"});
-    nowhere.Build();
+    Programs(record, "/no/such/dravik");
+    Shown nowhere({"/w/a"});
     EXPECT_EQ(nowhere.Invoke(1, com::CMIC_MASK_CONTROL_DOWN), com::E_FAIL);
     EXPECT_EQ(layout::ReadHandOffStatus(handOff), winreg::ERROR_FILE_NOT_FOUND);
-    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0);
+    EXPECT_EQ(RemoteBrowser(), -1);
 }
 
 class Server : public SuiteStore {};
 
-// Every key and value below the handler's HKEY_CLASSES_ROOT roots, one line each.
-std::vector<std::string> ClassesTree(const std::string& path) {
-    std::vector<std::string> out;
+// Every key and value below `path` in HKEY_CLASSES_ROOT, one line each, appended to `out`.
+void ClassesTree(const std::string& path, Strings& out) {
     winreg::HKEY key = nullptr;
-    if (winreg::RegOpenKeyEx(winreg::HKEY_CLASSES_ROOT, path.c_str(), 0, 0, &key) != 0) return out;
+    if (winreg::RegOpenKeyEx(winreg::HKEY_CLASSES_ROOT, path.c_str(), 0, 0, &key) != 0) return;
     out.push_back(path);
     for (winreg::DWORD i = 0;; ++i) {
         char name[256];
@@ -241,7 +205,7 @@ std::vector<std::string> ClassesTree(const std::string& path) {
             break;
         out.push_back(path + " [" + name + "] = " + std::string(data.c_str()));
     }
-    std::vector<std::string> subs;
+    Strings subs;
     for (winreg::DWORD i = 0;; ++i) {
         char name[256];
         winreg::DWORD nameLen = sizeof name;
@@ -249,19 +213,12 @@ std::vector<std::string> ClassesTree(const std::string& path) {
         subs.push_back(name);
     }
     winreg::RegCloseKey(key);
-    for (const auto& sub : subs) {
-        auto rest = ClassesTree(path + "\\" + sub);
-        out.insert(out.end(), rest.begin(), rest.end());
-    }
-    return out;
+    for (const auto& sub : subs) ClassesTree(path + "\\" + sub, out);
 }
 
-std::vector<std::string> ClassesTree() {
-    std::vector<std::string> out;
-    for (const char* k : {"*", "CLSID", "Directory", "Folder", "parvex", "shellex"}) {
-        auto sub = ClassesTree(std::string(k));
-        out.insert(out.end(), sub.begin(), sub.end());
-    }
+Strings ClassesTree() {
+    Strings out;
+    for (const char* k : kClassRoots) ClassesTree(k, out);
     return out;
 }
 
@@ -274,10 +231,8 @@ TEST_F(Server, RegisteringTwiceGivesTheSameEntriesAndUnregisteringRemovesThem) {
     EXPECT_EQ(ClassesTree(), once);
 
     auto has = [&](const std::string& line) { return std::find(once.begin(), once.end(), line) != once.end(); };
-    EXPECT_TRUE(has("*\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
-    EXPECT_TRUE(has("Directory\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
-    EXPECT_TRUE(has("Folder\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
-    EXPECT_TRUE(has("shellex\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid));
+    for (const std::string root : {"*", "Directory", "Folder", "shellex"})
+        EXPECT_TRUE(has(root + "\\shellex\\ContextMenuHandlers\\parvex [] = " + clsid)) << root;
     EXPECT_TRUE(has("parvex\\CLSID [] = " + clsid));
     EXPECT_TRUE(has("CLSID\\" + clsid + "\\ProgID [] = parvex"));
     EXPECT_TRUE(has("CLSID\\" + clsid + "\\InprocServer32 [ThreadingModel] = Apartment"));
@@ -312,6 +267,7 @@ TEST_F(Server, FactoryAnswersOnlyItsClassAndHoldsTheModuleWhileObjectsLive) {
     EXPECT_EQ(canUnload(), com::S_FALSE);
     com::IShellExtInit* init = nullptr;
     ASSERT_EQ(menu->QueryInterface(com::IID_IShellExtInit, reinterpret_cast<void**>(&init)), com::S_OK);
+    EXPECT_EQ(init->Initialize(nullptr, nullptr, nullptr), com::E_FAIL) << "no data object";
     menu->Release();
     EXPECT_EQ(canUnload(), com::S_FALSE) << "the object lives through its other interface";
     init->Release();

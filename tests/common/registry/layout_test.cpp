@@ -26,7 +26,7 @@ protected:
     }
 };
 
-TEST_F(Layout, PathsAsTheProgramsBuildThem) {
+TEST_F(Layout, PathsAsTheProgramsBuildThemAndReadThemInAnyCase) {
     EXPECT_EQ(layout::RunningKey(), "Software\\PARVEX\\RUNNING");
     EXPECT_EQ(layout::EntryKey("Home", "/pub/www"), "Software\\PARVEX\\PROVIDER\\Home\\/pub/www");
     EXPECT_EQ(layout::AutoTransferRuleKey("Home", "images"), "Software\\PARVEX\\AutoTransfer\\Home\\images");
@@ -36,9 +36,8 @@ TEST_F(Layout, PathsAsTheProgramsBuildThem) {
     EXPECT_EQ(layout::FolderOf("/home/u/site/index.html"), "/home/u/site");
     EXPECT_EQ(layout::FolderOf("/vmlinuz"), "");
     EXPECT_EQ(layout::FolderOf("plain"), "");
-}
 
-TEST_F(Layout, RunningWrittenByOneSpellingIsReadByTheOther) {
+    // RUNNING written by one spelling is read by the other.
     SettingKey writer;
     ASSERT_EQ(writer.CreateKey(HKEY_CURRENT_USER, layout::RunningKey()), ERROR_SUCCESS);
     writer.WriteString(layout::kInstDir, "/usr/bin/dravik");
@@ -50,7 +49,7 @@ TEST_F(Layout, RunningWrittenByOneSpellingIsReadByTheOther) {
     EXPECT_EQ(dir, "/usr/bin/dravik");
 }
 
-TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirst) {
+TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirstOrLeftForTheBrowser) {
     WriteHandOff("Home", "/pub/www", {"/home/u/site/a.html", "/home/u/site/img"});
     SettingKey entry;
     ASSERT_EQ(entry.OpenKey(HKEY_CURRENT_USER, layout::SelectedEntryKey("Home", "/pub/www")), ERROR_SUCCESS);
@@ -76,15 +75,13 @@ TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirst) {
     testsupport::ScopedStore fresh;
     EXPECT_EQ(layout::DeleteHandOff(), ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(Exists(layout::kSoftwareParvex));
-}
 
-TEST_F(Layout, HandOffForTheBrowserIsReadAndLeft) {
+    // For the browser: read and left.
     WriteHandOff("Home", "e", {"/w/a"});
     SettingKey running;
     ASSERT_EQ(running.CreateKey(HKEY_CURRENT_USER, layout::RunningKey()), ERROR_SUCCESS);
     running.WriteDword(layout::kRemoteBrowser, 1);
-    layout::HandOff h;
-    bool forBrowser = false;
+    forBrowser = false;
     ASSERT_EQ(layout::TakeHandOff(h, forBrowser), ERROR_SUCCESS);
     EXPECT_TRUE(forBrowser);
     EXPECT_EQ(h.paths, std::vector<std::string>{"/w/a"});

@@ -136,10 +136,8 @@ TEST(FtpListings, UnixDosAndMlsdLines) {
     ASSERT_TRUE(ParseMlsdLine("Type=dir;Modify=20200101000000;Unique=801g1; sub dir; with semicolon", e));
     EXPECT_EQ(e.name, "sub dir; with semicolon");
     EXPECT_TRUE(e.directory);
-    EXPECT_FALSE(ParseMlsdLine("type=cdir;modify=20200101000000; /pub", e));
-    EXPECT_FALSE(ParseMlsdLine("type=pdir; ..", e));
-    EXPECT_FALSE(ParseMlsdLine("size=3;nospace", e));
-    EXPECT_FALSE(ParseMlsdLine("size=3; no type", e));
+    for (const char* junk : {"type=cdir;modify=20200101000000; /pub", "type=pdir; ..", "size=3;nospace", "size=3; no type"})
+        EXPECT_FALSE(ParseMlsdLine(junk, e)) << junk;
 }
 
 }  // namespace

@@ -23,18 +23,19 @@ struct Faulty {
         return session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(server.port()),
                                         false, t);
     }
+    // The code a failed connect throws; 0 when it connects.
+    DWORD ConnectError() {
+        try {
+            Connect();
+        } catch (const InternetException& e) {
+            return e.Code();
+        }
+        return 0;
+    }
 };
 
-TEST(FtpFaults, RefusedLoginAndRefusedCommandsCarryTheServersWords) {
-    {
-        Faulty f("refuse-login");
-        try {
-            f.Connect();
-            FAIL() << "login should be refused";
-        } catch (const InternetException& e) {
-            EXPECT_EQ(e.Code(), ERROR_INTERNET_LOGIN_FAILURE);
-        }
-    }
+// A refused login (530 to PASS) is checked against pyftpdlib in FtpConnect.
+TEST(FtpFaults, RefusedCommandsCarryTheServersWords) {
     Faulty f("refuse-stor");
     FtpConnection* c = f.Connect();
     testsupport::WriteFile(f.local / "a.txt", "a");
@@ -141,29 +142,14 @@ TEST(FtpFaults, ClosingTheSessionStopsAConnectThatWaitsForTheGreeting) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         f.session.Close();
     });
-    try {
-        f.Connect();
-        ADD_FAILURE() << "a server that never greets gave a connection";
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
-    }
+    EXPECT_EQ(f.ConnectError(), ERROR_INTERNET_OPERATION_CANCELLED);
     closer.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    // A closed session hands out no more connections.
-    try {
-        f.Connect();
-        ADD_FAILURE() << "a closed session connected";
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
-    }
+    EXPECT_EQ(f.ConnectError(), ERROR_INTERNET_OPERATION_CANCELLED) << "a closed session hands out no more";
 }
 
 TEST(FtpFaults, OverlongLinesAndGarbageListingsAreSurvived) {
-    {
-        Faulty f("long-line");
-        FtpConnection* c = f.Connect();  // a 1 MiB greeting line with Telnet bytes in it
-        EXPECT_TRUE(c->IsOpen());
-    }
+    EXPECT_TRUE(Faulty("long-line").Connect()->IsOpen());  // a 1 MiB greeting line with Telnet bytes in it
     Faulty f("garbage-list");
     FtpConnection* c = f.Connect();
     FtpFileFind find(c);

@@ -2,7 +2,7 @@
 // namespace of its own, whose only name server is a socket of ours on
 // 127.0.0.1 that never answers, and where a scripted server may name a
 // foreign address without anything ever leaving the machine.
-//   inet_isolated_probe WORK_FOLDER FAULT_FTPD_SCRIPT
+//   inet_isolated_probe WORK_FOLDER
 // Prints one line per check:
 //   timeout CODE MS   a connect by name with a 500 ms limit
 //   close CODE MS     a connect by name with a 30 s limit, its session closed
@@ -12,24 +12,21 @@
 //                     reply names 198.51.100.7, and the server's last reply
 // Exits 77 when the namespaces cannot be made.
 #include "platform/inet/inet.h"
-#include "tests/support/test_support.h"
+#include "tests/support/ftp_server.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -58,8 +55,8 @@ inet::DWORD ConnectByName(inet::InternetSession& session, std::chrono::milliseco
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: inet_isolated_probe WORK_FOLDER FAULT_FTPD_SCRIPT\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: inet_isolated_probe WORK_FOLDER\n");
         return 2;
     }
     std::string work = argv[1];
@@ -102,28 +99,19 @@ int main(int argc, char** argv) {
     char query[512];
     std::printf("asked %d\n", ::recv(dns, query, sizeof query, MSG_DONTWAIT) > 0 ? 1 : 0);
 
-    ::mkdir((work + "/root").c_str(), 0755);
-    int server = testsupport::Spawn({"/usr/bin/python3", argv[2], "--root", work + "/root", "--port-file",
-                                     work + "/port", "--scenario", "pasv-elsewhere"});
-    int port = 0;
-    for (int i = 0; i < 200 && port == 0; ++i) {
-        std::ifstream in(work + "/port");
-        if (!(in >> port)) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::Fault, "pasv-elsewhere");  // started in here
     bool ok = false;
     code = 0;
     testsupport::WriteFile(work + "/page.html", std::string(5000, 'p'));
     try {
         inet::InternetSession session;
         inet::FtpConnection* c =
-            session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(port), true);
+            session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(server.port()), true);
         ok = c->PutFile(work + "/page.html", "page.html");
         code = ok ? 0 : inet::GetLastInternetError();
     } catch (const inet::InternetException& e) {
         code = e.Code();
     }
-    ::kill(server, SIGKILL);
-    testsupport::Wait(server);
     std::printf("pasv %d %u %s\n", ok ? 1 : 0, code, inet::GetLastResponseInfo().c_str());
     return 0;
 }

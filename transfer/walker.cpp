@@ -140,9 +140,8 @@ public:
         layout::HandOff handOff;
         // Read and removed at once: a second transfer started meanwhile never sees the same selection.
         if (!TakeHandOff(handOff)) return FailWith("転送するファイルの指定を読み取れませんでした。", 2);
-        work_ = handOff.paths;
         rootDir_ = handOff.rootDir;
-        for (const auto& path : work_) items_.push_back(Item{path});
+        for (const auto& path : handOff.paths) items_.push_back(Item{path});
 
         std::string server, user, password, root;
         winreg::DWORD port = 0;
@@ -189,7 +188,6 @@ public:
 
 private:
     bool perExtension_;
-    std::vector<std::string> work_;  // the selected paths, in their numbered order
     std::vector<Item> items_;        // the work list: the selection, then what its folders hold
     std::vector<Rule> rules_;
     std::string rootDir_;

@@ -5,7 +5,6 @@
 #include <wx/settings.h>
 #include <wx/window.h>
 
-#include <map>
 
 namespace ui {
 
@@ -13,34 +12,29 @@ namespace {
 
 // Filled once at start-up on the window thread, read afterwards; the
 // workers never look texts up themselves.
-std::map<int, wxString>& Strings() {
-    static std::map<int, wxString> table;
-    return table;
-}
-
-std::map<int, IconResource>& Icons() {
-    static std::map<int, IconResource> table;
+ResourceTable& ProgramTable() {
+    static ResourceTable table;
     return table;
 }
 
 }  // namespace
 
-void RegisterStrings(std::initializer_list<StringResource> strings) {
-    for (const auto& s : strings) Strings()[s.id] = wxString::FromUTF8(s.text);
+void ResourceTable::RegisterStrings(std::initializer_list<StringResource> strings) {
+    for (const auto& s : strings) strings_[s.id] = wxString::FromUTF8(s.text);
 }
 
-wxString LoadString(int id) {
-    auto it = Strings().find(id);
-    return it == Strings().end() ? wxString() : it->second;
+wxString ResourceTable::LoadString(int id) const {
+    auto it = strings_.find(id);
+    return it == strings_.end() ? wxString() : it->second;
 }
 
-void RegisterIcons(std::initializer_list<IconResource> icons) {
-    for (const auto& i : icons) Icons()[i.id] = i;
+void ResourceTable::RegisterIcons(std::initializer_list<IconResource> icons) {
+    for (const auto& i : icons) icons_[i.id] = i;
 }
 
-wxBitmap LoadBitmap(int id, int size) {
-    auto it = Icons().find(id);
-    if (it == Icons().end()) return wxBitmap();
+wxBitmap ResourceTable::LoadBitmap(int id, int size) const {
+    auto it = icons_.find(id);
+    if (it == icons_.end()) return wxBitmap();
     wxBitmap bmp;
     if (it->second.themeName && *it->second.themeName)
         bmp = wxArtProvider::GetBitmap(wxString::FromUTF8(it->second.themeName), wxART_OTHER, wxSize(size, size));
@@ -54,6 +48,14 @@ wxBitmap LoadBitmap(int id, int size) {
     }
     return bmp;
 }
+
+void RegisterStrings(std::initializer_list<StringResource> strings) { ProgramTable().RegisterStrings(strings); }
+
+wxString LoadString(int id) { return ProgramTable().LoadString(id); }
+
+void RegisterIcons(std::initializer_list<IconResource> icons) { ProgramTable().RegisterIcons(icons); }
+
+wxBitmap LoadBitmap(int id, int size) { return ProgramTable().LoadBitmap(id, size); }
 
 wxIcon LoadIcon(int id, int size) {
     wxIcon icon;

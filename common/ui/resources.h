@@ -10,6 +10,7 @@
 #include <wx/string.h>
 
 #include <initializer_list>
+#include <map>
 
 class wxWindow;
 
@@ -29,6 +30,23 @@ struct IconResource {
     int id;
     const char* themeName;        // icon name in the desktop theme, tried first
     const char* const* fallback;  // embedded XPM used when the theme has no such icon; may be null
+};
+
+// A string and icon table by number. Each program has one (the functions
+// below); a shared library that shows windows keeps one of its own, so that
+// its numbers never clash with those of the program that loads it.
+class ResourceTable {
+public:
+    void RegisterStrings(std::initializer_list<StringResource> strings);
+    // Empty when the table has no such string.
+    wxString LoadString(int id) const;
+    void RegisterIcons(std::initializer_list<IconResource> icons);
+    // Invalid when the id is unknown or neither the theme nor the embedded image provides it.
+    wxBitmap LoadBitmap(int id, int size = 16) const;
+
+private:
+    std::map<int, wxString> strings_;
+    std::map<int, IconResource> icons_;
 };
 
 // Adds (or replaces) entries of the program's icon table.

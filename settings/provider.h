@@ -2,6 +2,9 @@
 // it is loaded from and saved to the settings store.
 #pragma once
 
+#include "platform/registry/registry.h"
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -24,5 +27,54 @@ struct ProviderRecord {
     // Per-extension routing: (extension list, target directory) in order.
     std::vector<std::pair<std::string, std::string>> autoTransfer;
 };
+
+}  // namespace settings
+
+namespace settings {
+
+// Longest text a field may hold: a string value of 256 bytes or more
+// (terminator included) reads back as missing, and a key name is limited to
+// the same 255 bytes. UTF-8 Japanese takes three bytes a character.
+inline constexpr std::size_t kMaxFieldBytes = 255;
+
+// Why a record cannot be saved as it stands, as the user is told it; empty
+// when it can. A provider name must not be empty; provider name, directory
+// and routing directories must not hold "\" (it would make nested keys);
+// every text must fit in kMaxFieldBytes bytes.
+std::string ProviderRecordProblem(const ProviderRecord& record);
+
+// Fills `record` from the entry `entry` of `provider`: the provider name and
+// directory become the two names, ServerAddr, Port, Anonymous, UserName,
+// Password and MenuName are read, and every routing rule of the provider is
+// appended to autoTransfer in enumeration order. A value missing in a rule
+// repeats the value of the rule enumerated before it. A missing entry key is
+// created empty; a missing value leaves its field as it was. Returns false,
+// creating and changing nothing, when a name is empty or holds "\".
+bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record);
+
+// Saves `record`: the per-extension transfer entry ("拡張子別転送", Root
+// "/", Anonymous 0, MenuName "拡張子別転送"), then the directory entry (named
+// after the directory, or "ログイン時のディレクトリ" with an empty Root when
+// the directory is empty or that very text), then one routing key per pair in
+// order. Nothing is deleted. With `autoTransferRoot` (the property sheet's
+// field "拡張子別転送選択時のログイン先ディレクトリ"), that text then
+// replaces the per-extension transfer entry's Root; the wizard and the import
+// pass none. Everything is written in one store transaction.
+// Returns ERROR_SUCCESS; ERROR_INVALID_PARAMETER, writing nothing, when
+// ProviderRecordProblem (or the root text) objects; or the status of the
+// first write that failed, with nothing written.
+winreg::LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTransferRoot = nullptr);
+
+// Pre-fills from an existing provider: reads ServerAddr, Port, UserName,
+// Password and Anonymous of the provider's first entry in enumeration order.
+// Port and anonymous become 0 when their values are missing; a missing
+// string leaves its field as it was. Returns false, changing nothing, when
+// the provider key does not exist (or the name is empty or holds "\").
+bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);
+
+// Deletes the routing key of `directory` of `provider` at once. Returns the
+// deletion's status: ERROR_FILE_NOT_FOUND when there is no such key,
+// ERROR_INVALID_PARAMETER (nothing deleted) when a name is empty or holds "\".
+winreg::LONG DeleteAutoTransferKey(const std::string& provider, const std::string& directory);
 
 }  // namespace settings

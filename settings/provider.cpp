@@ -1,0 +1,159 @@
+// Moving a provider between the record the dialogs edit and the settings store.
+#include "settings/provider.h"
+
+#include "common/registry/layout.h"
+#include "common/registry/setting_key.h"
+
+using namespace winreg;
+
+namespace settings {
+
+namespace {
+
+// The settings library enumerates sub-keys through a 256-byte buffer.
+constexpr DWORD kEnumBuffer = 256;
+
+bool UsableName(const std::string& name) { return !name.empty() && name.find('\\') == std::string::npos; }
+
+bool IsLoginDirectory(const std::string& directory) {
+    return directory.empty() || directory == layout::kLoginDirectoryEntry;
+}
+
+// Writes one entry's values in the order every reader expects them; the
+// status of the first failure, ERROR_SUCCESS when all were stored.
+LONG WriteEntry(const std::string& path, const std::string& root, const ProviderRecord& record, DWORD anonymous,
+                const std::string& menuName) {
+    SettingKey key;
+    LONG st = key.CreateKey(HKEY_CURRENT_USER, path);
+    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kRoot, root);
+    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kServerAddr, record.serverAddr);
+    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kUserName, record.userName);
+    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kPassword, record.password);
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kPort, static_cast<DWORD>(record.port));
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kAnonymous, anonymous);
+    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kMenuName, menuName);
+    return st;
+}
+
+}  // namespace
+
+std::string ProviderRecordProblem(const ProviderRecord& record) {
+    if (record.providerName.empty()) return "プロバイダ名が空です。";
+    if (record.providerName.find('\\') != std::string::npos) return "プロバイダ名に「\\」は使えません。";
+    if (record.directory.find('\\') != std::string::npos) return "ディレクトリに「\\」は使えません。";
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"プロバイダ名", &record.providerName}, {"ユーザー名", &record.userName},
+        {"パスワード", &record.password},        {"サーバアドレス", &record.serverAddr},
+        {"ディレクトリ", &record.directory},     {"メニュー名", &record.menuName}};
+    for (const auto& [label, text] : fields)
+        if (text->size() > kMaxFieldBytes)
+            return std::string(label) + "が長すぎます(" + std::to_string(kMaxFieldBytes) + "バイトまで)。";
+    for (const auto& [ext, dir] : record.autoTransfer) {
+        if (!UsableName(dir)) return "転送先ディレクトリ「" + dir + "」は使えません(空または「\\」を含みます)。";
+        if (dir.size() > kMaxFieldBytes || ext.size() > kMaxFieldBytes)
+            return "拡張子別転送の設定が長すぎます(" + std::to_string(kMaxFieldBytes) + "バイトまで)。";
+    }
+    return {};
+}
+
+bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
+    if (!UsableName(provider) || !UsableName(entry)) return false;
+    record.providerName = provider;
+    const std::string entryPath = layout::EntryKey(provider, entry);
+    {
+        SettingKey key;
+        key.CreateKey(HKEY_CURRENT_USER, entryPath);
+        DWORD port = static_cast<DWORD>(record.port), anonymous = static_cast<DWORD>(record.anonymous);
+        key.ReadString(layout::kServerAddr, record.serverAddr);
+        key.ReadDword(layout::kPort, port);
+        key.ReadDword(layout::kAnonymous, anonymous);
+        key.ReadString(layout::kUserName, record.userName);
+        key.ReadString(layout::kPassword, record.password);
+        record.port = static_cast<std::int32_t>(port);
+        record.anonymous = static_cast<std::int32_t>(anonymous);
+    }
+    {
+        SettingKey rules;
+        if (rules.OpenKey(HKEY_CURRENT_USER, layout::AutoTransferKey(provider)) == ERROR_SUCCESS) {
+            // The two texts deliberately carry over from one rule to the next:
+            // a rule written without its extension list has always shown the
+            // list of the rule before it, and users rely on what they see.
+            std::string ext, dir;
+            for (const std::string& name : layout::SubKeyNames(rules, kEnumBuffer)) {
+                SettingKey rule;
+                if (rule.OpenKey(HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, name)) == ERROR_SUCCESS) {
+                    rule.ReadString(layout::kAutoTransferDir, dir);
+                    rule.ReadString(layout::kAutoTransferExt, ext);
+                }
+                record.autoTransfer.emplace_back(ext, dir);
+            }
+        }
+    }
+    // The directory is the entry's name; its Root is never read back.
+    record.directory = entry;
+    SettingKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, entryPath) == ERROR_SUCCESS) key.ReadString(layout::kMenuName, record.menuName);
+    return true;
+}
+
+LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTransferRoot) {
+    if (!ProviderRecordProblem(record).empty()) return ERROR_INVALID_PARAMETER;
+    if (autoTransferRoot && autoTransferRoot->size() > kMaxFieldBytes) return ERROR_INVALID_PARAMETER;
+    // One transaction: a failure (or a killed process) leaves no provider
+    // with its transfer entry but without its directory entry.
+    Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    const std::string& provider = record.providerName;
+    LONG st = WriteEntry(layout::EntryKey(provider, layout::kAutoTransferEntry), layout::kAutoTransferRootDefault,
+                         record, 0, layout::kAutoTransferEntry);
+    if (st != ERROR_SUCCESS) return st;
+    const bool login = IsLoginDirectory(record.directory);
+    st = WriteEntry(layout::EntryKey(provider, login ? layout::kLoginDirectoryEntry : record.directory),
+                    login ? std::string() : record.directory, record, static_cast<DWORD>(record.anonymous),
+                    record.menuName);
+    if (st != ERROR_SUCCESS) return st;
+    for (const auto& [ext, dir] : record.autoTransfer) {
+        SettingKey rule;
+        st = rule.CreateKey(HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, dir));
+        if (st == ERROR_SUCCESS) st = rule.WriteString(layout::kAutoTransferDir, dir);
+        if (st == ERROR_SUCCESS) st = rule.WriteString(layout::kAutoTransferExt, ext);
+        if (st != ERROR_SUCCESS) return st;
+    }
+    if (autoTransferRoot) {
+        SettingKey key;
+        st = key.CreateKey(HKEY_CURRENT_USER, layout::EntryKey(provider, layout::kAutoTransferEntry));
+        if (st == ERROR_SUCCESS) st = key.WriteString(layout::kRoot, *autoTransferRoot);
+        if (st != ERROR_SUCCESS) return st;
+    }
+    return transaction.Commit();
+}
+
+bool ReadFirstEntry(const std::string& provider, ProviderRecord& record) {
+    if (!UsableName(provider)) return false;
+    SettingKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, layout::ProviderKey(provider)) != ERROR_SUCCESS) return false;
+    char name[kEnumBuffer] = {};
+    const bool hasEntry = key.EnumSubKey(name, kEnumBuffer, 0) == ERROR_SUCCESS;
+    key.CloseKey();
+    DWORD port = 0, anonymous = 0;
+    if (hasEntry && key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, name)) == ERROR_SUCCESS) {
+        key.ReadString(layout::kServerAddr, record.serverAddr);
+        key.ReadDword(layout::kPort, port);
+        key.ReadString(layout::kUserName, record.userName);
+        key.ReadString(layout::kPassword, record.password);
+        key.ReadDword(layout::kAnonymous, anonymous);
+    }
+    record.port = static_cast<std::int32_t>(port);
+    record.anonymous = static_cast<std::int32_t>(anonymous);
+    return true;
+}
+
+LONG DeleteAutoTransferKey(const std::string& provider, const std::string& directory) {
+    if (!UsableName(provider) || !UsableName(directory)) return ERROR_INVALID_PARAMETER;
+    SettingKey key;
+    // Opened, not created: deleting a rule must not bring a routing key into being.
+    LONG st = key.OpenKey(HKEY_CURRENT_USER, layout::AutoTransferKey(provider));
+    return st == ERROR_SUCCESS ? key.DeleteSubKey(directory) : st;
+}
+
+}  // namespace settings

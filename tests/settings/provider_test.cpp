@@ -1,0 +1,150 @@
+// Provider load and save against the real store, as every reader of the tree sees the result.
+#include "common/registry/layout.h"
+#include "settings/provider.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace winreg;
+using settings::ProviderRecord;
+
+namespace {
+
+std::optional<std::string> Str(const std::string& path, const char* name) {
+    SettingKey key;
+    std::string v;
+    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || key.ReadString(name, v) != ERROR_SUCCESS) return {};
+    return v;
+}
+std::optional<DWORD> Dw(const std::string& path, const char* name) {
+    SettingKey key;
+    DWORD v = 0;
+    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || key.ReadDword(name, v) != ERROR_SUCCESS) return {};
+    return v;
+}
+std::vector<std::string> Children(const std::string& path) {
+    SettingKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return {};
+    return layout::SubKeyNames(key);
+}
+ProviderRecord Record(const std::string& directory, std::vector<std::pair<std::string, std::string>> pairs = {}) {
+    return {"プロバイダ", "user", "pass", "ftp.example.jp", directory, "ホーム", 2121, 1, std::move(pairs)};
+}
+
+TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
+    const std::string login = layout::kLoginDirectoryEntry;
+    const struct { std::string directory, entry, root; } rows[] = {
+        {"", login, ""}, {login, login, ""}, {"/", "/", "/"}, {"/pub/www", "/pub/www", "/pub/www"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.directory);
+        testsupport::ScopedStore store;
+        ASSERT_EQ(settings::SaveProviderEntry(Record(row.directory)), ERROR_SUCCESS);
+        const std::string x = layout::EntryKey("プロバイダ", layout::kAutoTransferEntry);
+        const std::string e = layout::EntryKey("プロバイダ", row.entry);
+        EXPECT_EQ(Children(layout::ProviderKey("プロバイダ")).size(), 2u);
+        EXPECT_EQ(Str(x, "Root"), "/");
+        EXPECT_EQ(Dw(x, "Anonymous"), 0u);  // even for an anonymous profile
+        EXPECT_EQ(Str(x, "MenuName"), "拡張子別転送");
+        EXPECT_EQ(Str(e, "Root"), row.root);
+        EXPECT_EQ(Dw(e, "Anonymous"), 1u);
+        EXPECT_EQ(Str(e, "MenuName"), "ホーム");
+        for (const std::string& k : {x, e}) {
+            EXPECT_EQ(Str(k, "ServerAddr"), "ftp.example.jp");
+            EXPECT_EQ(Str(k, "UserName"), "user");
+            EXPECT_EQ(Str(k, "Password"), "pass");
+            EXPECT_EQ(Dw(k, "Port"), 2121u);
+        }
+    }
+}
+
+TEST(ProviderSave, PairsSharingADirectoryLeaveOneKeyAndSavingOverAProviderKeepsItsOtherKeys) {
+    testsupport::ScopedStore store;
+    ASSERT_EQ(settings::SaveProviderEntry(Record("/old", {{".cgi;", "cgi"}})), ERROR_SUCCESS);
+    ASSERT_EQ(settings::SaveProviderEntry(Record("/new", {{".htm;", "html"}, {".gif;", "img"}, {".html;", "html"}})),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Children(layout::ProviderKey("プロバイダ")).size(), 3u);
+    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", "/old"), "Root"), "/old");
+    EXPECT_EQ(Children(layout::AutoTransferKey("プロバイダ")).size(), 3u);
+    EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "html"), "AutoTransferExt"), ".html;");
+    EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "cgi"), "AutoTransferDir"), "cgi");
+    // The property sheet's override of the transfer entry's Root.
+    const std::string root = "/home/www";
+    ASSERT_EQ(settings::SaveProviderEntry(Record("/new"), &root), ERROR_SUCCESS);
+    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", layout::kAutoTransferEntry), "Root"), root);
+}
+
+TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale) {
+    std::string kanji85, kanji86;
+    for (int i = 0; i < 85; ++i) kanji85 += "漢";
+    kanji86 = kanji85 + "漢";  // 258 bytes: would be saved and read back as missing
+    const struct { ProviderRecord record; bool saved; } rows[] = {
+        {[] { auto r = Record(""); r.providerName = "a\\b"; return r; }(), false},
+        {[] { auto r = Record(""); r.providerName.clear(); return r; }(), false},
+        {Record("pub\\www"), false},
+        {Record("", {{".htm;", "h\\i"}}), false},
+        {Record("", {{".htm;", ""}}), false},
+        {[&] { auto r = Record(""); r.serverAddr = kanji86; return r; }(), false},
+        {[&] { auto r = Record(""); r.password = std::string(256, 'p'); return r; }(), false},
+        {[&] { auto r = Record(""); r.serverAddr = kanji85; return r; }(), true},
+    };
+    for (const auto& row : rows) {
+        testsupport::ScopedStore store;
+        EXPECT_EQ(settings::SaveProviderEntry(row.record), row.saved ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(Children(layout::kSoftwareParvex).empty(), !row.saved);
+        if (row.saved) {
+            ProviderRecord back;
+            ASSERT_TRUE(settings::LoadProviderEntry("プロバイダ", layout::kLoginDirectoryEntry, back));
+            EXPECT_EQ(back.serverAddr, kanji85);
+        }
+    }
+}
+
+TEST(ProviderLoad, ReadsBackTheSaveAndCarriesARuleValueOverToTheNextRule) {
+    testsupport::ScopedStore store;
+    ASSERT_EQ(settings::SaveProviderEntry(Record("/pub", {{".htm;", "a"}})), ERROR_SUCCESS);
+    SettingKey b;
+    ASSERT_EQ(b.CreateKey(HKEY_CURRENT_USER, layout::AutoTransferRuleKey("プロバイダ", "b")), ERROR_SUCCESS);
+    b.WriteString("AutoTransferDir", "b");  // no AutoTransferExt
+    b.CloseKey();
+    ProviderRecord r;
+    ASSERT_TRUE(settings::LoadProviderEntry("プロバイダ", "/pub", r));
+    ProviderRecord want = Record("/pub", {{".htm;", "a"}, {".htm;", "b"}});
+    EXPECT_EQ(std::tie(r.providerName, r.userName, r.password, r.serverAddr, r.directory, r.menuName, r.port,
+                       r.anonymous, r.autoTransfer),
+              std::tie(want.providerName, want.userName, want.password, want.serverAddr, want.directory,
+                       want.menuName, want.port, want.anonymous, want.autoTransfer));
+
+    // A missing entry is created empty and loads as an empty record.
+    ProviderRecord empty;
+    ASSERT_TRUE(settings::LoadProviderEntry("なし", "/x", empty));
+    EXPECT_TRUE(Children(layout::ProviderKey("なし")) == std::vector<std::string>{"/x"});
+    EXPECT_EQ(empty.serverAddr + empty.menuName + std::to_string(empty.port) + std::to_string(empty.anonymous), "00");
+    EXPECT_FALSE(settings::LoadProviderEntry("a\\b", "/x", empty));
+    EXPECT_TRUE(Children(layout::ProviderKey("a")).empty());
+}
+
+TEST(ProviderLoad, ReadFirstEntryPrefillsOnlyFromAnExistingProvider) {
+    testsupport::ScopedStore store;
+    ProviderRecord r;
+    r.port = 21;
+    EXPECT_FALSE(settings::ReadFirstEntry("プロバイダ", r));
+    EXPECT_EQ(r.port, 21);
+    ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
+    ASSERT_TRUE(settings::ReadFirstEntry("プロバイダ", r));
+    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port), std::make_tuple("ftp.example.jp", "user", "pass", 2121));
+}
+
+TEST(ProviderSave, DeletingARuleRemovesOnlyThatKeyAndNeverANestedOne) {
+    testsupport::ScopedStore store;
+    ASSERT_EQ(settings::SaveProviderEntry(Record("", {{".htm;", "html"}, {".gif;", "img"}})), ERROR_SUCCESS);
+    EXPECT_EQ(settings::DeleteAutoTransferKey("プロバイダ", "html\\x"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(settings::DeleteAutoTransferKey("プロバイダ", "html"), ERROR_SUCCESS);
+    EXPECT_EQ(settings::DeleteAutoTransferKey("プロバイダ", "html"), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Children(layout::AutoTransferKey("プロバイダ")) == std::vector<std::string>{"img"});
+    EXPECT_EQ(settings::DeleteAutoTransferKey("なし", "html"), ERROR_FILE_NOT_FOUND);
+    EXPECT_TRUE(Children(layout::AutoTransferKey("なし")).empty());
+}
+
+}  // namespace

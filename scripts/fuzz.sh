@@ -7,8 +7,8 @@ seconds=${1:-30}
 ./scripts/deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPARVEX_FUZZ=ON \
   -DPARVEX_BUILD_TESTS=OFF -DPARVEX_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_tesvar fuzz_regfile fuzz_ftp
-for target in tesvar regfile ftp; do
+cmake --build build-fuzz --target fuzz_tesvar fuzz_regfile fuzz_ftp fuzz_ini
+for target in tesvar regfile ftp ini; do
   corpus="build-fuzz/corpus-$target"
   mkdir -p "$corpus"
   cp -n tests/fuzz/seeds/$target/* "$corpus"/

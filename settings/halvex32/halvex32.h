@@ -5,3 +5,8 @@
 #pragma once
 
 #define HALVEX32_EXPORT extern "C" __attribute__((visibility("default")))
+
+// Asks for an FTP definition file and creates one provider per profile it
+// describes, all of them or none. Returns 2 when the file dialog was
+// cancelled, else 1 (the import's outcome has been shown to the user).
+HALVEX32_EXPORT int PARVEX_ReadServerDefines();

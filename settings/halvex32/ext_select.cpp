@@ -18,7 +18,6 @@
 #include <wx/textctrl.h>
 #include <wx/tooltip.h>
 #include <wx/utils.h>
-#include <wx/tokenzr.h>
 
 #include <set>
 
@@ -228,8 +227,12 @@ void CPageExtSelect::FillList(bool all) {
     if (all) {
         exts = halvex32::RegisteredExtensions();
     } else {
-        wxStringTokenizer tokens(halvex32::LoadString(kStrDefaultList), ";", wxTOKEN_STRTOK);
-        while (tokens.HasMoreTokens()) exts.push_back(tokens.GetNextToken().utf8_string());
+        std::string list = halvex32::LoadString(kStrDefaultList).utf8_string();
+        for (std::size_t pos = 0, semi; pos < list.size(); pos = semi + 1) {
+            semi = list.find(';', pos);
+            if (semi == std::string::npos) semi = list.size();
+            if (semi > pos) exts.push_back(list.substr(pos, semi - pos));
+        }
     }
     list_->Freeze();
     list_->DeleteAllItems();
@@ -248,10 +251,10 @@ void CPageExtSelect::FillList(bool all) {
             gchar* desc = g_content_type_get_description(type.c_str());
             wxString description = desc ? wxString::FromUTF8(desc) : wxString();
             g_free(desc);
-            it = types_.emplace(type, std::make_pair(description, AddIcon(type, "text-x-generic"))).first;
+            it = types_.emplace(type, TypeRow{description, AddIcon(type, "text-x-generic")}).first;
         }
-        long i = list_->InsertItem(row++, wxString::FromUTF8(ext), it->second.second);
-        list_->SetItem(i, 1, it->second.first);
+        long i = list_->InsertItem(row++, wxString::FromUTF8(ext), it->second.image);
+        list_->SetItem(i, 1, it->second.description);
     }
     list_->Thaw();
 }

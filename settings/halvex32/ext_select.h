@@ -77,7 +77,11 @@ private:
     bool selectionPending_ = false;
     // Content type -> (type name, image index): over a thousand extensions
     // share a few hundred types, and the icon theme is asked once per type.
-    std::map<std::string, std::pair<wxString, int>> types_;
+    struct TypeRow {
+        wxString description;
+        int image;
+    };
+    std::map<std::string, TypeRow> types_;
 
     friend class CSheetExtSelect;
 };

@@ -138,6 +138,12 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
     EXPECT_LE(dir->GetValue().utf8_string().size(), 255u);
     EXPECT_TRUE(dir->GetValue().StartsWith(wxString(100, 'a') + wxUniChar(0x3042)));
     dir->SetValue(wxString::FromUTF8("公開/画像"));
+    // Browsing that picks nothing keeps the typed directory, and the sheet
+    // comes back usable over a still disabled caller.
+    Click(sheet, CPageExtSelect::kBrowseName);
+    EXPECT_EQ(dir->GetValue(), wxString::FromUTF8("公開/画像"));
+    EXPECT_TRUE(sheet->IsEnabled());
+    EXPECT_FALSE(caller->IsEnabled());
 
     Click(sheet, CPageExtSelect::kDecideName);
     ASSERT_TRUE(WaitClosed(1));

@@ -13,7 +13,9 @@ cd "$(dirname "$0")/.."
 # pyftpdlib and vsftpd: the FTP client is tested against two real servers;
 # wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
 # libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
-./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev
+# shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
+./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
+  shared-mime-info adwaita-icon-theme
 
 jobs=$(nproc)
 

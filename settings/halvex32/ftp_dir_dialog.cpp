@@ -256,6 +256,12 @@ int CFtpDirDialog::ShowModal() {
     return code;
 }
 
+wxWindow* CFtpDirDialog::SelectButton() const { return select_; }
+
+wxWindow* CFtpDirDialog::CancelButton() const { return cancel_; }
+
+int CFtpDirDialog::ListingsRequested() const { return shared_->listings; }
+
 bool CFtpDirDialog::WorkerRunning() const {
     std::lock_guard<std::mutex> lock(shared_->mu);
     return shared_->running;
@@ -332,6 +338,9 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
                 post([login, listing](CFtpDirDialog& d) {
                     d.loginDir_ = login;
                     wxTreeItemId root = d.tree_->AddRoot("/", 0);
+                    // GTK's tree highlights a new root by itself, without a selection event: a
+                    // click on "/" would then do nothing.
+                    d.tree_->UnselectAll();
                     d.listed_.insert(root.GetID());
                     // The first listing leaves the root collapsed.
                     d.ShowListing(root, *listing, false);

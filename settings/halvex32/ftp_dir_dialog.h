@@ -47,7 +47,9 @@ enum : int {
 
 }  // namespace halvex32
 
-class CFtpDirDialog : public wxDialog {
+// The dialog class is visible outside the library (the exported entry
+// points alone would leave the window tests no way to read the result).
+class __attribute__((visibility("default"))) CFtpDirDialog : public wxDialog {
 public:
     // The modal results: a directory was chosen, or the dialog was closed without one.
     static constexpr int kSelected = 1;
@@ -74,12 +76,12 @@ public:
     wxTreeCtrl* Tree() const { return tree_; }
     wxStaticText* StatusLine() const { return status_; }
     wxTextCtrl* SelectedEdit() const { return edit_; }
-    CImageButton* SelectButton() const { return select_; }
-    CImageButton* CancelButton() const { return cancel_; }
+    wxWindow* SelectButton() const;
+    wxWindow* CancelButton() const;
     // Whether a worker is running (login or a listing).
     bool WorkerRunning() const;
     // How many listings were asked of the server so far.
-    int ListingsRequested() const { return listings_; }
+    int ListingsRequested() const;
 
 private:
     struct Shared;
@@ -111,7 +113,6 @@ private:
     std::string loginDir_;
     bool started_ = false;
     bool rootChosen_ = false;  // the edit shows the root item, which stands for the login directory
-    int listings_ = 0;
     std::set<void*> listed_;   // tree items whose directory was asked for already
 
     wxTreeCtrl* tree_ = nullptr;

@@ -47,22 +47,26 @@ enum : int {
 
 }  // namespace halvex32
 
-// The dialog class is visible outside the library (the exported entry
-// points alone would leave the window tests no way to read the result).
-class __attribute__((visibility("default"))) CFtpDirDialog : public wxDialog {
+// Members of the dialog that code outside the library may call: its public
+// interface only (the exported entry points alone would leave the window
+// tests no way to read the result). Everything else stays hidden.
+#define HALVEX32_MEMBER __attribute__((visibility("default")))
+
+class CFtpDirDialog : public wxDialog {
 public:
     // The modal results: a directory was chosen, or the dialog was closed without one.
     static constexpr int kSelected = 1;
     static constexpr int kCancelled = 2;
 
-    explicit CFtpDirDialog(wxWindow* parent = nullptr);
+    HALVEX32_MEMBER explicit CFtpDirDialog(wxWindow* parent = nullptr);
     // Waits for a worker still running at most a second (the connection is
     // closed first, which ends it); one that outlives that refers only to
     // state it shares, never to the dialog.
-    ~CFtpDirDialog() override;
+    HALVEX32_MEMBER ~CFtpDirDialog() override;
 
     // The connection values, handed in before the dialog is shown (UTF-8).
-    void SetConnection(const std::string& server, const std::string& user, const std::string& password, int port);
+    HALVEX32_MEMBER void SetConnection(const std::string& server, const std::string& user,
+                                       const std::string& password, int port);
 
     // The directory chosen with 選択, as the walkers use it: "" for the
     // login directory (the root item), a path from the tree with its leading
@@ -70,18 +74,18 @@ public:
     const std::string& Result() const { return result_; }
 
     // Shows the dialog modally; kSelected or kCancelled.
-    int ShowModal() override;
+    HALVEX32_MEMBER int ShowModal() override;
 
     // What the user sees, for the window tests.
     wxTreeCtrl* Tree() const { return tree_; }
     wxStaticText* StatusLine() const { return status_; }
     wxTextCtrl* SelectedEdit() const { return edit_; }
-    wxWindow* SelectButton() const;
-    wxWindow* CancelButton() const;
+    HALVEX32_MEMBER wxWindow* SelectButton() const;
+    HALVEX32_MEMBER wxWindow* CancelButton() const;
     // Whether a worker is running (login or a listing).
-    bool WorkerRunning() const;
+    HALVEX32_MEMBER bool WorkerRunning() const;
     // How many listings were asked of the server so far.
-    int ListingsRequested() const;
+    HALVEX32_MEMBER int ListingsRequested() const;
 
 private:
     struct Shared;

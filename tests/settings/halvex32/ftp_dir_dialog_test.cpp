@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/dialog.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -230,7 +231,7 @@ TEST(FtpDirDialog, ClosingDuringASilentLoginEndsAtOnce) {
                 wxTimer timer;
                 timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
                     for (wxWindow* w : wxTopLevelWindows)
-                        if (w->IsShown() && dynamic_cast<CFtpDirDialog*>(w)) {
+                        if (w->IsShown() && w->IsKindOf(wxCLASSINFO(wxDialog))) {
                             acted = Clock::now();
                             w->Close();
                         }

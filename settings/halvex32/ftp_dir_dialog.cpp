@@ -110,7 +110,7 @@ wxString Format1(int id, const wxString& arg) {
 // What the worker and the dialog share. The worker holds it, never the
 // dialog: `dialog` is used only on the UI thread and only while `alive`,
 // and the UI thread clears `alive` before the dialog goes away.
-struct CFtpDirDialog::Shared {
+struct HALVEX32_HIDDEN CFtpDirDialog::Shared {
     std::atomic<bool> alive{false};
     CFtpDirDialog* dialog = nullptr;
     inet::InternetSession session{"", 1};
@@ -129,7 +129,7 @@ struct CFtpDirDialog::Shared {
     }
 };
 
-struct CFtpDirDialog::Listing {
+struct HALVEX32_HIDDEN CFtpDirDialog::Listing {
     bool ok = false;
     inet::DWORD error = 0;
     std::vector<std::string> directories;  // full remote paths
@@ -271,8 +271,6 @@ void CFtpDirDialog::SetStatus(const wxString& text) {
     status_->SetLabel(text);
     status_->Wrap(status_->GetParent()->GetClientSize().x - 6);
 }
-
-void CFtpDirDialog::Post(std::function<void(CFtpDirDialog&)> f) { shared_->Post(std::move(f), shared_); }
 
 bool CFtpDirDialog::StartWorker(std::function<void()> job) {
     {

@@ -47,26 +47,26 @@ enum : int {
 
 }  // namespace halvex32
 
-// Members of the dialog that code outside the library may call: its public
-// interface only (the exported entry points alone would leave the window
-// tests no way to read the result). Everything else stays hidden.
-#define HALVEX32_MEMBER __attribute__((visibility("default")))
+// The dialog is visible outside the library with its public members and its
+// type information (the window tests read its result, and the sanitizers
+// check its type); its private members stay hidden.
+#define HALVEX32_CLASS __attribute__((visibility("default")))
+#define HALVEX32_HIDDEN __attribute__((visibility("hidden")))
 
-class CFtpDirDialog : public wxDialog {
+class HALVEX32_CLASS CFtpDirDialog : public wxDialog {
 public:
     // The modal results: a directory was chosen, or the dialog was closed without one.
     static constexpr int kSelected = 1;
     static constexpr int kCancelled = 2;
 
-    HALVEX32_MEMBER explicit CFtpDirDialog(wxWindow* parent = nullptr);
+    explicit CFtpDirDialog(wxWindow* parent = nullptr);
     // Waits for a worker still running at most a second (the connection is
     // closed first, which ends it); one that outlives that refers only to
     // state it shares, never to the dialog.
-    HALVEX32_MEMBER ~CFtpDirDialog() override;
+    ~CFtpDirDialog() override;
 
     // The connection values, handed in before the dialog is shown (UTF-8).
-    HALVEX32_MEMBER void SetConnection(const std::string& server, const std::string& user,
-                                       const std::string& password, int port);
+    void SetConnection(const std::string& server, const std::string& user, const std::string& password, int port);
 
     // The directory chosen with 選択, as the walkers use it: "" for the
     // login directory (the root item), a path from the tree with its leading
@@ -74,40 +74,38 @@ public:
     const std::string& Result() const { return result_; }
 
     // Shows the dialog modally; kSelected or kCancelled.
-    HALVEX32_MEMBER int ShowModal() override;
+    int ShowModal() override;
 
     // What the user sees, for the window tests.
     wxTreeCtrl* Tree() const { return tree_; }
     wxStaticText* StatusLine() const { return status_; }
     wxTextCtrl* SelectedEdit() const { return edit_; }
-    HALVEX32_MEMBER wxWindow* SelectButton() const;
-    HALVEX32_MEMBER wxWindow* CancelButton() const;
+    wxWindow* SelectButton() const;
+    wxWindow* CancelButton() const;
     // Whether a worker is running (login or a listing).
-    HALVEX32_MEMBER bool WorkerRunning() const;
+    bool WorkerRunning() const;
     // How many listings were asked of the server so far.
-    HALVEX32_MEMBER int ListingsRequested() const;
+    int ListingsRequested() const;
 
 private:
-    struct Shared;
-    struct Listing;
+    struct HALVEX32_HIDDEN Shared;
+    struct HALVEX32_HIDDEN Listing;
 
-    void BuildControls();
-    void OnShow(wxShowEvent& event);
-    void OnSelChanged(wxTreeEvent& event);
-    void OnSelect(wxCommandEvent& event);
-    void OnCancel(wxCommandEvent& event);
-    void OnClose(wxCloseEvent& event);
-    void Finish(int code);
-    void StopWorker();
+    HALVEX32_HIDDEN void BuildControls();
+    HALVEX32_HIDDEN void OnShow(wxShowEvent& event);
+    HALVEX32_HIDDEN void OnSelChanged(wxTreeEvent& event);
+    HALVEX32_HIDDEN void OnSelect(wxCommandEvent& event);
+    HALVEX32_HIDDEN void OnCancel(wxCommandEvent& event);
+    HALVEX32_HIDDEN void OnClose(wxCloseEvent& event);
+    HALVEX32_HIDDEN void Finish(int code);
+    HALVEX32_HIDDEN void StopWorker();
     // Runs `job` on the worker thread unless one is still running; false then.
-    bool StartWorker(std::function<void()> job);
+    HALVEX32_HIDDEN bool StartWorker(std::function<void()> job);
     // Lists `path` on the worker and adds its directories under `parent`.
-    void ListOnWorker(wxTreeItemId parent, const std::string& path);
+    HALVEX32_HIDDEN void ListOnWorker(wxTreeItemId parent, const std::string& path);
     // On the UI thread: shows what a listing found.
-    void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
-    void SetStatus(const wxString& text);
-    // Runs `f` on the UI thread if the dialog is still open by then.
-    void Post(std::function<void(CFtpDirDialog&)> f);
+    HALVEX32_HIDDEN void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
+    HALVEX32_HIDDEN void SetStatus(const wxString& text);
 
     std::shared_ptr<Shared> shared_;
     std::thread worker_;

@@ -140,7 +140,8 @@ TEST_P(FtpDirDialogOn, ListsEachDirectoryOnceAsTheUserClicks) {
     EXPECT_EQ(dialog->ListingsRequested(), before + 3);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, FtpDirDialogOn, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
+INSTANTIATE_TEST_SUITE_P(Servers, FtpDirDialogOn,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
                          [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
                              return p.param == FtpServer::Kind::Vsftpd ? std::string("vsftpd") : "pyftpdlib";
                          });

@@ -1,0 +1,125 @@
+// The remote directory picker: logs in to an FTP server with connection
+// values that are still being edited, shows the server's directories as a
+// tree that grows as the user clicks, and returns the chosen directory.
+#pragma once
+
+#include "settings/halvex32/halvex32.h"
+
+#include <wx/dialog.h>
+#include <wx/treectrl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CImageButton;
+class wxStaticText;
+class wxTextCtrl;
+
+// Shows the picker modally for the server, user, password and port given
+// (UTF-8; port 0 means 21); the chosen directory is discarded.
+HALVEX32_EXPORT void PARVEX_ShowFtpDir(const char* server, const char* user, const char* password, int port);
+
+namespace halvex32 {
+
+// String table numbers of the picker.
+enum : int {
+    IDS_FTPDIR_CONNECTING = 35,  // "FTPサーバへ接続中です..."
+    IDS_FTPDIR_LISTING = 36,     // "ディレクトリ情報取得中..."
+    IDS_FTPDIR_LIST_ERROR = 38,  // "...(エラーコード : %1)"
+    IDS_FTPDIR_LISTED = 39,      // "ディレクトリ構造取得完了"
+    IDS_FTPDIR_CAPTION = 40,     // "接続中のサーバ : %1"
+    IDS_FTPDIR_SELECT_TIP = 41,
+    IDS_FTPDIR_CANCEL_TIP = 42,
+    IDS_FTPDIR_EDIT_TIP = 43,
+    IDS_FTPDIR_TREE_TIP = 44,
+    IDS_FTPDIR_STATUS_TIP = 45,
+    IDS_FTPDIR_EMPTY = 61,       // "これ以上ファイルは存在しません。"
+    IDI_FTPDIR = 1008,
+    IDI_FTPDIR_CANCEL = 1018,
+    IDI_FTPDIR_SELECT = 1027,
+};
+
+}  // namespace halvex32
+
+// The dialog is visible outside the library with its public members and its
+// type information (the window tests read its result, and the sanitizers
+// check its type); its private members stay hidden.
+#define HALVEX32_CLASS __attribute__((visibility("default")))
+#define HALVEX32_HIDDEN __attribute__((visibility("hidden")))
+
+class HALVEX32_CLASS CFtpDirDialog : public wxDialog {
+public:
+    // The modal results: a directory was chosen, or the dialog was closed without one.
+    static constexpr int kSelected = 1;
+    static constexpr int kCancelled = 2;
+
+    explicit CFtpDirDialog(wxWindow* parent = nullptr);
+    // Waits for a worker still running at most a second (the connection is
+    // closed first, which ends it); one that outlives that refers only to
+    // state it shares, never to the dialog.
+    ~CFtpDirDialog() override;
+
+    // The connection values, handed in before the dialog is shown (UTF-8).
+    void SetConnection(const std::string& server, const std::string& user, const std::string& password, int port);
+
+    // The directory chosen with 選択, as the walkers use it: "" for the
+    // login directory (the root item), a path from the tree with its leading
+    // "/", or the text the user typed, unchanged. Empty after キャンセル.
+    const std::string& Result() const { return result_; }
+
+    // Shows the dialog modally; kSelected or kCancelled.
+    int ShowModal() override;
+
+    // What the user sees, for the window tests.
+    wxTreeCtrl* Tree() const { return tree_; }
+    wxStaticText* StatusLine() const { return status_; }
+    wxTextCtrl* SelectedEdit() const { return edit_; }
+    wxWindow* SelectButton() const;
+    wxWindow* CancelButton() const;
+    // Whether a worker is running (login or a listing).
+    bool WorkerRunning() const;
+    // How many listings were asked of the server so far.
+    int ListingsRequested() const;
+
+private:
+    struct HALVEX32_HIDDEN Shared;
+    struct HALVEX32_HIDDEN Listing;
+
+    HALVEX32_HIDDEN void BuildControls();
+    HALVEX32_HIDDEN void OnShow(wxShowEvent& event);
+    HALVEX32_HIDDEN void OnSelChanged(wxTreeEvent& event);
+    HALVEX32_HIDDEN void OnSelect(wxCommandEvent& event);
+    HALVEX32_HIDDEN void OnCancel(wxCommandEvent& event);
+    HALVEX32_HIDDEN void OnClose(wxCloseEvent& event);
+    HALVEX32_HIDDEN void Finish(int code);
+    HALVEX32_HIDDEN void StopWorker();
+    // Runs `job` on the worker thread unless one is still running; false then.
+    HALVEX32_HIDDEN bool StartWorker(std::function<void()> job);
+    // Lists `path` on the worker and adds its directories under `parent`.
+    HALVEX32_HIDDEN void ListOnWorker(wxTreeItemId parent, const std::string& path);
+    // On the UI thread: shows what a listing found.
+    HALVEX32_HIDDEN void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
+    HALVEX32_HIDDEN void SetStatus(const wxString& text);
+
+    std::shared_ptr<Shared> shared_;
+    std::thread worker_;
+    std::string server_, user_, password_;
+    int port_ = 0;
+    std::string result_;
+    std::string loginDir_;
+    bool started_ = false;
+    bool rootChosen_ = false;  // the edit shows the root item, which stands for the login directory
+    std::set<void*> listed_;   // tree items whose directory was asked for already
+
+    wxTreeCtrl* tree_ = nullptr;
+    wxStaticText* status_ = nullptr;
+    wxTextCtrl* edit_ = nullptr;
+    CImageButton* select_ = nullptr;
+    CImageButton* cancel_ = nullptr;
+};

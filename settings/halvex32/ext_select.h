@@ -111,10 +111,3 @@ private:
 // The sheet opened last, or null once it has closed.
 CSheetExtSelect* CurrentExtSelectSheet();
 
-// Shows a new extension selection sheet over `parent` and disables
-// `parent` until it closes. `mode` 1: extensions and a target directory;
-// 0: extensions only. `result` is filled by 決定 and must outlive the sheet;
-// `record` (may be null) gives the server for the directory picker. Returns
-// the sheet, which frees itself; null when the window cannot be made.
-HALVEX32_EXPORT CSheetExtSelect* PARVEX_ShowExtSelect(wxWindow* parent, ExtSelectResult* result,
-                                                     settings::ProviderRecord* record, int mode);

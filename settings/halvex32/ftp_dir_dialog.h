@@ -21,10 +21,6 @@ class CImageButton;
 class wxStaticText;
 class wxTextCtrl;
 
-// Shows the picker modally for the server, user, password and port given
-// (UTF-8; port 0 means 21); the chosen directory is discarded.
-HALVEX32_EXPORT void PARVEX_ShowFtpDir(const char* server, const char* user, const char* password, int port);
-
 namespace halvex32 {
 
 // String table numbers of the picker.

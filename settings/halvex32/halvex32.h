@@ -6,7 +6,27 @@
 
 #define HALVEX32_EXPORT extern "C" __attribute__((visibility("default")))
 
+class wxWindow;
+class CSheetExtSelect;
+struct ExtSelectResult;
+namespace settings {
+struct ProviderRecord;
+}
+
 // Asks for an FTP definition file and creates one provider per profile it
 // describes, all of them or none. Returns 2 when the file dialog was
 // cancelled, else 1 (the import's outcome has been shown to the user).
 HALVEX32_EXPORT int PARVEX_ReadServerDefines();
+
+// Shows the remote directory picker modally for the server, user, password
+// and port given (UTF-8; port 0 means 21); the chosen directory is discarded.
+HALVEX32_EXPORT void PARVEX_ShowFtpDir(const char* server, const char* user, const char* password, int port);
+
+// Shows a new extension selection sheet over `parent` and disables
+// `parent` until it closes (EVT_EXT_SELECT_CLOSED then reaches `parent`).
+// `mode` 1: extensions and a target directory; 0: extensions only. `result`
+// is filled by 決定 and must outlive the sheet; `record` (may be null) gives
+// the server for the directory picker. Returns the sheet, which frees
+// itself; null when the window cannot be made.
+HALVEX32_EXPORT CSheetExtSelect* PARVEX_ShowExtSelect(wxWindow* parent, ExtSelectResult* result,
+                                                     settings::ProviderRecord* record, int mode);

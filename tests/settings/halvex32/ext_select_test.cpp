@@ -1,9 +1,11 @@
 #include "settings/halvex32/ext_select.h"
+#include "settings/halvex32/ftp_dir_dialog.h"
 #include "settings/halvex32/mime_extensions.h"
 #include "tests/support/gui_support.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
@@ -84,8 +86,8 @@ struct SheetFixture : testing::Test {
     static T* Find(wxWindow* sheet, const char* name) {
         return dynamic_cast<T*>(sheet->FindWindow(name));
     }
-    static void Click(wxWindow* sheet, const char* name) {
-        wxWindow* button = sheet->FindWindow(name);
+    static void Click(wxWindow* sheet, const char* name) { Press(sheet->FindWindow(name)); }
+    static void Press(wxWindow* button) {
         wxCommandEvent click(wxEVT_BUTTON, button->GetId());
         click.SetEventObject(button);
         button->GetEventHandler()->ProcessEvent(click);
@@ -138,9 +140,19 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
     EXPECT_LE(dir->GetValue().utf8_string().size(), 255u);
     EXPECT_TRUE(dir->GetValue().StartsWith(wxString(100, 'a') + wxUniChar(0x3042)));
     dir->SetValue(wxString::FromUTF8("公開/画像"));
-    // Browsing that picks nothing keeps the typed directory, and the sheet
-    // comes back usable over a still disabled caller.
+    // Browsing opens the real picker (here on a record with no server);
+    // cancelling it keeps the typed directory, and the sheet comes back
+    // usable over a still disabled caller.
+    bool pickerSeen = false;
+    wxTheApp->CallAfter([&] {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* picker = dynamic_cast<CFtpDirDialog*>(w)) {
+                pickerSeen = true;
+                Press(picker->CancelButton());
+            }
+    });
     Click(sheet, CPageExtSelect::kBrowseName);
+    EXPECT_TRUE(pickerSeen);
     EXPECT_EQ(dir->GetValue(), wxString::FromUTF8("公開/画像"));
     EXPECT_TRUE(sheet->IsEnabled());
     EXPECT_FALSE(caller->IsEnabled());

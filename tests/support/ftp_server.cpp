@@ -19,6 +19,19 @@ namespace testsupport {
 
 namespace {
 
+bool Accepts(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
 // An ephemeral port free right now (vsftpd cannot report one it chose itself).
 int FreePort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -32,19 +45,6 @@ int FreePort() {
     ::close(fd);
     return port;
 }
-
-bool Accepts(int port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-}  // namespace
 
 FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<std::string>& options)
     : kind_(kind) {

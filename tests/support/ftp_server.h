@@ -10,6 +10,9 @@
 
 namespace testsupport {
 
+// An ephemeral port on 127.0.0.1 that nobody listens on right now.
+int FreePort();
+
 class FtpServer {
 public:
     enum class Kind { Pyftpdlib, Vsftpd, Fault };

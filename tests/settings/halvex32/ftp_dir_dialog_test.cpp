@@ -13,8 +13,6 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -76,17 +74,6 @@ void Press(wxWindow* button) {
     button->GetEventHandler()->ProcessEvent(click);
 }
 
-int UnusedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 void MakeSite(const FtpServer& server) {
     for (const char* d : {"www/html/img", "www/empty", "www/files_only", "資料/画像"})
@@ -203,7 +190,7 @@ TEST(FtpDirDialog, AFailedLoginShowsTheReasonAndAnEmptyTree) {
         std::string expected;
     } cases[] = {
         {"127.0.0.1", server.port(), "wrong", refused},
-        {"127.0.0.1", UnusedPort(), server.password(), inet::InternetErrorText(inet::ERROR_INTERNET_CANNOT_CONNECT)},
+        {"127.0.0.1", testsupport::FreePort(), server.password(), inet::InternetErrorText(inet::ERROR_INTERNET_CANNOT_CONNECT)},
         {"no-such-host.invalid", server.port(), server.password(),
          inet::InternetErrorText(inet::ERROR_INTERNET_NAME_NOT_RESOLVED)},
         {"127.0.0.1", 70000, server.password(), inet::InternetErrorText(inet::ERROR_INTERNET_CANNOT_CONNECT)},

@@ -33,8 +33,7 @@ struct ExtSelectResult {
 
 // Posted to the caller's window when a sheet has closed and the window has
 // been enabled again. GetInt() is 1 when 決定 wrote the result, 0 otherwise.
-#define HALVEX32_EXPORT_DATA __attribute__((visibility("default")))
-wxDECLARE_EXPORTED_EVENT(HALVEX32_EXPORT_DATA, EVT_EXT_SELECT_CLOSED, wxCommandEvent);
+wxDECLARE_EXPORTED_EVENT(__attribute__((visibility("default"))), EVT_EXT_SELECT_CLOSED, wxCommandEvent);
 
 // Runs the server's directory picker for `record`'s server, user, password
 // and port, modally over `parent`. Returns the chosen directory, or "" when

@@ -110,7 +110,7 @@ wxString Format1(int id, const wxString& arg) {
 // What the worker and the dialog share. The worker holds it, never the
 // dialog: `dialog` is used only on the UI thread and only while `alive`,
 // and the UI thread clears `alive` before the dialog goes away.
-struct HALVEX32_HIDDEN CFtpDirDialog::Shared {
+struct CFtpDirDialog::Shared {
     std::atomic<bool> alive{false};
     CFtpDirDialog* dialog = nullptr;
     inet::InternetSession session{"", 1};
@@ -129,7 +129,7 @@ struct HALVEX32_HIDDEN CFtpDirDialog::Shared {
     }
 };
 
-struct HALVEX32_HIDDEN CFtpDirDialog::Listing {
+struct CFtpDirDialog::Listing {
     bool ok = false;
     inet::DWORD error = 0;
     std::vector<std::string> directories;  // full remote paths

@@ -43,13 +43,7 @@ enum : int {
 
 }  // namespace halvex32
 
-// The dialog is visible outside the library with its public members and its
-// type information (the window tests read its result, and the sanitizers
-// check its type); its private members stay hidden.
-#define HALVEX32_CLASS __attribute__((visibility("default")))
-#define HALVEX32_HIDDEN __attribute__((visibility("hidden")))
-
-class HALVEX32_CLASS CFtpDirDialog : public wxDialog {
+class CFtpDirDialog : public wxDialog {
 public:
     // The modal results: a directory was chosen, or the dialog was closed without one.
     static constexpr int kSelected = 1;
@@ -84,24 +78,24 @@ public:
     int ListingsRequested() const;
 
 private:
-    struct HALVEX32_HIDDEN Shared;
-    struct HALVEX32_HIDDEN Listing;
+    struct Shared;
+    struct Listing;
 
-    HALVEX32_HIDDEN void BuildControls();
-    HALVEX32_HIDDEN void OnShow(wxShowEvent& event);
-    HALVEX32_HIDDEN void OnSelChanged(wxTreeEvent& event);
-    HALVEX32_HIDDEN void OnSelect(wxCommandEvent& event);
-    HALVEX32_HIDDEN void OnCancel(wxCommandEvent& event);
-    HALVEX32_HIDDEN void OnClose(wxCloseEvent& event);
-    HALVEX32_HIDDEN void Finish(int code);
-    HALVEX32_HIDDEN void StopWorker();
+    void BuildControls();
+    void OnShow(wxShowEvent& event);
+    void OnSelChanged(wxTreeEvent& event);
+    void OnSelect(wxCommandEvent& event);
+    void OnCancel(wxCommandEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void Finish(int code);
+    void StopWorker();
     // Runs `job` on the worker thread unless one is still running; false then.
-    HALVEX32_HIDDEN bool StartWorker(std::function<void()> job);
+    bool StartWorker(std::function<void()> job);
     // Lists `path` on the worker and adds its directories under `parent`.
-    HALVEX32_HIDDEN void ListOnWorker(wxTreeItemId parent, const std::string& path);
+    void ListOnWorker(wxTreeItemId parent, const std::string& path);
     // On the UI thread: shows what a listing found.
-    HALVEX32_HIDDEN void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
-    HALVEX32_HIDDEN void SetStatus(const wxString& text);
+    void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
+    void SetStatus(const wxString& text);
 
     std::shared_ptr<Shared> shared_;
     std::thread worker_;

@@ -6,19 +6,17 @@
 #include <set>
 #include <sstream>
 
-TEST(Halvex32, EntryPointsAreExportedUndecoratedAndNothingOfTheCoreLeaks) {
+TEST(Halvex32, OnlyTheEntryPointsAreExportedUndecorated) {
     testsupport::RunResult nm = testsupport::RunProgram({"/usr/bin/nm", "-D", "--defined-only", HALVEX32_LIBRARY});
     ASSERT_EQ(nm.exitCode, 0) << nm.err;
-    std::set<std::string> entryPoints;
+    // The store, the FTP client, the settings core and wx's inline code are
+    // linked in, never offered to the host: a host's own copies must win.
+    std::set<std::string> exported;
     std::istringstream lines(nm.out);
     for (std::string line; std::getline(lines, line);) {
         std::string name = line.substr(line.find_last_of(' ') + 1);
-        if (name.rfind("PARVEX_", 0) == 0) entryPoints.insert(name);
-        // The store, the FTP client and the settings core are linked in, never offered to the host.
-        EXPECT_EQ(name.find("winreg"), std::string::npos) << name;
-        EXPECT_EQ(name.find("inet"), std::string::npos) << name;
-        EXPECT_EQ(name.find("ImportDefinitionFile"), std::string::npos) << name;
+        if (name != "_edata" && name != "_end" && name != "__bss_start") exported.insert(name);
     }
-    EXPECT_EQ(entryPoints, (std::set<std::string>{"PARVEX_ReadServerDefines", "PARVEX_ShowExtSelect",
-                                                  "PARVEX_ShowFtpDir"}));
+    EXPECT_EQ(exported, (std::set<std::string>{"PARVEX_ReadServerDefines", "PARVEX_ShowExtSelect",
+                                               "PARVEX_ShowFtpDir", "EVT_EXT_SELECT_CLOSED"}));
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <wx/colour.h>
+#include <wx/bitmap.h>
 #include <wx/control.h>
 #include <wx/cursor.h>
 #include <wx/event.h>
@@ -191,8 +192,9 @@ public:
     // Returns the previous one, or null for a bad folder or kind.
     wxImageList* AssignFolderImageList(int folder, wxImageList* list, int kind);
     // Makes `child` fill the item area while `folder` is selected, in place of
-    // the items (null: items again). The bar becomes the child's parent; the
-    // caller still owns it. Returns false for a folder that does not exist.
+    // the items (null: items again). The bar becomes the child's parent, so
+    // like any child window it goes with the bar unless the caller destroys
+    // it first. Returns false for a folder that does not exist.
     bool SetFolderChild(int folder, wxWindow* child);
 
     int FolderCount() const { return static_cast<int>(folders_.size()); }
@@ -243,6 +245,11 @@ private:
         int image = -1;
         wxString caption;
         std::uint32_t data = 0;
+        // The caption as last measured: for which layout and wrap width.
+        mutable std::vector<wxString> lines;
+        mutable wxSize extent;
+        mutable int measuredWidth = -1;
+        mutable bool measuredSmall = false;
     };
     struct Folder {
         wxString caption;
@@ -266,6 +273,8 @@ private:
     void DrawAnimation(wxDC& dc, wxSize size);
     void RenderFolderImage(wxDC& dc, int folder, const wxRect& area);
     void UpdateArrows(const outbar::LayoutInput& in);
+    outbar::Hit HitAt(wxPoint p);
+    const std::vector<wxString>& MeasuredLines(const Item& item, bool small, int width) const;
     void RefreshItem(int item);
     void RefreshItemArea();
     void SetHot(int item);
@@ -309,6 +318,7 @@ private:
     // The folder switch in progress, drawn by the paint handler.
     bool animating_ = false;
     int animFrom_ = -1, animTo_ = -1, animOffset_ = 0;
+    wxBitmap animUpper_, animLower_;  // the two folders' contents
 
     wxTimer hoverTimer_;
     wxTimer arrowTimer_;

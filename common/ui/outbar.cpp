@@ -422,6 +422,14 @@ wxImageList* CGfxOutBarCtrl::ImagesOf(int folder) const {
 
 // ---- Layout ------------------------------------------------------------
 
+bool CGfxOutBarCtrl::SetFont(const wxFont& font) {
+    if (!wxControl::SetFont(font)) return false;
+    for (Folder& f : folders_)
+        for (Item& item : f.items) item.measuredWidth = -1;
+    Refresh();
+    return true;
+}
+
 const std::vector<wxString>& CGfxOutBarCtrl::MeasuredLines(const Item& item, bool small, int width) const {
     if (item.measuredWidth == width && item.measuredSmall == small) return item.lines;
     static wxBitmap scratch(1, 1);

@@ -228,6 +228,9 @@ public:
     // into `dc`. The paint handler uses it; the tests render with it.
     void Render(wxDC& dc, const wxSize& size);
 
+    // A new font re-measures every caption.
+    bool SetFont(const wxFont& font) override;
+
     // Milliseconds to wait after each step of the folder animation; a
     // negative value turns the animation off. The owner may set it at any time.
     int animationStepDelay = 10;

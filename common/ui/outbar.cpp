@@ -85,6 +85,12 @@ wxRect CaptionRect(const LayoutInput& in, int k) {
     return {r.x + (r.width - e.caption.x) / 2, r.y + e.icon.y + in.metrics.largeLabelGap, e.caption.x, e.caption.y};
 }
 
+wxRect FrameRect(const LayoutInput& in, int k) {
+    wxRect icon = IconRect(in, k);
+    if (icon.IsEmpty()) icon = CaptionRect(in, k);
+    return icon.IsEmpty() ? icon : icon.Inflate(1);
+}
+
 wxRect UpArrowRect(const LayoutInput& in) {
     wxRect area = ItemArea(in);
     return {area.x + area.width - 5 - in.arrowSize, area.y + 5, in.arrowSize, in.arrowSize};
@@ -452,7 +458,9 @@ LayoutInput CGfxOutBarCtrl::LayoutFor(int folder, wxSize client, int firstVisibl
     in.selectedFolder = folder;
     in.smallIcons = UsesSmallIcons();
     in.firstVisible = firstVisible;
-    in.arrowSize = std::max(8, wxSystemSettings::GetMetric(wxSYS_VSCROLL_ARROW_X, this));
+    // GTK themes report slim scroll bars (or nothing); an arrow below 16
+    // pixels is too small a target for a button that must be held.
+    in.arrowSize = std::max(16, wxSystemSettings::GetMetric(wxSYS_VSCROLL_ARROW_X, this));
     if (!ValidFolder(folder) || folders_[folder].child) return in;  // a child window shows no items
     const int width = outbar::ItemArea(in).width;
     wxImageList* images = ImagesOf(folder);
@@ -566,8 +574,10 @@ void CGfxOutBarCtrl::DrawItems(wxDC& dc, int folder, const LayoutInput& in, cons
             y += lineHeight;
         }
         if (!live) continue;
-        if ((flags_ & kSelHighlight) && k == selItem_) DrawFrame(dc, wxRect(icon).Inflate(1), false);
-        if (k == hotItem_ && (hotPressed_ || !FocusInChild())) DrawFrame(dc, wxRect(icon).Inflate(1), !hotPressed_);
+        const wxRect frame = outbar::FrameRect(in, k);
+        if (frame.IsEmpty()) continue;
+        if ((flags_ & kSelHighlight) && k == selItem_) DrawFrame(dc, frame, false);
+        if (k == hotItem_ && (hotPressed_ || !FocusInChild())) DrawFrame(dc, frame, !hotPressed_);
     }
     if (live) {
         if (dragging_ && dropPos_ >= 0) DrawMarker(dc, in);
@@ -668,7 +678,7 @@ void CGfxOutBarCtrl::RefreshItem(int item) {
     if (item < 0) return;
     LayoutInput in = Layout();
     if (item >= static_cast<int>(in.items.size())) return;
-    RefreshRect(outbar::IconRect(in, item).Inflate(2));
+    RefreshRect(outbar::FrameRect(in, item).Inflate(1));
 }
 
 void CGfxOutBarCtrl::RefreshItemArea() { RefreshRect(outbar::ItemArea(Layout())); }

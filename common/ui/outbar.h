@@ -80,6 +80,10 @@ wxRect IconRect(const LayoutInput& in, int k);
 // The caption inside the item: large icons centred below the icon, small
 // icons right of it after the label gap.
 wxRect CaptionRect(const LayoutInput& in, int k);
+// Where the hover, press and selection frames go: around the icon grown by
+// one pixel, or around the caption for an item without an icon (a frame
+// around nothing would be a dot).
+wxRect FrameRect(const LayoutInput& in, int k);
 // The scroll arrows, squares 5 pixels in from the item area's right edge and
 // 5 pixels from its top (up) or its bottom (down).
 wxRect UpArrowRect(const LayoutInput& in);

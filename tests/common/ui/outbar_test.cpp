@@ -81,6 +81,10 @@ TEST(OutBarGeometry, ItemIconAndCaptionRectanglesInBothLayouts) {
         EXPECT_EQ(outbar::CaptionRect(in, c.item), c.caption);
     }
     EXPECT_EQ(outbar::ItemRect(Input(3, 0, 7, false), 7), wxRect()) << "past the end";
+    EXPECT_EQ(outbar::FrameRect(Input(3, 0, 7, false), 1), wxRect(58, 89, 34, 34));
+    LayoutInput noIcon = Input(3, 0, 2, true);
+    noIcon.items[1].icon = wxSize(0, 0);
+    EXPECT_EQ(outbar::FrameRect(noIcon, 1), wxRect(8, 51, 42, 15)) << "an item without icon: its caption";
 }
 
 TEST(OutBarGeometry, ArrowsAppearWhenItemsDoNotFitAndScrollingStopsAtTheLast) {
@@ -321,7 +325,7 @@ TEST_F(OutBarTest, DrawsHeadersIconsHoverAndSelectionFrames) {
         for (int x = caption.x; x < caption.x + caption.width; ++x) dark += img.GetRed(x, y) < 80;
     EXPECT_GT(dark, 10) << "caption drawn";
 
-    wxRect frame = outbar::IconRect(in, 1).Inflate(1);
+    wxRect frame = outbar::FrameRect(in, 1);
     EXPECT_TRUE(Same(img, frame.GetTopLeft(), bar_->backgroundColour)) << "no frame before hovering";
     Mouse(wxEVT_MOTION, IconCentre(1), false);
     EXPECT_EQ(bar_->HotItem(), 1);

@@ -8,6 +8,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/evtloop.h>
 #include <wx/graphics.h>
@@ -168,9 +169,21 @@ CWizPage::CWizPage(CWizSheet* sheet, const char* caption, int icon, const char* 
     SetFont(ui::DialogFont(U(kTemplateFace), 9));
     body_ = this;
     auto* sizer = new wxBoxSizer(wxVERTICAL);
-    auto* banner = new wxStaticBitmap(this, wxID_ANY, WizardBanner(kBannerSize));
+    // The banner is drawn at whatever width the wizard settles on.
+    auto* banner = new wxWindow(this, wxID_ANY, wxDefaultPosition, kBannerSize);
     banner->SetName("banner");
-    sizer->Add(banner, 0, wxBOTTOM, 8);
+    banner->SetMinSize(wxSize(-1, kBannerSize.y));
+    banner->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    banner->Bind(wxEVT_PAINT, [banner](wxPaintEvent&) {
+        wxPaintDC dc(banner);
+        wxSize size = banner->GetClientSize();
+        if (size.x > 0 && size.y > 0) dc.DrawBitmap(WizardBanner(size), 0, 0);
+    });
+    banner->Bind(wxEVT_SIZE, [banner](wxSizeEvent& event) {
+        event.Skip();
+        banner->Refresh();
+    });
+    sizer->Add(banner, 0, wxEXPAND | wxBOTTOM, 8);
     auto* top = new wxBoxSizer(wxHORIZONTAL);
     top->Add(new wxStaticBitmap(this, wxID_ANY, LoadBitmap(icon, kPageIconSize)), 0, wxRIGHT | wxALIGN_TOP, 10);
     auto* text = new wxStaticText(this, wxID_ANY, U(explanation));
@@ -403,7 +416,7 @@ CWizPageFinish::CWizPageFinish(CWizSheet* sheet)
                "ボタンをクリックしてウィザードを終了してください。\n"
                "設定内容はいつでも変更が可能です。\n"
                "設定項目上でダブルクリックするとそのページへ戻ることができます。") {
-    summary_ = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(-1, 150),
+    summary_ = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(-1, 232),
                               wxLC_REPORT | wxLC_SINGLE_SEL | wxLC_NO_SORT_HEADER | wxBORDER_SUNKEN);
     summary_->SetName("summary");
     summary_->InsertColumn(0, LoadString(IDS_COL_ITEM), wxLIST_FORMAT_LEFT, 120);
@@ -447,6 +460,9 @@ void CWizPageFinish::OnActivate() {
                                       wxString::Format("%s%d", LoadString(IDS_ROW_ROUTE), static_cast<int>(k + 1)), 0);
         summary_->SetItem(i, 1, U(r.autoTransfer[k].first) + " -> " + U(r.autoTransfer[k].second));
     }
+    // 120 pixels at the least, wider when a label needs it: a cut label is unreadable.
+    summary_->SetColumnWidth(0, wxLIST_AUTOSIZE);
+    if (summary_->GetColumnWidth(0) < 120) summary_->SetColumnWidth(0, 120);
 }
 
 void CWizPageFinish::OnRowActivated(wxListEvent& event) { Sheet()->JumpTo(PageOfRow(event.GetIndex())); }
@@ -464,7 +480,8 @@ CWizSheet::CWizSheet(wxWindow* parent) {
     extAuto_ = new CWizPageExtAuto(this);
     finish_ = new CWizPageFinish(this);
     profile_->Chain(server_).Chain(user_).Chain(moveDir_).Chain(extAuto_).Chain(finish_);
-    GetPageAreaSizer()->Add(profile_);
+    // Every page counts for the wizard's size, so that none overflows it.
+    for (int i = 0; i < 6; ++i) GetPageAreaSizer()->Add(Page(i));
     Bind(wxEVT_WIZARD_PAGE_CHANGED, &CWizSheet::OnPageChanged, this);
     // Handled here so that wx does not destroy a wizard that runs without
     // ShowModal when it finishes or is cancelled: its creator destroys it.

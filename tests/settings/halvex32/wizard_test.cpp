@@ -349,10 +349,9 @@ TEST_F(Wizard, Screenshots) {
     auto shot = [&](int page) {
         Pump(300);
         wxRect r = sheet->GetScreenRect();
-        std::string cmd = "xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut " + std::to_string(r.x) + " " +
-                          std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height) +
-                          " | pnmtopng > '" + dir + "/wizard-" + std::to_string(page + 1) + "-" + names[page] +
-                          ".png'";
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                          "+" + std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + dir + "/wizard-" +
+                          std::to_string(page + 1) + "-" + names[page] + ".png'";
         ASSERT_EQ(std::system(cmd.c_str()), 0);
     };
     sheet->ProfilePage()->NameEdit()->SetValue(U("ホームページ"));

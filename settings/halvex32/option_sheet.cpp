@@ -37,7 +37,7 @@ enum : int {
         {IDS_TIP_FOLDER, "ダウンロード先のフォルダ名を設定してください。フルパスです。"},
         {IDS_FOLDER_TITLE, "ダウンロード先フォルダの選択"},
     });
-    halvex32::Resources().RegisterIcons({{IDI_EXT_BROWSE, "view-list-bullet-symbolic", nullptr}});
+    halvex32::Resources().RegisterIcons({{IDI_EXT_BROWSE, "emblem-documents", nullptr}});
     return true;
 }();
 

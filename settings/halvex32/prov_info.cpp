@@ -68,6 +68,18 @@ wxFlexGridSizer* Rows(std::initializer_list<std::pair<const char*, wxWindow*>> r
     return grid;
 }
 
+// Gives the label columns of several grids one width, so that the fields of
+// a page's groups start at the same place.
+void AlignLabels(std::initializer_list<wxFlexGridSizer*> grids) {
+    int width = 0;
+    for (wxFlexGridSizer* grid : grids)
+        for (size_t i = 0; i < grid->GetItemCount(); i += 2)
+            width = std::max(width, grid->GetItem(i)->CalcMin().x);
+    for (wxFlexGridSizer* grid : grids)
+        for (size_t i = 0; i < grid->GetItemCount(); i += 2)
+            grid->GetItem(i)->SetMinSize(width, -1);
+}
+
 }  // namespace
 
 CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(parent, wxID_ANY), sheet_(sheet) {
@@ -99,10 +111,12 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
     top->Add(new wxStaticBitmap(this, wxID_ANY, LoadBitmap(IDI_PROFILE, 32)), 0, wxRIGHT, 8);
     top->Add(name, 1);
 
-    wxSizer* server = Rows({{"FTPサーバアドレス(&A) : ", server_}, {"接続ポート番号(&P) :  ", port_}}, this);
+    auto* server = Rows({{"FTPサーバアドレス(&A) : ", server_}, {"接続ポート番号(&P) :  ", port_}}, this);
+    server->GetItem(port_)->SetFlag(wxALIGN_CENTER_VERTICAL);  // five digits need no full row
     auto* login = Rows({{"ユーザ名(&U) : ", user_}, {"パスワード(&P) : ", password_}}, this);
     login->AddSpacer(0);
     login->Add(anonymousBox_);
+    AlignLabels({server, login});
 
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(top, 0, wxEXPAND | wxALL, 8);
@@ -182,7 +196,7 @@ CPagePropMoveDir::CPagePropMoveDir(wxWindow* parent, CSheetProvInfo* sheet)
         return false;
     });
 
-    wxSizer* moveDir = Rows({{"移動するディレクトリ(&D) : ", directory_}, {"メニュー表示名(&M) : ", menuName_}}, this);
+    auto* moveDir = Rows({{"移動するディレクトリ(&D) : ", directory_}, {"メニュー表示名(&M) : ", menuName_}}, this);
     auto* loginRow = new wxBoxSizer(wxHORIZONTAL);
     loginRow->Add(loginDirectory_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
     loginRow->Add(browse, 0, wxALIGN_CENTER_VERTICAL);

@@ -327,3 +327,22 @@ TEST(ShowOption, RunsModallyAndOkSaves) {
 }
 
 }  // namespace
+
+namespace {
+
+// With PARVEX_SCREENSHOT_DIR set: both pages saved as option-1-folder.png and option-2-transfer.png.
+TEST_F(OptionSheet, Screenshots) {
+    const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
+    if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
+    Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード"});
+    Open();
+    sheet->Move(10, 10);
+    Pump(300);
+    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-1-folder.png"));
+    sheet->GetBookCtrl()->SetSelection(1);
+    Pump(1000);
+    fprintf(stderr, "sel %d shown %d\n", sheet->GetBookCtrl()->GetSelection(), sheet->TransPage()->IsShownOnScreen());
+    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-2-transfer.png"));
+}
+
+}  // namespace

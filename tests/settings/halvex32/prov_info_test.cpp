@@ -320,3 +320,25 @@ TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {
 }
 
 }  // namespace
+
+namespace {
+
+// With PARVEX_SCREENSHOT_DIR set: both pages saved as prov-info-1.png and prov-info-2.png.
+TEST_F(PropSheet, Screenshots) {
+    const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
+    if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
+    settings::ProviderRecord r = Stored("/public_html");
+    r.menuName = "ホームページ";
+    r.autoTransfer = {{".htm;.html;", "html"}, {".gif;.jpg;.png;", "images"}, {".cgi;", "cgi-bin"}};
+    Seed(r);
+    Open("myftp", "/public_html");
+    sheet->Move(10, 10);
+    Pump(300);
+    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/prov-info-1.png"));
+    ShowPage2();
+    SelectRoute(1);
+    Pump(300);
+    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/prov-info-2.png"));
+}
+
+}  // namespace

@@ -45,35 +45,20 @@ void Tick(wxCheckBox* box, bool on) {
     Send(box, wxEVT_CHECKBOX, on ? 1 : 0);
 }
 
-struct Options {
-    std::string text, binary;
-    DWORD convert, upload, download, upCode, downCode;
-    std::string folder;
-};
+using Options = settings::OptionValues;
 
-void Store(const Options& o) {
-    SettingKey key;
-    ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, layout::kOptionKey), ERROR_SUCCESS);
-    key.WriteString(layout::kTextMode, o.text);
-    key.WriteString(layout::kBinaryMode, o.binary);
-    key.WriteDword(layout::kCodeConvert, o.convert);
-    key.WriteDword(layout::kUploadConvert, o.upload);
-    key.WriteDword(layout::kDownloadConvert, o.download);
-    key.WriteDword(layout::kUploadConvCode, o.upCode);
-    key.WriteDword(layout::kDownloadConvCode, o.downCode);
-    key.WriteString(layout::kDownloadFolder, o.folder);
-}
+void Store(const Options& o) { ASSERT_EQ(settings::SaveOptions(o), ERROR_SUCCESS); }
 
 void ExpectStored(const Options& o) {
     const std::string k = layout::kOptionKey;
-    EXPECT_EQ(StoredString(k, layout::kTextMode), o.text);
-    EXPECT_EQ(StoredString(k, layout::kBinaryMode), o.binary);
-    EXPECT_EQ(StoredDword(k, layout::kCodeConvert), o.convert);
-    EXPECT_EQ(StoredDword(k, layout::kUploadConvert), o.upload);
-    EXPECT_EQ(StoredDword(k, layout::kDownloadConvert), o.download);
-    EXPECT_EQ(StoredDword(k, layout::kUploadConvCode), o.upCode);
-    EXPECT_EQ(StoredDword(k, layout::kDownloadConvCode), o.downCode);
-    EXPECT_EQ(StoredString(k, layout::kDownloadFolder), o.folder);
+    EXPECT_EQ(StoredString(k, layout::kTextMode), o.textMode);
+    EXPECT_EQ(StoredString(k, layout::kBinaryMode), o.binaryMode);
+    EXPECT_EQ(StoredDword(k, layout::kCodeConvert), o.codeConvert);
+    EXPECT_EQ(StoredDword(k, layout::kUploadConvert), o.uploadConvert);
+    EXPECT_EQ(StoredDword(k, layout::kDownloadConvert), o.downloadConvert);
+    EXPECT_EQ(StoredDword(k, layout::kUploadConvCode), o.uploadConvCode);
+    EXPECT_EQ(StoredDword(k, layout::kDownloadConvCode), o.downloadConvCode);
+    EXPECT_EQ(StoredString(k, layout::kDownloadFolder), o.downloadFolder);
 }
 
 // One sheet over a fresh store; destroyed before the store goes.

@@ -280,7 +280,10 @@ bool CSheetProvInfo::Save() {
     // another directory: the old key would route on to the old directory.
     winreg::Transaction transaction;
     winreg::LONG st = transaction.Status();
-    if (st == winreg::ERROR_SUCCESS) st = settings::SaveProviderEntry(record_, moveDirShown_ ? &root : nullptr);
+    // Opened on the per-extension transfer entry itself, the save would write
+    // the entry's own name as its Root: its login directory is written always.
+    const bool writeRoot = moveDirShown_ || entry_ == layout::kAutoTransferEntry;
+    if (st == winreg::ERROR_SUCCESS) st = settings::SaveProviderEntry(record_, writeRoot ? &root : nullptr);
     for (const std::string& dir : loadedDirectories_) {
         if (st != winreg::ERROR_SUCCESS) break;
         bool listed = std::any_of(record_.autoTransfer.begin(), record_.autoTransfer.end(),

@@ -1,40 +1,15 @@
 // The transfer options against the real store.
 #include "common/registry/layout.h"
 #include "settings/options.h"
-#include "tesvar/tesvar.h"
 #include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace winreg;
-using testsupport::StoredDword;
 using testsupport::StoredString;
 
 namespace {
-
-std::string DocumentsFolder() {
-    char buffer[260] = "";
-    GetSpecialFolder(5, buffer);
-    return buffer;
-}
-
-TEST(Options, LoadingNeverCreatesTheKeyAndEmptyFieldsSaveAsDefaults) {
-    testsupport::ScopedStore store;
-    settings::OptionValues v;
-    v.uploadConvCode = 7;  // a missing key leaves the caller's values
-    settings::LoadOptions(v);
-    EXPECT_EQ(v.uploadConvCode, 7u);
-    EXPECT_FALSE(testsupport::KeyExists(layout::kOptionKey));
-
-    ASSERT_EQ(settings::SaveOptions(settings::OptionValues{}), ERROR_SUCCESS);
-    EXPECT_EQ(StoredString(layout::kOptionKey, layout::kTextMode), ".htm;.html;.txt;.cgi;");
-    EXPECT_EQ(StoredString(layout::kOptionKey, layout::kBinaryMode), ".exe;.lzh;.zip;");
-    EXPECT_EQ(StoredString(layout::kOptionKey, layout::kDownloadFolder), DocumentsFolder());
-    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert, layout::kDownloadConvert,
-                             layout::kUploadConvCode, layout::kDownloadConvCode})
-        EXPECT_EQ(StoredDword(layout::kOptionKey, name), 0u) << name;
-}
 
 TEST(Options, WhatIsSavedLoadsBackAndAnUnreadableListIsRefused) {
     testsupport::ScopedStore store;

@@ -187,19 +187,26 @@ TEST_F(PropSheet, AnAnonymousEntryShowsAnonymousAndUncheckingGivesTheStoredLogin
 
 TEST_F(PropSheet, TheLoginDirectoryOfTheTransferEntryIsWrittenOnlyWhenPageTwoWasSeen) {
     const struct {
+        std::string entry;
         bool showPage2;
         const char* typed;  // into the login directory, when page 2 is shown
         const char* root;
-    } rows[] = {{false, nullptr, "/"}, {true, nullptr, "/www"}, {true, "", ""}, {true, "/htdocs", "/htdocs"}};
+    } rows[] = {{"/pub", false, nullptr, "/"},
+                {"/pub", true, nullptr, "/www"},
+                {"/pub", true, "", ""},
+                {"/pub", true, "/htdocs", "/htdocs"},
+                // Opened on the transfer entry itself: its Root never becomes its own name.
+                {kAuto, false, nullptr, "/www"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.root);
+        SCOPED_TRACE(row.entry + " " + row.root);
         Seed(Stored());
-        Open();
+        Open("myftp", row.entry);
         if (row.showPage2) ShowPage2();
         if (row.typed) P2()->LoginDirectoryEdit()->SetValue(row.typed);
         EXPECT_EQ(sheet->MoveDirPageShown(), row.showPage2);
         Close(wxID_OK);
         EXPECT_EQ(StoredString(layout::EntryKey("myftp", kAuto), layout::kRoot), row.root);
+        EXPECT_EQ(StoredString(layout::EntryKey("myftp", kAuto), layout::kMenuName), kAuto);
         sheet->Destroy();
         sheet = nullptr;
     }

@@ -39,7 +39,8 @@ LONG SaveOptions(const OptionValues& values) {
     SettingKey key;
     LONG st = key.CreateKey(HKEY_CURRENT_USER, layout::kOptionKey);
     if (st == ERROR_SUCCESS)
-        st = key.WriteString(layout::kTextMode, values.textMode.empty() ? layout::kEmptyFieldTextMode : values.textMode);
+        st = key.WriteString(layout::kTextMode,
+                             values.textMode.empty() ? layout::kEmptyFieldTextMode : values.textMode);
     if (st == ERROR_SUCCESS)
         st = key.WriteString(layout::kBinaryMode,
                              values.binaryMode.empty() ? layout::kEmptyFieldBinaryMode : values.binaryMode);

@@ -17,6 +17,7 @@
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/tooltip.h>
 
 namespace {
 
@@ -87,7 +88,8 @@ CPropPageDl::CPropPageDl(wxWindow* parent, CSheetOption* sheet) : wxPanel(parent
 
     // A local path may be long: the folder is not held to the 255-byte limit
     // of the other texts, and is read back whatever its length.
-    folder_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { sheet_->Values().downloadFolder = folder_->GetValue().utf8_string(); });
+    folder_->Bind(wxEVT_TEXT,
+                  [this](wxCommandEvent&) { sheet_->Values().downloadFolder = folder_->GetValue().utf8_string(); });
     browse->Bind(wxEVT_BUTTON, &CPropPageDl::OnBrowse, this);
 }
 
@@ -223,6 +225,7 @@ CSheetOption::CSheetOption(wxWindow* parent) {
 
     Create(parent, wxID_ANY, U("オプション設定"));
     SetFont(ui::DialogFont(U(kTemplateFace), 9));
+    wxToolTip::SetDelay(100);
     CreateButtons(wxOK | wxCANCEL);
     folderPage_ = new CPropPageDl(GetBookCtrl(), this);
     transPage_ = new CPropPageTrans(GetBookCtrl(), this);

@@ -187,7 +187,12 @@ CPagePropMoveDir::CPagePropMoveDir(wxWindow* parent, CSheetProvInfo* sheet)
     routing_->SetPairs(r.autoTransfer);
     // A rule is removed from the store at once, and stays removed whatever
     // the sheet ends with. A rule added here and never saved has no key.
-    routing_->SetDeleteHandler([this](long, const CRoutingList::Pair& pair) {
+    routing_->SetDeleteHandler([this](long row, const CRoutingList::Pair& pair) {
+        // Rules of one directory share one key: while another row still
+        // routes there, the key is that row's and stays.
+        const auto pairs = routing_->Pairs();
+        for (std::size_t i = 0; i < pairs.size(); ++i)
+            if (static_cast<long>(i) != row && pairs[i].second == pair.second) return true;
         winreg::LONG st = settings::DeleteAutoTransferKey(sheet_->Provider(), pair.second);
         if (st == winreg::ERROR_SUCCESS || st == winreg::ERROR_FILE_NOT_FOUND) return true;
         wxMessageBox(wxString::Format(U("転送先ディレクトリ「%s」の設定を削除できませんでした(エラー %ld)。"),

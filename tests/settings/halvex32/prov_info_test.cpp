@@ -216,9 +216,17 @@ TEST_F(PropSheet, DeletingARouteRemovesItsKeyAtOnceEvenWhenTheSheetIsCancelled) 
     Seed(Stored());
     Open();
     ShowPage2();
-    SelectRoute(0);
-    ASSERT_TRUE(PumpUntil([&] { return sheet->FindWindow(halvex32::CRoutingList::kDeleteName)->IsEnabled(); }));
-    Press(sheet->FindWindow(halvex32::CRoutingList::kDeleteName));
+    auto remove = [&](long row) {
+        SelectRoute(row);
+        ASSERT_TRUE(PumpUntil([&] { return sheet->FindWindow(halvex32::CRoutingList::kDeleteName)->IsEnabled(); }));
+        Press(sheet->FindWindow(halvex32::CRoutingList::kDeleteName));
+    };
+    remove(0);
+    EXPECT_EQ(Routes()->GetItemCount(), 1);
+    EXPECT_EQ(StoredChildren(layout::AutoTransferKey("myftp")), std::vector<std::string>{"img"});
+    // A second rule for img, added and deleted again, takes nothing of the stored img rule.
+    Route(halvex32::CRoutingList::kAddName, ".png;", "img");
+    remove(1);
     EXPECT_EQ(Routes()->GetItemCount(), 1);
     EXPECT_EQ(StoredChildren(layout::AutoTransferKey("myftp")), std::vector<std::string>{"img"});
     P1()->ServerEdit()->SetValue("changed.example.jp");

@@ -90,4 +90,8 @@ wxRect DialogRect(wxWindow* window, int x, int y, int width, int height) {
     return wxRect(pos, size);
 }
 
+void SetStockButtonLabels(wxWindow* window) {
+    if (wxWindow* cancel = window->FindWindow(wxID_CANCEL)) cancel->SetLabel(wxString::FromUTF8("キャンセル"));
+}
+
 }  // namespace ui

@@ -68,4 +68,9 @@ wxString ResolveFace(const wxString& face);
 // window's current font (set the template font first).
 wxRect DialogRect(wxWindow* window, int x, int y, int width, int height);
 
+// Gives the stock Cancel button under `window` its Japanese label. The
+// programs load no wx message catalogue, so wx would label it "Cancel"
+// beside Japanese texts; "OK" reads the same in both.
+void SetStockButtonLabels(wxWindow* window);
+
 }  // namespace ui

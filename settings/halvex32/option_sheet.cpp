@@ -227,6 +227,7 @@ CSheetOption::CSheetOption(wxWindow* parent) {
     SetFont(ui::DialogFont(U(kTemplateFace), 9));
     wxToolTip::SetDelay(100);
     CreateButtons(wxOK | wxCANCEL);
+    ui::SetStockButtonLabels(this);
     folderPage_ = new CPropPageDl(GetBookCtrl(), this);
     transPage_ = new CPropPageTrans(GetBookCtrl(), this);
     GetBookCtrl()->AddPage(folderPage_, U("フォルダ情報"), true);

@@ -252,6 +252,7 @@ CSheetProvInfo::CSheetProvInfo(wxWindow* parent, const std::string& provider, co
     SetFont(ui::DialogFont(U(kTemplateFace), 9));
     wxToolTip::SetDelay(100);
     CreateButtons(wxOK | wxCANCEL);
+    ui::SetStockButtonLabels(this);
     provPage_ = new CPagePropProv(GetBookCtrl(), this);
     moveDirPage_ = new CPagePropMoveDir(GetBookCtrl(), this);
     GetBookCtrl()->AddPage(provPage_, U("プロバイダ情報"), true);

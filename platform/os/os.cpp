@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,6 +140,23 @@ int StartProgram(const std::string& commandLine) {
     }
     ::close(fds[0]);
     return failed ? -1 : pid;
+}
+
+int RunAndWait(const std::string& commandLine) {
+    std::vector<std::string> words = SplitCommandLine(commandLine);
+    if (words.empty() || words[0].empty()) return -1;
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    // posix_spawnp reports a program that cannot be executed as its own
+    // failure (glibc waits for the exec), so -1 means "never ran".
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
 }
 
 }  // namespace os

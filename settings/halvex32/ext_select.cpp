@@ -4,6 +4,7 @@
 #include "common/ui/resources.h"
 #include "settings/halvex32/mime_extensions.h"
 #include "settings/halvex32/module.h"
+#include "settings/halvex32/provider_fields.h"
 
 #include <gio/gio.h>
 #include <wx/artprov.h>
@@ -68,46 +69,12 @@ enum : int {
 
 const char* const kTemplateFace = "ＭＳ Ｐゴシック";
 constexpr int kIconSize = 16;
-// The settings store reads a string value back only while it has fewer than
-// 256 bytes with its terminating zero, and a Japanese character takes three
-// bytes in UTF-8: the edits are limited in bytes, not characters.
-constexpr std::size_t kMaxFieldBytes = 255;
 
 // Every sheet still open, and the one opened last. A second sheet over the
 // same caller replaces the pointer; the caller is enabled again only when the
 // last of its sheets has closed.
 std::set<CSheetExtSelect*> g_openSheets;
 CSheetExtSelect* g_currentSheet = nullptr;
-
-// `text` cut to at most kMaxFieldBytes of UTF-8 at a character boundary;
-// an extension list is cut after its last whole ";"-terminated extension.
-wxString Clamp(const wxString& text, bool extensionList) {
-    wxScopedCharBuffer utf8 = text.utf8_str();
-    if (utf8.length() <= kMaxFieldBytes) return text;
-    std::string s(utf8.data(), kMaxFieldBytes);
-    while (!s.empty() && (static_cast<unsigned char>(s[s.size() - 1]) & 0xC0) == 0x80) s.pop_back();
-    if (!s.empty() && (static_cast<unsigned char>(s.back()) & 0xC0) == 0xC0) s.pop_back();
-    if (extensionList) s.erase(s.rfind(';') == std::string::npos ? 0 : s.rfind(';') + 1);
-    return wxString::FromUTF8(s);
-}
-
-void SetClamped(wxTextCtrl* edit, bool extensionList) {
-    wxString value = edit->GetValue();
-    wxString clamped = Clamp(value, extensionList);
-    if (clamped != value) {
-        edit->ChangeValue(clamped);
-        edit->SetInsertionPointEnd();
-        wxBell();
-    }
-}
-
-CImageButton* MakeButton(wxWindow* parent, const char* label, const char* name, int icon, int tip) {
-    auto* b = new CImageButton(parent, wxID_ANY, wxString::FromUTF8(label));
-    b->SetName(name);
-    b->SetIconBitmaps(halvex32::LoadBitmap(icon));
-    b->SetTooltipText(halvex32::LoadString(tip));
-    return b;
-}
 
 }  // namespace
 
@@ -156,9 +123,9 @@ CPageExtSelect::CPageExtSelect(wxWindow* parent, int mode, const ExtSelectResult
     fields->Add(dirLabel, 0, wxALIGN_CENTER_VERTICAL);
     fields->Add(directory_, 1, wxEXPAND);
 
-    auto* browse = MakeButton(this, "ディレクトリ参照(&B)", kBrowseName, kIconBrowse, kStrBrowseTip);
-    decide_ = MakeButton(this, "決定(&S)", kDecideName, kIconDecide, kStrDecideTip);
-    auto* close = MakeButton(this, "画面を閉じる(&C)", kCloseName, kIconClose, kStrCloseTip);
+    auto* browse = halvex32::MakeImageButton(this, "ディレクトリ参照(&B)", kBrowseName, kIconBrowse, kStrBrowseTip);
+    decide_ = halvex32::MakeImageButton(this, "決定(&S)", kDecideName, kIconDecide, kStrDecideTip);
+    auto* close = halvex32::MakeImageButton(this, "画面を閉じる(&C)", kCloseName, kIconClose, kStrCloseTip);
     decide_->Enable(false);
 
     auto* buttons = new wxBoxSizer(wxHORIZONTAL);
@@ -275,12 +242,13 @@ void CPageExtSelect::OnSelection(wxListEvent&) {
 }
 
 void CPageExtSelect::OnExtensionsChanged(wxCommandEvent&) {
-    SetClamped(extensions_, true);
+    // Both edits hold what the store can read back (255 bytes of UTF-8).
+    halvex32::ClampField(extensions_, true);
     UpdateDecide();
 }
 
 void CPageExtSelect::OnDirectoryChanged(wxCommandEvent&) {
-    SetClamped(directory_, false);
+    halvex32::ClampField(directory_);
     UpdateDecide();
 }
 

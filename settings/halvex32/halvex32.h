@@ -30,3 +30,9 @@ HALVEX32_EXPORT void PARVEX_ShowFtpDir(const char* server, const char* user, con
 // itself; null when the window cannot be made.
 HALVEX32_EXPORT CSheetExtSelect* PARVEX_ShowExtSelect(wxWindow* parent, ExtSelectResult* result,
                                                      settings::ProviderRecord* record, int mode);
+
+// Runs the new-provider wizard modally; at Finish it saves the provider
+// entry it collected (an existing provider of that name gains the entry).
+// Returns 1 when the entry was saved, 2 when the wizard was cancelled
+// (nothing written).
+HALVEX32_EXPORT int PARVEX_ShowWizard();

@@ -17,6 +17,6 @@ TEST(Halvex32, OnlyTheEntryPointsAreExportedUndecorated) {
         std::string name = line.substr(line.find_last_of(' ') + 1);
         if (name != "_edata" && name != "_end" && name != "__bss_start") exported.insert(name);
     }
-    EXPECT_EQ(exported, (std::set<std::string>{"PARVEX_ReadServerDefines", "PARVEX_ShowExtSelect",
+    EXPECT_EQ(exported, (std::set<std::string>{"PARVEX_ReadServerDefines", "PARVEX_ShowExtSelect", "PARVEX_ShowWizard",
                                                "PARVEX_ShowFtpDir", "EVT_EXT_SELECT_CLOSED"}));
 }

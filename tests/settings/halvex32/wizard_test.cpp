@@ -1,0 +1,376 @@
+// The new-provider wizard driven as a user drives it: typing into its
+// fields, pressing Next, answering the extension selection sheet, and at the
+// end uploading with the saved provider through the transfer walker.
+#include "settings/halvex32/wizard.h"
+
+#include "common/registry/layout.h"
+#include "settings/halvex32/ext_select.h"
+#include "settings/halvex32/provider_fields.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/gui_support.h"
+#include "tests/transfer/recording_display.h"
+#include "tests/transfer/store_setup.h"
+#include "transfer/walker.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/listctrl.h>
+#include <wx/textctrl.h>
+
+#include <cstdlib>
+
+namespace {
+
+using testsupport::Pump;
+using testsupport::PumpUntil;
+
+wxString U(const char* s) { return wxString::FromUTF8(s); }
+
+std::string ReadValue(const std::string& key, const char* name, bool* found = nullptr) {
+    SettingKey k;
+    std::string value;
+    bool ok = k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS &&
+              k.ReadString(name, value) == winreg::ERROR_SUCCESS;
+    if (found) *found = ok;
+    return value;
+}
+
+bool KeyExists(const std::string& key) {
+    SettingKey k;
+    return k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS;
+}
+
+void Press(wxWindow* button) {
+    ASSERT_NE(button, nullptr);
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(click);
+}
+
+struct Wizard : testing::Test {
+    testsupport::ScopedStore store;
+    CWizSheet* sheet = nullptr;
+
+    void SetUp() override { Open(); }
+    void TearDown() override { Close(); }
+    void Open() {
+        sheet = new CWizSheet(nullptr);
+        sheet->Begin();
+        ASSERT_TRUE(PumpUntil([this] { return sheet->IsShownOnScreen(); }, 3000));
+    }
+    void Close() {
+        if (sheet) sheet->Destroy();
+        sheet = nullptr;
+        Pump(50);
+    }
+    bool NextEnabled() const { return sheet->FindWindow(wxID_FORWARD)->IsEnabled(); }
+    bool BackEnabled() const { return sheet->FindWindow(wxID_BACKWARD)->IsEnabled(); }
+    // Presses Next (or Finish) as the user can: only while it is enabled.
+    void Next() {
+        ASSERT_TRUE(NextEnabled()) << "on page " << sheet->CurrentIndex() + 1;
+        Press(sheet->FindWindow(wxID_FORWARD));
+        Pump(20);
+    }
+    void Back() {
+        ASSERT_TRUE(BackEnabled());
+        Press(sheet->FindWindow(wxID_BACKWARD));
+        Pump(20);
+    }
+    // Fills pages 1 to 4 and stops on page 5.
+    void ToRouting(const char* name, const std::string& server, int port, const std::string& user,
+                   const std::string& password, const char* directory, const char* menu) {
+        sheet->ProfilePage()->NameEdit()->SetValue(U(name));
+        Next();
+        sheet->ServerPage()->AddressEdit()->SetValue(wxString::FromUTF8(server));
+        sheet->ServerPage()->PortField()->SetText(wxString::Format("%d", port));
+        Next();
+        sheet->UserPage()->UserEdit()->SetValue(wxString::FromUTF8(user));
+        sheet->UserPage()->PasswordField()->SetValue(wxString::FromUTF8(password));
+        Next();
+        sheet->MoveDirPage()->DirectoryEdit()->SetValue(U(directory));
+        sheet->MoveDirPage()->MenuNameEdit()->SetValue(U(menu));
+        Next();
+        ASSERT_EQ(sheet->CurrentIndex(), 4);
+    }
+    // 追加 (or 再編集) on page 5, answered in the extension selection sheet.
+    void Route(const char* button, const char* extensions, const char* directory) {
+        Press(sheet->ExtAutoPage()->FindWindow(button));
+        CSheetExtSelect* ext = CurrentExtSelectSheet();
+        ASSERT_NE(ext, nullptr);
+        ASSERT_TRUE(PumpUntil([ext] { return ext->IsShownOnScreen(); }, 3000));
+        EXPECT_FALSE(sheet->IsEnabled()) << "the wizard waits while the sheet is open";
+        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kExtensionsName))->SetValue(U(extensions));
+        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kDirectoryName))->SetValue(U(directory));
+        Press(ext->FindWindow(CPageExtSelect::kDecideName));
+        ASSERT_TRUE(PumpUntil([this] { return sheet->IsEnabled(); }, 3000));
+        Pump(50);
+    }
+    wxListCtrl* RouteList() const { return sheet->ExtAutoPage()->Routes()->List(); }
+};
+
+TEST_F(Wizard, ServerPageStartsAt21ForANewNameAndRefusesUnusablePortsAndNames) {
+    EXPECT_EQ(sheet->GetTitle(), U("接続先名設定"));
+    EXPECT_FALSE(NextEnabled());
+    wxTextCtrl* name = sheet->ProfilePage()->NameEdit();
+    name->SetValue(U("社内\\サーバ"));  // would nest keys in the store
+    EXPECT_FALSE(NextEnabled());
+    name->SetValue(U("社内サーバ"));
+    EXPECT_TRUE(NextEnabled());
+    Next();
+
+    EXPECT_EQ(sheet->GetTitle(), U("サーバアドレス/ポート番号"));
+    wxTextCtrl* port = sheet->ServerPage()->PortField()->Edit();
+    EXPECT_EQ(port->GetValue(), "21");
+    EXPECT_TRUE(BackEnabled());
+    EXPECT_FALSE(NextEnabled()) << "no address yet";
+    sheet->ServerPage()->AddressEdit()->SetValue("ftp.example.jp");
+    EXPECT_TRUE(NextEnabled());
+    for (const char* bad : {"0", "65536", "99999", "", "00000"}) {
+        port->SetValue(bad);
+        EXPECT_FALSE(NextEnabled()) << "port '" << bad << "'";
+    }
+    for (const char* good : {"1", "65535", "021"}) {
+        port->SetValue(good);
+        EXPECT_TRUE(NextEnabled()) << "port '" << good << "'";
+    }
+    port->SetValue("2121");
+    Next();
+    Back();
+    EXPECT_EQ(port->GetValue(), "2121") << "the pre-fill happens once only";
+}
+
+TEST_F(Wizard, AnExistingProviderPrefillsServerAndLogin) {
+    settings::ProviderRecord stored;
+    stored.providerName = "既存";
+    stored.serverAddr = "192.0.2.7";
+    stored.port = 2100;
+    stored.userName = "taro";
+    stored.password = "secret";
+    stored.directory = "/pub";
+    stored.menuName = "pub";
+    ASSERT_EQ(settings::SaveProviderEntry(stored), winreg::ERROR_SUCCESS);
+
+    sheet->ProfilePage()->NameEdit()->SetValue(U("既存"));
+    Next();
+    EXPECT_EQ(sheet->ServerPage()->AddressEdit()->GetValue(), "192.0.2.7");
+    EXPECT_EQ(sheet->ServerPage()->PortField()->GetText(), "2100");
+    Next();
+    auto* page = sheet->UserPage();
+    EXPECT_EQ(page->UserEdit()->GetValue(), "taro");
+    EXPECT_EQ(page->PasswordField()->GetValue(), "secret");
+    EXPECT_FALSE(page->PasswordField()->IsClear());
+    // Typed over, then back and forth: the stored login comes back.
+    page->UserEdit()->SetValue("jiro");
+    Back();
+    Next();
+    EXPECT_EQ(page->UserEdit()->GetValue(), "taro");
+}
+
+TEST_F(Wizard, AnonymousBoxRestoresTheTypedLogin) {
+    sheet->ProfilePage()->NameEdit()->SetValue("p");
+    Next();
+    sheet->ServerPage()->AddressEdit()->SetValue("h");
+    Next();
+    auto* page = sheet->UserPage();
+    EXPECT_FALSE(NextEnabled());
+    page->UserEdit()->SetValue("hanako");
+    page->PasswordField()->SetValue(U("合言葉"));
+    EXPECT_TRUE(NextEnabled());
+
+    wxCheckBox* box = page->AnonymousBox();
+    auto click = [box](bool on) {
+        box->SetValue(on);
+        wxCommandEvent e(wxEVT_CHECKBOX, box->GetId());
+        e.SetEventObject(box);
+        e.SetInt(on);
+        box->GetEventHandler()->ProcessEvent(e);
+    };
+    click(true);
+    EXPECT_EQ(page->UserEdit()->GetValue(), "anonymous");
+    EXPECT_FALSE(page->UserEdit()->IsEnabled());
+    EXPECT_EQ(page->PasswordField()->GetValue(), halvex32::AnonymousLogin::kPlaceholder);
+    EXPECT_TRUE(page->PasswordField()->IsClear());
+    EXPECT_FALSE(page->PasswordField()->Edit()->HasFlag(wxTE_PASSWORD));
+    long from = 0, to = 0;
+    page->PasswordField()->Edit()->GetSelection(&from, &to);
+    EXPECT_EQ(to - from, static_cast<long>(std::string(halvex32::AnonymousLogin::kPlaceholder).size()));
+    click(false);
+    EXPECT_EQ(page->UserEdit()->GetValue(), "hanako");
+    EXPECT_TRUE(page->UserEdit()->IsEnabled());
+    EXPECT_EQ(page->PasswordField()->GetValue(), U("合言葉"));
+    EXPECT_TRUE(page->PasswordField()->Edit()->HasFlag(wxTE_PASSWORD));
+    click(true);
+    Next();
+    EXPECT_EQ(sheet->Record().userName, "anonymous");
+    EXPECT_EQ(sheet->Record().anonymous, 1);
+}
+
+TEST_F(Wizard, DirectoryNamesTheMenuUntilTheMenuIsEditedAndTextsStayWithin255Bytes) {
+    // Three bytes a character: 100 characters are 300 bytes, cut to 85 whole ones.
+    wxString longName;
+    for (int i = 0; i < 100; ++i) longName += wxUniChar(0x3042 + i % 20);
+    sheet->ProfilePage()->NameEdit()->SetValue(longName);
+    EXPECT_EQ(sheet->ProfilePage()->NameEdit()->GetValue(), longName.Left(85));
+    Next();
+    EXPECT_EQ(sheet->Record().providerName.size(), 255u);
+    sheet->ServerPage()->AddressEdit()->SetValue("h");
+    Next();
+    sheet->UserPage()->UserEdit()->SetValue("u");
+    sheet->UserPage()->PasswordField()->SetValue("p");
+    Next();
+
+    auto* page = sheet->MoveDirPage();
+    EXPECT_FALSE(NextEnabled()) << "no menu name yet";
+    page->DirectoryEdit()->SetValue("/pub");
+    EXPECT_EQ(page->MenuNameEdit()->GetValue(), "/pub");
+    EXPECT_TRUE(NextEnabled());
+    page->MenuNameEdit()->SetValue(U("公開"));
+    EXPECT_EQ(page->DirectoryEdit()->GetValue(), "/pub");
+    EXPECT_EQ(page->MenuNameEdit()->GetValue(), U("公開"));
+    page->DirectoryEdit()->SetValue("/pub/www");
+    EXPECT_EQ(page->MenuNameEdit()->GetValue(), "/pub/www");
+    page->DirectoryEdit()->SetValue("a\\b");
+    EXPECT_FALSE(NextEnabled()) << "a backslash would nest keys";
+    page->DirectoryEdit()->SetValue("");
+    EXPECT_FALSE(NextEnabled());
+    page->MenuNameEdit()->SetValue(U("ログイン先"));
+    EXPECT_TRUE(NextEnabled()) << "the directory may stay empty";
+}
+
+// Routing rows, the summary and its jumps, Finish, and an upload with what was saved.
+TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
+    ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
+    EXPECT_TRUE(NextEnabled());
+    Route(halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
+    Route(halvex32::CRoutingList::kAddName, ".gif;", "img");
+    ASSERT_EQ(RouteList()->GetItemCount(), 2);
+    // Closing the sheet without 決定 changes nothing; re-editing replaces the row.
+    Press(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kAddName));
+    ASSERT_NE(CurrentExtSelectSheet(), nullptr);
+    Press(CurrentExtSelectSheet()->FindWindow(CPageExtSelect::kCloseName));
+    ASSERT_TRUE(PumpUntil([this] { return sheet->IsEnabled(); }, 3000));
+    Pump(50);
+    EXPECT_EQ(RouteList()->GetItemCount(), 2);
+    EXPECT_FALSE(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kEditName)->IsEnabled());
+    RouteList()->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    Pump(20);
+    EXPECT_TRUE(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kEditName)->IsEnabled());
+    Route(halvex32::CRoutingList::kEditName, ".gif;.png;", "images");
+    EXPECT_EQ(RouteList()->GetItemText(1, 0), ".gif;.png;");
+    EXPECT_EQ(RouteList()->GetItemText(1, 1), "images");
+    Next();
+
+    EXPECT_EQ(sheet->GetTitle(), U("設定完了"));
+    wxListCtrl* summary = sheet->FinishPage()->Summary();
+    const char* const expected[][2] = {
+        {"接続名", "テスト"},
+        {"接続先サーバアドレス", "127.0.0.1"},
+        {"接続先ポート番号", nullptr},
+        {"ユーザ名", nullptr},
+        {"パスワード", nullptr},
+        {"移動するディレクトリ", "ログイン時のディレクトリ"},
+        {"メニュー表示名", "ホーム"},
+        {"拡張子別自動転送1", ".htm;.html; -> html"},
+        {"拡張子別自動転送2", ".gif;.png; -> images"},
+    };
+    ASSERT_EQ(summary->GetItemCount(), 9);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(summary->GetItemText(i, 0), U(expected[i][0]));
+        if (expected[i][1]) {
+            EXPECT_EQ(summary->GetItemText(i, 1), U(expected[i][1])) << expected[i][0];
+        }
+    }
+    EXPECT_EQ(summary->GetItemText(2, 1), wxString::Format("%d", server.port()));
+    EXPECT_EQ(summary->GetItemText(4, 1), wxString::FromUTF8(server.password())) << "shown in clear";
+    EXPECT_TRUE(NextEnabled()) << "Finish";
+
+    // Double-clicking 拡張子別自動転送1 goes back to page 5; each row to its own page.
+    wxListEvent activate(wxEVT_LIST_ITEM_ACTIVATED, summary->GetId());
+    activate.SetEventObject(summary);
+    activate.m_itemIndex = 7;
+    summary->GetEventHandler()->ProcessEvent(activate);
+    EXPECT_EQ(sheet->CurrentIndex(), 4);
+    const int pages[] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    for (int row = 0; row < 10; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
+}
+
+TEST_F(Wizard, FinishedProviderUploadsThroughTheWalker) {
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
+    ToRouting("アップロード", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
+    sheet->ExtAutoPage()->Routes()->SetPairs({{".txt;", "text"}});
+    Next();
+    ASSERT_EQ(sheet->CurrentIndex(), 5);
+    EXPECT_EQ(sheet->FinishPage()->Summary()->GetItemText(5, 1), U("ログイン時のディレクトリ"));
+    EXPECT_FALSE(KeyExists(layout::kProviderKey)) << "nothing is written before Finish";
+    Next();  // Finish
+    EXPECT_FALSE(sheet->IsShown());
+
+    const std::string entry = layout::EntryKey("アップロード", layout::kLoginDirectoryEntry);
+    bool found = false;
+    EXPECT_EQ(ReadValue(entry, layout::kRoot, &found), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ReadValue(entry, layout::kMenuName), "ホーム");
+    EXPECT_EQ(ReadValue(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
+    EXPECT_EQ(ReadValue(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
+
+    // The context menu's hand-off for a file, and the transfer program's walker.
+    testsupport::TempDir local;
+    testsupport::WriteFile(local / "hello.txt", "hello\n");
+    transfertest::WriteHandOff("アップロード", layout::kLoginDirectoryEntry, {local / "hello.txt"});
+    transfer::SetPauseFunction([](int) {});
+    transfertest::RecordingDisplay display;
+    transfer::PlainWalker();
+    EXPECT_EQ(testsupport::ReadFile(server.Local("hello.txt")), "hello\n") << display.status;
+}
+
+TEST(WizardExport, CancelOnTheFirstPageReturns2AndWritesNothing) {
+    testsupport::ScopedStore store;
+    bool seen = false;
+    wxTheApp->CallAfter([&] {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* wiz = dynamic_cast<CWizSheet*>(w)) {
+                seen = true;
+                wiz->ProfilePage()->NameEdit()->SetValue("x");
+                Press(wiz->FindWindow(wxID_CANCEL));
+            }
+    });
+    EXPECT_EQ(PARVEX_ShowWizard(), 2);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(KeyExists(layout::kSoftwareParvex));
+}
+
+// With PARVEX_WIZARD_SCREENSHOTS set to a folder: each page as the user sees it.
+TEST_F(Wizard, Screenshots) {
+    const char* dir = std::getenv("PARVEX_WIZARD_SCREENSHOTS");
+    if (!dir) GTEST_SKIP() << "set PARVEX_WIZARD_SCREENSHOTS to a folder";
+    const char* const names[] = {"profile", "server", "userinfo", "movedir", "extauto", "finish"};
+    auto shot = [&](int page) {
+        Pump(300);
+        wxRect r = sheet->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                          "+" + std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + dir + "/wizard-" +
+                          std::to_string(page + 1) + "-" + names[page] + ".png'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    };
+    sheet->ProfilePage()->NameEdit()->SetValue(U("ホームページ"));
+    shot(0);
+    Next();
+    sheet->ServerPage()->AddressEdit()->SetValue("ftp.example.co.jp");
+    shot(1);
+    Next();
+    sheet->UserPage()->UserEdit()->SetValue("yamada");
+    sheet->UserPage()->PasswordField()->SetValue("password");
+    shot(2);
+    Next();
+    sheet->MoveDirPage()->DirectoryEdit()->SetValue("/public_html");
+    shot(3);
+    Next();
+    sheet->ExtAutoPage()->Routes()->SetPairs({{".htm;.html;", "html"}, {".gif;.jpg;", "images"}});
+    shot(4);
+    Next();
+    shot(5);
+}
+
+}  // namespace

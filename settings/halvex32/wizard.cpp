@@ -536,6 +536,13 @@ void CWizSheet::JumpTo(int index) {
 void CWizSheet::OnPageChanged(wxWizardEvent& event) {
     event.Skip();
     if (auto* page = dynamic_cast<CWizPage*>(event.GetPage())) SetTitle(page->Caption());
+    // wx labels the buttons from its own catalogue, which the host never
+    // loads, so they would read "Next >" and "Finish" beside page texts
+    // that speak of [完了]. wx sets its label before this event, every time.
+    if (wxWindow* back = FindWindow(wxID_BACKWARD)) back->SetLabel(U("< 戻る(&B)"));
+    if (wxWindow* next = FindWindow(wxID_FORWARD))
+        next->SetLabel(HasNextPage(event.GetPage()) ? U("次へ(&N) >") : U("完了"));
+    if (wxWindow* cancel = FindWindow(wxID_CANCEL)) cancel->SetLabel(U("キャンセル"));
 }
 
 winreg::LONG CWizSheet::Save() {

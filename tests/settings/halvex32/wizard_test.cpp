@@ -285,6 +285,7 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     EXPECT_EQ(summary->GetItemText(2, 1), wxString::Format("%d", server.port()));
     EXPECT_EQ(summary->GetItemText(4, 1), wxString::FromUTF8(server.password())) << "shown in clear";
     EXPECT_TRUE(NextEnabled()) << "Finish";
+    EXPECT_EQ(sheet->FindWindow(wxID_FORWARD)->GetLabel(), U("完了")) << "the button the page text names";
 
     // Double-clicking 拡張子別自動転送1 goes back to page 5; each row to its own page.
     wxListEvent activate(wxEVT_LIST_ITEM_ACTIVATED, summary->GetId());

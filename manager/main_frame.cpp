@@ -123,6 +123,10 @@ CMainFrame::~CMainFrame() {
     // The conversions end before the windows that hear of them.
     conversions_.SetListener({});
     conversions_.WaitAll();
+    // The child windows outlive this object's members by a little (wx destroys
+    // them from its own destructor) and may still paint: they must not reach
+    // the image lists that die with the members.
+    DestroyChildren();
 }
 
 void CMainFrame::CreatePanes() {

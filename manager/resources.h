@@ -1,6 +1,7 @@
 // Morvane's resources by number.
 #pragma once
 
+#include <wx/defs.h>
 #include <wx/string.h>
 
 #include <string>
@@ -33,17 +34,20 @@ inline constexpr int IDC_SJIS = 1007;
 inline constexpr int IDC_JIS = 1008;
 inline constexpr int IDC_EUC = 1009;
 
-// Menu commands.
-inline constexpr int ID_PROVIDER_ADD = 32772;
-inline constexpr int ID_PROVIDER_PROPERTIES = 32773;
-inline constexpr int ID_PROVIDER_DELETE = 32774;
-inline constexpr int ID_OPTION = 32775;
-inline constexpr int ID_READ_DEFINES = 32776;
-inline constexpr int ID_CODE_CONVERT = 32777;
-inline constexpr int ID_HELP_INDEX = 32779;
-inline constexpr int ID_APP_ABOUT = 57664;
-inline constexpr int ID_APP_EXIT = 57665;
-inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+// Menu commands: the program's numbers (32772 on) less kCommandOffset, since
+// wx accepts menu ids only below 0x7FFF; the framework's own commands
+// (about, exit, the status-bar toggle) take wx's ids or one of ours.
+inline constexpr int kCommandOffset = 10000;
+inline constexpr int ID_PROVIDER_ADD = 32772 - kCommandOffset;
+inline constexpr int ID_PROVIDER_PROPERTIES = 32773 - kCommandOffset;
+inline constexpr int ID_PROVIDER_DELETE = 32774 - kCommandOffset;
+inline constexpr int ID_OPTION = 32775 - kCommandOffset;
+inline constexpr int ID_READ_DEFINES = 32776 - kCommandOffset;
+inline constexpr int ID_CODE_CONVERT = 32777 - kCommandOffset;
+inline constexpr int ID_HELP_INDEX = 32779 - kCommandOffset;
+inline constexpr int ID_VIEW_STATUS_BAR = 32780 - kCommandOffset;
+inline constexpr int ID_APP_ABOUT = wxID_ABOUT;
+inline constexpr int ID_APP_EXIT = wxID_EXIT;
 
 // Strings.
 inline constexpr int IDS_APP_TITLE = 57344;

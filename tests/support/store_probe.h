@@ -1,0 +1,43 @@
+// Reading the settings store back in tests, as any program of the suite
+// would: a key or value that cannot be read comes back empty.
+#pragma once
+
+#include "common/registry/layout.h"
+#include "common/registry/setting_key.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+inline std::optional<std::string> StoredString(const std::string& path, const char* name) {
+    SettingKey key;
+    std::string v;
+    if (key.OpenKey(winreg::HKEY_CURRENT_USER, path) != winreg::ERROR_SUCCESS ||
+        key.ReadPath(name, v) != winreg::ERROR_SUCCESS)
+        return {};
+    return v;
+}
+
+inline std::optional<winreg::DWORD> StoredDword(const std::string& path, const char* name) {
+    SettingKey key;
+    winreg::DWORD v = 0;
+    if (key.OpenKey(winreg::HKEY_CURRENT_USER, path) != winreg::ERROR_SUCCESS ||
+        key.ReadDword(name, v) != winreg::ERROR_SUCCESS)
+        return {};
+    return v;
+}
+
+inline bool KeyExists(const std::string& path) {
+    SettingKey key;
+    return key.OpenKey(winreg::HKEY_CURRENT_USER, path) == winreg::ERROR_SUCCESS;
+}
+
+inline std::vector<std::string> StoredChildren(const std::string& path) {
+    SettingKey key;
+    if (key.OpenKey(winreg::HKEY_CURRENT_USER, path) != winreg::ERROR_SUCCESS) return {};
+    return layout::SubKeyNames(key);
+}
+
+}  // namespace testsupport

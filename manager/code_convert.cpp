@@ -131,6 +131,8 @@ CCodeConvertDlg::CCodeConvertDlg(wxWindow* parent, ConversionJobs& jobs)
                                      k == 0 ? wxRB_GROUP : 0),
                    0, wxALL, 3);
     CodeRadio(IDC_SJIS)->SetValue(true);
+    // A group box does not grow to its caption by itself.
+    codes->SetMinSize(wxSize(GetTextExtent(U("変換後の文字コード")).x + 24, -1));
     lower->Add(codes, 0, wxEXPAND | wxRIGHT, 8);
     auto* fileInfo = new wxStaticBoxSizer(wxVERTICAL, this, U("ファイル情報"));
     info_ = new wxStaticText(fileInfo->GetStaticBox(), wxID_ANY, wxString(), wxDefaultPosition, wxSize(-1, 60),

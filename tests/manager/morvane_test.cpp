@@ -512,3 +512,42 @@ TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
 }
 
 }  // namespace
+
+namespace {
+
+// With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few
+// providers and an entry chosen, and the conversion tool, as the user sees them.
+TEST_F(Manager, Screenshots) {
+    const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS");
+    if (!dir) GTEST_SKIP() << "set PARVEX_MORVANE_SCREENSHOTS to a folder";
+    auto entry = [](const char* provider, const char* key, const char* menu, const char* server, const char* user,
+                    winreg::DWORD anonymous, winreg::DWORD port) {
+        Put(provider, key, {{"MenuName", menu}, {"ServerAddr", server}, {"UserName", user}, {"Root", key}},
+            {{"Anonymous", anonymous}, {"Port", port}});
+        Put(provider, "拡張子別転送", {{"MenuName", "拡張子別転送"}});
+    };
+    entry("社内サーバ", "/public_html", "ホームページ", "ftp.example.co.jp", "taro", 0, 21);
+    entry("社内サーバ", "/pub/資料", "資料置き場（共有）", "ftp.example.co.jp", "taro", 0, 2121);
+    entry("ミラー", "/pub", "公開ディレクトリ", "mirror.example.jp", "anonymous", 1, 21);
+    Open();
+    auto shot = [&](wxWindow* w, const char* name) {
+        Pump(400);
+        const wxRect r = w->GetScreenRect();
+        const std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" +
+                                std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y) +
+                                " +repage '" + dir + "/" + name + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    };
+    frame->Tree()->SelectItem(Item("社内サーバ", "ホームページ"));
+    Click(Item("社内サーバ", "ホームページ"));
+    shot(frame, "morvane.png");
+
+    CCodeConvertDlg dlg(frame, frame->Conversions());
+    dlg.Show();
+    dlg.SourceEdit()->SetValue("/home/taro/public_html/index.html");
+    dlg.DestinationEdit()->SetValue("/home/taro/public_html/index-euc.html");
+    dlg.CodeRadio(IDC_EUC)->SetValue(true);
+    shot(&dlg, "morvane-convert.png");
+}
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
 #include "common/ui/outbar.h"
+#include "manager/about.h"
 #include "manager/code_convert.h"
 #include "manager/con_info.h"
 #include "manager/main_frame.h"
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
@@ -355,6 +357,55 @@ TEST_F(Providers, DeleteAsksAndRemovesOnlyThatEntryThenTheCommandsWaitForTheNext
     EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/xyz")));
 }
 
+TEST_F(Providers, PropertiesCancelledLeavesTheCommandsGreyUntilTheNextClick) {
+    Click(Item("社内", "ホーム"));
+    ASSERT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
+    std::string title;
+    Driver cancel([&] {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* sheet = dynamic_cast<wxDialog*>(w); sheet && sheet->IsShown() && sheet->IsModal()) {
+                title = U8(sheet->GetTitle());
+                sheet->EndModal(wxID_CANCEL);
+                return true;
+            }
+        return false;
+    });
+    frame->ProviderCommand(0, 1);
+    ASSERT_TRUE(cancel.done);
+    EXPECT_EQ(title, "社内(/www)のプロパティ");
+    EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
+    EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
+    Click(Item("社内", "ホーム"));
+    EXPECT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
+}
+
+TEST_F(Providers, ADefinitionFileReadThroughTheMenuRebuildsTheTree) {
+    testsupport::TempDir dir;
+    const std::string file = dir / "servers.ini";
+    testsupport::WriteFile(file, "[PROFILE]\r\nPROFILE=1\r\nPROFILE1=取込先\r\nSERVERADDR1=ftp.example.jp\r\n"
+                                 "USERNAME1=hanako\r\nUSERPWD1=x\r\nMOVEDIR1=/www\r\nVIEWMOVEDIR1=ウェブ\r\nPORT1=21\r\n");
+    testsupport::Gtk gtk;
+    ASSERT_TRUE(gtk.Complete());
+    bool chosen = false;
+    Driver answer([&] {
+        if (!chosen) {
+            void* chooser = gtk.FileChooser();
+            if (!chooser) return false;
+            gtk.setFilename(chooser, file.c_str());
+            if (gtk.Filename(chooser) != file) return false;
+            gtk.respond(chooser, testsupport::Gtk::kAccept);
+            chosen = true;
+            return false;
+        }
+        return !gtk.AnswerMessageBox(nullptr).text.empty();
+    });
+    wxCommandEvent read(wxEVT_MENU, ID_READ_DEFINES);
+    frame->ProcessWindowEvent(read);
+    ASSERT_TRUE(answer.done);
+    EXPECT_TRUE(Item("取込先", "ウェブ").IsOk());
+    EXPECT_TRUE(Item("社内", "ホーム").IsOk());
+}
+
 TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
     SettingKey root;
     root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
@@ -493,6 +544,29 @@ TEST_F(Converter, ClosingTheDialogWhileConvertingLosesNothing) {
     ASSERT_TRUE(Converted());
     const std::string out = testsupport::ReadFile(dir / "big-euc.txt");
     EXPECT_EQ(out.size(), big.size() / kText.size() * kEuc.size());
+}
+
+TEST_F(Manager, AboutBoxLinksOpenThroughTheDesktopAndMarkThemselvesOpened) {
+    SettingKey root;
+    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    Open();
+    std::vector<wxString> targets;
+    bool works = true;
+    CAboutDlg about(frame, [&](const wxString& t) {
+        targets.push_back(t);
+        return works;
+    });
+    EXPECT_EQ(U8(about.GetTitle()), "Lumenoのバージョン情報");
+    about.MailLink()->Open();
+    EXPECT_TRUE(about.MailLink()->Visited());
+    EXPECT_EQ(about.MailLink()->GetForegroundColour(), wxColour(85, 26, 139));
+    works = false;  // no handler at all: a beep, and the link stays unopened
+    about.HomeLink()->Open();
+    EXPECT_FALSE(about.HomeLink()->Visited());
+    EXPECT_EQ(about.HomeLink()->GetForegroundColour(), wxColour(0, 0, 238));
+    ASSERT_EQ(targets.size(), 2u);
+    EXPECT_TRUE(targets[0].StartsWith("mailto:"));
+    EXPECT_TRUE(targets[1].StartsWith("https://"));
 }
 
 TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {

@@ -257,7 +257,14 @@ void CMainFrame::ProviderCommand(int code, int command) {
 void CMainFrame::CheckFirstRun() {
     if (!shown_ || firstRunRunning_) return;
     SettingKey root;
-    if (root.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex) == winreg::ERROR_SUCCESS) return;
+    const winreg::LONG status = root.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    if (status == winreg::ERROR_SUCCESS) return;
+    if (status != winreg::ERROR_FILE_NOT_FOUND) {
+        // A store that cannot be read is not a new user's: setting up again
+        // would only fail, and the user has to know why nothing is listed.
+        SetStatusText(FormatString(IDS_STORE_UNUSABLE, winreg::StorePath()));
+        return;
+    }
     firstRunRunning_ = true;
     RunFirstRun();
     firstRunRunning_ = false;

@@ -48,6 +48,7 @@ void RegisterResources() {
         {IDS_CONVERT_FAILED, "%1 を変換できませんでした: %2"},
         {IDS_CONVERT_RUNNING, "%1 を変換しています..."},
         {IDS_OVERWRITE, "%1 は既にあります。上書きしますか？"},
+        {IDS_STORE_UNUSABLE, "設定ファイル %1 を読み書きできないため、プロバイダを表示できません。"},
     });
     ui::RegisterIcons({
         {IDR_MAINFRAME, "preferences-system-network", ui::kUploadXpm},

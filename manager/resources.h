@@ -84,6 +84,7 @@ inline constexpr int IDS_CONVERT_DONE = 61242;
 inline constexpr int IDS_CONVERT_FAILED = 61243;
 inline constexpr int IDS_CONVERT_RUNNING = 61244;
 inline constexpr int IDS_OVERWRITE = 61245;
+inline constexpr int IDS_STORE_UNUSABLE = 61246;
 
 // Fills the string and icon tables; call once before any window is made.
 void RegisterResources();

@@ -270,6 +270,16 @@ TEST_F(Manager, FirstRunWithTheWizardCancelledStillWritesAndSaysWhenRegistration
     }
 }
 
+TEST_F(Manager, AnUnusableStoreIsNamedAndNeverTakenForAFirstRun) {
+    testsupport::WriteFile(store.file(), std::string(4096, 'x'));  // not a store at all
+    Open();
+    Pump(500);
+    EXPECT_EQ(ShownWizard(), nullptr);
+    const std::string status = U8(frame->StatusText());
+    EXPECT_NE(status.find(store.file()), std::string::npos) << status;
+    EXPECT_EQ(testsupport::ReadFile(store.file()), std::string(4096, 'x')) << "the file is left as it was";
+}
+
 struct Providers : Manager {
     void SetUp() override {
         // Software\PARVEX exists: no first run.

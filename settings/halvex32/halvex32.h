@@ -36,3 +36,17 @@ HALVEX32_EXPORT CSheetExtSelect* PARVEX_ShowExtSelect(wxWindow* parent, ExtSelec
 // Returns 1 when the entry was saved, 2 when the wizard was cancelled
 // (nothing written).
 HALVEX32_EXPORT int PARVEX_ShowWizard();
+
+// Shows the option sheet modally: the download folder, the text- and
+// binary-mode extension lists and the code conversion choices. OK saves all
+// eight options (an empty list or folder as its default); Cancel saves
+// nothing. A save that fails is reported and the sheet stays open.
+HALVEX32_EXPORT void PARVEX_ShowOption();
+
+// Shows the property sheet of the entry `entry` of `provider` (UTF-8)
+// modally; `parentUnused` is not used. A missing entry is created empty and
+// shown with empty fields. Returns 1 after OK (the provider saved), 2 after
+// Cancel (nothing saved, except routing rules already removed with 削除,
+// which stay removed); 2 at once, showing nothing, when a name is null,
+// empty or holds "\".
+HALVEX32_EXPORT int PARVEX_ShowProvInfo(wxWindow* parentUnused, const char* provider, const char* entry);

@@ -10,6 +10,7 @@
 #include <wx/window.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace testsupport {
@@ -36,6 +37,16 @@ void ShowAndSettle(wxWindow* window) {
     window->Show();
     PumpUntil([window] { return window->IsShownOnScreen(); }, 3000);
     Pump(100);
+}
+
+bool SaveScreenshot(wxWindow* window, const std::string& pngPath) {
+    // The X server's own picture of the screen: GTK draws through its own
+    // buffers, which a screen device context does not always see.
+    wxRect r = window->GetScreenRect();
+    std::string cmd = "xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut " + std::to_string(r.x) + " " +
+                      std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height) +
+                      " | pnmtopng > '" + pngPath + "'";
+    return std::system(cmd.c_str()) == 0;
 }
 
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 class wxWindow;
 
@@ -15,5 +16,8 @@ void Pump(int ms = 50);
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Shows `window` and waits until it is on the screen.
 void ShowAndSettle(wxWindow* window);
+// Saves what the screen shows of `window` (frame included) as a PNG file;
+// false when it cannot be written.
+bool SaveScreenshot(wxWindow* window, const std::string& pngPath);
 
 }  // namespace testsupport

@@ -18,5 +18,6 @@ TEST(Halvex32, OnlyTheEntryPointsAreExportedUndecorated) {
         if (name != "_edata" && name != "_end" && name != "__bss_start") exported.insert(name);
     }
     EXPECT_EQ(exported, (std::set<std::string>{"PARVEX_ReadServerDefines", "PARVEX_ShowExtSelect", "PARVEX_ShowWizard",
-                                               "PARVEX_ShowFtpDir", "EVT_EXT_SELECT_CLOSED"}));
+                                               "PARVEX_ShowFtpDir", "PARVEX_ShowOption", "PARVEX_ShowProvInfo",
+                                               "EVT_EXT_SELECT_CLOSED"}));
 }

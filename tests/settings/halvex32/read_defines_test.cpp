@@ -3,14 +3,14 @@
 // message box that closes the import read back from GTK.
 #include "common/registry/layout.h"
 #include "settings/halvex32/halvex32.h"
+#include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
+#include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/timer.h>
-
-#include <dlfcn.h>
 
 #include <chrono>
 #include <string>
@@ -19,90 +19,7 @@ namespace {
 
 using namespace winreg;
 using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> Children(const std::string& path) {
-    SettingKey key;
-    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return {};
-    return layout::SubKeyNames(key);
-}
-bool HasKey(const std::string& path) {
-    SettingKey key;
-    return key.OpenKey(HKEY_CURRENT_USER, path) == ERROR_SUCCESS;
-}
-
-// GTK reached at run time, so that the test includes no GTK header. wx runs
-// its file dialog as a bare GtkFileChooserDialog (not among wxTopLevelWindows)
-// and its message box with gtk_dialog_run, so both are found and answered here
-// as the user's click would: the chooser's own selection and response signal.
-struct Gtk {
-    struct List {  // GList: data, next, prev
-        void* data;
-        List* next;
-    };
-    template <typename F>
-    static F Sym(const char* name) {
-        return reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
-    }
-    List* (*toplevels)() = Sym<List* (*)()>("gtk_window_list_toplevels");
-    const char* (*title)(void*) = Sym<const char* (*)(void*)>("gtk_window_get_title");
-    const char* (*typeName)(void*) = Sym<const char* (*)(void*)>("g_type_name_from_instance");
-    int (*visible)(void*) = Sym<int (*)(void*)>("gtk_widget_get_visible");
-    void (*get)(void*, const char*, ...) = Sym<void (*)(void*, const char*, ...)>("g_object_get");
-    void (*respond)(void*, int) = Sym<void (*)(void*, int)>("gtk_dialog_response");
-    int (*setFilename)(void*, const char*) = Sym<int (*)(void*, const char*)>("gtk_file_chooser_set_filename");
-    char* (*getFilename)(void*) = Sym<char* (*)(void*)>("gtk_file_chooser_get_filename");
-    void (*freeList)(List*) = Sym<void (*)(List*)>("g_list_free");
-    void (*freeText)(void*) = Sym<void (*)(void*)>("g_free");
-
-    static constexpr int kOk = -5, kCancel = -6, kAccept = -3;
-
-    bool Complete() const {
-        return toplevels && title && typeName && visible && get && respond && setFilename && getFilename &&
-               freeList && freeText;
-    }
-    // The first visible top-level window that `match` accepts, or null.
-    template <typename Match>
-    void* Find(Match match) const {
-        void* found = nullptr;
-        List* all = toplevels();
-        for (List* l = all; l && !found; l = l->next)
-            if (visible(l->data) && match(l->data)) found = l->data;
-        freeList(all);
-        return found;
-    }
-    void* FileChooser() const {
-        return Find([this](void* w) { return std::string(typeName(w)) == "GtkFileChooserDialog"; });
-    }
-    std::string Filename(void* chooser) const {
-        char* name = getFilename(chooser);
-        std::string s = name ? name : "";
-        freeText(name);
-        return s;
-    }
-    // The text ("primary|secondary") and GtkMessageType of the message box
-    // titled `caption` (any box when null), and the box answered with OK;
-    // empty text when there is none.
-    struct Box {
-        std::string text;
-        int type = -1;
-    };
-    Box AnswerMessageBox(const char* caption) const {
-        void* box = Find([&](void* w) {
-            return std::string(typeName(w)) == "GtkMessageDialog" &&
-                   (!caption || (title(w) && std::string(title(w)) == caption));
-        });
-        Box b;
-        if (!box) return b;
-        char* primary = nullptr;
-        char* secondary = nullptr;
-        get(box, "text", &primary, "secondary-text", &secondary, "message-type", &b.type, nullptr);
-        b.text = std::string(primary ? primary : "") + "|" + (secondary ? secondary : "");
-        freeText(primary);
-        freeText(secondary);
-        respond(box, kOk);
-        return b;
-    }
-};
+using testsupport::Gtk;
 
 const std::string kTwoProfiles =
     "[PROFILE]\r\nPROFILE=2\r\nPROFILE1=日本のサーバ\r\nSERVERADDR1=ftp.example.jp\r\nUSERNAME1=taro\r\n"
@@ -198,9 +115,9 @@ TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
         ASSERT_EQ(failure, "");
         EXPECT_EQ(step, Step::kDone);
         EXPECT_EQ(result, row.result);
-        EXPECT_EQ(Children(layout::kProviderKey), row.providers);
+        EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey), row.providers);
         if (row.providers.empty()) {
-            EXPECT_FALSE(HasKey(layout::kProviderKey)) << "nothing is written";
+            EXPECT_FALSE(testsupport::KeyExists(layout::kProviderKey)) << "nothing is written";
         }
         if (!row.file) {
             EXPECT_EQ(shown.text, "");

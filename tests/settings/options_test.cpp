@@ -1,0 +1,40 @@
+// The transfer options against the real store.
+#include "common/registry/layout.h"
+#include "settings/options.h"
+#include "tests/support/store_probe.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace winreg;
+using testsupport::StoredString;
+
+namespace {
+
+TEST(Options, WhatIsSavedLoadsBackAndAnUnreadableListIsRefused) {
+    testsupport::ScopedStore store;
+    const std::string longFolder = "/tmp/" + std::string(100, 'a') + "/日本語フォルダ名" + std::string(300, 'b');
+    settings::OptionValues saved{".txt;", ".zip;", 1, 1, 0, 2, 1, longFolder};
+    ASSERT_EQ(settings::SaveOptions(saved), ERROR_SUCCESS);
+    settings::OptionValues loaded;
+    settings::LoadOptions(loaded);
+    EXPECT_EQ(loaded.textMode, ".txt;");
+    EXPECT_EQ(loaded.binaryMode, ".zip;");
+    EXPECT_EQ(loaded.codeConvert, 1u);
+    EXPECT_EQ(loaded.uploadConvert, 1u);
+    EXPECT_EQ(loaded.downloadConvert, 0u);
+    EXPECT_EQ(loaded.uploadConvCode, 2u);
+    EXPECT_EQ(loaded.downloadConvCode, 1u);
+    EXPECT_EQ(loaded.downloadFolder, longFolder);  // a long path is a path, not a missing value
+
+    // A list the store could not give back is not written, and nothing else is either.
+    for (bool text : {true, false}) {
+        settings::OptionValues tooLong{".a;", ".b;", 0, 0, 0, 0, 0, "/x"};
+        (text ? tooLong.textMode : tooLong.binaryMode) = std::string(252, 'x') + ".ab;";
+        EXPECT_EQ(settings::SaveOptions(tooLong), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(StoredString(layout::kOptionKey, layout::kTextMode), ".txt;");
+        EXPECT_EQ(StoredString(layout::kOptionKey, layout::kDownloadFolder), longFolder);
+    }
+}
+
+}  // namespace

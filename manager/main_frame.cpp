@@ -11,9 +11,6 @@
 #include "platform/os/os.h"
 #include "settings/halvex32/halvex32.h"
 #include "tesvar/tesvar.h"
-// TEMPORARY until the sheets land in main
-extern "C" __attribute__((weak)) int PARVEX_ShowProvInfo(wxWindow*, const char*, const char*);
-extern "C" __attribute__((weak)) void PARVEX_ShowOption();
 
 #include <wx/dcclient.h>
 #include <wx/display.h>

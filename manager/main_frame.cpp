@@ -174,8 +174,7 @@ void CMainFrame::CreatePanes() {
     Layout();
 
     // At start the list shows the tree's first provider, its first entry current.
-    const int row = list_->Fill(tree_->FirstProvider(), tree_->FirstMenuName());
-    (void)row;
+    list_->Fill(tree_->FirstProvider(), tree_->FirstMenuName());
 }
 
 void CMainFrame::CreateBar() {

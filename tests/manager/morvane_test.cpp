@@ -59,7 +59,7 @@ private:
 
 wxWizard* ShownWizard() {
     for (wxWindow* w : wxTopLevelWindows)
-        if (auto* wiz = wxDynamicCast(w, wxWizard); wiz && wiz->IsShown()) return wiz;
+        if (auto* wiz = dynamic_cast<wxWizard*>(w); wiz && wiz->IsShown()) return wiz;
     return nullptr;
 }
 

@@ -8,8 +8,6 @@
 #include <wx/toplevel.h>
 #include <wx/tooltip.h>
 
-wxIMPLEMENT_DYNAMIC_CLASS(CImageButton, wxControl);
-
 namespace {
 
 wxColour Sys(wxSystemColour c) { return wxSystemSettings::GetColour(c); }

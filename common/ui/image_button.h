@@ -128,6 +128,7 @@ private:
     std::uint8_t iconWidth_ = 0, iconHeight_ = 0;
     wxColour inactiveBg_, inactiveFg_, activeBg_, activeFg_;
     wxChar mnemonic_ = 0;
-
-    wxDECLARE_DYNAMIC_CLASS(CImageButton);
+    // No wx class information: the settings library carries its own copy of
+    // this class, and wx refuses a class name registered twice in one process
+    // (the manager shows the library's dialogs beside its own buttons).
 };

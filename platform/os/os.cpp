@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -80,14 +81,22 @@ void Send(int fd, int kind, int value) {
     }
 }
 
+// The words as an exec argument vector ending in null; empty when there is
+// no program name.
+std::vector<char*> ArgumentVector(std::vector<std::string>& words) {
+    std::vector<char*> argv;
+    if (words.empty() || words[0].empty()) return argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 }  // namespace
 
 int StartProgram(const std::string& commandLine) {
     std::vector<std::string> words = SplitCommandLine(commandLine);
-    if (words.empty() || words[0].empty()) return -1;
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(words);
+    if (argv.empty()) return -1;
 
     // The program is started by a child that exits at once, so that it is
     // never a child of ours: the file manager that loads us lives for days
@@ -139,6 +148,21 @@ int StartProgram(const std::string& commandLine) {
     }
     ::close(fds[0]);
     return failed ? -1 : pid;
+}
+
+int RunAndWait(const std::string& commandLine) {
+    std::vector<std::string> words = SplitCommandLine(commandLine);
+    std::vector<char*> argv = ArgumentVector(words);
+    if (argv.empty()) return -1;
+    pid_t pid = -1;
+    // posix_spawnp reports a program that cannot be executed as its own
+    // failure (glibc waits for the exec), so -1 means "never ran".
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
 }
 
 }  // namespace os

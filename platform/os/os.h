@@ -35,6 +35,11 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // the program cannot be started (missing, not executable: exec failed).
 int StartProgram(const std::string& commandLine);
 
+// Runs the command line as a child process and waits for it to end, with
+// no time-out. Returns its exit status (128 + the signal when one ended it),
+// or -1 when the line is empty or the program cannot be started.
+int RunAndWait(const std::string& commandLine);
+
 // The folder holding the running program (no trailing '/'); "." if unknown.
 std::string ExecutableDirectory();
 

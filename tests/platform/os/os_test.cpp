@@ -88,3 +88,27 @@ TEST(Os, ProgramsStartDetachedAndAFailedStartIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Os, RunAndWaitReturnsTheExitStatusOrMinusOne) {
+    testsupport::TempDir dir;
+    std::string plain = dir / "not-executable";
+    testsupport::WriteFile(plain, "#!/bin/sh\n");
+    const struct {
+        std::string line;
+        int status;
+    } rows[] = {
+        {"", -1}, {"/no/such/program", -1}, {plain, -1}, {dir.path(), -1},
+        {"/bin/sh -c \"exit 0\"", 0}, {"/bin/sh -c \"exit 5\"", 5}, {"/bin/sh -c \"kill -9 $$\"", 128 + 9},
+    };
+    for (const auto& r : rows) EXPECT_EQ(os::RunAndWait(r.line), r.status) << r.line;
+    // It has waited: the file is there when it returns, and no child is left.
+    std::string mark = dir / "ran";
+    EXPECT_EQ(os::RunAndWait("/bin/sh -c \"sleep 0.2; echo yes > '" + mark + "'\""), 0);
+    EXPECT_EQ(testsupport::ReadFile(mark), "yes\n");
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+}  // namespace

@@ -1,0 +1,15 @@
+#include "manager/app.h"
+
+#include "common/ui/resources.h"
+#include "manager/main_frame.h"
+#include "manager/resources.h"
+
+bool CMorvaneApp::OnInit() {
+    // No command-line options: wx's own parsing is skipped.
+    morvane::RegisterResources();
+    auto* frame = new CMainFrame;
+    frame->SetTitle(ui::LoadString(morvane::IDS_APP_TITLE));
+    SetTopWindow(frame);
+    frame->Show();
+    return true;
+}

@@ -1,0 +1,3 @@
+#include "manager/app.h"
+
+wxIMPLEMENT_APP(CMorvaneApp);

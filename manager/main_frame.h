@@ -1,0 +1,83 @@
+// The provider manager's main window: a fixed-size frame with the label band
+// naming the chosen provider, three panes (command bar, provider tree,
+// connection list), a status bar and the menus. Its first show for a user
+// without Software\PARVEX sets the suite up.
+#pragma once
+
+#include "manager/code_convert.h"
+
+#include <wx/frame.h>
+#include <wx/imaglist.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class CConInfo;
+class CGfxOutBarCtrl;
+class COutBarEvent;
+class CProvider;
+class wxSplitterWindow;
+class wxStaticText;
+
+// The manager's document: it holds no data, since the views read the store directly.
+class CHalvexDoc {};
+
+class CMainFrame : public wxFrame {
+public:
+    // `installDir` is the folder whose regsvr32, dravik and brovin the first
+    // run records (the running program's folder unless a test says otherwise).
+    explicit CMainFrame(std::string installDir = std::string());
+    ~CMainFrame() override;
+
+    CProvider* Tree() const { return tree_; }
+    CConInfo* List() const { return list_; }
+    CGfxOutBarCtrl* Bar() const { return bar_; }
+    wxStaticText* LabelText() const { return label_; }
+    wxSplitterWindow* Splitter() const { return splitter_; }
+    bool ShownFlag() const { return shown_; }
+    wxString StatusText() const;
+
+    // The fixed size: half the screen width plus 100 by half its height.
+    static wxSize FixedSize();
+
+    // The label: "プロバイダ名 - P - M", or "プロバイダ名 - P" without a menu name.
+    void SetProviderLabel(const std::string& provider, const std::string& menuName);
+    // Gives the list the focus and selects `row` (nothing for a negative one).
+    void SelectRow(int row);
+    // The provider command of the command bar and the Edit menu: 0 add,
+    // 1 properties, 2 delete, 3 options; `code` is the sender's notification
+    // code (0 from the menu, 5 for the bar's folder change).
+    void ProviderCommand(int code, int command);
+
+    // The first-run check of every show: does nothing once Software\PARVEX exists.
+    void CheckFirstRun();
+
+    // What opens a help page or link (the desktop's handler unless a test says otherwise).
+    std::function<bool(const wxString&)> openWithDesktop;
+
+    // Conversions started from the code conversion tool; they outlive the
+    // dialog and end before the frame does.
+    ConversionJobs& Conversions() { return conversions_; }
+
+private:
+    void CreatePanes();
+    void CreateBar();
+    void RunFirstRun();
+    void OnBarNotify(COutBarEvent& event);
+    void OnHelp();
+    void OnAbout();
+
+    CHalvexDoc doc_;
+    std::string installDir_;
+    wxSplitterWindow* splitter_ = nullptr;
+    wxSplitterWindow* inner_ = nullptr;
+    CGfxOutBarCtrl* bar_ = nullptr;
+    CProvider* tree_ = nullptr;
+    CConInfo* list_ = nullptr;
+    wxStaticText* label_ = nullptr;
+    wxImageList barImages_{32, 32, true, 6};
+    bool shown_ = false;
+    bool firstRunRunning_ = false;
+    ConversionJobs conversions_;
+};

@@ -1,0 +1,637 @@
+// The provider manager as a user meets it, with the real store, the real
+// settings library and the real registration tool: the first run, the tree
+// and the list, the provider commands, and the code conversion tool.
+#include "common/registry/layout.h"
+#include "common/ui/help.h"
+#include "common/ui/image_button.h"
+#include "common/ui/outbar.h"
+#include "manager/about.h"
+#include "manager/code_convert.h"
+#include "manager/con_info.h"
+#include "manager/main_frame.h"
+#include "manager/provider_view.h"
+#include "manager/resources.h"
+#include "platform/os/os.h"
+#include "tesvar/tesvar.h"
+#include "tests/support/gtk_dialogs.h"
+#include "tests/support/gui_support.h"
+#include "tests/support/store_probe.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/menu.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/wizard.h>
+
+#include <sys/stat.h>
+
+#include <functional>
+
+namespace {
+
+using testsupport::Pump;
+using testsupport::PumpUntil;
+using namespace morvane;
+
+std::string U8(const wxString& s) { return s.utf8_string(); }
+wxString U(const char* s) { return wxString::FromUTF8(s); }
+
+// Runs `step` every 50 ms from inside whatever modal loop is running, until it returns true.
+class Driver : public wxTimer {
+public:
+    explicit Driver(std::function<bool()> step) : step_(std::move(step)) { Start(50); }
+    void Notify() override {
+        if (!done && step_()) {
+            done = true;
+            Stop();
+        }
+    }
+    bool done = false;
+
+private:
+    std::function<bool()> step_;
+};
+
+wxWizard* ShownWizard() {
+    for (wxWindow* w : wxTopLevelWindows)
+        if (auto* wiz = dynamic_cast<wxWizard*>(w); wiz && wiz->IsShown()) return wiz;
+    return nullptr;
+}
+
+void Press(wxWindow* button) {
+    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
+    click.SetEventObject(button);
+    button->GetEventHandler()->ProcessEvent(click);
+}
+
+void CollectEdits(wxWindow* w, std::vector<wxTextCtrl*>& out) {
+    for (wxWindow* child : w->GetChildren()) {
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(child); edit && edit->IsShown() && edit->IsEditable())
+            out.push_back(edit);
+        CollectEdits(child, out);
+    }
+}
+
+// A wizard step that fills the empty fields of each page in turn with the
+// texts given for it (the last repeated) and presses Next, then Finish.
+std::function<bool()> FillWizard(std::vector<std::vector<const char*>> pages) {
+    return [pages, page = size_t(0)]() mutable {
+        wxWizard* wiz = ShownWizard();
+        if (!wiz || !wiz->GetCurrentPage()) return false;
+        if (page < pages.size()) {
+            std::vector<wxTextCtrl*> edits;
+            CollectEdits(wiz->GetCurrentPage(), edits);
+            size_t k = 0;
+            for (wxTextCtrl* e : edits)
+                if (e->IsEmpty() && !pages[page].empty())
+                    e->SetValue(U(pages[page][std::min(k++, pages[page].size() - 1)]));
+        }
+        wxWindow* next = wiz->FindWindow(wxID_FORWARD);
+        if (!next || !next->IsEnabled()) return false;
+        const bool last = wiz->GetCurrentPage()->GetNext() == nullptr;
+        Press(next);
+        ++page;
+        return last;
+    };
+}
+
+std::function<bool()> CancelWizard() {
+    return [] {
+        wxWizard* wiz = ShownWizard();
+        if (!wiz) return false;
+        Press(wiz->FindWindow(wxID_CANCEL));
+        return true;
+    };
+}
+
+// A step that answers the GTK message box titled "Lumeno" with `response`
+// and keeps its text.
+std::function<bool()> AnswerBox(int response, std::string* text) {
+    return [response, text] {
+        testsupport::Gtk gtk;
+        void* box = gtk.Find([&](void* w) {
+            return std::string(gtk.typeName(w)) == "GtkMessageDialog" && gtk.title(w) &&
+                   std::string(gtk.title(w)) == "Lumeno";
+        });
+        if (!box) return false;
+        char* primary = nullptr;
+        gtk.get(box, "text", &primary, nullptr);
+        if (text) *text = primary ? primary : "";
+        gtk.freeText(primary);
+        gtk.respond(box, response);
+        return true;
+    };
+}
+constexpr int kYes = -8, kNo = -9;
+
+void Put(const std::string& provider, const std::string& entry,
+         std::initializer_list<std::pair<const char*, std::string>> strings,
+         std::initializer_list<std::pair<const char*, winreg::DWORD>> dwords = {}) {
+    SettingKey k;
+    ASSERT_EQ(k.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry)), winreg::ERROR_SUCCESS);
+    for (const auto& [name, value] : strings) k.WriteString(name, value);
+    for (const auto& [name, value] : dwords) k.WriteDword(name, value);
+}
+
+std::string Documents() {
+    char buffer[260] = "";
+    GetSpecialFolder(5, buffer);
+    return buffer;
+}
+
+struct Manager : testing::Test {
+    testsupport::ScopedStore store;
+    CMainFrame* frame = nullptr;
+    std::vector<wxString> opened;
+
+    static void SetUpTestSuite() { RegisterResources(); }
+    void TearDown() override { Close(); }
+    void Open(const std::string& installDir = std::string()) {
+        frame = new CMainFrame(installDir);
+        frame->openWithDesktop = [this](const wxString& t) {
+            opened.push_back(t);
+            return true;
+        };
+        frame->Show();
+        ASSERT_TRUE(PumpUntil([this] { return frame->IsShownOnScreen(); }, 3000));
+        Pump(100);
+    }
+    void Close() {
+        if (frame) frame->Destroy();
+        frame = nullptr;
+        Pump(50);
+    }
+    // Runs the event loop while `driver` answers what appears, until it is done.
+    static bool Drive(Driver& driver, int ms = 8000) { return PumpUntil([&] { return driver.done; }, ms); }
+
+    wxTreeItemId Find(const wxTreeItemId& parent, const char* text) {
+        wxTreeItemIdValue cookie;
+        for (auto c = frame->Tree()->GetFirstChild(parent, cookie); c.IsOk();
+             c = frame->Tree()->GetNextChild(parent, cookie))
+            if (frame->Tree()->GetItemText(c) == U(text)) return c;
+        return wxTreeItemId();
+    }
+    wxTreeItemId Item(const char* provider, const char* entry = nullptr) {
+        wxTreeItemId p = Find(frame->Tree()->GetRootItem(), provider);
+        return entry && p.IsOk() ? Find(p, entry) : p;
+    }
+    // A click on the middle of an item's label, as the mouse gives it.
+    void Click(const wxTreeItemId& item) {
+        ASSERT_TRUE(item.IsOk());
+        wxRect r;
+        ASSERT_TRUE(frame->Tree()->GetBoundingRect(item, r, true));
+        EXPECT_TRUE(frame->Tree()->ClickAt(r.GetPosition() + wxPoint(r.width / 2, r.height / 2)));
+        Pump(50);
+    }
+    std::string Label() const { return U8(frame->LabelText()->GetLabelText()); }
+    bool Enabled(int id) {
+        frame->UpdateWindowUI();
+        return frame->GetMenuBar()->FindItem(id)->IsEnabled();
+    }
+    std::vector<std::string> Row(int row) {
+        std::vector<std::string> cells;
+        for (int c = 0; c < 5; ++c) cells.push_back(U8(frame->List()->GetItemText(row, c)));
+        return cells;
+    }
+};
+
+TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNothing) {
+    Driver wizard(FillWizard({{"テスト"}, {"127.0.0.1"}, {"taro", "secret"}, {"/pub", "公開"}, {}, {}}));
+    Open();
+    ASSERT_TRUE(Drive(wizard)) << "the wizard did not come or could not be finished";
+    ASSERT_TRUE(PumpUntil([] { return testsupport::KeyExists(layout::kOptionKey); }));
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("テスト", "/pub")));
+    EXPECT_TRUE(Item("テスト").IsOk() && frame->Tree()->ItemHasChildren(Item("テスト"))) << "the tree is rebuilt";
+
+    // regsvr32 really ran on the built module.
+    winreg::HKEY handler = nullptr;
+    EXPECT_EQ(winreg::RegOpenKeyEx(winreg::HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\parvex", 0,
+                                   winreg::KEY_READ, &handler),
+              winreg::ERROR_SUCCESS);
+    if (handler) winreg::RegCloseKey(handler);
+    EXPECT_EQ(U8(frame->StatusText()), "オペレーション待機中...");
+
+    const std::string bin = os::ExecutableDirectory();
+    EXPECT_EQ(testsupport::StoredString(layout::RunningKey(), layout::kInstDir), bin + "/dravik");
+    EXPECT_EQ(testsupport::StoredString(layout::RunningKey(), layout::kInstDirBrovin), bin + "/brovin");
+    EXPECT_EQ(testsupport::StoredString(layout::kOptionKey, layout::kTextMode), ".htm;.html;.txt;.cgi;.csv;");
+    EXPECT_EQ(testsupport::StoredString(layout::kOptionKey, layout::kBinaryMode), ".lzh;.zip;.exe;");
+    EXPECT_EQ(testsupport::StoredString(layout::kOptionKey, layout::kDownloadFolder), Documents());
+    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert, layout::kDownloadConvert,
+                             layout::kUploadConvCode, layout::kDownloadConvCode})
+        EXPECT_EQ(testsupport::StoredDword(layout::kOptionKey, name), 0u) << name;
+    Close();
+
+    // A later start repeats nothing: no wizard, no option rewritten.
+    SettingKey option;
+    option.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    option.WriteString(layout::kTextMode, ".txt;");
+    Open();
+    Pump(500);
+    EXPECT_EQ(ShownWizard(), nullptr);
+    EXPECT_EQ(testsupport::StoredString(layout::kOptionKey, layout::kTextMode), ".txt;");
+    EXPECT_EQ(Label(), "プロバイダ名 - Parvex ROOT");
+    EXPECT_EQ(frame->List()->CurrentProvider(), "テスト") << "the list starts on the first entry";
+}
+
+TEST_F(Manager, FirstRunWithTheWizardCancelledStillWritesAndSaysWhenRegistrationFailed) {
+    testsupport::TempDir failing;
+    testsupport::WriteFile(failing / "regsvr32", "#!/bin/sh\nexit 5\n");
+    ::chmod((failing / "regsvr32").c_str(), 0755);
+    testsupport::TempDir spaced;
+    const std::string withBlank = spaced / "my tools";
+    ::mkdir(withBlank.c_str(), 0700);
+    const struct {
+        std::string dir;
+        std::string instDir;  // as recorded: one word of a command line
+    } rows[] = {
+        {failing.path(), failing / "dravik"},      // the tool runs and fails
+        {withBlank, "\"" + withBlank + "/dravik\""},  // the tool is missing
+    };
+    for (const auto& r : rows) {
+        testsupport::ScopedStore fresh;
+        Driver wizard(CancelWizard());
+        Open(r.dir);
+        ASSERT_TRUE(Drive(wizard));
+        ASSERT_TRUE(PumpUntil([] { return testsupport::KeyExists(layout::kOptionKey); })) << r.dir;
+        EXPECT_FALSE(testsupport::KeyExists(layout::kProviderKey));
+        EXPECT_EQ(testsupport::StoredString(layout::RunningKey(), layout::kInstDir), r.instDir);
+        EXPECT_EQ(testsupport::StoredString(layout::kOptionKey, layout::kTextMode), ".htm;.html;.txt;.cgi;.csv;");
+        const std::string status = U8(frame->StatusText());
+        EXPECT_NE(status.find("登録できませんでした"), std::string::npos) << status;
+        EXPECT_NE(status.find("regsvr32") , std::string::npos) << status;
+        EXPECT_NE(status.find(" parvex.so"), std::string::npos) << status;
+        Close();
+    }
+}
+
+TEST_F(Manager, AnUnusableStoreIsNamedAndNeverTakenForAFirstRun) {
+    testsupport::WriteFile(store.file(), std::string(4096, 'x'));  // not a store at all
+    Open();
+    Pump(500);
+    EXPECT_EQ(ShownWizard(), nullptr);
+    const std::string status = U8(frame->StatusText());
+    EXPECT_NE(status.find(store.file()), std::string::npos) << status;
+    EXPECT_EQ(testsupport::ReadFile(store.file()), std::string(4096, 'x')) << "the file is left as it was";
+}
+
+struct Providers : Manager {
+    void SetUp() override {
+        // Software\PARVEX exists: no first run.
+        Put("社内", "/www", {{"MenuName", "ホーム"}, {"ServerAddr", "ftp.example.jp"}, {"UserName", "taro"},
+                             {"Root", "/www"}}, {{"Anonymous", 0}, {"Port", 21}});
+        Put("社内", "/xyz", {{"ServerAddr", "mirror.example.jp"}});  // after /www: no menu name, no numbers
+        Put("社内", "拡張子別転送", {{"MenuName", "拡張子別転送"}, {"ServerAddr", "hidden"}});
+        Put("空", "拡張子別転送", {{"MenuName", "拡張子別転送"}});
+        Put("同名", "/a", {{"MenuName", "同じ"}, {"ServerAddr", "a"}}, {{"Anonymous", 7}, {"Port", 2121}});
+        Put("同名", "/b", {{"MenuName", "同じ"}, {"ServerAddr", "b"}});
+        Open();
+    }
+};
+
+TEST_F(Providers, TreeAndListShowTheStoreAndClicksFollowTheirRules) {
+    CProvider* tree = frame->Tree();
+    EXPECT_EQ(U8(tree->GetItemText(tree->GetRootItem())), "設定プロバイダ一覧");
+    EXPECT_TRUE(Item("社内", "ホーム").IsOk());
+    EXPECT_TRUE(Item("社内", "/xyz").IsOk()) << "an entry without a menu name shows its key name";
+    EXPECT_FALSE(Item("社内", "拡張子別転送").IsOk());
+    EXPECT_FALSE(tree->ItemHasChildren(Item("空")));
+
+    // The list starts on the first provider (sorted: 同名 first).
+    EXPECT_EQ(frame->List()->CurrentProvider(), "同名");
+    Click(Item("社内", "ホーム"));
+    EXPECT_EQ(Label(), "プロバイダ名 - 社内 - ホーム");
+    ASSERT_EQ(frame->List()->GetItemCount(), 2);
+    EXPECT_EQ(Row(0), (std::vector<std::string>{"ftp.example.jp", "taro", "/www", "しない", "21"}));
+    EXPECT_EQ(Row(1), (std::vector<std::string>{"mirror.example.jp", "", "", "", ""}))
+        << "missing values are empty cells, not the previous row's";
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/www");
+    ASSERT_TRUE(PumpUntil([this] { return frame->List()->GetFirstSelected() == 0; })) << "the entry's row";
+    Click(Item("社内", "/xyz"));
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/xyz");
+    ASSERT_TRUE(PumpUntil([this] { return frame->List()->GetFirstSelected() == 1; })) << "the entry's row";
+
+    // A provider with entries: first label form, the current entry kept.
+    Click(Item("社内"));
+    EXPECT_EQ(Label(), "プロバイダ名 - 社内");
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/xyz");
+
+    // A provider holding only the per-extension entry.
+    Click(Item("空"));
+    EXPECT_EQ(Label(), "プロバイダ名 - 設定プロバイダ一覧 - 空");
+    EXPECT_EQ(frame->List()->GetItemCount(), 0);
+
+    // A shared menu name selects the earlier entry.
+    Click(frame->Tree()->GetLastChild(Item("同名")));
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/a");
+    EXPECT_EQ(Row(0)[3], "する");
+    EXPECT_EQ(Row(0)[4], "2121");
+
+    // Keyboard moves and clicks beside a label change nothing.
+    tree->SelectItem(Item("社内", "ホーム"));
+    EXPECT_FALSE(tree->ClickAt(wxPoint(tree->GetClientSize().x - 2, tree->GetClientSize().y - 2)));
+    EXPECT_EQ(Label(), "プロバイダ名 - 同名 - 同じ");
+}
+
+TEST_F(Providers, DeleteAsksAndRemovesOnlyThatEntryThenTheCommandsWaitForTheNextClick) {
+    Click(Item("社内", "ホーム"));
+    ASSERT_TRUE(Enabled(ID_PROVIDER_DELETE));
+    std::string question;
+    {
+        Driver no(AnswerBox(kNo, &question));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(no.done);
+    }
+    EXPECT_EQ(question, "社内の/wwwを削除します。よろしいですか？");
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/www");
+
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_FALSE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/xyz")));
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "拡張子別転送")));
+    EXPECT_FALSE(Item("社内", "ホーム").IsOk());
+    EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
+    EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
+    // The command bar's delete does nothing now: no question comes.
+    frame->ProviderCommand(COutBarEvent::kItemClicked, 2);
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/xyz")));
+}
+
+TEST_F(Providers, PropertiesCancelledLeavesTheCommandsGreyUntilTheNextClick) {
+    Click(Item("社内", "ホーム"));
+    ASSERT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
+    std::string title;
+    Driver cancel([&] {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* sheet = dynamic_cast<wxDialog*>(w); sheet && sheet->IsShown() && sheet->IsModal()) {
+                title = U8(sheet->GetTitle());
+                sheet->EndModal(wxID_CANCEL);
+                return true;
+            }
+        return false;
+    });
+    frame->ProviderCommand(0, 1);
+    ASSERT_TRUE(cancel.done);
+    EXPECT_EQ(title, "社内(/www)のプロパティ");
+    EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
+    EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
+    Click(Item("社内", "ホーム"));
+    EXPECT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
+}
+
+TEST_F(Providers, ADefinitionFileReadThroughTheMenuRebuildsTheTree) {
+    testsupport::TempDir dir;
+    const std::string file = dir / "servers.ini";
+    testsupport::WriteFile(file, "[PROFILE]\r\nPROFILE=1\r\nPROFILE1=取込先\r\nSERVERADDR1=ftp.example.jp\r\n"
+                                 "USERNAME1=hanako\r\nUSERPWD1=x\r\nMOVEDIR1=/www\r\nVIEWMOVEDIR1=ウェブ\r\nPORT1=21\r\n");
+    testsupport::Gtk gtk;
+    ASSERT_TRUE(gtk.Complete());
+    bool chosen = false;
+    Driver answer([&] {
+        if (!chosen) {
+            void* chooser = gtk.FileChooser();
+            if (!chooser) return false;
+            gtk.setFilename(chooser, file.c_str());
+            if (gtk.Filename(chooser) != file) return false;
+            gtk.respond(chooser, testsupport::Gtk::kAccept);
+            chosen = true;
+            return false;
+        }
+        return !gtk.AnswerMessageBox(nullptr).text.empty();
+    });
+    wxCommandEvent read(wxEVT_MENU, ID_READ_DEFINES);
+    frame->ProcessWindowEvent(read);
+    ASSERT_TRUE(answer.done);
+    EXPECT_TRUE(Item("取込先", "ウェブ").IsOk());
+    EXPECT_TRUE(Item("社内", "ホーム").IsOk());
+}
+
+TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
+    SettingKey root;
+    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    Open();
+    EXPECT_EQ(frame->Tree()->GetCount(), 1u);
+    EXPECT_EQ(frame->List()->GetItemCount(), 0);
+    EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
+    EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
+    EXPECT_TRUE(Enabled(ID_OPTION));
+    EXPECT_EQ(CMainFrame::FixedSize(), wxSize(1024 / 2 + 100, 768 / 2));
+    EXPECT_EQ(frame->GetSize(), CMainFrame::FixedSize());
+    frame->SetSize(wxSize(900, 700));
+    Pump(100);
+    EXPECT_EQ(frame->GetSize(), CMainFrame::FixedSize());
+    CGfxOutBarCtrl* bar = frame->Bar();
+    EXPECT_EQ(U8(bar->FolderCaption(0)), "プロバイダ設定");
+    EXPECT_EQ(bar->ItemCount(1), 0);
+    std::vector<std::string> items;
+    for (int k = 0; k < bar->ItemCount(0); ++k) items.push_back(U8(bar->ItemCaption(0, k)));
+    EXPECT_EQ(items, (std::vector<std::string>{"プロバイダ追加", "プロバイダプロパティ", "プロバイダ削除", "オプション"}));
+}
+
+struct Converter : Manager {
+    testsupport::TempDir dir;
+    CCodeConvertDlg* dlg = nullptr;
+    void SetUp() override {
+        SettingKey root;
+        root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+        Open();
+        dlg = new CCodeConvertDlg(frame, frame->Conversions());
+        dlg->Show();
+        PumpUntil([this] { return dlg->IsShownOnScreen(); }, 3000);
+    }
+    void TearDown() override {
+        if (dlg) dlg->Destroy();
+        Manager::TearDown();
+    }
+    void Choose(int radio) {
+        dlg->CodeRadio(radio)->SetValue(true);
+    }
+    bool Converted() {
+        return PumpUntil([&] { return frame->Conversions().Running() == 0; }, 10000);
+    }
+};
+
+const std::string kText = "日本語\n";
+const std::string kSjis = "\x93\xfa\x96\x7b\x8c\xea\n";
+const std::string kEuc = "\xc6\xfc\xcb\xdc\xb8\xec\n";
+const std::string kJis = "\x1b$BF|K\\8l\x1b(B\n";
+
+TEST_F(Converter, StartIsUsableOnceADestinationComesLastAndSameNamesAreRefused) {
+    EXPECT_TRUE(dlg->CodeRadio(IDC_SJIS)->GetValue());
+    EXPECT_FALSE(dlg->StartButton()->IsEnabled());
+    dlg->SourceEdit()->SetValue("/tmp/a.txt");
+    dlg->DestinationEdit()->SetValue("/tmp/a.txt");
+    EXPECT_TRUE(dlg->StartButton()->IsEnabled());
+    std::string said;
+    {
+        Driver answer(AnswerBox(-5, &said));
+        dlg->StartConversion();
+        EXPECT_TRUE(answer.done);
+    }
+    EXPECT_EQ(said, "同名ファイルです。変換後のファイル名を変更してください。");
+    EXPECT_EQ(frame->Conversions().Running(), 0);
+    dlg->SourceEdit()->SetValue("/tmp/A.TXT");
+    EXPECT_FALSE(dlg->StartButton()->IsEnabled()) << "a new source disables start";
+    dlg->DestinationEdit()->SetValue("");
+    EXPECT_FALSE(dlg->StartButton()->IsEnabled());
+}
+
+TEST_F(Converter, EachCodeGivesItsBytesAndQuickStartsEachKeepTheirOwnNames) {
+    const std::string source = dir / "元.txt";
+    testsupport::WriteFile(source, kText);
+    const struct {
+        int radio;
+        const char* out;
+        const std::string& bytes;
+    } rows[] = {{IDC_EUC, "euc.txt", kEuc}, {IDC_JIS, "jis.txt", kJis}, {IDC_SJIS, "sjis.txt", kSjis}};
+    // Started one after the other without waiting: every worker keeps what it was given.
+    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
+    for (const auto& r : rows) {
+        Choose(r.radio);
+        dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / r.out));
+        dlg->StartConversion();
+    }
+    ASSERT_TRUE(Converted());
+    for (const auto& r : rows) EXPECT_EQ(testsupport::ReadFile(dir / r.out), r.bytes) << r.out;
+    EXPECT_TRUE(PumpUntil([this] { return dlg->InfoText().Contains(U("変換しました")); }));
+
+    // A file that is not text: reported, and nothing is written.
+    testsupport::WriteFile(dir / "bin", std::string("\x00\x01\x02", 3));
+    dlg->SourceEdit()->SetValue(wxString::FromUTF8(dir / "bin"));
+    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / "out.txt"));
+    dlg->StartConversion();
+    ASSERT_TRUE(Converted());
+    EXPECT_TRUE(PumpUntil([this] { return dlg->InfoText().Contains(U("変換できませんでした")); }));
+    EXPECT_FALSE(os::Exists(dir / "out.txt"));
+}
+
+TEST_F(Converter, ATypedExistingDestinationIsReplacedOnlyWhenTheUserSaysSo) {
+    const std::string source = dir / "in.txt", existing = dir / "keep.txt";
+    testsupport::WriteFile(source, kText);
+    testsupport::WriteFile(existing, "mine\n");
+    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
+    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(existing));
+    Choose(IDC_EUC);
+    std::string asked;
+    {
+        Driver no(AnswerBox(kNo, &asked));
+        dlg->StartConversion();
+        EXPECT_TRUE(no.done);
+    }
+    EXPECT_NE(asked.find("上書きしますか"), std::string::npos) << asked;
+    Pump(200);
+    EXPECT_EQ(testsupport::ReadFile(existing), "mine\n");
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        dlg->StartConversion();
+        EXPECT_TRUE(yes.done);
+    }
+    ASSERT_TRUE(Converted());
+    EXPECT_EQ(testsupport::ReadFile(existing), kEuc);
+}
+
+TEST_F(Converter, ClosingTheDialogWhileConvertingLosesNothing) {
+    const std::string source = dir / "big.txt";
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += kText;
+    testsupport::WriteFile(source, big);
+    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
+    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / "big-euc.txt"));
+    Choose(IDC_EUC);
+    dlg->StartConversion();
+    dlg->Destroy();  // closed at once; the worker runs on with its own copies
+    dlg = nullptr;
+    ASSERT_TRUE(Converted());
+    const std::string out = testsupport::ReadFile(dir / "big-euc.txt");
+    EXPECT_EQ(out.size(), big.size() / kText.size() * kEuc.size());
+}
+
+TEST_F(Manager, AboutBoxLinksOpenThroughTheDesktopAndMarkThemselvesOpened) {
+    SettingKey root;
+    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    Open();
+    std::vector<wxString> targets;
+    bool works = true;
+    CAboutDlg about(frame, [&](const wxString& t) {
+        targets.push_back(t);
+        return works;
+    });
+    EXPECT_EQ(U8(about.GetTitle()), "Lumenoのバージョン情報");
+    about.MailLink()->Open();
+    EXPECT_TRUE(about.MailLink()->Visited());
+    EXPECT_EQ(about.MailLink()->GetForegroundColour(), wxColour(85, 26, 139));
+    works = false;  // no handler at all: a beep, and the link stays unopened
+    about.HomeLink()->Open();
+    EXPECT_FALSE(about.HomeLink()->Visited());
+    EXPECT_EQ(about.HomeLink()->GetForegroundColour(), wxColour(0, 0, 238));
+    ASSERT_EQ(targets.size(), 2u);
+    EXPECT_TRUE(targets[0].StartsWith("mailto:"));
+    EXPECT_TRUE(targets[1].StartsWith("https://"));
+}
+
+TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
+    SettingKey root;
+    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+    Open();
+    wxCommandEvent help(wxEVT_MENU, ID_HELP_INDEX);
+    frame->ProcessWindowEvent(help);
+    const std::string path = ui::HelpPath();
+    if (os::Exists(path)) {
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(U8(opened[0]), path);
+    } else {
+        EXPECT_TRUE(opened.empty());
+        EXPECT_NE(U8(frame->StatusText()).find(path), std::string::npos) << "a missing page is named";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few
+// providers and an entry chosen, and the conversion tool, as the user sees them.
+TEST_F(Manager, Screenshots) {
+    const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS");
+    if (!dir) GTEST_SKIP() << "set PARVEX_MORVANE_SCREENSHOTS to a folder";
+    auto entry = [](const char* provider, const char* key, const char* menu, const char* server, const char* user,
+                    winreg::DWORD anonymous, winreg::DWORD port) {
+        Put(provider, key, {{"MenuName", menu}, {"ServerAddr", server}, {"UserName", user}, {"Root", key}},
+            {{"Anonymous", anonymous}, {"Port", port}});
+        Put(provider, "拡張子別転送", {{"MenuName", "拡張子別転送"}});
+    };
+    entry("社内サーバ", "/public_html", "ホームページ", "ftp.example.co.jp", "taro", 0, 21);
+    entry("社内サーバ", "/pub/資料", "資料置き場（共有）", "ftp.example.co.jp", "taro", 0, 2121);
+    entry("ミラー", "/pub", "公開ディレクトリ", "mirror.example.jp", "anonymous", 1, 21);
+    Open();
+    auto shot = [&](wxWindow* w, const char* name) {
+        Pump(400);
+        const wxRect r = w->GetScreenRect();
+        const std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" +
+                                std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y) +
+                                " +repage '" + dir + "/" + name + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    };
+    frame->Tree()->SelectItem(Item("社内サーバ", "ホームページ"));
+    Click(Item("社内サーバ", "ホームページ"));
+    shot(frame, "morvane.png");
+
+    CCodeConvertDlg dlg(frame, frame->Conversions());
+    dlg.Show();
+    dlg.SourceEdit()->SetValue("/home/taro/public_html/index.html");
+    dlg.DestinationEdit()->SetValue("/home/taro/public_html/index-euc.html");
+    dlg.CodeRadio(IDC_EUC)->SetValue(true);
+    shot(&dlg, "morvane-convert.png");
+}
+
+}  // namespace

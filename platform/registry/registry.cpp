@@ -312,12 +312,18 @@ private:
             return ERROR_REGISTRY_IO_FAILED;
         }
         // Created here rather than by SQLite so that the file is private from its first byte.
-        int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) {
+        // An existing file is never opened and closed by hand: close() drops every POSIX lock
+        // this process holds on it, including those of another connection in the process (the
+        // settings library carries its own copy of this code). Another process then takes
+        // itself for the last user and deletes the WAL under us, and commits made afterwards
+        // vanish although they reported success.
+        int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+        } else if (errno != EEXIST) {
             Report(std::strerror(errno), ERROR_REGISTRY_IO_FAILED);
             return ERROR_REGISTRY_IO_FAILED;
         }
-        ::close(fd);
         int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) return Fail(rc);
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);

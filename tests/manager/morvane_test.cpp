@@ -227,6 +227,18 @@ TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNoth
         EXPECT_EQ(testsupport::StoredDword(layout::kOptionKey, name), 0u) << name;
     Close();
 
+    // What the first run wrote is in the file for every other program, not
+    // only in this process's view of the store: the settings library holds a
+    // connection of its own, and regsvr32 closed one while both were open.
+    std::string listed;
+    if (FILE* reg = popen((bin + "/reg query \"HKCU\\Software\\PARVEX\" /s").c_str(), "r")) {
+        char buf[4096];
+        for (std::size_t n; (n = fread(buf, 1, sizeof buf, reg)) > 0;) listed.append(buf, n);
+        pclose(reg);
+    }
+    EXPECT_NE(listed.find("InstDirBrovin"), std::string::npos) << listed;
+    EXPECT_NE(listed.find("DownloadFolder"), std::string::npos) << listed;
+
     // A later start repeats nothing: no wizard, no option rewritten.
     SettingKey option;
     option.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);

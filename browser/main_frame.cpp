@@ -38,23 +38,23 @@ wxMenuBar* MainMenu() {
     file->Append(wxID_EXIT, wxString::FromUTF8("Brovinの終了(&X)"), wxString::FromUTF8("Brovinを終了します。"));
     bar->Append(file, wxString::FromUTF8("ファイル(&F)"));
     auto* dir = new wxMenu;
-    dir->Append(ID_MOVE_UP, wxString::FromUTF8("上位へ移動(&P)..."), wxString::FromUTF8("上位のディレクトリへ移動します。"));
+    dir->Append(MenuId(ID_MOVE_UP), wxString::FromUTF8("上位へ移動(&P)..."), wxString::FromUTF8("上位のディレクトリへ移動します。"));
     dir->AppendSeparator();
-    dir->Append(ID_UPLOAD, wxString::FromUTF8("アップロード(&U)..."), wxString::FromUTF8("ファイルをアップロードします。"));
-    dir->Append(ID_DOWNLOAD, wxString::FromUTF8("ダウンロード(&D)..."),
+    dir->Append(MenuId(ID_UPLOAD), wxString::FromUTF8("アップロード(&U)..."), wxString::FromUTF8("ファイルをアップロードします。"));
+    dir->Append(MenuId(ID_DOWNLOAD), wxString::FromUTF8("ダウンロード(&D)..."),
                 wxString::FromUTF8("ファイルをPARVEX標準フォルダへダウンロードします。"));
-    dir->Append(ID_DOWNLOAD_TO, wxString::FromUTF8("指定先へダウンロード(&F)..."),
+    dir->Append(MenuId(ID_DOWNLOAD_TO), wxString::FromUTF8("指定先へダウンロード(&F)..."),
                 wxString::FromUTF8("ファイルを指定されたフォルダへダウンロードします。"));
     dir->AppendSeparator();
-    dir->Append(ID_MAKE_DIRECTORY, wxString::FromUTF8("ディレクトリ作成(&M)..."),
+    dir->Append(MenuId(ID_MAKE_DIRECTORY), wxString::FromUTF8("ディレクトリ作成(&M)..."),
                 wxString::FromUTF8("サーバへディレクトリを作成します。"));
     dir->AppendSeparator();
-    dir->Append(ID_RENAME, wxString::FromUTF8("名前変更(&N)..."), wxString::FromUTF8("ディレクトリ名やファイル名を変更します。"));
+    dir->Append(MenuId(ID_RENAME), wxString::FromUTF8("名前変更(&N)..."), wxString::FromUTF8("ディレクトリ名やファイル名を変更します。"));
     dir->AppendSeparator();
-    dir->Append(ID_DELETE, wxString::FromUTF8("削除(&R)"), wxString::FromUTF8("ファイルやディレクトリを削除します。"));
+    dir->Append(MenuId(ID_DELETE), wxString::FromUTF8("削除(&R)"), wxString::FromUTF8("ファイルやディレクトリを削除します。"));
     bar->Append(dir, wxString::FromUTF8("ディレクトリ操作"));
     auto* help = new wxMenu;
-    help->Append(ID_HELP_INDEX, wxString::FromUTF8("ヘルプ(&H)"), wxString::FromUTF8("Brovinのヘルプを起動します。"));
+    help->Append(MenuId(ID_HELP_INDEX), wxString::FromUTF8("ヘルプ(&H)"), wxString::FromUTF8("Brovinのヘルプを起動します。"));
     bar->Append(help, wxString::FromUTF8("ヘルプ(&H)"));
     return bar;
 }
@@ -96,19 +96,20 @@ CMainFrame::CMainFrame(std::unique_ptr<CBrovinDoc> doc)
     splitter_->SplitVertically(bar_, view_, 150);
 
     // Every command goes to the view's dispatcher.
-    Bind(wxEVT_MENU, [this](wxCommandEvent& e) { view_->RunCommand(e.GetId()); }, ID_UPLOAD, ID_DOWNLOAD_TO);
-    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnHelp(); }, ID_HELP_INDEX);
+    Bind(wxEVT_MENU, [this](wxCommandEvent& e) { view_->RunCommand(e.GetId() + kMenuIdOffset); }, MenuId(ID_UPLOAD),
+         MenuId(ID_DOWNLOAD_TO));
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnHelp(); }, MenuId(ID_HELP_INDEX));
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_EXIT);
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
         long one = -1;
-        switch (e.GetId()) {
+        switch (e.GetId() + kMenuIdOffset) {
         case ID_MOVE_UP:
         case ID_UPLOAD:
         case ID_MAKE_DIRECTORY: e.Enable(doc_->Connected()); break;
         case ID_RENAME: e.Enable(doc_->Connected() && view_->OneSelected(one)); break;
         default: e.Enable(doc_->Connected() && view_->AnySelected()); break;
         }
-    }, ID_UPLOAD, ID_DOWNLOAD_TO);
+    }, MenuId(ID_UPLOAD), MenuId(ID_DOWNLOAD_TO));
     Bind(wxEVT_SHOW, [this](wxShowEvent& e) {
         e.Skip();
         if (e.IsShown()) {

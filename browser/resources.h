@@ -54,6 +54,10 @@ inline constexpr int IDS_BAR_MAKE_DIRECTORY = 61250;
 inline constexpr int IDS_BAR_DELETE = 61251;
 inline constexpr int IDS_ABORT_TIP = 61252;
 
+// The window toolkit's menu ids stop below 32767: a command's menu id is its number less this.
+inline constexpr int kMenuIdOffset = 32000;
+constexpr int MenuId(int command) { return command - kMenuIdOffset; }
+
 // Fills the string and icon tables; call once before any window is made.
 void RegisterResources();
 

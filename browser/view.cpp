@@ -136,7 +136,7 @@ CBrovinView::CBrovinView(wxWindow* parent, CMainFrame* frame, CBrovinDoc* doc, J
     Bind(wxEVT_LIST_ITEM_ACTIVATED, &CBrovinView::OnActivated, this);
     Bind(wxEVT_RIGHT_DOWN, &CBrovinView::OnRightDown, this);
     Bind(wxEVT_KEY_DOWN, &CBrovinView::OnKeyDown, this);
-    Bind(wxEVT_MENU, &CBrovinView::OnContextCommand, this, ID_UPLOAD, ID_DOWNLOAD_TO);
+    Bind(wxEVT_MENU, &CBrovinView::OnContextCommand, this, MenuId(ID_UPLOAD), MenuId(ID_DOWNLOAD_TO));
 }
 
 CBrovinView::~CBrovinView() { Shutdown(); }
@@ -452,16 +452,16 @@ void CBrovinView::OnRightDown(wxMouseEvent& event) {
             menu.AppendSeparator();
             continue;
         }
-        menu.Append(item.id, wxString::FromUTF8(item.text));
+        menu.Append(MenuId(item.id), wxString::FromUTF8(item.text));
         bool enable = item.needs == Needs::Connection ? doc_->Connected()
                       : item.needs == Needs::Selection ? AnySelected()
                                                       : OneSelected(one);
-        menu.Enable(item.id, enable);
+        menu.Enable(MenuId(item.id), enable);
     }
     PopupMenu(&menu, event.GetPosition());
 }
 
-void CBrovinView::OnContextCommand(wxCommandEvent& event) { RunCommand(event.GetId()); }
+void CBrovinView::OnContextCommand(wxCommandEvent& event) { RunCommand(event.GetId() + kMenuIdOffset); }
 
 void CBrovinView::OnKeyDown(wxKeyEvent& event) {
     switch (event.GetKeyCode()) {

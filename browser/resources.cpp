@@ -68,11 +68,11 @@ void RegisterResources() {
         {IDI_CLOSE, "window-close", ui::kStopXpm},
         {IDI_MAKE_DIRECTORY, "folder-new", nullptr},
         {IDI_MOVE_UP, "go-up", nullptr},
-        {IDI_UPLOAD, "go-up", ui::kUploadXpm},
+        {IDI_UPLOAD, "document-send", ui::kUploadXpm},
         {IDI_DOWNLOAD, "go-down", nullptr},
         {IDI_DELETE, "edit-delete", nullptr},
         {IDI_DOWNLOAD_TO, "document-save-as", nullptr},
-        {IDI_RENAME, "edit-rename", nullptr},
+        {IDI_RENAME, "edit-find-replace", nullptr},
     });
 }
 

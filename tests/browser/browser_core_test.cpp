@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <filesystem>
 #include <set>
 
@@ -216,6 +217,23 @@ TEST_P(BrowserCore, LoginMovesToAnAbsoluteRootInOneStepAndARelativeOneByComponen
     EXPECT_EQ(d.currentDirectory, "/pub/incoming");
     ASSERT_EQ(st.size(), 2u);
     EXPECT_EQ(st[1], std::make_pair(IDS_CANNOT_MOVE_STATUS, std::string("nothere")));
+}
+
+TEST_P(BrowserCore, ItemsThatCannotBeSentAreNamedAndTheRestStillGoes) {
+    fs::create_directories(local / "site/sub");
+    WriteFile(local / "site/a.txt", "a");
+    ASSERT_EQ(::mkfifo((local / "site/pipe").c_str(), 0600), 0);
+    fs::create_directory_symlink("..", local / "site/sub/up");  // a link back into a folder on the way
+    WriteFile(local / "site/sub/b.txt", "b");
+    auto* conn = Login();
+    WriteUploadHandOff("prov", "k", {local / "site", local / "missing.txt"});
+    Recorder rec;
+    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Incomplete);
+    EXPECT_EQ(ReadFile(server.Local("site/a.txt")), "a");
+    EXPECT_EQ(ReadFile(server.Local("site/sub/b.txt")), "b");
+    EXPECT_FALSE(fs::exists(server.Local("site/pipe")));
+    EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "3"));
+    EXPECT_FALSE(transfertest::HandOffPresent());  // the emptied keys go with ours
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),

@@ -188,6 +188,7 @@ void CBrovinView::ListJob() {
             frame_->SetFrameStatus(IDS_LIST_FAILED, dir);
         else
             frame_->SetFrameStatus(empty ? IDS_IDLE : IDS_LISTED, "");
+        if (onListed) onListed();
     });
 }
 

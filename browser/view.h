@@ -56,6 +56,8 @@ public:
     std::function<bool(int mode, wxString& name)> askName;
     std::function<bool()> confirmDelete;
     std::function<void(unsigned long code)> showErrorBox;
+    // Runs on the window thread once a listing's rows are in the list (for the benchmark's clock).
+    std::function<void()> onListed;
 
 protected:
     wxString OnGetItemText(long item, long column) const override;

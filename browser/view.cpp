@@ -62,8 +62,10 @@ private:
 
 // The walks' view of the progress dialog. Called on the job thread; every
 // call is posted to the window thread. The frame stops the job thread before
-// the view goes, so the view outlives every call.
-class CBrovinView::WalkProgress : public Progress {
+// the view goes, so the view outlives every call. A posted call keeps this
+// object alive and is dropped once another walk has the dialog: it may arrive
+// after its walk ended and the next one began.
+class CBrovinView::WalkProgress : public Progress, public std::enable_shared_from_this<WalkProgress> {
 public:
     explicit WalkProgress(CBrovinView* view) : view_(view) {}
 
@@ -89,7 +91,7 @@ public:
             if (shutdown_) return;
             answered_ = false;
         }
-        view_->CallAfter([this, code] {
+        view_->CallAfter([this, self = shared_from_this(), code] {
             if (view_->showErrorBox)
                 view_->showErrorBox(code);
             else
@@ -115,8 +117,8 @@ private:
     template <typename F>
     void Post(F f) {
         if (aborted_) return;
-        view_->CallAfter([this, f] {
-            if (!aborted_ && view_->progress_) f(*view_->progress_);
+        view_->CallAfter([this, self = shared_from_this(), f] {
+            if (!aborted_ && view_->walk_ == self && view_->progress_) f(*view_->progress_);
         });
     }
 
@@ -446,20 +448,24 @@ void CBrovinView::OnRightDown(wxMouseEvent& event) {
             SetItemState(i, 0, wxLIST_STATE_SELECTED);
         SetItemState(hit, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
     }
-    wxMenu menu;
+    PopupMenu(ContextMenu().get(), event.GetPosition());
+}
+
+std::unique_ptr<wxMenu> CBrovinView::ContextMenu() const {
+    auto menu = std::make_unique<wxMenu>();
     long one = -1;
     for (const auto& item : kContextMenu) {
         if (!item.text) {
-            menu.AppendSeparator();
+            menu->AppendSeparator();
             continue;
         }
-        menu.Append(MenuId(item.id), wxString::FromUTF8(item.text));
+        menu->Append(MenuId(item.id), wxString::FromUTF8(item.text));
         bool enable = item.needs == Needs::Connection ? doc_->Connected()
                       : item.needs == Needs::Selection ? AnySelected()
                                                       : OneSelected(one);
-        menu.Enable(MenuId(item.id), enable);
+        menu->Enable(MenuId(item.id), enable);
     }
-    PopupMenu(&menu, event.GetPosition());
+    return menu;
 }
 
 void CBrovinView::OnContextCommand(wxCommandEvent& event) { RunCommand(event.GetId() + kMenuIdOffset); }

@@ -11,6 +11,7 @@
 #include <wx/dnd.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 
 #include <condition_variable>
 #include <map>
@@ -39,6 +40,11 @@ public:
     void QueueUpload(const std::vector<std::string>& paths);
     // Queues a refresh of the list.
     void StartListing();
+
+    // The list's context menu as it would pop up now: the move, upload and
+    // make-directory items greyed without a connection, download, download-to
+    // and delete without a selection, rename unless exactly one item is selected.
+    std::unique_ptr<wxMenu> ContextMenu() const;
 
     bool AnySelected() const;
     // True when exactly one item is selected; `index` is set to it.

@@ -14,9 +14,15 @@
 #include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
+#include <wx/dirdlg.h>
+#include <wx/dnd.h>
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
 
+#include <chrono>
 #include <filesystem>
+#include <set>
+#include <thread>
 
 using namespace brovin;
 namespace fs = std::filesystem;
@@ -65,12 +71,22 @@ protected:
         for (const auto& r : frame->View()->Rows()) out.push_back(r.name);
         return out;
     }
-    void Select(const std::string& name) {
+    void Select(const std::string& name) { SelectAll({name}); }
+    void SelectAll(const std::set<std::string>& names) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i)
-            v->SetItemState(i, v->GetItemText(i) == wxString::FromUTF8(name) ? wxLIST_STATE_SELECTED : 0,
+            v->SetItemState(i, names.count(v->GetItemText(i).utf8_string()) ? wxLIST_STATE_SELECTED : 0,
                             wxLIST_STATE_SELECTED);
     }
+    // The context menu's enabled commands, as it would pop up now.
+    std::set<int> ContextEnabled() {
+        std::set<int> on;
+        auto menu = frame->View()->ContextMenu();
+        for (const wxMenuItem* item : menu->GetMenuItems())
+            if (!item->IsSeparator() && item->IsEnabled()) on.insert(item->GetId() + kMenuIdOffset);
+        return on;
+    }
+    bool Idle() { return PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000); }
     void Activate(const std::string& name) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i) {
@@ -164,7 +180,13 @@ TEST_F(BrovinWindow, WithoutAUserNameNothingConnectsAndEveryCommandIsOff) {
     for (int id : {ID_MOVE_UP, ID_UPLOAD, ID_DOWNLOAD, ID_DOWNLOAD_TO, ID_MAKE_DIRECTORY, ID_RENAME, ID_DELETE})
         EXPECT_FALSE(MenuEnabled(id)) << id;
     EXPECT_TRUE(frame->GetMenuBar()->IsEnabled(MenuId(ID_HELP_INDEX)));
+    EXPECT_TRUE(ContextEnabled().empty());
     ClickBar(1);  // does nothing
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    WriteFile(local / "a.txt", "a");
+    wxArrayString dropped;
+    dropped.Add(wxString::FromUTF8(local / "a.txt"));
+    dynamic_cast<wxFileDropTarget*>(frame->View()->GetDropTarget())->OnDropFiles(5, 5, dropped);
     EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
     EXPECT_EQ(frame->View()->GetItemCount(), 0);
 }
@@ -265,6 +287,124 @@ TEST_F(BrovinWindow, AMissingHelpPageIsToldInTheStatusBar) {
         EXPECT_EQ(opened, CMainFrame::HelpPath());
     else
         EXPECT_TRUE(frame->StatusText().StartsWith(U("ヘルプ "))) << frame->StatusText();
+}
+
+TEST_F(BrovinWindow, TheContextMenuGreysWhatTheSelectionDoesNotAllow) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    fs::create_directories(server.Local("dir"));
+    WriteFile(server.Local("a.txt"), "a");
+    WriteFile(server.Local("b.txt"), "b");
+    Start(server, "");
+    auto menu = frame->View()->ContextMenu();
+    std::vector<std::string> labels;
+    for (const wxMenuItem* item : menu->GetMenuItems())
+        labels.push_back(item->IsSeparator() ? "-" : item->GetItemLabel().utf8_string());
+    EXPECT_EQ(labels, (std::vector<std::string>{"上位へ移動(&P)", "-", "アップロード(&U)...", "ダウンロード(&D)...",
+                                                "指定先へダウンロード(&F)...", "-", "ディレクトリ作成(&M)...", "-",
+                                                "名前変更(&N)...", "-", "削除(&R)"}));
+    const std::set<int> always{ID_MOVE_UP, ID_UPLOAD, ID_MAKE_DIRECTORY};
+    const std::set<int> all{ID_MOVE_UP, ID_UPLOAD, ID_MAKE_DIRECTORY, ID_DOWNLOAD, ID_DOWNLOAD_TO, ID_DELETE, ID_RENAME};
+    std::set<int> notRename = all;
+    notRename.erase(ID_RENAME);
+    const struct {
+        std::set<std::string> selected;
+        std::set<int> enabled;
+    } cases[] = {
+        {{}, always},
+        {{"a.txt"}, all},
+        {{"dir"}, all},
+        {{"a.txt", "b.txt"}, notRename},
+        {{"dir", "a.txt", "b.txt"}, notRename},
+    };
+    for (const auto& c : cases) {
+        SelectAll(c.selected);
+        EXPECT_EQ(ContextEnabled(), c.enabled) << c.selected.size() << " selected";
+    }
+}
+
+TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
+    // vsftpd leaves dot files out of its listings: the directory looks empty and its removal is refused.
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    fs::create_directories(server.Local("locked"));
+    WriteFile(server.Local("locked/.keep"), "");
+    WriteFile(server.Local("after.txt"), "x");
+    Start(server, server.home());
+    std::vector<wxString> boxes;
+    bool onWindowThread = false, waiting = false, stillWaiting = false;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        auto* box = dynamic_cast<wxMessageDialog*>(d);
+        if (!box) return static_cast<int>(wxID_CANCEL);
+        boxes.push_back(box->GetMessage());
+        onWindowThread = wxThread::IsMain();
+        waiting = frame->Jobs().Busy() && fs::exists(server.Local("after.txt"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stillWaiting = fs::exists(server.Local("after.txt"));
+        return static_cast<int>(wxID_OK);
+    });
+    frame->View()->confirmDelete = [] { return true; };
+    SelectAll({"locked", "after.txt"});
+    frame->View()->RunCommand(ID_DELETE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Error : 12003");
+    EXPECT_TRUE(onWindowThread);
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(stillWaiting);
+    // Answered, the walk went on to the next item and ended normally.
+    EXPECT_FALSE(fs::exists(server.Local("after.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("locked/.keep")));
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    EXPECT_EQ(Names(), std::vector<std::string>{"locked"});
+}
+
+TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    Start(server, "");
+    fs::create_directories(local / "web.old/sub");
+    WriteFile(local / "note.txt", "note");
+    WriteFile(local / "web.old/index.html", "<p>");
+    WriteFile(local / "web.old/sub/a.css", "p{}");
+    auto* target = dynamic_cast<wxFileDropTarget*>(frame->View()->GetDropTarget());
+    ASSERT_NE(target, nullptr);
+    wxArrayString dropped;
+    dropped.Add(wxString::FromUTF8(local / "note.txt"));
+    dropped.Add(wxString::FromUTF8(local / "web.old"));
+    EXPECT_TRUE(target->OnDropFiles(20, 20, dropped));
+    EXPECT_NE(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(testsupport::ReadFile(server.Local("note.txt")), "note");
+    EXPECT_EQ(testsupport::ReadFile(server.Local("web.old/index.html")), "<p>");
+    EXPECT_EQ(testsupport::ReadFile(server.Local("web.old/sub/a.css")), "p{}");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"web.old", "note.txt"}));
+}
+
+TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteFile(server.Local("page.html"), "page");
+    Start(server, "");
+    std::vector<wxString> titles;
+    int answer = wxID_CANCEL;
+    const std::string target = local / "chosen";
+    fs::create_directories(target);
+    testsupport::AnswerDialogs chooser([&](wxDialog* d) {
+        auto* dir = dynamic_cast<wxDirDialog*>(d);
+        if (!dir) return static_cast<int>(wxID_CANCEL);
+        titles.push_back(dir->GetMessage());  // the chooser's title on this desktop
+        dir->wxDirDialogBase::SetPath(wxString::FromUTF8(target));  // what a person's choice leaves behind
+        return answer;
+    });
+    Select("page.html");
+    ClickBar(3);  // cancelled: nothing happens
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    EXPECT_TRUE(frame->IsEnabled());
+    answer = wxID_OK;
+    ClickBar(3);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], U("ダウンロード先の選択"));
+    EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
+    EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);  // no temporary left
 }
 
 }  // namespace

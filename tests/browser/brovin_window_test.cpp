@@ -60,11 +60,13 @@ protected:
             ASSERT_TRUE(WaitListed());
         }
     }
+    // Waits for the queued jobs to end, then for what they posted to the window: until
+    // then the status bar may still show the previous listing's text.
     bool WaitListed() {
-        return PumpUntil([this] {
-            wxString s = frame->StatusText();
-            return !frame->Jobs().Busy() && (s == U("ディレクトリ構造取得完了") || s == U("操作待機中..."));
-        }, 10000);
+        if (!PumpUntil([this] { return !frame->Jobs().Busy(); }, 10000)) return false;
+        testsupport::Pump(20);
+        wxString s = frame->StatusText();
+        return s == U("ディレクトリ構造取得完了") || s == U("操作待機中...");
     }
     std::vector<std::string> Names() {
         std::vector<std::string> out;
@@ -87,6 +89,12 @@ protected:
         return on;
     }
     bool Idle() { return PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000); }
+    void Key(int code) {
+        wxKeyEvent e(wxEVT_KEY_DOWN);
+        e.m_keyCode = code;
+        e.SetEventObject(frame->View());
+        frame->View()->GetEventHandler()->ProcessEvent(e);
+    }
     void Activate(const std::string& name) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i) {
@@ -405,6 +413,54 @@ TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
     EXPECT_EQ(titles[0], U("ダウンロード先の選択"));
     EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
     EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);  // no temporary left
+}
+
+TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    for (const char* f : {"a.txt", "b.txt"}) WriteFile(server.Local(f), f);
+    Start(server, "");
+    const int icons = frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount();
+    WriteFile(server.Local("c.txt"), "c");
+    Key(WXK_F5);
+    ASSERT_TRUE(WaitListed());
+    auto names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount(), icons);  // one icon per type
+
+    std::vector<wxString> asked;
+    int reply = wxID_NO;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        if (auto* box = dynamic_cast<wxMessageDialog*>(d)) asked.push_back(box->GetMessage());
+        return reply;
+    });
+    Select("a.txt");
+    Key(WXK_DELETE);  // answered no: nothing happens
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    reply = wxID_YES;
+    Key(WXK_DELETE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], U("選択されたファイルを削除しますか？"));
+    EXPECT_FALSE(fs::exists(server.Local("a.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("b.txt")));
+
+    int named = 0;
+    frame->View()->askName = [&](int mode, wxString& name) {
+        ++named;
+        name = U("名前.txt");
+        return mode == 1;
+    };
+    SelectAll({"b.txt", "c.txt"});
+    Key(WXK_F2);  // two selected: no dialog
+    EXPECT_EQ(named, 0);
+    Select("b.txt");
+    Key(WXK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(server.Local("名前.txt")); }, 5000));
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(named, 1);
+    EXPECT_EQ(testsupport::ReadFile(server.Local("名前.txt")), "b.txt");
+    names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"c.txt", "名前.txt"}));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ import os
 import shutil
 import sys
 
-from bench_common import pyftpd, timed, work_folder
+from bench_common import pyftpd, small_site, timed, work_folder
 
 
 def files_of(top):
@@ -33,15 +33,7 @@ def main():
     args = ap.parse_args()
     with work_folder("browser-tree-bench-") as work, pyftpd(work) as (root, port):
         tree = os.path.join(work, "site")
-        n = 0
-        for a in range(10):
-            for b in range(10):
-                d = os.path.join(tree, f"d{a}", f"s{b}")
-                os.makedirs(d)
-                for f in range(20):
-                    with open(os.path.join(d, f"f{f}.bin"), "wb") as out:
-                        out.write(os.urandom(1024 + (n * 37) % 3072))
-                    n += 1
+        n = small_site(tree)
         expected = files_of(tree)
         lftp = ["lftp", "-u", "parvex,secret", "-p", port]
         up = {"parvex": [], "lftp": []}

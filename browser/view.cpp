@@ -347,6 +347,14 @@ void CBrovinView::Download(bool chooseTarget) {
     RunWalk([conn, items, folder](Progress& p) { return DownloadWalk(conn, items, folder, p); });
 }
 
+bool CBrovinView::AskName(int mode, wxString& name) {
+    if (askName) return askName(mode, name);
+    CNameDlg dialog(frame_, mode);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    name = dialog.Result();
+    return true;
+}
+
 void CBrovinView::RunCommand(int id) {
     frame_->Raise();
     if (!doc_->Connected()) return;
@@ -381,13 +389,7 @@ void CBrovinView::RunCommand(int id) {
     }
     case ID_MAKE_DIRECTORY: {
         wxString name;
-        if (askName) {
-            if (!askName(0, name)) return;
-        } else {
-            CNameDlg dialog(frame_, 0);
-            if (dialog.ShowModal() != wxID_OK) return;
-            name = dialog.Result();
-        }
+        if (!AskName(0, name)) return;
         std::string dir = name.utf8_string();
         frame_->SetFrameStatus(IDS_MAKING_DIRECTORY, dir);
         jobs_->Post([this, conn, dir] {
@@ -408,13 +410,7 @@ void CBrovinView::RunCommand(int id) {
         if (!OneSelected(index) || static_cast<std::size_t>(index) >= rows_.size()) return;
         std::string oldName = rows_[static_cast<std::size_t>(index)].name;
         wxString name;
-        if (askName) {
-            if (!askName(1, name)) return;
-        } else {
-            CNameDlg dialog(frame_, 1);
-            if (dialog.ShowModal() != wxID_OK) return;
-            name = dialog.Result();
-        }
+        if (!AskName(1, name)) return;
         std::string newName = name.utf8_string();
         frame_->SetFrameStatus(IDS_RENAMING, newName);
         jobs_->Post([this, conn, oldName, newName] {

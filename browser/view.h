@@ -79,6 +79,8 @@ private:
     void RunWalk(std::function<Outcome(Progress&)> walk);
     void EnterDirectory(const std::string& name);
     void Download(bool chooseTarget);
+    // The name dialog in `mode` (1 rename, 0 make directory); false when closed without a name.
+    bool AskName(int mode, wxString& name);
     std::vector<RemoteItem> SelectedItems() const;
     int ImageFor(const Row& row, wxString& type);
     void OnActivated(wxListEvent& event);

@@ -273,6 +273,8 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
     transfer::RemoteCursor cursor(conn);
     cursor.SetBase();
     std::string failed;
+    std::vector<std::string> fileFolder;  // the last file's folder, below `folder`
+    std::string fileFolderPath;
     for (std::size_t i = 0; i < queue.size(); ++i) {
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(queue.size()));
@@ -306,11 +308,16 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         if (progress.Aborted()) return Outcome::Aborted;
         std::vector<std::string> dir = Parent(entry.parts);
         local.insert(local.end(), dir.begin(), dir.end());
-        if (!MakeFolders(folder, local, made)) {
-            progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
-            return Outcome::Failed;
+        // Files of one directory come one after another: its folder is made once, not once per file.
+        if (local != fileFolder || fileFolderPath.empty()) {
+            if (!MakeFolders(folder, local, made)) {
+                progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+                return Outcome::Failed;
+            }
+            fileFolder = local;
+            fileFolderPath = made;
         }
-        const std::string file = made + "/" + name;
+        const std::string file = fileFolderPath + "/" + name;
         progress.Status(IDS_PROCESSING, "./" + name);
         int type = transfer::TransferTypeFor(name);
         if (!conn->GetFile("./" + name, file, false, static_cast<inet::DWORD>(type)))

@@ -6,7 +6,8 @@ in each of the 100 leaves) go up to a throwaway pyftpdlib server on 127.0.0.1
 through the browser's upload walk (the same code a drop on the list runs) and
 through `lftp mirror -R`, then come back down through its download walk and
 `lftp mirror`, all in active mode, alternating who goes first; each copy is
-checked file by file and the best times are printed side by side.
+checked file by file and the best of --runs rounds are printed side by side
+(the best, because a shared machine's load comes and goes).
 """
 import argparse
 import os
@@ -26,10 +27,18 @@ def files_of(top):
     return out
 
 
+def check(tool, what, got, expected):
+    """Exits naming the first files that differ when `got` is not the tree as it is."""
+    if got != expected:
+        wrong = sorted(k for k in set(got) | set(expected) if got.get(k) != expected.get(k))
+        sys.exit(f"{tool} did not {what} the tree as it is: {len(wrong)} files differ, such as "
+                 + ", ".join(f"{k} ({got.get(k)} bytes, not {expected.get(k)})" for k in wrong[:5]))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--run", required=True, help="the browser_tree_run program")
-    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--runs", type=int, default=5)
     args = ap.parse_args()
     with work_folder("browser-tree-bench-") as work, pyftpd(work) as (root, port):
         tree = os.path.join(work, "site")
@@ -48,8 +57,7 @@ def main():
                 else:
                     t, _ = timed(lftp + ["-e", f"set ftp:passive-mode off; mirror -R {tree} /site; quit",
                                          "127.0.0.1"], timeout=600)
-                if files_of(os.path.join(root, "site")) != expected:
-                    sys.exit(f"{tool} did not upload the tree as it is")
+                check(tool, "upload", files_of(os.path.join(root, "site")), expected)
                 up[tool].append(t)
             for tool in order:
                 dl = os.path.join(work, "dl")
@@ -62,8 +70,7 @@ def main():
                 else:
                     t, _ = timed(lftp + ["-e", f"set ftp:passive-mode off; mirror /site {dl}/site; quit",
                                          "127.0.0.1"], timeout=600)
-                if files_of(os.path.join(dl, "site")) != expected:
-                    sys.exit(f"{tool} did not download the tree as it is")
+                check(tool, "download", files_of(os.path.join(dl, "site")), expected)
                 down[tool].append(t)
         print(f"{n} files in 110 folders, pyftpdlib on 127.0.0.1, active mode, best of {args.runs}")
         print(f"  brovin upload walk:   {min(up['parvex']):6.2f} s   lftp mirror -R: {min(up['lftp']):6.2f} s   "

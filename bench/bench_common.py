@@ -68,3 +68,18 @@ def pyftpd(work):
     finally:
         server.kill()
         server.wait()
+
+
+def small_site(tree):
+    """Writes 2,000 files of 1-4 KiB into 110 folders below tree (10 folders of
+    10 subfolders, 20 files in each of the 100 leaves); returns the file count."""
+    n = 0
+    for a in range(10):
+        for b in range(10):
+            d = os.path.join(tree, f"d{a}", f"s{b}")
+            os.makedirs(d)
+            for f in range(20):
+                with open(os.path.join(d, f"f{f}.bin"), "wb") as out:
+                    out.write(os.urandom(1024 + (n * 37) % 3072))
+                n += 1
+    return n

@@ -10,7 +10,7 @@ import os
 import shutil
 import sys
 
-from bench_common import pyftpd, timed, work_folder
+from bench_common import pyftpd, small_site, timed, work_folder
 
 
 def main():
@@ -21,15 +21,7 @@ def main():
     args = ap.parse_args()
     with work_folder("walker-bench-") as work, pyftpd(work) as (root, port):
         tree = os.path.join(work, "site")
-        n = 0
-        for a in range(10):
-            for b in range(10):
-                d = os.path.join(tree, f"d{a}", f"s{b}")
-                os.makedirs(d)
-                for f in range(20):
-                    with open(os.path.join(d, f"f{f}.bin"), "wb") as out:
-                        out.write(os.urandom(1024 + (n * 37) % 3072))
-                    n += 1
+        n = small_site(tree)
         times = {"parvex": [], "lftp": []}
         for run in range(args.runs):
             for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):

@@ -5,7 +5,8 @@
 # reg tool, hands the sample site (demo/site) over as the file manager would,
 # and runs the transfer program dravik twice: once to a directory entry
 # (folders recreated) and once to the per-extension entry (files routed by
-# extension). Then prints the tree that arrived on the server.
+# extension). Then prints the tree that arrived on the server and shows it
+# in the remote browser brovin.
 #
 # dravik opens on your display when there is one, else under Xvfb; there a
 # screenshot of its dialog is saved (PARVEX_DEMO_SCREENSHOT, default
@@ -127,4 +128,27 @@ if $reg query 'HKCU\Software\PARVEX\Selected' >/dev/null 2>&1; then
   echo "the hand-off was left behind" >&2
   exit 1
 fi
-echo "== the hand-off is consumed; done"
+echo "== the hand-off is consumed"
+
+# run_brovin SHOT: the remote browser on the display, or under Xvfb with a
+# screenshot of its window saved to SHOT once the listing has arrived.
+run_brovin() {
+  if [ -n "${DISPLAY:-}" ] && xwininfo -root >/dev/null 2>&1; then
+    ./build/bin/brovin
+  else
+    xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
+      ./build/bin/brovin & pid=$!
+      for _ in $(seq 200); do xwininfo -root -tree 2>/dev/null | grep -q "現在のディレクトリ" && break; sleep 0.05; done
+      sleep 1
+      id=$(xwininfo -root -tree | grep "現在のディレクトリ" | head -n1 | awk "{print \$1}")
+      xwd -silent -id "$id" -frame | xwdtopnm 2>/dev/null | pnmtopng > "$0" 2>/dev/null || true
+      kill "$pid"; wait "$pid" 2>/dev/null || true' "$1"
+  fi
+}
+echo "== Shift + Parvex ▸ デモ ▸ ホームページ: the remote browser on /www"
+hand_off /www
+run_brovin "${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}"
+if [ -s "${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}" ]; then
+  echo "   screenshot of the browser: ${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}"
+fi
+echo "== done"

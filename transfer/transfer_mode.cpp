@@ -107,34 +107,49 @@ int TransferTypeFor(const std::string& localPath) {
     return kBinaryMode;
 }
 
-bool ConvertForUpload(const std::string& localPath, std::string& sendPath) {
-    sendPath = localPath;
+namespace {
+
+// The conversion both directions share; `direction` and `codeName` name the
+// option values that switch it on and pick the code.
+bool Convert(const std::string& localPath, std::string& result, const char* direction, const char* codeName,
+             bool showStatus) {
+    result = localPath;
     SettingKey key;
     key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    winreg::DWORD codeConvert = 0, uploadConvert = 0, code = 1;
+    winreg::DWORD codeConvert = 0, on = 0, code = 1;
     key.ReadDword(layout::kCodeConvert, codeConvert);
     if (codeConvert != 1) return true;
-    key.ReadDword(layout::kUploadConvert, uploadConvert);
-    if (uploadConvert != 1) return true;
+    key.ReadDword(direction, on);
+    if (on != 1) return true;
     std::string textMode;
     key.ReadString(layout::kTextMode, textMode);
     if (!ExtensionInEntry(os::SplitPath(localPath).extension, textMode)) return true;
-    key.ReadDword(layout::kUploadConvCode, code);
+    key.ReadDword(codeName, code);
     static const char* const kStatus[] = {"SJISコードへ変換中...", "JISコードへ変換中...", "EUCコードへ変換中..."};
     if (code > 2) return true;
-    ShowStatus(kStatus[code]);
+    if (showStatus) ShowStatus(kStatus[code]);
     std::string copy = NewTempCopy();
     if (copy.empty()) return false;
     const char* src = localPath.c_str();
     const char* dst = copy.c_str();
-    int result = StartCodeConvert(static_cast<int>(code), &src, &dst);
-    if (result == TESVAR_OK) {
-        sendPath = copy;
+    int converted = StartCodeConvert(static_cast<int>(code), &src, &dst);
+    if (converted == TESVAR_OK) {
+        result = copy;
         return true;
     }
     RemoveTempCopy(copy);
-    // Not Japanese text (a binary without an extension, say): converting would damage it, so it goes as it is.
-    return result == TESVAR_NOT_TEXT;
+    // Not Japanese text (a binary without an extension, say): converting would damage it, so it stays as it is.
+    return converted == TESVAR_NOT_TEXT;
+}
+
+}  // namespace
+
+bool ConvertForUpload(const std::string& localPath, std::string& sendPath) {
+    return Convert(localPath, sendPath, layout::kUploadConvert, layout::kUploadConvCode, true);
+}
+
+bool ConvertAfterDownload(const std::string& localPath, std::string& convertedPath) {
+    return Convert(localPath, convertedPath, layout::kDownloadConvert, layout::kDownloadConvCode, false);
 }
 
 void RemoveTempCopy(const std::string& sentPath) {

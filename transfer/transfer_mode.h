@@ -24,6 +24,13 @@ int TransferTypeFor(const std::string& localPath);
 // then nothing is to be sent for this file.
 bool ConvertForUpload(const std::string& localPath, std::string& sendPath);
 
+// The same decision for a file just downloaded, with "DownloadConvert" and
+// "DownloadConvCode" (missing: 1, JIS) and no status text: `convertedPath`
+// is a fresh temporary copy holding the converted text, or `localPath`
+// itself when nothing is to be converted. False, with no copy left, when the
+// conversion failed.
+bool ConvertAfterDownload(const std::string& localPath, std::string& convertedPath);
+
 // Deletes `sentPath` only if it is a copy ConvertForUpload made and has not
 // yet been removed; anything else (a user's notes.tmp) is left alone.
 void RemoveTempCopy(const std::string& sentPath);

@@ -5,17 +5,14 @@
 #include "platform/os/os.h"
 #include "transfer/extension_list.h"
 #include "transfer/handoff.h"
+#include "transfer/local_tree.h"
 #include "transfer/progress.h"
+#include "transfer/remote_cursor.h"
 #include "transfer/transfer_mode.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <memory>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace transfer {
@@ -28,103 +25,6 @@ struct Rule {
     std::string extensions;
     std::string directory;
 };
-
-// Why an item of the selection is not sent; each is named in the status line and counted.
-enum class Skip { None, Missing, TooLong, Unreadable, Unlistable, Special, Loop, BadName, NotConverted };
-
-// What follows the item's name in the status line.
-const char* SkipText(Skip why) {
-    switch (why) {
-    case Skip::Missing: return " が見つかりません";
-    case Skip::TooLong: return " はパスが長すぎて読めません";
-    case Skip::Unlistable: return " の中を読めません";
-    case Skip::Special: return " は通常のファイルではないので送りません";
-    case Skip::Loop: return " は上位のフォルダへ戻るリンクなので送りません";
-    case Skip::BadName: return " は FTP で送れない名前です";
-    case Skip::NotConverted: return " を変換できません";
-    default: return " を読めません";
-    }
-}
-
-// One entry of the work list.
-struct Item {
-    std::string path;
-    long parent = -1;  // index of the folder it was found in; -1 for a selected item
-    dev_t dev = 0;     // a folder's identity, so that a link back into a folder on the way is told
-    ino_t ino = 0;
-    Skip skip = Skip::None;  // per-extension walker: found out while flattening
-};
-
-// A "/"-separated path's components; empty ones (a leading or doubled "/") are not components.
-std::vector<std::string> Components(const std::string& path) { return SplitNonEmpty(path, '/'); }
-
-// Whether every component can go into an FTP command as a name below where the walker stands:
-// CR, LF or NUL would end the command line early, "." and ".." would leave the folder.
-bool Sendable(const std::vector<std::string>& parts) {
-    for (const auto& c : parts)
-        if (c == "." || c == ".." || c.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return false;
-    return true;
-}
-
-// Entries of a local folder, hidden ones included, in name order (the order
-// the Windows file system gave, and a stable one for the user). False when
-// the folder cannot be listed whole.
-bool FolderEntries(const std::string& folder, std::vector<std::string>& paths) {
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return false;
-    std::vector<std::string> names;
-    for (;;) {
-        errno = 0;
-        dirent* e = ::readdir(d);
-        if (!e) break;
-        std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-    }
-    bool ok = errno == 0;
-    ::closedir(d);
-    std::sort(names.begin(), names.end());
-    for (auto& n : names) paths.push_back((folder.empty() || folder.back() != '/' ? folder + "/" : folder) + n);
-    return ok;
-}
-
-// Whether a regular file can really be read: opening is not enough (a file
-// on /proc opens and then fails), and a failure found mid-upload would leave
-// a partial file on the server.
-bool Readable(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    char c;
-    bool ok = ::pread(fd, &c, 1, 0) >= 0;
-    ::close(fd);
-    return ok;
-}
-
-// The largest cut at or below `n` that does not fall inside a UTF-8 character.
-std::size_t Boundary(const std::string& text, std::size_t n) {
-    while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    return n;
-}
-
-// The exception's message as the status line takes it: at most 259 bytes, not cut inside a character.
-std::string Clip(std::string text) {
-    if (text.size() > 259) text.resize(Boundary(text, 259));
-    return text;
-}
-
-// A local name as the status line shows it: control characters written out
-// (a name may hold CR or LF), and a path of thousands of bytes cut in the middle.
-std::string Printable(const std::string& name) {
-    std::string out;
-    for (char ch : name) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c < 0x20 || c == 0x7F) out += layout::Format("\\x%02X", c);
-        else out += ch;
-    }
-    if (out.size() > 200) out = out.substr(0, Boundary(out, 80)) + "…" + out.substr(Boundary(out, out.size() - 100));
-    return out;
-}
 
 class Walker {
 public:
@@ -141,7 +41,7 @@ public:
         // Read and removed at once: a second transfer started meanwhile never sees the same selection.
         if (!TakeHandOff(handOff)) return FailWith("転送するファイルの指定を読み取れませんでした。", 2);
         rootDir_ = handOff.rootDir;
-        for (const auto& path : handOff.paths) items_.push_back(Item{path});
+        for (const auto& path : handOff.paths) items_.push_back(LocalItem{path});
 
         std::string server, user, password, root;
         winreg::DWORD port = 0;
@@ -170,7 +70,8 @@ public:
         connected_ = layout::Format("%s接続完了しました", server.c_str());
         ShowStatus(connected_);
         if (!EnterRoot(root)) return 0;
-        conn_->GetCurrentDirectory(basePwd_);
+        cursor_ = std::make_unique<RemoteCursor>(conn_);
+        cursor_->SetBase();
 
         for (std::size_t i = 0; i < items_.size(); ++i) {
             if (ProgressDisplay* d = Progress()) {
@@ -188,14 +89,14 @@ public:
 
 private:
     bool perExtension_;
-    std::vector<Item> items_;        // the work list: the selection, then what its folders hold
+    LocalTree tree_;                 // the work list: the selection, then what its folders hold
+    std::vector<LocalItem>& items_ = tree_.items;
     std::vector<Rule> rules_;
     std::string rootDir_;
     std::string connected_;
     std::string unusable_;  // the first setting too long to be read
     inet::FtpConnection* conn_ = nullptr;
-    std::string basePwd_;           // the base directory as the server names it ("" if it would not say)
-    std::vector<std::string> cwd_;  // where the walker stands, as directories entered below the base
+    std::unique_ptr<RemoteCursor> cursor_;  // where the walker stands below the entry's directory
     int skipped_ = 0;
     std::string firstSkipped_;
 
@@ -239,13 +140,7 @@ private:
         }
     }
 
-    // The item's path below RootDir ("site/img/logo.gif"); a path outside RootDir keeps only its name.
-    std::string Relative(const std::string& path) const {
-        if (path.size() > rootDir_.size() + 1 && path.compare(0, rootDir_.size(), rootDir_) == 0 &&
-            path[rootDir_.size()] == '/')
-            return path.substr(rootDir_.size() + 1);
-        return os::SplitPath(path).base + os::SplitPath(path).extension;
-    }
+    std::string Relative(const std::string& path) const { return RelativePath(rootDir_, path); }
 
     // Names the item in the status line and counts it as not sent; the walk goes on.
     bool Skipped(std::size_t i, Skip why) {
@@ -255,45 +150,12 @@ private:
         return true;
     }
 
-    // File or folder (links followed), or why the item cannot be sent. A
-    // folder that is one of the folders on the way to it (a link such as
-    // "up -> ..") would be walked for ever, so it counts as a loop.
-    Skip Classify(std::size_t i, bool& folder) {
-        struct stat st {};
-        folder = false;
-        if (::stat(items_[i].path.c_str(), &st) != 0) {
-            if (errno == ENAMETOOLONG) return Skip::TooLong;
-            return errno == ENOENT || errno == ENOTDIR ? Skip::Missing : Skip::Unreadable;
-        }
-        if (S_ISDIR(st.st_mode)) {
-            for (long p = items_[i].parent; p >= 0; p = items_[static_cast<std::size_t>(p)].parent)
-                if (items_[static_cast<std::size_t>(p)].dev == st.st_dev &&
-                    items_[static_cast<std::size_t>(p)].ino == st.st_ino)
-                    return Skip::Loop;
-            items_[i].dev = st.st_dev;
-            items_[i].ino = st.st_ino;
-            folder = true;
-            return Skip::None;
-        }
-        // A pipe would block the upload for ever, a socket or a device has nothing to send.
-        if (!S_ISREG(st.st_mode)) return Skip::Special;
-        return Readable(items_[i].path) ? Skip::None : Skip::Unreadable;
-    }
-
-    // Appends the folder's entries to the work list; false when it cannot be listed.
-    bool Expand(std::size_t i) {
-        std::vector<std::string> entries;
-        if (!FolderEntries(items_[i].path, entries)) return false;
-        for (auto& e : entries) items_.push_back(Item{std::move(e), static_cast<long>(i)});
-        return true;
-    }
-
     void Flatten() {
-        std::vector<Item> files;
+        std::vector<LocalItem> files;
         for (std::size_t i = 0; i < items_.size(); ++i) {
             bool folder = false;
-            Skip why = Classify(i, folder);
-            if (folder && Expand(i)) continue;
+            Skip why = tree_.Classify(i, folder);
+            if (folder && tree_.Expand(i)) continue;
             files.push_back(items_[i]);
             files.back().skip = folder ? Skip::Unlistable : why;
         }
@@ -324,52 +186,11 @@ private:
         return true;
     }
 
-    // Moves from where the walker stands to `target` (directories below the
-    // base) with the fewest CWDs: "../" up to the part both share, then down.
-    // Deep trees made this matter: returning to the base after every item
-    // cost a walk from the base for each, growing with the square of the depth.
-    // With `create` a directory that cannot be entered is made and entered
-    // (`failed` names it when that fails too, and the result is false);
-    // without, it is skipped. False also when the walker cannot go up.
-    bool GoTo(const std::vector<std::string>& target, bool create, std::string& failed) {
-        std::size_t common = 0;
-        while (common < cwd_.size() && common < target.size() && cwd_[common] == target[common]) ++common;
-        while (cwd_.size() > common) {
-            if (conn_->SetCurrentDirectory("../")) {
-                cwd_.pop_back();
-                continue;
-            }
-            failed = "..";
-            if (basePwd_.empty() || !conn_->SetCurrentDirectory(basePwd_)) return false;
-            cwd_.clear();
-            common = 0;
-        }
-        for (std::size_t k = common; k < target.size(); ++k) {
-            const std::string& dir = target[k];
-            if (conn_->SetCurrentDirectory(dir) ||
-                (create && conn_->CreateDirectory(layout::Format("./%s", dir.c_str())) &&
-                 conn_->SetCurrentDirectory(dir))) {
-                cwd_.push_back(dir);
-            } else if (create) {
-                failed = dir;
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // Where the walker stands, as the server names it.
-    std::string Here() const {
-        std::string here = basePwd_;
-        for (const auto& c : cwd_) here += (here.empty() || here.back() != '/' ? "/" : "") + c;
-        return here;
-    }
-
     // False when the walk has ended (the display is ended too).
     bool HandleItem(std::size_t i) {
         if (perExtension_) return items_[i].skip != Skip::None ? Skipped(i, items_[i].skip) : AutoFile(i);
         bool folder = false;
-        Skip why = Classify(i, folder);
+        Skip why = tree_.Classify(i, folder);
         if (why != Skip::None) return Skipped(i, why);
         return folder ? Folder(i) : File(i);
     }
@@ -382,13 +203,13 @@ private:
         std::vector<std::string> entries;
         if (!FolderEntries(items_[i].path, entries)) return Skipped(i, Skip::Unlistable);
         std::string failed;
-        if (!GoTo(parts, true, failed)) {
+        if (!cursor_->GoTo(parts, true, failed)) {
             FailWith(layout::Format("作成ディレクトリに移動できません...%s", failed.c_str()), 2);
             return false;
         }
-        ShowStatus(layout::Format("現在のディレクトリ : %s", Here().c_str()));
+        ShowStatus(layout::Format("現在のディレクトリ : %s", cursor_->Here().c_str()));
         ShowStatus("リモートディレクトリ検索中...");
-        for (auto& e : entries) items_.push_back(Item{std::move(e), static_cast<long>(i)});
+        for (auto& e : entries) items_.push_back(LocalItem{std::move(e), static_cast<long>(i)});
         return true;
     }
 
@@ -398,7 +219,7 @@ private:
         std::vector<std::string> parts = Components(relative);
         if (parts.empty() || !Sendable(parts)) return Skipped(i, Skip::BadName);
         std::string failed;
-        if (!GoTo(std::vector<std::string>(parts.begin(), parts.end() - 1), true, failed)) {
+        if (!cursor_->GoTo(std::vector<std::string>(parts.begin(), parts.end() - 1), true, failed)) {
             FailWith(layout::Format("ディレクトリ作成失敗...%s", failed.c_str()), 2);
             return false;
         }
@@ -418,7 +239,7 @@ private:
             for (auto& c : Components(r.directory))
                 if (c != "." && c != "..") target.push_back(std::move(c));
             std::string failed;
-            if (!GoTo(target, false, failed)) {
+            if (!cursor_->GoTo(target, false, failed)) {
                 FailFtp(3);
                 return false;
             }

@@ -91,6 +91,9 @@ struct FtpConnection::Impl {
     // and the next command must not take it for its own answer.
     int owed = 1;
     bool passive = false, utf8 = false, mlsd = false;
+    // The representation type the server last accepted ('A' or 'I', 0 before the first): it
+    // holds until changed, and a walk of small files would otherwise pay a round trip for each.
+    char typeSet = 0;
     sockaddr_storage peer{}, local{};
     socklen_t peerLen = 0, localLen = 0;
     std::string inbuf;
@@ -361,7 +364,12 @@ struct FtpConnection::Impl {
     // Opens the data connection for `cmd` (STOR, RETR, LIST, MLSD) and
     // returns once the server has accepted the command (1xx).
     void OpenData(const std::string& cmd, DWORD type) {
-        Expect(type == FTP_TRANSFER_TYPE_ASCII ? "TYPE A" : "TYPE I");
+        const char want = type == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
+        if (typeSet != want) {
+            typeSet = 0;  // unknown until the server has said yes
+            Expect(std::string("TYPE ") + want);
+            typeSet = want;
+        }
         if (passive) {
             sockaddr_storage addr = peer;
             socklen_t len = peerLen;

@@ -1,12 +1,12 @@
 #include "settings/halvex32/ext_select.h"
 
+#include "common/ui/file_types.h"
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "settings/halvex32/mime_extensions.h"
 #include "settings/halvex32/module.h"
 #include "settings/halvex32/provider_fields.h"
 
-#include <gio/gio.h>
 #include <wx/artprov.h>
 #include <wx/checkbox.h>
 #include <wx/imaglist.h>
@@ -166,26 +166,9 @@ void CPageExtSelect::SetDirectory(const wxString& dir) { directory_->SetValue(di
 // The type's icon in the image list: the first of GIO's icon names (the
 // specific one, then the generic ones) that the desktop theme has.
 int CPageExtSelect::AddIcon(const std::string& contentType, const wxString& fallbackKey) {
-    int image = -1;
-    GIcon* icon = g_content_type_get_icon(contentType.c_str());
-    if (icon && G_IS_THEMED_ICON(icon)) {
-        for (const gchar* const* n = g_themed_icon_get_names(G_THEMED_ICON(icon)); n && *n && image < 0; ++n) {
-            wxBitmap bmp = wxArtProvider::GetBitmap(wxString::FromUTF8(*n), wxART_OTHER, wxSize(kIconSize, kIconSize));
-            if (!bmp.IsOk()) continue;
-            if (bmp.GetWidth() != kIconSize || bmp.GetHeight() != kIconSize) {
-                wxImage img = bmp.ConvertToImage();
-                img.Rescale(kIconSize, kIconSize, wxIMAGE_QUALITY_HIGH);
-                bmp = wxBitmap(img);
-            }
-            image = images_->Add(bmp);
-        }
-    }
-    if (icon) g_object_unref(icon);
-    if (image < 0) {
-        wxBitmap bmp = wxArtProvider::GetBitmap(fallbackKey, wxART_OTHER, wxSize(kIconSize, kIconSize));
-        if (bmp.IsOk() && bmp.GetWidth() == kIconSize && bmp.GetHeight() == kIconSize) image = images_->Add(bmp);
-    }
-    return image;
+    wxBitmap bmp = ui::ContentTypeIcon(contentType, kIconSize);
+    if (!bmp.IsOk()) bmp = ui::ThemeIcon(fallbackKey, kIconSize);
+    return bmp.IsOk() ? images_->Add(bmp) : -1;
 }
 
 void CPageExtSelect::FillList(bool all) {
@@ -208,17 +191,10 @@ void CPageExtSelect::FillList(bool all) {
         // Guessed from the name alone: no file is looked at. An extension the
         // database does not know comes back as application/octet-stream and
         // still gets its row.
-        std::string name = "x" + ext;
-        gboolean uncertain = FALSE;
-        gchar* guessed = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
-        std::string type = guessed ? guessed : "application/octet-stream";
-        g_free(guessed);
+        std::string type = ui::ContentTypeOfName("x" + ext);
         auto it = types_.find(type);
         if (it == types_.end()) {
-            gchar* desc = g_content_type_get_description(type.c_str());
-            wxString description = desc ? wxString::FromUTF8(desc) : wxString();
-            g_free(desc);
-            it = types_.emplace(type, TypeRow{description, AddIcon(type, "text-x-generic")}).first;
+            it = types_.emplace(type, TypeRow{ui::ContentTypeDescription(type), AddIcon(type, "text-x-generic")}).first;
         }
         long i = list_->InsertItem(row++, wxString::FromUTF8(ext), it->second.image);
         list_->SetItem(i, 1, it->second.description);

@@ -17,6 +17,8 @@ misbehaves as --scenario says:
   port-thief     in active mode, has 127.0.0.2 connect to the client's data port first; its 226 tells
                  what the intruder received
   pasv-elsewhere names 198.51.100.7 in its PASV reply (the port is right; the listener is on 127.0.0.1)
+  evil-names     lists names that climb out ("../evil.txt", and "../../evil2.txt" inside the directory "d"),
+                 keeps track of CWD d / .. and serves "pwned" for every RETR
 CWD to a name starting with "missing" is answered 550 in every scenario.
 """
 import argparse
@@ -38,6 +40,15 @@ LISTING = (
     b"01-02-20  03:04PM       <DIR>          dosdir\r\n"
 )
 
+EVIL_TOP = (
+    b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ../evil.txt\r\n"
+    b"drwxr-xr-x   2 ftp ftp  4096 Jan 01  2020 d\r\n"
+)
+EVIL_INNER = (
+    b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ../../evil2.txt\r\n"
+    b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ok.txt\r\n"
+)
+
 
 def serve(conn, args):
     f = conn.makefile("rb")
@@ -50,6 +61,7 @@ def serve(conn, args):
     else:
         send("220 fault server ready")
     logged_in = False
+    cwd = "/"
     data_addr = None
     pasv = None
     while True:
@@ -77,7 +89,17 @@ def serve(conn, args):
         elif cmd == "FEAT":
             send("211-Features:\r\n SIZE\r\n211 End")
         elif cmd == "PWD":
-            send('257 "/" is the current directory')
+            send('257 "%s" is the current directory' % cwd)
+        elif cmd == "CWD" and args.scenario == "evil-names":
+            target = arg.rstrip("/")
+            if target in ("d", "/d"):
+                cwd = "/d"
+            elif target in ("..", ""):
+                cwd = "/"
+            else:
+                send("550 no such directory")
+                continue
+            send("250 ok")
         elif cmd == "CWD" and arg.startswith("missing"):
             send("550 %s: No such file or directory." % arg)
         elif cmd in ("CWD", "TYPE", "OPTS"):
@@ -96,7 +118,7 @@ def serve(conn, args):
             p = pasv.getsockname()[1]
             host = "198,51,100,7" if args.scenario == "pasv-elsewhere" else "127,0,0,1"
             send("227 Entering Passive Mode (%s,%d,%d)" % (host, p >> 8, p & 255))
-        elif cmd in ("STOR", "LIST"):
+        elif cmd in ("STOR", "LIST", "RETR"):
             if cmd == "STOR" and args.scenario == "refuse-stor":
                 send("553 Could not create file %s: permission denied." % arg)
                 continue
@@ -108,7 +130,17 @@ def serve(conn, args):
                 if args.scenario == "port-thief":
                     thief = socket.create_connection(data_addr, source_address=("127.0.0.2", 0))
                 data = socket.create_connection(data_addr)
+            if cmd == "RETR":
+                data.sendall(b"pwned")
+                data.close()
+                send("226 done")
+                continue
             if cmd == "LIST":
+                if args.scenario == "evil-names":
+                    data.sendall(EVIL_TOP if cwd == "/" else EVIL_INNER)
+                    data.close()
+                    send("226 done")
+                    continue
                 data.sendall(LISTING if args.scenario == "garbage-list" else b"")
                 data.close()
                 send("226 done")

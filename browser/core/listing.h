@@ -1,0 +1,37 @@
+// A remote directory as the list shows it: one row per entry, directories
+// first and then files, each group in the order the server listed them.
+#pragma once
+
+#include "platform/inet/inet.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brovin {
+
+struct Row {
+    std::string name;
+    bool directory = false;  // from the listing (the server says), never from the name
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;  // seconds since 1970, 0 when unknown
+};
+
+// Changes to `directory` and lists it into `rows`, "." and ".." left out,
+// directories first. False, with `rows` empty, when the directory cannot be
+// entered or listed (an empty directory is true with no rows).
+bool ListDirectory(inet::FtpConnection* connection, const std::string& directory, std::vector<Row>& rows);
+
+// Moves the directories before the files, keeping the server's order in each group.
+void OrderRows(std::vector<Row>& rows);
+
+// The date column: local year, month and day as "%4d/%2d/%2d" (" 1" for
+// January, as the program always showed it); empty when the time is unknown.
+std::string DateText(std::int64_t mtime);
+
+// Whether a name from a listing can stand for one entry below where we are,
+// both in an FTP command and as a local file name: not empty, not "." or
+// "..", no "/" or "\", no CR, LF or NUL, at most 255 bytes.
+bool SafeName(const std::string& name);
+
+}  // namespace brovin

@@ -1,0 +1,403 @@
+#include "browser/core/operations.h"
+
+#include "browser/core/ids.h"
+#include "browser/core/listing.h"
+#include "transfer/local_tree.h"
+#include "transfer/remote_cursor.h"
+#include "transfer/transfer_mode.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace brovin {
+
+void Progress::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool ConnectionLost(inet::DWORD code) {
+    return code == inet::ERROR_INTERNET_CONNECTION_ABORTED || code == inet::ERROR_INTERNET_CONNECTION_RESET ||
+           code == inet::ERROR_INTERNET_TIMEOUT || code == inet::ERROR_INTERNET_OPERATION_CANCELLED;
+}
+
+namespace {
+
+std::string Decimal(unsigned long n) { return std::to_string(n); }
+
+// A failed put, get or delete: the error number, or the message when the connection itself is gone.
+Outcome FailWith(Progress& progress, inet::DWORD code) {
+    if (ConnectionLost(code))
+        progress.Status(IDS_INTERNET_ERROR, transfer::Clip(inet::InternetErrorText(code)));
+    else
+        progress.Status(IDS_FAILED_CODE, Decimal(code));
+    return Outcome::Failed;
+}
+
+// The end of a walk that got through: completed, or incomplete with the count of what was left out.
+Outcome Finish(Progress& progress, int skipped, int doneText) {
+    if (skipped > 0) {
+        progress.Status(IDS_SKIPPED_COUNT, Decimal(static_cast<unsigned long>(skipped)));
+        return Outcome::Incomplete;
+    }
+    if (doneText) progress.Status(doneText, "");
+    return Outcome::Completed;
+}
+
+std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string out;
+    for (const auto& p : parts) out += (out.empty() ? "" : separator) + p;
+    return out;
+}
+
+// Makes `folder` and then each component below it, one level at a time; an existing folder is fine.
+bool MakeFolders(const std::string& folder, const std::vector<std::string>& parts, std::string& made) {
+    made = folder;
+    if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    for (const auto& p : parts) {
+        made += "/" + p;
+        if (::mkdir(made.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return ::stat(made.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Puts the converted copy in the downloaded file's place; across file
+// systems it is copied beside the file first, so the file is whole at every moment.
+bool ReplaceWith(const std::string& copy, const std::string& file) {
+    if (::rename(copy.c_str(), file.c_str()) == 0) return true;
+    if (errno != EXDEV) return false;
+    std::string part = file + ".parvex-part";
+    std::error_code ec;
+    std::filesystem::copy_file(copy, part, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec || ::rename(part.c_str(), file.c_str()) != 0) {
+        ::unlink(part.c_str());
+        return false;
+    }
+    return true;
+}
+
+struct QueueEntry {
+    std::vector<std::string> parts;  // below where the walk started
+    bool directory = false;
+};
+
+std::vector<std::string> Parent(const std::vector<std::string>& parts) {
+    return std::vector<std::string>(parts.begin(), parts.end() - 1);
+}
+
+// The selection as queue entries; a name that would leave the directory is named and left out.
+std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress& progress, int& skipped) {
+    std::vector<QueueEntry> queue;
+    for (const auto& item : items) {
+        if (!SafeName(item.name)) {
+            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(item.name));
+            ++skipped;
+            continue;
+        }
+        queue.push_back(QueueEntry{{item.name}, item.directory});
+    }
+    return queue;
+}
+
+// Appends the current directory's entries below `parent` to the queue.
+// False when it cannot be listed; `any` tells whether it had entries at all.
+bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& parent, std::vector<QueueEntry>& queue,
+                   Progress& progress, int& skipped, bool& any, bool checkAbort) {
+    any = false;
+    inet::FtpFileFind find(conn, 1);
+    if (!find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD)) return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
+    for (bool more = true; more;) {
+        if (checkAbort && progress.Aborted()) return true;
+        more = find.FindNextFile();
+        if (find.IsDots()) continue;
+        any = true;
+        std::string name = find.GetFileName();
+        if (!SafeName(name)) {
+            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(Join(parent, "/") + "/" + name));
+            ++skipped;
+            continue;
+        }
+        QueueEntry child{parent, find.IsDirectory()};
+        child.parts.push_back(name);
+        queue.push_back(std::move(child));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string UploadKeyName(const std::string& root) { return root.empty() ? layout::kLoginDirectoryEntry : root; }
+
+winreg::LONG WriteUploadHandOff(const std::string& provider, const std::string& keyName,
+                                const std::vector<std::string>& paths) {
+    winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return transaction.Status();
+    SettingKey key;
+    if (winreg::LONG st = key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, keyName)); st)
+        return st;
+    std::string rootDir;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (winreg::LONG st = key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]); st) return st;
+        if (rootDir.empty() && paths[i].find('/') != std::string::npos) rootDir = layout::FolderOf(paths[i]);
+    }
+    if (winreg::LONG st = key.WriteString(layout::kRootDir, rootDir); st) return st;
+    key.CloseKey();
+    return transaction.Commit();
+}
+
+bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, layout::HandOff& out) {
+    out = layout::HandOff{provider, keyName, {}, {}};
+    winreg::Transaction transaction;
+    {
+        SettingKey key;
+        if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, keyName)) != 0) return false;
+        for (int i = 0;; ++i) {
+            std::string path;
+            if (key.ReadPath(layout::SelectedValueName(i), path) != winreg::ERROR_SUCCESS) break;
+            out.paths.push_back(path);
+        }
+        key.ReadPath(layout::kRootDir, out.rootDir);
+    }
+    const std::string providerKey = std::string(layout::kSelectedKey) + "\\" + provider;
+    {
+        SettingKey parent;
+        if (parent.OpenKey(winreg::HKEY_CURRENT_USER, providerKey) == 0) parent.DeleteSubKey(keyName);
+    }
+    {
+        // Only when left empty: another hand-off beside ours is someone else's.
+        SettingKey selected;
+        if (selected.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == 0) selected.DeleteSubKey(provider);
+        SettingKey parvex;
+        if (parvex.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex) == 0) parvex.DeleteSubKey("Selected");
+    }
+    return transaction.Commit() == winreg::ERROR_SUCCESS;
+}
+
+Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const std::string& keyName,
+                   Progress& progress) {
+    layout::HandOff handOff;
+    if (!TakeUploadHandOff(provider, keyName, handOff)) return Finish(progress, 0, 0);
+    transfer::LocalTree tree;
+    for (const auto& p : handOff.paths) tree.items.push_back(transfer::LocalItem{p});
+    transfer::RemoteCursor cursor(conn);
+    cursor.SetBase();
+    cursor.hooks.moving = [&] { progress.Status(IDS_MOVING, ""); };
+    cursor.hooks.creating = [&](const std::string& dir) { progress.Status(IDS_CREATING_REMOTE, dir); };
+    int skipped = 0;
+    auto skip = [&](const std::string& rel, transfer::Skip why) {
+        progress.Status(IDS_TEXT, transfer::Printable(rel) + transfer::SkipText(why));
+        ++skipped;
+    };
+    std::string failed;
+    for (std::size_t i = 0; i < tree.items.size(); ++i) {
+        if (progress.Aborted()) return Outcome::Aborted;
+        progress.SetRange(static_cast<int>(tree.items.size()));
+        const std::string rel = transfer::RelativePath(handOff.rootDir, tree.items[i].path);
+        const std::vector<std::string> parts = transfer::Components(rel);
+        bool folder = false;
+        if (transfer::Skip why = tree.Classify(i, folder); why != transfer::Skip::None) {
+            skip(rel, why);
+            continue;
+        }
+        if (parts.empty() || !transfer::Sendable(parts)) {
+            skip(rel, transfer::Skip::BadName);
+            continue;
+        }
+        if (folder) {
+            // A folder is a folder whatever its name: "web.old" goes up like "web".
+            if (!cursor.GoTo(parts, true, failed)) {
+                progress.Status(IDS_CANNOT_MOVE, failed);
+                progress.Pause(2000);
+                return Outcome::Failed;
+            }
+            progress.Status(IDS_SEARCHING_LOCAL, "");
+            if (!tree.Expand(i)) skip(rel, transfer::Skip::Unlistable);
+            continue;
+        }
+        progress.Status(IDS_PROCESSING, rel);
+        if (!cursor.GoTo(Parent(parts), true, failed)) {
+            progress.Status(IDS_CANNOT_CREATE_REMOTE, failed);
+            return Outcome::Failed;
+        }
+        if (progress.Aborted()) return Outcome::Aborted;
+        std::string sent;
+        if (!transfer::ConvertForUpload(tree.items[i].path, sent)) {
+            skip(rel, transfer::Skip::NotConverted);
+            continue;
+        }
+        int type = transfer::TransferTypeFor(tree.items[i].path);
+        bool ok = conn->PutFile(sent, "./" + parts.back(), static_cast<inet::DWORD>(type));
+        inet::DWORD error = inet::GetLastInternetError();
+        transfer::RemoveTempCopy(sent);  // after a failed upload too: nothing else would remove it
+        if (!ok) {
+            if (error == inet::ERROR_INVALID_NAME) {
+                skip(rel, transfer::Skip::BadName);
+                continue;
+            }
+            if (error == inet::ERROR_FILE_NOT_FOUND) {
+                skip(rel, transfer::Skip::Unreadable);
+                continue;
+            }
+            return FailWith(progress, error);
+        }
+        if (progress.Aborted()) return Outcome::Aborted;
+        progress.Step();
+    }
+    cursor.GoTo({}, false, failed);
+    return Finish(progress, skipped, 0);
+}
+
+Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& items, const std::string& folder,
+                     Progress& progress) {
+    int skipped = 0;
+    std::vector<QueueEntry> queue = Selection(items, progress, skipped);
+    progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
+    std::string pwd;
+    conn->GetCurrentDirectory(pwd);
+    // The server's own path is mirrored too, and is as untrusted as its names.
+    std::vector<std::string> mirror = transfer::Components(pwd);
+    for (const auto& c : mirror) {
+        if (!SafeName(c)) {
+            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(pwd));
+            return Outcome::Failed;
+        }
+    }
+    std::string made;
+    if (!MakeFolders(folder, mirror, made)) {
+        progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+        return Outcome::Failed;
+    }
+    transfer::RemoteCursor cursor(conn);
+    cursor.SetBase();
+    std::string failed;
+    std::vector<std::string> fileFolder;  // the last file's folder, below `folder`
+    std::string fileFolderPath;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        if (progress.Aborted()) return Outcome::Aborted;
+        progress.SetRange(static_cast<int>(queue.size()));
+        const QueueEntry entry = queue[i];
+        const std::string& name = entry.parts.back();
+        std::vector<std::string> local = mirror;
+        if (entry.directory) {
+            progress.Status(IDS_SEARCHING_REMOTE, "");
+            if (!cursor.GoTo(entry.parts, false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
+                ++skipped;
+                continue;
+            }
+            bool any = false;
+            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, false)) return FailWith(progress, inet::GetLastInternetError());
+            if (progress.Aborted()) return Outcome::Aborted;
+            progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
+            local.insert(local.end(), entry.parts.begin(), entry.parts.end());
+            if (!MakeFolders(folder, local, made)) {
+                progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+                return Outcome::Failed;
+            }
+            progress.Step();
+            continue;
+        }
+        if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
+            progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
+            ++skipped;
+            continue;
+        }
+        if (progress.Aborted()) return Outcome::Aborted;
+        std::vector<std::string> dir = Parent(entry.parts);
+        local.insert(local.end(), dir.begin(), dir.end());
+        // Files of one directory come one after another: its folder is made once, not once per file.
+        if (local != fileFolder || fileFolderPath.empty()) {
+            if (!MakeFolders(folder, local, made)) {
+                progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+                return Outcome::Failed;
+            }
+            fileFolder = local;
+            fileFolderPath = made;
+        }
+        const std::string file = fileFolderPath + "/" + name;
+        progress.Status(IDS_PROCESSING, "./" + name);
+        int type = transfer::TransferTypeFor(name);
+        if (!conn->GetFile("./" + name, file, false, static_cast<inet::DWORD>(type)))
+            return FailWith(progress, inet::GetLastInternetError());
+        if (progress.Aborted()) return Outcome::Aborted;
+        std::string converted;
+        if (!transfer::ConvertAfterDownload(file, converted)) {
+            progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
+            ++skipped;
+        } else if (converted != file) {
+            if (!ReplaceWith(converted, file)) {
+                progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
+                ++skipped;
+            }
+            transfer::RemoveTempCopy(converted);
+        }
+        progress.Step();
+    }
+    cursor.GoTo({}, false, failed);
+    return Finish(progress, skipped, IDS_ALL_DONE);
+}
+
+Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& items, Progress& progress) {
+    int skipped = 0;
+    std::vector<QueueEntry> queue = Selection(items, progress, skipped);
+    std::vector<bool> removed(queue.size(), false);
+    transfer::RemoteCursor cursor(conn);
+    cursor.SetBase();
+    std::string failed;
+    for (std::size_t i = 0; i < queue.size(); ++i) {
+        if (progress.Aborted()) return Outcome::Aborted;
+        progress.SetRange(static_cast<int>(queue.size()));
+        const QueueEntry entry = queue[i];
+        const std::string& name = entry.parts.back();
+        if (!entry.directory) {
+            if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
+                ++skipped;
+                continue;
+            }
+            progress.Status(IDS_DELETING, "./" + name);
+            if (!conn->Remove("./" + name)) return FailWith(progress, inet::GetLastInternetError());
+            if (progress.Aborted()) return Outcome::Aborted;
+        } else {
+            // Never listed after a failed change of directory: the listing would be of
+            // the directory we still stand in, and everything in it would be queued.
+            if (!cursor.GoTo(entry.parts, false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
+                ++skipped;
+                continue;
+            }
+            if (progress.Aborted()) return Outcome::Aborted;
+            bool any = false;
+            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, true))
+                return FailWith(progress, inet::GetLastInternetError());
+            if (progress.Aborted()) return Outcome::Aborted;
+            removed.resize(queue.size(), false);
+            if (!any) {
+                progress.Status(IDS_MOVING, "");
+                if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) return FailWith(progress, inet::GetLastInternetError());
+                if (conn->RemoveDirectory(name)) removed[i] = true;
+                else progress.ErrorBox(inet::GetLastInternetError());
+            }
+        }
+        progress.Step();
+    }
+    // The directories emptied on the way, deepest queued first; failures stay unreported.
+    for (std::size_t i = queue.size(); i-- > 0;) {
+        if (!queue[i].directory || removed[i]) continue;
+        if (cursor.GoTo(Parent(queue[i].parts), false, failed, false)) conn->RemoveDirectory(queue[i].parts.back());
+    }
+    cursor.GoTo({}, false, failed);
+    return Finish(progress, skipped, 0);
+}
+
+std::string MoveUp(inet::FtpConnection* conn, const std::string& current) {
+    std::string now = current;
+    conn->SetCurrentDirectory("../");
+    conn->GetCurrentDirectory(now);
+    return now;
+}
+
+}  // namespace brovin

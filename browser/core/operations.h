@@ -1,0 +1,84 @@
+// The browser's remote commands as plain functions over one FTP connection:
+// the upload, download and delete walks with their status texts, progress
+// steps and abort checks, and the three single commands. Each walk starts and
+// ends where the server stood when it was called.
+#pragma once
+
+#include "common/registry/layout.h"
+#include "platform/inet/inet.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brovin {
+
+// What a walk reports to the progress dialog. Called on the worker's thread.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // A status text: string id and the argument for its "%1" (IDS_TEXT: the argument is the text).
+    virtual void Status(int id, const std::string& arg) = 0;
+    // The bar's range becomes 0 … count, with step 1.
+    virtual void SetRange(int count) = 0;
+    virtual void Step() = 0;
+    // Polled at fixed points: true once the user pressed abort or the dialog went away.
+    virtual bool Aborted() = 0;
+    // The delete walk's "Error : %d" box; returns when the user has answered it.
+    virtual void ErrorBox(inet::DWORD code) = 0;
+    // How long a failure's text stays before the walk ends (a real wait unless a test says otherwise).
+    virtual void Pause(int ms);
+};
+
+enum class Outcome {
+    Completed,   // everything done
+    Incomplete,  // done, but some items were left out (each named in a status text, then 61263)
+    Failed,      // stopped by an error; its text is the last status
+    Aborted,     // stopped because the user aborted
+};
+
+// An item selected in the list: its name and whether the server listed it as a directory.
+struct RemoteItem {
+    std::string name;
+    bool directory = false;
+};
+
+// The hand-off key name of the browser's uploads: the document's root, or
+// the login-directory entry's name when the root is empty (an empty key name
+// would put the values into the provider's own key).
+std::string UploadKeyName(const std::string& root);
+// Writes Selected\<provider>\<keyName> with "Selected%d" and "RootDir" (the
+// folder of the first path that has one) in one transaction. Returns the store status.
+winreg::LONG WriteUploadHandOff(const std::string& provider, const std::string& keyName,
+                                const std::vector<std::string>& paths);
+// Reads exactly that key back (never whatever sits first under Selected) and
+// deletes it, then its provider key and Selected when they are left empty.
+// False when the key is missing or cannot be read.
+bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, layout::HandOff& out);
+
+// Uploads the hand-off written for (provider, keyName) into the current
+// directory: folders recreated below it (created when missing), files with
+// the transfer mode and conversion of the options.
+Outcome UploadWalk(inet::FtpConnection* connection, const std::string& provider, const std::string& keyName,
+                   Progress& progress);
+
+// Downloads the items (directories recursively) into `folder`, below the
+// server path of the current directory mirrored as local folders: the file
+// /home/user/www/index.html lands in folder/home/user/www/index.html. Names
+// that would leave the folder are skipped and named. Each file arrives under a
+// temporary name and is renamed when complete, then converted when the options say so.
+Outcome DownloadWalk(inet::FtpConnection* connection, const std::vector<RemoteItem>& items, const std::string& folder,
+                     Progress& progress);
+
+// Deletes the items: files at once, directories after their contents. A
+// directory that cannot be entered is left alone and nothing below it is listed.
+Outcome DeleteWalk(inet::FtpConnection* connection, const std::vector<RemoteItem>& items, Progress& progress);
+
+// Moves to the parent directory; returns the directory the server then reports (the old one when it would not say).
+std::string MoveUp(inet::FtpConnection* connection, const std::string& current);
+
+// Whether an error code means the connection itself is gone (the text then
+// goes out as 61236 with the message, not as 61235 with the number).
+bool ConnectionLost(inet::DWORD code);
+
+}  // namespace brovin

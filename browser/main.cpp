@@ -1,0 +1,3 @@
+#include "browser/app.h"
+
+wxIMPLEMENT_APP(brovin::CBrovinApp);

@@ -1,0 +1,60 @@
+// The browser's main window: menus, the status bar, and a splitter with the
+// command bar on the left and the remote list on the right. It owns the
+// document and the job queue that every FTP operation runs on.
+#pragma once
+
+#include "browser/core/document.h"
+#include "browser/core/job_queue.h"
+
+#include <wx/frame.h>
+#include <wx/imaglist.h>
+
+#include <memory>
+#include <string>
+
+class CGfxOutBarCtrl;
+class COutBarEvent;
+class wxSplitterWindow;
+
+namespace brovin {
+
+class CBrovinView;
+
+class CMainFrame : public wxFrame {
+public:
+    explicit CMainFrame(std::unique_ptr<CBrovinDoc> doc);
+    ~CMainFrame() override;
+
+    // Puts string `id` (with `arg` for "%1") into the status bar.
+    void SetFrameStatus(int id, const std::string& arg);
+    wxString StatusText() const;
+
+    CBrovinView* View() const { return view_; }
+    CGfxOutBarCtrl* Bar() const { return bar_; }
+    CBrovinDoc& Document() const { return *doc_; }
+    JobQueue& Jobs() { return jobs_; }
+    wxSplitterWindow* Splitter() const { return splitter_; }
+
+    // Where the help page is looked for: help/index.html beside the program
+    // (a build tree), else <prefix>/share/parvex/help/index.html.
+    static std::string HelpPath();
+    // Opens the help page in the desktop's browser; says so in the status bar when it is missing.
+    void OnHelp();
+    // What opens the help page (the desktop's browser unless a test says otherwise).
+    std::function<bool(const std::string&)> openHelp;
+
+private:
+    void OnBarNotify(COutBarEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void Stop();
+
+    std::unique_ptr<CBrovinDoc> doc_;
+    JobQueue jobs_;
+    wxSplitterWindow* splitter_ = nullptr;
+    CGfxOutBarCtrl* bar_ = nullptr;
+    CBrovinView* view_ = nullptr;
+    bool shown_ = false;
+    wxImageList largeIcons_{32, 32, true, 6};
+};
+
+}  // namespace brovin

@@ -1,0 +1,481 @@
+#include "browser/view.h"
+
+#include "browser/dialogs.h"
+#include "browser/main_frame.h"
+#include "browser/resources.h"
+#include "common/registry/layout.h"
+#include "common/ui/file_types.h"
+#include "common/ui/resources.h"
+#include "platform/os/os.h"
+#include "tesvar/tesvar.h"
+
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+
+#include <atomic>
+#include <chrono>
+
+namespace brovin {
+
+namespace {
+
+constexpr int kIconSize = 16;
+
+// The commands of the context menu and when each is greyed.
+enum class Needs { Connection, Selection, OneSelected };
+struct MenuItem {
+    int id;
+    const char* text;
+    Needs needs;
+};
+const MenuItem kContextMenu[] = {
+    {ID_MOVE_UP, "上位へ移動(&P)", Needs::Connection},
+    {0, nullptr, Needs::Connection},
+    {ID_UPLOAD, "アップロード(&U)...", Needs::Connection},
+    {ID_DOWNLOAD, "ダウンロード(&D)...", Needs::Selection},
+    {ID_DOWNLOAD_TO, "指定先へダウンロード(&F)...", Needs::Selection},
+    {0, nullptr, Needs::Connection},
+    {ID_MAKE_DIRECTORY, "ディレクトリ作成(&M)...", Needs::Connection},
+    {0, nullptr, Needs::Connection},
+    {ID_RENAME, "名前変更(&N)...", Needs::OneSelected},
+    {0, nullptr, Needs::Connection},
+    {ID_DELETE, "削除(&R)", Needs::Selection},
+};
+
+class DropTarget : public wxFileDropTarget {
+public:
+    explicit DropTarget(CBrovinView* view) : view_(view) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override {
+        std::vector<std::string> paths;
+        for (const auto& f : files) paths.push_back(f.utf8_string());
+        view_->QueueUpload(paths);
+        return true;
+    }
+
+private:
+    CBrovinView* view_;
+};
+
+}  // namespace
+
+// The walks' view of the progress dialog. Called on the job thread; every
+// call is posted to the window thread. The frame stops the job thread before
+// the view goes, so the view outlives every call. A posted call keeps this
+// object alive and is dropped once another walk has the dialog: it may arrive
+// after its walk ended and the next one began.
+class CBrovinView::WalkProgress : public Progress, public std::enable_shared_from_this<WalkProgress> {
+public:
+    explicit WalkProgress(CBrovinView* view) : view_(view) {}
+
+    void Status(int id, const std::string& arg) override {
+        wxString text = FormatString(id, arg);
+        Post([text](CTransferDlg& d) { d.SetStatus(text); });
+    }
+    void SetRange(int count) override {
+        Post([count](CTransferDlg& d) { d.SetRange(count); });
+    }
+    void Step() override {
+        Post([](CTransferDlg& d) { d.StepIt(); });
+    }
+    bool Aborted() override { return aborted_.load(); }
+    void Pause(int ms) override {
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return shutdown_; });
+    }
+    // Shown by the window thread; the walk waits for the answer (or for the program to end).
+    void ErrorBox(inet::DWORD code) override {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (shutdown_) return;
+            answered_ = false;
+        }
+        view_->CallAfter([this, self = shared_from_this(), code] {
+            if (view_->showErrorBox)
+                view_->showErrorBox(code);
+            else
+                wxMessageBox(wxString::Format("Error : %lu", static_cast<unsigned long>(code)), "Brovin", wxOK,
+                             view_);
+            std::lock_guard<std::mutex> lock(mu_);
+            answered_ = true;
+            cv_.notify_all();
+        });
+        std::unique_lock<std::mutex> lock(mu_);
+        cv_.wait(lock, [this] { return answered_ || shutdown_; });
+    }
+
+    void Abort() { aborted_ = true; }
+    void Shutdown() {
+        std::lock_guard<std::mutex> lock(mu_);
+        shutdown_ = true;
+        aborted_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    template <typename F>
+    void Post(F f) {
+        if (aborted_) return;
+        view_->CallAfter([this, self = shared_from_this(), f] {
+            if (!aborted_ && view_->walk_ == self && view_->progress_) f(*view_->progress_);
+        });
+    }
+
+    CBrovinView* view_;
+    std::atomic<bool> aborted_{false};
+    std::mutex mu_;
+    std::condition_variable cv_;
+    bool answered_ = false;
+    bool shutdown_ = false;
+};
+
+CBrovinView::CBrovinView(wxWindow* parent, CMainFrame* frame, CBrovinDoc* doc, JobQueue* jobs)
+    : wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxSize(200, 100), wxLC_REPORT | wxLC_VIRTUAL),
+      frame_(frame),
+      doc_(doc),
+      jobs_(jobs) {
+    Bind(wxEVT_LIST_ITEM_ACTIVATED, &CBrovinView::OnActivated, this);
+    Bind(wxEVT_RIGHT_DOWN, &CBrovinView::OnRightDown, this);
+    Bind(wxEVT_KEY_DOWN, &CBrovinView::OnKeyDown, this);
+    Bind(wxEVT_MENU, &CBrovinView::OnContextCommand, this, MenuId(ID_UPLOAD), MenuId(ID_DOWNLOAD_TO));
+}
+
+CBrovinView::~CBrovinView() { Shutdown(); }
+
+void CBrovinView::Shutdown() {
+    if (walk_) walk_->Shutdown();
+}
+
+void CBrovinView::OnInitialUpdate() {
+    InsertColumn(0, ui::LoadString(IDS_COLUMN_NAME), wxLIST_FORMAT_LEFT, 200);
+    InsertColumn(1, ui::LoadString(IDS_COLUMN_TYPE), wxLIST_FORMAT_LEFT, 150);
+    InsertColumn(2, ui::LoadString(IDS_COLUMN_DATE), wxLIST_FORMAT_LEFT, 100);
+    wxBitmap folder = ui::ThemeIcon("folder", kIconSize);
+    folderIcon_ = folder.IsOk() ? icons_.Add(folder) : -1;
+    SetImageList(&icons_, wxIMAGE_LIST_SMALL);
+    SetDropTarget(new DropTarget(this));
+    ClearRemoteBrowserFlag();
+    if (doc_->userName.empty()) return;
+    jobs_->Post([this] {
+        bool ok = doc_->Connect([this](int id, const std::string& arg) {
+            CallAfter([this, id, arg] { frame_->SetFrameStatus(id, arg); });
+        });
+        if (!ok) return;
+        std::string dir = doc_->currentDirectory;
+        CallAfter([this, dir] { frame_->SetTitle(FormatString(IDS_CAPTION_DIRECTORY, dir)); });
+        ListJob();
+    });
+}
+
+void CBrovinView::StartListing() {
+    jobs_->Post([this] { ListJob(); });
+}
+
+// On the job thread: lists the document's current directory and hands the rows to the window.
+void CBrovinView::ListJob() {
+    inet::FtpConnection* conn = doc_->Connection();
+    if (!conn) return;
+    std::string dir = doc_->currentDirectory;
+    CallAfter([this, dir] {
+        frame_->SetTitle(FormatString(IDS_CAPTION_DIRECTORY, dir));
+        frame_->SetFrameStatus(IDS_LISTING, "");
+    });
+    std::vector<Row> rows;
+    bool ok = ListDirectory(conn, dir, rows);
+    CallAfter([this, ok, dir, rows = std::move(rows)]() mutable {
+        bool empty = rows.empty();
+        ShowRows(std::move(rows));
+        if (!ok)
+            frame_->SetFrameStatus(IDS_LIST_FAILED, dir);
+        else
+            frame_->SetFrameStatus(empty ? IDS_IDLE : IDS_LISTED, "");
+        if (onListed) onListed();
+    });
+}
+
+int CBrovinView::ImageFor(const Row& row, wxString& type) {
+    type.clear();
+    if (row.directory) return folderIcon_;
+    std::string ext = os::SplitPath(row.name).extension;
+    // One icon per extension, not one per row: a listing of thousands of files stays small.
+    std::string key = ext.empty() ? ui::ContentTypeOfName(row.name) : ext;
+    auto it = byExtension_.find(key);
+    if (it == byExtension_.end()) {
+        std::string contentType = ext.empty() ? key : ui::ContentTypeOfName("x" + ext);
+        wxBitmap bmp = ui::ContentTypeIcon(contentType, kIconSize);
+        if (!bmp.IsOk()) bmp = ui::ThemeIcon("text-x-generic", kIconSize);
+        int image = bmp.IsOk() ? icons_.Add(bmp) : -1;
+        it = byExtension_.emplace(key, std::make_pair(image, ui::ContentTypeDescription(contentType))).first;
+    }
+    type = it->second.second;
+    return it->second.first;
+}
+
+void CBrovinView::ShowRows(std::vector<Row> rows) {
+    rows_ = std::move(rows);
+    images_.resize(rows_.size());
+    types_.resize(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) images_[i] = ImageFor(rows_[i], types_[i]);
+    // Nothing stays selected across listings: a selection of the old rows would name other entries.
+    for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
+         i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        SetItemState(i, 0, wxLIST_STATE_SELECTED);
+    SetItemCount(static_cast<long>(rows_.size()));
+    Refresh();
+}
+
+wxString CBrovinView::OnGetItemText(long item, long column) const {
+    if (item < 0 || static_cast<std::size_t>(item) >= rows_.size()) return wxString();
+    const Row& row = rows_[static_cast<std::size_t>(item)];
+    switch (column) {
+    case 0: return wxString::FromUTF8(row.name);
+    case 1: return row.directory ? wxString() : types_[static_cast<std::size_t>(item)];
+    case 2: return row.directory ? wxString() : wxString::FromUTF8(DateText(row.mtime));
+    default: return wxString();
+    }
+}
+
+int CBrovinView::OnGetItemImage(long item) const {
+    if (item < 0 || static_cast<std::size_t>(item) >= images_.size()) return -1;
+    return images_[static_cast<std::size_t>(item)];
+}
+
+bool CBrovinView::AnySelected() const { return GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED) != -1; }
+
+bool CBrovinView::OneSelected(long& index) const {
+    long first = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+    if (first == -1 || GetNextItem(first, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED) != -1) return false;
+    index = first;
+    return true;
+}
+
+std::vector<RemoteItem> CBrovinView::SelectedItems() const {
+    std::vector<RemoteItem> items;
+    for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
+         i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+        if (static_cast<std::size_t>(i) < rows_.size())
+            items.push_back(RemoteItem{rows_[static_cast<std::size_t>(i)].name, rows_[static_cast<std::size_t>(i)].directory});
+    return items;
+}
+
+void CBrovinView::ShowProgress() {
+    if (progress_) progress_->Destroy();
+    auto walk = std::make_shared<WalkProgress>(this);
+    walk_ = walk;
+    progress_ = new CTransferDlg(frame_, [this, walk] {
+        walk->Abort();
+        EndProgress();
+    });
+    frame_->Enable(false);
+    progress_->CentreOnParent();
+    progress_->Show();
+}
+
+void CBrovinView::EndProgress() {
+    if (progress_) {
+        progress_->SetClosed();
+        progress_->Destroy();
+        progress_ = nullptr;
+    }
+    frame_->Enable(true);
+}
+
+void CBrovinView::RunWalk(std::function<Outcome(Progress&)> walk) {
+    ShowProgress();
+    std::shared_ptr<WalkProgress> progress = walk_;
+    jobs_->Post([this, progress, walk] {
+        Outcome outcome = walk(*progress);
+        if (outcome == Outcome::Failed) return;  // the dialog keeps the error until the user presses abort
+        ListJob();
+        if (outcome == Outcome::Completed)
+            CallAfter([this, progress] {
+                if (walk_ == progress && !progress->Aborted()) EndProgress();
+            });
+    });
+}
+
+void CBrovinView::QueueUpload(const std::vector<std::string>& paths) {
+    if (!doc_->Connected() || paths.empty()) return;
+    const std::string provider = doc_->providerName;
+    const std::string key = UploadKeyName(doc_->root);
+    if (WriteUploadHandOff(provider, key, paths) != winreg::ERROR_SUCCESS) return;
+    inet::FtpConnection* conn = doc_->Connection();
+    RunWalk([conn, provider, key](Progress& p) { return UploadWalk(conn, provider, key, p); });
+}
+
+void CBrovinView::EnterDirectory(const std::string& name) {
+    if (!SafeName(name)) {
+        frame_->SetFrameStatus(IDS_UNSAFE_NAME, name);
+        return;
+    }
+    jobs_->Post([this, name] {
+        inet::FtpConnection* conn = doc_->Connection();
+        conn->SetCurrentDirectory(name);  // a failure is not reported: the listing shows where the server is
+        doc_->RefreshCurrentDirectory();
+        ListJob();
+    });
+}
+
+void CBrovinView::Download(bool chooseTarget) {
+    if (!AnySelected()) return;
+    if (chooseTarget) {
+        std::string folder;
+        if (chooseFolder) {
+            if (!chooseFolder(folder)) return;
+        } else {
+            wxDirDialog dialog(nullptr, ui::LoadString(IDS_CHOOSE_FOLDER), wxString(), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+            if (dialog.ShowModal() != wxID_OK) return;
+            folder = dialog.GetPath().utf8_string();
+        }
+        if (folder.empty()) return;
+        downloadFolder_ = folder;
+    } else {
+        SettingKey option;
+        option.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+        option.ReadPath(layout::kDownloadFolder, downloadFolder_);
+        if (downloadFolder_.empty()) {
+            // Never set: the documents folder, where the option sheet would have put it.
+            char buffer[260] = {};
+            if (GetSpecialFolder(5, buffer) == 0) downloadFolder_ = buffer;
+        }
+        if (downloadFolder_.empty()) return;
+    }
+    std::vector<RemoteItem> items = SelectedItems();
+    inet::FtpConnection* conn = doc_->Connection();
+    std::string folder = downloadFolder_;
+    RunWalk([conn, items, folder](Progress& p) { return DownloadWalk(conn, items, folder, p); });
+}
+
+bool CBrovinView::AskName(int mode, wxString& name) {
+    if (askName) return askName(mode, name);
+    CNameDlg dialog(frame_, mode);
+    if (dialog.ShowModal() != wxID_OK) return false;
+    name = dialog.Result();
+    return true;
+}
+
+void CBrovinView::RunCommand(int id) {
+    frame_->Raise();
+    if (!doc_->Connected()) return;
+    inet::FtpConnection* conn = doc_->Connection();
+    switch (id) {
+    case ID_UPLOAD: {
+        std::vector<std::string> paths;
+        if (chooseFiles) {
+            if (!chooseFiles(paths)) return;
+        } else {
+            wxFileDialog dialog(frame_, wxString(), wxString(), wxString(), wxString::FromUTF8("全てのファイル(*.*)|*"),
+                                wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+            if (dialog.ShowModal() != wxID_OK) return;
+            wxArrayString chosen;
+            dialog.GetPaths(chosen);
+            for (const auto& p : chosen) paths.push_back(p.utf8_string());
+        }
+        QueueUpload(paths);
+        break;
+    }
+    case ID_DOWNLOAD: Download(false); break;
+    case ID_DOWNLOAD_TO: Download(true); break;
+    case ID_DELETE: {
+        if (!AnySelected()) return;
+        bool yes = confirmDelete ? confirmDelete()
+                                 : wxMessageBox(ui::LoadString(IDS_CONFIRM_DELETE), "Brovin", wxYES_NO | wxICON_QUESTION,
+                                                frame_) == wxYES;
+        if (!yes) return;
+        std::vector<RemoteItem> items = SelectedItems();
+        RunWalk([conn, items](Progress& p) { return DeleteWalk(conn, items, p); });
+        break;
+    }
+    case ID_MAKE_DIRECTORY: {
+        wxString name;
+        if (!AskName(0, name)) return;
+        std::string dir = name.utf8_string();
+        frame_->SetFrameStatus(IDS_MAKING_DIRECTORY, dir);
+        jobs_->Post([this, conn, dir] {
+            conn->CreateDirectory(dir);  // the listing shows the outcome
+            CallAfter([this] { frame_->SetFrameStatus(IDS_MADE, ""); });
+            ListJob();
+        });
+        break;
+    }
+    case ID_MOVE_UP:
+        jobs_->Post([this, conn] {
+            doc_->currentDirectory = MoveUp(conn, doc_->currentDirectory);
+            ListJob();
+        });
+        break;
+    case ID_RENAME: {
+        long index = -1;
+        if (!OneSelected(index) || static_cast<std::size_t>(index) >= rows_.size()) return;
+        std::string oldName = rows_[static_cast<std::size_t>(index)].name;
+        wxString name;
+        if (!AskName(1, name)) return;
+        std::string newName = name.utf8_string();
+        frame_->SetFrameStatus(IDS_RENAMING, newName);
+        jobs_->Post([this, conn, oldName, newName] {
+            bool ok = !newName.empty() && conn->Rename(oldName, newName);
+            CallAfter([this, ok, oldName] { frame_->SetFrameStatus(ok ? IDS_RENAMED : IDS_RENAME_DENIED, ok ? "" : oldName); });
+            if (!ok) std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            ListJob();
+        });
+        break;
+    }
+    default: break;
+    }
+}
+
+void CBrovinView::OnActivated(wxListEvent& event) {
+    long i = event.GetIndex();
+    if (i < 0 || static_cast<std::size_t>(i) >= rows_.size() || !doc_->Connected()) return;
+    const Row& row = rows_[static_cast<std::size_t>(i)];
+    if (row.directory)
+        EnterDirectory(row.name);
+    else
+        RunCommand(ID_DOWNLOAD);
+}
+
+void CBrovinView::OnRightDown(wxMouseEvent& event) {
+    int flags = 0;
+    long hit = HitTest(event.GetPosition(), flags);
+    if (hit != -1 && !(GetItemState(hit, wxLIST_STATE_SELECTED) & wxLIST_STATE_SELECTED)) {
+        for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
+             i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+            SetItemState(i, 0, wxLIST_STATE_SELECTED);
+        SetItemState(hit, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    }
+    PopupMenu(ContextMenu().get(), event.GetPosition());
+}
+
+std::unique_ptr<wxMenu> CBrovinView::ContextMenu() const {
+    auto menu = std::make_unique<wxMenu>();
+    long one = -1;
+    for (const auto& item : kContextMenu) {
+        if (!item.text) {
+            menu->AppendSeparator();
+            continue;
+        }
+        menu->Append(MenuId(item.id), wxString::FromUTF8(item.text));
+        bool enable = item.needs == Needs::Connection ? doc_->Connected()
+                      : item.needs == Needs::Selection ? AnySelected()
+                                                      : OneSelected(one);
+        menu->Enable(MenuId(item.id), enable);
+    }
+    return menu;
+}
+
+void CBrovinView::OnContextCommand(wxCommandEvent& event) { RunCommand(event.GetId() + kMenuIdOffset); }
+
+void CBrovinView::OnKeyDown(wxKeyEvent& event) {
+    switch (event.GetKeyCode()) {
+    case WXK_DELETE: RunCommand(ID_DELETE); break;
+    case WXK_F2: RunCommand(ID_RENAME); break;
+    case WXK_F5:
+        if (doc_->Connected()) StartListing();
+        break;
+    default: break;
+    }
+    event.Skip();
+}
+
+}  // namespace brovin

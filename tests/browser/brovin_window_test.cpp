@@ -1,0 +1,466 @@
+// The browser's windows in-process under Xvfb against real servers: start-up
+// with a hand-off, the listing, navigation through the list and the command
+// bar, the commands with their dialogs answered, abort, a dropped connection.
+#include "browser/app.h"
+#include "browser/dialogs.h"
+#include "browser/main_frame.h"
+#include "browser/resources.h"
+#include "browser/view.h"
+#include "common/registry/layout.h"
+#include "common/ui/image_button.h"
+#include "common/ui/outbar.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/gui_support.h"
+#include "tests/transfer/store_setup.h"
+
+#include <gtest/gtest.h>
+#include <wx/dirdlg.h>
+#include <wx/dnd.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+using namespace brovin;
+namespace fs = std::filesystem;
+using testsupport::FtpServer;
+using testsupport::PumpUntil;
+using testsupport::WriteFile;
+
+namespace {
+
+wxString U(const char* s) { return wxString::FromUTF8(s); }
+
+class BrovinWindow : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    CMainFrame* frame = nullptr;
+
+    void TearDown() override {
+        if (frame) {
+            frame->Close(true);
+            testsupport::Pump(100);
+        }
+    }
+    // Starts the browser on `server` with `root` and waits for the first listing.
+    void Start(const FtpServer& server, const std::string& root, const std::string& password = "",
+               bool waitForList = true) {
+        transfertest::WriteEntry("prov", "entry", server, root, password);
+        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+        SettingKey running;
+        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        running.WriteDword(layout::kRemoteBrowser, 1);
+        running.CloseKey();
+        frame = StartBrowser();
+        if (waitForList) {
+            ASSERT_TRUE(WaitListed());
+        }
+    }
+    // Waits for the queued jobs to end, then for what they posted to the window: until
+    // then the status bar may still show the previous listing's text.
+    bool WaitListed() {
+        if (!PumpUntil([this] { return !frame->Jobs().Busy(); }, 10000)) return false;
+        testsupport::Pump(20);
+        wxString s = frame->StatusText();
+        return s == U("ディレクトリ構造取得完了") || s == U("操作待機中...");
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> out;
+        for (const auto& r : frame->View()->Rows()) out.push_back(r.name);
+        return out;
+    }
+    void Select(const std::string& name) { SelectAll({name}); }
+    void SelectAll(const std::set<std::string>& names) {
+        CBrovinView* v = frame->View();
+        for (long i = 0; i < v->GetItemCount(); ++i)
+            v->SetItemState(i, names.count(v->GetItemText(i).utf8_string()) ? wxLIST_STATE_SELECTED : 0,
+                            wxLIST_STATE_SELECTED);
+    }
+    // The context menu's enabled commands, as it would pop up now.
+    std::set<int> ContextEnabled() {
+        std::set<int> on;
+        auto menu = frame->View()->ContextMenu();
+        for (const wxMenuItem* item : menu->GetMenuItems())
+            if (!item->IsSeparator() && item->IsEnabled()) on.insert(item->GetId() + kMenuIdOffset);
+        return on;
+    }
+    bool Idle() { return PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000); }
+    void Key(int code) {
+        wxKeyEvent e(wxEVT_KEY_DOWN);
+        e.m_keyCode = code;
+        e.SetEventObject(frame->View());
+        frame->View()->GetEventHandler()->ProcessEvent(e);
+    }
+    void Activate(const std::string& name) {
+        CBrovinView* v = frame->View();
+        for (long i = 0; i < v->GetItemCount(); ++i) {
+            if (v->GetItemText(i) != wxString::FromUTF8(name)) continue;
+            wxListEvent e(wxEVT_LIST_ITEM_ACTIVATED, v->GetId());
+            e.SetEventObject(v);
+            e.m_itemIndex = i;
+            v->GetEventHandler()->ProcessEvent(e);
+        }
+    }
+    void ClickBar(int item) {
+        COutBarEvent e(EVT_OUTBAR_NOTIFY, frame->Bar()->GetId());
+        e.SetEventObject(frame->Bar());
+        e.SetInt(COutBarEvent::kItemClicked);
+        e.SetExtraLong(item);
+        frame->Bar()->GetEventHandler()->ProcessEvent(e);
+    }
+    bool MenuEnabled(int id) {
+        frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+        return frame->GetMenuBar()->IsEnabled(MenuId(id));
+    }
+};
+
+TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    for (const char* d : {"pub/incoming/cgi-bin", "pub/incoming/images", "pub/incoming/logs"})
+        fs::create_directories(server.Local(d));
+    for (const char* f : {"pub/incoming/index.html", "pub/incoming/readme.txt", "pub/incoming/images/a.gif"})
+        WriteFile(server.Local(f), "x");
+    Start(server, "/pub/incoming");
+    EXPECT_FALSE(transfertest::HandOffPresent());
+    SettingKey running;
+    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+    winreg::DWORD flag = 7;
+    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0);
+    EXPECT_EQ(frame->GetTitle(), U("現在のディレクトリ : /pub/incoming - Brovin"));
+    auto names = Names();
+    ASSERT_EQ(names.size(), 5u);
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.begin() + 3),
+              (std::set<std::string>{"cgi-bin", "images", "logs"}));
+    CBrovinView* v = frame->View();
+    for (long i = 3; i < 5; ++i) {
+        EXPECT_FALSE(v->GetItemText(i, 1).empty()) << "type name of " << names[static_cast<std::size_t>(i)];
+        EXPECT_EQ(v->GetItemText(i, 2).length(), 10u);
+    }
+    EXPECT_TRUE(v->GetItemText(0, 1).empty());
+
+    Activate("images");
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(frame->GetTitle(), U("現在のディレクトリ : /pub/incoming/images - Brovin"));
+    EXPECT_EQ(Names(), std::vector<std::string>{"a.gif"});
+    ClickBar(0);  // move up
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(frame->GetTitle(), U("現在のディレクトリ : /pub/incoming - Brovin"));
+
+    // Rename refused by the server: the old name is named, the list is refreshed.
+    Select("readme.txt");
+    EXPECT_TRUE(MenuEnabled(ID_RENAME));
+    v->askName = [](int mode, wxString& name) {
+        name = "no/such/dir/x.txt";
+        return mode == 1;
+    };
+    v->RunCommand(ID_RENAME);
+    EXPECT_TRUE(PumpUntil([&] { return frame->StatusText() == U("readme.txtへのアクセスは拒否されました"); }, 5000));
+    ASSERT_TRUE(WaitListed());
+    // Make directory, then rename it.
+    v->askName = [](int, wxString& name) {
+        name = U("新しい.dir");
+        return true;
+    };
+    v->RunCommand(ID_MAKE_DIRECTORY);
+    ASSERT_TRUE(WaitListed());
+    EXPECT_TRUE(fs::is_directory(server.Local("pub/incoming/新しい.dir")));
+    const auto& rows = frame->View()->Rows();
+    ASSERT_EQ(rows.size(), 6u);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_TRUE(rows[i].directory) << rows[i].name;  // "新しい.dir" among them
+}
+
+TEST_F(BrovinWindow, WithoutAUserNameNothingConnectsAndEveryCommandIsOff) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    transfertest::WriteEntry("prov", "entry", server, "");
+    {
+        SettingKey e;
+        e.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
+        e.WriteString(layout::kUserName, "");
+    }
+    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+    frame = StartBrowser();
+    testsupport::Pump(300);
+    EXPECT_FALSE(frame->Document().Connected());
+    for (int id : {ID_MOVE_UP, ID_UPLOAD, ID_DOWNLOAD, ID_DOWNLOAD_TO, ID_MAKE_DIRECTORY, ID_RENAME, ID_DELETE})
+        EXPECT_FALSE(MenuEnabled(id)) << id;
+    EXPECT_TRUE(frame->GetMenuBar()->IsEnabled(MenuId(ID_HELP_INDEX)));
+    EXPECT_TRUE(ContextEnabled().empty());
+    ClickBar(1);  // does nothing
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    WriteFile(local / "a.txt", "a");
+    wxArrayString dropped;
+    dropped.Add(wxString::FromUTF8(local / "a.txt"));
+    dynamic_cast<wxFileDropTarget*>(frame->View()->GetDropTarget())->OnDropFiles(5, 5, dropped);
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    EXPECT_EQ(frame->View()->GetItemCount(), 0);
+}
+
+TEST_F(BrovinWindow, AWrongPasswordLeavesTheConnectingText) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    Start(server, "", "wrong", false);
+    EXPECT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    EXPECT_EQ(frame->StatusText(), U("127.0.0.1へ接続しています..."));
+    EXPECT_FALSE(frame->Document().Connected());
+    EXPECT_EQ(frame->GetTitle(), U("Brovin"));
+}
+
+TEST_F(BrovinWindow, AbortDuringAnUploadStopsAfterTheFileUnderWayAndFreesTheWindow) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--stor-delay", "0.3"});
+    Start(server, "");
+    std::vector<std::string> paths;
+    for (int i = 0; i < 8; ++i) {
+        paths.push_back(local / ("f" + std::to_string(i) + ".bin"));
+        WriteFile(paths.back(), "data");
+    }
+    frame->View()->chooseFiles = [&](std::vector<std::string>& out) {
+        out = paths;
+        return true;
+    };
+    ClickBar(1);
+    CTransferDlg* dlg = frame->View()->ProgressDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_FALSE(frame->IsEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(server.Local("f0.bin")); }, 10000));
+    dlg->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    int sent = 0;
+    for (int i = 0; i < 8; ++i) sent += fs::exists(server.Local("f" + std::to_string(i) + ".bin"));
+    EXPECT_GE(sent, 1);
+    EXPECT_LE(sent, 2);
+}
+
+TEST_F(BrovinWindow, DeleteAndDownloadThroughTheCommands) {
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    WriteFile(server.Local("Makefile"), "all:");
+    WriteFile(server.Local("keep.txt"), "k");
+    fs::create_directories(server.Local("tree/sub"));
+    WriteFile(server.Local("tree/sub/x.txt"), "x");
+    Start(server, server.home());
+    CBrovinView* v = frame->View();
+    int boxes = 0;
+    v->showErrorBox = [&](unsigned long) { ++boxes; };
+    v->confirmDelete = [] { return true; };
+    Select("Makefile");
+    ClickBar(6);
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
+    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
+    EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
+    Select("tree");
+    v->chooseFolder = [&](std::string& folder) {
+        folder = local / "dl";
+        return true;
+    };
+    ClickBar(3);
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
+    EXPECT_TRUE(fs::exists(local / ("dl" + server.home() + "/tree/sub/x.txt")));
+    Select("tree");
+    v->RunCommand(ID_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
+    EXPECT_FALSE(fs::exists(server.Local("tree")));
+    EXPECT_EQ(boxes, 0);
+    EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(BrovinWindow, ADroppedConnectionKeepsTheMessageUntilAbort) {
+    FtpServer server(FtpServer::Kind::Fault, "drop-transfer");
+    Start(server, "");
+    WriteFile(local / "big.bin", std::string(1 << 20, 'x'));
+    frame->View()->QueueUpload({local / "big.bin"});
+    CTransferDlg* dlg = frame->View()->ProgressDialog();
+    ASSERT_NE(dlg, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return dlg->StatusText().StartsWith(U("エラーが発生しました。->通知メッセージ(")); },
+                          10000));
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 5000));
+    EXPECT_FALSE(frame->IsEnabled());
+    dlg->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
+}
+
+TEST_F(BrovinWindow, AMissingHelpPageIsToldInTheStatusBar) {
+    testsupport::ScopedStore none;
+    frame = StartBrowser();
+    std::string opened;
+    frame->openHelp = [&](const std::string& p) {
+        opened = p;
+        return true;
+    };
+    frame->OnHelp();
+    if (fs::exists(CMainFrame::HelpPath()))
+        EXPECT_EQ(opened, CMainFrame::HelpPath());
+    else
+        EXPECT_TRUE(frame->StatusText().StartsWith(U("ヘルプ "))) << frame->StatusText();
+}
+
+TEST_F(BrovinWindow, TheContextMenuGreysWhatTheSelectionDoesNotAllow) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    fs::create_directories(server.Local("dir"));
+    WriteFile(server.Local("a.txt"), "a");
+    WriteFile(server.Local("b.txt"), "b");
+    Start(server, "");
+    auto menu = frame->View()->ContextMenu();
+    std::vector<std::string> labels;
+    for (const wxMenuItem* item : menu->GetMenuItems())
+        labels.push_back(item->IsSeparator() ? "-" : item->GetItemLabel().utf8_string());
+    EXPECT_EQ(labels, (std::vector<std::string>{"上位へ移動(&P)", "-", "アップロード(&U)...", "ダウンロード(&D)...",
+                                                "指定先へダウンロード(&F)...", "-", "ディレクトリ作成(&M)...", "-",
+                                                "名前変更(&N)...", "-", "削除(&R)"}));
+    const std::set<int> always{ID_MOVE_UP, ID_UPLOAD, ID_MAKE_DIRECTORY};
+    const std::set<int> all{ID_MOVE_UP, ID_UPLOAD, ID_MAKE_DIRECTORY, ID_DOWNLOAD, ID_DOWNLOAD_TO, ID_DELETE, ID_RENAME};
+    std::set<int> notRename = all;
+    notRename.erase(ID_RENAME);
+    const struct {
+        std::set<std::string> selected;
+        std::set<int> enabled;
+    } cases[] = {
+        {{}, always},
+        {{"a.txt"}, all},
+        {{"dir"}, all},
+        {{"a.txt", "b.txt"}, notRename},
+        {{"dir", "a.txt", "b.txt"}, notRename},
+    };
+    for (const auto& c : cases) {
+        SelectAll(c.selected);
+        EXPECT_EQ(ContextEnabled(), c.enabled) << c.selected.size() << " selected";
+    }
+}
+
+TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
+    // vsftpd leaves dot files out of its listings: the directory looks empty and its removal is refused.
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    fs::create_directories(server.Local("locked"));
+    WriteFile(server.Local("locked/.keep"), "");
+    WriteFile(server.Local("after.txt"), "x");
+    Start(server, server.home());
+    std::vector<wxString> boxes;
+    bool onWindowThread = false, waiting = false, stillWaiting = false;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        auto* box = dynamic_cast<wxMessageDialog*>(d);
+        if (!box) return static_cast<int>(wxID_CANCEL);
+        boxes.push_back(box->GetMessage());
+        onWindowThread = wxThread::IsMain();
+        waiting = frame->Jobs().Busy() && fs::exists(server.Local("after.txt"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        stillWaiting = fs::exists(server.Local("after.txt"));
+        return static_cast<int>(wxID_OK);
+    });
+    frame->View()->confirmDelete = [] { return true; };
+    SelectAll({"locked", "after.txt"});
+    frame->View()->RunCommand(ID_DELETE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], "Error : 12003");
+    EXPECT_TRUE(onWindowThread);
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(stillWaiting);
+    // Answered, the walk went on to the next item and ended normally.
+    EXPECT_FALSE(fs::exists(server.Local("after.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("locked/.keep")));
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    EXPECT_EQ(Names(), std::vector<std::string>{"locked"});
+}
+
+TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    Start(server, "");
+    fs::create_directories(local / "web.old/sub");
+    WriteFile(local / "note.txt", "note");
+    WriteFile(local / "web.old/index.html", "<p>");
+    WriteFile(local / "web.old/sub/a.css", "p{}");
+    auto* target = dynamic_cast<wxFileDropTarget*>(frame->View()->GetDropTarget());
+    ASSERT_NE(target, nullptr);
+    wxArrayString dropped;
+    dropped.Add(wxString::FromUTF8(local / "note.txt"));
+    dropped.Add(wxString::FromUTF8(local / "web.old"));
+    EXPECT_TRUE(target->OnDropFiles(20, 20, dropped));
+    EXPECT_NE(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(testsupport::ReadFile(server.Local("note.txt")), "note");
+    EXPECT_EQ(testsupport::ReadFile(server.Local("web.old/index.html")), "<p>");
+    EXPECT_EQ(testsupport::ReadFile(server.Local("web.old/sub/a.css")), "p{}");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"web.old", "note.txt"}));
+}
+
+TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteFile(server.Local("page.html"), "page");
+    Start(server, "");
+    std::vector<wxString> titles;
+    int answer = wxID_CANCEL;
+    const std::string target = local / "chosen";
+    fs::create_directories(target);
+    testsupport::AnswerDialogs chooser([&](wxDialog* d) {
+        auto* dir = dynamic_cast<wxDirDialog*>(d);
+        if (!dir) return static_cast<int>(wxID_CANCEL);
+        titles.push_back(dir->GetMessage());  // the chooser's title on this desktop
+        dir->wxDirDialogBase::SetPath(wxString::FromUTF8(target));  // what a person's choice leaves behind
+        return answer;
+    });
+    Select("page.html");
+    ClickBar(3);  // cancelled: nothing happens
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    EXPECT_TRUE(frame->IsEnabled());
+    answer = wxID_OK;
+    ClickBar(3);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], U("ダウンロード先の選択"));
+    EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
+    EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);  // no temporary left
+}
+
+TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    for (const char* f : {"a.txt", "b.txt"}) WriteFile(server.Local(f), f);
+    Start(server, "");
+    const int icons = frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount();
+    WriteFile(server.Local("c.txt"), "c");
+    Key(WXK_F5);
+    ASSERT_TRUE(WaitListed());
+    auto names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount(), icons);  // one icon per type
+
+    std::vector<wxString> asked;
+    int reply = wxID_NO;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        if (auto* box = dynamic_cast<wxMessageDialog*>(d)) asked.push_back(box->GetMessage());
+        return reply;
+    });
+    Select("a.txt");
+    Key(WXK_DELETE);  // answered no: nothing happens
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    reply = wxID_YES;
+    Key(WXK_DELETE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], U("選択されたファイルを削除しますか？"));
+    EXPECT_FALSE(fs::exists(server.Local("a.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("b.txt")));
+
+    int named = 0;
+    frame->View()->askName = [&](int mode, wxString& name) {
+        ++named;
+        name = U("名前.txt");
+        return mode == 1;
+    };
+    SelectAll({"b.txt", "c.txt"});
+    Key(WXK_F2);  // two selected: no dialog
+    EXPECT_EQ(named, 0);
+    Select("b.txt");
+    Key(WXK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(server.Local("名前.txt")); }, 5000));
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(named, 1);
+    EXPECT_EQ(testsupport::ReadFile(server.Local("名前.txt")), "b.txt");
+    names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"c.txt", "名前.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,332 @@
+// The browser's core against real servers: the document's start, the login,
+// the listing, and the upload, download and delete walks, with the mends the
+// browser makes over its old behaviour (kinds from the listing, untrusted
+// names, exact hand-off keys).
+#include "browser/core/document.h"
+#include "browser/core/ids.h"
+#include "browser/core/listing.h"
+#include "browser/core/operations.h"
+#include "browser/core/job_queue.h"
+#include "common/registry/layout.h"
+#include "tests/support/ftp_server.h"
+#include "tests/transfer/store_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <sys/stat.h>
+#include <filesystem>
+#include <set>
+
+using namespace brovin;
+namespace fs = std::filesystem;
+using testsupport::FtpServer;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+namespace {
+
+// Records what a walk reports; aborts once `abortAfterSteps` steps were made.
+class Recorder : public Progress {
+public:
+    std::vector<std::pair<int, std::string>> statuses;
+    std::vector<inet::DWORD> boxes;
+    int steps = 0;
+    int abortAfterSteps = -1;
+    void Status(int id, const std::string& arg) override { statuses.emplace_back(id, arg); }
+    void SetRange(int) override {}
+    void Step() override { ++steps; }
+    bool Aborted() override { return abortAfterSteps >= 0 && steps >= abortAfterSteps; }
+    void ErrorBox(inet::DWORD code) override { boxes.push_back(code); }
+    void Pause(int) override {}
+    bool Saw(int id, const std::string& arg = "\x01") const {
+        for (const auto& s : statuses)
+            if (s.first == id && (arg == "\x01" || s.second == arg)) return true;
+        return false;
+    }
+};
+
+std::set<std::string> Tree(const std::string& root) {
+    std::set<std::string> out;
+    for (auto& e : fs::recursive_directory_iterator(root))
+        out.insert(fs::relative(e.path(), root).string() + (e.is_directory() ? "/" : ""));
+    return out;
+}
+
+class BrowserCore : public ::testing::TestWithParam<FtpServer::Kind> {
+protected:
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    FtpServer server{GetParam()};
+    CBrovinDoc doc;
+
+    // Logs the document in at the server's writable directory.
+    inet::FtpConnection* Login() {
+        transfertest::WriteEntry("prov", "entry", server, server.home());
+        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+        doc.OnNewDocument();
+        EXPECT_TRUE(doc.Connect([](int, const std::string&) {}));
+        return doc.Connection();
+    }
+    void Make(const std::string& remote, const std::string& text = "x") {
+        fs::create_directories(fs::path(server.Local(remote)).parent_path());
+        WriteFile(server.Local(remote), text);
+    }
+};
+
+TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
+    for (const char* d : {"cgi-bin", "images", "logs", "release.old", "v1.2"}) fs::create_directories(server.Local(d));
+    for (const char* f : {"index.html", "readme.txt", "Makefile", "LICENSE"}) Make(f);
+    auto* conn = Login();
+    std::vector<Row> rows;
+    ASSERT_TRUE(ListDirectory(conn, doc.currentDirectory, rows));
+    ASSERT_EQ(rows.size(), 9u);
+    std::set<std::string> dirs, files;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        (rows[i].directory ? dirs : files).insert(rows[i].name);
+        if (i > 0) {
+            EXPECT_FALSE(!rows[i - 1].directory && rows[i].directory) << "a directory after a file";
+        }
+    }
+    EXPECT_EQ(dirs, (std::set<std::string>{"cgi-bin", "images", "logs", "release.old", "v1.2"}));
+    EXPECT_EQ(files, (std::set<std::string>{"index.html", "readme.txt", "Makefile", "LICENSE"}));
+    for (const auto& r : rows)
+        if (!r.directory) {
+            EXPECT_FALSE(DateText(r.mtime).empty()) << r.name;
+        }
+}
+
+TEST_P(BrowserCore, DeletingAnExtensionlessFileLeavesItsNeighbours) {
+    Make("Makefile");
+    Make("a.txt");
+    Make("sub/inner.txt");
+    auto* conn = Login();
+    Recorder rec;
+    EXPECT_EQ(DeleteWalk(conn, {{"Makefile", false}}, rec), Outcome::Completed);
+    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
+    EXPECT_TRUE(fs::exists(server.Local("a.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
+}
+
+TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectories) {
+    Make("site/index.html");
+    Make("site/img/logo.gif");
+    Make("site/v1.2/notes");
+    fs::create_directories(server.Local("site/empty"));
+    Make("keep.txt");
+    auto* conn = Login();
+    std::string before = doc.currentDirectory;
+    Recorder rec;
+    EXPECT_EQ(DeleteWalk(conn, {{"site", true}}, rec), Outcome::Completed);
+    EXPECT_FALSE(fs::exists(server.Local("site")));
+    EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
+    EXPECT_TRUE(rec.boxes.empty());
+    std::string after;
+    conn->GetCurrentDirectory(after);
+    EXPECT_EQ(after, before);  // the walk ends where it started
+}
+
+TEST_P(BrowserCore, UploadsFoldersWhateverTheirNamesAndReadsBackOnlyItsOwnHandOff) {
+    WriteFile(local / "index.html", "<html>");
+    fs::create_directories(local / "site/img");
+    WriteFile(local / "site/index.html", "a");
+    WriteFile(local / "site/img/logo.gif", "GIF");
+    fs::create_directories(local / "web.old");
+    WriteFile(local / "web.old/a.txt", "old");
+    WriteFile(local / "README", "readme");
+    auto* conn = Login();
+    // Another selection waiting beside ours, first in enumeration order: it must stay untouched.
+    transfertest::WriteHandOff("AAA", "other", {local / "index.html"});
+    ASSERT_EQ(WriteUploadHandOff("prov", UploadKeyName(""), {local / "site", local / "web.old", local / "README"}), 0);
+    Recorder rec;
+    EXPECT_EQ(UploadWalk(conn, "prov", UploadKeyName(""), rec), Outcome::Completed);
+    EXPECT_EQ(ReadFile(server.Local("site/img/logo.gif")), "GIF");
+    EXPECT_EQ(ReadFile(server.Local("site/index.html")), "a");
+    EXPECT_EQ(ReadFile(server.Local("web.old/a.txt")), "old");
+    EXPECT_EQ(ReadFile(server.Local("README")), "readme");
+    EXPECT_FALSE(fs::exists(server.Local("index.html")));
+    EXPECT_TRUE(rec.Saw(IDS_PROCESSING, "site/img/logo.gif"));
+    layout::HandOff other;
+    ASSERT_TRUE(layout::ReadHandOff(other));
+    EXPECT_EQ(other.provider, "AAA");
+    EXPECT_FALSE(TakeUploadHandOff("prov", UploadKeyName(""), other));
+}
+
+TEST_P(BrowserCore, AbortStopsAfterTheFileUnderWay) {
+    for (int i = 0; i < 5; ++i) WriteFile(local / ("f" + std::to_string(i) + ".bin"), "data");
+    auto* conn = Login();
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5; ++i) paths.push_back(local / ("f" + std::to_string(i) + ".bin"));
+    WriteUploadHandOff("prov", "k", paths);
+    Recorder rec;
+    rec.abortAfterSteps = 2;
+    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Aborted);
+    EXPECT_TRUE(fs::exists(server.Local("f1.bin")));
+    EXPECT_FALSE(fs::exists(server.Local("f2.bin")));
+}
+
+TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
+    Make("www/index.html", "\xe6\x97\xa5\xe6\x9c\xac\n");  // 日本 in UTF-8
+    Make("www/img/logo.gif", "GIF");
+    Make("www/Makefile", "all:\n");
+    {
+        SettingKey option;
+        option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+        option.WriteString(layout::kTextMode, ".html;");
+        option.WriteDword(layout::kCodeConvert, 1);
+        option.WriteDword(layout::kDownloadConvert, 1);
+        option.WriteDword(layout::kDownloadConvCode, 2);
+    }
+    auto* conn = Login();
+    ASSERT_TRUE(conn->SetCurrentDirectory("www"));
+    std::string pwd;
+    conn->GetCurrentDirectory(pwd);
+    Recorder rec;
+    EXPECT_EQ(DownloadWalk(conn, {{"index.html", false}, {"img", true}, {"Makefile", false}}, local / "dl", rec),
+              Outcome::Completed);
+    const std::string base = local / ("dl" + pwd);
+    EXPECT_EQ(ReadFile(base + "/index.html"), "\xc6\xfc\xcb\xdc\n");  // 日本 in EUC-JP
+    EXPECT_EQ(ReadFile(base + "/img/logo.gif"), "GIF");
+    EXPECT_EQ(ReadFile(base + "/Makefile"), "all:\n");
+    EXPECT_TRUE(rec.Saw(IDS_ALL_DONE));
+    for (const auto& f : Tree(local / "dl")) EXPECT_EQ(f.find(".parvex"), std::string::npos) << f;
+}
+
+TEST_P(BrowserCore, LoginMovesToAnAbsoluteRootInOneStepAndARelativeOneByComponent) {
+    fs::create_directories(server.Local("pub/incoming"));
+    const std::string abs = server.home() == "/" ? "/pub/incoming" : server.home() + "/pub/incoming";
+    transfertest::WriteEntry("prov", "entry", server, abs);
+    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+    {
+        CBrovinDoc d;
+        d.OnNewDocument();
+        EXPECT_FALSE(transfertest::HandOffPresent());
+        std::vector<std::pair<int, std::string>> st;
+        ASSERT_TRUE(d.Connect([&](int id, const std::string& a) { st.emplace_back(id, a); }));
+        EXPECT_EQ(d.currentDirectory, abs);
+        ASSERT_EQ(st.size(), 1u);
+        EXPECT_EQ(st[0], std::make_pair(IDS_CONNECTING, std::string("127.0.0.1")));
+    }
+    if (GetParam() != FtpServer::Kind::Pyftpdlib) return;  // vsftpd's login directory is not its writable one
+    transfertest::WriteEntry("prov", "entry", server, "nothere/pub/incoming");
+    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+    CBrovinDoc d;
+    d.OnNewDocument();
+    std::vector<std::pair<int, std::string>> st;
+    ASSERT_TRUE(d.Connect([&](int id, const std::string& a) { st.emplace_back(id, a); }));
+    EXPECT_EQ(d.currentDirectory, "/pub/incoming");
+    ASSERT_EQ(st.size(), 2u);
+    EXPECT_EQ(st[1], std::make_pair(IDS_CANNOT_MOVE_STATUS, std::string("nothere")));
+}
+
+TEST_P(BrowserCore, ItemsThatCannotBeSentAreNamedAndTheRestStillGoes) {
+    fs::create_directories(local / "site/sub");
+    WriteFile(local / "site/a.txt", "a");
+    ASSERT_EQ(::mkfifo((local / "site/pipe").c_str(), 0600), 0);
+    fs::create_directory_symlink("..", local / "site/sub/up");  // a link back into a folder on the way
+    WriteFile(local / "site/sub/b.txt", "b");
+    auto* conn = Login();
+    WriteUploadHandOff("prov", "k", {local / "site", local / "missing.txt"});
+    Recorder rec;
+    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Incomplete);
+    EXPECT_EQ(ReadFile(server.Local("site/a.txt")), "a");
+    EXPECT_EQ(ReadFile(server.Local("site/sub/b.txt")), "b");
+    EXPECT_FALSE(fs::exists(server.Local("site/pipe")));
+    EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "3"));
+    EXPECT_FALSE(transfertest::HandOffPresent());  // the emptied keys go with ours
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
+                         [](const auto& p) { return p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; });
+
+TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
+    testsupport::ScopedStore store;
+    {
+        CBrovinDoc d;
+        EXPECT_TRUE(d.OnNewDocument());
+        EXPECT_TRUE(d.userName.empty());
+        EXPECT_TRUE(d.providerName.empty());
+    }
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    transfertest::WriteEntry("prov", "entry", server, "", "wrong");
+    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+    CBrovinDoc d;
+    d.OnNewDocument();
+    int statuses = 0;
+    EXPECT_FALSE(d.Connect([&](int, const std::string&) { ++statuses; }));
+    EXPECT_FALSE(d.Connected());
+    EXPECT_EQ(statuses, 1);  // the connecting text stays
+}
+
+TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    FtpServer server(FtpServer::Kind::Fault, "evil-names");
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    std::vector<Row> rows;
+    ASSERT_TRUE(ListDirectory(conn, "/", rows));
+    std::vector<RemoteItem> items;
+    for (const auto& r : rows) items.push_back({r.name, r.directory});
+    ASSERT_EQ(items.size(), 2u);
+    fs::create_directories(local / "a/b");
+    Recorder rec;
+    EXPECT_EQ(DownloadWalk(conn, items, local / "a/b/dl", rec), Outcome::Incomplete);
+    EXPECT_EQ(Tree(local.path()), (std::set<std::string>{"a/", "a/b/", "a/b/dl/", "a/b/dl/d/", "a/b/dl/d/ok.txt"}));
+    EXPECT_TRUE(rec.Saw(IDS_UNSAFE_NAME, "../evil.txt"));
+    EXPECT_TRUE(rec.Saw(IDS_UNSAFE_NAME, "d/../../evil2.txt"));
+    EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "2"));
+}
+
+TEST(BrowserUpload, ADroppedConnectionEndsWithTheMessageText) {
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    FtpServer server(FtpServer::Kind::Fault, "drop-transfer");
+    WriteFile(local / "big.bin", std::string(1 << 20, 'x'));
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    WriteUploadHandOff("prov", "k", {local / "big.bin"});
+    Recorder rec;
+    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Failed);
+    ASSERT_FALSE(rec.statuses.empty());
+    EXPECT_EQ(rec.statuses.back().first, IDS_INTERNET_ERROR);
+}
+
+TEST(BrowserListing, DatesArePaddedWithSpacesAndUnsafeNamesAreTold) {
+    std::tm tm{};
+    tm.tm_year = 100;
+    tm.tm_mon = 9;
+    tm.tm_mday = 3;
+    tm.tm_hour = 12;
+    EXPECT_EQ(DateText(static_cast<std::int64_t>(std::mktime(&tm))), "2000/10/ 3");
+    EXPECT_EQ(DateText(0), "");
+    for (const char* bad : {"", ".", "..", "../x", "a/b", "a\\b", "a\rb", "a\nb"}) EXPECT_FALSE(SafeName(bad)) << bad;
+    EXPECT_FALSE(SafeName(std::string(256, 'a')));
+    for (const char* good : {"Makefile", "v1.2", "..x", "日本語.txt"}) EXPECT_TRUE(SafeName(good)) << good;
+}
+
+TEST(BrowserJobs, RunInOrderOneAtATime) {
+    JobQueue jobs;
+    std::atomic<int> running{0}, maxRunning{0};
+    std::vector<int> order;
+    std::mutex mu;
+    for (int i = 0; i < 20; ++i)
+        jobs.Post([&, i] {
+            int now = ++running;
+            maxRunning = std::max(maxRunning.load(), now);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            {
+                std::lock_guard<std::mutex> lock(mu);
+                order.push_back(i);
+            }
+            --running;
+        });
+    while (jobs.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(maxRunning.load(), 1);
+    ASSERT_EQ(order.size(), 20u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+}
+
+}  // namespace

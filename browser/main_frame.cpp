@@ -2,6 +2,7 @@
 
 #include "browser/resources.h"
 #include "browser/view.h"
+#include "common/ui/help.h"
 #include "common/ui/outbar.h"
 #include "common/ui/resources.h"
 #include "platform/os/os.h"
@@ -145,15 +146,8 @@ void CMainFrame::OnBarNotify(COutBarEvent& event) {
     if (value >= 0 && value < static_cast<int>(std::size(kBarItems))) view_->RunCommand(kBarItems[value].command);
 }
 
-std::string CMainFrame::HelpPath() {
-    const std::string bin = os::ExecutableDirectory();
-    std::string beside = bin + "/help/index.html";
-    if (os::Exists(beside)) return beside;
-    return bin + "/../share/parvex/help/index.html";
-}
-
 void CMainFrame::OnHelp() {
-    std::string path = HelpPath();
+    std::string path = ui::HelpPath();
     if (!os::Exists(path)) {
         SetFrameStatus(IDS_HELP_MISSING, path);
         return;
@@ -161,7 +155,7 @@ void CMainFrame::OnHelp() {
     if (openHelp)
         openHelp(path);
     else
-        wxLaunchDefaultBrowser("file://" + wxString::FromUTF8(path));
+        ui::OpenWithDesktop(wxString::FromUTF8(path));
 }
 
 }  // namespace brovin

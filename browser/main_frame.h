@@ -37,7 +37,6 @@ public:
 
     // Where the help page is looked for: help/index.html beside the program
     // (a build tree), else <prefix>/share/parvex/help/index.html.
-    static std::string HelpPath();
     // Opens the help page in the desktop's browser; says so in the status bar when it is missing.
     void OnHelp();
     // What opens the help page (the desktop's browser unless a test says otherwise).

@@ -7,6 +7,7 @@
 #include "browser/resources.h"
 #include "browser/view.h"
 #include "common/registry/layout.h"
+#include "common/ui/help.h"
 #include "common/ui/image_button.h"
 #include "common/ui/outbar.h"
 #include "tests/support/ftp_server.h"
@@ -291,8 +292,8 @@ TEST_F(BrovinWindow, AMissingHelpPageIsToldInTheStatusBar) {
         return true;
     };
     frame->OnHelp();
-    if (fs::exists(CMainFrame::HelpPath()))
-        EXPECT_EQ(opened, CMainFrame::HelpPath());
+    if (fs::exists(ui::HelpPath()))
+        EXPECT_EQ(opened, ui::HelpPath());
     else
         EXPECT_TRUE(frame->StatusText().StartsWith(U("ヘルプ "))) << frame->StatusText();
 }

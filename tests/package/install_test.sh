@@ -35,6 +35,7 @@ for f in regsvr32 regedit dravik brovin; do
   [ ! -e "$p/bin/$f" ] || fail "bin/$f must not be installed"
 done
 for f in share/applications/org.parvex.Morvane.desktop share/metainfo/org.parvex.Morvane.metainfo.xml \
+         share/doc/parvex/copyright share/doc/parvex/changelog.Debian.gz \
          share/icons/hicolor/scalable/apps/parvex.svg; do
   [ -f "$p/$f" ] || fail "$f is not installed"
 done
@@ -49,7 +50,7 @@ done
 # Every ELF file: all libraries found with a clean environment, and no RPATH
 # that points into the build tree or anywhere but relative to itself.
 while IFS= read -r -d '' f; do
-  [ "$(head -c4 "$f")" = $'\x7fELF' ] || continue
+  head -c4 "$f" | cmp -s - <(printf '\177ELF') || continue
   missing=$(env -i PATH=/usr/bin:/bin ldd "$f" 2>&1 | grep 'not found')
   [ -z "$missing" ] || fail "${f#"$root"}: $missing"
   readelf -d "$f" | grep -E 'R(UN)?PATH' | grep -oE '\[[^]]*\]' | tr -d '[]' | tr ':' '\n' | while read -r dir; do
@@ -60,6 +61,14 @@ done < <(find "$root" -type f -print0)
 
 # The tools run from the installed tree, on a store of their own.
 export PARVEX_REGISTRY=$tmp/registry.db
+# Through the link, $ORIGIN must still be the private folder (the loader
+# resolves the program's real path); without a display it stops at the toolkit.
+out=$(env -i PATH=/usr/bin:/bin PARVEX_REGISTRY="$PARVEX_REGISTRY" timeout 20 "$p/bin/morvane" 2>&1)
+case $out in
+  *"error while loading shared libraries"*) fail "bin/morvane does not start: $out" ;;
+  *DISPLAY*) ;;
+  *) fail "bin/morvane without a display said: $out" ;;
+esac
 env -u LD_LIBRARY_PATH "$p/bin/reg" add 'HKCU\Software\PARVEX\Option' /v TextMode /d '.txt;' /f >/dev/null ||
   fail "installed reg cannot write a setting"
 env -u LD_LIBRARY_PATH "$p/bin/reg" query 'HKCU\Software\PARVEX\Option' /v TextMode | grep -q '\.txt;' ||

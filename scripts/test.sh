@@ -14,8 +14,9 @@ cd "$(dirname "$0")/.."
 # wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
 # libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
+# desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
 ./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
-  shared-mime-info adwaita-icon-theme
+  shared-mime-info adwaita-icon-theme desktop-file-utils appstream
 
 jobs=$(nproc)
 

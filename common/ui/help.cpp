@@ -11,7 +11,7 @@ std::string HelpPath() {
     const std::string bin = os::ExecutableDirectory();
     std::string beside = bin + "/help/index.html";
     if (os::Exists(beside)) return beside;
-    return bin + "/../share/parvex/help/index.html";
+    return bin + "/" PARVEX_HELP_FROM_PROGRAMS "/index.html";
 }
 
 bool OpenWithDesktop(const wxString& target) {

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the Debian package: a Release tree installed under /usr, packed by
+# CPack (dependencies from dpkg-shlibdeps plus the run-time ones), then
+# checked by lintian when it is installed.
+#   ./scripts/package.sh            -> build-package/parvex_<version>_<arch>.deb
+#   PARVEX_JOBS=N ...               parallel build jobs (default: all cores)
+#   PARVEX_SKIP_LINTIAN=1 ...       do not run lintian
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/deps.sh dpkg-dev fakeroot file lintian
+
+build=build-package
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+      -DPARVEX_BUILD_TESTS=OFF -DPARVEX_BUILD_BENCH=OFF -DPARVEX_SANITIZE=OFF >/dev/null
+cmake --build "$build" -j "${PARVEX_JOBS:-$(nproc)}"
+rm -f "$build"/parvex_*.deb
+# fakeroot: the files in the package belong to root whoever builds it.
+(cd "$build" && fakeroot cpack -G DEB)
+deb=$(ls "$build"/parvex_*.deb)
+echo "== $deb"
+dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+
+if [ "${PARVEX_SKIP_LINTIAN:-0}" != 1 ] && command -v lintian >/dev/null; then
+  echo "== lintian"
+  # Errors fail the script; warnings and notes are printed.
+  lintian --fail-on error --info "$deb"
+fi

@@ -15,8 +15,9 @@ cd "$(dirname "$0")/.."
 # libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
 # desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
+# imagemagick: a window test reads the screen back as the X server shows it (import).
 ./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
-  shared-mime-info adwaita-icon-theme desktop-file-utils appstream
+  shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick
 
 jobs=$(nproc)
 

@@ -3,6 +3,7 @@
 # CPack (dependencies from dpkg-shlibdeps plus the run-time ones), then
 # checked by lintian when it is installed.
 #   ./scripts/package.sh            -> build-package/parvex_<version>_<arch>.deb
+#   PARVEX_PACKAGE_DIR=DIR ...      build there instead of build-package
 #   PARVEX_JOBS=N ...               parallel build jobs (default: all cores)
 #   PARVEX_SKIP_LINTIAN=1 ...       do not run lintian
 set -euo pipefail
@@ -10,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/deps.sh dpkg-dev fakeroot file lintian
 
-build=build-package
+build=${PARVEX_PACKAGE_DIR:-build-package}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
       -DPARVEX_BUILD_TESTS=OFF -DPARVEX_BUILD_BENCH=OFF -DPARVEX_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j "${PARVEX_JOBS:-$(nproc)}"

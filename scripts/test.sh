@@ -16,8 +16,11 @@ cd "$(dirname "$0")/.."
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
 # desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
 # imagemagick: a window test reads the screen back as the X server shows it (import).
+# The end-to-end test builds the package and checks it (dpkg-dev, fakeroot, file, lintian) and
+# fills in the first-run wizard with the keyboard and the mouse (xdotool).
 ./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
-  shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick
+  shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
+  dpkg-dev fakeroot file lintian xdotool
 
 jobs=$(nproc)
 

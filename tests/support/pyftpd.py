@@ -22,6 +22,7 @@ def main():
     ap.add_argument("--port-file", required=True)
     ap.add_argument("--read-limit", type=int, default=0,
                     help="bytes per second an upload may arrive at (0: no limit)")
+    ap.add_argument("--log", help="file that gets the server's log of every command (default: errors to stderr)")
     ap.add_argument("--stor-delay", type=float, default=0.0,
                     help="seconds each upload waits before it starts, so that a person can watch it")
     args = ap.parse_args()
@@ -50,7 +51,10 @@ def main():
     announce_port(args.port_file, server.address[1])
     exit_with_parent()
     import logging
-    logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
+    if args.log:
+        logging.basicConfig(level=logging.DEBUG, filename=args.log)
+    else:
+        logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
     server.serve_forever(handle_exit=False)
 
 

@@ -47,4 +47,18 @@ add_custom_command(OUTPUT ${parvex_changelog}
 add_custom_target(parvex_changelog ALL DEPENDS ${parvex_changelog})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${parvex_changelog} DESTINATION share/doc/parvex)
 
+# A manual page for each command in bin, compressed as Debian keeps them.
+foreach(page morvane reg tesvar parvex-menu)
+  set(gz ${PROJECT_BINARY_DIR}/packaging/man/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/packaging/man
+                     COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/man/${page}.1 > ${gz}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/packaging/man/${page}.1 VERBATIM)
+  list(APPEND parvex_man_pages ${gz})
+endforeach()
+add_custom_target(parvex_man_pages ALL DEPENDS ${parvex_man_pages})
+install(FILES ${parvex_man_pages} DESTINATION share/man/man1)
+# The lintian tags that do not apply to this package, each with its reason.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides RENAME parvex)
+
 include(CPack)

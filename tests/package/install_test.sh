@@ -35,7 +35,8 @@ for f in regsvr32 regedit dravik brovin; do
   [ ! -e "$p/bin/$f" ] || fail "bin/$f must not be installed"
 done
 for f in share/applications/org.parvex.Morvane.desktop share/metainfo/org.parvex.Morvane.metainfo.xml \
-         share/doc/parvex/copyright share/doc/parvex/changelog.Debian.gz \
+         share/doc/parvex/copyright share/doc/parvex/changelog.Debian.gz share/man/man1/morvane.1.gz \
+         share/man/man1/reg.1.gz share/man/man1/tesvar.1.gz share/man/man1/parvex-menu.1.gz \
          share/icons/hicolor/scalable/apps/parvex.svg; do
   [ -f "$p/$f" ] || fail "$f is not installed"
 done

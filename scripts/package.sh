@@ -12,7 +12,15 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh dpkg-dev fakeroot file lintian
 
 build=${PARVEX_PACKAGE_DIR:-build-package}
+# Debian's hardening flags (fortified string functions, stack protector,
+# read-only relocations bound at start-up): these programs read file names
+# and server replies from outside.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+flags() { dpkg-buildflags --get "$1"; }
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" -DCMAKE_SHARED_LINKER_FLAGS="$(flags LDFLAGS)" \
+      -DCMAKE_MODULE_LINKER_FLAGS="$(flags LDFLAGS)" \
       -DPARVEX_BUILD_TESTS=OFF -DPARVEX_BUILD_BENCH=OFF -DPARVEX_SANITIZE=OFF >/dev/null
 cmake --build "$build" -j "${PARVEX_JOBS:-$(nproc)}"
 rm -f "$build"/parvex_*.deb

@@ -16,8 +16,10 @@ cd "$(dirname "$0")/.."
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
 # desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
 # imagemagick: a window test reads the screen back as the X server shows it (import).
+# libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
+# runs a private session bus with a scripted notification service on it.
 ./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
-  shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick
+  shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick libnotify-dev dbus python3-dbus python3-gi
 
 jobs=$(nproc)
 

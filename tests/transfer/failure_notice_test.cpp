@@ -76,7 +76,7 @@ protected:
 
 TEST(ComposeFailureNotice, NamesWhatFailedWithUntrustedTextMadeHarmless) {
     const char* const failed = "Parvex: 転送できませんでした";
-    std::string kanji = "x";  // byte 600, where a long status is cut, falls inside a character
+    std::string kanji = "xy";  // byte 259, where a long status is cut, falls inside a character
     for (int i = 0; i < 400; ++i) kanji += "漢";
     const struct {
         dravik::FailedTransfer what;
@@ -98,7 +98,7 @@ TEST(ComposeFailureNotice, NamesWhatFailedWithUntrustedTextMadeHarmless) {
         // Thousands of bytes: a name cut in its middle, a status at its end, both between characters.
         {{false, "P", "e", std::string(300, 'a') + std::string(3700, 'z'), kanji}, false, failed,
          "プロバイダ: P\n転送先: e\nファイル: " + std::string(80, 'a') + "…" + std::string(100, 'z') + "\n" +
-             kanji.substr(0, 1 + 199 * 3) + "…"},
+             kanji.substr(0, 2 + 85 * 3) + "…"},
     };
     for (const auto& c : cases) {
         dravik::FailureNotice n = dravik::ComposeFailureNotice(c.what, c.markup);

@@ -6,6 +6,7 @@
 #include <glib.h>
 #include <libnotify/notify.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -16,9 +17,6 @@
 namespace dravik {
 
 namespace {
-
-// A server's reply can be a whole page; the status line already keeps 259 bytes of it.
-constexpr std::size_t kMaxStatusBytes = 600;
 
 // Names on Linux are bytes: the bus refuses a message whose text is not UTF-8.
 std::string ValidUtf8(const std::string& text) {
@@ -46,12 +44,9 @@ std::string StatusText(const std::string& raw) {
         }
     }
     while (!out.empty() && out.back() == '\n') out.pop_back();
-    if (out.size() > kMaxStatusBytes) {
-        std::size_t cut = kMaxStatusBytes;
-        while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-        out = out.substr(0, cut) + "…";
-    }
-    return out;
+    // As long as the status line takes, and marked as cut.
+    std::string clipped = transfer::Clip(out);
+    return clipped.size() < out.size() ? clipped + "…" : out;
 }
 
 std::string EscapeMarkup(const std::string& text) {

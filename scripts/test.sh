@@ -18,9 +18,11 @@ cd "$(dirname "$0")/.."
 # imagemagick: a window test reads the screen back as the X server shows it (import).
 # The end-to-end test builds the package and checks it (dpkg-dev, fakeroot, file, lintian) and
 # fills in the first-run wizard with the keyboard and the mouse (xdotool).
+# libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
+# runs a private session bus with a scripted notification service on it.
 ./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
-  dpkg-dev fakeroot file lintian xdotool
+  dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi
 
 jobs=$(nproc)
 

@@ -28,6 +28,10 @@ public:
     // anything failed or was left out. The dialog stops its animation and no
     // longer offers to abort. The walkers call it once, just before EndDisplay's pause.
     virtual void TransferEnded(bool succeeded) { (void)succeeded; }
+    // The item the walk is on, named as the status line names it, so that a
+    // failure can say which file it was; empty while the walk is on none.
+    // A walk that ends with items left out names the first of them.
+    virtual void SetCurrentItem(const std::string& item) { (void)item; }
 };
 
 // The display the walkers report to; null before the dialog sets it, and

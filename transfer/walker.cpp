@@ -77,10 +77,12 @@ public:
             if (ProgressDisplay* d = Progress()) {
                 d->SetRange(0, static_cast<std::int32_t>(items_.size()));
                 d->SetStep(1);
+                d->SetCurrentItem(Printable(Relative(items_[i].path)));
             }
             if (!HandleItem(i)) return 0;
             if (ProgressDisplay* d = Progress()) d->StepIt();
         }
+        if (ProgressDisplay* d = Progress()) d->SetCurrentItem(skipped_ > 0 ? firstSkipped_ : std::string());
         if (skipped_ > 0)
             return FailWith(layout::Format("%d 個の項目を送れませんでした(最初: %s)", skipped_, firstSkipped_.c_str()), 3);
         ShowStatus("ファイル転送完了しました");

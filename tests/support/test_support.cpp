@@ -51,9 +51,18 @@ std::vector<char*> CStrings(std::vector<std::string>& v) {
     return out;
 }
 
+// The inherited environment with `extra` in it; an extra entry replaces the
+// inherited one of its name (the program would read the first of two).
 std::vector<std::string> Environment(const std::vector<std::string>& extra) {
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    auto name = [](const std::string& e) { return e.substr(0, e.find('=')); };
+    auto overridden = [&](const std::string& e) {
+        for (const auto& x : extra)
+            if (name(x) == name(e)) return true;
+        return false;
+    };
+    for (char** e = environ; *e; ++e)
+        if (!overridden(*e)) env.emplace_back(*e);
     for (const auto& x : extra) env.push_back(x);
     return env;
 }

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -110,6 +111,7 @@ TEST_P(DravikEnds, AtOnce) {
     Clock::time_point acted{}, returned{};
     int result = 0;
     bool abandoned = true;
+    std::optional<dravik::FailedTransfer> failure;
     {
         dravik::TransferDialog dialog;
         wxTimer timer;
@@ -134,6 +136,7 @@ TEST_P(DravikEnds, AtOnce) {
         returned = Clock::now();
         timer.Stop();
         abandoned = dialog.WalkerAbandoned();
+        failure = dialog.Failure();
     }
     auto destroyed = Clock::now();
     ASSERT_NE(acted, Clock::time_point{}) << "the upload never started";
@@ -142,6 +145,12 @@ TEST_P(DravikEnds, AtOnce) {
     EXPECT_LT(Seconds(destroyed - returned), 1.0) << "the walker did not stop with its connection";
     EXPECT_FALSE(abandoned);
     EXPECT_FALSE(HandOffPresent());
+    // Stopped before the walk was over: told as stopped, naming the file it was on.
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->aborted);
+    EXPECT_EQ(failure->provider + "|" + failure->entry, "P|/");
+    EXPECT_EQ(failure->item, connecting ? "" : "big.bin");
+    EXPECT_EQ(failure->status, connecting ? "127.0.0.1に接続しています..." : "big.bin 処理中...");
     if (connecting) return;
     struct stat st {};
     ASSERT_EQ(::stat(server.Local("big.bin").c_str(), &st), 0);
@@ -157,6 +166,7 @@ TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     dravik::TransferDialog dialog;
     EXPECT_EQ(ShowModalAtMost(dialog), wxID_OK);
     EXPECT_EQ(dialog.StatusLine()->GetLabel(), wxString::FromUTF8("ファイル転送完了しました"));
+    EXPECT_FALSE(dialog.Failure().has_value()) << "nothing to tell the desktop";
     EXPECT_EQ(dialog.ProgressBar()->GetValue(), dialog.ProgressBar()->GetRange()) << "one step per selected item";
     EXPECT_EQ(ReadFile(server.Local("site/img/logo.gif")), std::string("GIF89a\x01\0\x01\0", 10));
 }

@@ -24,6 +24,7 @@ public:
     void PlayAnimation() override { Add("play"); }
     void EndDisplay() override { Add("end"); }
     void TransferEnded(bool succeeded) override { Add(succeeded ? "ended:ok" : "ended:failed"); }
+    void SetCurrentItem(const std::string& text) override { item = text; }
 
     std::vector<std::string> Events() {
         std::lock_guard<std::mutex> lock(mu_);
@@ -32,8 +33,10 @@ public:
     void Clear() {
         std::lock_guard<std::mutex> lock(mu_);
         events_.clear();
+        item.clear();
     }
     std::string status;
+    std::string item;  // the walker's current item, as the dialog last heard it
 
 private:
     void Add(std::string e) {

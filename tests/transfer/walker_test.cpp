@@ -146,11 +146,12 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
         const char *root, *password;
         std::string status;  // the whole last status, or its start for the server's own 550 text
         int pause;
+        const char* item;  // the file the failure is told against: none before the walk reaches one
     } cases[] = {
-        {server, "/no/such", "", "上位ディレクトリ(/no/such)へは移動できません", 2},
-        {server, "relative/missing", "", "550", 3},
-        {server, "", "wrong", "ログインできませんでした。ユーザー名またはパスワードが正しくありません。", 2},
-        {refusing, "", "", "553 Could not create file ./a.txt: permission denied.", 3},
+        {server, "/no/such", "", "上位ディレクトリ(/no/such)へは移動できません", 2, ""},
+        {server, "relative/missing", "", "550", 3, ""},
+        {server, "", "wrong", "ログインできませんでした。ユーザー名またはパスワードが正しくありません。", 2, ""},
+        {refusing, "", "", "553 Could not create file ./a.txt: permission denied.", 3, "a.txt"},
     };
     for (const auto& c : cases) {
         pauses.clear();
@@ -162,6 +163,7 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
         EXPECT_EQ(c.status == "550" ? last.substr(0, 3) : last, c.status);
         EXPECT_EQ(pauses, std::vector<int>{c.pause}) << c.status;
         EXPECT_EQ(Ending(), "ended:failed") << c.status;
+        EXPECT_EQ(display.item, c.item) << c.status;
         EXPECT_TRUE(ServerFiles(c.server).empty()) << c.status;
     }
 }
@@ -227,6 +229,7 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
                          t.compare(t.size() - tooLong.size(), tooLong.size(), tooLong) == 0;
               }), 1);
     EXPECT_EQ(s.back(), "10 個の項目を送れませんでした(最初: gone.txt)");
+    EXPECT_EQ(display.item, "gone.txt") << "the first item left out, not the last one walked";
     EXPECT_EQ(Ending(), "ended:failed");
     EXPECT_EQ(pauses, std::vector<int>{3});
 }

@@ -1,6 +1,7 @@
 #include "transfer/app/transfer_app.h"
 
 #include "common/registry/layout.h"
+#include "transfer/app/failure_notice.h"
 #include "transfer/app/resources.h"
 #include "transfer/app/transfer_dialog.h"
 
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,15 +88,19 @@ bool TransferApp::OnInit() {
         return true;
     }
     bool abandoned;
+    std::optional<FailedTransfer> failure;
     {
         TransferDialog dialog;
         SetTopWindow(&dialog);
         dialog.ShowModal();
         SetTopWindow(nullptr);
+        failure = dialog.Failure();
         abandoned = dialog.WalkerAbandoned();
     }
+    // Sent once the dialog is gone: the notice never holds the window open.
+    if (failure && SendFailureNotice(*failure) == NoticeResult::NoAnswer) abandoned = true;
     if (abandoned) {
-        // A walker stuck in a connect must not outlive the process's statics.
+        // A walker stuck in a connect, or a notice stuck on the bus, must not outlive the process's statics.
         std::fflush(nullptr);
         ::_exit(0);
     }

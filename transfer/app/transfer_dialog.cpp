@@ -75,6 +75,7 @@ public:
     }
 
     void SetStatusText(const std::string& text) override {
+        Remember([&text](FailedTransfer& seen) { seen.status = text; });
         wxString s = wxString::FromUTF8(text);
         Post([s](TransferDialog& d) { d.ShowStatusText(s); });
     }
@@ -103,11 +104,36 @@ public:
             if (!d.ended_ && !d.animation_->IsRunning()) d.animation_->Start();
         });
     }
-    void TransferEnded(bool) override {
+    void TransferEnded(bool succeeded) override {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            ended_ = true;
+            succeeded_ = succeeded;
+        }
         Post([](TransferDialog& d) { d.OnTransferEnded(); });
+    }
+    void SetCurrentItem(const std::string& item) override {
+        Remember([&item](FailedTransfer& seen) { seen.item = item; });
     }
     void EndDisplay() override {
         Post([](TransferDialog& d) { d.EndTransferDialog(wxID_OK); });
+    }
+
+    // What the walker reported last, kept here rather than in the window: a
+    // user who stops the transfer early may do so before the window has
+    // caught up with the walker. Empty once the transfer went through.
+    std::optional<FailedTransfer> Outcome() {
+        std::lock_guard<std::mutex> lock(mu_);
+        if (ended_ && succeeded_) return std::nullopt;
+        FailedTransfer outcome = seen_;
+        outcome.aborted = !ended_;
+        return outcome;
+    }
+    void SetDestination(const std::string& provider, const std::string& entry) {
+        Remember([&](FailedTransfer& seen) {
+            seen.provider = provider;
+            seen.entry = entry;
+        });
     }
 
 private:
@@ -116,9 +142,16 @@ private:
         std::lock_guard<std::mutex> lock(mu_);
         if (TransferDialog* d = dialog_) d->CallAfter([d, f] { f(*d); });
     }
+    template <typename F>
+    void Remember(F f) {
+        std::lock_guard<std::mutex> lock(mu_);
+        f(seen_);
+    }
 
     std::mutex mu_;
     TransferDialog* dialog_;
+    FailedTransfer seen_;
+    bool ended_ = false, succeeded_ = false;
 };
 
 TransferDialog::TransferDialog(wxWindow* parent)
@@ -187,6 +220,7 @@ void TransferDialog::StartWalker() {
     std::string provider, entry;
     if (layout::FirstSubKey(layout::kSelectedKey, provider))
         layout::FirstSubKey(std::string(layout::kSelectedKey) + "\\" + provider, entry);
+    display_->SetDestination(provider, entry);
     // Exact bytes: the same text with a blank after it is an ordinary entry.
     const bool perExtension = wxString::FromUTF8(entry) == ui::LoadString(IDS_AUTO_TRANSFER);
     worker_ = std::thread([this, perExtension] {
@@ -277,6 +311,10 @@ void TransferDialog::ShowStatusText(const wxString& text) {
         PlaceBottomRight();
     }
     status_->SetSize(wxSize(width, statusFrame_->GetClientSize().y));
+}
+
+std::optional<FailedTransfer> TransferDialog::Failure() const {
+    return display_ ? display_->Outcome() : std::nullopt;
 }
 
 void TransferDialog::OnTransferEnded() {

@@ -4,11 +4,14 @@
 // the window thread.
 #pragma once
 
+#include "transfer/app/failure_notice.h"
+
 #include <wx/dialog.h>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class wxActivityIndicator;
@@ -39,6 +42,10 @@ public:
     // True when the walker did not end in time and was left behind; the
     // program must then end without running static destructors.
     bool WalkerAbandoned() const { return abandoned_; }
+    // What to tell the desktop once the dialog is closed: the transfer failed
+    // (anything left out counts) or the user stopped it before the walk was
+    // over. Empty after a transfer that went through.
+    std::optional<FailedTransfer> Failure() const;
 
     // The longest the destructor waits for a walker that does not stop.
     static constexpr int kWalkerStopSeconds = 5;

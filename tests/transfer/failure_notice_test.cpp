@@ -1,0 +1,179 @@
+// The desktop notice of a failed transfer: the real program on a private
+// session bus with a real (scripted) notification service on it.
+#include "tests/support/ftp_server.h"
+#include "tests/support/gui_support.h"
+#include "tests/transfer/store_setup.h"
+#include "transfer/app/failure_notice.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <algorithm>
+
+using namespace transfertest;
+using testsupport::FtpServer;
+using testsupport::WriteFile;
+
+namespace {
+
+// A session bus of its own (nothing on it is started on demand) and, unless
+// `service` is None, the scripted notification service on it.
+class NotificationBus {
+public:
+    enum class Service { None, Answering, Silent };
+
+    explicit NotificationBus(Service service) : address_("unix:path=" + (dir_ / "bus")) {
+        WriteFile(dir_ / "bus.conf", "<busconfig><type>session</type><listen>" + address_ +
+                                         "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+                                         "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                                         "<allow own=\"*\"/></policy></busconfig>\n");
+        daemon_.pid = testsupport::Spawn(
+            {"/usr/bin/dbus-daemon", "--config-file=" + (dir_ / "bus.conf"), "--nofork", "--syslog-only"});
+        if (!testsupport::PumpUntil([&] { return std::filesystem::exists(dir_ / "bus"); }))
+            throw std::runtime_error("no session bus");
+        if (service == Service::None) return;
+        std::vector<std::string> argv = {"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/fake_notifyd.py",
+                                         "--address", address_, "--log", dir_ / "log", "--ready", dir_ / "ready"};
+        if (service == Service::Silent) argv.push_back("--silent");
+        service_.pid = testsupport::Spawn(argv);
+        if (!testsupport::PumpUntil([&] { return std::filesystem::exists(dir_ / "ready"); }))
+            throw std::runtime_error("the notification service did not start");
+    }
+
+    const std::string& address() const { return address_; }
+    // Every Notify the service took, one JSON object a line.
+    std::string Log() const { return testsupport::ReadFile(dir_ / "log"); }
+
+private:
+    struct Child {  // stopped even when the constructor throws
+        int pid = -1;
+        ~Child() {
+            if (pid > 0 && ::kill(pid, SIGKILL) == 0) testsupport::Wait(pid);
+        }
+    };
+    testsupport::TempDir dir_;
+    std::string address_;
+    Child daemon_, service_;  // the service goes first
+};
+
+class FailureNotice : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+
+    // Runs the real program with its session bus at `address`; returns its stderr.
+    std::string RunDravik(const std::string& address, double* seconds = nullptr) {
+        auto start = std::chrono::steady_clock::now();
+        auto r = testsupport::RunProgram({DRAVIK}, "", {"DBUS_SESSION_BUS_ADDRESS=" + address});
+        if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return r.err;
+    }
+};
+
+TEST(ComposeFailureNotice, NamesWhatFailedWithUntrustedTextMadeHarmless) {
+    const char* const failed = "Parvex: 転送できませんでした";
+    std::string kanji = "xy";  // byte 259, where a long status is cut, falls inside a character
+    for (int i = 0; i < 400; ++i) kanji += "漢";
+    const struct {
+        dravik::FailedTransfer what;
+        bool markup;
+        const char* summary;
+        std::string body;
+    } cases[] = {
+        {{true, "P", "公開", "site/big.bin", "site/big.bin 処理中..."}, true, "Parvex: 転送を中断しました",
+         "プロバイダ: P\n転送先: 公開\nファイル: site/big.bin\nsite/big.bin 処理中..."},
+        // No file reached yet: no file line. A server's CR LF keeps its line break, a lone CR too.
+        {{false, "P", "e", "", "530-Locked\r\n530 Bye\r\n"}, false, failed, "プロバイダ: P\n転送先: e\n530-Locked\n530 Bye"},
+        // Markup escaped only for a service that reads it; a name stays on its line.
+        {{false, "A&B", "<i>", "x\r\n<b>&.txt", "a\x1b[31m<u>\rb"}, true, failed,
+         "プロバイダ: A&amp;B\n転送先: &lt;i&gt;\nファイル: x\\r\\n&lt;b&gt;&amp;.txt\na\\x1B[31m&lt;u&gt;\nb"},
+        {{false, "A&B", "<i>", "", "<u>"}, false, failed, "プロバイダ: A&B\n転送先: <i>\n<u>"},
+        // Bytes that are not UTF-8 would make the bus refuse the whole message.
+        {{false, "P\xff", "e", "", "bad \xe3\x81"}, false, failed,
+         "プロバイダ: P\xef\xbf\xbd\n転送先: e\nbad \xef\xbf\xbd\xef\xbf\xbd"},
+        // Thousands of bytes: a name cut in its middle, a status at its end, both between characters.
+        {{false, "P", "e", std::string(300, 'a') + std::string(3700, 'z'), kanji}, false, failed,
+         "プロバイダ: P\n転送先: e\nファイル: " + std::string(80, 'a') + "…" + std::string(100, 'z') + "\n" +
+             kanji.substr(0, 2 + 85 * 3) + "…"},
+    };
+    for (const auto& c : cases) {
+        dravik::FailureNotice n = dravik::ComposeFailureNotice(c.what, c.markup);
+        EXPECT_EQ(n.summary, c.summary) << c.body;
+        EXPECT_EQ(n.body, c.body);
+    }
+}
+
+// One notice for a failure, naming the provider, the entry, the file and the
+// server's reply; none for a transfer that went through; a file left out
+// counts as a failure, and its hostile name arrives escaped and bounded.
+// (The service's log is JSON: a line break in the body reads "\n" there.)
+TEST_F(FailureNotice, AFailureIsToldOnceAndASuccessNotAtAll) {
+    NotificationBus bus(NotificationBus::Service::Answering);
+    WriteFile(local / "a.txt", "a");
+    {
+        FtpServer refusing(FtpServer::Kind::Fault, "refuse-stor");
+        WriteEntry("社内&サーバ", "公開<html>", refusing, "/");
+        WriteHandOff("社内&サーバ", "公開<html>", {local / "a.txt"});
+        RunDravik(bus.address());
+    }
+    const std::string first = bus.Log();
+    EXPECT_TRUE(first.starts_with(
+        R"({"app_name": "Parvex", "app_icon": "parvex", "summary": "Parvex: 転送できませんでした", )"
+        R"("body": "プロバイダ: 社内&amp;サーバ\n転送先: 公開&lt;html&gt;\nファイル: a.txt\n)"
+        R"(553 Could not create file ./a.txt: permission denied.", )"
+        R"("hints": {"category": "transfer.error", "desktop-entry": "org.parvex.Morvane")"))
+        << first;
+    ASSERT_EQ(std::count(first.begin(), first.end(), '\n'), 1) << "one notice";
+
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteEntry("P", "e", server, "/");
+    WriteHandOff("P", "e", {local / "a.txt"});
+    RunDravik(bus.address());
+    EXPECT_EQ(testsupport::ReadFile(server.Local("a.txt")), "a");
+    EXPECT_EQ(bus.Log(), first) << "a transfer that went through is not told";
+
+    // A name the system cannot even look up (4000 bytes) is left out; the rest still goes.
+    WriteFile(local / "b.txt", "b");
+    WriteHandOff("P", "e", {local / "b.txt", local / ("<b>&" + std::string(3996, 'n'))});
+    RunDravik(bus.address());
+    EXPECT_EQ(testsupport::ReadFile(server.Local("b.txt")), "b");
+    const std::string second = bus.Log().substr(first.size());
+    const std::string shown = "&lt;b&gt;&amp;" + std::string(76, 'n') + "…" + std::string(100, 'n');
+    EXPECT_NE(second.find(R"("summary": "Parvex: 転送できませんでした", "body": "プロバイダ: P\n転送先: e\nファイル: )" +
+                          shown + R"(\n1 個の項目を送れませんでした(最初: )" + shown + ")\""),
+              std::string::npos)
+        << second;
+}
+
+// Without a service that answers, the program still ends in time, says why
+// on stderr and nowhere else, and the transfer itself is what it always was.
+TEST_F(FailureNotice, WithoutAnAnsweringServiceTheProgramStillEndsInTime) {
+    FtpServer refusing(FtpServer::Kind::Fault, "refuse-stor");
+    WriteFile(local / "a.txt", "a");
+    const struct {
+        NotificationBus::Service service;
+        bool bus;
+        const char* says;
+        double atMost;  // seconds: the failure's 3 s pause, plus the notice's 3 s wait when the service hangs
+    } cases[] = {
+        {NotificationBus::Service::None, true, "dravik: no desktop notification: ", 5.5},
+        {NotificationBus::Service::None, false, "dravik: no desktop notification: ", 5.5},
+        {NotificationBus::Service::Silent, true, "dravik: the notification service did not answer within 3000 ms", 8.5},
+    };
+    for (const auto& c : cases) {
+        NotificationBus bus(c.service);
+        WriteEntry("P", "e", refusing, "/");
+        WriteHandOff("P", "e", {local / "a.txt"});
+        double seconds = 0;
+        std::string err = RunDravik(c.bus ? bus.address() : "unix:path=" + (local / "no-bus"), &seconds);
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_GT(seconds, 2.8) << "the failure's pause is kept";
+        EXPECT_LT(seconds, c.atMost) << err;
+    }
+}
+
+}  // namespace

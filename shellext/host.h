@@ -33,3 +33,17 @@ inline HRESULT CreateMenuHandler(DllGetClassObjectFn getClass, std::vector<std::
 }
 
 }  // namespace com
+
+namespace shellext {
+
+// What every host tells the user when a chosen entry starts nothing (the
+// command failed): the menu has closed by then, and without a word the
+// choice would look as if it had worked.
+inline constexpr const char* kNothingStartedSummary = "Parvex: 転送を始められませんでした";
+inline constexpr const char* kNothingStartedBody =
+    "選んだ項目のプログラムを起動できませんでした。"
+    "プログラムの場所(設定 HKCU\\Software\\PARVEX\\RUNNING の InstDir / InstDirBrovin)にプログラムがあるか、"
+    "設定ファイルに書き込めるかを確かめてください。"
+    "メニューを開いたあとで設定が変わったときは、もう一度右クリックしてから選んでください。";
+
+}  // namespace shellext

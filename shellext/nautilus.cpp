@@ -66,12 +66,24 @@ void FreeCommand(gpointer data) {
     delete c;
 }
 
+// Through the file manager's own application: GNOME Files shows nothing for
+// an extension's failed command, and no toolkit may be loaded here.
+void TellNothingStarted() {
+    GApplication* app = g_application_get_default();
+    if (!app || !g_application_get_is_registered(app)) return;
+    GNotification* notice = g_notification_new(shellext::kNothingStartedSummary);
+    g_notification_set_body(notice, shellext::kNothingStartedBody);
+    g_notification_set_priority(notice, G_NOTIFICATION_PRIORITY_HIGH);
+    g_application_send_notification(app, "parvex-nothing-started", notice);
+    g_object_unref(notice);
+}
+
 void OnActivate(NautilusMenuItem*, gpointer data) {
     auto* c = static_cast<Command*>(data);
     com::CMINVOKECOMMANDINFO info;
     info.fMask = ModifierMask();
     info.lpVerb = com::MAKEINTRESOURCE(c->offset);
-    c->menu->InvokeCommand(&info);
+    if (com::FAILED(c->menu->InvokeCommand(&info))) TellNothingStarted();
 }
 
 constexpr com::UINT kFirstId = 1;

@@ -1,11 +1,13 @@
 // parvex-menu FILE...: pops the "Parvex" menu up at the mouse pointer for
 // the given files and folders, as a file manager's custom action calls it.
 #include "platform/os/os.h"
+#include "shellext/host.h"
 #include "shellext/popup/popup.h"
 
 #include <wx/app.h>
 #include <wx/frame.h>
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
 #include <wx/utils.h>
 
 #include <climits>
@@ -51,7 +53,12 @@ public:
         return true;
     }
 
-    int OnRun() override { return loop_ ? wxApp::OnRun() : exitCode_; }
+    int OnRun() override {
+        if (!loop_) return exitCode_;
+        const int loopResult = wxApp::OnRun();
+        // The event loop ends with 0 whatever happened in it: a choice that started nothing must not.
+        return exitCode_ != 0 ? exitCode_ : loopResult;
+    }
     int OnExit() override {
         handler_.reset();
         return exitCode_;
@@ -64,7 +71,14 @@ private:
         frame_->PopupMenu(menu.get(), wxPoint(0, 0));
         // The chosen item's event may still be queued behind the menu's end.
         CallAfter([this] {
-            if (chosen_ > 0 && com::FAILED(handler_->Invoke(static_cast<com::UINT>(chosen_), mask_))) exitCode_ = 1;
+            if (chosen_ > 0 && com::FAILED(handler_->Invoke(static_cast<com::UINT>(chosen_), mask_))) {
+                exitCode_ = 1;
+                std::fprintf(stderr, "parvex-menu: %s\n", shellext::kNothingStartedSummary);
+                wxMessageDialog box(nullptr, wxString::FromUTF8(shellext::kNothingStartedSummary), "Parvex",
+                                    wxOK | wxICON_ERROR);
+                box.SetExtendedMessage(wxString::FromUTF8(shellext::kNothingStartedBody));
+                box.ShowModal();
+            }
             frame_->Destroy();
         });
     }

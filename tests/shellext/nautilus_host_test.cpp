@@ -3,6 +3,8 @@
 #include "tests/shellext/module_host.h"
 
 #include "tests/shellext/nautilus_host.h"
+#include "tests/support/notification_bus.h"
+#include "tests/support/store_probe.h"
 
 using namespace shelltest;
 using namespace nautilushost;
@@ -106,6 +108,41 @@ TEST_F(Nautilus, NoMenuWhenUnregisteredForTheKindOrForRemoteFiles) {
 
     ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
     EXPECT_TRUE(Right({{dir / "a", false}}).empty()) << "unregistering takes the menu away";
+}
+
+// A chosen entry whose program cannot start is told through the file
+// manager's own application as a desktop notice: GNOME Files itself shows
+// nothing for a failed extension command.
+TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
+    testsupport::NotificationBus bus(testsupport::NotificationBus::Service::Answering);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
+    GApplication* files = g_application_new("org.parvex.FilesHost", G_APPLICATION_NON_UNIQUE);
+    ASSERT_TRUE(g_application_register(files, nullptr, nullptr));
+    Entry("A", "e1", "ホームページ");
+    Programs(record, dir / "no-such-dravik");
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
+
+    auto items = Right({{dir / "a.html", false}});
+    ASSERT_EQ(items.size(), 1u);
+    nautilus_menu_item_activate(items[0].children[0].children[1].item);
+    // The notice goes out from the main loop, which a file manager runs all the time.
+    auto told = [&] {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return bus.Log().find("Parvex: 転送を始められませんでした") != std::string::npos;
+    };
+    EXPECT_TRUE(testsupport::WaitUntil(told)) << bus.Log();
+    EXPECT_NE(bus.Log().find("InstDir / InstDirBrovin"), std::string::npos) << bus.Log();
+    EXPECT_FALSE(testsupport::KeyExists(layout::kSelectedKey)) << "the hand-off is taken back";
+
+    // A choice that starts its program tells nothing.
+    const std::string before = bus.Log();
+    Programs(record);
+    items = Right({{dir / "a.html", false}});
+    nautilus_menu_item_activate(items[0].children[0].children[1].item);
+    EXPECT_EQ(Started(record), "dravik\n");
+    EXPECT_FALSE(testsupport::WaitUntil(told, 500) && bus.Log() != before);
+    g_object_unref(files);
 }
 
 }  // namespace

@@ -35,6 +35,17 @@ class Popup : public SuiteStore {
 protected:
     testsupport::TempDir dir;
     std::string record = dir / "started";
+
+    // Down to provider A, into it, down to "ホームページ", chosen: as a user's keys would.
+    void ChooseTheEntry() {
+        EXPECT_TRUE(testsupport::PumpUntil([] { return MenuId("A", "e1") == 1; }, 15000)) << "the menu was not built";
+        testsupport::Pump(1000);
+        wxUIActionSimulator keys;
+        for (int key : {WXK_DOWN, WXK_RIGHT, WXK_DOWN, WXK_RETURN}) {
+            keys.Char(key);
+            testsupport::Pump(250);
+        }
+    }
 };
 
 TEST_F(Popup, TheModelBecomesTheSameWxMenuWithoutOuterSeparators) {
@@ -93,15 +104,9 @@ TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
     std::string file = dir / "index.html";
     testsupport::WriteFile(file, "x");
 
-    int pid = testsupport::Spawn({PARVEX_MENU, file});
     // The menu is built (its MENUID values written) just before it pops up and takes the keyboard.
-    EXPECT_TRUE(testsupport::PumpUntil([] { return MenuId("A", "e1") == 1; }, 15000));
-    testsupport::Pump(1000);
-    wxUIActionSimulator keys;
-    for (int key : {WXK_DOWN, WXK_RIGHT, WXK_DOWN, WXK_RETURN}) {
-        keys.Char(key);
-        testsupport::Pump(250);
-    }
+    int pid = testsupport::Spawn({PARVEX_MENU, file});
+    ChooseTheEntry();
     std::string started = Started(record, 5000);
     if (started.empty()) ::kill(pid, SIGKILL);
     EXPECT_EQ(testsupport::Wait(pid), started.empty() ? 128 + SIGKILL : 0);
@@ -110,6 +115,26 @@ TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
     ASSERT_TRUE(layout::ReadHandOff(handOff));
     EXPECT_EQ(handOff.entry, "e1");
     EXPECT_EQ(handOff.paths, (std::vector<std::string>{file}));
+
+    // A transfer program that cannot be started: the choice is not passed
+    // over in silence, a message box stays until it is answered.
+    Programs(record, dir / "no-such-dravik");
+    {
+        SettingKey entry;  // so that the next menu's build can be seen
+        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("A", "e1"));
+        entry.DeleteValue(layout::kMenuId);
+    }
+    pid = testsupport::Spawn({PARVEX_MENU, file});
+    ChooseTheEntry();
+    testsupport::Pump(1500);
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the program ended without a word";
+    wxUIActionSimulator().Char(WXK_RETURN);
+    if (!testsupport::PumpUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
+        ::kill(pid, SIGKILL);
+        FAIL() << "the message box did not close with Return";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // registry store per test, and running real programs.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,9 @@ int Wait(int pid);
 
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
+
+// Asks `done` every 20 ms until it says yes (true) or `ms` have passed (false),
+// for tests without an event loop to run meanwhile (window tests use PumpUntil).
+bool WaitUntil(const std::function<bool()>& done, int ms = 5000);
 
 }  // namespace testsupport

@@ -1,63 +1,23 @@
 // The desktop notice of a failed transfer: the real program on a private
 // session bus with a real (scripted) notification service on it.
 #include "tests/support/ftp_server.h"
+#include "tests/support/notification_bus.h"
 #include "tests/support/gui_support.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/app/failure_notice.h"
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
 
 #include <chrono>
-#include <filesystem>
 #include <algorithm>
 
 using namespace transfertest;
+using testsupport::NotificationBus;
 using testsupport::FtpServer;
 using testsupport::WriteFile;
 
 namespace {
-
-// A session bus of its own (nothing on it is started on demand) and, unless
-// `service` is None, the scripted notification service on it.
-class NotificationBus {
-public:
-    enum class Service { None, Answering, Silent };
-
-    explicit NotificationBus(Service service) : address_("unix:path=" + (dir_ / "bus")) {
-        WriteFile(dir_ / "bus.conf", "<busconfig><type>session</type><listen>" + address_ +
-                                         "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-                                         "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-                                         "<allow own=\"*\"/></policy></busconfig>\n");
-        daemon_.pid = testsupport::Spawn(
-            {"/usr/bin/dbus-daemon", "--config-file=" + (dir_ / "bus.conf"), "--nofork", "--syslog-only"});
-        if (!testsupport::PumpUntil([&] { return std::filesystem::exists(dir_ / "bus"); }))
-            throw std::runtime_error("no session bus");
-        if (service == Service::None) return;
-        std::vector<std::string> argv = {"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/fake_notifyd.py",
-                                         "--address", address_, "--log", dir_ / "log", "--ready", dir_ / "ready"};
-        if (service == Service::Silent) argv.push_back("--silent");
-        service_.pid = testsupport::Spawn(argv);
-        if (!testsupport::PumpUntil([&] { return std::filesystem::exists(dir_ / "ready"); }))
-            throw std::runtime_error("the notification service did not start");
-    }
-
-    const std::string& address() const { return address_; }
-    // Every Notify the service took, one JSON object a line.
-    std::string Log() const { return testsupport::ReadFile(dir_ / "log"); }
-
-private:
-    struct Child {  // stopped even when the constructor throws
-        int pid = -1;
-        ~Child() {
-            if (pid > 0 && ::kill(pid, SIGKILL) == 0) testsupport::Wait(pid);
-        }
-    };
-    testsupport::TempDir dir_;
-    std::string address_;
-    Child daemon_, service_;  // the service goes first
-};
 
 class FailureNotice : public ::testing::Test {
 protected:

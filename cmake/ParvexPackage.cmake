@@ -37,6 +37,14 @@ program, the remote browser, the settings tool reg and the text code
 converter tesvar.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
+# The version lives in project() and in the Debian changelog's first entry:
+# a package whose changelog names another version confuses apt and lintian.
+file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog parvex_changelog_head LIMIT_COUNT 1)
+if(NOT parvex_changelog_head MATCHES "^parvex \\(${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}\\)")
+  message(FATAL_ERROR "packaging/changelog begins with \"${parvex_changelog_head}\"; "
+                      "its first entry must be ${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+endif()
+
 # Debian's documentation files: the copyright and the compressed changelog
 # (gzip -n: no name or time stamp, so the package builds reproducibly).
 set(parvex_changelog ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz)

@@ -81,6 +81,10 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
             result.skipped.push_back({n, problem});
             continue;
         }
+        if (TakesTransferEntryName(record.directory)) {
+            result.skipped.push_back({n, "移動するディレクトリ「" + record.directory + "」は拡張子別転送の項目と同じ名前になるため使えません。"});
+            continue;
+        }
         if (progress && !progress(n, last)) return Fail(Status::kStopped, "読込を中止しました。");
         if (winreg::LONG rc = SaveProviderEntry(record); rc != winreg::ERROR_SUCCESS)
             return Fail(Status::kStoreFailed, "プロバイダ「" + p + "」を書き込めません(" + std::to_string(rc) + ")。");

@@ -56,6 +56,8 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
     return {};
 }
 
+bool TakesTransferEntryName(const std::string& directory) { return directory == layout::kAutoTransferEntry; }
+
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
     if (!UsableName(provider) || !UsableName(entry)) return false;
     record.providerName = provider;

@@ -43,6 +43,13 @@ inline constexpr std::size_t kMaxFieldBytes = 255;
 // every text must fit in kMaxFieldBytes bytes.
 std::string ProviderRecordProblem(const ProviderRecord& record);
 
+// Whether `directory`, saved as a directory entry, would take the key of the
+// per-extension transfer entry ("拡張子別転送") that every provider has, and so
+// overwrite its login directory and menu name. A record loaded from that
+// entry carries its name as the directory, so this is checked where a new
+// directory is chosen, not in ProviderRecordProblem.
+bool TakesTransferEntryName(const std::string& directory);
+
 // Fills `record` from the entry `entry` of `provider`: the provider name and
 // directory become the two names, ServerAddr, Port, Anonymous, UserName,
 // Password and MenuName are read, and every routing rule of the provider is

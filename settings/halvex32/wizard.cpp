@@ -370,7 +370,9 @@ CWizPageMoveDir::CWizPageMoveDir(CWizSheet* sheet)
 void CWizPageMoveDir::OnActivate() { UpdateButtons(); }
 
 void CWizPageMoveDir::UpdateButtons() {
-    UpdateWizardButtons(Sheet(), &menuName_, 1, kWizBack | kWizNext, kWizBack, IsUsableKeyName(directory_->GetValue()));
+    const wxString directory = directory_->GetValue();
+    UpdateWizardButtons(Sheet(), &menuName_, 1, kWizBack | kWizNext, kWizBack,
+                        IsUsableKeyName(directory) && !settings::TakesTransferEntryName(directory.utf8_string()));
 }
 
 bool CWizPageMoveDir::OnNext() {

@@ -109,6 +109,10 @@ TEST(DefinitionImport, BadInputIsRefusedOrSkippedAndNeverHalfWritten) {
         {"high bytes no code reads", std::string(200, '\x80'), ImportResult::Status::kNotDefinitionFile, 0, 0},
         {"no count", "[PROFILE]\nPROFILE1=a\n", ImportResult::Status::kImported, 0, 0},
         {"backslash", "[PROFILE]\nPROFILE=3\nPROFILE1=a\\b\nPROFILE2=ok\nPROFILE3=\n", ImportResult::Status::kImported, 1, 2},
+        // Saved, it would overwrite the provider's per-extension entry.
+        {"the per-extension entry's name as directory",
+         "[PROFILE]\nPROFILE=2\nPROFILE1=a\nMOVEDIR1=拡張子別転送\nPROFILE2=b\nMOVEDIR2=/拡張子別転送\n",
+         ImportResult::Status::kImported, 1, 1},
         {"300-byte keys and values",
          "[PROFILE]\nPROFILE=2\n" + k300 + "=1\nPROFILE1=p\nSERVERADDR1=" + k300 + "\nPROFILE2=" + k300 + "\n",
          ImportResult::Status::kImported, 0, 2},

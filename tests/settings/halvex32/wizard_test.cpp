@@ -232,6 +232,10 @@ TEST_F(Wizard, DirectoryNamesTheMenuUntilTheMenuIsEditedAndTextsStayWithin255Byt
     EXPECT_EQ(page->MenuNameEdit()->GetValue(), "/pub/www");
     page->DirectoryEdit()->SetValue("a\\b");
     EXPECT_FALSE(NextEnabled()) << "a backslash would nest keys";
+    page->DirectoryEdit()->SetValue(U("拡張子別転送"));
+    EXPECT_FALSE(NextEnabled()) << "the per-extension entry's key would be overwritten";
+    page->DirectoryEdit()->SetValue(U("/拡張子別転送"));
+    EXPECT_TRUE(NextEnabled()) << "the same directory named by its path is an entry of its own";
     page->DirectoryEdit()->SetValue("");
     EXPECT_FALSE(NextEnabled());
     page->MenuNameEdit()->SetValue(U("ログイン先"));

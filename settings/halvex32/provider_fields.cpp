@@ -12,7 +12,6 @@
 #include <wx/spinbutt.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
-#include <wx/valtext.h>
 
 #include <algorithm>
 
@@ -101,9 +100,19 @@ bool IsUsablePort(const wxString& text) {
 bool IsUsableKeyName(const wxString& text) { return text.Find('\\') == wxNOT_FOUND; }
 
 CPortField::CPortField(wxWindow* parent, wxWindowID id) : wxPanel(parent, id) {
-    edit_ = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize, 0,
-                           wxTextValidator(wxFILTER_DIGITS));
+    edit_ = new wxTextCtrl(this, wxID_ANY);
     edit_->SetMaxLength(5);
+    // Typed characters other than digits are refused; keys with Alt or Ctrl
+    // pass on, so that the dialog's mnemonics (Alt+N for 次へ) work from here
+    // too, which a digits-only validator would swallow.
+    edit_->Bind(wxEVT_CHAR, [](wxKeyEvent& event) {
+        const int key = event.GetKeyCode();
+        if (event.HasAnyModifiers() || key < WXK_SPACE || key == WXK_DELETE || key >= WXK_START ||
+            (key >= '0' && key <= '9'))
+            event.Skip();
+        else
+            wxBell();
+    });
     spin_ = new wxSpinButton(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_VERTICAL | wxSP_ARROW_KEYS);
     spin_->SetRange(kPortMin, kPortMax);
     auto* sizer = new wxBoxSizer(wxHORIZONTAL);

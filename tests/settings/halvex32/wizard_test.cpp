@@ -13,6 +13,8 @@
 #include "transfer/walker.h"
 
 #include <gtest/gtest.h>
+
+#include <wx/uiaction.h>
 #include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/listctrl.h>
@@ -134,8 +136,17 @@ TEST_F(Wizard, ServerPageStartsAt21ForANewNameAndRefusesUnusablePortsAndNames) {
         port->SetValue(good);
         EXPECT_TRUE(NextEnabled()) << "port '" << good << "'";
     }
-    port->SetValue("2121");
-    Next();
+    // Only digits can be typed, and Alt+N moves on from the port field too.
+    port->SetValue("212");
+    port->SetFocus();
+    port->SetInsertionPointEnd();
+    wxUIActionSimulator keys;
+    keys.Text("x1");
+    Pump(200);
+    EXPECT_EQ(port->GetValue(), "2121");
+    keys.Char('n', wxMOD_ALT);
+    EXPECT_TRUE(PumpUntil([&] { return sheet->GetTitle() != U("サーバアドレス/ポート番号"); }, 3000))
+        << "Alt+N did nothing in the port field";
     Back();
     EXPECT_EQ(port->GetValue(), "2121") << "the pre-fill happens once only";
 }

@@ -106,19 +106,17 @@ fill() {
   done
   sleep 0.2
 }
-# 次へ(&N), with the caret moved to the field at Y first when one is given
-# (the port field keeps Alt+N to itself).
+# 次へ(&N) from wherever the caret is.
 next() {
   local from
   from=$(title_of "$wiz")
-  [ $# = 0 ] || xdotool mousemove --window "$wiz" 600 "$1" click 1
   xdotool key alt+n
   wait_for 5 "次へ did not leave the page \"$from\"" title_is_not "$wiz" "$from"
 }
 fill 170 "e2e"
 next
 fill 170 "127.0.0.1" "$port"
-next 170
+next  # from the port field
 fill 170 "parvex" "secret"
 next
 fill 203 "/www" "ホームページ"

@@ -160,7 +160,6 @@ diff -r "$site" "$tmp/srv/www/site" || fail "the server's copy differs"
 reg query 'HKCU\Software\PARVEX\Selected' >/dev/null 2>&1 && fail "the hand-off was left in the store"
 
 echo "== the same menu with Shift: the remote browser"
-: >"$tmp/mark"
 before=$(wc -l <"$work/ftpd.log")
 "$fm" "$module" --shift --choose "Parvex>e2e>ホームページ" "$site" >/dev/null || fail "the menu with Shift"
 wait_for 20 "the remote browser did not open on /www" has_window "現在のディレクトリ : /www - Brovin"

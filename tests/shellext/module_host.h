@@ -15,9 +15,7 @@
 
 #include <dlfcn.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace shelltest {
@@ -82,12 +80,9 @@ protected:
     }
     // What `record` holds once something was started, or "" after `ms`.
     static std::string Started(const std::string& record, int ms = 5000) {
-        for (int i = 0; i < ms / 20; ++i) {
-            std::string s = testsupport::ReadFile(record);
-            if (!s.empty()) return s;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return "";
+        std::string s;
+        testsupport::WaitUntil([&] { return !(s = testsupport::ReadFile(record)).empty(); }, ms);
+        return s;
     }
 };
 

@@ -126,12 +126,17 @@ TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     ASSERT_EQ(items.size(), 1u);
     nautilus_menu_item_activate(items[0].children[0].children[1].item);
     // The notice goes out from the main loop, which a file manager runs all the time.
-    auto told = [&] {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        return bus.Log().find("Parvex: 転送を始められませんでした") != std::string::npos;
+    auto loopUntil = [](const std::function<bool()>& done, int ms) {
+        return testsupport::WaitUntil(
+            [&] {
+                while (g_main_context_iteration(nullptr, FALSE)) {
+                }
+                return done();
+            },
+            ms);
     };
-    EXPECT_TRUE(testsupport::WaitUntil(told)) << bus.Log();
+    auto told = [&] { return bus.Log().find("Parvex: 転送を始められませんでした") != std::string::npos; };
+    EXPECT_TRUE(loopUntil(told, 5000)) << bus.Log();
     EXPECT_NE(bus.Log().find("InstDir / InstDirBrovin"), std::string::npos) << bus.Log();
     EXPECT_FALSE(testsupport::KeyExists(layout::kSelectedKey)) << "the hand-off is taken back";
 
@@ -141,7 +146,7 @@ TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     items = Right({{dir / "a.html", false}});
     nautilus_menu_item_activate(items[0].children[0].children[1].item);
     EXPECT_EQ(Started(record), "dravik\n");
-    EXPECT_FALSE(testsupport::WaitUntil(told, 500) && bus.Log() != before);
+    EXPECT_FALSE(loopUntil([&] { return bus.Log() != before; }, 500)) << bus.Log();
     g_object_unref(files);
 }
 

@@ -50,15 +50,9 @@ std::string StatusText(const std::string& raw) {
 }
 
 std::string EscapeMarkup(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
-        }
-    }
+    gchar* escaped = g_markup_escape_text(text.data(), static_cast<gssize>(text.size()));
+    std::string out = escaped;
+    g_free(escaped);
     return out;
 }
 

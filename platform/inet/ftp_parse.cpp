@@ -119,6 +119,7 @@ bool ParseUnix(std::string_view line, std::time_t now, ListEntry& out) {
         if (name.empty()) return false;
         out.name = std::string(name);
         out.directory = kind == 'd';
+        out.link = kind == 'l';
         out.size = size;
         out.mtime = Epoch(year, month, static_cast<int>(day), hour, minute, 0);
         return true;
@@ -309,6 +310,8 @@ bool ParseMlsdLine(std::string_view line, ListEntry& out) {
             for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             if (v == "cdir" || v == "pdir") return false;
             e.directory = v == "dir";
+            // proftpd writes "OS.unix=symlink"; others "OS.unix=slink:<target>".
+            e.link = v.rfind("os.unix=symlink", 0) == 0 || v.rfind("os.unix=slink", 0) == 0;
             typed = true;
         } else if (key == "size" || key == "sizd") {
             ParseUint(value, e.size);

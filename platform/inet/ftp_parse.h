@@ -53,6 +53,8 @@ bool ParsePwd(std::string_view text, std::string& path);
 struct ListEntry {
     std::string name;
     bool directory = false;
+    // A symbolic link: an "l" line of LIST, or MLSD's type=OS.unix=symlink (or =slink).
+    bool link = false;
     std::uint64_t size = 0;
     std::int64_t mtime = 0;  // seconds since 1970 (UTC as the server gives it); 0 when unknown
 };

@@ -774,7 +774,7 @@ void FtpFileFind::Close() {
     hasCurrent_ = false;
 }
 
-bool FtpFileFind::FindFile(const std::string& patternIn, DWORD) {
+bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
     Close();
     std::string pattern = patternIn.empty() ? "*.*" : patternIn;
     std::size_t slash = pattern.find_last_of('/');
@@ -791,7 +791,7 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD) {
         }
         bool wildcard = mask.find_first_of("*?[") != std::string::npos;
         std::string arg = slash == std::string::npos ? (wildcard ? "" : mask) : (wildcard ? dir : pattern);
-        bool mlsd = impl->mlsd && (wildcard || arg.empty());
+        bool mlsd = impl->mlsd && (wildcard || arg.empty()) && !(flags & FTP_FIND_FLAG_LIST);
         std::string cmd = mlsd ? "MLSD" : "LIST";
         if (!arg.empty()) cmd += " " + arg;
         impl->OpenData(cmd, FTP_TRANSFER_TYPE_ASCII);
@@ -840,6 +840,7 @@ std::string FtpFileFind::GetFilePath() const {
 }
 
 bool FtpFileFind::IsDirectory() const { return hasCurrent_ && current_.directory; }
+bool FtpFileFind::IsLink() const { return hasCurrent_ && current_.link; }
 bool FtpFileFind::IsDots() const { return hasCurrent_ && (current_.name == "." || current_.name == ".."); }
 std::uint64_t FtpFileFind::GetLength() const { return hasCurrent_ ? current_.size : 0; }
 std::int64_t FtpFileFind::GetLastWriteTime() const { return hasCurrent_ ? current_.mtime : 0; }

@@ -56,6 +56,10 @@ inline constexpr DWORD ERROR_FTP_TRANSFER_IN_PROGRESS = 12110;
 inline constexpr DWORD FTP_TRANSFER_TYPE_ASCII = 1;
 inline constexpr DWORD FTP_TRANSFER_TYPE_BINARY = 2;
 inline constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
+// FtpFileFind::FindFile: list with LIST even where the server offers MLSD.
+// Some servers' MLSD reports a symbolic link as what it points to; an "l"
+// line of LIST shows it as a link on every server we know.
+inline constexpr DWORD FTP_FIND_FLAG_LIST = 0x00000001;
 inline constexpr std::uint16_t INTERNET_DEFAULT_FTP_PORT = 21;
 
 // The Japanese text for an error code; empty when the table has none.
@@ -163,6 +167,7 @@ public:
 
     // Lists the entries matching `pattern` ("*.*" or "" for all, "dir/*.*"
     // for a directory's). False with ERROR_NO_MORE_FILES when nothing matched.
+    // FTP_FIND_FLAG_LIST in `flags` lists with LIST even where MLSD is offered.
     bool FindFile(const std::string& pattern = "*.*", DWORD flags = INTERNET_FLAG_RELOAD);
     // Moves to the next entry, the first one on the first call. Returns
     // whether more entries follow, so that `while (more) { more =
@@ -175,6 +180,9 @@ public:
     // The listed directory, "/" and the name, as the listing reports it.
     std::string GetFilePath() const;
     bool IsDirectory() const;
+    // Whether the listing showed the entry as a symbolic link (then
+    // IsDirectory says what the server made of its target, often nothing).
+    bool IsLink() const;
     bool IsDots() const;
     std::uint64_t GetLength() const;
     std::int64_t GetLastWriteTime() const;  // seconds since 1970, 0 when unknown

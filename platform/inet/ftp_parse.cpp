@@ -100,7 +100,7 @@ bool Number(std::string_view s, std::size_t& pos, std::size_t most, int& out) {
 }
 
 bool Literal(std::string_view s, std::size_t& pos, std::string_view what) {
-    if (s.substr(pos, what.size()) != what) return false;
+    if (pos > s.size() || s.substr(pos, what.size()) != what) return false;
     pos += what.size();
     return true;
 }
@@ -277,7 +277,7 @@ bool ParseUnix(std::string_view line, std::time_t now, ListEntry& out) {
         if (!OneOf(line[k], "rwxsStTl-")) return false;
     std::vector<Token> t = Tokens(line, 16);
     // Find the date after the permissions and the link count; the size stands just before it.
-    for (std::size_t m = 3; m < t.size(); ++m) {
+    for (std::size_t m = 2; m < t.size(); ++m) {
         std::string_view sizeText = t[m - 1].text;
         std::uint64_t size = 0;
         if (!sizeText.empty() && sizeText.back() == ',') continue;  // device "major, minor"

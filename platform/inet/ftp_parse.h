@@ -81,7 +81,8 @@ bool ParseMlsdLine(std::string_view line, ListEntry& out);
 // French " 5 janv.  2019", Japanese "12月  7 11:25", Chinese "2025年12月 7日",
 // Korean "2019년  1월  5일" (and other common European month names). A date
 // shown without its year is the latest such date not more than a day after
-// `now`. DOS: the date as MM-DD-YY, MM-DD-YYYY, YYYY-MM-DD, YYYY/MM/DD,
+// `now`. DOS: the name starts at the first non-blank after the size
+// column (its blanks are padding); the date as MM-DD-YY, MM-DD-YYYY, YYYY-MM-DD, YYYY/MM/DD,
 // MM/DD/YYYY or DD.MM.YYYY, the time with or without AM/PM, the size with
 // or without thousands separators, or <DIR>; <SYMLINKD> and <JUNCTION> are
 // links to folders.

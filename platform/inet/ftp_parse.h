@@ -59,14 +59,40 @@ struct ListEntry {
     std::int64_t mtime = 0;  // seconds since 1970 (UTC as the server gives it); 0 when unknown
 };
 
-// One MLSD line "fact=value;...; name". False for lines without a name and
-// for the listed directory itself and its parent (type=cdir/pdir).
+// Every listing function takes one line as the listing gave it, with or
+// without its end of line (one LF, then one CR, are dropped; any other CR
+// belongs to the name). A name keeps the server's bytes exactly: invalid
+// UTF-8, Shift_JIS, a CR or a NUL inside it stay as they are, so that the
+// name can be sent back as it came.
+
+// One MLSD line "fact=value;...; name": the name is what follows the one
+// space (or tab) after the facts, further spaces included. False for lines
+// without a name or a type, and for the listed directory itself and its
+// parent (type=cdir/pdir).
 bool ParseMlsdLine(std::string_view line, ListEntry& out);
 
-// One LIST line in Unix ls -l form (either date form, with or without the
-// group column, device numbers, symbolic links shown as "name -> target")
-// or DOS/IIS form. `now` decides the year of dates shown without one.
-// False for lines that are none of these ("total 12", banners, garbage).
+// One LIST line in Unix ls -l form or DOS/IIS form; false for lines that are
+// none of these ("total 12", banners, garbage). Unix: with or without the
+// group column, device numbers, symbolic links shown as "name -> target";
+// the date as "Mon DD HH:MM|YYYY" (the hour with or without its leading
+// zero, "24:00" included), as ls --time-style=iso, long-iso and full-iso
+// write it (full-iso's zone offset is not applied: every form keeps the
+// server's clock), and as localised ls writes it: German " 5. Jan 2019",
+// French " 5 janv.  2019", Japanese "12月  7 11:25", Chinese "2025年12月 7日",
+// Korean "2019년  1월  5일" (and other common European month names). A date
+// shown without its year is the latest such date not more than a day after
+// `now`. DOS: the name starts at the first non-blank after the size
+// column (its blanks are padding); the date as MM-DD-YY, MM-DD-YYYY, YYYY-MM-DD, YYYY/MM/DD,
+// MM/DD/YYYY or DD.MM.YYYY, the time with or without AM/PM, the size with
+// or without thousands separators, or <DIR>; <SYMLINKD> and <JUNCTION> are
+// links to folders.
 bool ParseListLine(std::string_view line, std::time_t now, ListEntry& out);
+
+// Whether a listing line that is no entry is one that servers send by
+// design: a blank line, the "total N" line ls starts with (in any
+// language: "合計 1232", "insgesamt 1232"), MLSD's lines for the listed
+// directory and its parent. A listing holding other lines and no entry at
+// all is one we could not read.
+bool IsListingFiller(std::string_view line);
 
 }  // namespace inet

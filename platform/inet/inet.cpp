@@ -94,6 +94,9 @@ struct FtpConnection::Impl {
     // The representation type the server last accepted ('A' or 'I', 0 before the first): it
     // holds until changed, and a walk of small files would otherwise pay a round trip for each.
     char typeSet = 0;
+    // The reply code with which the server refused the last transfer command
+    // itself (0 when it accepted it, or when an earlier step failed).
+    int transferRefusal = 0;
     sockaddr_storage peer{}, local{};
     socklen_t peerLen = 0, localLen = 0;
     std::string inbuf;
@@ -361,9 +364,17 @@ struct FtpConnection::Impl {
             }
     }
 
+    void TransferCommand(const std::string& cmd) {
+        Reply r = Command(cmd);
+        if (r.Preliminary()) return;
+        transferRefusal = r.code;
+        Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    }
+
     // Opens the data connection for `cmd` (STOR, RETR, LIST, MLSD) and
     // returns once the server has accepted the command (1xx).
     void OpenData(const std::string& cmd, DWORD type) {
+        transferRefusal = 0;
         const char want = type == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
         if (typeSet != want) {
             typeSet = 0;  // unknown until the server has said yes
@@ -392,8 +403,7 @@ struct FtpConnection::Impl {
             int fd = ConnectTo(reinterpret_cast<sockaddr*>(&addr), len, timeouts->connect, err);
             if (fd < 0) Throw(err);
             SetData(fd);
-            Reply r = Command(cmd);
-            if (!r.Preliminary()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+            TransferCommand(cmd);
             return;
         }
         // Active: listen on the control connection's own address, tell the server, accept its call.
@@ -426,8 +436,7 @@ struct FtpConnection::Impl {
             portCmd = "EPRT |2|" + std::string(host) + "|" + std::to_string(ntohs(sin6->sin6_port)) + "|";
         }
         Expect(portCmd);
-        Reply r = Command(cmd);
-        if (!r.Preliminary()) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        TransferCommand(cmd);
         // Only the server's host may connect: whoever else found the port
         // first would be handed the upload, or could feed us the download.
         auto deadline = Clock::now() + timeouts->connect;
@@ -492,6 +501,12 @@ bool Guarded(FtpConnection::Impl* impl, F&& f) {
         impl->CloseData();  // a refused transfer may leave its listening socket behind
         return false;
     }
+}
+
+// A name holding NUL never matches a narrowing mask: fnmatch would see
+// only the part before the NUL. "*" and "*.*" list it like any other.
+bool MatchesMask(const std::string& mask, const std::string& name) {
+    return name.find('\0') == std::string::npos && ::fnmatch(mask.c_str(), name.c_str(), 0) == 0;
 }
 
 }  // namespace
@@ -792,22 +807,40 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
         bool wildcard = mask.find_first_of("*?[") != std::string::npos;
         std::string arg = slash == std::string::npos ? (wildcard ? "" : mask) : (wildcard ? dir : pattern);
         bool mlsd = impl->mlsd && (wildcard || arg.empty()) && !(flags & FTP_FIND_FLAG_LIST);
-        std::string cmd = mlsd ? "MLSD" : "LIST";
-        if (!arg.empty()) cmd += " " + arg;
-        impl->OpenData(cmd, FTP_TRANSFER_TYPE_ASCII);
+        auto command = [&] { return (mlsd ? "MLSD" : "LIST") + (arg.empty() ? std::string() : " " + arg); };
+        try {
+            impl->OpenData(command(), FTP_TRANSFER_TYPE_ASCII);
+        } catch (const Failure&) {
+            // Some servers announce MLST in FEAT and then refuse MLSD as
+            // unknown or unimplemented: list with LIST from now on.
+            int refusal = impl->transferRefusal;
+            if (!mlsd || (refusal != 500 && refusal != 501 && refusal != 502 && refusal != 504)) throw;
+            impl->CloseData();
+            impl->mlsd = false;
+            mlsd = false;
+            impl->OpenData(command(), FTP_TRANSFER_TYPE_ASCII);
+        }
         std::string text = impl->ReceiveAll(kMaxListing);
         impl->FinishData();
         std::time_t now = std::time(nullptr);
-        std::size_t pos = 0;
+        std::size_t pos = 0, read = 0;
+        bool unreadable = false;
         while (pos < text.size()) {
+            // Lines end at LF; the parsers drop the CR before it, and any
+            // other CR or NUL stays in the name.
             std::size_t nl = text.find('\n', pos);
             std::string_view line(text.data() + pos, (nl == std::string::npos ? text.size() : nl) - pos);
             pos = nl == std::string::npos ? text.size() : nl + 1;
             ListEntry e;
-            if (!(mlsd ? ParseMlsdLine(line, e) : ParseListLine(line, now, e))) continue;  // skipped, never fatal
-            if (wildcard && mask != "*.*" && mask != "*" && ::fnmatch(mask.c_str(), e.name.c_str(), 0) != 0) continue;
+            if (!(mlsd ? ParseMlsdLine(line, e) : ParseListLine(line, now, e))) {
+                unreadable = unreadable || !IsListingFiller(line);  // one unreadable line among good ones is skipped
+                continue;
+            }
+            ++read;
+            if (wildcard && mask != "*.*" && mask != "*" && !MatchesMask(mask, e.name)) continue;
             found.push_back(std::move(e));
         }
+        if (read == 0 && unreadable) Throw(ERROR_FTP_LISTING_UNREADABLE);
     });
     if (!ok) return false;
     if (found.empty()) {

@@ -52,6 +52,10 @@ inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
 inline constexpr DWORD ERROR_FTP_TRANSFER_IN_PROGRESS = 12110;
+// Codes of our own have bit 29 set, the range the system leaves to applications.
+// FtpFileFind::FindFile: the server sent a listing of which not one line
+// could be read (a form we do not know), which is not an empty folder.
+inline constexpr DWORD ERROR_FTP_LISTING_UNREADABLE = 0x20000001;
 
 inline constexpr DWORD FTP_TRANSFER_TYPE_ASCII = 1;
 inline constexpr DWORD FTP_TRANSFER_TYPE_BINARY = 2;
@@ -160,14 +164,25 @@ private:
 
 // A directory search on a connection, like a file-find object: FindFile
 // lists (MLSD when the server offers it, else LIST), FindNextFile steps.
+// A server that offers MLST but refuses MLSD (500, 501, 502 or 504) is
+// asked again with LIST, and is listed with LIST for the rest of the
+// connection.
 class FtpFileFind {
 public:
     explicit FtpFileFind(FtpConnection* connection, DWORD context = 1);
     ~FtpFileFind();
 
     // Lists the entries matching `pattern` ("*.*" or "" for all, "dir/*.*"
-    // for a directory's). False with ERROR_NO_MORE_FILES when nothing matched.
+    // for a directory's). False with ERROR_NO_MORE_FILES when nothing matched,
+    // the listing was empty or held only lines that carry no entry ("total
+    // 0", MLSD's own lines for "." and ".."); false with
+    // ERROR_FTP_LISTING_UNREADABLE when it held lines and not one of them
+    // could be read (lines we cannot read among good ones are skipped).
     // FTP_FIND_FLAG_LIST in `flags` lists with LIST even where MLSD is offered.
+    // Names keep the listing's bytes exactly (see ftp_parse.h): the name of
+    // an entry is what to send back in commands. A name holding NUL is
+    // listed by "*" and "*.*" only, and every command refuses it
+    // (ERROR_INVALID_NAME), since no FTP command line can carry it.
     bool FindFile(const std::string& pattern = "*.*", DWORD flags = INTERNET_FLAG_RELOAD);
     // Moves to the next entry, the first one on the first call. Returns
     // whether more entries follow, so that `while (more) { more =

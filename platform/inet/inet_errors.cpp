@@ -31,6 +31,8 @@ std::string InternetErrorText(DWORD code) {
     case ERROR_INTERNET_CONNECTION_ABORTED: return "サーバーとの接続が中断されました。";
     case ERROR_INTERNET_CONNECTION_RESET: return "サーバーとの接続がリセットされました。";
     case ERROR_FTP_TRANSFER_IN_PROGRESS: return "転送中のため操作を実行できません。";
+    case ERROR_FTP_LISTING_UNREADABLE:
+        return "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。";
     default: return {};
     }
 }

@@ -1,5 +1,7 @@
 // libFuzzer target: FTP reply lines, PASV/EPSV/PWD replies and listing
-// lines from a hostile server never crash the parsers, and replies stay bounded.
+// lines (every Unix, localised, iso and DOS date form, MLSD facts) from a
+// hostile server never crash the parsers, replies stay bounded and listed
+// names are bytes of the line itself.
 #include "platform/inet/ftp_parse.h"
 
 #include <cstdlib>
@@ -17,9 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (r.code < 100 || r.code > 599) std::abort();
             if (r.text.size() > inet::kMaxLineBytes * (inet::kMaxReplyLines + 1)) std::abort();
         }
+        // A name is never empty and is the server's bytes as they stood in the line.
         inet::ListEntry e;
-        if (inet::ParseListLine(line, 1800000000, e) && e.name.empty()) std::abort();
-        if (inet::ParseMlsdLine(line, e) && e.name.empty()) std::abort();
+        std::string raw = text.substr(start, nl == std::string::npos ? std::string::npos : nl - start);
+        if (inet::ParseListLine(raw, 1800000000, e) && (e.name.empty() || raw.find(e.name) == std::string::npos))
+            std::abort();
+        if (inet::ParseMlsdLine(raw, e) && (e.name.empty() || raw.find(e.name) == std::string::npos)) std::abort();
+        inet::IsListingFiller(raw);
         std::array<std::uint8_t, 4> ip;
         std::uint16_t port;
         std::string path;

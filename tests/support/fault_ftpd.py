@@ -20,6 +20,8 @@ misbehaves as --scenario says:
   evil-names     lists names that climb out ("../evil.txt", and "../../evil2.txt" inside the directory "d"),
                  keeps track of CWD d / .. and serves "pwned" for every RETR
 CWD to a name starting with "missing" is answered 550 in every scenario.
+The listing scenarios (refuse-mlsd, unreadable-list, total-only-list, raw-names) are described at
+LISTING_SCENARIOS below.
 """
 import argparse
 import socket
@@ -196,6 +198,79 @@ def serve(conn, args):
             send("502 not implemented")
 
 
+LISTING_SCENARIOS = {
+    # FEAT offers MLST; MLSD is answered 500. Every final reply to LIST ends
+    # with " received: " and the commands of the connection so far, "|"-joined.
+    "refuse-mlsd": b"-rw-r--r--   1 ftp ftp  12 Jan 01  2020 file.txt\r\n"
+                   b"drwxr-xr-x   2 ftp ftp  4096 Jan 01  2020 dir\r\n",
+    # Lines, not one of which is a listing line we know.
+    "unreadable-list": b"Directory of /home/ftp\r\nfile.txt   12 bytes   2020/01/01\r\n"
+                       b"dir        <folder>   2020/01/01\r\n",
+    # An empty folder as ls shows it.
+    "total-only-list": b"total 0\r\n\r\n",
+    # Names whose bytes must come back whole: Shift_JIS, invalid UTF-8, a CR
+    # inside and at the end, a NUL, trailing spaces; LF-only line ends.
+    "raw-names": b"-rw-r--r--   1 ftp ftp  1 Jan 01  2020 \x93\xfa\x96\x7b.txt\r\n"
+                 b"-rw-r--r--   1 ftp ftp  2 Jan 01  2020 bad\xff\xfe.txt\r\n"
+                 b"-rw-r--r--   1 ftp ftp  3 Jan 01  2020 cr\rinside\r\n"
+                 b"-rw-r--r--   1 ftp ftp  4 Jan 01  2020 cr at end\r\r\n"
+                 b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 cut.txt\x00.exe\r\n"
+                 b"-rw-r--r--   1 ftp ftp  6 Jan 01  2020 spaces after  \n",
+}
+
+
+def serve_listing(conn, args):
+    """The scenarios of LISTING_SCENARIOS: a login, PWD, CWD, TYPE, PORT/PASV and a listing."""
+    f = conn.makefile("rb")
+    send = lambda text: conn.sendall((text + "\r\n").encode())
+    send("220 listing server ready")
+    received = []
+    data_addr = None
+    pasv = None
+    while True:
+        line = f.readline()
+        if not line:
+            return
+        cmd, _, arg = line.decode("utf-8", "replace").strip().partition(" ")
+        cmd = cmd.upper()
+        received.append((cmd + " " + arg).strip())
+        if cmd == "USER":
+            send("331 password please")
+        elif cmd == "PASS":
+            send("230 logged in" if arg == args.password else "530 Login incorrect.")
+        elif cmd == "FEAT":
+            extra = " MLST type*;size*;modify*;\r\n MLSD\r\n" if args.scenario == "refuse-mlsd" else ""
+            conn.sendall(("211-Features:\r\n SIZE\r\n%s211 End\r\n" % extra).encode())
+        elif cmd == "PWD":
+            send('257 "/" is the current directory')
+        elif cmd in ("CWD", "TYPE"):
+            send("250 ok" if cmd == "CWD" else "200 ok")
+        elif cmd == "PORT":
+            n = [int(x) for x in arg.split(",")]
+            data_addr = (".".join(map(str, n[:4])), n[4] * 256 + n[5])
+            pasv = None
+            send("200 PORT ok")
+        elif cmd == "PASV":
+            pasv = socket.socket()
+            pasv.bind(("127.0.0.1", 0))
+            pasv.listen(1)
+            p = pasv.getsockname()[1]
+            send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+        elif cmd == "MLSD" and args.scenario == "refuse-mlsd":
+            send("500 'MLSD': command not understood.")
+        elif cmd == "LIST":
+            send("150 here it comes")
+            data = pasv.accept()[0] if pasv is not None else socket.create_connection(data_addr)
+            data.sendall(LISTING_SCENARIOS[args.scenario])
+            data.close()
+            send("226 done; received: " + "|".join(c for c in received if not c.startswith("PASS")))
+        elif cmd == "QUIT":
+            send("221 bye")
+            return
+        else:
+            send("502 not implemented")
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root")
@@ -212,7 +287,8 @@ def main():
     exit_with_parent()
     while True:
         conn, _ = s.accept()
-        threading.Thread(target=serve, args=(conn, args), daemon=True).start()
+        target = serve_listing if args.scenario in LISTING_SCENARIOS else serve
+        threading.Thread(target=target, args=(conn, args), daemon=True).start()
 
 
 if __name__ == "__main__":

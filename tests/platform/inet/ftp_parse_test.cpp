@@ -140,6 +140,37 @@ TEST(FtpListings, UnixDosAndMlsdLines) {
         EXPECT_FALSE(ParseMlsdLine(junk, e)) << junk;
 }
 
+// The wider date forms must not make nonsense readable: a wrong line read
+// as an entry would put a made-up name in front of the user.
+TEST(FtpListings, DatesOutOfRangeAndBrokenFormsAreRefused) {
+    const std::time_t now = At(2026, 12, 7, 13, 0);
+    for (const char* junk : {
+             "-rw-r--r-- 1 u g 5 Jan 23 24:01 x", "-rw-r--r-- 1 u g 5 Jan 23 25:00 x", "-rw-r--r-- 1 u g 5 Jan 23 2:5 x",
+             "-rw-r--r-- 1 u g 5 2019-13-05 13:45 x", "-rw-r--r-- 1 u g 5 2019-01-32  x", "-rw-r--r-- 1 u g 5 13-07 02:05 x",
+             "-rw-r--r-- 1 u g 5 12-07  x", "-rw-r--r-- 1 u g 5 13月  7 11:25 x", "-rw-r--r-- 1 u g 5 12月 32 11:25 x",
+             "-rw-r--r-- 1 u g 5 12月  7 x", "-rw-r--r-- 1 u g 5 2019年 1月 5 x", "-rw-r--r-- 1 u g 5 5. Foo 2019  x",
+             "-rw-r--r-- 1 u g 5 32. Jan 2019  x", "-rw-r--r-- 1 u g 5 2019-01-05 13:45",
+             "2019-01-05  13:45          1,23 x", "2019-01-05  13:45          1,2345 x", "01/05/2019  01:45 XM  1 x",
+             "01/05/2019  13:45 PM  1 x", "2019-13-05  13:45  1 x", "2019-01-05  13:45  <DIR>", "31.13.2019  13:45  1 x"}) {
+        ListEntry e;
+        EXPECT_FALSE(ParseListLine(junk, now, e)) << junk;
+    }
+    ListEntry e;
+    EXPECT_FALSE(ParseMlsdLine("type=file;size=3;\t", e));
+    EXPECT_FALSE(ParseMlsdLine("type=file;size=3;", e));
+}
+
+// What decides between an empty folder and a listing we could not read.
+TEST(FtpListings, LinesWithoutEntriesByDesignAreFiller) {
+    for (const char* filler : {"", "\r", "  \t", "total 0", "total 1232\r", "合計 1232", "insgesamt 1232", "总计 8",
+                               "합계 8", "total 1.2M", "type=cdir;modify=20200101000000; /pub\r", "Type=PDir; ..",
+                               "modify=20261207125922;perm=flcdmpe;type=cdir;unique=FE00UA72040; ."})
+        EXPECT_TRUE(IsListingFiller(filler)) << filler;
+    for (const char* entry : {"garbage", "Directory of /home/ftp", "file.txt   12 bytes   2020/01/01", "total 12 files",
+                              "type=file;size=3; up.txt", "-rw-r--r-- 1 u g 5 Jan 1 12:00 x", "12 34"})
+        EXPECT_FALSE(IsListingFiller(entry)) << entry;
+}
+
 // A delete or a download must never follow a link it took for a folder:
 // each way a server marks one has to survive the parse.
 TEST(FtpParse, SymbolicLinksAreMarked) {

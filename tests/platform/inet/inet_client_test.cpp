@@ -165,6 +165,33 @@ TEST_P(FtpClient, FindListsEntriesWithPathsSizesAndKinds) {
     EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
 }
 
+// A listed name is the string to send back: leading and double spaces, a
+// ";" and (on vsftpd, which lists names as bytes) Shift_JIS must come out of
+// the listing such that RETR finds the file.
+TEST_P(FtpClient, ListedNamesFetchTheirOwnFiles) {
+    FtpConnection* c = Connect();
+    ::mkdir(server.Local("raw").c_str(), 0777);
+    std::vector<std::string> names = {"  lead  and  inner.txt", "semi;colon.txt", "日本語 名前.txt"};
+    if (server.kind() == FtpServer::Kind::Vsftpd) names.push_back("sjis_\x93\xfa\x96\x7b.txt");
+    for (const std::string& name : names) WriteFile(server.Local("raw/" + name), "<" + name + ">");
+    std::string raw = (server.home() == "/" ? "" : server.home()) + "/raw";
+    ASSERT_TRUE(c->SetCurrentDirectory(raw));
+    FtpFileFind find(c);
+    ASSERT_TRUE(find.FindFile("*.*"));
+    std::vector<std::string> listed;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        if (find.IsDots()) continue;
+        listed.push_back(find.GetFileName());
+        ASSERT_TRUE(c->GetFile(find.GetFileName(), local / "got", false)) << find.GetFileName();
+        EXPECT_EQ(ReadFile(local / "got"), "<" + find.GetFileName() + ">");
+        std::remove((local / "got").c_str());
+    }
+    std::sort(listed.begin(), listed.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(listed, names);
+}
+
 TEST_P(FtpClient, CloseFromAnotherThreadAbortsATransferAtOnce) {
     long before = OpenFds();
     {

@@ -162,4 +162,92 @@ TEST(FtpFaults, OverlongLinesAndGarbageListingsAreSurvived) {
     EXPECT_EQ(names, (std::vector<std::string>{"good dir/", "file.txt", "dosdir/"}));
 }
 
+// The names, folders marked with "/", of every entry FindFile found.
+std::vector<std::string> Listed(FtpFileFind& find) {
+    std::vector<std::string> names;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        names.push_back(find.GetFileName() + (find.IsDirectory() ? "/" : ""));
+    }
+    return names;
+}
+
+// The commands the listing scenarios report in their 226 to LIST, PORT's and
+// PASV's without their addresses.
+std::vector<std::string> Received(const std::string& reply) {
+    std::vector<std::string> out;
+    std::size_t at = reply.find("received: ");
+    if (at == std::string::npos) return out;
+    std::string rest = reply.substr(at + 10);
+    for (std::size_t start = 0; start <= rest.size();) {
+        std::size_t bar = std::min(rest.find('|', start), rest.size());
+        std::string cmd = rest.substr(start, bar - start);
+        if (cmd.rfind("PORT ", 0) == 0) cmd = "PORT";
+        out.push_back(cmd);
+        start = bar + 1;
+    }
+    return out;
+}
+
+TEST(FtpFaults, AServerThatRefusesMlsdIsListedWithListFromThenOn) {
+    for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        Faulty f("refuse-mlsd");  // offers MLST, answers MLSD with 500
+        FtpConnection* c = f.session.GetFtpConnection("127.0.0.1", "parvex", "secret",
+                                                      static_cast<std::uint16_t>(f.server.port()), passive);
+        const std::string data = passive ? "PASV" : "PORT";
+        FtpFileFind find(c);
+        ASSERT_TRUE(find.FindFile("*.*")) << GetLastInternetError();
+        EXPECT_EQ(Listed(find), (std::vector<std::string>{"file.txt", "dir/"}));
+        EXPECT_EQ(Received(GetLastResponseInfo()),
+                  (std::vector<std::string>{"USER parvex", "FEAT", "PWD", "TYPE A", data, "MLSD", data, "LIST"}));
+        ASSERT_TRUE(find.FindFile("sub/*.*"));
+        EXPECT_EQ(Received(GetLastResponseInfo()),
+                  (std::vector<std::string>{"USER parvex", "FEAT", "PWD", "TYPE A", data, "MLSD", data, "LIST", data,
+                                            "LIST sub"}));
+    }
+}
+
+TEST(FtpFaults, AListingWithNoLineWeCanReadIsAnErrorNotAnEmptyFolder) {
+    {
+        Faulty f("unreadable-list");
+        FtpFileFind find(f.Connect());
+        EXPECT_FALSE(find.FindFile("*.*"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_FTP_LISTING_UNREADABLE);
+        EXPECT_EQ(InternetErrorText(ERROR_FTP_LISTING_UNREADABLE),
+                  "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。");
+    }
+    {
+        Faulty f("total-only-list");  // "total 0" and a blank line: an empty folder
+        FtpFileFind find(f.Connect());
+        EXPECT_FALSE(find.FindFile("*.*"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
+    }
+    {
+        Faulty f("refuse-stor");  // sends no listing at all
+        FtpFileFind find(f.Connect());
+        EXPECT_FALSE(find.FindFile("*.*"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
+    }
+}
+
+// The browser sends a listed name back as it came: every byte must survive
+// the line split and the parse. A name with NUL is listed, but no command
+// can carry it, so it is refused before anything is sent.
+TEST(FtpFaults, ListedNamesKeepTheServersBytes) {
+    Faulty f("raw-names");
+    FtpConnection* c = f.Connect();
+    FtpFileFind find(c);
+    ASSERT_TRUE(find.FindFile("*.*"));
+    const std::string nul("cut.txt\0.exe", 12);  // fnmatch on its C string would see "cut.txt"
+    EXPECT_EQ(Listed(find), (std::vector<std::string>{"\x93\xfa\x96\x7b.txt", "bad\xff\xfe.txt", "cr\rinside",
+                                                      "cr at end\r", nul, "spaces after  "}));
+    EXPECT_FALSE(c->Remove(nul));
+    EXPECT_EQ(GetLastInternetError(), ERROR_INVALID_NAME);
+    ASSERT_TRUE(find.FindFile("*.txt"));
+    EXPECT_EQ(Listed(find), (std::vector<std::string>{"\x93\xfa\x96\x7b.txt", "bad\xff\xfe.txt"}));
+    std::vector<std::string> sent = Received(GetLastResponseInfo());
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& s) { return s.rfind("DELE", 0) == 0; }), 0);
+}
+
 }  // namespace

@@ -35,15 +35,23 @@ bool CBrovinDoc::OnNewDocument() {
     return true;
 }
 
-bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
-    status(IDS_CONNECTING, serverAddr);
-    inet::FtpConnection* conn = nullptr;
+inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
     try {
-        conn = session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
+        return session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
                                          false);
     } catch (const inet::InternetException& e) {
+        failure = ErrorText(e.Code());
+        return nullptr;
+    }
+}
+
+bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
+    status(IDS_CONNECTING, serverAddr);
+    std::string why;
+    inet::FtpConnection* conn = Login(why);
+    if (!conn) {
         // No box: the caller tells the reason in the status bar, and every remote command stays disabled.
-        if (failure) *failure = ErrorText(e.Code());
+        if (failure) *failure = why;
         return false;
     }
     if (!root.empty()) {
@@ -68,14 +76,8 @@ inet::FtpConnection* CBrovinDoc::LiveConnection(const StatusFn& status, std::str
     if (conn->IsOpen() && (conn->GetCurrentDirectory(where) || !ConnectionLost(inet::GetLastInternetError())))
         return conn;
     status(IDS_RECONNECTING, serverAddr);
-    inet::FtpConnection* fresh = nullptr;
-    try {
-        fresh = session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
-                                          false);
-    } catch (const inet::InternetException& e) {
-        failure = ErrorText(e.Code());
-        return nullptr;
-    }
+    inet::FtpConnection* fresh = Login(failure);
+    if (!fresh) return nullptr;
     conn->Close();
     if (!currentDirectory.empty() && !fresh->SetCurrentDirectory(currentDirectory))
         status(IDS_CANNOT_MOVE_STATUS, currentDirectory);

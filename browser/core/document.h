@@ -64,6 +64,9 @@ public:
     std::string root;
 
 private:
+    // Connects and logs in with the profile's data; nullptr with the reason in `failure` when that fails.
+    inet::FtpConnection* Login(std::string& failure);
+
     inet::InternetSession session_;
     std::atomic<inet::FtpConnection*> connection_{nullptr};
 };

@@ -5,6 +5,7 @@
 // Real servers (pyftpdlib with its command log), real windows and real keys under Xvfb.
 #include "browser/dialogs.h"
 #include "common/ui/help.h"
+#include "common/ui/image_button.h"
 #include "tests/browser/brovin_fixture.h"
 #include "tests/browser/relay.h"
 
@@ -14,17 +15,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-using namespace brovin;
-using browsertest::U;
+using namespace browsertest;
 namespace fs = std::filesystem;
-using testsupport::FtpServer;
-using testsupport::PumpUntil;
-using testsupport::ReadFile;
-using testsupport::WriteFile;
 
 namespace {
 
-using BrovinFailure = browsertest::BrovinFixture;
+using BrovinFailure = BrovinFixture;
 
 TEST_F(BrovinFailure, AFailedLoginSaysWhyInsteadOfConnectingForever) {
     FtpServer py(FtpServer::Kind::Pyftpdlib);
@@ -157,7 +153,7 @@ TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     auto server = LoggingServer();
     fs::create_directories(server->Local("www/sub"));
     WriteFile(server->Local("www/page.html"), "page");
-    browsertest::Relay relay(server->port());
+    Relay relay(server->port());
     Start(*server, "/www", "", relay.port());
     ASSERT_EQ(frame->View()->Rows().size(), 2u);
     CBrovinView* v = frame->View();
@@ -193,9 +189,19 @@ TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     relay.Refuse(true);
     frame->View()->StartListing();
     ASSERT_TRUE(Settled());
-    EXPECT_EQ(Status(), "サーバとの接続が切れています。接続し直すこともできませんでした : "
-                        "サーバーとの接続が中断されました。");
+    EXPECT_EQ(Status(), "接続が切れ、再接続もできませんでした : サーバーとの接続が中断されました。");
     EXPECT_EQ(relay.Accepted(), 4) << "one new login per command";
+    // A walk that cannot have a connection keeps the reason in its dialog until the user closes it.
+    Select("page.html");
+    v->RunCommand(ID_DOWNLOAD_TO);
+    ASSERT_NE(v->ProgressDialog(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    testsupport::Pump(30);
+    EXPECT_EQ(v->ProgressDialog()->StatusText(), U("接続が切れ、再接続もできませんでした : サーバーとの接続が中断されました。"));
+    EXPECT_FALSE(frame->IsEnabled());
+    v->ProgressDialog()->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_EQ(relay.Accepted(), 5);
     relay.Refuse(false);
     frame->View()->StartListing();
     ASSERT_TRUE(Settled());

@@ -26,6 +26,7 @@ using namespace brovin;
 using testsupport::FtpServer;
 using testsupport::PumpUntil;
 using testsupport::ReadFile;
+using testsupport::WriteFile;
 
 inline wxString U(const std::string& s) { return wxString::FromUTF8(s); }
 

@@ -10,17 +10,20 @@
 #include <filesystem>
 #include <set>
 
-using namespace brovin;
-using browsertest::U;
+using namespace browsertest;
 namespace fs = std::filesystem;
-using testsupport::FtpServer;
-using testsupport::PumpUntil;
-using testsupport::ReadFile;
-using testsupport::WriteFile;
 
 namespace {
 
-using BrovinNames = browsertest::BrovinFixture;
+using BrovinNames = BrovinFixture;
+
+// What the X server shows of `w`, frame included, as a PNG file.
+bool Screenshot(wxWindow* w, const std::string& png) {
+    wxRect r = w->GetScreenRect();
+    std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                      std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + png + "'";
+    return std::system(cmd.c_str()) == 0;
+}
 
 // What the rows show, in order.
 std::vector<std::string> Shown(CBrovinView* v) {
@@ -120,15 +123,20 @@ TEST_F(BrovinNames, Screenshots) {
     testsupport::ShowAndSettle(frame);
     frame->SetFrameStatus(IDS_MKDIR_FAILED, "taken", "550 File exists.");
     testsupport::Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/brovin-names.png"));
+    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-names.png"));
     CNameDlg dialog(frame, 1, U(kSjisShown));
     testsupport::ShowAndSettle(&dialog);
     testsupport::Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(&dialog, std::string(dir) + "/brovin-rename.png"));
+    EXPECT_TRUE(Screenshot(&dialog, std::string(dir) + "/brovin-rename.png"));
     dialog.Hide();
     frame->SetFrameStatus(IDS_CONNECTION_LOST, "", "サーバーとの接続が中断されました。");
     testsupport::Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/brovin-lost.png"));
+    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-lost.png"));
+    frame->SetSize(wxSize(960, 540));
+    frame->SetFrameStatus(IDS_CONNECT_FAILED, "ftp.example.jp",
+                          "ログインできませんでした。ユーザー名またはパスワードが正しくありません。(530 Login incorrect.)");
+    testsupport::Pump(300);
+    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-login.png"));
 }
 
 }  // namespace

@@ -132,6 +132,12 @@ TEST_F(BrovinNames, Screenshots) {
     frame->SetFrameStatus(IDS_CONNECTION_LOST, "", "サーバーとの接続が中断されました。");
     testsupport::Pump(300);
     EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-lost.png"));
+    CTransferDlg progress(frame, [] {});
+    progress.SetStatus(FormatString(IDS_CONNECTION_LOST, "", "サーバーとの接続が中断されました。"));
+    testsupport::ShowAndSettle(&progress);
+    testsupport::Pump(300);
+    EXPECT_TRUE(Screenshot(&progress, std::string(dir) + "/brovin-progress.png"));
+    progress.Hide();
     frame->SetSize(wxSize(960, 540));
     frame->SetFrameStatus(IDS_CONNECT_FAILED, "ftp.example.jp",
                           "ログインできませんでした。ユーザー名またはパスワードが正しくありません。(530 Login incorrect.)");

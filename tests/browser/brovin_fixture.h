@@ -81,6 +81,7 @@ protected:
             if (c.rfind(prefix, 0) == 0) return true;
         return false;
     }
+    // Selects the row that shows `shown`, and only it.
     void Select(const std::string& shown) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i) {
@@ -89,6 +90,7 @@ protected:
                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         }
     }
+    // The name dialog answers `text` from now on.
     void Answer(const std::string& text) {
         frame->View()->askName = [text](int, wxString& name) {
             name = U(text);

@@ -7,11 +7,15 @@
 #include "common/ui/resources.h"
 #include "platform/os/os.h"
 
+#include <gio/gio.h>
 #include <wx/display.h>
+#include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/splitter.h>
 #include <wx/statusbr.h>
+#include <wx/process.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 namespace brovin {
 
@@ -138,6 +142,10 @@ void CMainFrame::OnClose(wxCloseEvent& event) {
 
 void CMainFrame::SetFrameStatus(int id, const std::string& arg) { SetStatusText(FormatString(id, arg), 0); }
 
+void CMainFrame::SetFrameStatus(int id, const std::string& arg, const std::string& reason) {
+    SetStatusText(FormatString(id, arg, reason), 0);
+}
+
 wxString CMainFrame::StatusText() const { return GetStatusBar()->GetStatusText(0); }
 
 void CMainFrame::OnBarNotify(COutBarEvent& event) {
@@ -152,10 +160,41 @@ void CMainFrame::OnHelp() {
         SetFrameStatus(IDS_HELP_MISSING, path);
         return;
     }
-    if (openHelp)
-        openHelp(path);
-    else
-        ui::OpenWithDesktop(wxString::FromUTF8(path));
+    if (!(openHelp ? openHelp(path) : OpenHelpPage(path))) SetFrameStatus(IDS_HELP_NO_BROWSER, path);
+}
+
+namespace {
+
+// xdg-open started for the help page: it may still find no browser, and
+// says so only by its exit status, after the command has returned.
+class HelpOpener : public wxProcess {
+public:
+    HelpOpener(CMainFrame* frame, std::string path) : frame_(frame), path_(std::move(path)) {}
+    void OnTerminate(int, int status) override {
+        if (status != 0 && frame_) frame_->SetFrameStatus(IDS_HELP_NO_BROWSER, path_);
+        delete this;
+    }
+
+private:
+    wxWeakRef<CMainFrame> frame_;
+    std::string path_;
+};
+
+}  // namespace
+
+bool CMainFrame::OpenHelpPage(const std::string& path) {
+    const wxString url = "file://" + wxString::FromUTF8(path);
+    GError* error = nullptr;
+    if (g_app_info_launch_default_for_uri(url.utf8_str(), nullptr, &error)) return true;
+    if (error) g_error_free(error);
+    // The page goes as one argument: no shell ever reads it.
+    const wxString program = "xdg-open";
+    const wchar_t* argv[] = {program.wc_str(), url.wc_str(), nullptr};
+    auto* opener = new HelpOpener(this, path);
+    wxLogNull quiet;
+    if (wxExecute(argv, wxEXEC_ASYNC, opener) > 0) return true;
+    delete opener;
+    return false;
 }
 
 }  // namespace brovin

@@ -27,6 +27,8 @@ public:
 
     // Puts string `id` (with `arg` for "%1") into the status bar.
     void SetFrameStatus(int id, const std::string& arg);
+    // The same with `reason` after the text (when not empty).
+    void SetFrameStatus(int id, const std::string& arg, const std::string& reason);
     wxString StatusText() const;
 
     CBrovinView* View() const { return view_; }
@@ -39,8 +41,12 @@ public:
     // (a build tree), else <prefix>/share/parvex/help/index.html.
     // Opens the help page in the desktop's browser; says so in the status bar when it is missing.
     void OnHelp();
-    // What opens the help page (the desktop's browser unless a test says otherwise).
+    // What opens the help page (the desktop's browser unless a test says
+    // otherwise); false when it cannot, which the status bar then says.
     std::function<bool(const std::string&)> openHelp;
+    // Opens the page with the desktop's handler for it, else with xdg-open.
+    // False when neither starts; an xdg-open that ends in failure is told in the status bar when it ends.
+    bool OpenHelpPage(const std::string& path);
 
 private:
     void OnBarNotify(COutBarEvent& event);

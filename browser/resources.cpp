@@ -1,5 +1,6 @@
 #include "browser/resources.h"
 
+#include "browser/core/listing.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
 
@@ -61,6 +62,13 @@ void RegisterResources() {
         {IDS_HELP_MISSING, "ヘルプ %1 が見つかりません"},
         {IDS_SKIPPED_COUNT, "%1 個の項目を処理できませんでした"},
         {IDS_LIST_FAILED, "%1 の一覧を取得できませんでした"},
+        {IDS_CONNECT_FAILED, "%1へ接続できませんでした"},
+        {IDS_RECONNECTING, "接続が切れていたため、%1へ再接続しています..."},
+        {IDS_CONNECTION_LOST, "接続が切れ、再接続もできませんでした"},
+        {IDS_MKDIR_FAILED, "ディレクトリ %1 を作成できませんでした"},
+        {IDS_NAME_EMPTY, "名前が入力されていません"},
+        {IDS_NAME_UNSENDABLE, "名前 %1 には改行または NUL 文字が含まれているため、サーバへ送れません"},
+        {IDS_HELP_NO_BROWSER, "ヘルプ %1 を開けませんでした(ブラウザが見つかりません)"},
     });
     ui::RegisterIcons({
         {IDR_MAINFRAME, "folder-remote", ui::kUploadXpm},
@@ -77,9 +85,17 @@ void RegisterResources() {
 }
 
 wxString FormatString(int id, const std::string& arg) {
-    if (id == IDS_TEXT) return wxString::FromUTF8(arg);
+    // Arguments carry the server's names and replies: bytes that are not UTF-8
+    // would make the whole text empty, and a CR would break the line.
+    if (id == IDS_TEXT) return wxString::FromUTF8(ShownName(arg));
     wxString text = ui::LoadString(id);
-    if (!arg.empty()) text.Replace("%1", wxString::FromUTF8(arg));
+    if (!arg.empty()) text.Replace("%1", wxString::FromUTF8(ShownName(arg)));
+    return text;
+}
+
+wxString FormatString(int id, const std::string& arg, const std::string& reason) {
+    wxString text = FormatString(id, arg);
+    if (!reason.empty()) text += " : " + wxString::FromUTF8(ShownName(reason));
     return text;
 }
 

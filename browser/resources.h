@@ -63,5 +63,7 @@ void RegisterResources();
 
 // String `id` with `arg` for "%1" (unformatted when `arg` is empty); IDS_TEXT gives `arg` itself.
 wxString FormatString(int id, const std::string& arg);
+// The same with `reason` after it (" : " between them) when `reason` is not empty.
+wxString FormatString(int id, const std::string& arg, const std::string& reason);
 
 }  // namespace brovin

@@ -158,10 +158,12 @@ void CBrovinView::OnInitialUpdate() {
     ClearRemoteBrowserFlag();
     if (doc_->userName.empty()) return;
     jobs_->Post([this] {
-        bool ok = doc_->Connect([this](int id, const std::string& arg) {
-            CallAfter([this, id, arg] { frame_->SetFrameStatus(id, arg); });
-        });
-        if (!ok) return;
+        std::string failure;
+        bool ok = doc_->Connect([this](int id, const std::string& arg) { Tell(id, arg); }, &failure);
+        if (!ok) {
+            Tell(IDS_CONNECT_FAILED, doc_->serverAddr, failure);
+            return;
+        }
         std::string dir = doc_->currentDirectory;
         CallAfter([this, dir] { frame_->SetTitle(FormatString(IDS_CAPTION_DIRECTORY, dir)); });
         ListJob();
@@ -174,7 +176,7 @@ void CBrovinView::StartListing() {
 
 // On the job thread: lists the document's current directory and hands the rows to the window.
 void CBrovinView::ListJob() {
-    inet::FtpConnection* conn = doc_->Connection();
+    inet::FtpConnection* conn = Live();
     if (!conn) return;
     std::string dir = doc_->currentDirectory;
     CallAfter([this, dir] {
@@ -183,11 +185,12 @@ void CBrovinView::ListJob() {
     });
     std::vector<Row> rows;
     bool ok = ListDirectory(conn, dir, rows);
-    CallAfter([this, ok, dir, rows = std::move(rows)]() mutable {
+    std::string reason = ok ? std::string() : ErrorText(inet::GetLastInternetError());
+    CallAfter([this, ok, dir, reason, rows = std::move(rows)]() mutable {
         bool empty = rows.empty();
         ShowRows(std::move(rows));
         if (!ok)
-            frame_->SetFrameStatus(IDS_LIST_FAILED, dir);
+            frame_->SetFrameStatus(IDS_LIST_FAILED, dir, reason);
         else
             frame_->SetFrameStatus(empty ? IDS_IDLE : IDS_LISTED, "");
         if (onListed) onListed();
@@ -229,7 +232,7 @@ wxString CBrovinView::OnGetItemText(long item, long column) const {
     if (item < 0 || static_cast<std::size_t>(item) >= rows_.size()) return wxString();
     const Row& row = rows_[static_cast<std::size_t>(item)];
     switch (column) {
-    case 0: return wxString::FromUTF8(row.name);
+    case 0: return wxString::FromUTF8(ShownName(row.name));
     case 1: return row.directory ? wxString() : types_[static_cast<std::size_t>(item)];
     case 2: return row.directory ? wxString() : wxString::FromUTF8(DateText(row.mtime));
     default: return wxString();
@@ -285,6 +288,11 @@ void CBrovinView::RunWalk(std::function<Outcome(Progress&)> walk) {
     ShowProgress();
     std::shared_ptr<WalkProgress> progress = walk_;
     jobs_->Post([this, progress, walk] {
+        std::string failure;
+        if (!Live(&failure)) {
+            progress->Status(IDS_TEXT, FormatString(IDS_CONNECTION_LOST, "", failure).utf8_string());
+            return;  // as after a failure: the dialog keeps the text until the user presses abort
+        }
         Outcome outcome = walk(*progress);
         if (outcome == Outcome::Failed) return;  // the dialog keeps the error until the user presses abort
         ListJob();
@@ -300,8 +308,7 @@ void CBrovinView::QueueUpload(const std::vector<std::string>& paths) {
     const std::string provider = doc_->providerName;
     const std::string key = UploadKeyName(doc_->root);
     if (WriteUploadHandOff(provider, key, paths) != winreg::ERROR_SUCCESS) return;
-    inet::FtpConnection* conn = doc_->Connection();
-    RunWalk([conn, provider, key](Progress& p) { return UploadWalk(conn, provider, key, p); });
+    RunWalk([this, provider, key](Progress& p) { return UploadWalk(doc_->Connection(), provider, key, p); });
 }
 
 void CBrovinView::EnterDirectory(const std::string& name) {
@@ -310,7 +317,8 @@ void CBrovinView::EnterDirectory(const std::string& name) {
         return;
     }
     jobs_->Post([this, name] {
-        inet::FtpConnection* conn = doc_->Connection();
+        inet::FtpConnection* conn = Live();
+        if (!conn) return;
         conn->SetCurrentDirectory(name);  // a failure is not reported: the listing shows where the server is
         doc_->RefreshCurrentDirectory();
         ListJob();
@@ -342,14 +350,13 @@ void CBrovinView::Download(bool chooseTarget) {
         if (downloadFolder_.empty()) return;
     }
     std::vector<RemoteItem> items = SelectedItems();
-    inet::FtpConnection* conn = doc_->Connection();
     std::string folder = downloadFolder_;
-    RunWalk([conn, items, folder](Progress& p) { return DownloadWalk(conn, items, folder, p); });
+    RunWalk([this, items, folder](Progress& p) { return DownloadWalk(doc_->Connection(), items, folder, p); });
 }
 
 bool CBrovinView::AskName(int mode, wxString& name) {
     if (askName) return askName(mode, name);
-    CNameDlg dialog(frame_, mode);
+    CNameDlg dialog(frame_, mode, name);
     if (dialog.ShowModal() != wxID_OK) return false;
     name = dialog.Result();
     return true;
@@ -358,7 +365,6 @@ bool CBrovinView::AskName(int mode, wxString& name) {
 void CBrovinView::RunCommand(int id) {
     frame_->Raise();
     if (!doc_->Connected()) return;
-    inet::FtpConnection* conn = doc_->Connection();
     switch (id) {
     case ID_UPLOAD: {
         std::vector<std::string> paths;
@@ -384,23 +390,25 @@ void CBrovinView::RunCommand(int id) {
                                                 frame_) == wxYES;
         if (!yes) return;
         std::vector<RemoteItem> items = SelectedItems();
-        RunWalk([conn, items](Progress& p) { return DeleteWalk(conn, items, p); });
+        RunWalk([this, items](Progress& p) { return DeleteWalk(doc_->Connection(), items, p); });
         break;
     }
     case ID_MAKE_DIRECTORY: {
         wxString name;
         if (!AskName(0, name)) return;
         std::string dir = name.utf8_string();
+        if (int problem = NameProblem(dir)) {
+            frame_->SetFrameStatus(problem, dir);
+            return;
+        }
         frame_->SetFrameStatus(IDS_MAKING_DIRECTORY, dir);
-        jobs_->Post([this, conn, dir] {
-            conn->CreateDirectory(dir);  // the listing shows the outcome
-            CallAfter([this] { frame_->SetFrameStatus(IDS_MADE, ""); });
-            ListJob();
-        });
+        jobs_->Post([this, dir] { MakeDirectoryJob(dir); });
         break;
     }
     case ID_MOVE_UP:
-        jobs_->Post([this, conn] {
+        jobs_->Post([this] {
+            inet::FtpConnection* conn = Live();
+            if (!conn) return;
             doc_->currentDirectory = MoveUp(conn, doc_->currentDirectory);
             ListJob();
         });
@@ -408,13 +416,27 @@ void CBrovinView::RunCommand(int id) {
     case ID_RENAME: {
         long index = -1;
         if (!OneSelected(index) || static_cast<std::size_t>(index) >= rows_.size()) return;
+        // The server's own bytes go out as the old name; the dialog starts from the text the list shows.
         std::string oldName = rows_[static_cast<std::size_t>(index)].name;
-        wxString name;
+        if (NameProblem(oldName)) {
+            frame_->SetFrameStatus(IDS_NAME_UNSENDABLE, oldName);
+            return;
+        }
+        const wxString shown = wxString::FromUTF8(ShownName(oldName));
+        wxString name = shown;
         if (!AskName(1, name)) return;
+        // Unchanged, nothing is sent: the text shown for a name that is not UTF-8 is not its name.
+        if (name == shown) return;
         std::string newName = name.utf8_string();
+        if (int problem = NameProblem(newName)) {
+            frame_->SetFrameStatus(problem, newName);
+            return;
+        }
         frame_->SetFrameStatus(IDS_RENAMING, newName);
-        jobs_->Post([this, conn, oldName, newName] {
-            bool ok = !newName.empty() && conn->Rename(oldName, newName);
+        jobs_->Post([this, oldName, newName] {
+            inet::FtpConnection* conn = Live();
+            if (!conn) return;
+            bool ok = conn->Rename(oldName, newName);
             CallAfter([this, ok, oldName] { frame_->SetFrameStatus(ok ? IDS_RENAMED : IDS_RENAME_DENIED, ok ? "" : oldName); });
             if (!ok) std::this_thread::sleep_for(std::chrono::milliseconds(1000));
             ListJob();
@@ -423,6 +445,34 @@ void CBrovinView::RunCommand(int id) {
     }
     default: break;
     }
+}
+
+// On the job thread.
+inet::FtpConnection* CBrovinView::Live(std::string* why) {
+    std::string failure;
+    inet::FtpConnection* conn = doc_->LiveConnection([this](int id, const std::string& arg) { Tell(id, arg); }, failure);
+    if (!conn && doc_->Connected()) Tell(IDS_CONNECTION_LOST, "", failure);
+    if (why) *why = failure;
+    return conn;
+}
+
+void CBrovinView::Tell(int id, const std::string& arg, const std::string& reason) {
+    CallAfter([this, id, arg, reason] { frame_->SetFrameStatus(id, arg, reason); });
+}
+
+// On the job thread. A refusal is told with the name and the server's reason,
+// after the listing (which shows what the server holds now), so that it stays.
+void CBrovinView::MakeDirectoryJob(const std::string& dir) {
+    inet::FtpConnection* conn = Live();
+    if (!conn) return;
+    if (conn->CreateDirectory(dir)) {
+        Tell(IDS_MADE, "");
+        ListJob();
+        return;
+    }
+    std::string reason = ErrorText(inet::GetLastInternetError());
+    ListJob();
+    Tell(IDS_MKDIR_FAILED, dir, reason);
 }
 
 void CBrovinView::OnActivated(wxListEvent& event) {
@@ -467,15 +517,18 @@ std::unique_ptr<wxMenu> CBrovinView::ContextMenu() const {
 void CBrovinView::OnContextCommand(wxCommandEvent& event) { RunCommand(event.GetId() + kMenuIdOffset); }
 
 void CBrovinView::OnKeyDown(wxKeyEvent& event) {
+    // A key this handler acts on is used up here. Passed on, it came back: the
+    // list's inner window hands each key to this control and then lets the
+    // toolkit give it to this control's own window as well, so F2 opened a
+    // second rename dialog once the first had closed.
     switch (event.GetKeyCode()) {
-    case WXK_DELETE: RunCommand(ID_DELETE); break;
-    case WXK_F2: RunCommand(ID_RENAME); break;
+    case WXK_DELETE: RunCommand(ID_DELETE); return;
+    case WXK_F2: RunCommand(ID_RENAME); return;
     case WXK_F5:
         if (doc_->Connected()) StartListing();
-        break;
-    default: break;
+        return;
+    default: event.Skip(); break;
     }
-    event.Skip();
 }
 
 }  // namespace brovin

@@ -74,6 +74,13 @@ private:
     friend class WalkProgress;
 
     void ListJob();
+    // On the job thread: the connection for this job, logged in again when
+    // the server has dropped it; nullptr when that fails (the status bar then
+    // says the connection is lost, and `why` gets the reason).
+    inet::FtpConnection* Live(std::string* why = nullptr);
+    // From any thread: status-bar text `id` with `arg`, and `reason` after it.
+    void Tell(int id, const std::string& arg, const std::string& reason = "");
+    void MakeDirectoryJob(const std::string& dir);
     void ShowRows(std::vector<Row> rows);
     void ShowProgress();
     void RunWalk(std::function<Outcome(Progress&)> walk);

@@ -1,6 +1,7 @@
 #include "browser/core/document.h"
 
 #include "browser/core/ids.h"
+#include "browser/core/operations.h"
 #include "common/registry/layout.h"
 #include "transfer/local_tree.h"
 
@@ -34,14 +35,23 @@ bool CBrovinDoc::OnNewDocument() {
     return true;
 }
 
-bool CBrovinDoc::Connect(const StatusFn& status) {
-    status(IDS_CONNECTING, serverAddr);
-    inet::FtpConnection* conn = nullptr;
+inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
     try {
-        conn = session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
+        return session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
                                          false);
-    } catch (const inet::InternetException&) {
-        // No box: the status bar keeps the connecting text and every remote command stays disabled.
+    } catch (const inet::InternetException& e) {
+        failure = ErrorText(e.Code());
+        return nullptr;
+    }
+}
+
+bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
+    status(IDS_CONNECTING, serverAddr);
+    std::string why;
+    inet::FtpConnection* conn = Login(why);
+    if (!conn) {
+        // No box: the caller tells the reason in the status bar, and every remote command stays disabled.
+        if (failure) *failure = why;
         return false;
     }
     if (!root.empty()) {
@@ -55,6 +65,25 @@ bool CBrovinDoc::Connect(const StatusFn& status) {
     conn->GetCurrentDirectory(currentDirectory);
     connection_.store(conn);
     return true;
+}
+
+inet::FtpConnection* CBrovinDoc::LiveConnection(const StatusFn& status, std::string& failure) {
+    inet::FtpConnection* conn = Connection();
+    if (!conn) return nullptr;
+    // A connection the server closed while we were idle looks open until the
+    // next command: one PWD finds out before the command itself is sent.
+    std::string where;
+    if (conn->IsOpen() && (conn->GetCurrentDirectory(where) || !ConnectionLost(inet::GetLastInternetError())))
+        return conn;
+    status(IDS_RECONNECTING, serverAddr);
+    inet::FtpConnection* fresh = Login(failure);
+    if (!fresh) return nullptr;
+    conn->Close();
+    if (!currentDirectory.empty() && !fresh->SetCurrentDirectory(currentDirectory))
+        status(IDS_CANNOT_MOVE_STATUS, currentDirectory);
+    fresh->GetCurrentDirectory(currentDirectory);
+    connection_.store(fresh);
+    return fresh;
 }
 
 std::string CBrovinDoc::RefreshCurrentDirectory() {

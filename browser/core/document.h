@@ -33,9 +33,18 @@ public:
     // relative one component by component from the login directory (each
     // that fails is reported with 61209 and skipped). Reads the current
     // directory back. Reports 61208 first. Returns false, keeping no
-    // connection, when the login fails (the exception is not passed on).
+    // connection, when the login fails (the exception is not passed on);
+    // `failure`, when given, then says why (the server's reply for a refused login).
     // Runs on a worker thread.
-    bool Connect(const StatusFn& status);
+    bool Connect(const StatusFn& status, std::string* failure = nullptr);
+
+    // The connection for the next command, on the thread that runs it. While
+    // the server still answers (a PWD) it is the current one; when the server
+    // has dropped it, logs in again once and goes back to the current
+    // directory (61281 first; 61209 when that directory cannot be entered).
+    // nullptr when there never was a connection, or when the new login fails:
+    // `failure` then says why, and the next call tries again.
+    inet::FtpConnection* LiveConnection(const StatusFn& status, std::string& failure);
 
     inet::FtpConnection* Connection() const { return connection_.load(); }
     bool Connected() const { return connection_.load() != nullptr; }
@@ -55,6 +64,9 @@ public:
     std::string root;
 
 private:
+    // Connects and logs in with the profile's data; nullptr with the reason in `failure` when that fails.
+    inet::FtpConnection* Login(std::string& failure);
+
     inet::InternetSession session_;
     std::atomic<inet::FtpConnection*> connection_{nullptr};
 };

@@ -52,6 +52,14 @@ inline constexpr int IDS_CANNOT_ENTER = 61261;    // a directory that cannot be 
 inline constexpr int IDS_HELP_MISSING = 61262;
 inline constexpr int IDS_SKIPPED_COUNT = 61263;   // the walk is over, some items left out
 inline constexpr int IDS_LIST_FAILED = 61264;
+// Failures told in the status bar (a reason may follow the text after " : ").
+inline constexpr int IDS_CONNECT_FAILED = 61280;
+inline constexpr int IDS_RECONNECTING = 61281;
+inline constexpr int IDS_CONNECTION_LOST = 61282;
+inline constexpr int IDS_MKDIR_FAILED = 61283;
+inline constexpr int IDS_NAME_EMPTY = 61284;
+inline constexpr int IDS_NAME_UNSENDABLE = 61285;
+inline constexpr int IDS_HELP_NO_BROWSER = 61286;
 // Not a table entry: the argument is the whole text.
 inline constexpr int IDS_TEXT = 0;
 

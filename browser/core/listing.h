@@ -34,4 +34,12 @@ std::string DateText(std::int64_t mtime);
 // "..", no "/" or "\", no CR, LF or NUL, at most 255 bytes.
 bool SafeName(const std::string& name);
 
+// A name from the server as the list and the status texts show it, always
+// valid UTF-8 on one line: UTF-8 characters as they are, every other byte as
+// "\xNN" (a Shift_JIS name, a stray byte), control characters written out
+// ("\r", "\n", "\t", "\x00", "\x7F", "\u0085") and the invisible
+// characters that reorder or hide text as "\u202E" and the like. For showing
+// only: what goes to the server is always the name's own bytes.
+std::string ShownName(const std::string& raw);
+
 }  // namespace brovin

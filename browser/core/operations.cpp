@@ -23,6 +23,23 @@ bool ConnectionLost(inet::DWORD code) {
            code == inet::ERROR_INTERNET_TIMEOUT || code == inet::ERROR_INTERNET_OPERATION_CANCELLED;
 }
 
+std::string ErrorText(inet::DWORD code) {
+    std::string reply = inet::GetLastResponseInfo();
+    // A reply of several lines becomes one: the status bar shows a single line.
+    for (std::size_t at; (at = reply.find("\r\n")) != std::string::npos;) reply.replace(at, 2, " ");
+    std::string text = inet::InternetErrorText(code);
+    if (code == inet::ERROR_INTERNET_EXTENDED_ERROR && !reply.empty()) text = reply;
+    else if (code == inet::ERROR_INTERNET_LOGIN_FAILURE && !reply.empty()) text += "(" + reply + ")";
+    else if (text.empty()) text = "エラー " + std::to_string(code);
+    return transfer::Clip(text);
+}
+
+int NameProblem(const std::string& name) {
+    if (name.empty()) return IDS_NAME_EMPTY;
+    if (name.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return IDS_NAME_UNSENDABLE;
+    return 0;
+}
+
 namespace {
 
 std::string Decimal(unsigned long n) { return std::to_string(n); }
@@ -77,6 +94,29 @@ bool ReplaceWith(const std::string& copy, const std::string& file) {
         return false;
     }
     return true;
+}
+
+// Gets the remote file `name` of the current directory into `file` in
+// `folder`. It arrives under a short name of our own beside it: the client
+// library makes its own temporary from the name it is given, adding
+// ".part.XXXXXX", and a server's name of 244 to 255 bytes would pass the
+// 255-byte limit of a file name that way. False with the last error set.
+bool Fetch(inet::FtpConnection* conn, const std::string& name, const std::string& folder, const std::string& file,
+           inet::DWORD type) {
+    std::string temp = folder + "/.brovin-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        inet::SetLastInternetError(inet::ERROR_FILE_NOT_FOUND);
+        return false;
+    }
+    ::close(fd);
+    bool ok = conn->GetFile("./" + name, temp, false, type);
+    if (ok && ::rename(temp.c_str(), file.c_str()) != 0) {
+        inet::SetLastInternetError(inet::ERROR_FILE_NOT_FOUND);
+        ok = false;
+    }
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
 }
 
 struct QueueEntry {
@@ -320,7 +360,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         const std::string file = fileFolderPath + "/" + name;
         progress.Status(IDS_PROCESSING, "./" + name);
         int type = transfer::TransferTypeFor(name);
-        if (!conn->GetFile("./" + name, file, false, static_cast<inet::DWORD>(type)))
+        if (!Fetch(conn, name, fileFolderPath, file, static_cast<inet::DWORD>(type)))
             return FailWith(progress, inet::GetLastInternetError());
         if (progress.Aborted()) return Outcome::Aborted;
         std::string converted;

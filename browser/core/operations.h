@@ -81,4 +81,16 @@ std::string MoveUp(inet::FtpConnection* connection, const std::string& current);
 // goes out as 61236 with the message, not as 61235 with the number).
 bool ConnectionLost(inet::DWORD code);
 
+// What the user is told about an FTP call of this thread that failed with
+// `code`: for an error reply the server's own words, for a refused login the
+// message with the server's reply after it ("… (530 Login incorrect.)"),
+// otherwise the message table's text, or "エラー <code>" when it has none.
+// Always one line.
+std::string ErrorText(inet::DWORD code);
+
+// Why a name the user typed for rename or make directory cannot go to the
+// server: IDS_NAME_EMPTY, IDS_NAME_UNSENDABLE (a CR, LF or NUL would end the
+// command early), or 0 when it can.
+int NameProblem(const std::string& name);
+
 }  // namespace brovin

@@ -200,15 +200,6 @@ TEST_F(BrovinWindow, WithoutAUserNameNothingConnectsAndEveryCommandIsOff) {
     EXPECT_EQ(frame->View()->GetItemCount(), 0);
 }
 
-TEST_F(BrovinWindow, AWrongPasswordLeavesTheConnectingText) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    Start(server, "", "wrong", false);
-    EXPECT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
-    EXPECT_EQ(frame->StatusText(), U("127.0.0.1へ接続しています..."));
-    EXPECT_FALSE(frame->Document().Connected());
-    EXPECT_EQ(frame->GetTitle(), U("Brovin"));
-}
-
 TEST_F(BrovinWindow, AbortDuringAnUploadStopsAfterTheFileUnderWayAndFreesTheWindow) {
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--stor-delay", "0.3"});
     Start(server, "");

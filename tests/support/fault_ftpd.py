@@ -19,6 +19,7 @@ misbehaves as --scenario says:
   pasv-elsewhere names 198.51.100.7 in its PASV reply (the port is right; the listener is on 127.0.0.1)
   evil-names     lists names that climb out ("../evil.txt", and "../../evil2.txt" inside the directory "d"),
                  keeps track of CWD d / .. and serves "pwned" for every RETR
+  odd-names      lists names with a NUL, a CR, a tab, Shift_JIS and stray bytes (EXTRA_LISTINGS)
 CWD to a name starting with "missing" is answered 550 in every scenario.
 The listing scenarios (refuse-mlsd, unreadable-list, total-only-list, raw-names) are described at
 LISTING_SCENARIOS below.
@@ -140,6 +141,11 @@ def serve(conn, args):
             if cmd == "LIST":
                 if args.scenario == "evil-names":
                     data.sendall(EVIL_TOP if cwd == "/" else EVIL_INNER)
+                    data.close()
+                    send("226 done")
+                    continue
+                if args.scenario in EXTRA_LISTINGS:
+                    data.sendall(EXTRA_LISTINGS[args.scenario])
                     data.close()
                     send("226 done")
                     continue
@@ -269,6 +275,17 @@ def serve_listing(conn, args):
             return
         else:
             send("502 not implemented")
+
+
+# Scenarios that only list something of their own.
+#   odd-names  names a file system may not hold and a server may still send: a NUL, a CR, a tab,
+#              Shift_JIS bytes, bytes that are no text at all, a right-to-left override
+EXTRA_LISTINGS = {
+    "odd-names": b"".join(
+        b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 " + name + b"\r\n"
+        for name in (b"a\x00b.txt", b"cr\rname.txt", b"tab\tname.txt", b"\x93\xfa\x96{\x8c\xea.txt",
+                     b"\xff\xfe.bin", b"rtl\xe2\x80\xaetxt.exe", b"plain.txt")),
+}
 
 
 def main():

@@ -1,0 +1,265 @@
+// The browser tells every failure: a refused login, a directory the server
+// will not make, a name that cannot be sent, a connection the server dropped
+// between two commands, a help page with no browser to show it. Also one key,
+// one dialog, and files whose names fill the 255 bytes a name may have.
+// Real servers (pyftpdlib with its command log), real windows and real keys under Xvfb.
+#include "browser/dialogs.h"
+#include "common/ui/help.h"
+#include "common/ui/image_button.h"
+#include "tests/browser/brovin_fixture.h"
+#include "tests/browser/relay.h"
+
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+using namespace browsertest;
+namespace fs = std::filesystem;
+
+namespace {
+
+using BrovinFailure = BrovinFixture;
+
+TEST_F(BrovinFailure, AFailedLoginSaysWhyInsteadOfConnectingForever) {
+    FtpServer py(FtpServer::Kind::Pyftpdlib);
+    FtpServer refusing(FtpServer::Kind::Fault, "refuse-login");
+    const int nobody = testsupport::FreePort();
+    const struct {
+        const FtpServer& server;
+        std::string password;
+        int port;
+        std::string expected;
+    } cases[] = {
+        {py, "wrong", 0,
+         "127.0.0.1へ接続できませんでした : ログインできませんでした。ユーザー名またはパスワードが正しくありません。"
+         "(530 Authentication failed.)"},
+        {refusing, "", 0,
+         "127.0.0.1へ接続できませんでした : ログインできませんでした。ユーザー名またはパスワードが正しくありません。"
+         "(530 Login incorrect.)"},
+        {py, "", nobody, "127.0.0.1へ接続できませんでした : サーバーに接続できませんでした。"},
+    };
+    for (const auto& c : cases) {
+        Start(c.server, "", c.password, c.port);
+        EXPECT_EQ(Status(), c.expected);
+        EXPECT_FALSE(frame->Document().Connected());
+        EXPECT_EQ(frame->GetTitle(), U("Brovin"));
+        frame->Close(true);
+        testsupport::Pump(100);
+        frame = nullptr;
+    }
+}
+
+TEST_F(BrovinFailure, MakeDirectoryTellsARefusalAndANameItCannotSend) {
+    auto server = LoggingServer();
+    fs::create_directories(server->Local("taken"));
+    Start(*server, "");
+    CBrovinView* v = frame->View();
+    const struct {
+        std::string name;
+        std::string status;
+        bool sent;
+    } cases[] = {
+        {"taken", "ディレクトリ taken を作成できませんでした : 550 File exists.", true},
+        {"a\r\nDELE x", "名前 a\\r\\nDELE x には改行または NUL 文字が含まれているため、サーバへ送れません", false},
+        {"", "名前が入力されていません", false},
+        {"made", "ディレクトリ構造取得完了", true},
+    };
+    for (const auto& c : cases) {
+        Answer(c.name);
+        v->RunCommand(ID_MAKE_DIRECTORY);
+        ASSERT_TRUE(Settled());
+        EXPECT_EQ(Status(), c.status) << c.name;
+        if (!c.name.empty()) {
+            EXPECT_EQ(ReceivedStartingWith("MKD " + c.name.substr(0, 1)), c.sent) << c.name;
+        }
+    }
+    EXPECT_TRUE(fs::is_directory(server->Local("made")));
+    EXPECT_FALSE(ReceivedStartingWith("DELE"));
+}
+
+TEST_F(BrovinFailure, RenameToANameThatCannotBeSentSaysWhatIsWrongWithIt) {
+    auto server = LoggingServer();
+    WriteFile(server->Local("old.txt"), "old");
+    Start(*server, "");
+    Select("old.txt");
+    Answer("new\nname.txt");
+    frame->View()->RunCommand(ID_RENAME);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Status(), "名前 new\\nname.txt には改行または NUL 文字が含まれているため、サーバへ送れません");
+    EXPECT_FALSE(ReceivedStartingWith("RNFR"));
+    EXPECT_EQ(ReadFile(server->Local("old.txt")), "old");
+    Answer("old.txt");  // the name as it was: nothing to do
+    frame->View()->RunCommand(ID_RENAME);
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(ReceivedStartingWith("RNFR"));
+}
+
+// F2 with a real key, then Enter in the dialog with a real key: one dialog,
+// one rename. The key used to reach the list twice, and the second opened the
+// dialog again for a row that no longer existed.
+TEST_F(BrovinFailure, F2ThenEnterRenamesOnceWithOneDialog) {
+    auto server = LoggingServer();
+    WriteFile(server->Local("b.txt"), "b");
+    Start(*server, "");
+    testsupport::Pump(200);
+    frame->Raise();
+    Select("b.txt");
+    frame->View()->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return frame->View()->HasFocus() || wxWindow::FindFocus() == frame->View() ||
+                                       (wxWindow::FindFocus() && wxWindow::FindFocus()->GetParent() == frame->View()); },
+                          3000));
+    int dialogs = 0;
+    wxString initial;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        auto* dlg = dynamic_cast<CNameDlg*>(d);
+        if (!dlg) return static_cast<int>(wxID_CANCEL);
+        if (++dialogs > 1) return static_cast<int>(wxID_CANCEL);
+        initial = dlg->Edit()->GetValue();
+        // Typed once the dialog is up, as a person would: the text, then Enter.
+        dlg->CallAfter([dlg] {
+            PumpUntil([dlg] { return dlg->IsShownOnScreen() && dlg->Edit()->HasFocus(); }, 3000);
+            dlg->Edit()->SelectAll();
+            wxUIActionSimulator keys;
+            keys.MouseMove(dlg->GetScreenRect().GetPosition() + wxPoint(10, 10));
+            testsupport::Pump(50);
+            keys.Text("c.txt");
+            keys.Char(WXK_RETURN);
+        });
+        return static_cast<int>(wxID_NONE);
+    });
+    wxUIActionSimulator keys;
+    keys.MouseMove(frame->View()->GetScreenRect().GetPosition() + wxPoint(40, 60));
+    testsupport::Pump(50);
+    keys.Char(WXK_F2);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(server->Local("c.txt")); }, 10000));
+    ASSERT_TRUE(Settled());
+    testsupport::Pump(500);  // a second delivery of the key would open its dialog meanwhile
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(initial, "b.txt") << "the dialog starts from the name";
+    EXPECT_EQ(ReadFile(server->Local("c.txt")), "b");
+    int renames = 0;
+    for (const auto& c : Received()) renames += c.rfind("RNFR", 0) == 0;
+    EXPECT_EQ(renames, 1);
+    EXPECT_EQ(Status(), "ディレクトリ構造取得完了");
+}
+
+// The connection is cut between two commands (the relay stands for a router
+// that forgot it): the next command logs in again once, goes back to the
+// directory the user was in and does its work. When the new login fails too,
+// the status bar says the connection is lost, and the command after that tries again.
+TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
+    auto server = LoggingServer();
+    fs::create_directories(server->Local("www/sub"));
+    WriteFile(server->Local("www/page.html"), "page");
+    Relay relay(server->port());
+    Start(*server, "/www", "", relay.port());
+    ASSERT_EQ(frame->View()->Rows().size(), 2u);
+    CBrovinView* v = frame->View();
+
+    relay.CutAll();
+    Answer("made");
+    v->RunCommand(ID_MAKE_DIRECTORY);
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(fs::is_directory(server->Local("www/made")));
+    EXPECT_EQ(Status(), "ディレクトリ構造取得完了");
+    EXPECT_EQ(relay.Accepted(), 2);
+    std::vector<std::string> got = Received();
+    auto second = std::find(std::find(got.begin(), got.end(), "USER parvex") + 1, got.end(), "USER parvex");
+    ASSERT_NE(second, got.end()) << "logged in again";
+    auto cwd = std::find(second, got.end(), "CWD /www");
+    ASSERT_NE(cwd, got.end()) << "back in the directory the user was in";
+    EXPECT_NE(std::find(cwd, got.end(), "MKD made"), got.end());
+
+    // A walk after a cut: the download gets the new connection too.
+    relay.CutAll();
+    v->chooseFolder = [&](std::string& folder) {
+        folder = local / "dl";
+        return true;
+    };
+    Select("page.html");
+    v->RunCommand(ID_DOWNLOAD_TO);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(ReadFile(local / "dl/www/page.html"), "page");
+    EXPECT_EQ(relay.Accepted(), 3);
+
+    // The server cannot be reached again: said once per command, and menus stay for the next try.
+    relay.CutAll();
+    relay.Refuse(true);
+    frame->View()->StartListing();
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Status(), "接続が切れ、再接続もできませんでした : サーバーとの接続が中断されました。");
+    EXPECT_EQ(relay.Accepted(), 4) << "one new login per command";
+    // A walk that cannot have a connection keeps the reason in its dialog until the user closes it.
+    Select("page.html");
+    v->RunCommand(ID_DOWNLOAD_TO);
+    ASSERT_NE(v->ProgressDialog(), nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    testsupport::Pump(30);
+    EXPECT_EQ(v->ProgressDialog()->StatusText(), U("接続が切れ、再接続もできませんでした : サーバーとの接続が中断されました。"));
+    EXPECT_FALSE(frame->IsEnabled());
+    v->ProgressDialog()->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
+    EXPECT_EQ(relay.Accepted(), 5);
+    relay.Refuse(false);
+    frame->View()->StartListing();
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Status(), "ディレクトリ構造取得完了");
+    EXPECT_EQ(frame->View()->Rows().size(), 3u);
+}
+
+// The file arrives under a temporary name that always fits, whatever the
+// length of the server's name (the temporary was the name plus 12 bytes).
+TEST_F(BrovinFailure, FilesWhoseNamesFillTheByteLimitDownload) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    const std::string n244 = std::string(240, 'a') + ".txt", n255 = std::string(251, 'b') + ".txt";
+    WriteFile(server.Local(n244), "244");
+    WriteFile(server.Local(n255), "255");
+    Start(server, "");
+    CBrovinView* v = frame->View();
+    v->chooseFolder = [&](std::string& folder) {
+        folder = local / "dl";
+        return true;
+    };
+    for (long i = 0; i < v->GetItemCount(); ++i) v->SetItemState(i, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+    v->RunCommand(ID_DOWNLOAD_TO);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(v->ProgressDialog(), nullptr) << "the walk ended normally";
+    EXPECT_EQ(ReadFile(local / ("dl/" + n244)), "244");
+    EXPECT_EQ(ReadFile(local / ("dl/" + n255)), "255");
+    EXPECT_EQ(std::distance(fs::directory_iterator(local / "dl"), fs::directory_iterator()), 2) << "no temporary left";
+}
+
+// No browser on the desktop: with nothing on PATH, whatever handler the
+// desktop names for the page cannot start, and xdg-open is missing or finds
+// no browser (which it says only by its exit status).
+TEST_F(BrovinFailure, HelpWithoutABrowserSaysSoInTheStatusBar) {
+    ASSERT_TRUE(fs::exists(ui::HelpPath()));
+    testsupport::ScopedStore none;
+    frame = StartBrowser();
+    const std::string bin = local / "bin";
+    fs::create_directories(bin);
+    const std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", bin.c_str(), 1);
+    const std::string told = "ヘルプ " + ui::HelpPath() + " を開けませんでした(ブラウザが見つかりません)";
+    frame->SetFrameStatus(IDS_IDLE, "");
+    frame->OnHelp();  // no xdg-open
+    EXPECT_TRUE(PumpUntil([&] { return Status() == told; }, 5000)) << Status();
+
+    WriteFile(bin + "/xdg-open", "#!/bin/sh\necho \"$1\" > " + local / "asked" + "\nexit 3\n");
+    fs::permissions(bin + "/xdg-open", fs::perms::owner_all);
+    frame->SetFrameStatus(IDS_IDLE, "");
+    frame->OnHelp();  // xdg-open that finds no browser
+    EXPECT_TRUE(PumpUntil([&] { return Status() == told; }, 5000)) << Status();
+    EXPECT_EQ(ReadFile(local / "asked"), "file://" + ui::HelpPath() + "\n");
+
+    WriteFile(bin + "/xdg-open", "#!/bin/sh\nexit 0\n");
+    frame->SetFrameStatus(IDS_IDLE, "");
+    frame->OnHelp();  // opened
+    testsupport::Pump(500);
+    EXPECT_EQ(Status(), "操作待機中...");
+    setenv("PATH", path.c_str(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The browser's main window started in-process on a real server, for the
+// window tests: start-up through the hand-off, waiting for the jobs, the
+// status bar, the selection by the text a row shows, and the server's log.
+#pragma once
+
+#include "browser/app.h"
+#include "browser/main_frame.h"
+#include "browser/resources.h"
+#include "browser/view.h"
+#include "common/registry/layout.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/gui_support.h"
+#include "tests/transfer/store_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace browsertest {
+
+using namespace brovin;
+using testsupport::FtpServer;
+using testsupport::PumpUntil;
+using testsupport::ReadFile;
+using testsupport::WriteFile;
+
+inline wxString U(const std::string& s) { return wxString::FromUTF8(s); }
+
+class BrovinFixture : public ::testing::Test {
+protected:
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    std::string log = local / "ftpd.log";
+    CMainFrame* frame = nullptr;
+
+    void TearDown() override {
+        if (frame) {
+            frame->Close(true);
+            testsupport::Pump(100);
+        }
+    }
+    // A pyftpdlib server that logs every command it receives.
+    std::unique_ptr<FtpServer> LoggingServer() {
+        return std::make_unique<FtpServer>(FtpServer::Kind::Pyftpdlib, "", std::vector<std::string>{"--log", log});
+    }
+    // Starts the browser on `server` (reached through `port` when given) and waits for the login's end.
+    void Start(const FtpServer& server, const std::string& root, const std::string& password = "", int port = 0) {
+        transfertest::WriteEntry("prov", "entry", server, root, password);
+        if (port) {
+            SettingKey entry;
+            entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
+            entry.WriteDword(layout::kPort, static_cast<winreg::DWORD>(port));
+        }
+        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+        frame = StartBrowser();
+        ASSERT_TRUE(Settled());
+    }
+    // The queued jobs are done and what they posted has reached the window.
+    bool Settled() {
+        bool done = PumpUntil([this] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 15000);
+        testsupport::Pump(30);
+        return done;
+    }
+    std::string Status() { return frame->StatusText().utf8_string(); }
+    // The commands the server received, in order, as its log names them ("MKD made").
+    std::vector<std::string> Received() {
+        std::vector<std::string> out;
+        std::istringstream in(ReadFile(log));
+        for (std::string line; std::getline(in, line);) {
+            std::size_t at = line.find("<- ");
+            if (at != std::string::npos) out.push_back(line.substr(at + 3));
+        }
+        return out;
+    }
+    bool ReceivedStartingWith(const std::string& prefix) {
+        for (const auto& c : Received())
+            if (c.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+    // Selects the row that shows `shown`, and only it.
+    void Select(const std::string& shown) {
+        CBrovinView* v = frame->View();
+        for (long i = 0; i < v->GetItemCount(); ++i) {
+            bool on = v->GetItemText(i) == U(shown);
+            v->SetItemState(i, on ? wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED : 0,
+                            wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        }
+    }
+    // The name dialog answers `text` from now on.
+    void Answer(const std::string& text) {
+        frame->View()->askName = [text](int, wxString& name) {
+            name = U(text);
+            return true;
+        };
+    }
+};
+
+}  // namespace browsertest

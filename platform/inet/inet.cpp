@@ -637,7 +637,10 @@ bool FtpConnection::GetFile(const std::string& remoteName, const std::string& lo
         SetLastInternetError(ERROR_FILE_EXISTS);
         return false;
     }
-    std::string tmp = localPath + ".part.XXXXXX";
+    // A short name beside the target: the target's own name plus a suffix
+    // would pass the 255-byte limit for names that nearly fill it.
+    std::size_t slash = localPath.find_last_of('/');
+    std::string tmp = (slash == std::string::npos ? std::string() : localPath.substr(0, slash + 1)) + ".part-XXXXXX";
     int out = ::mkstemp(tmp.data());
     if (out < 0) {
         SetLastInternetError(ERROR_FILE_NOT_FOUND);

@@ -175,6 +175,13 @@ wxString CListViewEx::GetColumnHeading(int col) const {
     return col >= 0 && col < GetColumnCount() ? columns_[col].heading : wxString();
 }
 
+bool CListViewEx::FitColumnToHeading(int col) {
+    if (col < 0 || col >= GetColumnCount() || !header_) return false;
+    const int needed = header_->GetColumnTitleWidth(static_cast<unsigned>(col));
+    if (needed > columns_[col].width) SetColumnWidth(col, needed);
+    return true;
+}
+
 void CListViewEx::SyncHeader() {
     if (!header_) return;
     header_->DeleteAllColumns();

@@ -72,8 +72,8 @@ public:
     int GetColumnWidth(int col) const;
     bool SetColumnWidth(int col, int width);
     wxString GetColumnHeading(int col) const;
-    // Widens column `col` until its heading shows whole (as the header
-    // measures it: text plus the renderer's margins); never narrows it.
+    // Widens column `col` until its heading shows whole, without the "..."
+    // the header puts on a heading it cannot fit; never narrows it.
     // Returns false for a column that does not exist.
     bool FitColumnToHeading(int col);
 

@@ -330,7 +330,7 @@ TEST_F(Manager, FirstRunOnAStoreThatRefusesWritesSaysWhatWasNotWritten) {
         Driver wizard(CancelWizard());
         Open(failing.path());
         ASSERT_TRUE(Drive(wizard));
-        ASSERT_TRUE(PumpUntil([this] { return frame->StatusText().Contains(U("書き込めませんでした")); }))
+        ASSERT_TRUE(PumpUntil([this] { return frame->StatusText().StartsWith(U("初期設定を保存できませんでした(")); }))
             << U8(frame->StatusText());
         const std::string status = U8(frame->StatusText());
         EXPECT_NE(status.find(store.file()), std::string::npos) << status;

@@ -9,8 +9,8 @@
 #include "manager/provider_view.h"
 #include "manager/resources.h"
 #include "platform/os/os.h"
-#include "settings/provider.h"
 #include "settings/halvex32/halvex32.h"
+#include "settings/provider.h"
 #include "tesvar/tesvar.h"
 
 #include <wx/dcclient.h>

@@ -25,11 +25,16 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 
+#include <algorithm>
+
 using namespace morvane;
 
 namespace {
 
 wxString U(const char* s) { return wxString::FromUTF8(s); }
+
+// The first widths of the command bar and the tree panes.
+constexpr int kBarWidth = 100, kTreeWidth = 200;
 
 // The label before any provider is chosen, and after the chosen one is deleted.
 const char* const kInitialLabel = "プロバイダ名 - Parvex ROOT";
@@ -84,9 +89,11 @@ CMainFrame::CMainFrame(std::string installDir)
     SetMenuBar(MainMenu());
     CreateStatusBar(1);
     SetStatusText(ui::LoadString(IDS_IDLE));
-    // The same minimum and maximum: dragging a border changes nothing.
-    SetSizeHints(FixedSize(), FixedSize());
     CreatePanes();
+    // The same minimum and maximum: dragging a border changes nothing.
+    const wxSize size = WidenedSize();
+    SetSizeHints(size, size);
+    SetSize(size);
 
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, ID_APP_EXIT);
     // The Edit menu posts the same command the command bar sends.
@@ -174,8 +181,8 @@ void CMainFrame::CreatePanes() {
     CreateBar();
     tree_ = new CProvider(inner_, this);
     list_ = new CConInfo(inner_);
-    inner_->SplitVertically(tree_, list_, 200);
-    splitter_->SplitVertically(bar_, inner_, 100);
+    inner_->SplitVertically(tree_, list_, kTreeWidth);
+    splitter_->SplitVertically(bar_, inner_, kBarWidth);
     top->Add(splitter_, 1, wxEXPAND);
     SetSizer(top);
     Layout();
@@ -198,6 +205,18 @@ void CMainFrame::CreateBar() {
     const int items[] = {IDS_BAR_ADD, IDS_BAR_PROPERTIES, IDS_BAR_DELETE, IDS_BAR_OPTION};
     for (int k = 0; k < 4; ++k) bar_->InsertFolderItem(0, k, ui::LoadString(items[k]), k);
     bar_->SelectFolder(0);
+}
+
+wxSize CMainFrame::WidenedSize() const {
+    wxSize size = FixedSize();
+    // The list pane is what the client area leaves beside the command bar and
+    // the tree; in a wide desktop font its columns need more than that.
+    int columns = 0;
+    for (int col = 0; col < list_->GetColumnCount(); ++col) columns += list_->GetColumnWidth(col);
+    const int needed = columns + list_->GetWindowBorderSize().x + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list_);
+    const int pane = size.x - (GetSize().x - GetClientSize().x) - kBarWidth - kTreeWidth - 2 * splitter_->GetSashSize();
+    if (needed > pane) size.x = std::min(size.x + needed - pane, wxDisplay(0u).GetGeometry().width);
+    return size;
 }
 
 wxString CMainFrame::StatusText() const { return GetStatusBar() ? GetStatusBar()->GetStatusText() : wxString(); }

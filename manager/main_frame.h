@@ -41,6 +41,10 @@ public:
 
     // The fixed size: half the screen width plus 100 by half its height.
     static wxSize FixedSize();
+    // FixedSize, made wider (up to the screen's width) when the list's
+    // columns, sized to their headings, would not fit their pane. The
+    // frame keeps this size.
+    wxSize WidenedSize() const;
 
     // The label: "プロバイダ名 - P - M", or "プロバイダ名 - P" without a menu name.
     void SetProviderLabel(const std::string& provider, const std::string& menuName);

@@ -199,9 +199,9 @@ void CCodeConvertDlg::StartConversion() {
     if (code < 0) return;
     // A typed name of an existing file is replaced only when the user says so.
     if (os::Exists(destination) && destination != confirmedDestination_) {
-        wxMessageDialog ask(this, FormatString(IDS_OVERWRITE, OneLine(destination)), ui::LoadString(IDS_APP_TITLE),
-                            wxYES_NO | wxNO_DEFAULT | wxICON_EXCLAMATION);
-        if (ask.ShowModal() != wxID_YES) return;
+        if (!ui::AskYesNo(this, FormatString(IDS_OVERWRITE, OneLine(destination)), ui::LoadString(IDS_APP_TITLE),
+                          wxNO_DEFAULT | wxICON_EXCLAMATION))
+            return;
     }
     info_->SetLabel(FormatString(IDS_CONVERT_RUNNING, OneLine(destination)));
     jobs_.Start(code, source, destination);

@@ -13,12 +13,17 @@ CConInfo::CConInfo(wxWindow* parent) : CListViewEx(parent, wxID_ANY, wxDefaultPo
     images_.Add(icon.IsOk() ? icon : wxBitmap(16, 16));
     SetSmallImageList(&images_);
     const int widths[] = {100, 100, 100, 80, 80};
-    for (int col = 0; col < 5; ++col) InsertColumn(col, ui::LoadString(IDS_COL_SERVER + col), Align::Left, widths[col]);
+    for (int col = 0; col < 5; ++col) {
+        InsertColumn(col, ui::LoadString(IDS_COL_SERVER + col), Align::Left, widths[col]);
+        // In the desktop's font the headings are wider than these widths allow.
+        FitColumnToHeading(col);
+    }
 }
 
 void CConInfo::ClearCurrent() {
     currentProvider_.clear();
     currentEntry_.clear();
+    chosenProvider_.clear();
 }
 
 int CConInfo::Fill(const std::string& provider, const std::string& menuName) {
@@ -52,9 +57,10 @@ int CConInfo::Fill(const std::string& provider, const std::string& menuName) {
     // that properties or delete act on, whatever its menu name.
     for (size_t row = 0; row < rows.size(); ++row) {
         SettingKey e;
-        std::string menu = rows[row];
+        std::string menu;
         if (e.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, rows[row])) == winreg::ERROR_SUCCESS)
             e.ReadString(layout::kMenuName, menu);
+        if (menu.empty()) menu = rows[row];  // as the tree shows it
         if (menu == menuName) {
             currentProvider_ = provider;
             currentEntry_ = rows[row];

@@ -10,6 +10,7 @@
 #include "manager/resources.h"
 #include "platform/os/os.h"
 #include "settings/halvex32/halvex32.h"
+#include "settings/provider.h"
 #include "tesvar/tesvar.h"
 
 #include <wx/dcclient.h>
@@ -24,11 +25,19 @@
 #include <wx/stattext.h>
 #include <wx/statusbr.h>
 
+#include <algorithm>
+
 using namespace morvane;
 
 namespace {
 
 wxString U(const char* s) { return wxString::FromUTF8(s); }
+
+// The first widths of the command bar and the tree panes.
+constexpr int kBarWidth = 100, kTreeWidth = 200;
+
+// The label before any provider is chosen, and after the chosen one is deleted.
+const char* const kInitialLabel = "プロバイダ名 - Parvex ROOT";
 
 wxMenuBar* MainMenu() {
     auto* bar = new wxMenuBar;
@@ -80,9 +89,11 @@ CMainFrame::CMainFrame(std::string installDir)
     SetMenuBar(MainMenu());
     CreateStatusBar(1);
     SetStatusText(ui::LoadString(IDS_IDLE));
-    // The same minimum and maximum: dragging a border changes nothing.
-    SetSizeHints(FixedSize(), FixedSize());
     CreatePanes();
+    // The same minimum and maximum: dragging a border changes nothing.
+    const wxSize size = WidenedSize();
+    SetSizeHints(size, size);
+    SetSize(size);
 
     Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, ID_APP_EXIT);
     // The Edit menu posts the same command the command bar sends.
@@ -90,7 +101,10 @@ CMainFrame::CMainFrame(std::string installDir)
         Bind(wxEVT_MENU, [this, c](wxCommandEvent&) { CallAfter([this, c] { ProviderCommand(0, c); }); },
              ID_PROVIDER_ADD + c);
     Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) { e.Enable(!list_->CurrentProvider().empty()); },
-         ID_PROVIDER_PROPERTIES, ID_PROVIDER_DELETE);
+         ID_PROVIDER_PROPERTIES);
+    Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
+        e.Enable(!list_->CurrentProvider().empty() || !list_->ChosenProvider().empty());
+    }, ID_PROVIDER_DELETE);
     Bind(wxEVT_MENU, [this](wxCommandEvent&) {
         GetStatusBar()->Show(!GetStatusBar()->IsShown());
         SendSizeEvent();
@@ -135,7 +149,7 @@ void CMainFrame::CreatePanes() {
     if (bmp.IsOk())
         bandSizer->Add(new wxStaticBitmap(band, wxID_ANY, bmp, wxDefaultPosition, wxDefaultSize, wxBORDER_SUNKEN), 0,
                        wxALL | wxALIGN_CENTER_VERTICAL, 4);
-    label_ = new wxStaticText(band, IDC_LABEL, U("プロバイダ名 - Parvex ROOT"));
+    label_ = new wxStaticText(band, IDC_LABEL, U(kInitialLabel));
     wxFont font = ui::DialogFont(U("ＭＳ Ｐゴシック"), 12);
     font.SetWeight(wxFONTWEIGHT_BOLD);
     font.SetUnderlined(true);
@@ -167,8 +181,8 @@ void CMainFrame::CreatePanes() {
     CreateBar();
     tree_ = new CProvider(inner_, this);
     list_ = new CConInfo(inner_);
-    inner_->SplitVertically(tree_, list_, 200);
-    splitter_->SplitVertically(bar_, inner_, 100);
+    inner_->SplitVertically(tree_, list_, kTreeWidth);
+    splitter_->SplitVertically(bar_, inner_, kBarWidth);
     top->Add(splitter_, 1, wxEXPAND);
     SetSizer(top);
     Layout();
@@ -191,6 +205,18 @@ void CMainFrame::CreateBar() {
     const int items[] = {IDS_BAR_ADD, IDS_BAR_PROPERTIES, IDS_BAR_DELETE, IDS_BAR_OPTION};
     for (int k = 0; k < 4; ++k) bar_->InsertFolderItem(0, k, ui::LoadString(items[k]), k);
     bar_->SelectFolder(0);
+}
+
+wxSize CMainFrame::WidenedSize() const {
+    wxSize size = FixedSize();
+    // The list pane is what the client area leaves beside the command bar and
+    // the tree; in a wide desktop font its columns need more than that.
+    int columns = 0;
+    for (int col = 0; col < list_->GetColumnCount(); ++col) columns += list_->GetColumnWidth(col);
+    const int needed = columns + list_->GetWindowBorderSize().x + wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, list_);
+    const int pane = size.x - (GetSize().x - GetClientSize().x) - kBarWidth - kTreeWidth - 2 * splitter_->GetSashSize();
+    if (needed > pane) size.x = std::min(size.x + needed - pane, wxDisplay(0u).GetGeometry().width);
+    return size;
 }
 
 wxString CMainFrame::StatusText() const { return GetStatusBar() ? GetStatusBar()->GetStatusText() : wxString(); }
@@ -218,7 +244,8 @@ void CMainFrame::OnBarNotify(COutBarEvent& event) {
 
 void CMainFrame::ProviderCommand(int code, int command) {
     if (command == 3 && code != COutBarEvent::kFolderChanged) PARVEX_ShowOption();
-    if (command != 0 && list_->CurrentProvider().empty()) return;
+    const bool providerChosen = command == 2 && !list_->ChosenProvider().empty();
+    if (command != 0 && list_->CurrentProvider().empty() && !providerChosen) return;
     if (!shown_ || code == COutBarEvent::kFolderChanged) return;
     const std::string provider = list_->CurrentProvider();
     const std::string entry = list_->CurrentEntry();
@@ -233,21 +260,51 @@ void CMainFrame::ProviderCommand(int code, int command) {
         }
         list_->ClearCurrent();
         break;
-    case 2: {
-        wxMessageDialog ask(this, FormatString(IDS_CONFIRM_DELETE, provider, entry), ui::LoadString(IDS_APP_TITLE),
-                            wxYES_NO | wxICON_EXCLAMATION);
-        if (ask.ShowModal() != wxID_YES) return;
-        SettingKey key;
-        if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider)) == winreg::ERROR_SUCCESS)
-            key.DeleteSubKey(entry);
-        key.CloseKey();
-        tree_->Rebuild();
-        list_->Fill(provider, entry);
-        list_->ClearCurrent();
+    case 2:
+        if (providerChosen) DeleteChosenProvider();
+        else DeleteCurrentEntry(provider, entry);
         break;
-    }
     default: break;
     }
+}
+
+void CMainFrame::DeleteCurrentEntry(const std::string& provider, const std::string& entry) {
+    if (!ui::AskYesNo(this, FormatString(IDS_CONFIRM_DELETE, provider, entry), ui::LoadString(IDS_APP_TITLE),
+                      wxICON_EXCLAMATION))
+        return;
+    SettingKey key;
+    winreg::LONG st = key.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider));
+    if (st == winreg::ERROR_SUCCESS) st = key.DeleteSubKey(entry);
+    key.CloseKey();
+    // Gone already (another program removed it) is what the user asked for.
+    if (st != winreg::ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) {
+        TellStoreRefused(st);
+        return;  // the entry stays chosen, as it stays in the store
+    }
+    tree_->Rebuild();
+    list_->Fill(provider, entry);
+    list_->ClearCurrent();
+}
+
+void CMainFrame::DeleteChosenProvider() {
+    const std::string provider = list_->ChosenProvider();
+    if (!ui::AskYesNo(this, FormatString(IDS_CONFIRM_DELETE_PROVIDER, provider), ui::LoadString(IDS_APP_TITLE),
+                      wxICON_EXCLAMATION))
+        return;
+    const winreg::LONG st = settings::DeleteProvider(provider);
+    if (st != winreg::ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) {
+        TellStoreRefused(st);
+        return;
+    }
+    tree_->Rebuild();
+    list_->Fill(provider, std::string());
+    list_->ClearCurrent();
+    label_->SetLabelText(U(kInitialLabel));
+}
+
+void CMainFrame::TellStoreRefused(winreg::LONG status) {
+    wxMessageBox(wxString::FromUTF8(settings::StoreWriteFailure(status)), ui::LoadString(IDS_APP_TITLE),
+                 wxOK | wxICON_ERROR, this);
 }
 
 void CMainFrame::CheckFirstRun() {
@@ -273,31 +330,57 @@ void CMainFrame::RunFirstRun() {
     // Registration waits for the tool, as the menu must be there when the user looks.
     const std::string tool = installDir_ + "/" + ui::LoadString(IDS_REGISTER_TOOL).utf8_string();
     const std::string module = ui::LoadString(IDS_REGISTER_MODULE).utf8_string();
-    const int status = os::RunAndWait(CommandWord(tool) + " " + module + " /s");
-    if (status != 0) SetStatusText(FormatString(IDS_REGISTER_FAILED, CommandWord(tool)));
+    wxString status;
+    if (os::RunAndWait(CommandWord(tool) + " " + module + " /s") != 0)
+        status = FormatString(IDS_REGISTER_FAILED, CommandWord(tool));
+    const std::string refused = WriteInstallValues();
+    if (!refused.empty()) {
+        // Without these values the file manager's menu cannot start the
+        // programs: this comes first, the registration's failure after it.
+        status = FormatString(IDS_FIRST_RUN_UNWRITTEN, winreg::StorePath(), refused) +
+                 (status.empty() ? wxString() : " " + status);
+    }
+    if (!status.empty()) SetStatusText(status);
+}
 
-    // The programs' paths and the default options as one change: an interrupted
-    // first run never leaves a root key with half the defaults.
+std::string CMainFrame::WriteInstallValues() {
     char documents[260] = "";
     GetSpecialFolder(5, documents);
+    std::string refused;
+    auto stored = [&refused](const std::string& what, winreg::LONG st) {
+        if (st == winreg::ERROR_SUCCESS) return true;
+        refused = what + ": エラーコード " + std::to_string(st);
+        return false;
+    };
+    // The programs' paths and the default options as one change: an
+    // interrupted or refused first run never leaves a root key with half the
+    // defaults. The first refusal ends it, and nothing of it is stored.
     winreg::Transaction change;
+    if (!stored(layout::kSoftwareParvex, change.Status())) return refused;
+    const std::string runningKey = layout::RunningKey();
+    auto item = [](const std::string& key, const char* name) { return key + "\\" + name; };
     SettingKey running;
-    running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    running.WriteString(layout::kInstDir,
-                        CommandWord(installDir_ + "/" + ui::LoadString(IDS_TRANSFER_PROGRAM).utf8_string()));
-    running.WriteString(layout::kInstDirBrovin,
-                        CommandWord(installDir_ + "/" + ui::LoadString(IDS_BROWSER_PROGRAM).utf8_string()));
+    bool ok = stored(runningKey, running.CreateKey(winreg::HKEY_CURRENT_USER, runningKey)) &&
+              stored(item(runningKey, layout::kInstDir),
+                     running.WriteString(layout::kInstDir, CommandWord(installDir_ + "/" +
+                                                                       ui::LoadString(IDS_TRANSFER_PROGRAM).utf8_string()))) &&
+              stored(item(runningKey, layout::kInstDirBrovin),
+                     running.WriteString(layout::kInstDirBrovin,
+                                         CommandWord(installDir_ + "/" + ui::LoadString(IDS_BROWSER_PROGRAM).utf8_string())));
     running.CloseKey();
     SettingKey option;
-    option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    option.WriteString(layout::kTextMode, ui::LoadString(IDS_DEFAULT_TEXT_MODE).utf8_string());
-    option.WriteString(layout::kBinaryMode, ui::LoadString(IDS_DEFAULT_BINARY_MODE).utf8_string());
-    option.WriteString(layout::kDownloadFolder, documents);
+    ok = ok && stored(layout::kOptionKey, option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey)) &&
+         stored(item(layout::kOptionKey, layout::kTextMode),
+                option.WriteString(layout::kTextMode, ui::LoadString(IDS_DEFAULT_TEXT_MODE).utf8_string())) &&
+         stored(item(layout::kOptionKey, layout::kBinaryMode),
+                option.WriteString(layout::kBinaryMode, ui::LoadString(IDS_DEFAULT_BINARY_MODE).utf8_string())) &&
+         stored(item(layout::kOptionKey, layout::kDownloadFolder), option.WriteString(layout::kDownloadFolder, documents));
     for (const char* name : {layout::kCodeConvert, layout::kDownloadConvert, layout::kUploadConvert,
                              layout::kDownloadConvCode, layout::kUploadConvCode})
-        option.WriteDword(name, 0);
+        ok = ok && stored(item(layout::kOptionKey, name), option.WriteDword(name, 0));
     option.CloseKey();
-    change.Commit();
+    if (ok) stored(runningKey + ", " + layout::kOptionKey, change.Commit());
+    return refused;
 }
 
 void CMainFrame::OnHelp() {

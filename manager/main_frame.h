@@ -5,6 +5,7 @@
 #pragma once
 
 #include "manager/code_convert.h"
+#include "platform/registry/registry.h"
 
 #include <wx/frame.h>
 #include <wx/imaglist.h>
@@ -40,6 +41,10 @@ public:
 
     // The fixed size: half the screen width plus 100 by half its height.
     static wxSize FixedSize();
+    // FixedSize, made wider (up to the screen's width) when the list's
+    // columns, sized to their headings, would not fit their pane. The
+    // frame keeps this size.
+    wxSize WidenedSize() const;
 
     // The label: "プロバイダ名 - P - M", or "プロバイダ名 - P" without a menu name.
     void SetProviderLabel(const std::string& provider, const std::string& menuName);
@@ -47,7 +52,9 @@ public:
     void SelectRow(int row);
     // The provider command of the command bar and the Edit menu: 0 add,
     // 1 properties, 2 delete, 3 options; `code` is the sender's notification
-    // code (0 from the menu, 5 for the bar's folder change).
+    // code (0 from the menu, 5 for the bar's folder change). Delete acts on
+    // the provider whose own tree item was clicked last, else on the
+    // current entry; it asks first and says when the store refuses.
     void ProviderCommand(int code, int command);
 
     // The first-run check of every show: does nothing once Software\PARVEX exists.
@@ -64,6 +71,15 @@ private:
     void CreatePanes();
     void CreateBar();
     void RunFirstRun();
+    // Writes the programs' paths and the default options in one transaction.
+    // Returns "" when all were stored, else the first value the store
+    // refused and its status ("Software\PARVEX\RUNNING\InstDir: エラーコード 5"),
+    // with nothing of them stored.
+    std::string WriteInstallValues();
+    // The delete command: asks, deletes, tells when the store refused.
+    void DeleteCurrentEntry(const std::string& provider, const std::string& entry);
+    void DeleteChosenProvider();
+    void TellStoreRefused(winreg::LONG status);
     void OnBarNotify(COutBarEvent& event);
     void OnHelp();
     void OnAbout();

@@ -60,9 +60,12 @@ void CProvider::Rebuild() {
         for (const std::string& entry : layout::SubKeyNames(key)) {
             if (entry == autoEntry) continue;
             SettingKey entryKey;
-            std::string menu = entry;  // an entry without a menu name shows its key name
+            std::string menu;
             if (entryKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry)) == winreg::ERROR_SUCCESS)
                 entryKey.ReadString(layout::kMenuName, menu);
+            // Without a menu name (or with an empty one) the entry shows its key
+            // name: an empty label could never be clicked, edited or deleted.
+            if (menu.empty()) menu = entry;
             AppendItem(item, wxString::FromUTF8(menu), 2, 2, new Name(menu));
             Expand(item);
             if (first) {
@@ -82,6 +85,8 @@ bool CProvider::ClickAt(const wxPoint& point) {
     const wxTreeItemId parent = GetItemParent(item);
     if (!parent.IsOk()) return false;  // the root
     std::string provider, menu;
+    // A provider's own item chooses the provider for delete; an entry's does not.
+    frame_->List()->ChooseProvider(parent == GetRootItem() ? ItemName(item) : std::string());
     if (ItemHasChildren(item)) {
         provider = ItemName(item);
     } else {

@@ -17,7 +17,8 @@ public:
 
     // Rereads the whole tree: the root, one item per provider, under each
     // one item per entry but the per-extension one, shown by its "MenuName"
-    // (its key name when it has none). A missing PROVIDER key leaves the root alone.
+    // (its key name when it has none or an empty one). A missing PROVIDER key
+    // leaves the root alone.
     void Rebuild();
 
     // "MenuName" of the first entry the last rebuild found, and its provider;
@@ -31,7 +32,8 @@ public:
 
     // A click at `point` (client coordinates): on an item's label other than
     // the root it fills the list, moves the list's selection and sets the
-    // label. Returns whether it did.
+    // label; a provider's item also chooses that provider for delete.
+    // Returns whether it did.
     bool ClickAt(const wxPoint& point);
 
 private:

@@ -49,6 +49,11 @@ void RegisterResources() {
         {IDS_CONVERT_RUNNING, "%1 を変換しています..."},
         {IDS_OVERWRITE, "%1 は既にあります。上書きしますか？"},
         {IDS_STORE_UNUSABLE, "設定ファイル %1 を読み書きできないため、プロバイダを表示できません。"},
+        {IDS_CONFIRM_DELETE_PROVIDER, "%1を削除します。このプロバイダの全ての接続先と拡張子別転送の設定も削除されます。"
+                                      "よろしいですか？"},
+        // The status bar shows one line: what went wrong comes first.
+        {IDS_FIRST_RUN_UNWRITTEN, "初期設定を保存できませんでした(%2)。プログラムの場所(Software\\PARVEX\\RUNNING)と"
+                                  "オプションの既定値(Software\\PARVEX\\Option)は書き込まれていません。設定ファイル: %1"},
     });
     ui::RegisterIcons({
         {IDR_MAINFRAME, "preferences-system-network", ui::kUploadXpm},

@@ -85,6 +85,8 @@ inline constexpr int IDS_CONVERT_FAILED = 61243;
 inline constexpr int IDS_CONVERT_RUNNING = 61244;
 inline constexpr int IDS_OVERWRITE = 61245;
 inline constexpr int IDS_STORE_UNUSABLE = 61246;
+inline constexpr int IDS_CONFIRM_DELETE_PROVIDER = 61247;
+inline constexpr int IDS_FIRST_RUN_UNWRITTEN = 61248;
 
 // Fills the string and icon tables; call once before any window is made.
 void RegisterResources();

@@ -62,11 +62,19 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
         record.password = ini.GetString("PROFILE", Key("USERPWD", n));
         record.directory = ini.GetString("PROFILE", Key("MOVEDIR", n));
         record.menuName = ini.GetString("PROFILE", Key("VIEWMOVEDIR", n));
+        // Without a menu name the entry shows no text and cannot be chosen.
+        if (record.menuName.empty()) record.menuName = DefaultMenuName(record.directory);
         record.anonymous = ini.GetInt("PROFILE", Key("ANONYMOUS", n));
-        record.port = ini.GetInt("PROFILE", Key("PORT", n));
+        // A profile without a port gets the one the wizard offers.
+        record.port = ini.GetInt("PROFILE", Key("PORT", n), kDefaultPort);
         record.autoTransfer.clear();
         if (record.providerName.empty()) {
             result.skipped.push_back({n, "プロバイダ名がありません。"});
+            continue;
+        }
+        if (record.port < kMinPort || record.port > kMaxPort) {
+            result.skipped.push_back({n, "接続ポート番号「" + ini.GetString("PROFILE", Key("PORT", n)) + "」は使えません(" +
+                                             std::to_string(kMinPort) + "～" + std::to_string(kMaxPort) + ")。"});
             continue;
         }
         const std::string& p = record.providerName;

@@ -37,9 +37,11 @@ using ImportProgress = std::function<bool(std::int32_t n, std::int32_t total)>;
 // section [PROFILE] with its routing lines of [AUTOTRANSFER], as
 // SaveProviderEntry does. All or nothing: the whole import is one store
 // transaction, so a failure, a stop or a killed process leaves the store as
-// it was. A profile without a provider name, or one the store cannot hold
-// (a "\" in a name, a text over 255 bytes), is skipped and listed; a routing
-// line without a token is ignored. Never shows anything.
+// it was. A profile without a provider name, with a port outside 1…65535
+// (one without PORT gets 21), or one the store cannot hold (a "\" in a name,
+// a text over 255 bytes), is skipped and listed; a profile without a menu
+// name gets the one the wizard offers (DefaultMenuName); a routing line
+// without a token is ignored. Never shows anything.
 ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress& progress = {});
 
 }  // namespace settings

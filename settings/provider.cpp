@@ -58,6 +58,14 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
 
 bool TakesTransferEntryName(const std::string& directory) { return directory == layout::kAutoTransferEntry; }
 
+std::string DefaultMenuName(const std::string& directory) {
+    return IsLoginDirectory(directory) ? std::string(layout::kLoginDirectoryEntry) : directory;
+}
+
+std::string StoreWriteFailure(LONG status) {
+    return "設定を保存できませんでした(エラーコード : " + std::to_string(status) + ")。";
+}
+
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
     if (!UsableName(provider) || !UsableName(entry)) return false;
     record.providerName = provider;
@@ -156,6 +164,20 @@ LONG DeleteAutoTransferKey(const std::string& provider, const std::string& direc
     // Opened, not created: deleting a rule must not bring a routing key into being.
     LONG st = key.OpenKey(HKEY_CURRENT_USER, layout::AutoTransferKey(provider));
     return st == ERROR_SUCCESS ? key.DeleteSubKey(directory) : st;
+}
+
+LONG DeleteProvider(const std::string& provider) {
+    if (!UsableName(provider)) return ERROR_INVALID_PARAMETER;
+    // One transaction: a provider never loses its entries but keeps routing
+    // rules that a new provider of the same name would inherit.
+    Transaction transaction;
+    LONG st = transaction.Status();
+    if (st != ERROR_SUCCESS) return st;
+    st = RegDeleteTree(HKEY_CURRENT_USER, layout::ProviderKey(provider).c_str());
+    if (st != ERROR_SUCCESS) return st;
+    st = RegDeleteTree(HKEY_CURRENT_USER, layout::AutoTransferKey(provider).c_str());
+    if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) return st;
+    return transaction.Commit();
 }
 
 }  // namespace settings

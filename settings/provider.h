@@ -37,6 +37,12 @@ namespace settings {
 // the same 255 bytes. UTF-8 Japanese takes three bytes a character.
 inline constexpr std::size_t kMaxFieldBytes = 255;
 
+// The ports the dialogs accept, and the one they offer. A stored port is
+// sent as 16 bits: 99999 would dial 34463.
+inline constexpr std::int32_t kMinPort = 1;
+inline constexpr std::int32_t kMaxPort = 65535;
+inline constexpr std::int32_t kDefaultPort = 21;
+
 // Why a record cannot be saved as it stands, as the user is told it; empty
 // when it can. A provider name must not be empty; provider name, directory
 // and routing directories must not hold "\" (it would make nested keys);
@@ -49,6 +55,16 @@ std::string ProviderRecordProblem(const ProviderRecord& record);
 // entry carries its name as the directory, so this is checked where a new
 // directory is chosen, not in ProviderRecordProblem.
 bool TakesTransferEntryName(const std::string& directory);
+
+// The menu name the wizard offers for `directory`: the directory itself, or
+// "ログイン時のディレクトリ" when it is empty (the entry that stays in the
+// login directory). An entry without a menu name cannot be chosen in the
+// manager, so nothing is saved without one.
+std::string DefaultMenuName(const std::string& directory);
+
+// What the user is told when the store refused a change:
+// "設定を保存できませんでした(エラーコード : N)。" with the store's status.
+std::string StoreWriteFailure(winreg::LONG status);
 
 // Fills `record` from the entry `entry` of `provider`: the provider name and
 // directory become the two names, ServerAddr, Port, Anonymous, UserName,
@@ -83,5 +99,13 @@ bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);
 // deletion's status: ERROR_FILE_NOT_FOUND when there is no such key,
 // ERROR_INVALID_PARAMETER (nothing deleted) when a name is empty or holds "\".
 winreg::LONG DeleteAutoTransferKey(const std::string& provider, const std::string& directory);
+
+// Removes `provider` whole, in one store transaction: its key under PROVIDER
+// with every entry (the per-extension one included) and its routing rules
+// under AutoTransfer. Returns ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when there
+// is no such provider; ERROR_INVALID_PARAMETER (nothing deleted) when the
+// name is empty or holds "\"; otherwise the status of the first deletion
+// or of the commit that failed, with nothing deleted.
+winreg::LONG DeleteProvider(const std::string& provider);
 
 }  // namespace settings

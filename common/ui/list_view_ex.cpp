@@ -175,6 +175,18 @@ wxString CListViewEx::GetColumnHeading(int col) const {
     return col >= 0 && col < GetColumnCount() ? columns_[col].heading : wxString();
 }
 
+bool CListViewEx::FitColumnToHeading(int col) {
+    if (col < 0 || col >= GetColumnCount() || !header_) return false;
+    // The header draws a heading 5 pixels in from either side and ends it in
+    // "..." when it is wider than what is left; its own title width leaves
+    // those margins out. One pixel more each side keeps hinting from tipping it.
+    constexpr int kHeadingMargin = 6;
+    const int needed = std::max(header_->GetColumnTitleWidth(static_cast<unsigned>(col)),
+                                header_->GetTextExtent(columns_[col].heading).x + 2 * kHeadingMargin);
+    if (needed > columns_[col].width) SetColumnWidth(col, needed);
+    return true;
+}
+
 void CListViewEx::SyncHeader() {
     if (!header_) return;
     header_->DeleteAllColumns();

@@ -72,6 +72,10 @@ public:
     int GetColumnWidth(int col) const;
     bool SetColumnWidth(int col, int width);
     wxString GetColumnHeading(int col) const;
+    // Widens column `col` until its heading shows whole, without the "..."
+    // the header puts on a heading it cannot fit; never narrows it.
+    // Returns false for a column that does not exist.
+    bool FitColumnToHeading(int col);
 
     // Rows. InsertItem returns the row index used (appended past the end), or
     // -1; the other setters return false for a row or column that does not exist.

@@ -2,6 +2,7 @@
 
 #include <wx/artprov.h>
 #include <wx/fontenum.h>
+#include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/window.h>
 
@@ -92,6 +93,12 @@ wxRect DialogRect(wxWindow* window, int x, int y, int width, int height) {
 
 void SetStockButtonLabels(wxWindow* window) {
     if (wxWindow* cancel = window->FindWindow(wxID_CANCEL)) cancel->SetLabel(wxString::FromUTF8("キャンセル"));
+}
+
+bool AskYesNo(wxWindow* parent, const wxString& question, const wxString& caption, long style) {
+    wxMessageDialog ask(parent, question, caption, wxYES_NO | style);
+    ask.SetYesNoLabels(wxString::FromUTF8("はい(&Y)"), wxString::FromUTF8("いいえ(&N)"));
+    return ask.ShowModal() == wxID_YES;
 }
 
 }  // namespace ui

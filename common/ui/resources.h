@@ -73,4 +73,9 @@ wxRect DialogRect(wxWindow* window, int x, int y, int width, int height);
 // beside Japanese texts; "OK" reads the same in both.
 void SetStockButtonLabels(wxWindow* window);
 
+// Asks `question` in a message box captioned `caption` with the buttons
+// はい and いいえ, for the same reason; `style` adds the icon and
+// wxNO_DEFAULT. Returns whether the user chose はい.
+bool AskYesNo(wxWindow* parent, const wxString& question, const wxString& caption, long style = wxICON_QUESTION);
+
 }  // namespace ui

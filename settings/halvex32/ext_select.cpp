@@ -11,6 +11,7 @@
 #include <wx/checkbox.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
+#include <wx/msgdlg.h>
 #include <wx/notebook.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
@@ -268,6 +269,14 @@ CSheetExtSelect::~CSheetExtSelect() {
 
 void CSheetExtSelect::OnDecide(wxCommandEvent&) {
     if (!page_->decide_->IsEnabled()) return;
+    // A "\" would make nested keys, and the caller could only drop the pair:
+    // the sheet stays open with what the user typed.
+    if (mode_ == 1 && !halvex32::IsUsableKeyName(page_->Directory())) {
+        wxMessageBox(wxString::FromUTF8("転送先ディレクトリに「\\」は使えません。ディレクトリは「/」で区切ってください。"),
+                     GetTitle(), wxOK | wxICON_WARNING, this);
+        page_->directory_->SetFocus();
+        return;
+    }
     result_->extensions = page_->Extensions().utf8_string();
     result_->directory = page_->Directory().utf8_string();
     decided_ = true;

@@ -301,8 +301,7 @@ bool CSheetProvInfo::Save() {
     if (st == winreg::ERROR_SUCCESS) st = transaction.Commit();
     if (st == winreg::ERROR_SUCCESS) return true;
     std::string problem = settings::ProviderRecordProblem(record_);
-    wxString message = problem.empty() ? wxString::Format(U("保存できませんでした(エラー %ld)。"), static_cast<long>(st))
-                                       : U(problem);
+    wxString message = U(problem.empty() ? settings::StoreWriteFailure(st) : problem);
     wxMessageBox(message, GetTitle(), wxOK | wxICON_ERROR, this);
     return false;
 }

@@ -48,7 +48,7 @@ namespace {
     return true;
 }();
 
-constexpr int kPortMin = 1, kPortMax = 65535;
+constexpr int kPortMin = settings::kMinPort, kPortMax = settings::kMaxPort;
 
 }  // namespace
 

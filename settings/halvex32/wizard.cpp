@@ -261,7 +261,7 @@ void CWizPageServer::OnActivate() {
             address_->SetValue(U(stored.serverAddr));
             port_->SetText(wxString::Format("%d", stored.port));
         } else {
-            port_->SetText("21");
+            port_->SetText(wxString::Format("%d", settings::kDefaultPort));
         }
     }
     UpdateButtons();
@@ -552,7 +552,7 @@ winreg::LONG CWizSheet::Save() {
     winreg::LONG status = settings::SaveProviderEntry(record_);
     if (status == winreg::ERROR_SUCCESS) return status;
     // Saying nothing would let the user believe the provider exists.
-    if (problem.empty()) problem = "設定を保存できませんでした(エラーコード : " + std::to_string(status) + ")。";
+    if (problem.empty()) problem = settings::StoreWriteFailure(status);
     wxMessageBox(U(problem), U("Parvex"), wxOK | wxICON_ERROR, this);
     return status;
 }

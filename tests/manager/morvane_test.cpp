@@ -23,6 +23,8 @@
 #include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
+#include <wx/control.h>
+#include <wx/dcclient.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
@@ -109,10 +111,13 @@ std::function<bool()> CancelWizard() {
     };
 }
 
+constexpr int kYes = -8, kNo = -9;
+
 // A step that answers the GTK message box titled "Lumeno" with `response`
-// and keeps its text.
-std::function<bool()> AnswerBox(int response, std::string* text) {
-    return [response, text] {
+// and keeps its text and the labels of its Yes and No buttons ("" for a
+// button it lacks).
+std::function<bool()> AnswerBox(int response, std::string* text, std::vector<std::string>* yesNo = nullptr) {
+    return [response, text, yesNo] {
         testsupport::Gtk gtk;
         void* box = gtk.Find([&](void* w) {
             return std::string(gtk.typeName(w)) == "GtkMessageDialog" && gtk.title(w) &&
@@ -123,11 +128,41 @@ std::function<bool()> AnswerBox(int response, std::string* text) {
         gtk.get(box, "text", &primary, nullptr);
         if (text) *text = primary ? primary : "";
         gtk.freeText(primary);
+        if (yesNo) {
+            auto button = testsupport::Gtk::Sym<void* (*)(void*, int)>("gtk_dialog_get_widget_for_response");
+            auto label = testsupport::Gtk::Sym<const char* (*)(void*)>("gtk_button_get_label");
+            yesNo->clear();
+            for (int id : {kYes, kNo}) {
+                void* b = button && label ? button(box, id) : nullptr;
+                yesNo->push_back(b && label(b) ? label(b) : "");
+            }
+        }
         gtk.respond(box, response);
         return true;
     };
 }
-constexpr int kYes = -8, kNo = -9;
+
+// Answers the boxes that come, in turn, with the responses given; keeps their texts.
+std::function<bool()> AnswerBoxes(std::vector<int> responses, std::vector<std::string>* texts) {
+    return [responses, texts, next = size_t(0)]() mutable {
+        std::string text;
+        if (!AnswerBox(responses[next], &text)()) return false;
+        texts->push_back(text);
+        return ++next == responses.size();
+    };
+}
+
+// The store as a user who may read it but not write it has it, while this lives.
+struct ReadOnlyStore {
+    ReadOnlyStore() {
+        winreg::SetStoreReadOnly(true);
+        winreg::ResetStore();
+    }
+    ~ReadOnlyStore() {
+        winreg::SetStoreReadOnly(false);
+        winreg::ResetStore();
+    }
+};
 
 void Put(const std::string& provider, const std::string& entry,
          std::initializer_list<std::pair<const char*, std::string>> strings,
@@ -282,6 +317,33 @@ TEST_F(Manager, FirstRunWithTheWizardCancelledStillWritesAndSaysWhenRegistration
     }
 }
 
+TEST_F(Manager, FirstRunOnAStoreThatRefusesWritesSaysWhatWasNotWritten) {
+    testsupport::TempDir failing;
+    testsupport::WriteFile(failing / "regsvr32", "#!/bin/sh\nexit 5\n");
+    ::chmod((failing / "regsvr32").c_str(), 0755);
+    // A store file that holds something else but not Software\PARVEX: a first run.
+    SettingKey other;
+    ASSERT_EQ(other.CreateKey(winreg::HKEY_CURRENT_USER, "Software\\Elsewhere"), winreg::ERROR_SUCCESS);
+    other.CloseKey();
+    {
+        ReadOnlyStore readOnly;
+        Driver wizard(CancelWizard());
+        Open(failing.path());
+        ASSERT_TRUE(Drive(wizard));
+        ASSERT_TRUE(PumpUntil([this] { return frame->StatusText().StartsWith(U("初期設定を保存できませんでした(")); }))
+            << U8(frame->StatusText());
+        const std::string status = U8(frame->StatusText());
+        EXPECT_NE(status.find(store.file()), std::string::npos) << status;
+        EXPECT_NE(status.find("RUNNING"), std::string::npos) << status;
+        EXPECT_NE(status.find("Option"), std::string::npos) << status;
+        EXPECT_NE(status.find("エラーコード 5"), std::string::npos) << status;
+        EXPECT_NE(status.find("登録できませんでした"), std::string::npos) << "the registration's failure too: " << status;
+        Close();
+    }
+    EXPECT_FALSE(testsupport::KeyExists(layout::RunningKey()));
+    EXPECT_FALSE(testsupport::KeyExists(layout::kOptionKey));
+}
+
 TEST_F(Manager, AnUnusableStoreIsNamedAndNeverTakenForAFirstRun) {
     testsupport::WriteFile(store.file(), std::string(4096, 'x'));  // not a store at all
     Open();
@@ -379,6 +441,86 @@ TEST_F(Providers, DeleteAsksAndRemovesOnlyThatEntryThenTheCommandsWaitForTheNext
     EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/xyz")));
 }
 
+TEST_F(Providers, DeleteAsksWithJapaneseButtonsAndSaysWhenTheStoreRefuses) {
+    Click(Item("社内", "ホーム"));
+    std::vector<std::string> buttons, said;
+    {
+        Driver no(AnswerBox(kNo, nullptr, &buttons));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(no.done);
+    }
+    EXPECT_EQ(buttons, (std::vector<std::string>{"はい(_Y)", "いいえ(_N)"}));
+    {
+        ReadOnlyStore readOnly;
+        Driver yes(AnswerBoxes({kYes, testsupport::Gtk::kOk}, &said));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done) << "no message after the refused delete";
+        ASSERT_EQ(said.size(), 2u);
+        EXPECT_EQ(said[1], "設定を保存できませんでした(エラーコード : 5)。");
+        EXPECT_TRUE(Item("社内", "ホーム").IsOk());
+        EXPECT_EQ(frame->List()->CurrentEntry(), "/www") << "the entry stays chosen, as it stays in the store";
+    }
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
+}
+
+TEST_F(Providers, AProviderItemDeletesTheWholeProviderWithItsRules) {
+    SettingKey rule;
+    ASSERT_EQ(rule.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey("社内", "html")), winreg::ERROR_SUCCESS);
+    rule.WriteString(layout::kAutoTransferExt, ".htm;");
+    rule.CloseKey();
+    ASSERT_EQ(rule.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey("同名", "img")), winreg::ERROR_SUCCESS);
+    rule.CloseKey();
+
+    // An entry chosen, then its provider's own item: delete now means the provider.
+    Click(Item("同名", "同じ"));
+    Click(Item("社内"));
+    ASSERT_TRUE(Enabled(ID_PROVIDER_DELETE));
+    std::vector<std::string> said;
+    {
+        Driver no(AnswerBoxes({kNo}, &said));
+        frame->ProviderCommand(COutBarEvent::kItemClicked, 2);
+        ASSERT_TRUE(no.done);
+    }
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0].rfind("社内を削除します。", 0), 0u) << said[0];
+    EXPECT_TRUE(testsupport::KeyExists(layout::ProviderKey("社内")));
+    {
+        Driver yes(AnswerBoxes({kYes}, &said));
+        frame->ProviderCommand(COutBarEvent::kItemClicked, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey("社内")));
+    EXPECT_FALSE(testsupport::KeyExists(layout::AutoTransferKey("社内")));
+    EXPECT_FALSE(Item("社内").IsOk());
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("同名", "/a"))) << "the entry chosen before is not touched";
+    EXPECT_TRUE(testsupport::KeyExists(layout::AutoTransferRuleKey("同名", "img")));
+    EXPECT_EQ(Label(), "プロバイダ名 - Parvex ROOT");
+    EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
+
+    // A provider left with only its per-extension entry goes the same way.
+    Click(Item("空"));
+    ASSERT_TRUE(Enabled(ID_PROVIDER_DELETE));
+    EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
+    {
+        Driver yes(AnswerBoxes({kYes}, &said));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey("空")));
+    EXPECT_FALSE(Item("空").IsOk());
+    EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey), std::vector<std::string>{"同名"});
+}
+
+TEST_F(Providers, AnEntryWithAnEmptyMenuNameShowsItsKeyAndCanBeChosen) {
+    Put("無名", "/noname", {{"MenuName", ""}, {"ServerAddr", "n.example.jp"}});
+    frame->Tree()->Rebuild();
+    ASSERT_TRUE(Item("無名", "/noname").IsOk());
+    Click(Item("無名", "/noname"));
+    EXPECT_EQ(frame->List()->CurrentProvider(), "無名");
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/noname");
+    EXPECT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
+}
+
 TEST_F(Providers, PropertiesCancelledLeavesTheCommandsGreyUntilTheNextClick) {
     Click(Item("社内", "ホーム"));
     ASSERT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
@@ -438,16 +580,37 @@ TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
     EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
     EXPECT_TRUE(Enabled(ID_OPTION));
     EXPECT_EQ(CMainFrame::FixedSize(), wxSize(1024 / 2 + 100, 768 / 2));
-    EXPECT_EQ(frame->GetSize(), CMainFrame::FixedSize());
+    // Wider only as far as the list's columns need, never taller.
+    const wxSize size = frame->GetSize();
+    EXPECT_EQ(size.y, CMainFrame::FixedSize().y);
+    EXPECT_GE(size.x, CMainFrame::FixedSize().x);
+    EXPECT_LE(size.x, 1024);
     frame->SetSize(wxSize(900, 700));
     Pump(100);
-    EXPECT_EQ(frame->GetSize(), CMainFrame::FixedSize());
+    EXPECT_EQ(frame->GetSize(), size);
     CGfxOutBarCtrl* bar = frame->Bar();
     EXPECT_EQ(U8(bar->FolderCaption(0)), "プロバイダ設定");
     EXPECT_EQ(bar->ItemCount(1), 0);
     std::vector<std::string> items;
     for (int k = 0; k < bar->ItemCount(0); ++k) items.push_back(U8(bar->ItemCaption(0, k)));
     EXPECT_EQ(items, (std::vector<std::string>{"プロバイダ追加", "プロバイダプロパティ", "プロバイダ削除", "オプション"}));
+
+    // Every column heading shows whole in the desktop's font: the header
+    // keeps 5 pixels either side and shortens with "..." what does not fit.
+    CConInfo* list = frame->List();
+    ASSERT_EQ(list->GetColumnCount(), 5);
+    wxClientDC dc(list);
+    dc.SetFont(list->GetFont());
+    for (int col = 0; col < 5; ++col) {
+        const wxString heading = list->GetColumnHeading(col);
+        EXPECT_EQ(wxControl::Ellipsize(heading, dc, wxELLIPSIZE_END, list->GetColumnWidth(col) - 2 * 5), heading)
+            << U8(heading) << " in " << list->GetColumnWidth(col) << " pixels";
+    }
+    // ... and the window is wide enough to show every column.
+    const int last = list->GetColumnCount() - 1;
+    int columns = 0;
+    for (int col = 0; col <= last; ++col) columns += list->GetColumnWidth(col);
+    EXPECT_LE(columns, list->GetClientSize().x) << "columns end " << columns << " in a list " << list->GetClientSize().x;
 }
 
 struct Converter : Manager {

@@ -3,6 +3,7 @@
 #include "common/registry/layout.h"
 #include "settings/definition_import.h"
 #include "settings/ini.h"
+#include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,45 @@ TEST(DefinitionImport, BadInputIsRefusedOrSkippedAndNeverHalfWritten) {
     EXPECT_EQ(settings::ImportDefinitionFile(store.dir().path()).status, ImportResult::Status::kCannotRead);
     testsupport::WriteFile(store.dir() / "c.ini", "[PROFILE]\nPROFILE=2000000000\nPROFILE1=only\n");
     EXPECT_EQ(settings::ImportDefinitionFile(store.dir() / "c.ini").absentProfiles, 1999999999);
+}
+
+TEST(DefinitionImport, PortsTheWizardRefusesAreSkippedAndEveryEntryGetsAMenuName) {
+    testsupport::ScopedStore store;
+    const std::string path = store.dir() / "def.ini";
+    // 99999 would be sent as 16 bits and dial 34463; -5 and x read as 0.
+    testsupport::WriteFile(path, "[PROFILE]\nPROFILE=9\n"
+                                 "PROFILE1=big\nMOVEDIR1=/a\nPORT1=99999\n"
+                                 "PROFILE2=zero\nMOVEDIR2=/a\nPORT2=0\n"
+                                 "PROFILE3=negative\nMOVEDIR3=/a\nPORT3=-5\n"
+                                 "PROFILE4=word\nMOVEDIR4=/a\nPORT4=x\n"
+                                 "PROFILE5=highest\nMOVEDIR5=/pub/www\nPORT5=65535\n"
+                                 "PROFILE6=lowest\nPORT6=1\n"
+                                 "PROFILE7=unset\nMOVEDIR7=/up\nVIEWMOVEDIR7=\n"
+                                 "PROFILE8=named\nMOVEDIR8=/n\nVIEWMOVEDIR8=名前\nPORT8=2121\n"
+                                 "PROFILE9=past\nMOVEDIR9=/a\nPORT9=65536\n");
+    const ImportResult r = settings::ImportDefinitionFile(path);
+    ASSERT_EQ(r.status, ImportResult::Status::kImported) << r.error;
+    EXPECT_EQ(r.providers, (std::vector<std::string>{"highest", "lowest", "unset", "named"}));
+    ASSERT_EQ(r.skipped.size(), 5u);
+    const std::pair<int, const char*> skipped[] = {{1, "99999"}, {2, "「0」"}, {3, "-5"}, {4, "「x」"}, {9, "65536"}};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(r.skipped[i].profile, skipped[i].first);
+        EXPECT_NE(r.skipped[i].reason.find("ポート"), std::string::npos) << r.skipped[i].reason;
+        EXPECT_NE(r.skipped[i].reason.find(skipped[i].second), std::string::npos) << r.skipped[i].reason;
+    }
+    for (const char* gone : {"big", "zero", "negative", "word", "past"})
+        EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey(gone))) << gone;
+    const struct { const char *provider, *entry, *menu; DWORD port; } saved[] = {
+        {"highest", "/pub/www", "/pub/www", 65535},
+        {"lowest", layout::kLoginDirectoryEntry, layout::kLoginDirectoryEntry, 1},
+        {"unset", "/up", "/up", 21},  // no PORT: the port the wizard offers
+        {"named", "/n", "名前", 2121},
+    };
+    for (const auto& e : saved) {
+        const std::string key = layout::EntryKey(e.provider, e.entry);
+        EXPECT_EQ(Str(key, "MenuName"), e.menu) << e.provider;
+        EXPECT_EQ(testsupport::StoredDword(key, "Port"), e.port) << e.provider;
+    }
 }
 
 // 10,000 profiles, each with a routing line: the file a provider's admin exports.

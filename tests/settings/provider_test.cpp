@@ -147,4 +147,44 @@ TEST(ProviderSave, DeletingARuleRemovesOnlyThatKeyAndNeverANestedOne) {
     EXPECT_TRUE(Children(layout::AutoTransferKey("なし")).empty());
 }
 
+// The store as a user who may read it but not write it has it.
+struct ReadOnlyStore {
+    ReadOnlyStore() {
+        SetStoreReadOnly(true);
+        ResetStore();
+    }
+    ~ReadOnlyStore() {
+        SetStoreReadOnly(false);
+        ResetStore();
+    }
+};
+
+TEST(ProviderDelete, RemovesTheProviderAndItsRulesTogetherOrNothing) {
+    testsupport::ScopedStore store;
+    ProviderRecord other = Record("/other");  // no routing rule at all
+    other.providerName = "プロバイダ2";
+    ASSERT_EQ(settings::SaveProviderEntry(other), ERROR_SUCCESS);
+    ASSERT_EQ(settings::SaveProviderEntry(Record("/pub", {{".htm;", "html"}, {".gif;", "img"}})), ERROR_SUCCESS);
+    ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
+    const auto both = std::vector<std::string>{"プロバイダ", "プロバイダ2"};
+    {
+        ReadOnlyStore readOnly;
+        EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(Children(layout::kProviderKey), both);
+        EXPECT_EQ(Children(layout::AutoTransferKey("プロバイダ")).size(), 2u);
+    }
+    EXPECT_EQ(settings::DeleteProvider("プロバイダ\\/pub"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(settings::DeleteProvider(""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Children(layout::ProviderKey("プロバイダ")).size(), 3u);
+
+    EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_SUCCESS);
+    EXPECT_EQ(Children(layout::kProviderKey), std::vector<std::string>{"プロバイダ2"});
+    EXPECT_TRUE(Children(layout::kAutoTransferKey).empty());
+    EXPECT_EQ(Str(layout::EntryKey("プロバイダ2", "/other"), "ServerAddr"), "ftp.example.jp");
+    EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_FILE_NOT_FOUND);
+    // A provider that never had a routing rule goes as well.
+    EXPECT_EQ(settings::DeleteProvider("プロバイダ2"), ERROR_SUCCESS);
+    EXPECT_TRUE(Children(layout::kProviderKey).empty());
+}
+
 }  // namespace

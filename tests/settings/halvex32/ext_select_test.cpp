@@ -9,6 +9,7 @@
 #include <wx/checkbox.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
+#include <wx/msgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -161,6 +162,37 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
     ASSERT_TRUE(WaitClosed(1));
     EXPECT_EQ(lastDecided, 1);
     EXPECT_EQ(result.extensions, ".htm;.gif;");
+    EXPECT_EQ(result.directory, "公開/画像");
+}
+
+TEST_F(SheetFixture, ABackslashInTheDirectoryKeepsTheSheetOpenAndSaysWhy) {
+    ExtSelectResult result{".old;", "old"};
+    wxWindow* sheet = Open(&result, 1);
+    auto* dir = Find<wxTextCtrl>(sheet, CPageExtSelect::kDirectoryName);
+    dir->SetValue(wxString::FromUTF8("公開\\画像"));
+    ASSERT_TRUE(DecideEnabled(sheet));
+    std::vector<wxString> told;
+    {
+        testsupport::AnswerDialogs answer([&](wxDialog* d) {
+            if (auto* box = dynamic_cast<wxMessageDialog*>(d)) told.push_back(box->GetMessage());
+            return wxID_OK;
+        });
+        Click(sheet, CPageExtSelect::kDecideName);
+    }
+    Pump(200);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(told[0].Contains("\\")) << told[0];
+    EXPECT_TRUE(told[0].Contains(wxString::FromUTF8("転送先ディレクトリ"))) << told[0];
+    EXPECT_EQ(CurrentExtSelectSheet(), sheet) << "the sheet stays open";
+    EXPECT_EQ(closedEvents, 0);
+    EXPECT_FALSE(caller->IsEnabled());
+    EXPECT_EQ(dir->GetValue(), wxString::FromUTF8("公開\\画像")) << "what was typed stays";
+    EXPECT_EQ(result.directory, "old");
+
+    dir->SetValue(wxString::FromUTF8("公開/画像"));
+    Click(sheet, CPageExtSelect::kDecideName);
+    ASSERT_TRUE(WaitClosed(1));
+    EXPECT_EQ(lastDecided, 1);
     EXPECT_EQ(result.directory, "公開/画像");
 }
 

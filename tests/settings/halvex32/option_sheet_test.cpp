@@ -326,7 +326,6 @@ TEST_F(OptionSheet, Screenshots) {
     EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-1-folder.png"));
     sheet->GetBookCtrl()->SetSelection(1);
     Pump(1000);
-    fprintf(stderr, "sel %d shown %d\n", sheet->GetBookCtrl()->GetSelection(), sheet->TransPage()->IsShownOnScreen());
     EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-2-transfer.png"));
 }
 

@@ -24,6 +24,21 @@ cd "$(dirname "$0")/.."
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
   dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi
 
+# proftpd: the third real server of the FTP tests. Its package conflicts with vsftpd's, so it is never
+# installed: its package and the libraries it needs beyond the build's are unpacked into build-proftpd/
+# (the tests find it there, or where PARVEX_PROFTPD_ROOT says).
+proftpd_root="$PWD/build-proftpd/root"
+if [ ! -x "$proftpd_root/usr/sbin/proftpd" ]; then
+  echo "== unpacking proftpd for the tests"
+  rm -rf build-proftpd && mkdir -p build-proftpd/debs
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  (cd build-proftpd/debs && apt-get download -qq proftpd-core libmemcached11 libmemcachedutil2 libhashkit2)
+  for deb in build-proftpd/debs/*.deb; do dpkg-deb -x "$deb" build-proftpd/unpacking; done
+  mv build-proftpd/unpacking "$proftpd_root"
+fi
+
 jobs=$(nproc)
 
 echo "== build (warnings are errors)"

@@ -19,6 +19,7 @@
 #include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/uiaction.h>
 
 #include <chrono>
 #include <filesystem>
@@ -112,6 +113,16 @@ protected:
         e.SetInt(COutBarEvent::kItemClicked);
         e.SetExtraLong(item);
         frame->Bar()->GetEventHandler()->ProcessEvent(e);
+    }
+    // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of the frame, saved there.
+    void Screenshot(const std::string& name) {
+        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
+        if (!folder) return;
+        testsupport::Pump(200);
+        wxRect r = frame->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
     bool MenuEnabled(int id) {
         frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
@@ -353,17 +364,26 @@ TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
     frame->View()->confirmDelete = [] { return true; };
     SelectAll({"locked", "after.txt"});
     frame->View()->RunCommand(ID_DELETE);
-    ASSERT_TRUE(Idle());
+    CTransferDlg* dlg = frame->View()->ProgressDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    testsupport::Pump(50);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "Error : 12003");
     EXPECT_TRUE(onWindowThread);
     EXPECT_TRUE(waiting);
     EXPECT_TRUE(stillWaiting);
-    // Answered, the walk went on to the next item and ended normally.
+    // Answered, the walk went on to the next item; it does not close as if all were done,
+    // but keeps the folder it could not remove on screen until the user closes it.
     EXPECT_FALSE(fs::exists(server.Local("after.txt")));
     EXPECT_TRUE(fs::exists(server.Local("locked/.keep")));
-    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_EQ(frame->View()->ProgressDialog(), dlg);
+    EXPECT_EQ(dlg->StatusText(), U("1 個の項目を処理できませんでした(最初: locked)"));
+    EXPECT_FALSE(frame->IsEnabled());
     EXPECT_EQ(Names(), std::vector<std::string>{"locked"});
+    Screenshot("brovin-left-out.png");
+    dlg->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
 }
 
 TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
@@ -462,6 +482,82 @@ TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
     EXPECT_EQ(testsupport::ReadFile(server.Local("名前.txt")), "b.txt");
     names = Names();
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"c.txt", "名前.txt"}));
+}
+
+// Rows the user never chose must not come up selected in the next listing:
+// a range selection over most rows (Shift+End) once made every row past the
+// old count selected after navigation or F5, and Delete removed them.
+TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheChoice) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    for (int i = 0; i < 6; ++i) WriteFile(server.Local("top" + std::to_string(i) + ".txt"), "t");
+    fs::create_directories(server.Local("sub"));
+    for (int i = 0; i < 40; ++i) WriteFile(server.Local("sub/f" + std::to_string(100 + i) + ".txt"), "f");
+    Start(server, "");
+    CBrovinView* v = frame->View();
+    ASSERT_EQ(v->GetItemCount(), 7);
+    int asked = 0;
+    testsupport::AnswerDialogs answer([&](wxDialog*) {
+        ++asked;
+        return static_cast<int>(wxID_YES);
+    });
+    wxUIActionSimulator sim;
+    auto click = [&](long row, bool twice) {
+        wxRect r;
+        ASSERT_TRUE(v->GetItemRect(row, r, wxLIST_RECT_LABEL));
+        sim.MouseMove(v->ClientToScreen(wxPoint(r.x + 5, r.y + r.height / 2)));
+        testsupport::Pump(50);
+        if (twice)
+            sim.MouseDblClick();
+        else
+            sim.MouseClick();
+        testsupport::Pump(100);
+    };
+    auto selected = [&] { return v->GetSelectedItemCount(); };
+    auto countIn = [&](const std::string& dir) {
+        return std::distance(fs::directory_iterator(server.Local(dir)), fs::directory_iterator());
+    };
+    frame->Raise();
+    v->SetFocus();
+    click(0, false);
+    sim.Char(WXK_END, wxMOD_SHIFT);
+    ASSERT_TRUE(PumpUntil([&] { return selected() == 7; }, 3000)) << selected();
+
+    // Into the folder with more rows: nothing selected, Delete does nothing.
+    click(0, true);
+    ASSERT_TRUE(WaitListed());
+    ASSERT_EQ(frame->GetTitle(), U("現在のディレクトリ : /sub - Brovin"));
+    ASSERT_EQ(v->GetItemCount(), 40);
+    EXPECT_EQ(selected(), 0);
+    v->SetFocus();
+    sim.Char(WXK_DELETE);
+    testsupport::Pump(200);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(countIn("sub"), 40);
+
+    // The chosen row alone goes.
+    click(3, false);
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return asked == 1; }, 3000));
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(countIn("sub"), 39);
+    EXPECT_EQ(selected(), 0);
+
+    // F5 after the server gained files, following a range selection of most rows.
+    click(0, false);
+    sim.Char(WXK_END, wxMOD_SHIFT);
+    ASSERT_TRUE(PumpUntil([&] { return selected() == 39; }, 3000)) << selected();
+    for (int i = 0; i < 30; ++i) WriteFile(server.Local("sub/g" + std::to_string(100 + i) + ".txt"), "g");
+    sim.Char(WXK_F5);
+    ASSERT_TRUE(PumpUntil([&] { return v->GetItemCount() == 69; }, 5000));
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(selected(), 0);
+    sim.Char(WXK_DELETE);
+    testsupport::Pump(200);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(countIn("sub"), 69);
 }
 
 }  // namespace

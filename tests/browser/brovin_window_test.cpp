@@ -560,4 +560,65 @@ TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheCh
     EXPECT_EQ(countIn("sub"), 69);
 }
 
+// Links to folders open as folders: changing into the link is tried first;
+// a link that cannot be entered is downloaded as the file it leads to.
+class BrovinLinks : public BrovinWindow {
+protected:
+    void OpenLinks(FtpServer::Kind kind) {
+        FtpServer server(kind);
+        fs::create_directories(server.Local("shared"));
+        WriteFile(server.Local("shared/a.txt"), "a");
+        fs::create_directories(server.Local("www"));
+        WriteFile(server.Local("notes.txt"), "notes");
+        fs::create_directory_symlink("../shared", server.Local("www/linkdir"));
+        fs::create_symlink("../notes.txt", server.Local("www/readme"));
+        {
+            SettingKey option;
+            option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+            option.WriteString(layout::kDownloadFolder, local / "dl");
+        }
+        const std::string www = server.home() == "/" ? "/www" : server.home() + "/www";
+        Start(server, www);
+        CBrovinView* v = frame->View();
+        auto typeOf = [&](const std::string& name) {
+            for (long i = 0; i < v->GetItemCount(); ++i)
+                if (v->GetItemText(i) == wxString::FromUTF8(name)) return v->GetItemText(i, 1);
+            return wxString("(no row)");
+        };
+        ASSERT_EQ(typeOf("linkdir"), U("リンク"));
+        ASSERT_EQ(typeOf("readme"), U("リンク"));
+        Screenshot(std::string("brovin-links-") + server.name() + ".png");
+
+        Activate("linkdir");
+        ASSERT_TRUE(WaitListed());
+        EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+        EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);  // entered, not downloaded
+        // These servers name the target's own path inside a link, so moving up
+        // leads to the target's parent. Back where the link is listed, it shows
+        // as the folder it leads to.
+        frame->View()->RunCommand(ID_MOVE_UP);
+        ASSERT_TRUE(WaitListed());
+        Activate("www");
+        ASSERT_TRUE(WaitListed());
+        ASSERT_EQ(frame->GetTitle().utf8_string(), FormatString(IDS_CAPTION_DIRECTORY, www).utf8_string());
+        EXPECT_EQ(Names().front(), "linkdir");
+        EXPECT_TRUE(frame->View()->Rows().front().directory);
+        EXPECT_EQ(typeOf("linkdir"), U("フォルダへのリンク"));
+        Screenshot(std::string("brovin-links-opened-") + server.name() + ".png");
+
+        Select("readme");
+        Activate("readme");
+        ASSERT_TRUE(Idle());
+        const std::string dl = local / ("dl" + www + "/readme");
+        EXPECT_EQ(testsupport::ReadFile(dl), "notes");
+        std::vector<std::string> sent;
+        for (const auto& c : server.Commands())
+            if (c.find("readme") != std::string::npos) sent.push_back(c);
+        EXPECT_EQ(sent, (std::vector<std::string>{"CWD readme", "RETR ./readme"}));
+    }
+};
+
+TEST_F(BrovinLinks, OpensALinkToAFolderAndDownloadsALinkToAFileOnVsftpd) { OpenLinks(FtpServer::Kind::Vsftpd); }
+TEST_F(BrovinLinks, OpensALinkToAFolderAndDownloadsALinkToAFileOnProftpd) { OpenLinks(FtpServer::Kind::Proftpd); }
+
 }  // namespace

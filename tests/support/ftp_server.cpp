@@ -131,7 +131,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         home_ = root_;
         port_ = FreePort();
         WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
-        pid_ = Spawn({"/usr/bin/env", "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
+        pid_ = Spawn({"/usr/bin/env", "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--quiet", "--config",
                       dir_ / "proftpd.conf"});
     } else {
         user_ = "parvex";

@@ -608,8 +608,10 @@ protected:
 
         Select("readme");
         Activate("readme");
-        ASSERT_TRUE(Idle());
         const std::string dl = local / ("dl" + www + "/readme");
+        // The download starts once the server has refused the change of directory.
+        ASSERT_TRUE(PumpUntil([&] { return fs::exists(dl); }, 10000));
+        ASSERT_TRUE(Idle());
         EXPECT_EQ(testsupport::ReadFile(dl), "notes");
         std::vector<std::string> sent;
         for (const auto& c : server.Commands())

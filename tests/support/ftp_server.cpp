@@ -131,7 +131,9 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         home_ = root_;
         port_ = FreePort();
         WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
-        pid_ = Spawn({"/usr/bin/env", "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--quiet", "--config",
+        // In the foreground it also writes its log to the standard error, which would fill the tests' output.
+        pid_ = Spawn({"/bin/sh", "-c", "exec \"$@\" 2>>\"$0\"", dir_ / "stderr.log", "/usr/bin/env",
+                      "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
                       dir_ / "proftpd.conf"});
     } else {
         user_ = "parvex";

@@ -397,6 +397,33 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
     transfer::RemoteCursor cursor(conn);
     cursor.SetBase();
     std::string failed;
+    // Removes directory i from its parent. A refused removal is tried once more
+    // after the links that only the other kind of listing shows are removed:
+    // proftpd's LIST leaves out a link to the directory itself ("loop -> ."),
+    // which its MLSD names. False with the removal's error when it stays.
+    auto removeDirectory = [&](std::size_t i) {
+        const std::vector<std::string> parts = queue[i].parts;
+        if (!cursor.GoTo(Parent(parts), false, failed, false)) return false;
+        if (conn->RemoveDirectory(parts.back())) return true;
+        const inet::DWORD refused = inet::GetLastInternetError();
+        std::vector<std::string> hidden;
+        if (!ConnectionLost(refused) && cursor.GoTo(parts, false, failed, false)) {
+            inet::FtpFileFind find(conn, 1);
+            if (find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD))
+                for (bool more = true; more;) {
+                    more = find.FindNextFile();
+                    if (find.IsLink() && SafeName(find.GetFileName())) hidden.push_back(find.GetFileName());
+                }
+        }
+        for (const std::string& link : hidden) {
+            progress.Status(IDS_DELETING, "./" + link);
+            conn->Remove("./" + link);
+        }
+        if (!hidden.empty() && cursor.GoTo(Parent(parts), false, failed, false) && conn->RemoveDirectory(parts.back()))
+            return true;
+        inet::SetLastInternetError(refused);
+        return false;
+    };
     for (std::size_t i = 0; i < queue.size(); ++i) {
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(queue.size()));
@@ -437,9 +464,10 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
             state.resize(queue.size(), State::Pending);
             if (!any) {
                 progress.Status(IDS_MOVING, "");
-                if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) return FailWith(progress, inet::GetLastInternetError());
-                if (conn->RemoveDirectory(name)) {
+                if (removeDirectory(i)) {
                     state[i] = State::Removed;
+                } else if (ConnectionLost(inet::GetLastInternetError())) {
+                    return FailWith(progress, inet::GetLastInternetError());
                 } else {
                     progress.ErrorBox(inet::GetLastInternetError());
                     leave(i);  // a server hiding dot files shows a folder as empty and refuses to remove it
@@ -451,7 +479,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
     // The directories emptied on the way, deepest queued first.
     for (std::size_t i = queue.size(); i-- > 0;) {
         if (!queue[i].directory || state[i] != State::Pending) continue;
-        if (cursor.GoTo(Parent(queue[i].parts), false, failed, false) && conn->RemoveDirectory(queue[i].parts.back()))
+        if (removeDirectory(i))
             state[i] = State::Removed;
         else if (ConnectionLost(inet::GetLastInternetError()))
             return FailWith(progress, inet::GetLastInternetError());

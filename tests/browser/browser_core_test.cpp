@@ -304,6 +304,14 @@ TEST_P(BrowserLinks, DeletingALinkRemovesTheLinkAndNothingItLeadsTo) {
     EXPECT_FALSE(Exists(server.Local("www/site")));
     EXPECT_EQ(Tree(server.Local("shared")), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
     EXPECT_EQ(Naming("up"), std::vector<std::string>{"DELE ./up"});
+
+    // A link back to its own folder inside a deleted folder (proftpd's LIST leaves it out).
+    Make("www/ring/inner.txt");
+    fs::create_directory_symlink(".", server.Local("www/ring/self"));
+    EXPECT_EQ(DeleteWalk(conn, Rows(conn, {"ring"}), rec), Outcome::Completed);
+    EXPECT_FALSE(Exists(server.Local("www/ring")));
+    EXPECT_EQ(Naming("self"), std::vector<std::string>{"DELE ./self"});
+    EXPECT_TRUE(fs::exists(server.Local("www/index.html")));
     EXPECT_TRUE(rec.boxes.empty());
     EXPECT_EQ(rec.leftOut, 0);
     std::string after;

@@ -399,6 +399,30 @@ TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
     EXPECT_EQ(rec.firstLeftOut, "../evil.txt");
 }
 
+// A link the server will not remove is named and counted, never entered,
+// also when the window's row called it a directory (as MLSD does on some servers).
+TEST(BrowserDelete, ALinkTheServerRefusesIsNamedAndNeverEntered) {
+    testsupport::ScopedStore store;
+    FtpServer server(FtpServer::Kind::Fault, "refused-link");
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    for (bool shownAsDirectory : {false, true}) {
+        Recorder rec;
+        RemoteItem lnk{"lnk", shownAsDirectory, !shownAsDirectory};
+        EXPECT_EQ(DeleteWalk(conn, {lnk, {"f.txt", false}}, rec), Outcome::Incomplete);
+        // Entered, the link would have been listed (this server lists the same two entries
+        // everywhere) and more deletions tried.
+        std::vector<std::string> deleted;
+        for (const auto& st : rec.statuses)
+            if (st.first == IDS_DELETING) deleted.push_back(st.second);
+        EXPECT_EQ(deleted, (std::vector<std::string>{"./lnk", "./f.txt"}));
+        EXPECT_TRUE(rec.Saw(IDS_TEXT, "lnk を削除できませんでした"));
+        EXPECT_EQ(rec.leftOut, 1);
+        EXPECT_EQ(rec.firstLeftOut, "lnk");
+    }
+}
+
 TEST(BrowserUpload, ADroppedConnectionEndsWithTheMessageText) {
     testsupport::ScopedStore store;
     testsupport::TempDir local;

@@ -71,7 +71,10 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
          << "DefaultAddress 127.0.0.1\nSocketBindTight on\nPort " << port << "\n";
     const passwd* pwent = ::getpwuid(uid);
     const group* grent = ::getgrgid(gid);
-    if (uid == 0 && pwent && grent) conf << "User " << pwent->pw_name << "\nGroup " << grent->gr_name << "\nRootLogin on\n";
+    // Sessions stay with the launching user's rights (root or not); the control socket would need root.
+    if (pwent && grent) conf << "User " << pwent->pw_name << "\nGroup " << grent->gr_name << "\n";
+    if (uid == 0) conf << "RootLogin on\n";
+    conf << "<IfModule mod_ctrls.c>\nControlsEngine off\n</IfModule>\n";
     conf << "PidFile " << dir << "/proftpd.pid\nScoreboardFile " << dir << "/proftpd.scoreboard\n"
          << "DelayTable none\nWtmpLog off\nUseReverseDNS off\nRequireValidShell off\nUseFtpUsers off\n"
          << "AuthOrder mod_auth_file.c\nAuthUserFile " << dir << "/passwd\nAuthGroupFile " << dir << "/group\n"

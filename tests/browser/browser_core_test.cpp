@@ -54,6 +54,10 @@ public:
     }
 };
 
+const char* ServerName(FtpServer::Kind kind) {
+    return kind == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : kind == FtpServer::Kind::Vsftpd ? "vsftpd" : "proftpd";
+}
+
 std::set<std::string> Tree(const std::string& root) {
     std::set<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(root))
@@ -321,11 +325,7 @@ TEST_P(BrowserLinks, DeletingALinkRemovesTheLinkAndNothingItLeadsTo) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
-                         [](const auto& p) {
-                             return p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib"
-                                    : p.param == FtpServer::Kind::Vsftpd  ? "vsftpd"
-                                                                          : "proftpd";
-                         });
+                         [](const auto& p) { return std::string(ServerName(p.param)); });
 
 // A server that hides dot files shows such a folder as empty and refuses to
 // remove it: the folder is named and counted, and so is its parent that the
@@ -355,8 +355,9 @@ TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
     EXPECT_EQ(rec.statuses.back(), std::make_pair(IDS_SKIPPED_COUNT, std::string("2")));
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const auto& p) { return p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; });
+INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
+                         [](const auto& p) { return std::string(ServerName(p.param)); });
 
 TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
     testsupport::ScopedStore store;

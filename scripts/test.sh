@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # nkf and skkdic: the converter is checked against nkf on a real dictionary;
-# pyftpdlib and vsftpd: the FTP client is tested against two real servers;
+# pyftpdlib, vsftpd and proftpd (--proftpd: unpacked, never installed): the FTP client and the browser
+# are tested against real servers;
 # wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
 # libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
@@ -20,24 +21,9 @@ cd "$(dirname "$0")/.."
 # fills in the first-run wizard with the keyboard and the mouse (xdotool).
 # libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
 # runs a private session bus with a scripted notification service on it.
-./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
+./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
   dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi
-
-# proftpd: the third real server of the FTP tests. Its package conflicts with vsftpd's, so it is never
-# installed: its package and the libraries it needs beyond the build's are unpacked into build-proftpd/
-# (the tests find it there, or where PARVEX_PROFTPD_ROOT says).
-proftpd_root="$PWD/build-proftpd/root"
-if [ ! -x "$proftpd_root/usr/sbin/proftpd" ]; then
-  echo "== unpacking proftpd for the tests"
-  rm -rf build-proftpd && mkdir -p build-proftpd/debs
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  (cd build-proftpd/debs && apt-get download -qq proftpd-core libmemcached11 libmemcachedutil2 libhashkit2)
-  for deb in build-proftpd/debs/*.deb; do dpkg-deb -x "$deb" build-proftpd/unpacking; done
-  mv build-proftpd/unpacking "$proftpd_root"
-fi
 
 jobs=$(nproc)
 

@@ -128,7 +128,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         const std::string program = pkg + "/usr/sbin/proftpd";
         if (::access(program.c_str(), X_OK) != 0)
             throw std::runtime_error("the proftpd test server is missing: " + program +
-                                     " (scripts/test.sh unpacks it; or set PARVEX_PROFTPD_ROOT)");
+                                     " (scripts/deps.sh --proftpd unpacks it; or set PARVEX_PROFTPD_ROOT)");
         user_ = "parvex";
         password_ = "secret";
         home_ = root_;

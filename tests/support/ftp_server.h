@@ -5,7 +5,8 @@
 //
 // proftpd is never installed (its package conflicts with vsftpd's): it runs
 // from the unpacked package in the folder PARVEX_PROFTPD_ROOT names (the
-// environment, else the build's default), which scripts/test.sh fills.
+// environment, else build-proftpd/root in the source tree), which
+// scripts/deps.sh --proftpd fills.
 #pragma once
 
 #include "tests/support/test_support.h"

@@ -524,9 +524,9 @@ TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheCh
 
     // Into the folder with more rows: nothing selected, Delete does nothing.
     click(0, true);
+    ASSERT_TRUE(PumpUntil([&] { return v->GetItemCount() == 40; }, 10000));
     ASSERT_TRUE(WaitListed());
     ASSERT_EQ(frame->GetTitle(), U("現在のディレクトリ : /sub - Brovin"));
-    ASSERT_EQ(v->GetItemCount(), 40);
     EXPECT_EQ(selected(), 0);
     v->SetFocus();
     sim.Char(WXK_DELETE);

@@ -270,9 +270,10 @@ std::vector<RemoteItem> CBrovinView::SelectedItems() const {
     std::vector<RemoteItem> items;
     for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
          i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        if (static_cast<std::size_t>(i) < rows_.size())
-            items.push_back(RemoteItem{rows_[static_cast<std::size_t>(i)].name, rows_[static_cast<std::size_t>(i)].directory,
-                                       rows_[static_cast<std::size_t>(i)].link});
+        if (static_cast<std::size_t>(i) < rows_.size()) {
+            const Row& row = rows_[static_cast<std::size_t>(i)];
+            items.push_back(RemoteItem{row.name, row.directory, row.link});
+        }
     return items;
 }
 

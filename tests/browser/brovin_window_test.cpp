@@ -617,6 +617,15 @@ protected:
         for (const auto& c : server.Commands())
             if (c.find("readme") != std::string::npos) sent.push_back(c);
         EXPECT_EQ(sent, (std::vector<std::string>{"CWD readme", "RETR ./readme"}));
+
+        // Deleted, the link opened as a folder goes, and what it leads to stays.
+        v->confirmDelete = [] { return true; };
+        Select("linkdir");
+        v->RunCommand(ID_DELETE);
+        ASSERT_TRUE(Idle());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(server.Local("www/linkdir"))));
+        EXPECT_EQ(testsupport::ReadFile(server.Local("shared/a.txt")), "a");
+        EXPECT_EQ(Names(), std::vector<std::string>{"readme"});
     }
 };
 

@@ -22,6 +22,9 @@ namespace brovin {
 namespace {
 
 constexpr int kIconSize = 16;
+// The type column of a symbolic link, before and after it turned out to lead to a folder.
+constexpr const char* kLinkType = "リンク";
+constexpr const char* kFolderLinkType = "フォルダへのリンク";
 
 // The commands of the context menu and when each is greyed.
 enum class Needs { Connection, Selection, OneSelected };
@@ -78,6 +81,11 @@ public:
     }
     void Step() override {
         Post([](CTransferDlg& d) { d.StepIt(); });
+    }
+    void LeftOut(int count, const std::string& first) override {
+        wxString text = FormatString(IDS_SKIPPED_COUNT, std::to_string(count)) + wxString::FromUTF8("(最初: ") +
+                        wxString::FromUTF8(first) + ")";
+        Post([text](CTransferDlg& d) { d.SetStatus(text); });
     }
     bool Aborted() override { return aborted_.load(); }
     void Pause(int ms) override {
@@ -187,6 +195,7 @@ void CBrovinView::ListJob() {
     bool ok = ListDirectory(conn, dir, rows);
     std::string reason = ok ? std::string() : ErrorText(inet::GetLastInternetError());
     CallAfter([this, ok, dir, reason, rows = std::move(rows)]() mutable {
+        MarkFolderLinks(dir, rows);
         bool empty = rows.empty();
         ShowRows(std::move(rows));
         if (!ok)
@@ -199,6 +208,7 @@ void CBrovinView::ListJob() {
 
 int CBrovinView::ImageFor(const Row& row, wxString& type) {
     type.clear();
+    if (row.link) type = wxString::FromUTF8(row.directory ? kFolderLinkType : kLinkType);
     if (row.directory) return folderIcon_;
     std::string ext = os::SplitPath(row.name).extension;
     // One icon per extension, not one per row: a listing of thousands of files stays small.
@@ -211,7 +221,7 @@ int CBrovinView::ImageFor(const Row& row, wxString& type) {
         int image = bmp.IsOk() ? icons_.Add(bmp) : -1;
         it = byExtension_.emplace(key, std::make_pair(image, ui::ContentTypeDescription(contentType))).first;
     }
-    type = it->second.second;
+    if (!row.link) type = it->second.second;
     return it->second.first;
 }
 
@@ -220,12 +230,18 @@ void CBrovinView::ShowRows(std::vector<Row> rows) {
     images_.resize(rows_.size());
     types_.resize(rows_.size());
     for (std::size_t i = 0; i < rows_.size(); ++i) images_[i] = ImageFor(rows_[i], types_[i]);
-    // Nothing stays selected across listings: a selection of the old rows would name other entries.
-    for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
-         i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        SetItemState(i, 0, wxLIST_STATE_SELECTED);
+    ClearSelectionStore();
     SetItemCount(static_cast<long>(rows_.size()));
     Refresh();
+}
+
+// Nothing stays selected across listings: a selection of the old rows would
+// name other entries. Deselecting row by row is not enough: after a range
+// selection over most rows (Shift+End) the virtual list records "selected" as
+// its default state and keeps only the exceptions, so every row past the old
+// count would come up selected. Emptying the list resets that default.
+void CBrovinView::ClearSelectionStore() {
+    DeleteAllItems();
 }
 
 wxString CBrovinView::OnGetItemText(long item, long column) const {
@@ -233,7 +249,7 @@ wxString CBrovinView::OnGetItemText(long item, long column) const {
     const Row& row = rows_[static_cast<std::size_t>(item)];
     switch (column) {
     case 0: return wxString::FromUTF8(ShownName(row.name));
-    case 1: return row.directory ? wxString() : types_[static_cast<std::size_t>(item)];
+    case 1: return types_[static_cast<std::size_t>(item)];
     case 2: return row.directory ? wxString() : wxString::FromUTF8(DateText(row.mtime));
     default: return wxString();
     }
@@ -257,8 +273,10 @@ std::vector<RemoteItem> CBrovinView::SelectedItems() const {
     std::vector<RemoteItem> items;
     for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
          i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
-        if (static_cast<std::size_t>(i) < rows_.size())
-            items.push_back(RemoteItem{rows_[static_cast<std::size_t>(i)].name, rows_[static_cast<std::size_t>(i)].directory});
+        if (static_cast<std::size_t>(i) < rows_.size()) {
+            const Row& row = rows_[static_cast<std::size_t>(i)];
+            items.push_back(RemoteItem{row.name, row.directory, row.link});
+        }
     return items;
 }
 
@@ -323,6 +341,33 @@ void CBrovinView::EnterDirectory(const std::string& name) {
         doc_->RefreshCurrentDirectory();
         ListJob();
     });
+}
+
+// A link may lead to a folder or to a file, and only the server can tell:
+// changing into it answers. A folder is entered (and its row shows a folder
+// from then on); anything else is downloaded like a file.
+void CBrovinView::OpenLink(const std::string& name) {
+    if (!SafeName(name)) {
+        frame_->SetFrameStatus(IDS_UNSAFE_NAME, name);
+        return;
+    }
+    const std::string from = doc_->currentDirectory;
+    jobs_->Post([this, name, from] {
+        inet::FtpConnection* conn = doc_->Connection();
+        if (conn && conn->SetCurrentDirectory(name)) {
+            CallAfter([this, key = from + "/" + name] { folderLinks_.insert(key); });
+            doc_->RefreshCurrentDirectory();
+            ListJob();
+            return;
+        }
+        CallAfter([this] { RunCommand(ID_DOWNLOAD); });  // as a file's double-click: the selected rows
+    });
+}
+
+void CBrovinView::MarkFolderLinks(const std::string& dir, std::vector<Row>& rows) const {
+    for (auto& row : rows)
+        if (row.link && folderLinks_.count(dir + "/" + row.name)) row.directory = true;
+    OrderRows(rows);
 }
 
 void CBrovinView::Download(bool chooseTarget) {
@@ -479,7 +524,9 @@ void CBrovinView::OnActivated(wxListEvent& event) {
     long i = event.GetIndex();
     if (i < 0 || static_cast<std::size_t>(i) >= rows_.size() || !doc_->Connected()) return;
     const Row& row = rows_[static_cast<std::size_t>(i)];
-    if (row.directory)
+    if (row.link)
+        OpenLink(row.name);
+    else if (row.directory)
         EnterDirectory(row.name);
     else
         RunCommand(ID_DOWNLOAD);

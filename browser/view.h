@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,9 +83,14 @@ private:
     void Tell(int id, const std::string& arg, const std::string& reason = "");
     void MakeDirectoryJob(const std::string& dir);
     void ShowRows(std::vector<Row> rows);
+    void ClearSelectionStore();
     void ShowProgress();
     void RunWalk(std::function<Outcome(Progress&)> walk);
     void EnterDirectory(const std::string& name);
+    // Opens a symbolic link: enters it when the server lets us, else downloads it.
+    void OpenLink(const std::string& name);
+    // Shows the links of `dir` already found to lead to folders as folders.
+    void MarkFolderLinks(const std::string& dir, std::vector<Row>& rows) const;
     void Download(bool chooseTarget);
     // The name dialog in `mode` (1 rename, 0 make directory); false when closed without a name.
     bool AskName(int mode, wxString& name);
@@ -107,6 +113,7 @@ private:
     wxImageList icons_{16, 16, true, 0};
     int folderIcon_ = -1;
     std::map<std::string, std::pair<int, wxString>> byExtension_;  // one icon and type name per extension
+    std::set<std::string> folderLinks_;  // "directory/name" of the links that were entered as folders
 };
 
 }  // namespace brovin

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the demo need, only
-# those that are missing. Safe to run again; needs root (or sudo) to install.
+# those that are missing; with --proftpd also unpacks the proftpd the tests
+# run. Safe to run again; needs root (or sudo) to install.
 set -euo pipefail
 
 packages=(
@@ -10,17 +11,33 @@ packages=(
   libwxgtk3.2-dev libnautilus-extension-dev libnotify-dev
 )
 # Optional groups the later parts of the suite bring in are appended by name.
-packages+=("$@")
+want_proftpd=0
+for a in "$@"; do
+  if [ "$a" = --proftpd ]; then want_proftpd=1; else packages+=("$a"); fi
+done
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# proftpd, the third real server of the FTP tests, conflicts with vsftpd, so it is never installed: its
+# package and the libraries it needs beyond the build's are unpacked into build-proftpd/ below the source
+# tree, where the tests look for it (or where PARVEX_PROFTPD_ROOT says).
+proftpd="$(cd "$(dirname "$0")/.." && pwd)/build-proftpd"
+if [ "$want_proftpd" = 1 ] && [ ! -x "$proftpd/root/usr/sbin/proftpd" ]; then
+  echo "Unpacking proftpd for the tests into $proftpd"
+  rm -rf "$proftpd" && mkdir -p "$proftpd/debs"
+  [ ${#missing[@]} -gt 0 ] || $sudo apt-get update -qq
+  (cd "$proftpd/debs" && apt-get download -qq proftpd-core libmemcached11 libmemcachedutil2 libhashkit2)
+  for deb in "$proftpd"/debs/*.deb; do dpkg-deb -x "$deb" "$proftpd/unpacking"; done
+  mv "$proftpd/unpacking" "$proftpd/root"
+fi

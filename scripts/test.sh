@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # nkf and skkdic: the converter is checked against nkf on a real dictionary;
-# pyftpdlib and vsftpd: the FTP client is tested against two real servers;
+# pyftpdlib, vsftpd and proftpd (--proftpd: unpacked, never installed): the FTP client and the browser
+# are tested against real servers;
 # wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
 # libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
@@ -20,7 +21,7 @@ cd "$(dirname "$0")/.."
 # fills in the first-run wizard with the keyboard and the mouse (xdotool).
 # libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
 # runs a private session bus with a scripted notification service on it.
-./scripts/deps.sh nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
+./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
   dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi
 

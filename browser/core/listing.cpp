@@ -16,7 +16,13 @@ bool ListDirectory(inet::FtpConnection* connection, const std::string& directory
     for (bool more = true; more;) {
         more = find.FindNextFile();
         if (find.IsDots()) continue;
-        rows.push_back(Row{find.GetFileName(), find.IsDirectory(), find.GetLength(), find.GetLastWriteTime()});
+        Row row;
+        row.name = find.GetFileName();
+        row.directory = find.IsDirectory();
+        row.link = find.IsLink();
+        row.size = find.GetLength();
+        row.mtime = find.GetLastWriteTime();
+        rows.push_back(std::move(row));
     }
     find.Close();
     OrderRows(rows);

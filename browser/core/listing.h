@@ -13,6 +13,7 @@ namespace brovin {
 struct Row {
     std::string name;
     bool directory = false;  // from the listing (the server says), never from the name
+    bool link = false;       // the listing showed a symbolic link (whose target may be a directory)
     std::uint64_t size = 0;
     std::int64_t mtime = 0;  // seconds since 1970, 0 when unknown
 };

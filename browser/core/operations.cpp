@@ -6,10 +6,12 @@
 #include "transfer/remote_cursor.h"
 #include "transfer/transfer_mode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 namespace brovin {
 
 void Progress::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void Progress::LeftOut(int count, const std::string&) { Status(IDS_SKIPPED_COUNT, std::to_string(count)); }
 
 bool ConnectionLost(inet::DWORD code) {
     return code == inet::ERROR_INTERNET_CONNECTION_ABORTED || code == inet::ERROR_INTERNET_CONNECTION_RESET ||
@@ -53,10 +57,19 @@ Outcome FailWith(Progress& progress, inet::DWORD code) {
     return Outcome::Failed;
 }
 
+// The items a walk left out: how many, and the first, which the walk's last text names.
+struct LeftOutItems {
+    int count = 0;
+    std::string first;
+    void Add(const std::string& name) {
+        if (count++ == 0) first = name;
+    }
+};
+
 // The end of a walk that got through: completed, or incomplete with the count of what was left out.
-Outcome Finish(Progress& progress, int skipped, int doneText) {
-    if (skipped > 0) {
-        progress.Status(IDS_SKIPPED_COUNT, Decimal(static_cast<unsigned long>(skipped)));
+Outcome Finish(Progress& progress, const LeftOutItems& skipped, int doneText) {
+    if (skipped.count > 0) {
+        progress.LeftOut(skipped.count, skipped.first);
         return Outcome::Incomplete;
     }
     if (doneText) progress.Status(doneText, "");
@@ -122,6 +135,7 @@ bool Fetch(inet::FtpConnection* conn, const std::string& name, const std::string
 struct QueueEntry {
     std::vector<std::string> parts;  // below where the walk started
     bool directory = false;
+    bool link = false;
 };
 
 std::vector<std::string> Parent(const std::vector<std::string>& parts) {
@@ -129,15 +143,15 @@ std::vector<std::string> Parent(const std::vector<std::string>& parts) {
 }
 
 // The selection as queue entries; a name that would leave the directory is named and left out.
-std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress& progress, int& skipped) {
+std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress& progress, LeftOutItems& skipped) {
     std::vector<QueueEntry> queue;
     for (const auto& item : items) {
         if (!SafeName(item.name)) {
             progress.Status(IDS_UNSAFE_NAME, transfer::Printable(item.name));
-            ++skipped;
+            skipped.Add(transfer::Printable(item.name));
             continue;
         }
-        queue.push_back(QueueEntry{{item.name}, item.directory});
+        queue.push_back(QueueEntry{{item.name}, item.directory, item.link});
     }
     return queue;
 }
@@ -145,10 +159,11 @@ std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress
 // Appends the current directory's entries below `parent` to the queue.
 // False when it cannot be listed; `any` tells whether it had entries at all.
 bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& parent, std::vector<QueueEntry>& queue,
-                   Progress& progress, int& skipped, bool& any, bool checkAbort) {
+                   Progress& progress, LeftOutItems& skipped, bool& any, bool checkAbort,
+                   inet::DWORD findFlags = inet::INTERNET_FLAG_RELOAD) {
     any = false;
     inet::FtpFileFind find(conn, 1);
-    if (!find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD)) return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
+    if (!find.FindFile("*.*", findFlags)) return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
     for (bool more = true; more;) {
         if (checkAbort && progress.Aborted()) return true;
         more = find.FindNextFile();
@@ -157,15 +172,30 @@ bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& pa
         std::string name = find.GetFileName();
         if (!SafeName(name)) {
             progress.Status(IDS_UNSAFE_NAME, transfer::Printable(Join(parent, "/") + "/" + name));
-            ++skipped;
+            skipped.Add(transfer::Printable(Join(parent, "/") + "/" + name));
             continue;
         }
-        QueueEntry child{parent, find.IsDirectory()};
+        QueueEntry child{parent, find.IsDirectory() && !find.IsLink(), find.IsLink()};
         child.parts.push_back(name);
         queue.push_back(std::move(child));
     }
     return true;
 }
+
+// The names in the current directory that LIST shows as symbolic links. False when it cannot be listed.
+bool ListLinks(inet::FtpConnection* conn, std::set<std::string>& links) {
+    inet::FtpFileFind find(conn, 1);
+    if (!find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD | inet::FTP_FIND_FLAG_LIST))
+        return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        if (find.IsLink()) links.insert(find.GetFileName());
+    }
+    return true;
+}
+
+// Follows the name of an entry the server would not remove.
+constexpr const char* kNotRemoved = " を削除できませんでした";
 
 }  // namespace
 
@@ -219,17 +249,17 @@ bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, 
 Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const std::string& keyName,
                    Progress& progress) {
     layout::HandOff handOff;
-    if (!TakeUploadHandOff(provider, keyName, handOff)) return Finish(progress, 0, 0);
+    if (!TakeUploadHandOff(provider, keyName, handOff)) return Finish(progress, LeftOutItems{}, 0);
     transfer::LocalTree tree;
     for (const auto& p : handOff.paths) tree.items.push_back(transfer::LocalItem{p});
     transfer::RemoteCursor cursor(conn);
     cursor.SetBase();
     cursor.hooks.moving = [&] { progress.Status(IDS_MOVING, ""); };
     cursor.hooks.creating = [&](const std::string& dir) { progress.Status(IDS_CREATING_REMOTE, dir); };
-    int skipped = 0;
+    LeftOutItems skipped;
     auto skip = [&](const std::string& rel, transfer::Skip why) {
         progress.Status(IDS_TEXT, transfer::Printable(rel) + transfer::SkipText(why));
-        ++skipped;
+        skipped.Add(transfer::Printable(rel));
     };
     std::string failed;
     for (std::size_t i = 0; i < tree.items.size(); ++i) {
@@ -292,7 +322,7 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
 
 Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& items, const std::string& folder,
                      Progress& progress) {
-    int skipped = 0;
+    LeftOutItems skipped;
     std::vector<QueueEntry> queue = Selection(items, progress, skipped);
     progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
     std::string pwd;
@@ -325,7 +355,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
             progress.Status(IDS_SEARCHING_REMOTE, "");
             if (!cursor.GoTo(entry.parts, false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                ++skipped;
+                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
                 continue;
             }
             bool any = false;
@@ -342,7 +372,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         }
         if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
             progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-            ++skipped;
+            skipped.Add(transfer::Printable(Join(entry.parts, "/")));
             continue;
         }
         if (progress.Aborted()) return Outcome::Aborted;
@@ -366,11 +396,11 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         std::string converted;
         if (!transfer::ConvertAfterDownload(file, converted)) {
             progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
-            ++skipped;
+            skipped.Add(transfer::Printable(name));
         } else if (converted != file) {
             if (!ReplaceWith(converted, file)) {
                 progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
-                ++skipped;
+                skipped.Add(transfer::Printable(name));
             }
             transfer::RemoveTempCopy(converted);
         }
@@ -381,12 +411,59 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
 }
 
 Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& items, Progress& progress) {
-    int skipped = 0;
+    LeftOutItems skipped;
     std::vector<QueueEntry> queue = Selection(items, progress, skipped);
-    std::vector<bool> removed(queue.size(), false);
+    // The rows may come from MLSD, which some servers answer with the
+    // target's type for a link: a link shown as a directory would be entered
+    // and what it points to deleted. LIST's "l" line tells it on every server.
+    std::set<std::string> links;
+    if (std::any_of(queue.begin(), queue.end(), [](const QueueEntry& e) { return e.directory && !e.link; }) &&
+        !ListLinks(conn, links))
+        return FailWith(progress, inet::GetLastInternetError());
+    for (auto& e : queue)
+        if (e.link || links.count(e.parts.back())) {
+            e.link = true;
+            e.directory = false;  // even one the user opened as a folder: the link goes, not what it points to
+        }
+    // What became of each entry: still there (pending), removed, or left out and counted once.
+    enum class State { Pending, Removed, LeftOut };
+    std::vector<State> state(queue.size(), State::Pending);
+    auto leave = [&](std::size_t i) {
+        const std::string path = transfer::Printable(Join(queue[i].parts, "/"));
+        progress.Status(IDS_TEXT, path + kNotRemoved);
+        skipped.Add(path);
+        state[i] = State::LeftOut;
+    };
     transfer::RemoteCursor cursor(conn);
     cursor.SetBase();
     std::string failed;
+    // Removes directory i from its parent. A refused removal is tried once more
+    // after the links that only the other kind of listing shows are removed:
+    // proftpd's LIST leaves out a link to the directory itself ("loop -> ."),
+    // which its MLSD names. False with the removal's error when it stays.
+    auto removeDirectory = [&](std::size_t i) {
+        const std::vector<std::string> parts = queue[i].parts;
+        if (!cursor.GoTo(Parent(parts), false, failed, false)) return false;
+        if (conn->RemoveDirectory(parts.back())) return true;
+        const inet::DWORD refused = inet::GetLastInternetError();
+        std::vector<std::string> hidden;
+        if (!ConnectionLost(refused) && cursor.GoTo(parts, false, failed, false)) {
+            inet::FtpFileFind find(conn, 1);
+            if (find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD))
+                for (bool more = true; more;) {
+                    more = find.FindNextFile();
+                    if (find.IsLink() && SafeName(find.GetFileName())) hidden.push_back(find.GetFileName());
+                }
+        }
+        for (const std::string& link : hidden) {
+            progress.Status(IDS_DELETING, "./" + link);
+            conn->Remove("./" + link);
+        }
+        if (!hidden.empty() && cursor.GoTo(Parent(parts), false, failed, false) && conn->RemoveDirectory(parts.back()))
+            return true;
+        inet::SetLastInternetError(refused);
+        return false;
+    };
     for (std::size_t i = 0; i < queue.size(); ++i) {
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(queue.size()));
@@ -395,39 +472,59 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
         if (!entry.directory) {
             if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-                ++skipped;
+                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+                state[i] = State::LeftOut;
                 continue;
             }
             progress.Status(IDS_DELETING, "./" + name);
-            if (!conn->Remove("./" + name)) return FailWith(progress, inet::GetLastInternetError());
+            if (conn->Remove("./" + name)) {
+                state[i] = State::Removed;
+            } else {
+                inet::DWORD error = inet::GetLastInternetError();
+                // A link some servers will not DELE is left as it is; nothing else would remove it safely.
+                if (!entry.link || ConnectionLost(error)) return FailWith(progress, error);
+                leave(i);
+            }
             if (progress.Aborted()) return Outcome::Aborted;
         } else {
             // Never listed after a failed change of directory: the listing would be of
             // the directory we still stand in, and everything in it would be queued.
             if (!cursor.GoTo(entry.parts, false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                ++skipped;
+                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+                state[i] = State::LeftOut;
                 continue;
             }
             if (progress.Aborted()) return Outcome::Aborted;
             bool any = false;
-            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, true))
+            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, true,
+                               inet::INTERNET_FLAG_RELOAD | inet::FTP_FIND_FLAG_LIST))
                 return FailWith(progress, inet::GetLastInternetError());
             if (progress.Aborted()) return Outcome::Aborted;
-            removed.resize(queue.size(), false);
+            state.resize(queue.size(), State::Pending);
             if (!any) {
                 progress.Status(IDS_MOVING, "");
-                if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) return FailWith(progress, inet::GetLastInternetError());
-                if (conn->RemoveDirectory(name)) removed[i] = true;
-                else progress.ErrorBox(inet::GetLastInternetError());
+                if (removeDirectory(i)) {
+                    state[i] = State::Removed;
+                } else if (ConnectionLost(inet::GetLastInternetError())) {
+                    return FailWith(progress, inet::GetLastInternetError());
+                } else {
+                    progress.ErrorBox(inet::GetLastInternetError());
+                    leave(i);  // a server hiding dot files shows a folder as empty and refuses to remove it
+                }
             }
         }
         progress.Step();
     }
-    // The directories emptied on the way, deepest queued first; failures stay unreported.
+    // The directories emptied on the way, deepest queued first.
     for (std::size_t i = queue.size(); i-- > 0;) {
-        if (!queue[i].directory || removed[i]) continue;
-        if (cursor.GoTo(Parent(queue[i].parts), false, failed, false)) conn->RemoveDirectory(queue[i].parts.back());
+        if (!queue[i].directory || state[i] != State::Pending) continue;
+        if (removeDirectory(i))
+            state[i] = State::Removed;
+        else if (ConnectionLost(inet::GetLastInternetError()))
+            return FailWith(progress, inet::GetLastInternetError());
+        else
+            leave(i);
     }
     cursor.GoTo({}, false, failed);
     return Finish(progress, skipped, 0);

@@ -28,11 +28,15 @@ public:
     virtual void ErrorBox(inet::DWORD code) = 0;
     // How long a failure's text stays before the walk ends (a real wait unless a test says otherwise).
     virtual void Pause(int ms);
+    // The end of a walk that left `count` items out, `first` the first of
+    // them: 61263 with the count (this default), followed by the name where
+    // the text is shown.
+    virtual void LeftOut(int count, const std::string& first);
 };
 
 enum class Outcome {
     Completed,   // everything done
-    Incomplete,  // done, but some items were left out (each named in a status text, then 61263)
+    Incomplete,  // done, but some items were left out (each named in a status text, then LeftOut)
     Failed,      // stopped by an error; its text is the last status
     Aborted,     // stopped because the user aborted
 };
@@ -41,6 +45,7 @@ enum class Outcome {
 struct RemoteItem {
     std::string name;
     bool directory = false;
+    bool link = false;  // the listing showed a symbolic link
 };
 
 // The hand-off key name of the browser's uploads: the document's root, or
@@ -72,6 +77,11 @@ Outcome DownloadWalk(inet::FtpConnection* connection, const std::vector<RemoteIt
 
 // Deletes the items: files at once, directories after their contents. A
 // directory that cannot be entered is left alone and nothing below it is listed.
+// A symbolic link is removed itself and never entered, whatever it points to:
+// links are told by the "l" lines of LIST (of the current directory for the
+// items, of each directory for its contents), which every server we know
+// sends, while MLSD may report a link as its target. A link or directory the
+// server will not remove is named, counted, and the walk ends Incomplete.
 Outcome DeleteWalk(inet::FtpConnection* connection, const std::vector<RemoteItem>& items, Progress& progress);
 
 // Moves to the parent directory; returns the directory the server then reports (the old one when it would not say).

@@ -137,8 +137,20 @@ struct CFtpDirDialog::Listing {
 
 namespace {
 
+// How many links of one listing are tried with a change of directory; any
+// further ones are shown as folders untried (a click then tells).
+constexpr int kLinksProbed = 100;
+
+// Whether a listed symbolic link leads to a folder: the server lets us change
+// into it. Many hosting accounts reach "www" or "public_html" through one.
+bool LinkIsFolder(inet::FtpConnection* connection, const std::string& path, int& probed) {
+    if (probed >= kLinksProbed) return true;
+    ++probed;
+    return connection->SetCurrentDirectory(path);
+}
+
 // Lists the directories of `path` (files, "." and ".." left out), asking
-// the server afresh.
+// the server afresh; links that lead to folders count as folders.
 void ListDirectories(inet::FtpConnection* connection, const std::string& path, bool& ok, inet::DWORD& error,
                      std::vector<std::string>& found) {
     inet::FtpFileFind find(connection, 1);
@@ -148,12 +160,16 @@ void ListDirectories(inet::FtpConnection* connection, const std::string& path, b
         ok = false;
         return;
     }
+    std::vector<std::pair<std::string, bool>> candidates;  // path, and whether it is a link still to be tried
     for (bool more = true; more;) {
         more = find.FindNextFile();
-        if (find.IsDots() || !find.IsDirectory()) continue;
-        found.push_back(find.GetFilePath());
+        if (find.IsDots()) continue;
+        if (find.IsDirectory() || find.IsLink()) candidates.emplace_back(find.GetFilePath(), !find.IsDirectory());
     }
     find.Close();
+    int probed = 0;
+    for (const auto& [dir, link] : candidates)
+        if (!link || LinkIsFolder(connection, dir, probed)) found.push_back(dir);
     ok = true;
 }
 

@@ -19,6 +19,7 @@
 #include <wx/dnd.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
+#include <wx/uiaction.h>
 
 #include <chrono>
 #include <filesystem>
@@ -112,6 +113,16 @@ protected:
         e.SetInt(COutBarEvent::kItemClicked);
         e.SetExtraLong(item);
         frame->Bar()->GetEventHandler()->ProcessEvent(e);
+    }
+    // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of the frame, saved there.
+    void Screenshot(const std::string& name) {
+        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
+        if (!folder) return;
+        testsupport::Pump(200);
+        wxRect r = frame->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
     bool MenuEnabled(int id) {
         frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
@@ -344,17 +355,26 @@ TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
     frame->View()->confirmDelete = [] { return true; };
     SelectAll({"locked", "after.txt"});
     frame->View()->RunCommand(ID_DELETE);
-    ASSERT_TRUE(Idle());
+    CTransferDlg* dlg = frame->View()->ProgressDialog();
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
+    testsupport::Pump(50);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], "Error : 12003");
     EXPECT_TRUE(onWindowThread);
     EXPECT_TRUE(waiting);
     EXPECT_TRUE(stillWaiting);
-    // Answered, the walk went on to the next item and ended normally.
+    // Answered, the walk went on to the next item; it does not close as if all were done,
+    // but keeps the folder it could not remove on screen until the user closes it.
     EXPECT_FALSE(fs::exists(server.Local("after.txt")));
     EXPECT_TRUE(fs::exists(server.Local("locked/.keep")));
-    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_EQ(frame->View()->ProgressDialog(), dlg);
+    EXPECT_EQ(dlg->StatusText(), U("1 個の項目を処理できませんでした(最初: locked)"));
+    EXPECT_FALSE(frame->IsEnabled());
     EXPECT_EQ(Names(), std::vector<std::string>{"locked"});
+    Screenshot("brovin-left-out.png");
+    dlg->AbortButton()->Click();
+    EXPECT_TRUE(frame->IsEnabled());
 }
 
 TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
@@ -454,5 +474,153 @@ TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
     names = Names();
     EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"c.txt", "名前.txt"}));
 }
+
+// Rows the user never chose must not come up selected in the next listing:
+// a range selection over most rows (Shift+End) once made every row past the
+// old count selected after navigation or F5, and Delete removed them.
+TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheChoice) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    for (int i = 0; i < 6; ++i) WriteFile(server.Local("top" + std::to_string(i) + ".txt"), "t");
+    fs::create_directories(server.Local("sub"));
+    for (int i = 0; i < 40; ++i) WriteFile(server.Local("sub/f" + std::to_string(100 + i) + ".txt"), "f");
+    Start(server, "");
+    CBrovinView* v = frame->View();
+    ASSERT_EQ(v->GetItemCount(), 7);
+    int asked = 0;
+    testsupport::AnswerDialogs answer([&](wxDialog*) {
+        ++asked;
+        return static_cast<int>(wxID_YES);
+    });
+    wxUIActionSimulator sim;
+    auto click = [&](long row, bool twice) {
+        wxRect r;
+        ASSERT_TRUE(v->GetItemRect(row, r, wxLIST_RECT_LABEL));
+        sim.MouseMove(v->ClientToScreen(wxPoint(r.x + 5, r.y + r.height / 2)));
+        testsupport::Pump(50);
+        if (twice)
+            sim.MouseDblClick();
+        else
+            sim.MouseClick();
+        testsupport::Pump(100);
+    };
+    auto selected = [&] { return v->GetSelectedItemCount(); };
+    auto countIn = [&](const std::string& dir) {
+        return std::distance(fs::directory_iterator(server.Local(dir)), fs::directory_iterator());
+    };
+    frame->Raise();
+    v->SetFocus();
+    click(0, false);
+    sim.Char(WXK_END, wxMOD_SHIFT);
+    ASSERT_TRUE(PumpUntil([&] { return selected() == 7; }, 3000)) << selected();
+
+    // Into the folder with more rows: nothing selected, Delete does nothing.
+    click(0, true);
+    ASSERT_TRUE(PumpUntil([&] { return v->GetItemCount() == 40; }, 10000));
+    ASSERT_TRUE(WaitListed());
+    ASSERT_EQ(frame->GetTitle(), U("現在のディレクトリ : /sub - Brovin"));
+    EXPECT_EQ(selected(), 0);
+    v->SetFocus();
+    sim.Char(WXK_DELETE);
+    testsupport::Pump(200);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(countIn("sub"), 40);
+
+    // The chosen row alone goes.
+    click(3, false);
+    sim.Char(WXK_DELETE);
+    ASSERT_TRUE(PumpUntil([&] { return asked == 1; }, 3000));
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(countIn("sub"), 39);
+    EXPECT_EQ(selected(), 0);
+
+    // F5 after the server gained files, following a range selection of most rows.
+    click(0, false);
+    sim.Char(WXK_END, wxMOD_SHIFT);
+    ASSERT_TRUE(PumpUntil([&] { return selected() == 39; }, 3000)) << selected();
+    for (int i = 0; i < 30; ++i) WriteFile(server.Local("sub/g" + std::to_string(100 + i) + ".txt"), "g");
+    sim.Char(WXK_F5);
+    ASSERT_TRUE(PumpUntil([&] { return v->GetItemCount() == 69; }, 5000));
+    ASSERT_TRUE(WaitListed());
+    EXPECT_EQ(selected(), 0);
+    sim.Char(WXK_DELETE);
+    testsupport::Pump(200);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(countIn("sub"), 69);
+}
+
+// Links to folders open as folders: changing into the link is tried first;
+// a link that cannot be entered is downloaded as the file it leads to.
+class BrovinLinks : public BrovinWindow {
+protected:
+    void OpenLinks(FtpServer::Kind kind) {
+        FtpServer server(kind);
+        fs::create_directories(server.Local("shared"));
+        WriteFile(server.Local("shared/a.txt"), "a");
+        fs::create_directories(server.Local("www"));
+        WriteFile(server.Local("notes.txt"), "notes");
+        fs::create_directory_symlink("../shared", server.Local("www/linkdir"));
+        fs::create_symlink("../notes.txt", server.Local("www/readme"));
+        {
+            SettingKey option;
+            option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+            option.WriteString(layout::kDownloadFolder, local / "dl");
+        }
+        const std::string www = server.home() == "/" ? "/www" : server.home() + "/www";
+        Start(server, www);
+        CBrovinView* v = frame->View();
+        auto typeOf = [&](const std::string& name) {
+            for (long i = 0; i < v->GetItemCount(); ++i)
+                if (v->GetItemText(i) == wxString::FromUTF8(name)) return v->GetItemText(i, 1);
+            return wxString("(no row)");
+        };
+        ASSERT_EQ(typeOf("linkdir"), U("リンク"));
+        ASSERT_EQ(typeOf("readme"), U("リンク"));
+        Screenshot(std::string("brovin-links-") + server.name() + ".png");
+
+        Activate("linkdir");
+        ASSERT_TRUE(WaitListed());
+        EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+        EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);  // entered, not downloaded
+        // These servers name the target's own path inside a link, so moving up
+        // leads to the target's parent. Back where the link is listed, it shows
+        // as the folder it leads to.
+        frame->View()->RunCommand(ID_MOVE_UP);
+        ASSERT_TRUE(WaitListed());
+        Activate("www");
+        ASSERT_TRUE(WaitListed());
+        ASSERT_EQ(frame->GetTitle().utf8_string(), FormatString(IDS_CAPTION_DIRECTORY, www).utf8_string());
+        EXPECT_EQ(Names().front(), "linkdir");
+        EXPECT_TRUE(frame->View()->Rows().front().directory);
+        EXPECT_EQ(typeOf("linkdir"), U("フォルダへのリンク"));
+        Screenshot(std::string("brovin-links-opened-") + server.name() + ".png");
+
+        Select("readme");
+        Activate("readme");
+        const std::string dl = local / ("dl" + www + "/readme");
+        // The download starts once the server has refused the change of directory.
+        ASSERT_TRUE(PumpUntil([&] { return fs::exists(dl); }, 10000));
+        ASSERT_TRUE(Idle());
+        EXPECT_EQ(testsupport::ReadFile(dl), "notes");
+        std::vector<std::string> sent;
+        for (const auto& c : server.Commands())
+            if (c.find("readme") != std::string::npos) sent.push_back(c);
+        EXPECT_EQ(sent, (std::vector<std::string>{"CWD readme", "RETR ./readme"}));
+
+        // Deleted, the link opened as a folder goes, and what it leads to stays.
+        v->confirmDelete = [] { return true; };
+        Select("linkdir");
+        v->RunCommand(ID_DELETE);
+        ASSERT_TRUE(Idle());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(server.Local("www/linkdir"))));
+        EXPECT_EQ(testsupport::ReadFile(server.Local("shared/a.txt")), "a");
+        EXPECT_EQ(Names(), std::vector<std::string>{"readme"});
+    }
+};
+
+TEST_F(BrovinLinks, OpensALinkToAFolderAndDownloadsALinkToAFileOnVsftpd) { OpenLinks(FtpServer::Kind::Vsftpd); }
+TEST_F(BrovinLinks, OpensALinkToAFolderAndDownloadsALinkToAFileOnProftpd) { OpenLinks(FtpServer::Kind::Proftpd); }
 
 }  // namespace

@@ -39,12 +39,24 @@ public:
     bool Aborted() override { return abortAfterSteps >= 0 && steps >= abortAfterSteps; }
     void ErrorBox(inet::DWORD code) override { boxes.push_back(code); }
     void Pause(int) override {}
+    // The walk's closing count and first item left out, as the window shows them.
+    int leftOut = 0;
+    std::string firstLeftOut;
+    void LeftOut(int count, const std::string& first) override {
+        leftOut = count;
+        firstLeftOut = first;
+        Progress::LeftOut(count, first);
+    }
     bool Saw(int id, const std::string& arg = "\x01") const {
         for (const auto& s : statuses)
             if (s.first == id && (arg == "\x01" || s.second == arg)) return true;
         return false;
     }
 };
+
+const char* ServerName(FtpServer::Kind kind) {
+    return kind == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : kind == FtpServer::Kind::Vsftpd ? "vsftpd" : "proftpd";
+}
 
 std::set<std::string> Tree(const std::string& root) {
     std::set<std::string> out;
@@ -233,11 +245,119 @@ TEST_P(BrowserCore, ItemsThatCannotBeSentAreNamedAndTheRestStillGoes) {
     EXPECT_EQ(ReadFile(server.Local("site/sub/b.txt")), "b");
     EXPECT_FALSE(fs::exists(server.Local("site/pipe")));
     EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "3"));
+    EXPECT_EQ(rec.firstLeftOut, "missing.txt");  // the selection comes before what its folders hold
     EXPECT_FALSE(transfertest::HandOffPresent());  // the emptied keys go with ours
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore, ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const auto& p) { return p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd"; });
+// Symbolic links on the server, on the three servers that show them each their own way.
+class BrowserLinks : public BrowserCore {
+protected:
+    // Lists the directory the connection stands in, as the window would, and
+    // gives the named rows as the window's selection would.
+    std::vector<RemoteItem> Rows(inet::FtpConnection* conn, const std::set<std::string>& names) {
+        std::string pwd;
+        conn->GetCurrentDirectory(pwd);
+        std::vector<Row> rows;
+        EXPECT_TRUE(ListDirectory(conn, pwd, rows));
+        std::vector<RemoteItem> items;
+        for (const auto& r : rows)
+            if (names.count(r.name)) items.push_back({r.name, r.directory, r.link});
+        EXPECT_EQ(items.size(), names.size());
+        return items;
+    }
+    static bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
+    // The commands the server received that name `word`.
+    std::vector<std::string> Naming(const std::string& word) const {
+        std::vector<std::string> out;
+        for (const auto& c : server.Commands())
+            if (c.find(word) != std::string::npos) out.push_back(c);
+        return out;
+    }
+};
+
+TEST_P(BrowserLinks, DeletingALinkRemovesTheLinkAndNothingItLeadsTo) {
+    Make("shared/a.txt");
+    Make("shared/sub/b.txt");
+    Make("www/index.html");
+    Make("www/site/page.html");
+    fs::create_directory_symlink("../shared", server.Local("www/linkdir"));
+    fs::create_directory_symlink("../../shared", server.Local("www/site/up"));
+    fs::create_directory_symlink(".", server.Local("www/loop"));
+    auto* conn = Login();
+    ASSERT_TRUE(conn->SetCurrentDirectory("www"));
+    auto all = Rows(conn, {"linkdir", "loop", "index.html", "site"});
+    for (const auto& item : all)
+        if (item.name == "linkdir" || item.name == "loop") {
+            // pyftpdlib's MLSD calls the link a directory; the others say it is a link.
+            EXPECT_TRUE(item.link || (GetParam() == FtpServer::Kind::Pyftpdlib && item.directory)) << item.name;
+        }
+    Recorder rec;
+    EXPECT_EQ(DeleteWalk(conn, Rows(conn, {"linkdir"}), rec), Outcome::Completed);
+    EXPECT_FALSE(Exists(server.Local("www/linkdir")));
+    EXPECT_EQ(Tree(server.Local("shared")), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(Naming("linkdir"), std::vector<std::string>{"DELE ./linkdir"});
+
+    EXPECT_EQ(DeleteWalk(conn, Rows(conn, {"loop"}), rec), Outcome::Completed);
+    EXPECT_FALSE(Exists(server.Local("www/loop")));
+    EXPECT_TRUE(fs::exists(server.Local("www/index.html")));
+    EXPECT_TRUE(fs::exists(server.Local("www/site/page.html")));
+    EXPECT_EQ(Naming("loop"), std::vector<std::string>{"DELE ./loop"});
+
+    // A link inside a deleted folder goes with the folder; what it leads to stays.
+    EXPECT_EQ(DeleteWalk(conn, Rows(conn, {"site"}), rec), Outcome::Completed);
+    EXPECT_FALSE(Exists(server.Local("www/site")));
+    EXPECT_EQ(Tree(server.Local("shared")), (std::set<std::string>{"a.txt", "sub/", "sub/b.txt"}));
+    EXPECT_EQ(Naming("up"), std::vector<std::string>{"DELE ./up"});
+
+    // A link back to its own folder inside a deleted folder (proftpd's LIST leaves it out).
+    Make("www/ring/inner.txt");
+    fs::create_directory_symlink(".", server.Local("www/ring/self"));
+    EXPECT_EQ(DeleteWalk(conn, Rows(conn, {"ring"}), rec), Outcome::Completed);
+    EXPECT_FALSE(Exists(server.Local("www/ring")));
+    EXPECT_EQ(Naming("self"), std::vector<std::string>{"DELE ./self"});
+    EXPECT_TRUE(fs::exists(server.Local("www/index.html")));
+    EXPECT_TRUE(rec.boxes.empty());
+    EXPECT_EQ(rec.leftOut, 0);
+    std::string after;
+    conn->GetCurrentDirectory(after);
+    EXPECT_EQ(after, server.home() == "/" ? "/www" : server.home() + "/www");
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
+                         [](const auto& p) { return std::string(ServerName(p.param)); });
+
+// A server that hides dot files shows such a folder as empty and refuses to
+// remove it: the folder is named and counted, and so is its parent that the
+// final sweep cannot remove; the walk does not end as if it were done.
+TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
+    testsupport::ScopedStore store;
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    fs::create_directories(server.Local("outer/inner"));
+    WriteFile(server.Local("outer/inner/.keep"), "");
+    WriteFile(server.Local("outer/x.txt"), "x");
+    WriteFile(server.Local("after.txt"), "a");
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    ASSERT_TRUE(conn->SetCurrentDirectory(server.home()));
+    Recorder rec;
+    EXPECT_EQ(DeleteWalk(conn, {{"outer", true}, {"after.txt", false}}, rec), Outcome::Incomplete);
+    EXPECT_FALSE(fs::exists(server.Local("after.txt")));
+    EXPECT_FALSE(fs::exists(server.Local("outer/x.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("outer/inner/.keep")));
+    EXPECT_EQ(rec.boxes.size(), 1u);
+    EXPECT_TRUE(rec.Saw(IDS_TEXT, "outer/inner を削除できませんでした"));
+    EXPECT_TRUE(rec.Saw(IDS_TEXT, "outer を削除できませんでした"));
+    EXPECT_EQ(rec.leftOut, 2);
+    EXPECT_EQ(rec.firstLeftOut, "outer/inner");
+    ASSERT_FALSE(rec.statuses.empty());
+    EXPECT_EQ(rec.statuses.back(), std::make_pair(IDS_SKIPPED_COUNT, std::string("2")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
+                         [](const auto& p) { return std::string(ServerName(p.param)); });
 
 TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
     testsupport::ScopedStore store;
@@ -277,6 +397,31 @@ TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
     EXPECT_TRUE(rec.Saw(IDS_UNSAFE_NAME, "../evil.txt"));
     EXPECT_TRUE(rec.Saw(IDS_UNSAFE_NAME, "d/../../evil2.txt"));
     EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "2"));
+    EXPECT_EQ(rec.firstLeftOut, "../evil.txt");
+}
+
+// A link the server will not remove is named and counted, never entered,
+// also when the window's row called it a directory (as MLSD does on some servers).
+TEST(BrowserDelete, ALinkTheServerRefusesIsNamedAndNeverEntered) {
+    testsupport::ScopedStore store;
+    FtpServer server(FtpServer::Kind::Fault, "refused-link");
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    for (bool shownAsDirectory : {false, true}) {
+        Recorder rec;
+        RemoteItem lnk{"lnk", shownAsDirectory, !shownAsDirectory};
+        EXPECT_EQ(DeleteWalk(conn, {lnk, {"f.txt", false}}, rec), Outcome::Incomplete);
+        // Entered, the link would have been listed (this server lists the same two entries
+        // everywhere) and more deletions tried.
+        std::vector<std::string> deleted;
+        for (const auto& st : rec.statuses)
+            if (st.first == IDS_DELETING) deleted.push_back(st.second);
+        EXPECT_EQ(deleted, (std::vector<std::string>{"./lnk", "./f.txt"}));
+        EXPECT_TRUE(rec.Saw(IDS_TEXT, "lnk を削除できませんでした"));
+        EXPECT_EQ(rec.leftOut, 1);
+        EXPECT_EQ(rec.firstLeftOut, "lnk");
+    }
 }
 
 TEST(BrowserUpload, ADroppedConnectionEndsWithTheMessageText) {

@@ -20,6 +20,8 @@ misbehaves as --scenario says:
   evil-names     lists names that climb out ("../evil.txt", and "../../evil2.txt" inside the directory "d"),
                  keeps track of CWD d / .. and serves "pwned" for every RETR
   odd-names      lists names with a NUL, a CR, a tab, Shift_JIS and stray bytes (EXTRA_LISTINGS)
+  refused-link   lists a symbolic link "lnk -> ../shared" and a file "f.txt"; DELE of lnk is answered 550,
+                 of anything else 250
 CWD to a name starting with "missing" is answered 550 in every scenario.
 The listing scenarios (refuse-mlsd, unreadable-list, total-only-list, raw-names) are described at
 LISTING_SCENARIOS below.
@@ -47,6 +49,11 @@ EVIL_TOP = (
     b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ../evil.txt\r\n"
     b"drwxr-xr-x   2 ftp ftp  4096 Jan 01  2020 d\r\n"
 )
+LINK_LISTING = (
+    b"lrwxrwxrwx   1 ftp ftp     9 Jan 01  2020 lnk -> ../shared\r\n"
+    b"-rw-r--r--   1 ftp ftp     1 Jan 01  2020 f.txt\r\n"
+)
+
 EVIL_INNER = (
     b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ../../evil2.txt\r\n"
     b"-rw-r--r--   1 ftp ftp  5 Jan 01  2020 ok.txt\r\n"
@@ -144,8 +151,8 @@ def serve(conn, args):
                     data.close()
                     send("226 done")
                     continue
-                if args.scenario in EXTRA_LISTINGS:
-                    data.sendall(EXTRA_LISTINGS[args.scenario])
+                if args.scenario in EXTRA_LISTINGS or args.scenario == "refused-link":
+                    data.sendall(EXTRA_LISTINGS.get(args.scenario, LINK_LISTING))
                     data.close()
                     send("226 done")
                     continue
@@ -197,6 +204,8 @@ def serve(conn, args):
                     pass
                 final = "226 stored %d bytes; 127.0.0.2 got %d" % (got, stolen)
             send(final or "226 stored %d bytes" % got)
+        elif cmd == "DELE" and args.scenario == "refused-link":
+            send("550 %s: Permission denied." % arg if "lnk" in arg else "250 deleted")
         elif cmd == "QUIT":
             send("221 bye")
             return

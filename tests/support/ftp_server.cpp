@@ -1,12 +1,17 @@
 #include "tests/support/ftp_server.h"
 
+#include <grp.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -30,6 +35,54 @@ bool Accepts(int port) {
     return ok;
 }
 
+// Where the unpacked proftpd package lies (its usr/sbin/proftpd and libraries below).
+std::string ProftpdRoot() {
+    const char* env = std::getenv("PARVEX_PROFTPD_ROOT");
+    return env && *env ? env : std::string(PARVEX_SOURCE_DIR) + "/build-proftpd/root";
+}
+
+// The library folders of the unpacked package, for LD_LIBRARY_PATH.
+std::string ProftpdLibraryPath(const std::string& root) {
+    std::string path;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(root + "/usr/lib", ec))
+        if (e.is_directory()) path += (path.empty() ? "" : ":") + e.path().string();
+    return path;
+}
+
+// Writes the configuration of a standalone proftpd on 127.0.0.1:`port` that
+// lets `user` (password "secret", from its own password file) in at `home`
+// with the launching user's rights, and logs every command to `log`.
+void WriteProftpdConfig(const std::string& dir, int port, const std::string& user, const std::string& home,
+                        const std::string& log) {
+    const uid_t uid = ::getuid();
+    const gid_t gid = ::getgid();
+    {
+        // MD5-crypt of "secret"; the file must not be readable by others or proftpd refuses it.
+        std::ofstream pw(dir + "/passwd");
+        pw << user << ":$1$parvex$XEgbjDCvnatM49kmsRusw/:" << uid << ":" << gid << "::" << home << ":/bin/sh\n";
+        std::ofstream gr(dir + "/group");
+        gr << user << "::" << gid << ":\n";
+    }
+    ::chmod((dir + "/passwd").c_str(), 0600);
+    ::chmod((dir + "/group").c_str(), 0600);
+    std::ofstream conf(dir + "/proftpd.conf");
+    conf << "ServerType standalone\nServerName \"parvex test\"\nDefaultServer on\nUseIPv6 off\n"
+         << "DefaultAddress 127.0.0.1\nSocketBindTight on\nPort " << port << "\n";
+    const passwd* pwent = ::getpwuid(uid);
+    const group* grent = ::getgrgid(gid);
+    // Sessions stay with the launching user's rights (root or not); the control socket would need root.
+    if (pwent && grent) conf << "User " << pwent->pw_name << "\nGroup " << grent->gr_name << "\n";
+    if (uid == 0) conf << "RootLogin on\n";
+    conf << "<IfModule mod_ctrls.c>\nControlsEngine off\n</IfModule>\n";
+    conf << "PidFile " << dir << "/proftpd.pid\nScoreboardFile " << dir << "/proftpd.scoreboard\n"
+         << "DelayTable none\nWtmpLog off\nUseReverseDNS off\nRequireValidShell off\nUseFtpUsers off\n"
+         << "AuthOrder mod_auth_file.c\nAuthUserFile " << dir << "/passwd\nAuthGroupFile " << dir << "/group\n"
+         << "TransferLog none\nSystemLog " << dir << "/system.log\n"
+         << "LogFormat commands \"%m %J\"\nExtendedLog " << log << " ALL commands\n"
+         << "Umask 022\nAllowOverwrite on\nMaxInstances 64\nTimeoutIdle 600\n";
+}
+
 }  // namespace
 
 // An ephemeral port free right now (vsftpd cannot report one it chose itself).
@@ -49,6 +102,7 @@ int FreePort() {
 FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<std::string>& options)
     : kind_(kind) {
     root_ = dir_ / "root";
+    log_ = dir_ / "commands.log";
     ::mkdir(root_.c_str(), 0755);
     std::string portFile = dir_ / "port";
     if (kind == Kind::Vsftpd) {
@@ -65,9 +119,25 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
              << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
                 "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\npasv_enable=YES\n"
                 "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
-                "xferlog_enable=NO\nmax_clients=64\nutf8_filesystem=YES\n";
+                "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
+             << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n";
         conf.close();
         pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
+    } else if (kind == Kind::Proftpd) {
+        const std::string pkg = ProftpdRoot();
+        const std::string program = pkg + "/usr/sbin/proftpd";
+        if (::access(program.c_str(), X_OK) != 0)
+            throw std::runtime_error("the proftpd test server is missing: " + program +
+                                     " (scripts/deps.sh --proftpd unpacks it; or set PARVEX_PROFTPD_ROOT)");
+        user_ = "parvex";
+        password_ = "secret";
+        home_ = root_;
+        port_ = FreePort();
+        WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
+        // In the foreground it also writes its log to the standard error, which would fill the tests' output.
+        pid_ = Spawn({"/bin/sh", "-c", "exec \"$@\" 2>>\"$0\"", dir_ / "stderr.log", "/usr/bin/env",
+                      "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
+                      dir_ / "proftpd.conf"});
     } else {
         user_ = "parvex";
         password_ = "secret";
@@ -79,16 +149,29 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         if (kind == Kind::Fault) {
             argv.push_back("--scenario");
             argv.push_back(scenario);
+        } else {
+            argv.push_back("--log");
+            argv.push_back(log_);
         }
         argv.insert(argv.end(), options.begin(), options.end());
         pid_ = Spawn(argv);
     }
-    for (int i = 0; i < 200; ++i) {
-        if (kind != Kind::Vsftpd) {
+    // Up to 30 s: a loaded machine has taken more than 5 s to start one.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const bool announces = kind == Kind::Pyftpdlib || kind == Kind::Fault;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (announces) {
+            // Written once the server listens: it accepts from then on.
             std::ifstream in(portFile);
             if (in >> port_ && port_ > 0) return;
+            port_ = 0;
         } else if (Accepts(port_)) {
             return;
+        }
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            throw std::runtime_error(std::string("the ") + name() + " test server ended at its start");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     }
@@ -96,10 +179,15 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
 }
 
 FtpServer::~FtpServer() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        Wait(pid_);
+    if (pid_ <= 0) return;
+    // proftpd ends its session processes itself when told to stop; a killed one would leave them.
+    if (kind_ == Kind::Proftpd) {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        if (WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 5000)) return;
     }
+    ::kill(pid_, SIGKILL);
+    Wait(pid_);
 }
 
 std::string FtpServer::Local(const std::string& remote) const {
@@ -111,8 +199,34 @@ const char* FtpServer::name() const {
     switch (kind_) {
     case Kind::Pyftpdlib: return "pyftpdlib";
     case Kind::Vsftpd: return "vsftpd";
+    case Kind::Proftpd: return "proftpd";
     default: return "fault";
     }
+}
+
+std::vector<std::string> FtpServer::Commands() const {
+    std::vector<std::string> out;
+    std::ifstream in(log_);
+    for (std::string line; std::getline(in, line);) {
+        std::string command;
+        if (kind_ == Kind::Pyftpdlib) {
+            std::size_t at = line.find("] <- ");
+            if (at == std::string::npos) continue;
+            command = line.substr(at + 5);
+        } else if (kind_ == Kind::Vsftpd) {
+            // ... FTP command: Client "127.0.0.1", "DELE linkdir"
+            std::size_t at = line.find("FTP command: Client \"");
+            if (at == std::string::npos) continue;
+            at = line.find("\", \"", at);
+            if (at == std::string::npos || line.back() != '"') continue;
+            command = line.substr(at + 4, line.size() - at - 5);
+        } else {
+            command = line;
+        }
+        while (!command.empty() && (command.back() == ' ' || command.back() == '\r')) command.pop_back();
+        out.push_back(command);
+    }
+    return out;
 }
 
 }  // namespace testsupport

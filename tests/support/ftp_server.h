@@ -1,6 +1,12 @@
-// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, and our
-// scripted misbehaving server, each with a fresh temporary root, stopped
-// when the object goes away.
+// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, proftpd and
+// our scripted misbehaving server, each with a fresh temporary root, stopped
+// when the object goes away. The constructor returns once the server accepts
+// connections (at most 30 s, for a loaded machine) and throws otherwise.
+//
+// proftpd is never installed (its package conflicts with vsftpd's): it runs
+// from the unpacked package in the folder PARVEX_PROFTPD_ROOT names (the
+// environment, else build-proftpd/root in the source tree), which
+// scripts/deps.sh --proftpd fills.
 #pragma once
 
 #include "tests/support/test_support.h"
@@ -15,7 +21,7 @@ int FreePort();
 
 class FtpServer {
 public:
-    enum class Kind { Pyftpdlib, Vsftpd, Fault };
+    enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd };
 
     // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py);
     // `options` go to the pyftpdlib script (for instance "--read-limit", "4096").
@@ -27,20 +33,23 @@ public:
     int port() const { return port_; }
     // The folder served as "/" (vsftpd: its writable "pub" lies below it).
     const std::string& root() const { return root_; }
-    // User and password that log in (vsftpd: anonymous).
+    // User and password that log in (vsftpd: anonymous; proftpd: a user of its own password file).
     const std::string& user() const { return user_; }
     const std::string& password() const { return password_; }
-    // The writable folder as the server names it: "/" (pyftpdlib) or ROOT/pub (vsftpd).
+    // The writable folder as the server names it: "/" (pyftpdlib), ROOT/pub (vsftpd) or ROOT (proftpd).
     const std::string& home() const { return home_; }
     // Local path of a file the server holds at `remote` below home().
     std::string Local(const std::string& remote) const;
     Kind kind() const { return kind_; }
     const char* name() const;
+    // The commands the server received so far, in order, each as "VERB argument"
+    // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).
+    std::vector<std::string> Commands() const;
 
 private:
     Kind kind_;
     TempDir dir_;
-    std::string root_, user_, password_, home_;
+    std::string root_, user_, password_, home_, log_;
     int port_ = 0;
     int pid_ = -1;
 };

@@ -127,6 +127,52 @@ TEST_P(FtpDirDialogOn, ListsEachDirectoryOnceAsTheUserClicks) {
     EXPECT_EQ(dialog->ListingsRequested(), before + 3);
 }
 
+// Links to folders are folders in the tree (vsftpd lists them as "l" lines,
+// proftpd's MLSD as OS.unix=symlink, pyftpdlib's MLSD as the folder itself);
+// a link to a file is left out like the file.
+class FtpDirDialogLinks : public FtpDirDialogOn {};
+
+TEST_P(FtpDirDialogLinks, ShowsLinksToFoldersAsFolders) {
+    FtpServer server(GetParam());
+    std::filesystem::create_directories(server.Local("shared/sub"));
+    std::filesystem::create_directories(server.Local("www/html"));
+    testsupport::WriteFile(server.Local("notes.txt"), "n");
+    std::filesystem::create_directory_symlink("../shared", server.Local("www/public_html"));
+    std::filesystem::create_symlink("../notes.txt", server.Local("www/readme"));
+    auto dialog = Open(server);
+    ASSERT_TRUE(Settled(*dialog));
+    wxTreeCtrl* tree = dialog->Tree();
+    // The root lists the login directory: the home itself, or (vsftpd) the folder above it.
+    wxTreeItemId home = Click(*dialog, tree->GetRootItem());
+    if (wxTreeItemId below = Child(tree, home, server.home()); below.IsOk()) home = Click(*dialog, below);
+    wxTreeItemId www = Click(*dialog, Child(tree, home, Remote(server, "www")));
+    ASSERT_TRUE(www.IsOk());
+    EXPECT_EQ(tree->GetChildrenCount(www, false), 2u);
+    EXPECT_TRUE(Child(tree, www, Remote(server, "www/html")).IsOk());
+    wxTreeItemId link = Child(tree, www, Remote(server, "www/public_html"));
+    ASSERT_TRUE(link.IsOk());
+    EXPECT_FALSE(Child(tree, www, Remote(server, "www/readme")).IsOk());
+    Click(*dialog, link);
+    EXPECT_EQ(dialog->StatusLine()->GetLabel(), kListed);
+    EXPECT_TRUE(Child(tree, link, Remote(server, "www/public_html/sub")).IsOk());
+    EXPECT_EQ(dialog->SelectedEdit()->GetValue(), U(Remote(server, "www/public_html")));
+    if (const char* shots = std::getenv("PARVEX_PICKER_LINKS_SCREENSHOT")) {
+        testsupport::Pump(300);
+        wxRect r = dialog->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + shots + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpDirDialogLinks,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
+                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
+                             return p.param == FtpServer::Kind::Vsftpd    ? std::string("vsftpd")
+                                    : p.param == FtpServer::Kind::Proftpd ? "proftpd"
+                                                                          : "pyftpdlib";
+                         });
+
 INSTANTIATE_TEST_SUITE_P(Servers, FtpDirDialogOn,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
                          [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {

@@ -353,8 +353,9 @@ void CBrovinView::OpenLink(const std::string& name) {
     }
     const std::string from = doc_->currentDirectory;
     jobs_->Post([this, name, from] {
-        inet::FtpConnection* conn = doc_->Connection();
-        if (conn && conn->SetCurrentDirectory(name)) {
+        inet::FtpConnection* conn = Live();
+        if (!conn) return;
+        if (conn->SetCurrentDirectory(name)) {
             CallAfter([this, key = from + "/" + name] { folderLinks_.insert(key); });
             doc_->RefreshCurrentDirectory();
             ListJob();
@@ -430,9 +431,7 @@ void CBrovinView::RunCommand(int id) {
     case ID_DOWNLOAD_TO: Download(true); break;
     case ID_DELETE: {
         if (!AnySelected()) return;
-        bool yes = confirmDelete ? confirmDelete()
-                                 : wxMessageBox(ui::LoadString(IDS_CONFIRM_DELETE), "Brovin", wxYES_NO | wxICON_QUESTION,
-                                                frame_) == wxYES;
+        bool yes = confirmDelete ? confirmDelete() : ui::AskYesNo(frame_, ui::LoadString(IDS_CONFIRM_DELETE), "Brovin");
         if (!yes) return;
         std::vector<RemoteItem> items = SelectedItems();
         RunWalk([this, items](Progress& p) { return DeleteWalk(doc_->Connection(), items, p); });

@@ -196,6 +196,8 @@ bool ListLinks(inet::FtpConnection* conn, std::set<std::string>& links) {
 
 // Follows the name of an entry the server would not remove.
 constexpr const char* kNotRemoved = " を削除できませんでした";
+// Follows the name of a link inside a downloaded folder that is no file.
+constexpr const char* kLinkNotFetched = " はリンクで、ファイルとして取得できないため扱いません";
 
 }  // namespace
 
@@ -359,7 +361,12 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
                 continue;
             }
             bool any = false;
-            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, false)) return FailWith(progress, inet::GetLastInternetError());
+            // Listed with LIST, where every server shows a link as one: a
+            // link inside the folder is fetched as a file, never entered
+            // ("loop -> ." would recurse until the local path is too long).
+            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, false,
+                               inet::INTERNET_FLAG_RELOAD | inet::FTP_FIND_FLAG_LIST))
+                return FailWith(progress, inet::GetLastInternetError());
             if (progress.Aborted()) return Outcome::Aborted;
             progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
             local.insert(local.end(), entry.parts.begin(), entry.parts.end());
@@ -390,8 +397,14 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         const std::string file = fileFolderPath + "/" + name;
         progress.Status(IDS_PROCESSING, "./" + name);
         int type = transfer::TransferTypeFor(name);
-        if (!Fetch(conn, name, fileFolderPath, file, static_cast<inet::DWORD>(type)))
-            return FailWith(progress, inet::GetLastInternetError());
+        if (!Fetch(conn, name, fileFolderPath, file, static_cast<inet::DWORD>(type))) {
+            inet::DWORD error = inet::GetLastInternetError();
+            if (!entry.link || ConnectionLost(error)) return FailWith(progress, error);
+            progress.Status(IDS_TEXT, transfer::Printable(Join(entry.parts, "/")) + kLinkNotFetched);
+            skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+            progress.Step();
+            continue;
+        }
         if (progress.Aborted()) return Outcome::Aborted;
         std::string converted;
         if (!transfer::ConvertAfterDownload(file, converted)) {

@@ -152,6 +152,13 @@ std::string StorePath();
 // writer has it open), the store is read as it stands on the disk.
 void SetStoreReadOnly(bool readOnly);
 
+// How long a call waits, in milliseconds, while another process writes to
+// the store before it gives up with ERROR_REGISTRY_IO_FAILED; the default
+// is kDefaultBusyTimeoutMs. A program whose window must never freeze sets it
+// lower. Applies to the open store and to every one opened later.
+inline constexpr int kDefaultBusyTimeoutMs = 15000;
+void SetBusyTimeout(int milliseconds);
+
 // Forgets the process's open store so that the next call opens the file
 // named by the environment afresh. Handles opened before become invalid.
 // Meant for tests that point PARVEX_REGISTRY at a new file.

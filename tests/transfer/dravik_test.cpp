@@ -16,6 +16,7 @@
 #include <wx/timer.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
@@ -359,6 +360,36 @@ TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
     ::kill(pid, SIGTERM);
     testsupport::Wait(pid);
     EXPECT_EQ(ReadFile(broken.file()), std::string(4096, 'z')) << "the file is left as it was";
+}
+
+// Whether another process would find a lock of this process on `path`: locks
+// are never reported to their own process, so a child asks.
+bool LockedFromOutside(const std::string& path) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        bool locked = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+        ::_exit(locked ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Telling why the store failed never opens the store file itself: closing
+// that descriptor would drop every lock the store's connection in this
+// process holds, and another program would then take itself for the store's
+// last user.
+TEST_F(Dravik, TellingWhatIsWrongWithTheStoreLeavesItsLocksInPlace) {
+    WriteHandOff("P", "e", {local / "a.txt"});
+    ASSERT_TRUE(LockedFromOutside(store.file())) << "the store's connection holds no lock to keep";
+    std::string text =
+        dravik::TransferApp::StoreProblemText(store.file(), winreg::ERROR_REGISTRY_IO_FAILED).utf8_string();
+    EXPECT_NE(text.find("ファイルを読み書きできません"), std::string::npos) << text;
+    EXPECT_TRUE(LockedFromOutside(store.file())) << "the store's locks were dropped";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstring>
+#include <ctime>
 
 namespace shellext {
 
@@ -177,7 +178,7 @@ com::HRESULT CRegisterMenu::InvokeCommand(const com::CMINVOKECOMMANDINFO* info) 
     // Started only once the whole hand-off is stored: a program started on
     // half of it would upload half of the selection.
     const bool started = written && os::StartProgram(commandLine) > 0;
-    if (written && !started) DropHandOff(alsoBrowser);
+    if (written && !started) DropHandOff(provider, entry, alsoBrowser);
     Selection().clear();
     return started ? com::S_OK : com::E_FAIL;
 }
@@ -187,18 +188,26 @@ bool CRegisterMenu::WriteHandOff(const std::string& provider, const std::string&
     using winreg::ERROR_SUCCESS;
     winreg::Transaction transaction;
     if (transaction.Status() != ERROR_SUCCESS) return false;
-    // Readers stop at the first missing "Selected%d": values left from a
+    // Only this entry's hand-off is replaced: one beside it may be waiting
+    // for a program started a moment ago. The old values go with it, since
+    // readers stop at the first missing "Selected%d" and values left from a
     // larger earlier selection would be uploaded with this one.
-    winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+    const std::string key = layout::SelectedEntryKey(provider, entry);
+    winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, key.c_str());
     if (st != ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) return false;
     SettingKey handOff;
-    if (handOff.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry)) != ERROR_SUCCESS)
-        return false;
+    if (handOff.CreateKey(winreg::HKEY_CURRENT_USER, key) != ERROR_SUCCESS) return false;
     const auto& paths = Selection();
     for (std::size_t i = 0; i < paths.size(); ++i)
         if (handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]) != ERROR_SUCCESS)
             return false;
     if (handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front())) != ERROR_SUCCESS) return false;
+    // Readers take the first hand-off there is: one that no program took
+    // (its program failed to start or died) must not be sent in place of
+    // this one, while one written a moment ago is still on its way.
+    const auto now = static_cast<winreg::DWORD>(std::time(nullptr));
+    if (handOff.WriteDword(layout::kWritten, now) != ERROR_SUCCESS) return false;
+    if (layout::DropStaleHandOffs(provider, entry, now) != ERROR_SUCCESS) return false;
 
     SettingKey running;
     if (running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) != ERROR_SUCCESS) return false;
@@ -207,11 +216,11 @@ bool CRegisterMenu::WriteHandOff(const std::string& provider, const std::string&
     return transaction.Commit() == ERROR_SUCCESS;
 }
 
-void CRegisterMenu::DropHandOff(bool alsoBrowser) {
+void CRegisterMenu::DropHandOff(const std::string& provider, const std::string& entry, bool alsoBrowser) {
     // Nobody will take the hand-off over: it must not wait for the next program started by hand.
     winreg::Transaction transaction;
     if (transaction.Status() != winreg::ERROR_SUCCESS) return;
-    winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+    layout::DeleteHandOffEntry(layout::kSelectedKey, provider, entry);
     if (alsoBrowser) {
         SettingKey running;
         if (running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) == winreg::ERROR_SUCCESS)

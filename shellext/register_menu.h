@@ -40,8 +40,9 @@ private:
     // (with nothing stored) when any of it fails.
     static bool WriteHandOff(const std::string& provider, const std::string& entry, bool browser, bool alsoBrowser,
                              std::string& commandLine);
-    // Removes a hand-off whose program could not be started.
-    static void DropHandOff(bool alsoBrowser);
+    // Removes the hand-off of `provider`\`entry` whose program could not be
+    // started; others beside it stay.
+    static void DropHandOff(const std::string& provider, const std::string& entry, bool alsoBrowser);
     std::atomic<com::ULONG> refs_{1};
 };
 

@@ -46,4 +46,10 @@ inline constexpr const char* kNothingStartedBody =
     "設定ファイルに書き込めるかを確かめてください。"
     "メニューを開いたあとで設定が変わったときは、もう一度右クリックしてから選んでください。";
 
+// The same, when the settings store stayed in use by another program for
+// longer than the file manager may wait for it.
+inline constexpr const char* kStoreBusyBody =
+    "設定ファイルをほかのプログラムが使用中のため、選んだ項目を書き込めませんでした。"
+    "少し待ってから、もう一度右クリックして選んでください。";
+
 }  // namespace shellext

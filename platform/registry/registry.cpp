@@ -178,6 +178,8 @@ public:
     // since callers of the registry never report errors themselves.
     LONG Fail(int rc) {
         if (rc == SQLITE_NOMEM) return ERROR_OUTOFMEMORY;
+        // Not worth a line on stderr: the next call may well get through.
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return ERROR_BUSY;
         if (rc == SQLITE_READONLY && readOnly_) return ERROR_ACCESS_DENIED;
         LONG status = (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_REGISTRY_IO_FAILED;
         Report(sqlite3_errstr(rc), status);
@@ -486,7 +488,9 @@ std::shared_ptr<Store> GetStore() {
     // A store that could not be opened for a passing reason (busy, an I/O
     // error) is opened afresh by the next call: a long-lived process (the
     // file manager) would otherwise go without settings until it ends.
-    if (g_store && g_store->status() == ERROR_REGISTRY_IO_FAILED && g_store.use_count() == 1) g_store.reset();
+    if (g_store && (g_store->status() == ERROR_REGISTRY_IO_FAILED || g_store->status() == ERROR_BUSY) &&
+        g_store.use_count() == 1)
+        g_store.reset();
     if (!g_store) g_store = std::make_shared<Store>(StorePath(), g_readOnly);
     return g_store;
 }

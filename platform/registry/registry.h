@@ -42,6 +42,7 @@ inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_OUTOFMEMORY = 14;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_BAD_PATHNAME = 161;
+inline constexpr LONG ERROR_BUSY = 170;            // another process held the store for the whole wait
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LONG ERROR_BADDB = 1009;          // the store file is not a usable database
@@ -153,7 +154,7 @@ std::string StorePath();
 void SetStoreReadOnly(bool readOnly);
 
 // How long a call waits, in milliseconds, while another process writes to
-// the store before it gives up with ERROR_REGISTRY_IO_FAILED; the default
+// the store before it gives up with ERROR_BUSY; the default
 // is kDefaultBusyTimeoutMs. A program whose window must never freeze sets it
 // lower. Applies to the open store and to every one opened later.
 inline constexpr int kDefaultBusyTimeoutMs = 15000;

@@ -2,6 +2,7 @@
 
 #include "common/registry/layout.h"
 #include "platform/os/os.h"
+#include "shellext/host.h"
 #include "shellext/menu.h"
 
 #include <climits>

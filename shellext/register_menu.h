@@ -54,8 +54,6 @@ private:
     winreg::LONG idsStatus_ = winreg::ERROR_SUCCESS;
 };
 
-// InvokeCommand's answer when the settings store stayed busy: HRESULT_FROM_WIN32(ERROR_BUSY).
-inline constexpr com::HRESULT E_STORE_BUSY = static_cast<com::HRESULT>(0x800700AA);
 
 // The selection of the menu being shown, shared by every handler object of
 // the process (the file manager shows one context menu at a time).

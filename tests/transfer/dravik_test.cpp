@@ -160,6 +160,36 @@ TEST_P(DravikEnds, AtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Keys, DravikEnds, ::testing::Values("abort", "enter", "escape", "abort_connecting"));
 
+// A dialog closed before its walker has even made its FTP session (here the
+// walker is still clearing a dead process's leftover copies): the stop is
+// kept until the session exists, nothing is sent, and the walker ends in time.
+TEST_F(Dravik, AStopBeforeTheSessionExistsIsKept) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--read-limit", "65536"});
+    WriteEntry("P", "e", server, "/");
+    WriteHandOff("P", "e", {BigFile()});
+    testsupport::TempDir tmp;
+    const std::string stale = tmp / "parvex-999999999-abcdef";  // no such process
+    for (int d = 0; d < 20; ++d) {
+        std::filesystem::create_directories(stale + "/" + std::to_string(d));
+        for (int f = 0; f < 1000; ++f) WriteFile(stale + "/" + std::to_string(d) + "/" + std::to_string(f), "");
+    }
+    const std::string oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+
+    bool staleLeft = false;
+    auto closed = Clock::now();
+    {
+        dravik::TransferDialog dialog;
+        staleLeft = std::filesystem::exists(stale);
+        closed = Clock::now();
+    }  // closed before it was ever shown
+    const double stopping = Seconds(Clock::now() - closed);
+    oldTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", oldTmp.c_str(), 1);
+    ASSERT_TRUE(staleLeft) << "the walker was past its session before the dialog closed";
+    EXPECT_LT(stopping, 3.0) << "the walker went on after the dialog had closed";
+    EXPECT_FALSE(std::filesystem::exists(server.Local("big.bin"))) << "an upload started after the stop";
+}
+
 TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("P", "/", server, "/");

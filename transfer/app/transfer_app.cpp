@@ -85,22 +85,27 @@ bool TransferApp::OnInit() {
         exitCode_ = 1;
         return true;
     }
-    bool abandoned;
+    bool walkerLeft;
     std::optional<FailedTransfer> failure;
     {
         TransferDialog dialog;
         SetTopWindow(&dialog);
         dialog.ShowModal();
         SetTopWindow(nullptr);
+        // Stopped here rather than by the destructor, so that what the walker
+        // did, and whether it stopped at all, is known before the dialog goes.
+        dialog.StopWalker();
         failure = dialog.Failure();
-        abandoned = dialog.WalkerAbandoned();
+        walkerLeft = dialog.WalkerAbandoned();
     }
     // Sent once the dialog is gone: the notice never holds the window open.
-    if (failure && SendFailureNotice(*failure) == NoticeResult::NoAnswer) abandoned = true;
-    if (abandoned) {
+    // A transfer that would not stop is told like any other stopped one.
+    const bool noticeLeft = failure && SendFailureNotice(*failure) == NoticeResult::NoAnswer;
+    if (walkerLeft) exitCode_ = kWalkerLeftExitCode;
+    if (walkerLeft || noticeLeft) {
         // A walker stuck in a connect, or a notice stuck on the bus, must not outlive the process's statics.
         std::fflush(nullptr);
-        ::_exit(0);
+        ::_exit(exitCode_);
     }
     return true;
 }

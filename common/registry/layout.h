@@ -147,9 +147,9 @@ bool ReadHandOff(HandOff& out);
 winreg::LONG TakeHandOff(HandOff& out, bool& forBrowser);
 
 // Deletes the hand-off deepest key first, in one transaction: the first
-// provider's first entry, that provider, then Selected. Only those are
-// removed (the only ones the shell extension writes); a missing hand-off is
-// left alone and nothing is created. Returns the status of the last deletion
+// provider's first entry, then that provider and Selected when nothing else
+// is left in them (another hand-off may be waiting beside it); a missing
+// hand-off is left alone and nothing is created. Returns the status of the last deletion
 // tried, or of the commit when that fails.
 winreg::LONG DeleteHandOff();
 

@@ -12,6 +12,19 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh dpkg-dev fakeroot file lintian
 
 build=${PARVEX_PACKAGE_DIR:-build-package}
+# A build folder configured for another checkout (this one was copied, or
+# PARVEX_PACKAGE_DIR names a folder another checkout used): cmake refuses a
+# cache made for other sources, so the configuration starts afresh. Only
+# what cmake made goes; the folder itself may be the user's.
+cache=$build/CMakeCache.txt
+if [ -f "$cache" ]; then
+  home=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$cache")
+  if [ "$(cd "$home" 2>/dev/null && pwd -P)" != "$(pwd -P)" ]; then
+    echo "== $build was configured for ${home:-another folder}: configuring it afresh for $(pwd -P)"
+    rm -rf "$cache" "$build/CMakeFiles" "$build/build.ninja" "$build/.ninja_deps" "$build/.ninja_log" \
+           "$build/CPackConfig.cmake" "$build/CPackSourceConfig.cmake" "$build/_CPack_Packages"
+  fi
+fi
 # Debian's hardening flags (fortified string functions, stack protector,
 # read-only relocations bound at start-up): these programs read file names
 # and server replies from outside.

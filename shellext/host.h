@@ -46,4 +46,14 @@ inline constexpr const char* kNothingStartedBody =
     "設定ファイルに書き込めるかを確かめてください。"
     "メニューを開いたあとで設定が変わったときは、もう一度右クリックしてから選んでください。";
 
+// The handler's answer to a command when the settings store stayed in use
+// by another program for longer than the process waits:
+// HRESULT_FROM_WIN32(ERROR_BUSY).
+inline constexpr com::HRESULT E_STORE_BUSY = static_cast<com::HRESULT>(0x800700AA);
+
+// What is told then, in place of kNothingStartedBody.
+inline constexpr const char* kStoreBusyBody =
+    "設定ファイルをほかのプログラムが使用中のため、選んだ項目を書き込めませんでした。"
+    "少し待ってから、もう一度右クリックして選んでください。";
+
 }  // namespace shellext

@@ -7,6 +7,7 @@
 #include "shellext/com.h"
 #include "shellext/host.h"
 #include "shellext/menu.h"
+#include "shellext/register_menu.h"
 #include "shellext/server.h"
 
 #include <dlfcn.h>
@@ -68,11 +69,11 @@ void FreeCommand(gpointer data) {
 
 // Through the file manager's own application: GNOME Files shows nothing for
 // an extension's failed command, and no toolkit may be loaded here.
-void TellNothingStarted() {
+void TellNothingStarted(const char* body) {
     GApplication* app = g_application_get_default();
     if (!app || !g_application_get_is_registered(app)) return;
     GNotification* notice = g_notification_new(shellext::kNothingStartedSummary);
-    g_notification_set_body(notice, shellext::kNothingStartedBody);
+    g_notification_set_body(notice, body);
     g_notification_set_priority(notice, G_NOTIFICATION_PRIORITY_HIGH);
     g_application_send_notification(app, "parvex-nothing-started", notice);
     g_object_unref(notice);
@@ -83,10 +84,13 @@ void OnActivate(NautilusMenuItem*, gpointer data) {
     com::CMINVOKECOMMANDINFO info;
     info.fMask = ModifierMask();
     info.lpVerb = com::MAKEINTRESOURCE(c->offset);
-    if (com::FAILED(c->menu->InvokeCommand(&info))) TellNothingStarted();
+    com::HRESULT hr = c->menu->InvokeCommand(&info);
+    if (com::FAILED(hr))
+        TellNothingStarted(hr == shellext::E_STORE_BUSY ? shellext::kStoreBusyBody : shellext::kNothingStartedBody);
 }
 
 constexpr com::UINT kFirstId = 1;
+constexpr int kStoreWaitMs = 1000;
 
 NautilusMenuItem* ToItem(const com::MenuItem& item, const std::string& name, com::IContextMenu* handler);
 
@@ -160,6 +164,9 @@ void ProviderInterfaceInit(gpointer iface, gpointer) {
 }  // namespace
 
 PARVEX_EXPORT void nautilus_module_initialize(GTypeModule* module) {
+    // Every call runs on the file manager's main thread: a store that another
+    // program holds may stop its windows only briefly, and the user is told.
+    winreg::SetBusyTimeout(kStoreWaitMs);
     static const GTypeInfo info = {sizeof(GObjectClass), nullptr, nullptr, nullptr, nullptr, nullptr,
                                    sizeof(GObject),      0,       nullptr, nullptr};
     g_providerType = g_type_module_register_type(module, G_TYPE_OBJECT, "ParvexMenuProvider", &info, GTypeFlags(0));

@@ -2,10 +2,12 @@
 
 #include "common/registry/layout.h"
 #include "platform/os/os.h"
+#include "shellext/host.h"
 #include "shellext/menu.h"
 
 #include <climits>
 #include <cstring>
+#include <ctime>
 
 namespace shellext {
 
@@ -89,8 +91,15 @@ com::HRESULT CRegisterMenu::QueryContextMenu(com::Menu* menu, com::UINT index, c
     menu->Insert(index, com::MenuItem{});
     menu->Insert(index + 1, com::MenuItem{com::MenuItem::Kind::Popup, LoadString(IDS_PARVEX), 0, parvex});
 
+    // The numbers are stored in one write: each on its own would wait for a
+    // busy store once per entry, on the file manager's own thread.
+    winreg::Transaction transaction;
+    const bool store = transaction.Status() == winreg::ERROR_SUCCESS;
+    auto entryKey = [store](SettingKey& key, const std::string& path) {
+        return store ? key.CreateKey(winreg::HKEY_CURRENT_USER, path) : key.OpenKey(winreg::HKEY_CURRENT_USER, path);
+    };
     SettingKey providers;
-    providers.CreateKey(winreg::HKEY_CURRENT_USER, layout::kProviderKey);
+    entryKey(providers, layout::kProviderKey);
     const std::string autoName = LoadString(IDS_AUTO_TRANSFER);
     com::UINT command = 0;
     winreg::DWORD menuId = 0;
@@ -102,8 +111,8 @@ com::HRESULT CRegisterMenu::QueryContextMenu(com::Menu* menu, com::UINT index, c
         popup->AppendSeparator();
         {
             SettingKey autoEntry;
-            autoEntry.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, autoName));
-            autoEntry.WriteDword(layout::kMenuId, menuId);
+            entryKey(autoEntry, layout::EntryKey(provider, autoName));
+            if (store) autoEntry.WriteDword(layout::kMenuId, menuId);
         }
         ++command, ++menuId;
 
@@ -111,18 +120,19 @@ com::HRESULT CRegisterMenu::QueryContextMenu(com::Menu* menu, com::UINT index, c
         providerKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider));
         for (const std::string& entry : layout::SubKeyNames(providerKey)) {
             if (entry == autoName) continue;
-            SettingKey entryKey;
-            entryKey.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+            SettingKey key;
+            entryKey(key, layout::EntryKey(provider, entry));
             // Without a "MenuName" the item shows the entry's own name: every
             // item must tell the user where it sends the files.
             std::string text = entry;
-            entryKey.ReadString(layout::kMenuName, text);
+            key.ReadString(layout::kMenuName, text);
             popup->AppendCommand(idCmdFirst + command, text);
-            entryKey.WriteDword(layout::kMenuId, menuId);
+            if (store) key.WriteDword(layout::kMenuId, menuId);
             ++command, ++menuId;
         }
     }
     menu->Insert(index + 2, com::MenuItem{});
+    idsStatus_ = store ? transaction.Commit() : transaction.Status();
     return com::MAKE_HRESULT(0, 0, command + 1);
 }
 
@@ -142,6 +152,10 @@ com::HRESULT CRegisterMenu::GetCommandString(std::uintptr_t, com::UINT type, com
 com::HRESULT CRegisterMenu::InvokeCommand(const com::CMINVOKECOMMANDINFO* info) {
     if (!info || !com::IS_INTRESOURCE(info->lpVerb)) return com::E_INVALIDARG;
     const auto offset = static_cast<winreg::DWORD>(reinterpret_cast<std::uintptr_t>(info->lpVerb) & 0xFFFF);
+    if (idsStatus_ != winreg::ERROR_SUCCESS) {
+        Selection().clear();
+        return idsStatus_ == winreg::ERROR_BUSY ? E_STORE_BUSY : com::E_FAIL;
+    }
 
     std::string provider, entry;
     bool found = false;
@@ -173,45 +187,56 @@ com::HRESULT CRegisterMenu::InvokeCommand(const com::CMINVOKECOMMANDINFO* info) 
     const bool browser = (info->fMask & com::CMIC_MASK_SHIFT_DOWN) != 0;
     const bool alsoBrowser = !browser && (info->fMask & com::CMIC_MASK_CONTROL_DOWN) != 0;
     std::string commandLine;
-    const bool written = WriteHandOff(provider, entry, browser, alsoBrowser, commandLine);
+    const winreg::LONG status = WriteHandOff(provider, entry, browser, alsoBrowser, commandLine);
+    const bool written = status == winreg::ERROR_SUCCESS;
     // Started only once the whole hand-off is stored: a program started on
     // half of it would upload half of the selection.
     const bool started = written && os::StartProgram(commandLine) > 0;
-    if (written && !started) DropHandOff(alsoBrowser);
+    if (written && !started) DropHandOff(provider, entry, alsoBrowser);
     Selection().clear();
-    return started ? com::S_OK : com::E_FAIL;
+    if (started) return com::S_OK;
+    return status == winreg::ERROR_BUSY ? E_STORE_BUSY : com::E_FAIL;
 }
 
-bool CRegisterMenu::WriteHandOff(const std::string& provider, const std::string& entry, bool browser,
-                                 bool alsoBrowser, std::string& commandLine) {
+winreg::LONG CRegisterMenu::WriteHandOff(const std::string& provider, const std::string& entry, bool browser,
+                                         bool alsoBrowser, std::string& commandLine) {
     using winreg::ERROR_SUCCESS;
     winreg::Transaction transaction;
-    if (transaction.Status() != ERROR_SUCCESS) return false;
-    // Readers stop at the first missing "Selected%d": values left from a
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    // Only this entry's hand-off is replaced: one beside it may be waiting
+    // for a program started a moment ago. The old values go with it, since
+    // readers stop at the first missing "Selected%d" and values left from a
     // larger earlier selection would be uploaded with this one.
-    winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
-    if (st != ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) return false;
+    const std::string key = layout::SelectedEntryKey(provider, entry);
+    winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, key.c_str());
+    if (st != ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND) return st;
     SettingKey handOff;
-    if (handOff.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry)) != ERROR_SUCCESS)
-        return false;
+    if ((st = handOff.CreateKey(winreg::HKEY_CURRENT_USER, key)) != ERROR_SUCCESS) return st;
     const auto& paths = Selection();
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        if (handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]) != ERROR_SUCCESS)
-            return false;
-    if (handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front())) != ERROR_SUCCESS) return false;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        st = handOff.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
+        if (st != ERROR_SUCCESS) return st;
+    }
+    if ((st = handOff.WriteString(layout::kRootDir, layout::FolderOf(paths.front()))) != ERROR_SUCCESS) return st;
+    // Readers take the first hand-off there is: one that no program took
+    // (its program failed to start or died) must not be sent in place of
+    // this one, while one written a moment ago is still on its way.
+    const auto now = static_cast<winreg::DWORD>(std::time(nullptr));
+    if ((st = handOff.WriteDword(layout::kWritten, now)) != ERROR_SUCCESS) return st;
+    if ((st = layout::DropStaleHandOffs(provider, entry, now)) != ERROR_SUCCESS) return st;
 
     SettingKey running;
-    if (running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) != ERROR_SUCCESS) return false;
+    if ((st = running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey())) != ERROR_SUCCESS) return st;
     running.ReadString(browser ? layout::kInstDirBrovin : layout::kInstDir, commandLine);
-    if (alsoBrowser && running.WriteDword(layout::kRemoteBrowser, 1) != ERROR_SUCCESS) return false;
-    return transaction.Commit() == ERROR_SUCCESS;
+    if (alsoBrowser && (st = running.WriteDword(layout::kRemoteBrowser, 1)) != ERROR_SUCCESS) return st;
+    return transaction.Commit();
 }
 
-void CRegisterMenu::DropHandOff(bool alsoBrowser) {
+void CRegisterMenu::DropHandOff(const std::string& provider, const std::string& entry, bool alsoBrowser) {
     // Nobody will take the hand-off over: it must not wait for the next program started by hand.
     winreg::Transaction transaction;
     if (transaction.Status() != winreg::ERROR_SUCCESS) return;
-    winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kSelectedKey);
+    layout::DeleteHandOffEntry(layout::kSelectedKey, provider, entry);
     if (alsoBrowser) {
         SettingKey running;
         if (running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) == winreg::ERROR_SUCCESS)

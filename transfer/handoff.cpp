@@ -8,14 +8,19 @@ namespace transfer {
 
 namespace {
 
-// No browser will come for the hand-off: neither it nor the request may stay.
-void DropBrowserRequest() {
+// No browser will come for the hand-off: neither it nor the request may
+// stay. With `taken`, exactly that hand-off goes (another may be waiting
+// beside it), else the first one.
+void DropBrowserRequest(const layout::HandOff* taken) {
     winreg::Transaction transaction;
     if (transaction.Status() != winreg::ERROR_SUCCESS) return;
     SettingKey running;
     if (running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) == winreg::ERROR_SUCCESS)
         running.DeleteValue(layout::kRemoteBrowser);
-    layout::DeleteHandOff();
+    if (taken)
+        layout::DeleteHandOffEntry(layout::kSelectedKey, taken->provider, taken->entry);
+    else
+        layout::DeleteHandOff();
     transaction.Commit();
 }
 
@@ -24,7 +29,7 @@ void DropBrowserRequest() {
 bool TakeHandOff(layout::HandOff& out) {
     bool forBrowser = false;
     if (layout::TakeHandOff(out, forBrowser) != winreg::ERROR_SUCCESS) return false;
-    if (forBrowser) FinishHandOff(1);
+    if (forBrowser && !StartRemoteBrowser()) DropBrowserRequest(&out);
     return true;
 }
 
@@ -32,7 +37,7 @@ void FinishHandOff(int flag) {
     if (flag == 0)
         layout::DeleteHandOff();
     else if (flag == 1 && !StartRemoteBrowser())
-        DropBrowserRequest();
+        DropBrowserRequest(nullptr);
 }
 
 bool StartRemoteBrowser() {

@@ -41,14 +41,19 @@ ProgressDisplay* Progress();
 
 // The slot through which the dialog reaches the running walker's FTP
 // connection: the walker publishes its session before it connects, so that
-// closing stops a connect, a login or a transfer at once. All three take the
-// slot's lock, so that a walker ending (and freeing its session) and a dialog
-// closing it can never cross.
+// closing stops a connect, a login or a transfer at once. All of them take
+// the slot's lock, so that a walker ending (and freeing its session) and a
+// dialog closing it can never cross.
+// A session published after CloseConnection is closed at once: the stop
+// holds for the walker that has not got that far yet.
 void PublishSession(inet::InternetSession* session);
-// Closes the published session and so its connection, if any; safe from any thread.
+// Closes the published session and so its connection, if any, and stops one
+// published later; safe from any thread.
 void CloseConnection();
-// Empties the slot; the walker calls it before its session goes away.
+// Empties the slot and forgets the stop; the walker calls it before its session goes away.
 void WithdrawConnection();
+// Forgets a stop meant for an earlier walker; call it before a walker starts.
+void ResetStop();
 
 // Writes `text` into the status line and repaints it (when a display is set).
 void ShowStatus(const std::string& text);

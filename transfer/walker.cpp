@@ -40,6 +40,9 @@ public:
         layout::HandOff handOff;
         // Read and removed at once: a second transfer started meanwhile never sees the same selection.
         if (!TakeHandOff(handOff)) return FailWith("転送するファイルの指定を読み取れませんでした。", 2);
+        // The walk follows the hand-off it took: another one may have been
+        // first when the dialog looked, and another program took that.
+        perExtension_ = handOff.entry == layout::kAutoTransferEntry;
         rootDir_ = handOff.rootDir;
         for (const auto& path : handOff.paths) items_.push_back(LocalItem{path});
 

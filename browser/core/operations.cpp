@@ -207,9 +207,13 @@ winreg::LONG WriteUploadHandOff(const std::string& provider, const std::string& 
                                 const std::vector<std::string>& paths) {
     winreg::Transaction transaction;
     if (transaction.Status() != winreg::ERROR_SUCCESS) return transaction.Status();
-    SettingKey key;
-    if (winreg::LONG st = key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, keyName)); st)
+    // Values left from a larger earlier list would be read back with this one.
+    const std::string queue = layout::UploadQueueEntryKey(provider, keyName);
+    if (winreg::LONG st = winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, queue.c_str());
+        st != winreg::ERROR_SUCCESS && st != winreg::ERROR_FILE_NOT_FOUND)
         return st;
+    SettingKey key;
+    if (winreg::LONG st = key.CreateKey(winreg::HKEY_CURRENT_USER, queue); st) return st;
     std::string rootDir;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (winreg::LONG st = key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]); st) return st;
@@ -223,9 +227,10 @@ winreg::LONG WriteUploadHandOff(const std::string& provider, const std::string& 
 bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, layout::HandOff& out) {
     out = layout::HandOff{provider, keyName, {}, {}};
     winreg::Transaction transaction;
+    if (transaction.Status() != winreg::ERROR_SUCCESS) return false;
     {
         SettingKey key;
-        if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, keyName)) != 0) return false;
+        if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::UploadQueueEntryKey(provider, keyName)) != 0) return false;
         for (int i = 0;; ++i) {
             std::string path;
             if (key.ReadPath(layout::SelectedValueName(i), path) != winreg::ERROR_SUCCESS) break;
@@ -233,25 +238,18 @@ bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, 
         }
         key.ReadPath(layout::kRootDir, out.rootDir);
     }
-    const std::string providerKey = std::string(layout::kSelectedKey) + "\\" + provider;
-    {
-        SettingKey parent;
-        if (parent.OpenKey(winreg::HKEY_CURRENT_USER, providerKey) == 0) parent.DeleteSubKey(keyName);
-    }
-    {
-        // Only when left empty: another hand-off beside ours is someone else's.
-        SettingKey selected;
-        if (selected.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == 0) selected.DeleteSubKey(provider);
-        SettingKey parvex;
-        if (parvex.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex) == 0) parvex.DeleteSubKey("Selected");
-    }
-    return transaction.Commit() == winreg::ERROR_SUCCESS;
+    if (layout::DeleteHandOffEntry(layout::kUploadQueueKey, provider, keyName) != winreg::ERROR_SUCCESS) return false;
+    return transaction.Commit() == winreg::ERROR_SUCCESS && !out.paths.empty();
 }
 
 Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const std::string& keyName,
                    Progress& progress) {
     layout::HandOff handOff;
-    if (!TakeUploadHandOff(provider, keyName, handOff)) return Finish(progress, LeftOutItems{}, 0);
+    // Gone or unreadable: nothing was sent, and that is no completed upload.
+    if (!TakeUploadHandOff(provider, keyName, handOff)) {
+        progress.Status(IDS_TEXT, "アップロードするファイルの指定を読み取れませんでした");
+        return Outcome::Failed;
+    }
     transfer::LocalTree tree;
     for (const auto& p : handOff.paths) tree.items.push_back(transfer::LocalItem{p});
     transfer::RemoteCursor cursor(conn);

@@ -52,18 +52,21 @@ struct RemoteItem {
 // the login-directory entry's name when the root is empty (an empty key name
 // would put the values into the provider's own key).
 std::string UploadKeyName(const std::string& root);
-// Writes Selected\<provider>\<keyName> with "Selected%d" and "RootDir" (the
-// folder of the first path that has one) in one transaction. Returns the store status.
+// Writes the browser's own upload queue UploadQueue\<provider>\<keyName>
+// (apart from the context menu's hand-off under Selected) afresh, with
+// "Selected%d" and "RootDir" (the folder of the first path that has one), in
+// one transaction. Returns the store status.
 winreg::LONG WriteUploadHandOff(const std::string& provider, const std::string& keyName,
                                 const std::vector<std::string>& paths);
-// Reads exactly that key back (never whatever sits first under Selected) and
-// deletes it, then its provider key and Selected when they are left empty.
-// False when the key is missing or cannot be read.
+// Reads exactly that key back and deletes it, then its provider key and
+// UploadQueue when they are left empty. False, with nothing deleted, when
+// the key is missing, holds no path or cannot be read or deleted.
 bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, layout::HandOff& out);
 
 // Uploads the hand-off written for (provider, keyName) into the current
 // directory: folders recreated below it (created when missing), files with
-// the transfer mode and conversion of the options.
+// the transfer mode and conversion of the options. Failed, with a status
+// text, when the hand-off is gone.
 Outcome UploadWalk(inet::FtpConnection* connection, const std::string& provider, const std::string& keyName,
                    Progress& progress);
 

@@ -1,5 +1,6 @@
 #include "common/registry/layout.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -41,6 +42,10 @@ std::string AutoTransferRuleKey(const std::string& provider, const std::string& 
 
 std::string SelectedEntryKey(const std::string& provider, const std::string& entry) {
     return Format(kChildFormat, kSelectedKey, provider.c_str(), entry.c_str());
+}
+
+std::string UploadQueueEntryKey(const std::string& provider, const std::string& directory) {
+    return Format(kChildFormat, kUploadQueueKey, provider.c_str(), directory.c_str());
 }
 
 std::string SelectedValueName(int n) { return Format(kSelectedFormat, n); }
@@ -169,6 +174,45 @@ LONG DeleteHandOff() {
     if (st == ERROR_SUCCESS) st = parvex.DeleteSubKey("Selected");
     LONG committed = transaction.Commit();
     return committed != ERROR_SUCCESS ? committed : st;
+}
+
+LONG DropStaleHandOffs(const std::string& keepProvider, const std::string& keepEntry, DWORD now) {
+    Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    LONG result = ERROR_SUCCESS;
+    SettingKey selected;
+    if (selected.OpenKey(HKEY_CURRENT_USER, kSelectedKey) != ERROR_SUCCESS) return ERROR_SUCCESS;
+    for (const std::string& provider : SubKeyNames(selected)) {
+        SettingKey providerKey;
+        if (providerKey.OpenKey(HKEY_CURRENT_USER, std::string(kSelectedKey) + "\\" + provider) != ERROR_SUCCESS)
+            continue;
+        for (const std::string& entry : SubKeyNames(providerKey)) {
+            if (provider == keepProvider && entry == keepEntry) continue;
+            SettingKey handOff;
+            DWORD written = 0;
+            bool pending = handOff.OpenKey(HKEY_CURRENT_USER, SelectedEntryKey(provider, entry)) == ERROR_SUCCESS &&
+                           handOff.ReadDword(kWritten, written) == ERROR_SUCCESS && written <= now + kHandOffPendingSeconds &&
+                           now - std::min(now, written) <= kHandOffPendingSeconds;
+            handOff.CloseKey();
+            if (pending) continue;
+            LONG st = DeleteHandOffEntry(kSelectedKey, provider, entry);
+            if (st != ERROR_SUCCESS && result == ERROR_SUCCESS) result = st;
+        }
+    }
+    if (result != ERROR_SUCCESS) return result;
+    return transaction.Commit();
+}
+
+LONG DeleteHandOffEntry(const std::string& parent, const std::string& provider, const std::string& entry) {
+    Transaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
+    const std::string providerKey = parent + "\\" + provider;
+    LONG st = RegDeleteTree(HKEY_CURRENT_USER, Format("%s\\%s", providerKey.c_str(), entry.c_str()).c_str());
+    if (st != ERROR_SUCCESS) return st;
+    // Each removed only when empty (ERROR_ACCESS_DENIED otherwise): what is left is another program's.
+    RegDeleteKey(HKEY_CURRENT_USER, providerKey.c_str());
+    RegDeleteKey(HKEY_CURRENT_USER, parent.c_str());
+    return transaction.Commit();
 }
 
 }  // namespace layout

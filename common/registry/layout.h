@@ -17,6 +17,9 @@ inline constexpr const char* kProviderPrefix = "Software\\PARVEX\\PROVIDER\\";
 inline constexpr const char* kAutoTransferPrefix = "Software\\PARVEX\\AutoTransfer\\";
 inline constexpr const char* kOptionKey = "Software\\PARVEX\\Option";
 inline constexpr const char* kSelectedKey = "Software\\PARVEX\\Selected";
+// The remote browser's own upload queue, apart from the context menu's
+// hand-off under Selected so that neither ever takes or removes the other's.
+inline constexpr const char* kUploadQueueKey = "Software\\PARVEX\\UploadQueue";
 inline constexpr const char* kProviderKey = "Software\\PARVEX\\PROVIDER";
 inline constexpr const char* kAutoTransferKey = "Software\\PARVEX\\AutoTransfer";
 
@@ -71,6 +74,11 @@ inline constexpr const char* kRemoteBrowser = "RemoteBrowser";
 // Hand-off values.
 inline constexpr const char* kSelectedFormat = "Selected%d";
 inline constexpr const char* kRootDir = "RootDir";
+// REG_DWORD, seconds since 1970 when the context menu wrote the hand-off.
+inline constexpr const char* kWritten = "Written";
+// How long a hand-off written by the context menu waits for its program;
+// one older than that (or without "Written") was never taken and never will be.
+inline constexpr winreg::DWORD kHandOffPendingSeconds = 60;
 
 // Character code numbers.
 inline constexpr winreg::DWORD kCodeSjis = 0;
@@ -92,6 +100,8 @@ std::string AutoTransferKey(const std::string& provider);
 std::string AutoTransferRuleKey(const std::string& provider, const std::string& directory);
 // "Software\PARVEX\Selected\<provider>\<entry>".
 std::string SelectedEntryKey(const std::string& provider, const std::string& entry);
+// "Software\PARVEX\UploadQueue\<provider>\<directory>".
+std::string UploadQueueEntryKey(const std::string& provider, const std::string& directory);
 // "Selected<n>".
 std::string SelectedValueName(int n);
 // The folder that holds `path`: the text before its last '/', empty when
@@ -137,10 +147,23 @@ bool ReadHandOff(HandOff& out);
 winreg::LONG TakeHandOff(HandOff& out, bool& forBrowser);
 
 // Deletes the hand-off deepest key first, in one transaction: the first
-// provider's first entry, that provider, then Selected. Only those are
-// removed (the only ones the shell extension writes); a missing hand-off is
-// left alone and nothing is created. Returns the status of the last deletion
+// provider's first entry, then that provider and Selected when nothing else
+// is left in them (another hand-off may be waiting beside it); a missing
+// hand-off is left alone and nothing is created. Returns the status of the last deletion
 // tried, or of the commit when that fails.
 winreg::LONG DeleteHandOff();
+
+// Deletes every hand-off under Selected, other than `keepProvider`\`keepEntry`,
+// that was written more than kHandOffPendingSeconds before `now` (or after
+// it, by a clock set back since), or that carries no "Written" at all: a
+// hand-off still waiting for the program started for it stays. Returns the
+// first failed deletion's status, else ERROR_SUCCESS.
+winreg::LONG DropStaleHandOffs(const std::string& keepProvider, const std::string& keepEntry, winreg::DWORD now);
+
+// Deletes the key `entry` below `parent`\`provider` with its values, then
+// `provider` and `parent` when nothing else is left in them; hand-offs
+// beside it are someone else's and stay. Returns the status of the
+// entry's deletion (ERROR_FILE_NOT_FOUND when it was not there).
+winreg::LONG DeleteHandOffEntry(const std::string& parent, const std::string& provider, const std::string& entry);
 
 }  // namespace layout

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -44,7 +45,7 @@ constexpr std::int64_t kClassesRootId = 1;
 constexpr std::int64_t kCurrentUserId = 2;
 constexpr int kApplicationId = 0x50525658;  // "PRVX": tells our store from any other SQLite file
 constexpr int kSchemaVersion = 1;
-constexpr int kBusyTimeoutMs = 15000;
+std::atomic<int> g_busyTimeoutMs{kDefaultBusyTimeoutMs};
 
 std::string Fold(std::string_view name) {
     std::string out(name);
@@ -85,20 +86,25 @@ bool MakeDirs(const std::string& dir) {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr); }
+    Statement(sqlite3* db, const char* sql) {
+        prepared_ = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return stmt_; }
+    // SQLITE_OK, or why the preparation failed (the statement is then null).
+    int prepared() const { return stmt_ != nullptr ? SQLITE_OK : prepared_ != SQLITE_OK ? prepared_ : SQLITE_ERROR; }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    int prepared_ = SQLITE_OK;
 };
 
 // Resets a cached statement on every exit path so that it never holds a read lock.
 class Use {
 public:
-    explicit Use(Statement& s) : s_(s.get()) {}
+    explicit Use(Statement& s) : s_(s.get()), prepared_(s.prepared()) {}
     ~Use() {
         if (s_ != nullptr) {
             sqlite3_reset(s_);
@@ -109,26 +115,29 @@ public:
     Use& operator=(const Use&) = delete;
     bool ok() const { return s_ != nullptr; }
     Use& bind(int i, std::int64_t v) {
-        sqlite3_bind_int64(s_, i, v);
+        if (s_ != nullptr) sqlite3_bind_int64(s_, i, v);
         return *this;
     }
     Use& bind(int i, std::string_view v) {
         // An empty view may have a null data(), which SQLite would store as NULL.
-        sqlite3_bind_text(s_, i, v.empty() ? "" : v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        if (s_ != nullptr) sqlite3_bind_text(s_, i, v.empty() ? "" : v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
         return *this;
     }
     Use& blob(int i, const BYTE* data, DWORD size) {
+        if (s_ == nullptr) return *this;
         if (size == 0)
             sqlite3_bind_zeroblob(s_, i, 0);
         else
             sqlite3_bind_blob(s_, i, data, static_cast<int>(size), SQLITE_TRANSIENT);
         return *this;
     }
-    int step() { return sqlite3_step(s_); }
+    // A statement that could not be prepared answers with the preparation's failure, not with a misuse.
+    int step() { return s_ != nullptr ? sqlite3_step(s_) : prepared_; }
     sqlite3_stmt* raw() const { return s_; }
 
 private:
     sqlite3_stmt* s_;
+    int prepared_;
 };
 
 std::string_view ColumnText(sqlite3_stmt* s, int col) {
@@ -139,6 +148,9 @@ std::string_view ColumnText(sqlite3_stmt* s, int col) {
 }  // namespace
 
 namespace detail {
+
+// One line per process: a store opened afresh after a failure does not say it again.
+std::atomic<bool> g_reported{false};
 
 class Store {
 public:
@@ -158,10 +170,16 @@ public:
     LONG status() const { return status_; }
     int explicitDepth = 0;
 
+    void SetBusyTimeout(int ms) {
+        if (db_ != nullptr) sqlite3_busy_timeout(db_, ms);
+    }
+
     // Maps an SQLite failure to a registry status and tells the user once,
     // since callers of the registry never report errors themselves.
     LONG Fail(int rc) {
         if (rc == SQLITE_NOMEM) return ERROR_OUTOFMEMORY;
+        // Not worth a line on stderr: the next call may well get through.
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return ERROR_BUSY;
         if (rc == SQLITE_READONLY && readOnly_) return ERROR_ACCESS_DENIED;
         LONG status = (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT) ? ERROR_BADDB : ERROR_REGISTRY_IO_FAILED;
         Report(sqlite3_errstr(rc), status);
@@ -169,8 +187,7 @@ public:
     }
 
     void Report(const char* what, LONG status) {
-        if (reported_) return;
-        reported_ = true;
+        if (g_reported.exchange(true)) return;
         std::fprintf(stderr, "parvex: registry store %s: %s; registry calls answer %d\n", path_.c_str(), what,
                      static_cast<int>(status));
     }
@@ -290,13 +307,15 @@ private:
     bool readOnly_ = false;
     sqlite3* db_ = nullptr;
     LONG status_ = ERROR_SUCCESS;
-    bool reported_ = false;
     std::vector<std::unique_ptr<Statement>> stmts_;
     std::unordered_set<KeyHandle*> handles_;
 
     Statement& S(std::size_t slot, const char* sql) {
         if (stmts_.size() <= slot) stmts_.resize(slot + 1);
-        if (!stmts_[slot]) stmts_[slot] = std::make_unique<Statement>(db_, sql);
+        // A preparation that failed (a locked or momentarily unreadable
+        // store) is tried again at the next use: kept, it would fail every
+        // later call for the life of the process.
+        if (!stmts_[slot] || stmts_[slot]->get() == nullptr) stmts_[slot] = std::make_unique<Statement>(db_, sql);
         return *stmts_[slot];
     }
 
@@ -326,7 +345,7 @@ private:
         }
         int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
         if (rc != SQLITE_OK) return Fail(rc);
-        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        sqlite3_busy_timeout(db_, g_busyTimeoutMs);
         sqlite3_extended_result_codes(db_, 0);
 
         int appId = 0, tables = 0, version = 0;
@@ -373,7 +392,7 @@ private:
         int rc = sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
         int appId = 0, tables = 0, version = 0;
         if (rc == SQLITE_OK) {
-            sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+            sqlite3_busy_timeout(db_, g_busyTimeoutMs);
             sqlite3_extended_result_codes(db_, 0);
             rc = Scalars(kProbe, appId, tables);
         }
@@ -466,6 +485,12 @@ bool g_readOnly = false;  // guarded by g_storeMu
 
 std::shared_ptr<Store> GetStore() {
     std::lock_guard<std::mutex> lock(g_storeMu);
+    // A store that could not be opened for a passing reason (busy, an I/O
+    // error) is opened afresh by the next call: a long-lived process (the
+    // file manager) would otherwise go without settings until it ends.
+    if (g_store && (g_store->status() == ERROR_REGISTRY_IO_FAILED || g_store->status() == ERROR_BUSY) &&
+        g_store.use_count() == 1)
+        g_store.reset();
     if (!g_store) g_store = std::make_shared<Store>(StorePath(), g_readOnly);
     return g_store;
 }
@@ -560,9 +585,23 @@ void SetStoreReadOnly(bool readOnly) {
     g_readOnly = readOnly;
 }
 
+void SetBusyTimeout(int milliseconds) {
+    std::shared_ptr<Store> store;
+    {
+        std::lock_guard<std::mutex> lock(g_storeMu);
+        g_busyTimeoutMs = milliseconds;
+        store = g_store;
+    }
+    if (store) {
+        std::lock_guard<std::recursive_mutex> lock(store->mu);
+        store->SetBusyTimeout(milliseconds);
+    }
+}
+
 void ResetStore() {
     std::lock_guard<std::mutex> lock(g_storeMu);
     g_store.reset();
+    detail::g_reported = false;
 }
 
 LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, const char*, DWORD, REGSAM, const void*, HKEY* result,

@@ -42,6 +42,7 @@ inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_OUTOFMEMORY = 14;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
 inline constexpr LONG ERROR_BAD_PATHNAME = 161;
+inline constexpr LONG ERROR_BUSY = 170;            // another process held the store for the whole wait
 inline constexpr LONG ERROR_MORE_DATA = 234;
 inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
 inline constexpr LONG ERROR_BADDB = 1009;          // the store file is not a usable database
@@ -151,6 +152,13 @@ std::string StorePath();
 // cannot be written, and without the -wal and -shm files beside it (no
 // writer has it open), the store is read as it stands on the disk.
 void SetStoreReadOnly(bool readOnly);
+
+// How long a call waits, in milliseconds, while another process writes to
+// the store before it gives up with ERROR_BUSY; the default
+// is kDefaultBusyTimeoutMs. A program whose window must never freeze sets it
+// lower. Applies to the open store and to every one opened later.
+inline constexpr int kDefaultBusyTimeoutMs = 15000;
+void SetBusyTimeout(int milliseconds);
 
 // Forgets the process's open store so that the next call opens the file
 // named by the environment afresh. Handles opened before become invalid.

@@ -71,12 +71,14 @@ private:
         frame_->PopupMenu(menu.get(), wxPoint(0, 0));
         // The chosen item's event may still be queued behind the menu's end.
         CallAfter([this] {
-            if (chosen_ > 0 && com::FAILED(handler_->Invoke(static_cast<com::UINT>(chosen_), mask_))) {
+            const com::HRESULT hr = chosen_ > 0 ? handler_->Invoke(static_cast<com::UINT>(chosen_), mask_) : com::S_OK;
+            if (com::FAILED(hr)) {
                 exitCode_ = 1;
                 std::fprintf(stderr, "parvex-menu: %s\n", shellext::kNothingStartedSummary);
                 wxMessageDialog box(nullptr, wxString::FromUTF8(shellext::kNothingStartedSummary), "Parvex",
                                     wxOK | wxICON_ERROR);
-                box.SetExtendedMessage(wxString::FromUTF8(shellext::kNothingStartedBody));
+                box.SetExtendedMessage(wxString::FromUTF8(hr == shellext::E_STORE_BUSY ? shellext::kStoreBusyBody
+                                                                                       : shellext::kNothingStartedBody));
                 box.ShowModal();
             }
             frame_->Destroy();

@@ -2,9 +2,13 @@
 // selection, its submenus, and an entry activated with and without the keys held.
 #include "tests/shellext/module_host.h"
 
+#include "tests/platform/registry/store_holder.h"
 #include "tests/shellext/nautilus_host.h"
 #include "tests/support/notification_bus.h"
 #include "tests/support/store_probe.h"
+
+#include <chrono>
+#include <cstdlib>
 
 using namespace shelltest;
 using namespace nautilushost;
@@ -80,6 +84,7 @@ TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOffWithTheKey
     EXPECT_EQ(handOff.entry, "e1");
     EXPECT_EQ(handOff.paths, (std::vector<std::string>{a, b}));
     EXPECT_EQ(handOff.rootDir, dir.path());
+    ASSERT_EQ(layout::DeleteHandOff(), winreg::ERROR_SUCCESS);  // taken by the transfer program
 
     const std::string record2 = dir / "started2";
     Programs(record2);
@@ -110,9 +115,9 @@ TEST_F(Nautilus, NoMenuWhenUnregisteredForTheKindOrForRemoteFiles) {
     EXPECT_TRUE(Right({{dir / "a", false}}).empty()) << "unregistering takes the menu away";
 }
 
-// A chosen entry whose program cannot start is told through the file
-// manager's own application as a desktop notice: GNOME Files itself shows
-// nothing for a failed extension command.
+// A chosen entry whose program cannot start, or whose hand-off cannot be
+// written, is told through the file manager's own application as a desktop
+// notice: GNOME Files itself shows nothing for a failed extension command.
 TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     testsupport::NotificationBus bus(testsupport::NotificationBus::Service::Answering);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
@@ -147,6 +152,44 @@ TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     nautilus_menu_item_activate(items[0].children[0].children[1].item);
     EXPECT_EQ(Started(record), "dravik\n");
     EXPECT_FALSE(loopUntil([&] { return bus.Log() != before; }, 500)) << bus.Log();
+
+    // Everything the module does runs on the file manager's main thread: a
+    // store that another program holds stops it for about a second at most,
+    // and the choice is told as not started, whether the store was busy at
+    // the click or already while the menu was built.
+    auto busyNotices = [&] {
+        const std::string log = bus.Log();
+        std::size_t n = 0;
+        for (std::size_t at = log.find("使用中"); at != std::string::npos; at = log.find("使用中", at + 1)) ++n;
+        return n;
+    };
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); };
+    const std::string record2 = dir / "started2";
+    Programs(record2);
+    items = Right({{dir / "a.html", false}});
+    {
+        testsupport::StoreHolder holder(std::getenv("PARVEX_REGISTRY"));
+        ASSERT_TRUE(holder.held());
+        auto start = Clock::now();
+        nautilus_menu_item_activate(items[0].children[0].children[1].item);
+        EXPECT_LT(seconds(start), 2.0) << "the file manager waited for the store";
+        EXPECT_TRUE(loopUntil([&] { return busyNotices() == 1; }, 5000)) << bus.Log();
+
+        start = Clock::now();
+        items = Right({{dir / "a.html", false}});
+        EXPECT_LT(seconds(start), 2.0) << "building the menu waited for the store";
+        ASSERT_EQ(items.size(), 1u);
+        start = Clock::now();
+        nautilus_menu_item_activate(items[0].children[0].children[1].item);
+        EXPECT_LT(seconds(start), 2.0);
+        EXPECT_TRUE(loopUntil([&] { return busyNotices() == 2; }, 5000)) << bus.Log();
+        EXPECT_EQ(Started(record2, 300), "");
+    }
+    // Free again: the same session goes on as before.
+    items = Right({{dir / "a.html", false}});
+    nautilus_menu_item_activate(items[0].children[0].children[1].item);
+    EXPECT_EQ(Started(record2), "dravik\n");
     g_object_unref(files);
 }
 

@@ -2,11 +2,14 @@
 // points and a real settings store: the menu a right-click shows, the
 // hand-off a click writes, the program it starts, and self-registration.
 #include "tests/shellext/module_host.h"
+#include "tests/support/ftp_server.h"
+#include "tests/support/store_probe.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include <sqlite3.h>
 
@@ -100,7 +103,9 @@ TEST_F(Menu, ClickWritesTheHandOffAndStartsTheProgramTheKeysAskFor) {
     EXPECT_EQ(handOff.rootDir, "/home/u/work");
     EXPECT_EQ(RemoteBrowser(), -1) << "no Ctrl: RemoteBrowser untouched";
 
-    // The per-extension entry of the second provider, and a file directly in "/".
+    // The per-extension entry of the second provider, and a file directly in "/",
+    // once the transfer program has taken the first hand-off.
+    ASSERT_EQ(layout::DeleteHandOff(), winreg::ERROR_SUCCESS);
     Shown root({"/a.txt"});
     ASSERT_EQ(root.Invoke(2), com::S_OK);
     ASSERT_TRUE(layout::ReadHandOff(handOff));
@@ -142,20 +147,76 @@ TEST_F(Menu, TextVerbsAndUnknownOffsetsWriteAndStartNothing) {
     EXPECT_EQ(handOff.provider, "A");
 }
 
-TEST_F(Menu, AnEarlierLargerHandOffLeavesNothingBehind) {
+// A click replaces its own entry's hand-off whole, leaves one that another
+// click wrote a moment ago for the program started for it, and removes one
+// that no program took in time (or that an older version left without a time).
+TEST_F(Menu, AClickReplacesItsOwnHandOffAndOnlyStaleOnesBesideIt) {
+    Entry("A", "e1", "x");
+    Entry("B", "e2", "y");
+    Entry("C", "e3", "z");
+    Programs(record);
+    Shown big({"/w/1", "/w/2", "/w/3", "/w/4"});
+    ASSERT_EQ(big.Invoke(1), com::S_OK);  // A\e1
+    Shown small({"/v/only"});
+    ASSERT_EQ(small.Invoke(1), com::S_OK);  // A\e1 again
+    layout::HandOff handOff;
+    ASSERT_TRUE(layout::ReadHandOff(handOff));
+    EXPECT_EQ(handOff.provider + "\\" + handOff.entry, "A\\e1");
+    EXPECT_EQ(handOff.paths, (Strings{"/v/only"})) << "values of the larger earlier selection were left";
+
+    // B\e2 was chosen a moment ago; C\e3 an hour ago, and nobody took it.
+    Shown pending({"/p/b"});
+    ASSERT_EQ(pending.Invoke(3), com::S_OK);  // B\e2
+    {
+        SettingKey stale;
+        stale.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("C", "e3"));
+        stale.WriteString(layout::SelectedValueName(0), "/old/c");
+        stale.WriteDword(layout::kWritten, static_cast<winreg::DWORD>(std::time(nullptr) - 3600));
+    }
+    Shown again({"/v/again"});
+    ASSERT_EQ(again.Invoke(1), com::S_OK);  // A\e1
+    EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"}));
+    EXPECT_EQ(testsupport::StoredString(layout::SelectedEntryKey("B", "e2"), "Selected0"), "/p/b");
+
+    // Left by a version that wrote no time: never taken, so stale.
+    {
+        SettingKey old;
+        old.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("C", "e3"));
+        old.WriteString(layout::SelectedValueName(0), "/old/c");
+    }
+    Shown third({"/v/third"});
+    ASSERT_EQ(third.Invoke(1), com::S_OK);
+    EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"}));
+}
+
+// The remote browser's queued upload, written and later sent by another
+// process through the browser's own functions, survives a right-click in
+// between; once it has been sent, a walk that finds it gone says it failed.
+TEST_F(Menu, ARightClickLeavesTheBrowsersQueuedUpload) {
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
+    testsupport::WriteFile(dir / "queued.txt", "queued");
+    ASSERT_EQ(testsupport::RunProgram({UPLOAD_QUEUE, "write", "A", "/www", dir / "queued.txt"}).exitCode, 0);
+
     Entry("A", "e1", "x");
     Entry("B", "e2", "y");
     Programs(record);
-    Shown big({"/w/1", "/w/2", "/w/3", "/w/4"});
-    ASSERT_EQ(big.Invoke(3), com::S_OK);  // B\e2
-    Shown small({"/v/only"});
-    ASSERT_EQ(small.Invoke(1), com::S_OK);  // A\e1
+    Shown click({"/w/a"});
+    ASSERT_EQ(click.Invoke(3), com::S_OK);  // B\e2
+    EXPECT_EQ(Started(record), "dravik\n");
     layout::HandOff handOff;
     ASSERT_TRUE(layout::ReadHandOff(handOff));
-    EXPECT_EQ(handOff.provider, "A");
-    EXPECT_EQ(handOff.paths, (Strings{"/v/only"}));
-    SettingKey stale;
-    EXPECT_NE(stale.OpenKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("B", "e2")), 0);
+    EXPECT_EQ(handOff.provider + "\\" + handOff.entry, "B\\e2") << "the browser's queue is no hand-off of the menu";
+
+    const std::vector<std::string> upload = {UPLOAD_QUEUE, "upload", "A", "/www", std::to_string(server.port()),
+                                             server.user(), server.password()};
+    auto sent = testsupport::RunProgram(upload);
+    EXPECT_EQ(sent.out, "completed 61234 queued.txt\n") << sent.err;
+    EXPECT_EQ(ReadFile(server.Local("queued.txt")), "queued");
+    EXPECT_FALSE(testsupport::KeyExists(layout::kUploadQueueKey)) << "the queue was not cleared";
+    EXPECT_TRUE(layout::ReadHandOff(handOff)) << "the menu's hand-off was taken by the browser";
+
+    auto gone = testsupport::RunProgram(upload);
+    EXPECT_EQ(gone.out, "failed 0 アップロードするファイルの指定を読み取れませんでした\n") << gone.err;
 }
 
 // Runs SQL on the store file beside the module's own connection, as another program would.

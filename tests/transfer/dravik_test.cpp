@@ -16,6 +16,7 @@
 #include <wx/timer.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
@@ -158,6 +159,36 @@ TEST_P(DravikEnds, AtOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, DravikEnds, ::testing::Values("abort", "enter", "escape", "abort_connecting"));
+
+// A dialog closed before its walker has even made its FTP session (here the
+// walker is still clearing a dead process's leftover copies): the stop is
+// kept until the session exists, nothing is sent, and the walker ends in time.
+TEST_F(Dravik, AStopBeforeTheSessionExistsIsKept) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--read-limit", "65536"});
+    WriteEntry("P", "e", server, "/");
+    WriteHandOff("P", "e", {BigFile()});
+    testsupport::TempDir tmp;
+    const std::string stale = tmp / "parvex-999999999-abcdef";  // no such process
+    for (int d = 0; d < 20; ++d) {
+        std::filesystem::create_directories(stale + "/" + std::to_string(d));
+        for (int f = 0; f < 1000; ++f) WriteFile(stale + "/" + std::to_string(d) + "/" + std::to_string(f), "");
+    }
+    const std::string oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+
+    bool staleLeft = false;
+    auto closed = Clock::now();
+    {
+        dravik::TransferDialog dialog;
+        staleLeft = std::filesystem::exists(stale);
+        closed = Clock::now();
+    }  // closed before it was ever shown
+    const double stopping = Seconds(Clock::now() - closed);
+    oldTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", oldTmp.c_str(), 1);
+    ASSERT_TRUE(staleLeft) << "the walker was past its session before the dialog closed";
+    EXPECT_LT(stopping, 3.0) << "the walker went on after the dialog had closed";
+    EXPECT_FALSE(std::filesystem::exists(server.Local("big.bin"))) << "an upload started after the stop";
+}
 
 TEST_F(Dravik, ACompletedTransferEndsTheDialogByItself) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
@@ -359,6 +390,36 @@ TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
     ::kill(pid, SIGTERM);
     testsupport::Wait(pid);
     EXPECT_EQ(ReadFile(broken.file()), std::string(4096, 'z')) << "the file is left as it was";
+}
+
+// Whether another process would find a lock of this process on `path`: locks
+// are never reported to their own process, so a child asks.
+bool LockedFromOutside(const std::string& path) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        bool locked = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+        ::_exit(locked ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Telling why the store failed never opens the store file itself: closing
+// that descriptor would drop every lock the store's connection in this
+// process holds, and another program would then take itself for the store's
+// last user.
+TEST_F(Dravik, TellingWhatIsWrongWithTheStoreLeavesItsLocksInPlace) {
+    WriteHandOff("P", "e", {local / "a.txt"});
+    ASSERT_TRUE(LockedFromOutside(store.file())) << "the store's connection holds no lock to keep";
+    std::string text =
+        dravik::TransferApp::StoreProblemText(store.file(), winreg::ERROR_REGISTRY_IO_FAILED).utf8_string();
+    EXPECT_NE(text.find("ファイルを読み書きできません"), std::string::npos) << text;
+    EXPECT_TRUE(LockedFromOutside(store.file())) << "the store's locks were dropped";
 }
 
 }  // namespace

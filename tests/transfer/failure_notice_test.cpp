@@ -1,16 +1,20 @@
 // The desktop notice of a failed transfer: the real program on a private
 // session bus with a real (scripted) notification service on it.
+#include "tests/platform/registry/store_holder.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/notification_bus.h"
 #include "tests/support/gui_support.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/app/failure_notice.h"
+#include "transfer/app/transfer_app.h"
 
 #include <gtest/gtest.h>
 
 
 #include <chrono>
 #include <algorithm>
+#include <filesystem>
+#include <thread>
 
 using namespace transfertest;
 using testsupport::NotificationBus;
@@ -134,6 +138,49 @@ TEST_F(FailureNotice, WithoutAnAnsweringServiceTheProgramStillEndsInTime) {
         EXPECT_GT(seconds, 2.8) << "the failure's pause is kept";
         EXPECT_LT(seconds, c.atMost) << err;
     }
+}
+
+// Presses Esc in dravik's window once the window is shown, as a user
+// would; false when it never was.
+bool PressEscapeInDravik() {
+    std::string window;
+    const bool shown = testsupport::WaitUntil(
+        [&] {
+            auto r = testsupport::RunProgram({"/usr/bin/xdotool", "search", "--onlyvisible", "--name", "^Parvex - DVK$"});
+            window = r.out.substr(0, r.out.find('\n'));
+            return r.exitCode == 0 && !window.empty();
+        },
+        20000);
+    return shown &&
+           testsupport::RunProgram({"/usr/bin/xdotool", "mousemove", "--window", window, "20", "20", "click", "1", "key",
+                                    "Escape"})
+                   .exitCode == 0;
+}
+
+// A transfer stopped while its walker cannot stop (here it waits for a store
+// that another program holds) is left behind after 5 s, but is still told on
+// the desktop, and the program says so by its exit status.
+TEST_F(FailureNotice, ATransferThatWillNotStopIsStillToldAndEndsNonZero) {
+    NotificationBus bus(NotificationBus::Service::Answering);
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteFile(local / "a.txt", "a");
+    WriteEntry("P", "e", server, "/");
+    WriteHandOff("P", "e", {local / "a.txt"});
+    testsupport::StoreHolder holder(store.file());
+    ASSERT_TRUE(holder.held());
+
+    bool pressed = false;
+    std::thread user([&] { pressed = PressEscapeInDravik(); });
+    auto r = testsupport::RunProgram({DRAVIK}, "", {"DBUS_SESSION_BUS_ADDRESS=" + bus.address()});
+    user.join();
+    ASSERT_TRUE(pressed) << "no dravik window to press Esc in";
+    EXPECT_EQ(r.exitCode, dravik::TransferApp::kWalkerLeftExitCode) << r.err;
+    EXPECT_NE(r.err.find("dravik: the transfer did not stop within 5 s"), std::string::npos) << r.err;
+    const std::string log = bus.Log();
+    EXPECT_NE(log.find(R"("summary": "Parvex: 転送を中断しました", "body": "プロバイダ: P\n転送先: e)"), std::string::npos)
+        << log;
+    holder.Release();
+    EXPECT_FALSE(std::filesystem::exists(server.Local("a.txt")));
 }
 
 }  // namespace

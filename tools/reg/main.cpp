@@ -42,6 +42,7 @@ std::string StatusText(LONG st) {
     case ERROR_BADDB: return "The registry store " + StorePath() + " is not a usable database (status 1009).";
     case ERROR_REGISTRY_IO_FAILED:
         return "The registry store " + StorePath() + " could not be read or written (status 1016).";
+    case ERROR_BUSY: return "The registry store " + StorePath() + " is in use by another program (status 170).";
     default: return "The registry call failed with status " + std::to_string(st) + ".";
     }
 }

@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,15 +20,14 @@ namespace {
 
 const char* const kCaption = "Parvex - DVK";
 
-// What keeps the store file from being opened, found by trying it the way the store does.
+// What keeps the store file from being used, asked of the file system
+// without opening the file: closing any descriptor of it would drop the
+// locks the store's own connection holds on it.
 std::string WhyNotOpen(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return "ファイルのあるべき場所がフォルダーになっています。";
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
+    if (::access(path.c_str(), R_OK | W_OK) == 0)
         return "ファイルを読み書きできません（ほかのプログラムが使用中か、ディスクの異常の可能性があります）。";
-    }
     switch (errno) {
     case EACCES:
     case EPERM: return "ファイルを読み書きする権限がありません。";
@@ -87,22 +85,27 @@ bool TransferApp::OnInit() {
         exitCode_ = 1;
         return true;
     }
-    bool abandoned;
+    bool walkerLeft;
     std::optional<FailedTransfer> failure;
     {
         TransferDialog dialog;
         SetTopWindow(&dialog);
         dialog.ShowModal();
         SetTopWindow(nullptr);
+        // Stopped here rather than by the destructor, so that what the walker
+        // did, and whether it stopped at all, is known before the dialog goes.
+        dialog.StopWalker();
         failure = dialog.Failure();
-        abandoned = dialog.WalkerAbandoned();
+        walkerLeft = dialog.WalkerAbandoned();
     }
     // Sent once the dialog is gone: the notice never holds the window open.
-    if (failure && SendFailureNotice(*failure) == NoticeResult::NoAnswer) abandoned = true;
-    if (abandoned) {
+    // A transfer that would not stop is told like any other stopped one.
+    const bool noticeLeft = failure && SendFailureNotice(*failure) == NoticeResult::NoAnswer;
+    if (walkerLeft) exitCode_ = kWalkerLeftExitCode;
+    if (walkerLeft || noticeLeft) {
         // A walker stuck in a connect, or a notice stuck on the bus, must not outlive the process's statics.
         std::fflush(nullptr);
-        ::_exit(0);
+        ::_exit(exitCode_);
     }
     return true;
 }

@@ -15,8 +15,11 @@ public:
     // Runs the whole program: the dialog is modal and the walker ends with it.
     bool OnInit() override;
     // No message loop runs after start-up; the program ends with status 0,
-    // or 1 when the settings store could not be used.
+    // 1 when the settings store could not be used, or kWalkerLeftExitCode
+    // when the transfer did not stop within TransferDialog::kWalkerStopSeconds
+    // of the dialog's end and was left behind.
     int OnRun() override { return exitCode_; }
+    static constexpr int kWalkerLeftExitCode = 2;
     // Failed checks inside wx go to stderr: a dialog box would block a
     // program that nobody watches.
     void OnAssertFailure(const wxChar* file, int line, const wxChar* func, const wxChar* cond,

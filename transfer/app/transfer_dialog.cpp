@@ -213,6 +213,7 @@ void TransferDialog::PlaceBottomRight() {
 void TransferDialog::StartWalker() {
     display_ = std::make_unique<Display>(this);
     transfer::SetProgressDisplay(display_.get());
+    transfer::ResetStop();
     g_pauseGate.Reset();
     transfer::SetPauseFunction([](int seconds) { g_pauseGate.Wait(seconds); });
 
@@ -253,7 +254,7 @@ void TransferDialog::StopWalker() {
         std::fprintf(stderr, "dravik: the transfer did not stop within %d s\n", kWalkerStopSeconds);
         worker_.detach();
         abandoned_ = true;
-        display_.release();  // the walker may still call it
+        leftDisplay_ = display_.release();  // the walker may still call it; it still knows the outcome
     }
 }
 
@@ -314,7 +315,8 @@ void TransferDialog::ShowStatusText(const wxString& text) {
 }
 
 std::optional<FailedTransfer> TransferDialog::Failure() const {
-    return display_ ? display_->Outcome() : std::nullopt;
+    if (Display* d = display_ ? display_.get() : leftDisplay_) return d->Outcome();
+    return std::nullopt;
 }
 
 void TransferDialog::OnTransferEnded() {

@@ -36,11 +36,16 @@ public:
     wxStaticText* StatusLine() const { return status_; }
     wxActivityIndicator* Animation() const { return animation_; }
     CImageButton* AbortButton() const { return abort_; }
+    // Closes the walker's connection and waits at most kWalkerStopSeconds for
+    // the walker to end, leaving it behind when it does not. The destructor
+    // does it too; a second call does nothing.
+    void StopWalker();
     // True once the walker has said that the transfer is over: the animation
     // has stopped and the button offers to close instead of to abort.
     bool TransferHasEnded() const { return ended_; }
-    // True when the walker did not end in time and was left behind; the
-    // program must then end without running static destructors.
+    // True when StopWalker did not see the walker end in time and left it behind; the
+    // program must then end without running static destructors. Failure()
+    // still tells how far it got.
     bool WalkerAbandoned() const { return abandoned_; }
     // What to tell the desktop once the dialog is closed: the transfer failed
     // (anything left out counts) or the user stopped it before the walk was
@@ -65,7 +70,6 @@ private:
     void BuildControls();
     void PlaceBottomRight();
     void StartWalker();
-    void StopWalker();
     void EndTransferDialog(int result);
     void ShowStatusText(const wxString& text);
     void OnTransferEnded();
@@ -80,6 +84,7 @@ private:
     int baseStatusHeight_ = 0;  // the status line's inner height for one line
 
     std::unique_ptr<Display> display_;
+    Display* leftDisplay_ = nullptr;  // the display of a walker left behind, never freed
     std::thread worker_;
     std::mutex doneMu_;
     std::condition_variable doneCv_;

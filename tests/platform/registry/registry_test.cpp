@@ -1,8 +1,12 @@
 // Registry semantics that callers rely on, checked against a real store file.
 #include "platform/registry/registry.h"
+#include "tests/platform/registry/store_holder.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
 
 #include <cstring>
 #include <sys/stat.h>
@@ -228,6 +232,71 @@ TEST_F(Registry, StoreIsPrivateAndOutlivesTheProcessConnection) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(Open("SOFTWARE\\PARVEX\\OPTION", k), ERROR_SUCCESS);
     EXPECT_EQ(GetDword(k, "codeconvert"), 1u);
+    RegCloseKey(k);
+}
+
+// The store's own SQLite connection, caught as it opens, and a reading of
+// the values table that is refused a given number of times: a statement
+// that cannot be prepared, as on a locked or momentarily unreadable store.
+sqlite3* g_storeConnection = nullptr;
+int g_refusals = 0;
+
+int CatchConnection(sqlite3* db, char**, const sqlite3_api_routines*) {
+    g_storeConnection = db;
+    return SQLITE_OK;
+}
+
+int RefuseValues(void*, int action, const char* table, const char*, const char*, const char*) {
+    if (action == SQLITE_READ && table != nullptr && std::strcmp(table, "vals") == 0 && g_refusals > 0) {
+        --g_refusals;
+        return SQLITE_DENY;
+    }
+    return SQLITE_OK;
+}
+
+// A statement whose preparation failed once is prepared again at the next
+// call, instead of failing every call for the rest of the process's life.
+TEST_F(Registry, AStatementThatCouldNotBePreparedWorksAtTheNextCall) {
+    using Entry = void (*)();
+    ResetStore();
+    sqlite3_auto_extension(reinterpret_cast<Entry>(CatchConnection));
+    HKEY k = Create("Software\\PARVEX\\Option");
+    sqlite3_cancel_auto_extension(reinterpret_cast<Entry>(CatchConnection));
+    ASSERT_NE(g_storeConnection, nullptr);
+    sqlite3_set_authorizer(g_storeConnection, RefuseValues, nullptr);
+
+    g_refusals = 1;
+    char text[16] = "";
+    DWORD size = sizeof text;
+    EXPECT_EQ(RegQueryValueEx(k, "TextMode", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size),
+              ERROR_REGISTRY_IO_FAILED);
+    EXPECT_EQ(g_refusals, 0);
+    ASSERT_EQ(SetString(k, "TextMode", ".txt;"), ERROR_SUCCESS);
+    size = sizeof text;
+    EXPECT_EQ(RegQueryValueEx(k, "TextMode", nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(text, ".txt;");
+    sqlite3_set_authorizer(g_storeConnection, nullptr, nullptr);
+    RegCloseKey(k);
+    g_storeConnection = nullptr;
+}
+
+// While another process writes, a call waits as long as the process asked
+// and then answers that the store is busy; once the writer is
+// done, the same process's calls work again.
+TEST_F(Registry, ABusyStoreIsWaitedForOnlyAsLongAsAsked) {
+    HKEY k = Create("Software\\PARVEX\\Option");
+    {
+        testsupport::StoreHolder holder(store.file());
+        ASSERT_TRUE(holder.held());
+        SetBusyTimeout(300);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(SetDword(k, "CodeConvert", 1), ERROR_BUSY);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        SetBusyTimeout(kDefaultBusyTimeoutMs);
+        EXPECT_GE(seconds, 0.25);
+        EXPECT_LT(seconds, 2.0);
+    }
+    EXPECT_EQ(SetDword(k, "CodeConvert", 1), ERROR_SUCCESS);
     RegCloseKey(k);
 }
 

@@ -7,6 +7,7 @@
 #include "browser/core/operations.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
+#include "tests/transfer/site_transcript.h"
 #include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
@@ -63,19 +64,7 @@ TEST_P(TranscriptBrowser, LoginAndListing) {
     Make("www/index.html");
     Make("www/img/a.png");
     Login();
-    const std::string login = Pyftpdlib() ? "USER parvex\n"
-                                            "PASS ******\n"
-                                            "FEAT\n"
-                                            "OPTS UTF8 ON\n"
-                                            "CWD www\n"
-                                            "PWD\n"
-                                          : "USER anonymous\n"
-                                            "FEAT\n"
-                                            "OPTS UTF8 ON\n"
-                                            "CWD pub\n"
-                                            "CWD www\n"
-                                            "PWD\n";
-    EXPECT_EQ(server.Transcript(), login);
+    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()));
     // The first listing after the login enters the directory the login left
     // it in and asks its name again.
     std::size_t mark = server.Commands().size();
@@ -193,61 +182,14 @@ TEST_P(TranscriptBrowser, DownloadWalk) {
 // The same tree and sequence as the transfer program's walker, framed by a
 // PWD at the start and the way back at the end.
 TEST_P(TranscriptBrowser, UploadWalk) {
-    std::string site = local / "site";
-    fs::create_directories(site + "/css/print");
-    fs::create_directories(site + "/img");
-    WriteFile(site + "/index.html", "<html>\n");
-    WriteFile(site + "/logo.png", "png");
-    WriteFile(site + "/css/main.css", "body{}\n");
-    WriteFile(site + "/css/print/p.txt", "p\n");
-    WriteFile(site + "/img/a.png", "a");
-    WriteFile(local / "readme.txt", "r\n");
+    const std::vector<std::string> selection = transfertest::MakeSite(local.path());
     std::size_t mark = Login();
-    ASSERT_EQ(WriteUploadHandOff("prov", "k", {site, local / "readme.txt"}), 0);
+    ASSERT_EQ(WriteUploadHandOff("prov", "k", selection), 0);
     EXPECT_EQ(UploadWalk(doc.Connection(), "prov", "k", progress), Outcome::Completed);
-    EXPECT_EQ(server.Transcript(mark),
-        "PWD\n"  // where the walk starts
-        "CWD site\n"  // site
-        "MKD ./site\n"
-        "CWD site\n"
-        "CWD ../\n"  // readme.txt
-        "TYPE A\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./readme.txt\n"
-        "CWD site\n"  // css
-        "CWD css\n"
-        "MKD ./css\n"
-        "CWD css\n"
-        "CWD ../\n"  // img
-        "CWD img\n"
-        "MKD ./img\n"
-        "CWD img\n"
-        "CWD ../\n"
-        "PORT 127,0,0,1,*\n"  // index.html
-        "STOR ./index.html\n"
-        "TYPE I\n"  // logo.png
-        "PORT 127,0,0,1,*\n"
-        "STOR ./logo.png\n"
-        "CWD css\n"  // main.css
-        "PORT 127,0,0,1,*\n"
-        "STOR ./main.css\n"
-        "CWD print\n"  // print
-        "MKD ./print\n"
-        "CWD print\n"
-        "CWD ../\n"  // a.png
-        "CWD ../\n"
-        "CWD img\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./a.png\n"
-        "CWD ../\n"  // p.txt
-        "CWD css\n"
-        "CWD print\n"
-        "TYPE A\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./p.txt\n"
-        "CWD ../\n"  // back where the walk started
-        "CWD ../\n"
-        "CWD ../\n");
+    EXPECT_EQ(server.Transcript(mark), "PWD\n" + std::string(transfertest::kSiteUpload) +
+                                           "CWD ../\n"  // back where the walk started
+                                           "CWD ../\n"
+                                           "CWD ../\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptBrowser,

@@ -8,6 +8,7 @@
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
+#include "tests/transfer/site_transcript.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/progress.h"
 
@@ -38,21 +39,6 @@ protected:
     bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
     // The entry's root as a path relative to where the user logs in.
     std::string Root() const { return Pyftpdlib() ? "www" : "pub/www"; }
-    // The commands of the login and of the way to the root.
-    std::string LoginAndRoot() const {
-        return Pyftpdlib() ? "USER parvex\n"
-                             "PASS ******\n"
-                             "FEAT\n"
-                             "OPTS UTF8 ON\n"
-                             "CWD www\n"
-                             "PWD\n"
-                           : "USER anonymous\n"
-                             "FEAT\n"
-                             "OPTS UTF8 ON\n"
-                             "CWD pub\n"
-                             "CWD www\n"
-                             "PWD\n";
-    }
     void Upload(const std::vector<std::string>& paths) {
         display.Clear();
         transfertest::WriteEntry("Home", "site", server, Root());
@@ -63,64 +49,12 @@ protected:
 };
 
 TEST_P(TranscriptUpload, ATreeIntoAnEmptyDirectoryAndAgainOverItself) {
-    std::string site = local / "site";
-    fs::create_directories(site + "/css/print");
-    fs::create_directories(site + "/img");
-    WriteFile(site + "/index.html", "<html>\n");
-    WriteFile(site + "/logo.png", "png");
-    WriteFile(site + "/css/main.css", "body{}\n");
-    WriteFile(site + "/css/print/p.txt", "p\n");
-    WriteFile(site + "/img/a.png", "a");
-    WriteFile(local / "readme.txt", "r\n");
-    Upload({site, local / "readme.txt"});
-    // Breadth first: the selection (site, readme.txt), then site's entries
-    // in name order (css, img, index.html, logo.png), then css's (main.css,
-    // print), img's (a.png), print's (p.txt). A folder is entered when it
-    // is handled, made where CWD fails; files go to where they belong by
-    // "../" and the components between.
-    const std::string tree =
-        "CWD site\n"  // site
-        "MKD ./site\n"
-        "CWD site\n"
-        "CWD ../\n"  // readme.txt
-        "TYPE A\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./readme.txt\n"
-        "CWD site\n"  // css
-        "CWD css\n"
-        "MKD ./css\n"
-        "CWD css\n"
-        "CWD ../\n"  // img
-        "CWD img\n"
-        "MKD ./img\n"
-        "CWD img\n"
-        "CWD ../\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./index.html\n"
-        "TYPE I\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./logo.png\n"
-        "CWD css\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./main.css\n"
-        "CWD print\n"  // print
-        "MKD ./print\n"
-        "CWD print\n"
-        "CWD ../\n"
-        "CWD ../\n"
-        "CWD img\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./a.png\n"
-        "CWD ../\n"
-        "CWD css\n"
-        "CWD print\n"
-        "TYPE A\n"
-        "PORT 127,0,0,1,*\n"
-        "STOR ./p.txt\n";
-    EXPECT_EQ(server.Transcript(), LoginAndRoot() + tree);
+    const std::vector<std::string> selection = transfertest::MakeSite(local.path());
+    Upload(selection);
+    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) + transfertest::kSiteUpload);
 
     std::size_t mark = server.Commands().size();
-    Upload({site, local / "readme.txt"});
+    Upload(selection);
     // The folders exist now: each is still entered and left once, and no MKD goes.
     const std::string again =
         "CWD site\n"
@@ -153,7 +87,7 @@ TEST_P(TranscriptUpload, ATreeIntoAnEmptyDirectoryAndAgainOverItself) {
         "TYPE A\n"
         "PORT 127,0,0,1,*\n"
         "STOR ./p.txt\n";
-    EXPECT_EQ(server.Transcript(mark), LoginAndRoot() + again);
+    EXPECT_EQ(server.Transcript(mark), transfertest::LoginToWww(Pyftpdlib()) + again);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,

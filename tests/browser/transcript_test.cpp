@@ -79,6 +79,24 @@ TEST_P(TranscriptBrowser, LoginAndListing) {
                                            (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
 }
 
+// A refresh as the window makes it on its job thread: the PWD that finds a
+// lost connection, then the listing of the document's directory.
+TEST_P(TranscriptBrowser, Refresh) {
+    Make("www/index.html");
+    std::size_t mark = Login();
+    std::string failure;
+    inet::FtpConnection* conn = doc.LiveConnection([](int, const std::string&) {}, failure);
+    ASSERT_NE(conn, nullptr) << failure;
+    std::vector<Row> rows;
+    ASSERT_TRUE(ListDirectory(conn, doc.currentDirectory, rows));
+    EXPECT_EQ(server.Transcript(mark), "PWD\n"
+                                       "CWD " + doc.currentDirectory + "\n"
+                                       "PWD\n"
+                                       "TYPE A\n"
+                                       "PORT 127,0,0,1,*\n" +
+                                       (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
+}
+
 // The selection's folder is listed with LIST (links show only there), then
 // every folder below, breadth first; files go as each folder's turn comes,
 // the folders last, deepest first. Both servers get the same sequence.

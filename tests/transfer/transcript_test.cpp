@@ -1,4 +1,4 @@
-// What the server receives while dravik's walker uploads a tree: the login,
+// What the server receives while dravik's walkers upload: the login,
 // the way to the entry's directory, one CWD per folder component (MKD only
 // where CWD fails), TYPE only when the representation changes and one STOR
 // per file. pyftpdlib and vsftpd; vsftpd's writable folder is "pub" below
@@ -88,6 +88,48 @@ TEST_P(TranscriptUpload, ATreeIntoAnEmptyDirectoryAndAgainOverItself) {
         "PORT 127,0,0,1,*\n"
         "STOR ./p.txt\n";
     EXPECT_EQ(server.Transcript(mark), transfertest::LoginToWww(Pyftpdlib()) + again);
+}
+
+TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
+    transfertest::WriteEntry("Home", layout::kAutoTransferEntry, server, Root());
+    transfertest::WriteRule("Home", "images", ".png;.gif;");
+    transfertest::WriteRule("Home", "docs/text", ".txt;");
+    fs::create_directories(server.Local("www/images"));
+    fs::create_directories(server.Local("www/docs/text"));
+    const std::string sel = local / "sel";
+    fs::create_directories(sel + "/deep");
+    for (const char* f : {"a.png", "b.txt", "c.gif", "deep/d.txt", "e.bin"}) WriteFile(sel + "/" + f, f);
+    transfertest::WriteHandOff("Home", layout::kAutoTransferEntry, {sel});
+    transfer::AutoTransferWalker();
+    EXPECT_EQ(display.status, "ファイル転送完了しました");
+    // The folder's files in name order, then deep's; e.bin, which no rule
+    // names, goes where the walker stands. Each move goes up by "../" as far
+    // as needed and down by component.
+    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) +
+                                       "CWD images\n"  // a.png
+                                       "TYPE I\n"
+                                       "PORT 127,0,0,1,*\n"
+                                       "STOR ./a.png\n"
+                                       "CWD ../\n"  // b.txt
+                                       "CWD docs\n"
+                                       "CWD text\n"
+                                       "TYPE A\n"
+                                       "PORT 127,0,0,1,*\n"
+                                       "STOR ./b.txt\n"
+                                       "CWD ../\n"  // c.gif
+                                       "CWD ../\n"
+                                       "CWD images\n"
+                                       "TYPE I\n"
+                                       "PORT 127,0,0,1,*\n"
+                                       "STOR ./c.gif\n"
+                                       "PORT 127,0,0,1,*\n"  // e.bin
+                                       "STOR ./e.bin\n"
+                                       "CWD ../\n"  // deep/d.txt
+                                       "CWD docs\n"
+                                       "CWD text\n"
+                                       "TYPE A\n"
+                                       "PORT 127,0,0,1,*\n"
+                                       "STOR ./d.txt\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,

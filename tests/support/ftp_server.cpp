@@ -229,4 +229,24 @@ std::vector<std::string> FtpServer::Commands() const {
     return out;
 }
 
+std::string FtpServer::Transcript(std::size_t from) const {
+    std::string out;
+    std::vector<std::string> commands = Commands();
+    for (std::size_t i = from; i < commands.size(); ++i) {
+        std::string c = commands[i];
+        if (c.rfind("PORT ", 0) == 0 && c.find_last_of(',') != std::string::npos) {
+            // The last two numbers are the port; the next-to-last comma is where they start.
+            std::size_t last = c.find_last_of(',');
+            std::size_t before = c.find_last_of(',', last - 1);
+            if (before != std::string::npos) c = c.substr(0, before + 1) + "*";
+        } else if (c.rfind("EPRT ", 0) == 0 && c.size() > 6) {
+            char d = c[5];
+            std::size_t end = c.find_last_of(d, c.size() - 2);
+            if (end != std::string::npos) c = c.substr(0, end + 1) + "*" + d;
+        }
+        out += c + "\n";
+    }
+    return out;
+}
+
 }  // namespace testsupport

@@ -45,6 +45,10 @@ public:
     // The commands the server received so far, in order, each as "VERB argument"
     // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).
     std::vector<std::string> Commands() const;
+    // Commands() from the `from`-th on as a table, each ending in LF, the
+    // data port that changes with every run written as "*" ("PORT
+    // 127,0,0,1,*", "EPRT |2|::1|*|"); for comparing with a written-out table.
+    std::string Transcript(std::size_t from = 0) const;
 
 private:
     Kind kind_;

@@ -1,0 +1,93 @@
+// FtpConnection's own calls: the single commands (PWD, CWD, MKD, RMD,
+// RNFR/RNTO, DELE) and Close from any thread.
+#include "platform/inet/connection_impl.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace inet {
+
+using namespace detail;
+
+FtpConnection::Impl::~Impl() {
+    for (int fd : {ctrl, data, listener})
+        if (fd >= 0) ::close(fd);
+}
+
+void FtpConnection::Impl::Check() const {
+    if (cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
+    if (serverClosed || ctrl < 0) Throw(ERROR_INTERNET_CONNECTION_ABORTED);
+}
+
+FtpConnection::FtpConnection(std::unique_ptr<Impl> impl, Timeouts timeouts)
+    : impl_(std::move(impl)), timeouts_(timeouts) {
+    impl_->timeouts = &timeouts_;
+}
+
+FtpConnection::~FtpConnection() { Close(); }
+
+bool FtpConnection::IsOpen() const { return impl_ && !impl_->cancelled && !impl_->serverClosed; }
+
+void FtpConnection::Close() {
+    if (!impl_) return;
+    impl_->cancelled = true;
+    std::lock_guard<std::mutex> lock(impl_->fdMu);
+    for (int fd : {impl_->ctrl, impl_->data, impl_->listener})
+        if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    if (auto& r = impl_->resolving) {
+        // Taking the lookup's lock orders this wake-up after the waiter's
+        // look at `cancelled`, so that it cannot be missed.
+        { std::lock_guard<std::mutex> wake(r->mu); }
+        r->cv.notify_all();
+    }
+}
+
+bool FtpConnection::GetCurrentDirectory(std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        Reply r = impl_->Command("PWD");
+        std::string path;
+        if (r.code != 257 || !ParsePwd(r.text, path)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        directory = path;
+    });
+}
+
+bool FtpConnection::SetCurrentDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        // "../" and ".." both go up; CDUP is not needed on the servers we meet.
+        RequireClean(directory);
+        impl_->Expect("CWD " + directory);
+    });
+}
+
+bool FtpConnection::CreateDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        RequireClean(directory);
+        impl_->Expect("MKD " + directory);
+    });
+}
+
+bool FtpConnection::RemoveDirectory(const std::string& directory) {
+    return Guarded(impl_.get(), [&] {
+        RequireClean(directory);
+        impl_->Expect("RMD " + directory);
+    });
+}
+
+bool FtpConnection::Rename(const std::string& from, const std::string& to) {
+    return Guarded(impl_.get(), [&] {
+        RequireClean(from);
+        RequireClean(to);
+        Reply r = impl_->Command("RNFR " + from);
+        if (r.code != 350) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        impl_->Expect("RNTO " + to);
+    });
+}
+
+bool FtpConnection::Remove(const std::string& file) {
+    return Guarded(impl_.get(), [&] {
+        RequireClean(file);
+        impl_->Expect("DELE " + file);
+    });
+}
+
+}  // namespace inet

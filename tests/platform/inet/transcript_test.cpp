@@ -1,0 +1,118 @@
+// What the server receives from the FTP client, command by command: the
+// login, listings, and the representation type across transfers, against
+// pyftpdlib and vsftpd. An extra round trip or a changed command shows here
+// even where the outcome looks the same. Each table is the whole sequence
+// from the mark on; the data port is written "*".
+#include "platform/inet/inet.h"
+#include "tests/support/ftp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using testsupport::FtpServer;
+
+namespace {
+
+class TranscriptInet : public ::testing::TestWithParam<FtpServer::Kind> {
+protected:
+    FtpServer server{GetParam()};
+    testsupport::TempDir local;
+    inet::InternetSession session;
+
+    bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
+    // Logs in and moves to the writable folder; the commands from here on
+    // name nothing that changes between runs or servers.
+    inet::FtpConnection* ConnectAtHome(bool passive, std::size_t& mark) {
+        auto* c = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                           static_cast<std::uint16_t>(server.port()), passive);
+        EXPECT_TRUE(c->SetCurrentDirectory(server.home()));
+        mark = server.Commands().size();
+        return c;
+    }
+};
+
+// pyftpdlib asks for a password; vsftpd lets anonymous in at USER.
+TEST_P(TranscriptInet, LoginAsksForFeaturesOnce) {
+    session.GetFtpConnection("127.0.0.1", server.user(), server.password(), static_cast<std::uint16_t>(server.port()));
+    if (Pyftpdlib())
+        EXPECT_EQ(server.Transcript(),
+                  "USER parvex\n"
+                  "PASS ******\n"
+                  "FEAT\n"
+                  "OPTS UTF8 ON\n");
+    else
+        EXPECT_EQ(server.Transcript(),
+                  "USER anonymous\n"
+                  "FEAT\n"
+                  "OPTS UTF8 ON\n");
+}
+
+// A listing of the current folder asks PWD each time (the entries' paths
+// start from it); TYPE goes only when the representation changes, so
+// listing then fetching text costs one TYPE A, and the binary fetch and
+// upload after it one TYPE I. vsftpd offers no MLSD and is listed with LIST.
+TEST_P(TranscriptInet, ListingsAndTransfersInPassiveMode) {
+    ::mkdir(server.Local("www").c_str(), 0755);
+    testsupport::WriteFile(server.Local("www/a.txt"), "a\n");
+    testsupport::WriteFile(server.Local("www/b.bin"), "b");
+    std::size_t mark = 0;
+    auto* c = ConnectAtHome(true, mark);
+    inet::FtpFileFind find(c);
+    EXPECT_TRUE(find.FindFile("www/*.txt"));
+    ASSERT_TRUE(c->SetCurrentDirectory("www"));
+    EXPECT_TRUE(find.FindFile("*.*"));
+    EXPECT_TRUE(find.FindFile("*.*", inet::FTP_FIND_FLAG_LIST));
+    EXPECT_TRUE(c->GetFile("a.txt", local / "a.txt", false, inet::FTP_TRANSFER_TYPE_ASCII));
+    EXPECT_TRUE(c->GetFile("b.bin", local / "b.bin", false, inet::FTP_TRANSFER_TYPE_BINARY));
+    EXPECT_TRUE(c->PutFile(local / "b.bin", "c.bin", inet::FTP_TRANSFER_TYPE_BINARY));
+    EXPECT_TRUE(find.FindFile("*.*"));
+    const std::string list = Pyftpdlib() ? "MLSD" : "LIST";
+    EXPECT_EQ(server.Transcript(mark),
+              "TYPE A\n"
+              "PASV\n" +
+              list + " www\n"
+              "CWD www\n"
+              "PWD\n"
+              "PASV\n" +
+              list + "\n"
+              "PWD\n"
+              "PASV\n"
+              "LIST\n"
+              "PASV\n"
+              "RETR a.txt\n"
+              "TYPE I\n"
+              "PASV\n"
+              "RETR b.bin\n"
+              "PASV\n"
+              "STOR c.bin\n"
+              "PWD\n"
+              "TYPE A\n"
+              "PASV\n" +
+              list + "\n");
+}
+
+TEST_P(TranscriptInet, ActiveModeAnnouncesEachDataPortWithPort) {
+    testsupport::WriteFile(server.Local("a.txt"), "a\n");
+    std::size_t mark = 0;
+    auto* c = ConnectAtHome(false, mark);
+    EXPECT_TRUE(c->GetFile("a.txt", local / "a.txt", false, inet::FTP_TRANSFER_TYPE_BINARY));
+    inet::FtpFileFind find(c);
+    EXPECT_TRUE(find.FindFile("*.*"));
+    EXPECT_EQ(server.Transcript(mark),
+              "TYPE I\n"
+              "PORT 127,0,0,1,*\n"
+              "RETR a.txt\n"
+              "PWD\n"
+              "TYPE A\n"
+              "PORT 127,0,0,1,*\n" +
+              std::string(Pyftpdlib() ? "MLSD\n" : "LIST\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, TranscriptInet,
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
+                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
+                             return std::string(p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
+                         });
+
+}  // namespace

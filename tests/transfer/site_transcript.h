@@ -1,0 +1,93 @@
+// Tables shared by the transfer program's and the browser's transcripts:
+// the login into "www" below the server's writable folder, a small site to
+// upload and the commands both upload walks send for it. One table for both
+// programs: they must not drift apart on the wire.
+#pragma once
+
+#include "tests/support/test_support.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace transfertest {
+
+// The login and the way to the entry's root "www" ("pub/www" on vsftpd,
+// whose anonymous user logs in above its writable "pub"), one CWD per
+// component and a PWD to learn where that is.
+inline std::string LoginToWww(bool pyftpdlib) {
+    return pyftpdlib ? "USER parvex\n"
+                       "PASS ******\n"
+                       "FEAT\n"
+                       "OPTS UTF8 ON\n"
+                       "CWD www\n"
+                       "PWD\n"
+                     : "USER anonymous\n"
+                       "FEAT\n"
+                       "OPTS UTF8 ON\n"
+                       "CWD pub\n"
+                       "CWD www\n"
+                       "PWD\n";
+}
+
+// Makes `dir`/site (index.html, logo.png, css/main.css, css/print/p.txt,
+// img/a.png) and `dir`/readme.txt; returns the selection {site, readme.txt}.
+inline std::vector<std::string> MakeSite(const std::string& dir) {
+    const std::string site = dir + "/site";
+    std::filesystem::create_directories(site + "/css/print");
+    std::filesystem::create_directories(site + "/img");
+    testsupport::WriteFile(site + "/index.html", "<html>\n");
+    testsupport::WriteFile(site + "/logo.png", "png");
+    testsupport::WriteFile(site + "/css/main.css", "body{}\n");
+    testsupport::WriteFile(site + "/css/print/p.txt", "p\n");
+    testsupport::WriteFile(site + "/img/a.png", "a");
+    testsupport::WriteFile(dir + "/readme.txt", "r\n");
+    return {site, dir + "/readme.txt"};
+}
+
+// Breadth first: the selection (site, readme.txt), then site's entries in
+// name order (css, img, index.html, logo.png), then css's (main.css, print),
+// img's (a.png), print's (p.txt). A folder is entered when its turn comes
+// and made where CWD fails; a file goes where it belongs by "../" and the
+// components between. With TextMode ".html;.txt;", .css and .png go binary.
+inline constexpr const char* kSiteUpload =
+    "CWD site\n"  // site
+    "MKD ./site\n"
+    "CWD site\n"
+    "CWD ../\n"  // readme.txt
+    "TYPE A\n"
+    "PORT 127,0,0,1,*\n"
+    "STOR ./readme.txt\n"
+    "CWD site\n"  // css
+    "CWD css\n"
+    "MKD ./css\n"
+    "CWD css\n"
+    "CWD ../\n"  // img
+    "CWD img\n"
+    "MKD ./img\n"
+    "CWD img\n"
+    "CWD ../\n"
+    "PORT 127,0,0,1,*\n"  // index.html
+    "STOR ./index.html\n"
+    "TYPE I\n"  // logo.png
+    "PORT 127,0,0,1,*\n"
+    "STOR ./logo.png\n"
+    "CWD css\n"  // main.css
+    "PORT 127,0,0,1,*\n"
+    "STOR ./main.css\n"
+    "CWD print\n"  // print
+    "MKD ./print\n"
+    "CWD print\n"
+    "CWD ../\n"  // a.png
+    "CWD ../\n"
+    "CWD img\n"
+    "PORT 127,0,0,1,*\n"
+    "STOR ./a.png\n"
+    "CWD ../\n"  // p.txt
+    "CWD css\n"
+    "CWD print\n"
+    "TYPE A\n"
+    "PORT 127,0,0,1,*\n"
+    "STOR ./p.txt\n";
+
+}  // namespace transfertest

@@ -111,18 +111,23 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         // Run as the launching user, vsftpd does not chroot: its names are the real paths.
         home_ = root_ + "/pub";
         ::mkdir((root_ + "/pub").c_str(), 0777);
-        port_ = FreePort();
-        std::ofstream conf(dir_ / "vsftpd.conf");
-        conf << "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" << port_
-             << "\nrun_as_launching_user=YES\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
-                "anon_root=" << root_
-             << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
-                "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\npasv_enable=YES\n"
-                "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
-                "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
-             << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n";
-        conf.close();
-        pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
+        // The free port is chosen before the server binds it: another test's
+        // server may take it meanwhile, and this one then ends at once.
+        for (int attempt = 1;; ++attempt) {
+            port_ = FreePort();
+            std::ofstream conf(dir_ / "vsftpd.conf");
+            conf << "listen=YES\nlisten_address=127.0.0.1\nlisten_port=" << port_
+                 << "\nrun_as_launching_user=YES\nanonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\n"
+                    "anon_root=" << root_
+                 << "\nwrite_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\n"
+                    "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\npasv_enable=YES\n"
+                    "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
+                    "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
+                 << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n";
+            conf.close();
+            pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
+            if (WaitStarted(portFile, attempt == 3)) return;
+        }
     } else if (kind == Kind::Proftpd) {
         const std::string pkg = ProftpdRoot();
         const std::string program = pkg + "/usr/sbin/proftpd";
@@ -132,12 +137,15 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         user_ = "parvex";
         password_ = "secret";
         home_ = root_;
-        port_ = FreePort();
-        WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
-        // In the foreground it also writes its log to the standard error, which would fill the tests' output.
-        pid_ = Spawn({"/bin/sh", "-c", "exec \"$@\" 2>>\"$0\"", dir_ / "stderr.log", "/usr/bin/env",
-                      "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
-                      dir_ / "proftpd.conf"});
+        for (int attempt = 1;; ++attempt) {
+            port_ = FreePort();
+            WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
+            // In the foreground it also writes its log to the standard error, which would fill the tests' output.
+            pid_ = Spawn({"/bin/sh", "-c", "exec \"$@\" 2>>\"$0\"", dir_ / "stderr.log", "/usr/bin/env",
+                          "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
+                          dir_ / "proftpd.conf"});
+            if (WaitStarted(portFile, attempt == 3)) return;
+        }
     } else {
         user_ = "parvex";
         password_ = "secret";
@@ -155,22 +163,27 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         }
         argv.insert(argv.end(), options.begin(), options.end());
         pid_ = Spawn(argv);
+        WaitStarted(portFile, true);
     }
+}
+
+bool FtpServer::WaitStarted(const std::string& portFile, bool lastTry) {
     // Up to 30 s: a loaded machine has taken more than 5 s to start one.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    const bool announces = kind == Kind::Pyftpdlib || kind == Kind::Fault;
+    const bool announces = kind_ == Kind::Pyftpdlib || kind_ == Kind::Fault;
     while (std::chrono::steady_clock::now() < deadline) {
         if (announces) {
             // Written once the server listens: it accepts from then on.
             std::ifstream in(portFile);
-            if (in >> port_ && port_ > 0) return;
+            if (in >> port_ && port_ > 0) return true;
             port_ = 0;
         } else if (Accepts(port_)) {
-            return;
+            return true;
         }
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
             pid_ = -1;
+            if (!lastTry) return false;
             throw std::runtime_error(std::string("the ") + name() + " test server ended at its start");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(25));

@@ -51,6 +51,10 @@ public:
     std::string Transcript(std::size_t from = 0) const;
 
 private:
+    // Waits for the spawned server to accept connections. False when it ended
+    // at its start and this is not the last try (its port was taken); throws
+    // when it ended on the last try or never started.
+    bool WaitStarted(const std::string& portFile, bool lastTry);
     Kind kind_;
     TempDir dir_;
     std::string root_, user_, password_, home_, log_;

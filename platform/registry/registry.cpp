@@ -332,8 +332,8 @@ private:
         }
         // Created here rather than by SQLite so that the file is private from its first byte.
         // An existing file is never opened and closed by hand: close() drops every POSIX lock
-        // this process holds on it, including those of another connection in the process (the
-        // settings library carries its own copy of this code). Another process then takes
+        // this process holds on it, including those of another connection in the process (a
+        // tool or test that reads the file with SQLite itself). Another process then takes
         // itself for the last user and deletes the WAL under us, and commits made afterwards
         // vanish although they reported success.
         int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

@@ -24,19 +24,22 @@ HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u
 HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001u});
 
 // Enumeration by index would cost a scan per call; callers count the index
-// up by one, so each handle remembers where the last call stopped and the
-// next index continues from there.
+// up by one (often closing and reopening the key in between), so the store
+// remembers where the last calls stopped, per key, and the next index
+// continues from there. A cursor is used only while the store is in the
+// state it was read from (see Store::Version), so a change made meanwhile by
+// any process never shows a stale list.
 struct EnumCursor {
-    bool valid = false;
+    std::int64_t key = 0;
+    bool values = false;
     DWORD index = 0;
     std::string fold;        // sub-keys: folded name at `index`
     std::int64_t rowid = 0;  // values: row at `index`
+    std::pair<std::int64_t, std::int64_t> version;
 };
 
 struct KeyHandle {
     std::int64_t id;
-    EnumCursor keys;
-    EnumCursor values;
 };
 
 namespace {
@@ -244,7 +247,7 @@ public:
     }
 
     HKEY NewHandle(std::int64_t id) {
-        auto* h = new KeyHandle{id, {}, {}};
+        auto* h = new KeyHandle{id};
         handles_.insert(h);
         return h;
     }
@@ -265,6 +268,35 @@ public:
 
     bool InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
+    // The state of the store as this call reads it: another process's commit
+    // changes the data version, this connection's changes its change count.
+    // Read inside the call's read transaction, so it describes what the
+    // call's statements see.
+    LONG Version(std::pair<std::int64_t, std::int64_t>& out) {
+        Use q(dataVersion_());
+        int rc = q.step();
+        if (rc != SQLITE_ROW) return Fail(rc);
+        out = {sqlite3_column_int64(q.raw(), 0), sqlite3_total_changes64(db_)};
+        return ERROR_SUCCESS;
+    }
+
+    // The remembered cursor of `key` (sub-keys or values), or null.
+    EnumCursor* Cursor(std::int64_t key, bool values) {
+        for (EnumCursor& c : cursors_)
+            if (c.key == key && c.values == values) return &c;
+        return nullptr;
+    }
+    // Remembers a cursor, forgetting the oldest beyond a few: callers walk a
+    // tree depth first, so only the keys on the current path are in use.
+    void Remember(EnumCursor cursor) {
+        if (EnumCursor* c = Cursor(cursor.key, cursor.values)) {
+            *c = std::move(cursor);
+            return;
+        }
+        if (cursors_.size() >= kCursors) cursors_.erase(cursors_.begin());
+        cursors_.push_back(std::move(cursor));
+    }
+
     Statement& keyExists_() { return S(0, "SELECT 1 FROM keys WHERE id=?1"); }
     Statement& childByName_() { return S(1, "SELECT id FROM keys WHERE parent=?1 AND fold=?2"); }
     Statement& insertKey_() { return S(2, "INSERT INTO keys(parent,name,fold) VALUES(?1,?2,?3)"); }
@@ -276,6 +308,9 @@ public:
     Statement& sameKey_() {
         return S(15, "SELECT name,fold FROM keys WHERE parent=?1 AND fold>=?2 ORDER BY fold LIMIT 1");
     }
+    Statement& beginRead_() { return S(16, "BEGIN"); }
+    Statement& dataVersion_() { return S(18, "PRAGMA data_version"); }
+    Statement& endRead_() { return S(17, "COMMIT"); }
     Statement& nextValue_() {
         return S(14, "SELECT name,type,data,rowid FROM vals WHERE key=?1 AND rowid>?2 ORDER BY rowid LIMIT 1");
     }
@@ -309,6 +344,8 @@ private:
     LONG status_ = ERROR_SUCCESS;
     std::vector<std::unique_ptr<Statement>> stmts_;
     std::unordered_set<KeyHandle*> handles_;
+    static constexpr std::size_t kCursors = 16;
+    std::vector<EnumCursor> cursors_;
 
     Statement& S(std::size_t slot, const char* sql) {
         if (stmts_.size() <= slot) stmts_.resize(slot + 1);
@@ -539,6 +576,34 @@ private:
     bool began_ = false;
 };
 
+// Runs one call's reads in one read transaction unless the caller's
+// Transaction already holds one: on its own every statement would take and
+// drop the store's read lock (a few system calls each, most of a call's
+// cost), and the keys of one path could be read from different states.
+class ReadScope {
+public:
+    explicit ReadScope(Store& s) : s_(s) {
+        if (!s_.InTransaction()) {
+            Use q(s_.beginRead_());
+            began_ = q.step() == SQLITE_DONE;
+        }
+    }
+    ~ReadScope() { End(); }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+    // Ends the read transaction early, before the call writes.
+    void End() {
+        if (!began_) return;
+        began_ = false;
+        Use q(s_.endRead_());
+        if (q.step() != SQLITE_DONE) s_.Exec("ROLLBACK");
+    }
+
+private:
+    Store& s_;
+    bool began_ = false;
+};
+
 LONG CheckValueName(const char* name, std::string_view& out) {
     out = name ? std::string_view(name) : std::string_view();
     return out.size() > kMaxValueNameBytes ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
@@ -612,6 +677,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, const char*, DWORD, REG
     if (LONG st = SplitPath(subKey, parts); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
 
@@ -620,6 +686,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, const char*, DWORD, REG
     LONG st = s->Walk(id, parts, found);
     bool created = false;
     if (st == ERROR_FILE_NOT_FOUND) {
+        read.End();  // a read transaction could not become the write one once another process wrote
         WriteScope w(*s);
         if (w.status() != ERROR_SUCCESS) return w.status();
         found = id;
@@ -647,6 +714,7 @@ LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM, HKEY* result) {
     if (LONG st = SplitPath(subKey, parts); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
     if (LONG st = s->Walk(id, parts, id); st != ERROR_SUCCESS) return st;
@@ -679,6 +747,7 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
     if (LONG st = CheckValueName(name, n); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
     Use q(s->getValue_());
@@ -691,23 +760,26 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
 LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, char*, DWORD*, void*) {
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
+    std::pair<std::int64_t, std::int64_t> version;
+    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
     // Callers count up by one, and ask again for the same index after a
-    // too-small buffer: both continue from the handle's cursor.
-    EnumCursor* cursor = s->IsHandle(key) ? &key->keys : nullptr;
-    bool same = cursor && cursor->valid && cursor->index == index;
-    bool next = cursor && cursor->valid && index > 0 && cursor->index == index - 1;
+    // too-small buffer: both continue from the key's cursor.
+    const EnumCursor* cursor = s->Cursor(id, false);
+    if (cursor && cursor->version != version) cursor = nullptr;
+    bool same = cursor && cursor->index == index;
+    bool next = cursor && index > 0 && cursor->index == index - 1;
     Use q(same ? s->sameKey_() : next ? s->nextKey_() : s->enumKey_());
     if (same || next)
         q.bind(1, id).bind(2, cursor->fold);
     else
         q.bind(1, id).bind(2, static_cast<std::int64_t>(index));
     int rc = q.step();
-    if (cursor) cursor->valid = false;
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);
-    if (cursor) *cursor = EnumCursor{true, index, std::string(ColumnText(q.raw(), 1)), 0};
+    s->Remember(EnumCursor{id, false, index, std::string(ColumnText(q.raw(), 1)), 0, version});
     return CopyName(ColumnText(q.raw(), 0), name, nameSize);
 }
 
@@ -715,19 +787,22 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
                   DWORD* dataSize) {
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
-    EnumCursor* cursor = s->IsHandle(key) ? &key->values : nullptr;
-    bool same = cursor && cursor->valid && cursor->index == index;
-    bool next = cursor && cursor->valid && index > 0 && cursor->index == index - 1;
+    std::pair<std::int64_t, std::int64_t> version;
+    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
+    const EnumCursor* cursor = s->Cursor(id, true);
+    if (cursor && cursor->version != version) cursor = nullptr;
+    bool same = cursor && cursor->index == index;
+    bool next = cursor && index > 0 && cursor->index == index - 1;
     Use q(same || next ? s->nextValue_() : s->enumValue_());
     // Row ids are integers: "> rowid - 1" finds the same row again.
     q.bind(1, id).bind(2, same ? cursor->rowid - 1 : next ? cursor->rowid : static_cast<std::int64_t>(index));
     int rc = q.step();
-    if (cursor) cursor->valid = false;
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);
-    if (cursor) *cursor = EnumCursor{true, index, {}, sqlite3_column_int64(q.raw(), 3)};
+    s->Remember(EnumCursor{id, true, index, {}, sqlite3_column_int64(q.raw(), 3), version});
     // Check both sizes before copying either, so that a too-small buffer changes nothing.
     std::string_view n = ColumnText(q.raw(), 0);
     if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
@@ -811,7 +886,12 @@ LONG RegDeleteValue(HKEY key, const char* name) {
 Transaction::Transaction() : store_(GetStore()), status_(ERROR_SUCCESS), open_(false) {
     store_->mu.lock();
     status_ = store_->status();
-    if (status_ == ERROR_SUCCESS && store_->explicitDepth == 0) status_ = store_->Exec("BEGIN IMMEDIATE");
+    if (status_ == ERROR_SUCCESS && store_->explicitDepth == 0) {
+        // A Snapshot's read transaction is open: a savepoint in it can still
+        // be undone on its own.
+        savepoint_ = store_->InTransaction();
+        status_ = store_->Exec(savepoint_ ? "SAVEPOINT parvex_transaction" : "BEGIN IMMEDIATE");
+    }
     if (status_ == ERROR_SUCCESS) {
         ++store_->explicitDepth;
         open_ = true;
@@ -825,8 +905,9 @@ LONG Transaction::Commit() {
     open_ = false;
     LONG st = ERROR_SUCCESS;
     if (--store_->explicitDepth == 0) {
-        st = store_->Exec("COMMIT");
-        if (st != ERROR_SUCCESS) store_->Exec("ROLLBACK");
+        st = store_->Exec(savepoint_ ? "RELEASE parvex_transaction" : "COMMIT");
+        if (st != ERROR_SUCCESS)
+            store_->Exec(savepoint_ ? "ROLLBACK TO parvex_transaction; RELEASE parvex_transaction" : "ROLLBACK");
     }
     store_->mu.unlock();
     return st;
@@ -834,7 +915,18 @@ LONG Transaction::Commit() {
 
 Transaction::~Transaction() {
     if (!open_) return;
-    if (--store_->explicitDepth == 0) store_->Exec("ROLLBACK");
+    if (--store_->explicitDepth == 0)
+        store_->Exec(savepoint_ ? "ROLLBACK TO parvex_transaction; RELEASE parvex_transaction" : "ROLLBACK");
+    store_->mu.unlock();
+}
+
+Snapshot::Snapshot() : store_(GetStore()) {
+    store_->mu.lock();
+    if (store_->status() == ERROR_SUCCESS && !store_->InTransaction()) began_ = store_->Exec("BEGIN") == ERROR_SUCCESS;
+}
+
+Snapshot::~Snapshot() {
+    if (began_ && store_->Exec("COMMIT") != ERROR_SUCCESS) store_->Exec("ROLLBACK");
     store_->mu.unlock();
 }
 

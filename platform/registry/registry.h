@@ -143,6 +143,29 @@ private:
     std::shared_ptr<detail::Store> store_;
     LONG status_;
     bool open_;
+    bool savepoint_ = false;  // made inside a Snapshot: a savepoint of the snapshot's transaction
+};
+
+// Serves every registry call this thread makes until the object is destroyed
+// from one state of the store, taking the store's read lock once for all of
+// them instead of once per call: a walk over many keys (a listing of a whole
+// tree, every provider loaded) costs a fraction. Other threads of the process
+// wait meanwhile, and changes other processes make show only once it ends, so
+// hold it for one walk, never across a wait. Inside a Transaction or another
+// Snapshot it does nothing. A write made inside it is stored when it ends; a
+// Transaction made inside it keeps its all-or-nothing rule. Either write
+// fails with ERROR_BUSY when another process has written since the snapshot
+// began. A store that cannot be opened makes it do nothing.
+class PARVEX_REGISTRY_API Snapshot {
+public:
+    Snapshot();
+    ~Snapshot();
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
+private:
+    std::shared_ptr<detail::Store> store_;
+    bool began_ = false;
 };
 
 // Path of the store file that the next first use will open.

@@ -7,10 +7,10 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <string>
-#include <vector>
 #include <signal.h>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace winreg;
 using testsupport::ReadFile;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -172,6 +173,52 @@ public:
 
     LONG status() const { return status_; }
     int explicitDepth = 0;
+    bool snapshotOpen = false;
+
+    // Within a Transaction or Snapshot no other process changes what this
+    // connection sees, so the keys found so far (by parent and folded name)
+    // and the handles checked to exist are remembered until it ends: a walk
+    // that opens every entry by its full path would otherwise look up the
+    // same leading keys again for each one. Forgotten when a transaction
+    // ends, a key is deleted, and on any failure (SQLite may have rolled
+    // back on its own).
+    bool Remembering() const { return explicitDepth > 0 || snapshotOpen; }
+    void Forget() {
+        children_.clear();
+        checked_.clear();
+        dataVersion_.reset();
+        valuesKey_ = 0;
+    }
+
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    // Every value of `key` in enumeration order, read once per key while
+    // remembering and while this connection changes nothing; null otherwise
+    // (or when they cannot be read: the caller then asks row by row).
+    const std::vector<Value>* Values(std::int64_t key) {
+        if (!Remembering()) return nullptr;
+        const std::int64_t changes = sqlite3_total_changes64(db_);
+        if (valuesKey_ == key && valuesChanges_ == changes) return &values_;
+        valuesKey_ = 0;
+        values_.clear();
+        Use q(allValues_());
+        q.bind(1, key);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(q.raw(), 2));
+            const auto size = static_cast<std::size_t>(sqlite3_column_bytes(q.raw(), 2));
+            values_.push_back(Value{std::string(ColumnText(q.raw(), 0)),
+                                    static_cast<DWORD>(sqlite3_column_int64(q.raw(), 1)),
+                                    bytes ? std::string(bytes, size) : std::string()});
+        }
+        if (rc != SQLITE_DONE) return nullptr;
+        valuesKey_ = key;
+        valuesChanges_ = changes;
+        return &values_;
+    }
 
     void SetBusyTimeout(int ms) {
         if (db_ != nullptr) sqlite3_busy_timeout(db_, ms);
@@ -180,6 +227,7 @@ public:
     // Maps an SQLite failure to a registry status and tells the user once,
     // since callers of the registry never report errors themselves.
     LONG Fail(int rc) {
+        Forget();
         if (rc == SQLITE_NOMEM) return ERROR_OUTOFMEMORY;
         // Not worth a line on stderr: the next call may well get through.
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return ERROR_BUSY;
@@ -206,9 +254,13 @@ public:
         }
         if (key == nullptr || handles_.count(key) == 0) return ERROR_INVALID_HANDLE;
         id = key->id;
+        if (Remembering() && checked_.count(id) != 0) return ERROR_SUCCESS;
         Use q(keyExists_());
         int rc = q.bind(1, id).step();
-        if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+        if (rc == SQLITE_ROW) {
+            if (Remembering()) checked_.insert(id);
+            return ERROR_SUCCESS;
+        }
         if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
         return Fail(rc);
     }
@@ -220,10 +272,20 @@ public:
 
     // Finds a child by folded name: 0 with the id, ERROR_FILE_NOT_FOUND, or a failure.
     LONG Child(std::int64_t parent, std::string_view name, std::int64_t& id) {
+        std::string fold = Fold(name);
+        const bool remember = Remembering();
+        if (remember) {
+            auto it = children_.find({parent, fold});
+            if (it != children_.end()) {
+                id = it->second;
+                return ERROR_SUCCESS;
+            }
+        }
         Use q(childByName_());
-        int rc = q.bind(1, parent).bind(2, Fold(name)).step();
+        int rc = q.bind(1, parent).bind(2, fold).step();
         if (rc == SQLITE_ROW) {
             id = sqlite3_column_int64(q.raw(), 0);
+            if (remember) children_.emplace(std::make_pair(parent, std::move(fold)), id);
             return ERROR_SUCCESS;
         }
         return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : Fail(rc);
@@ -262,6 +324,8 @@ public:
     }
 
     LONG Exec(const char* sql) {
+        // Every statement run this way begins or ends a transaction.
+        Forget();
         int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
         return rc == SQLITE_OK ? ERROR_SUCCESS : Fail(rc);
     }
@@ -273,10 +337,15 @@ public:
     // Read inside the call's read transaction, so it describes what the
     // call's statements see.
     LONG Version(std::pair<std::int64_t, std::int64_t>& out) {
-        Use q(dataVersion_());
-        int rc = q.step();
-        if (rc != SQLITE_ROW) return Fail(rc);
-        out = {sqlite3_column_int64(q.raw(), 0), sqlite3_total_changes64(db_)};
+        if (!dataVersion_) {
+            Use q(dataVersionQuery_());
+            int rc = q.step();
+            if (rc != SQLITE_ROW) return Fail(rc);
+            if (Remembering()) dataVersion_ = sqlite3_column_int64(q.raw(), 0);
+            out = {sqlite3_column_int64(q.raw(), 0), sqlite3_total_changes64(db_)};
+            return ERROR_SUCCESS;
+        }
+        out = {*dataVersion_, sqlite3_total_changes64(db_)};
         return ERROR_SUCCESS;
     }
 
@@ -309,7 +378,8 @@ public:
         return S(15, "SELECT name,fold FROM keys WHERE parent=?1 AND fold>=?2 ORDER BY fold LIMIT 1");
     }
     Statement& beginRead_() { return S(16, "BEGIN"); }
-    Statement& dataVersion_() { return S(18, "PRAGMA data_version"); }
+    Statement& allValues_() { return S(19, "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY rowid"); }
+    Statement& dataVersionQuery_() { return S(18, "PRAGMA data_version"); }
     Statement& endRead_() { return S(17, "COMMIT"); }
     Statement& nextValue_() {
         return S(14, "SELECT name,type,data,rowid FROM vals WHERE key=?1 AND rowid>?2 ORDER BY rowid LIMIT 1");
@@ -346,6 +416,12 @@ private:
     std::unordered_set<KeyHandle*> handles_;
     static constexpr std::size_t kCursors = 16;
     std::vector<EnumCursor> cursors_;
+    std::map<std::pair<std::int64_t, std::string>, std::int64_t> children_;
+    std::unordered_set<std::int64_t> checked_;
+    std::optional<std::int64_t> dataVersion_;
+    std::int64_t valuesKey_ = 0;  // 0: no key's values are held
+    std::int64_t valuesChanges_ = 0;
+    std::vector<Value> values_;
 
     Statement& S(std::size_t slot, const char* sql) {
         if (stmts_.size() <= slot) stmts_.resize(slot + 1);
@@ -618,10 +694,9 @@ LONG CopyName(std::string_view name, char* buf, DWORD* size) {
     return ERROR_SUCCESS;
 }
 
-// Shared tail of the two value readers: reports type and size and copies the bytes when they fit.
-LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data, DWORD* size) {
-    DWORD stored = static_cast<DWORD>(sqlite3_column_bytes(s, dataCol));
-    if (type) *type = static_cast<DWORD>(sqlite3_column_int64(s, typeCol));
+// Shared tail of the value readers: reports type and size and copies the bytes when they fit.
+LONG CopyBytes(DWORD storedType, const void* bytes, DWORD stored, DWORD* type, BYTE* data, DWORD* size) {
+    if (type) *type = storedType;
     if (data == nullptr) {
         if (size) *size = stored;
         return ERROR_SUCCESS;
@@ -631,9 +706,28 @@ LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data
         *size = stored;
         return ERROR_MORE_DATA;
     }
-    if (stored > 0) std::memcpy(data, sqlite3_column_blob(s, dataCol), stored);
+    if (stored > 0) std::memcpy(data, bytes, stored);
     *size = stored;
     return ERROR_SUCCESS;
+}
+
+LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data, DWORD* size) {
+    return CopyBytes(static_cast<DWORD>(sqlite3_column_int64(s, typeCol)), sqlite3_column_blob(s, dataCol),
+                     static_cast<DWORD>(sqlite3_column_bytes(s, dataCol)), type, data, size);
+}
+
+// Name, type and data of one value as RegEnumValue hands them out.
+LONG CopyValue(std::string_view n, DWORD storedType, const void* bytes, DWORD stored, char* name, DWORD* nameSize,
+               DWORD* type, BYTE* data, DWORD* dataSize) {
+    // Check both sizes before copying either, so that a too-small buffer changes nothing.
+    if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
+    if (n.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+    if (data != nullptr && dataSize != nullptr && stored > *dataSize) {
+        *dataSize = stored;
+        return ERROR_MORE_DATA;
+    }
+    if (LONG st = CopyBytes(storedType, bytes, stored, type, data, dataSize); st != ERROR_SUCCESS) return st;
+    return CopyName(n, name, nameSize);
 }
 
 }  // namespace
@@ -790,6 +884,14 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
     ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
+    // Within a Transaction or Snapshot the key's values are read once, in one
+    // statement, and handed out by index from there.
+    if (const std::vector<Store::Value>* all = s->Values(id)) {
+        if (index >= all->size()) return ERROR_NO_MORE_ITEMS;
+        const Store::Value& v = (*all)[index];
+        return CopyValue(v.name, v.type, v.data.data(), static_cast<DWORD>(v.data.size()), name, nameSize, type,
+                         data, dataSize);
+    }
     std::pair<std::int64_t, std::int64_t> version;
     if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
     const EnumCursor* cursor = s->Cursor(id, true);
@@ -803,16 +905,9 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);
     s->Remember(EnumCursor{id, true, index, {}, sqlite3_column_int64(q.raw(), 3), version});
-    // Check both sizes before copying either, so that a too-small buffer changes nothing.
-    std::string_view n = ColumnText(q.raw(), 0);
-    if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
-    if (n.size() + 1 > *nameSize) return ERROR_MORE_DATA;
-    if (data != nullptr && dataSize != nullptr && static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2)) > *dataSize) {
-        *dataSize = static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2));
-        return ERROR_MORE_DATA;
-    }
-    if (LONG st = CopyData(q.raw(), 1, 2, type, data, dataSize); st != ERROR_SUCCESS) return st;
-    return CopyName(n, name, nameSize);
+    return CopyValue(ColumnText(q.raw(), 0), static_cast<DWORD>(sqlite3_column_int64(q.raw(), 1)),
+                     sqlite3_column_blob(q.raw(), 2), static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2)), name,
+                     nameSize, type, data, dataSize);
 }
 
 LONG RegDeleteKey(HKEY key, const char* subKey) {
@@ -826,6 +921,7 @@ LONG RegDeleteKey(HKEY key, const char* subKey) {
     std::int64_t id = 0;
     LONG st = s->Resolve(key, id);
     if (st == ERROR_SUCCESS) st = s->Walk(id, parts, id);
+    s->Forget();
     if (st == ERROR_SUCCESS) {
         Use q(s->hasChildren_());
         int rc = q.bind(1, id).step();
@@ -856,6 +952,7 @@ LONG RegDeleteTree(HKEY key, const char* subKey) {
     std::int64_t id = 0;
     LONG st = s->Resolve(key, id);
     if (st == ERROR_SUCCESS) st = s->Walk(id, parts, id);
+    s->Forget();
     if (st == ERROR_SUCCESS) {
         bool keepSelf = parts.empty() || s->IsRoot(id);
         Use dv(s->deleteTreeValues_());
@@ -923,9 +1020,11 @@ Transaction::~Transaction() {
 Snapshot::Snapshot() : store_(GetStore()) {
     store_->mu.lock();
     if (store_->status() == ERROR_SUCCESS && !store_->InTransaction()) began_ = store_->Exec("BEGIN") == ERROR_SUCCESS;
+    if (began_) store_->snapshotOpen = true;
 }
 
 Snapshot::~Snapshot() {
+    if (began_) store_->snapshotOpen = false;
     if (began_ && store_->Exec("COMMIT") != ERROR_SUCCESS) store_->Exec("ROLLBACK");
     store_->mu.unlock();
 }

@@ -183,7 +183,10 @@ public:
     // ends, a key is deleted, and on any failure (SQLite may have rolled
     // back on its own).
     bool Remembering() const { return explicitDepth > 0 || snapshotOpen; }
+    std::pair<std::int64_t, std::int64_t> rememberedAt{-1, -1};  // Version when a snapshot last ended
+    void ForgetVersion() { dataVersion_.reset(); }
     void Forget() {
+        rememberedAt = {-1, -1};
         children_.clear();
         checked_.clear();
         dataVersion_.reset();
@@ -1017,15 +1020,31 @@ Transaction::~Transaction() {
     store_->mu.unlock();
 }
 
+// Prepared statements rather than Exec: a walk may take a snapshot per entry.
 Snapshot::Snapshot() : store_(GetStore()) {
     store_->mu.lock();
-    if (store_->status() == ERROR_SUCCESS && !store_->InTransaction()) began_ = store_->Exec("BEGIN") == ERROR_SUCCESS;
-    if (began_) store_->snapshotOpen = true;
+    if (store_->status() == ERROR_SUCCESS && !store_->InTransaction()) {
+        Use q(store_->beginRead_());
+        began_ = q.step() == SQLITE_DONE;
+    }
+    if (began_) {
+        // What the last snapshot remembered still holds when the store has
+        // not changed since: a walk taking one snapshot per entry keeps it.
+        std::pair<std::int64_t, std::int64_t> version;
+        store_->ForgetVersion();
+        if (store_->Version(version) != ERROR_SUCCESS || version != store_->rememberedAt) store_->Forget();
+        store_->snapshotOpen = true;
+    }
 }
 
 Snapshot::~Snapshot() {
-    if (began_) store_->snapshotOpen = false;
-    if (began_ && store_->Exec("COMMIT") != ERROR_SUCCESS) store_->Exec("ROLLBACK");
+    if (began_) {
+        if (store_->Version(store_->rememberedAt) != ERROR_SUCCESS) store_->Forget();
+        store_->ForgetVersion();  // read afresh by the next call: other processes may write from now on
+        store_->snapshotOpen = false;
+        Use q(store_->endRead_());
+        if (q.step() != SQLITE_DONE) store_->Exec("ROLLBACK");
+    }
     store_->mu.unlock();
 }
 

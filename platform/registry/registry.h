@@ -155,7 +155,9 @@ private:
 // Snapshot it does nothing. A write made inside it is stored when it ends; a
 // Transaction made inside it keeps its all-or-nothing rule. Either write
 // fails with ERROR_BUSY when another process has written since the snapshot
-// began. A store that cannot be opened makes it do nothing.
+// began. A store that cannot be opened makes it do nothing. Keys found
+// inside it are remembered for the next Snapshot as long as the store stays
+// unchanged, so a walk may also take one Snapshot per item.
 class PARVEX_REGISTRY_API Snapshot {
 public:
     Snapshot();

@@ -197,6 +197,25 @@ TEST_F(RegistryProcesses, SnapshotReadsOneStateAndATransactionInsideItStaysAllOr
     EXPECT_NE(r.out.find("Kept"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("Dropped"), std::string::npos) << r.out;
     RegCloseKey(k);
+
+    // What one snapshot found is not taken over by the next once another
+    // process has replaced the key in between.
+    {
+        Snapshot snapshot;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        EXPECT_EQ(CountValues(kPath), 2u);
+    }
+    r = testsupport::RunProgram({REG_TOOL, "delete", "HKCU\\Software\\PARVEX\\Option", "/f"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = testsupport::RunProgram({REG_TOOL, "add", "HKCU\\Software\\PARVEX\\Option", "/v", "N", "/t", "REG_DWORD",
+                                 "/d", "5", "/f"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    {
+        Snapshot snapshot;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        EXPECT_EQ(v, 5u);
+        EXPECT_EQ(CountValues(kPath), 1u);
+    }
 }
 
 // A file at the store's path that is not our store is reported, refused and left byte for byte as it was.

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# 1,000 WriteDword calls on one open key, beside raw SQLite at FULL sync.
+# 1,000 WriteDword calls on one open key, beside raw SQLite in the store's own
+# mode (WAL, synchronous=NORMAL) and at the rollback journal with FULL sync;
+# minimum and median of several runs (first argument: runs, default 7).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh

@@ -70,6 +70,8 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
     if (!UsableName(provider) || !UsableName(entry)) return false;
     record.providerName = provider;
     const std::string entryPath = layout::EntryKey(provider, entry);
+    // One state of the store for the whole entry, at one read lock rather than one per call.
+    Snapshot snapshot;
     {
         SettingKey key;
         key.CreateKey(HKEY_CURRENT_USER, entryPath);

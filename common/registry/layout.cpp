@@ -58,6 +58,8 @@ std::string FolderOf(const std::string& path) {
 std::vector<std::string> SubKeyNames(SettingKey& key, DWORD bufferSize) {
     std::vector<std::string> names;
     std::vector<char> buf(bufferSize);
+    // One list from one state of the store, at one read lock.
+    Snapshot snapshot;
     for (DWORD i = 0; key.EnumSubKey(buf.data(), bufferSize, i) == ERROR_SUCCESS; ++i) names.emplace_back(buf.data());
     return names;
 }

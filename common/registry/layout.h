@@ -86,36 +86,37 @@ inline constexpr winreg::DWORD kCodeJis = 1;
 inline constexpr winreg::DWORD kCodeEuc = 2;
 
 // printf-style formatting into a std::string, for the path formats above.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+PARVEX_SETTINGS_KEY_API std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // "Software\PARVEX\RUNNING".
-std::string RunningKey();
+PARVEX_SETTINGS_KEY_API std::string RunningKey();
 // "Software\PARVEX\PROVIDER\<provider>\<entry>".
-std::string EntryKey(const std::string& provider, const std::string& entry);
+PARVEX_SETTINGS_KEY_API std::string EntryKey(const std::string& provider, const std::string& entry);
 // "Software\PARVEX\PROVIDER\<provider>".
-std::string ProviderKey(const std::string& provider);
+PARVEX_SETTINGS_KEY_API std::string ProviderKey(const std::string& provider);
 // "Software\PARVEX\AutoTransfer\<provider>".
-std::string AutoTransferKey(const std::string& provider);
+PARVEX_SETTINGS_KEY_API std::string AutoTransferKey(const std::string& provider);
 // "Software\PARVEX\AutoTransfer\<provider>\<directory>".
-std::string AutoTransferRuleKey(const std::string& provider, const std::string& directory);
+PARVEX_SETTINGS_KEY_API std::string AutoTransferRuleKey(const std::string& provider, const std::string& directory);
 // "Software\PARVEX\Selected\<provider>\<entry>".
-std::string SelectedEntryKey(const std::string& provider, const std::string& entry);
+PARVEX_SETTINGS_KEY_API std::string SelectedEntryKey(const std::string& provider, const std::string& entry);
 // "Software\PARVEX\UploadQueue\<provider>\<directory>".
-std::string UploadQueueEntryKey(const std::string& provider, const std::string& directory);
+PARVEX_SETTINGS_KEY_API std::string UploadQueueEntryKey(const std::string& provider, const std::string& directory);
 // "Selected<n>".
-std::string SelectedValueName(int n);
+PARVEX_SETTINGS_KEY_API std::string SelectedValueName(int n);
 // The folder that holds `path`: the text before its last '/', empty when
 // there is none or the item lies directly in '/'.
-std::string FolderOf(const std::string& path);
+PARVEX_SETTINGS_KEY_API std::string FolderOf(const std::string& path);
 
 // Names of the open key's sub-keys in enumeration order, read through a
 // buffer of `bufferSize` bytes; a name that does not fit ends the list, as
 // it ends every caller's counting loop.
-std::vector<std::string> SubKeyNames(SettingKey& key, winreg::DWORD bufferSize = SettingKey::kEnumBufferSize);
+PARVEX_SETTINGS_KEY_API std::vector<std::string> SubKeyNames(SettingKey& key,
+                                                             winreg::DWORD bufferSize = SettingKey::kEnumBufferSize);
 
 // The first sub-key name of the key at `path` below HKEY_CURRENT_USER,
 // opened without creating it; false when the key is missing or has none.
-bool FirstSubKey(const std::string& path, std::string& name);
+PARVEX_SETTINGS_KEY_API bool FirstSubKey(const std::string& path, std::string& name);
 
 // A hand-off as its readers see it: the first provider and entry under
 // Selected, and the paths Selected0, Selected1, … up to the first missing one.
@@ -135,35 +136,37 @@ inline constexpr winreg::LONG kErrorInvalidData = 13;  // ERROR_INVALID_DATA
 // failed (kErrorInvalidData for a path that is not a string): only a missing
 // "Selected%d" ends the list, any other failure fails the whole hand-off, and
 // `out` is then empty.
-winreg::LONG ReadHandOffStatus(HandOff& out);
+PARVEX_SETTINGS_KEY_API winreg::LONG ReadHandOffStatus(HandOff& out);
 // The same, true only when a hand-off was read whole.
-bool ReadHandOff(HandOff& out);
+PARVEX_SETTINGS_KEY_API bool ReadHandOff(HandOff& out);
 
 // Takes the hand-off over in one store transaction: reads it together with
 // RUNNING\"RemoteBrowser" and deletes it (as DeleteHandOff) unless that flag
 // is 1, in which case it is left for the remote browser and `forBrowser` is
 // set. Returns as ReadHandOffStatus, or the status of a deletion or of the
 // commit that failed; on any failure nothing has changed and `out` is empty.
-winreg::LONG TakeHandOff(HandOff& out, bool& forBrowser);
+PARVEX_SETTINGS_KEY_API winreg::LONG TakeHandOff(HandOff& out, bool& forBrowser);
 
 // Deletes the hand-off deepest key first, in one transaction: the first
 // provider's first entry, then that provider and Selected when nothing else
 // is left in them (another hand-off may be waiting beside it); a missing
 // hand-off is left alone and nothing is created. Returns the status of the last deletion
 // tried, or of the commit when that fails.
-winreg::LONG DeleteHandOff();
+PARVEX_SETTINGS_KEY_API winreg::LONG DeleteHandOff();
 
 // Deletes every hand-off under Selected, other than `keepProvider`\`keepEntry`,
 // that was written more than kHandOffPendingSeconds before `now` (or after
 // it, by a clock set back since), or that carries no "Written" at all: a
 // hand-off still waiting for the program started for it stays. Returns the
 // first failed deletion's status, else ERROR_SUCCESS.
-winreg::LONG DropStaleHandOffs(const std::string& keepProvider, const std::string& keepEntry, winreg::DWORD now);
+PARVEX_SETTINGS_KEY_API winreg::LONG DropStaleHandOffs(const std::string& keepProvider, const std::string& keepEntry,
+                                                       winreg::DWORD now);
 
 // Deletes the key `entry` below `parent`\`provider` with its values, then
 // `provider` and `parent` when nothing else is left in them; hand-offs
 // beside it are someone else's and stay. Returns the status of the
 // entry's deletion (ERROR_FILE_NOT_FOUND when it was not there).
-winreg::LONG DeleteHandOffEntry(const std::string& parent, const std::string& provider, const std::string& entry);
+PARVEX_SETTINGS_KEY_API winreg::LONG DeleteHandOffEntry(const std::string& parent, const std::string& provider,
+                                                        const std::string& entry);
 
 }  // namespace layout

@@ -11,7 +11,10 @@
 
 #include <string>
 
-class SettingKey {
+// Marks what the SettingKey library exports; everything else stays inside it.
+#define PARVEX_SETTINGS_KEY_API __attribute__((visibility("default")))
+
+class PARVEX_SETTINGS_KEY_API SettingKey {
 public:
     // Sizes of the buffers the values pass through: a string value of
     // kStringBufferSize bytes or more (terminator included) reads as missing.

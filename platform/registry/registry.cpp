@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,19 +25,22 @@ HKEY const HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(std::uintptr_t{0x80000000u
 HKEY const HKEY_CURRENT_USER = reinterpret_cast<HKEY>(std::uintptr_t{0x80000001u});
 
 // Enumeration by index would cost a scan per call; callers count the index
-// up by one, so each handle remembers where the last call stopped and the
-// next index continues from there.
+// up by one (often closing and reopening the key in between), so the store
+// remembers where the last calls stopped, per key, and the next index
+// continues from there. A cursor is used only while the store is in the
+// state it was read from (see Store::Version), so a change made meanwhile by
+// any process never shows a stale list.
 struct EnumCursor {
-    bool valid = false;
+    std::int64_t key = 0;
+    bool values = false;
     DWORD index = 0;
     std::string fold;        // sub-keys: folded name at `index`
     std::int64_t rowid = 0;  // values: row at `index`
+    std::pair<std::int64_t, std::int64_t> version;
 };
 
 struct KeyHandle {
     std::int64_t id;
-    EnumCursor keys;
-    EnumCursor values;
 };
 
 namespace {
@@ -169,6 +173,55 @@ public:
 
     LONG status() const { return status_; }
     int explicitDepth = 0;
+    bool snapshotOpen = false;
+
+    // Within a Transaction or Snapshot no other process changes what this
+    // connection sees, so the keys found so far (by parent and folded name)
+    // and the handles checked to exist are remembered until it ends: a walk
+    // that opens every entry by its full path would otherwise look up the
+    // same leading keys again for each one. Forgotten when a transaction
+    // ends, a key is deleted, and on any failure (SQLite may have rolled
+    // back on its own).
+    bool Remembering() const { return explicitDepth > 0 || snapshotOpen; }
+    std::pair<std::int64_t, std::int64_t> rememberedAt{-1, -1};  // Version when a snapshot last ended
+    void ForgetVersion() { dataVersion_.reset(); }
+    void Forget() {
+        rememberedAt = {-1, -1};
+        children_.clear();
+        checked_.clear();
+        dataVersion_.reset();
+        valuesKey_ = 0;
+    }
+
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    // Every value of `key` in enumeration order, read once per key while
+    // remembering and while this connection changes nothing; null otherwise
+    // (or when they cannot be read: the caller then asks row by row).
+    const std::vector<Value>* Values(std::int64_t key) {
+        if (!Remembering()) return nullptr;
+        const std::int64_t changes = sqlite3_total_changes64(db_);
+        if (valuesKey_ == key && valuesChanges_ == changes) return &values_;
+        valuesKey_ = 0;
+        values_.clear();
+        Use q(allValues_());
+        q.bind(1, key);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(q.raw(), 2));
+            const auto size = static_cast<std::size_t>(sqlite3_column_bytes(q.raw(), 2));
+            values_.push_back(Value{std::string(ColumnText(q.raw(), 0)),
+                                    static_cast<DWORD>(sqlite3_column_int64(q.raw(), 1)),
+                                    bytes ? std::string(bytes, size) : std::string()});
+        }
+        if (rc != SQLITE_DONE) return nullptr;
+        valuesKey_ = key;
+        valuesChanges_ = changes;
+        return &values_;
+    }
 
     void SetBusyTimeout(int ms) {
         if (db_ != nullptr) sqlite3_busy_timeout(db_, ms);
@@ -177,6 +230,7 @@ public:
     // Maps an SQLite failure to a registry status and tells the user once,
     // since callers of the registry never report errors themselves.
     LONG Fail(int rc) {
+        Forget();
         if (rc == SQLITE_NOMEM) return ERROR_OUTOFMEMORY;
         // Not worth a line on stderr: the next call may well get through.
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return ERROR_BUSY;
@@ -203,9 +257,13 @@ public:
         }
         if (key == nullptr || handles_.count(key) == 0) return ERROR_INVALID_HANDLE;
         id = key->id;
+        if (Remembering() && checked_.count(id) != 0) return ERROR_SUCCESS;
         Use q(keyExists_());
         int rc = q.bind(1, id).step();
-        if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+        if (rc == SQLITE_ROW) {
+            if (Remembering()) checked_.insert(id);
+            return ERROR_SUCCESS;
+        }
         if (rc == SQLITE_DONE) return ERROR_KEY_DELETED;
         return Fail(rc);
     }
@@ -217,10 +275,20 @@ public:
 
     // Finds a child by folded name: 0 with the id, ERROR_FILE_NOT_FOUND, or a failure.
     LONG Child(std::int64_t parent, std::string_view name, std::int64_t& id) {
+        std::string fold = Fold(name);
+        const bool remember = Remembering();
+        if (remember) {
+            auto it = children_.find({parent, fold});
+            if (it != children_.end()) {
+                id = it->second;
+                return ERROR_SUCCESS;
+            }
+        }
         Use q(childByName_());
-        int rc = q.bind(1, parent).bind(2, Fold(name)).step();
+        int rc = q.bind(1, parent).bind(2, fold).step();
         if (rc == SQLITE_ROW) {
             id = sqlite3_column_int64(q.raw(), 0);
+            if (remember) children_.emplace(std::make_pair(parent, std::move(fold)), id);
             return ERROR_SUCCESS;
         }
         return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : Fail(rc);
@@ -244,7 +312,7 @@ public:
     }
 
     HKEY NewHandle(std::int64_t id) {
-        auto* h = new KeyHandle{id, {}, {}};
+        auto* h = new KeyHandle{id};
         handles_.insert(h);
         return h;
     }
@@ -259,11 +327,47 @@ public:
     }
 
     LONG Exec(const char* sql) {
+        // Every statement run this way begins or ends a transaction.
+        Forget();
         int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
         return rc == SQLITE_OK ? ERROR_SUCCESS : Fail(rc);
     }
 
     bool InTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
+
+    // The state of the store as this call reads it: another process's commit
+    // changes the data version, this connection's changes its change count.
+    // Read inside the call's read transaction, so it describes what the
+    // call's statements see.
+    LONG Version(std::pair<std::int64_t, std::int64_t>& out) {
+        if (!dataVersion_) {
+            Use q(dataVersionQuery_());
+            int rc = q.step();
+            if (rc != SQLITE_ROW) return Fail(rc);
+            if (Remembering()) dataVersion_ = sqlite3_column_int64(q.raw(), 0);
+            out = {sqlite3_column_int64(q.raw(), 0), sqlite3_total_changes64(db_)};
+            return ERROR_SUCCESS;
+        }
+        out = {*dataVersion_, sqlite3_total_changes64(db_)};
+        return ERROR_SUCCESS;
+    }
+
+    // The remembered cursor of `key` (sub-keys or values), or null.
+    EnumCursor* Cursor(std::int64_t key, bool values) {
+        for (EnumCursor& c : cursors_)
+            if (c.key == key && c.values == values) return &c;
+        return nullptr;
+    }
+    // Remembers a cursor, forgetting the oldest beyond a few: callers walk a
+    // tree depth first, so only the keys on the current path are in use.
+    void Remember(EnumCursor cursor) {
+        if (EnumCursor* c = Cursor(cursor.key, cursor.values)) {
+            *c = std::move(cursor);
+            return;
+        }
+        if (cursors_.size() >= kCursors) cursors_.erase(cursors_.begin());
+        cursors_.push_back(std::move(cursor));
+    }
 
     Statement& keyExists_() { return S(0, "SELECT 1 FROM keys WHERE id=?1"); }
     Statement& childByName_() { return S(1, "SELECT id FROM keys WHERE parent=?1 AND fold=?2"); }
@@ -276,6 +380,10 @@ public:
     Statement& sameKey_() {
         return S(15, "SELECT name,fold FROM keys WHERE parent=?1 AND fold>=?2 ORDER BY fold LIMIT 1");
     }
+    Statement& beginRead_() { return S(16, "BEGIN"); }
+    Statement& allValues_() { return S(19, "SELECT name,type,data FROM vals WHERE key=?1 ORDER BY rowid"); }
+    Statement& dataVersionQuery_() { return S(18, "PRAGMA data_version"); }
+    Statement& endRead_() { return S(17, "COMMIT"); }
     Statement& nextValue_() {
         return S(14, "SELECT name,type,data,rowid FROM vals WHERE key=?1 AND rowid>?2 ORDER BY rowid LIMIT 1");
     }
@@ -309,6 +417,14 @@ private:
     LONG status_ = ERROR_SUCCESS;
     std::vector<std::unique_ptr<Statement>> stmts_;
     std::unordered_set<KeyHandle*> handles_;
+    static constexpr std::size_t kCursors = 16;
+    std::vector<EnumCursor> cursors_;
+    std::map<std::pair<std::int64_t, std::string>, std::int64_t> children_;
+    std::unordered_set<std::int64_t> checked_;
+    std::optional<std::int64_t> dataVersion_;
+    std::int64_t valuesKey_ = 0;  // 0: no key's values are held
+    std::int64_t valuesChanges_ = 0;
+    std::vector<Value> values_;
 
     Statement& S(std::size_t slot, const char* sql) {
         if (stmts_.size() <= slot) stmts_.resize(slot + 1);
@@ -332,8 +448,8 @@ private:
         }
         // Created here rather than by SQLite so that the file is private from its first byte.
         // An existing file is never opened and closed by hand: close() drops every POSIX lock
-        // this process holds on it, including those of another connection in the process (the
-        // settings library carries its own copy of this code). Another process then takes
+        // this process holds on it, including those of another connection in the process (a
+        // tool or test that reads the file with SQLite itself). Another process then takes
         // itself for the last user and deletes the WAL under us, and commits made afterwards
         // vanish although they reported success.
         int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -539,6 +655,34 @@ private:
     bool began_ = false;
 };
 
+// Runs one call's reads in one read transaction unless the caller's
+// Transaction already holds one: on its own every statement would take and
+// drop the store's read lock (a few system calls each, most of a call's
+// cost), and the keys of one path could be read from different states.
+class ReadScope {
+public:
+    explicit ReadScope(Store& s) : s_(s) {
+        if (!s_.InTransaction()) {
+            Use q(s_.beginRead_());
+            began_ = q.step() == SQLITE_DONE;
+        }
+    }
+    ~ReadScope() { End(); }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+    // Ends the read transaction early, before the call writes.
+    void End() {
+        if (!began_) return;
+        began_ = false;
+        Use q(s_.endRead_());
+        if (q.step() != SQLITE_DONE) s_.Exec("ROLLBACK");
+    }
+
+private:
+    Store& s_;
+    bool began_ = false;
+};
+
 LONG CheckValueName(const char* name, std::string_view& out) {
     out = name ? std::string_view(name) : std::string_view();
     return out.size() > kMaxValueNameBytes ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
@@ -553,10 +697,9 @@ LONG CopyName(std::string_view name, char* buf, DWORD* size) {
     return ERROR_SUCCESS;
 }
 
-// Shared tail of the two value readers: reports type and size and copies the bytes when they fit.
-LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data, DWORD* size) {
-    DWORD stored = static_cast<DWORD>(sqlite3_column_bytes(s, dataCol));
-    if (type) *type = static_cast<DWORD>(sqlite3_column_int64(s, typeCol));
+// Shared tail of the value readers: reports type and size and copies the bytes when they fit.
+LONG CopyBytes(DWORD storedType, const void* bytes, DWORD stored, DWORD* type, BYTE* data, DWORD* size) {
+    if (type) *type = storedType;
     if (data == nullptr) {
         if (size) *size = stored;
         return ERROR_SUCCESS;
@@ -566,9 +709,28 @@ LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data
         *size = stored;
         return ERROR_MORE_DATA;
     }
-    if (stored > 0) std::memcpy(data, sqlite3_column_blob(s, dataCol), stored);
+    if (stored > 0) std::memcpy(data, bytes, stored);
     *size = stored;
     return ERROR_SUCCESS;
+}
+
+LONG CopyData(sqlite3_stmt* s, int typeCol, int dataCol, DWORD* type, BYTE* data, DWORD* size) {
+    return CopyBytes(static_cast<DWORD>(sqlite3_column_int64(s, typeCol)), sqlite3_column_blob(s, dataCol),
+                     static_cast<DWORD>(sqlite3_column_bytes(s, dataCol)), type, data, size);
+}
+
+// Name, type and data of one value as RegEnumValue hands them out.
+LONG CopyValue(std::string_view n, DWORD storedType, const void* bytes, DWORD stored, char* name, DWORD* nameSize,
+               DWORD* type, BYTE* data, DWORD* dataSize) {
+    // Check both sizes before copying either, so that a too-small buffer changes nothing.
+    if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
+    if (n.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+    if (data != nullptr && dataSize != nullptr && stored > *dataSize) {
+        *dataSize = stored;
+        return ERROR_MORE_DATA;
+    }
+    if (LONG st = CopyBytes(storedType, bytes, stored, type, data, dataSize); st != ERROR_SUCCESS) return st;
+    return CopyName(n, name, nameSize);
 }
 
 }  // namespace
@@ -612,6 +774,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, const char*, DWORD, REG
     if (LONG st = SplitPath(subKey, parts); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
 
@@ -620,6 +783,7 @@ LONG RegCreateKeyEx(HKEY key, const char* subKey, DWORD, const char*, DWORD, REG
     LONG st = s->Walk(id, parts, found);
     bool created = false;
     if (st == ERROR_FILE_NOT_FOUND) {
+        read.End();  // a read transaction could not become the write one once another process wrote
         WriteScope w(*s);
         if (w.status() != ERROR_SUCCESS) return w.status();
         found = id;
@@ -647,6 +811,7 @@ LONG RegOpenKeyEx(HKEY key, const char* subKey, DWORD, REGSAM, HKEY* result) {
     if (LONG st = SplitPath(subKey, parts); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
     if (LONG st = s->Walk(id, parts, id); st != ERROR_SUCCESS) return st;
@@ -679,6 +844,7 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
     if (LONG st = CheckValueName(name, n); st != ERROR_SUCCESS) return st;
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
     Use q(s->getValue_());
@@ -691,23 +857,26 @@ LONG RegQueryValueEx(HKEY key, const char* name, DWORD*, DWORD* type, BYTE* data
 LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, char*, DWORD*, void*) {
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
+    std::pair<std::int64_t, std::int64_t> version;
+    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
     // Callers count up by one, and ask again for the same index after a
-    // too-small buffer: both continue from the handle's cursor.
-    EnumCursor* cursor = s->IsHandle(key) ? &key->keys : nullptr;
-    bool same = cursor && cursor->valid && cursor->index == index;
-    bool next = cursor && cursor->valid && index > 0 && cursor->index == index - 1;
+    // too-small buffer: both continue from the key's cursor.
+    const EnumCursor* cursor = s->Cursor(id, false);
+    if (cursor && cursor->version != version) cursor = nullptr;
+    bool same = cursor && cursor->index == index;
+    bool next = cursor && index > 0 && cursor->index == index - 1;
     Use q(same ? s->sameKey_() : next ? s->nextKey_() : s->enumKey_());
     if (same || next)
         q.bind(1, id).bind(2, cursor->fold);
     else
         q.bind(1, id).bind(2, static_cast<std::int64_t>(index));
     int rc = q.step();
-    if (cursor) cursor->valid = false;
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);
-    if (cursor) *cursor = EnumCursor{true, index, std::string(ColumnText(q.raw(), 1)), 0};
+    s->Remember(EnumCursor{id, false, index, std::string(ColumnText(q.raw(), 1)), 0, version});
     return CopyName(ColumnText(q.raw(), 0), name, nameSize);
 }
 
@@ -715,29 +884,33 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
                   DWORD* dataSize) {
     Call s;
     if (s.status() != ERROR_SUCCESS) return s.status();
+    ReadScope read(*s);
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
-    EnumCursor* cursor = s->IsHandle(key) ? &key->values : nullptr;
-    bool same = cursor && cursor->valid && cursor->index == index;
-    bool next = cursor && cursor->valid && index > 0 && cursor->index == index - 1;
+    // Within a Transaction or Snapshot the key's values are read once, in one
+    // statement, and handed out by index from there.
+    if (const std::vector<Store::Value>* all = s->Values(id)) {
+        if (index >= all->size()) return ERROR_NO_MORE_ITEMS;
+        const Store::Value& v = (*all)[index];
+        return CopyValue(v.name, v.type, v.data.data(), static_cast<DWORD>(v.data.size()), name, nameSize, type,
+                         data, dataSize);
+    }
+    std::pair<std::int64_t, std::int64_t> version;
+    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
+    const EnumCursor* cursor = s->Cursor(id, true);
+    if (cursor && cursor->version != version) cursor = nullptr;
+    bool same = cursor && cursor->index == index;
+    bool next = cursor && index > 0 && cursor->index == index - 1;
     Use q(same || next ? s->nextValue_() : s->enumValue_());
     // Row ids are integers: "> rowid - 1" finds the same row again.
     q.bind(1, id).bind(2, same ? cursor->rowid - 1 : next ? cursor->rowid : static_cast<std::int64_t>(index));
     int rc = q.step();
-    if (cursor) cursor->valid = false;
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);
-    if (cursor) *cursor = EnumCursor{true, index, {}, sqlite3_column_int64(q.raw(), 3)};
-    // Check both sizes before copying either, so that a too-small buffer changes nothing.
-    std::string_view n = ColumnText(q.raw(), 0);
-    if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
-    if (n.size() + 1 > *nameSize) return ERROR_MORE_DATA;
-    if (data != nullptr && dataSize != nullptr && static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2)) > *dataSize) {
-        *dataSize = static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2));
-        return ERROR_MORE_DATA;
-    }
-    if (LONG st = CopyData(q.raw(), 1, 2, type, data, dataSize); st != ERROR_SUCCESS) return st;
-    return CopyName(n, name, nameSize);
+    s->Remember(EnumCursor{id, true, index, {}, sqlite3_column_int64(q.raw(), 3), version});
+    return CopyValue(ColumnText(q.raw(), 0), static_cast<DWORD>(sqlite3_column_int64(q.raw(), 1)),
+                     sqlite3_column_blob(q.raw(), 2), static_cast<DWORD>(sqlite3_column_bytes(q.raw(), 2)), name,
+                     nameSize, type, data, dataSize);
 }
 
 LONG RegDeleteKey(HKEY key, const char* subKey) {
@@ -751,6 +924,7 @@ LONG RegDeleteKey(HKEY key, const char* subKey) {
     std::int64_t id = 0;
     LONG st = s->Resolve(key, id);
     if (st == ERROR_SUCCESS) st = s->Walk(id, parts, id);
+    s->Forget();
     if (st == ERROR_SUCCESS) {
         Use q(s->hasChildren_());
         int rc = q.bind(1, id).step();
@@ -781,6 +955,7 @@ LONG RegDeleteTree(HKEY key, const char* subKey) {
     std::int64_t id = 0;
     LONG st = s->Resolve(key, id);
     if (st == ERROR_SUCCESS) st = s->Walk(id, parts, id);
+    s->Forget();
     if (st == ERROR_SUCCESS) {
         bool keepSelf = parts.empty() || s->IsRoot(id);
         Use dv(s->deleteTreeValues_());
@@ -811,7 +986,12 @@ LONG RegDeleteValue(HKEY key, const char* name) {
 Transaction::Transaction() : store_(GetStore()), status_(ERROR_SUCCESS), open_(false) {
     store_->mu.lock();
     status_ = store_->status();
-    if (status_ == ERROR_SUCCESS && store_->explicitDepth == 0) status_ = store_->Exec("BEGIN IMMEDIATE");
+    if (status_ == ERROR_SUCCESS && store_->explicitDepth == 0) {
+        // A Snapshot's read transaction is open: a savepoint in it can still
+        // be undone on its own.
+        savepoint_ = store_->InTransaction();
+        status_ = store_->Exec(savepoint_ ? "SAVEPOINT parvex_transaction" : "BEGIN IMMEDIATE");
+    }
     if (status_ == ERROR_SUCCESS) {
         ++store_->explicitDepth;
         open_ = true;
@@ -825,8 +1005,9 @@ LONG Transaction::Commit() {
     open_ = false;
     LONG st = ERROR_SUCCESS;
     if (--store_->explicitDepth == 0) {
-        st = store_->Exec("COMMIT");
-        if (st != ERROR_SUCCESS) store_->Exec("ROLLBACK");
+        st = store_->Exec(savepoint_ ? "RELEASE parvex_transaction" : "COMMIT");
+        if (st != ERROR_SUCCESS)
+            store_->Exec(savepoint_ ? "ROLLBACK TO parvex_transaction; RELEASE parvex_transaction" : "ROLLBACK");
     }
     store_->mu.unlock();
     return st;
@@ -834,7 +1015,36 @@ LONG Transaction::Commit() {
 
 Transaction::~Transaction() {
     if (!open_) return;
-    if (--store_->explicitDepth == 0) store_->Exec("ROLLBACK");
+    if (--store_->explicitDepth == 0)
+        store_->Exec(savepoint_ ? "ROLLBACK TO parvex_transaction; RELEASE parvex_transaction" : "ROLLBACK");
+    store_->mu.unlock();
+}
+
+// Prepared statements rather than Exec: a walk may take a snapshot per entry.
+Snapshot::Snapshot() : store_(GetStore()) {
+    store_->mu.lock();
+    if (store_->status() == ERROR_SUCCESS && !store_->InTransaction()) {
+        Use q(store_->beginRead_());
+        began_ = q.step() == SQLITE_DONE;
+    }
+    if (began_) {
+        // What the last snapshot remembered still holds when the store has
+        // not changed since: a walk taking one snapshot per entry keeps it.
+        std::pair<std::int64_t, std::int64_t> version;
+        store_->ForgetVersion();
+        if (store_->Version(version) != ERROR_SUCCESS || version != store_->rememberedAt) store_->Forget();
+        store_->snapshotOpen = true;
+    }
+}
+
+Snapshot::~Snapshot() {
+    if (began_) {
+        if (store_->Version(store_->rememberedAt) != ERROR_SUCCESS) store_->Forget();
+        store_->ForgetVersion();  // read afresh by the next call: other processes may write from now on
+        store_->snapshotOpen = false;
+        Use q(store_->endRead_());
+        if (q.step() != SQLITE_DONE) store_->Exec("ROLLBACK");
+    }
     store_->mu.unlock();
 }
 

@@ -23,7 +23,8 @@ case $extdir in /*) ext=$root$extdir ;; *) ext=$p/$extdir ;; esac
 
 # The layout: commands a user types in bin, the private programs beside morvane.
 for f in bin/reg bin/tesvar bin/parvex-menu lib/parvex/morvane lib/parvex/dravik lib/parvex/brovin \
-         lib/parvex/regsvr32 lib/parvex/libhalvex32.so lib/parvex/libtesvar.so.1; do
+         lib/parvex/regsvr32 lib/parvex/libhalvex32.so lib/parvex/libtesvar.so.1 \
+         lib/parvex/libparvex-registry.so lib/parvex/libparvex-settings-key.so; do
   [ -f "$p/$f" ] && [ ! -L "$p/$f" ] || fail "$f is not installed as a file"
 done
 [ -f "$ext/parvex.so" ] || fail "parvex.so is not in the extension folder $extdir"

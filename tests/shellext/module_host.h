@@ -1,7 +1,7 @@
 // parvex.so loaded the way a shell loads it: by path, through its entry
-// points only. The module keeps its own copy of the settings store, opened
-// at its first use, so a test binary points PARVEX_REGISTRY at one store for
-// all its tests (SuiteStore) and empties the trees between them.
+// points only. The module shares the process's settings store, which keeps
+// its file open once used, so a test binary points PARVEX_REGISTRY at one
+// store for all its tests (SuiteStore) and empties the trees between them.
 #pragma once
 
 #include "common/registry/layout.h"
@@ -37,7 +37,7 @@ inline constexpr const char* kClassRoots[] = {"*", "CLSID", "Directory", "Folder
 class SuiteStore : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static testsupport::ScopedStore store;  // lives until the process ends, as the module's copy does
+        static testsupport::ScopedStore store;  // lives until the process ends
         ASSERT_NE(Module(), nullptr) << ::dlerror();
     }
     void SetUp() override {

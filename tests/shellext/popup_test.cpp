@@ -82,13 +82,13 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     EXPECT_FALSE(broken.Build({dir.path()}));
     EXPECT_NE(broken.Error().find("cannot load"), std::string::npos);
 
-    // A corrupt store is named as such, not taken for a missing registration.
+    // A corrupt store is named as such, not taken for a missing registration
+    // (the module shares the program's store, so it sees the corrupt one too).
+    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
     const std::string healthy = std::getenv("PARVEX_REGISTRY"), corrupt = dir / "corrupt.db";
     testsupport::WriteFile(corrupt, std::string(4096, 'z'));
     ::setenv("PARVEX_REGISTRY", corrupt.c_str(), 1);
     winreg::ResetStore();
-    // The module keeps the healthy store it opened: unregistered there, the menu is not offered.
-    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
     popup::Handler unusable(PARVEX_MODULE);
     EXPECT_FALSE(unusable.Build({dir.path()}));
     EXPECT_NE(unusable.Error().find("settings store " + corrupt + " cannot be used"), std::string::npos)

@@ -237,6 +237,8 @@ int QueryTree(HKEY key, const std::string& display, const Args& a) {
 int Query(const Args& a) {
     if (a.positional.size() != 1) SyntaxError("reg query takes one key");
     KeyPath k = ParseKey(a.positional[0]);
+    // The whole listing from one state of the store, at one read lock.
+    Snapshot snapshot;
     Key key;
     Check(RegOpenKeyEx(k.root, k.sub.c_str(), 0, KEY_READ, key.out()));
     if ((a.hasName || a.defaultValue) && !a.recurse) {

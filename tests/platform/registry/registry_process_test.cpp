@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <signal.h>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace winreg;
 using testsupport::ReadFile;
@@ -98,6 +100,122 @@ TEST_F(RegistryProcesses, KeyDeletedByAnotherProcess) {
     DWORD v = 1;
     EXPECT_EQ(RegSetValueEx(k, "RootDir", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
     RegCloseKey(k);
+}
+
+// Enumerating index by index while another process changes the key: every
+// index answers what that index holds in the store as it is now, whether the
+// caller keeps its handle or reopens the key between indices (the store's
+// remembered position must not outlive the change).
+TEST_F(RegistryProcesses, EnumerationAfterAnotherProcessChangedTheKeyIsCurrent) {
+    const char* kPath = "Software\\PARVEX\\PROVIDER";
+    const std::string regPath = std::string("HKCU\\") + kPath;
+    struct Case {
+        const char* what;
+        bool values;
+        std::vector<std::string> change;  // reg arguments run between index 1 and index 2
+        std::vector<std::string> rest;    // what indices 2, 3, ... then answer
+    } cases[] = {
+        {"a key added before the position", false, {"add", regPath + "\\AA", "/f"}, {"B", "C", "D"}},
+        {"a key deleted before the position", false, {"delete", regPath + "\\A", "/f"}, {"D"}},
+        {"a key added after the position", false, {"add", regPath + "\\CC", "/f"}, {"C", "CC", "D"}},
+        {"a value deleted before the position", true, {"delete", regPath, "/v", "V0", "/f"}, {"V3"}},
+        {"a value added", true, {"add", regPath, "/v", "V4", "/d", "x", "/f"}, {"V2", "V3", "V4"}},
+    };
+    for (const bool reopen : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (reopen ? ", key reopened at every index" : ", handle kept"));
+            RegDeleteTree(HKEY_CURRENT_USER, kPath);
+            HKEY k = nullptr;
+            ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+                      ERROR_SUCCESS);
+            for (const char* n : {"A", "B", "C", "D"}) {
+                HKEY sub = nullptr;
+                RegCreateKeyEx(k, n, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
+                RegCloseKey(sub);
+            }
+            for (const char* n : {"V0", "V1", "V2", "V3"}) RegSetValueEx(k, n, 0, REG_SZ, nullptr, 0);
+            auto at = [&](DWORD i) {
+                if (reopen) {
+                    RegCloseKey(k);
+                    RegOpenKeyEx(HKEY_CURRENT_USER, kPath, 0, KEY_ALL_ACCESS, &k);
+                }
+                char name[64];
+                DWORD size = sizeof name;
+                LONG st = c.values ? RegEnumValue(k, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                                   : RegEnumKeyEx(k, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+                return st == ERROR_SUCCESS ? std::string(name, size) : "status " + std::to_string(st);
+            };
+            EXPECT_EQ(at(0), c.values ? "V0" : "A");
+            EXPECT_EQ(at(1), c.values ? "V1" : "B");
+            std::vector<std::string> args{REG_TOOL};
+            args.insert(args.end(), c.change.begin(), c.change.end());
+            auto r = testsupport::RunProgram(args);
+            ASSERT_EQ(r.exitCode, 0) << r.err;
+            std::vector<std::string> rest;
+            for (DWORD i = 2; i < 2 + c.rest.size() + 1; ++i) rest.push_back(at(i));
+            std::vector<std::string> expected = c.rest;
+            expected.push_back("status " + std::to_string(ERROR_NO_MORE_ITEMS));
+            EXPECT_EQ(rest, expected);
+            RegCloseKey(k);
+        }
+    }
+}
+
+// A Snapshot reads one state: another process's change shows once it ends.
+// A Transaction made inside it is undone on its own when not committed.
+TEST_F(RegistryProcesses, SnapshotReadsOneStateAndATransactionInsideItStaysAllOrNothing) {
+    const char* kPath = "Software\\PARVEX\\Option";
+    DWORD v = 1;
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueEx(k, "N", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+    {
+        Snapshot snapshot;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        auto r = testsupport::RunProgram({REG_TOOL, "add", "HKCU\\Software\\PARVEX\\Option", "/v", "N", "/t",
+                                          "REG_DWORD", "/d", "2", "/f"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        EXPECT_EQ(v, 1u) << "the snapshot's state";
+    }
+    ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+    EXPECT_EQ(v, 2u) << "the change shows once the snapshot ends";
+    {
+        Snapshot snapshot;
+        EXPECT_EQ(CountValues(kPath), 1u);
+        {
+            Transaction dropped;
+            ASSERT_EQ(dropped.Status(), ERROR_SUCCESS);
+            ASSERT_EQ(RegSetValueEx(k, "Dropped", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+        }
+        Transaction kept;
+        ASSERT_EQ(RegSetValueEx(k, "Kept", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+        EXPECT_EQ(kept.Commit(), ERROR_SUCCESS);
+    }
+    auto r = testsupport::RunProgram({REG_TOOL, "query", "HKCU\\Software\\PARVEX\\Option"});
+    EXPECT_NE(r.out.find("Kept"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Dropped"), std::string::npos) << r.out;
+    RegCloseKey(k);
+
+    // What one snapshot found is not taken over by the next once another
+    // process has replaced the key in between.
+    {
+        Snapshot snapshot;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        EXPECT_EQ(CountValues(kPath), 2u);
+    }
+    r = testsupport::RunProgram({REG_TOOL, "delete", "HKCU\\Software\\PARVEX\\Option", "/f"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = testsupport::RunProgram({REG_TOOL, "add", "HKCU\\Software\\PARVEX\\Option", "/v", "N", "/t", "REG_DWORD",
+                                 "/d", "5", "/f"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    {
+        Snapshot snapshot;
+        ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
+        EXPECT_EQ(v, 5u);
+        EXPECT_EQ(CountValues(kPath), 1u);
+    }
 }
 
 // A file at the store's path that is not our store is reported, refused and left byte for byte as it was.

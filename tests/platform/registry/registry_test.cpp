@@ -221,6 +221,38 @@ TEST_F(Registry, TransactionsApplyAllOrNothing) {
     RegCloseKey(k);
 }
 
+// Inside a Transaction the store remembers keys, handles and value lists;
+// the transaction's own changes must show in every later call, and a rolled
+// back transaction must leave nothing remembered behind.
+TEST_F(Registry, ChangesInsideATransactionShowInItsOwnLaterCalls) {
+    HKEY k = Create("Mem");
+    SetDword(k, "a", 1);
+    SetDword(k, "b", 2);
+    {
+        Transaction tx;
+        ASSERT_EQ(tx.Status(), ERROR_SUCCESS);
+        EXPECT_EQ(SubKeys(k, true), (std::vector<std::string>{"a", "b"}));
+        SetDword(k, "c", 3);
+        EXPECT_EQ(RegDeleteValue(k, "a"), ERROR_SUCCESS);
+        EXPECT_EQ(SubKeys(k, true), (std::vector<std::string>{"b", "c"}));
+        RegCloseKey(Create("Mem\\child"));
+        HKEY child = nullptr;
+        ASSERT_EQ(Open("Mem\\child", child), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteKey(HKEY_CURRENT_USER, "Mem\\child"), ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueEx(child, "x", 0, REG_NONE, nullptr, 0), ERROR_KEY_DELETED);
+        EXPECT_EQ(Open("Mem\\child", child), ERROR_FILE_NOT_FOUND);
+        RegCloseKey(Create("Mem\\gone"));
+    }  // destroyed uncommitted
+    {
+        Snapshot snapshot;
+        HKEY gone = nullptr;
+        EXPECT_EQ(Open("Mem\\gone", gone), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(SubKeys(k, true), (std::vector<std::string>{"a", "b"}));
+        EXPECT_EQ(SubKeys(k), std::vector<std::string>{});
+    }
+    RegCloseKey(k);
+}
+
 TEST_F(Registry, StoreIsPrivateAndOutlivesTheProcessConnection) {
     HKEY k = Create("Software\\PARVEX\\Option");
     ASSERT_EQ(SetDword(k, "CodeConvert", 1), ERROR_SUCCESS);

@@ -9,6 +9,7 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <wx/app.h>
 #include <wx/timer.h>
 
@@ -26,6 +27,89 @@ const std::string kTwoProfiles =
     "USERPWD1=秘密\r\nMOVEDIR1=/public_html\r\nVIEWMOVEDIR1=ホームページ\r\nPORT1=21\r\n"
     "PROFILE2=second\r\nSERVERADDR2=127.0.0.1\r\nUSERNAME2=anonymous\r\nANONYMOUS2=1\r\nPORT2=2121\r\n";
 
+// What one call of the entry point did: its result, the message box that
+// ended it, and what went wrong in answering its dialogs ("" when nothing did).
+struct Import {
+    int result = 0;
+    Gtk::Box shown;
+    std::string failure;
+    bool done = false;
+};
+
+// Calls PARVEX_ReadServerDefines and answers its dialogs as the user would:
+// chooses `path` in the file dialog (cancels it when `path` is empty) and
+// closes the box that tells the outcome.
+Import RunImport(const std::string& path) {
+    // The dialogs run their own loops inside the call; a timer answers
+    // them, and gives up (cancelling) when one does not behave, so that
+    // the call always returns.
+    enum class Step { kFindDialog, kWaitForPath, kBox, kDone } step = Step::kFindDialog;
+    Import out;
+    std::string pathSeen;
+    Clock::time_point stepStart = Clock::now();
+    auto expired = [&] { return Clock::now() - stepStart > std::chrono::seconds(10); };
+    wxTimer answer;
+    const Gtk gtk;
+    if (!gtk.Complete()) {
+        out.failure = "GTK functions missing";
+        return out;
+    }
+    answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        if (step == Step::kFindDialog) {
+            void* chooser = gtk.FileChooser();
+            if (!chooser) {
+                if (expired()) out.failure = "no file dialog appeared", step = Step::kDone;
+                return;
+            }
+            if (path.empty()) {
+                gtk.respond(chooser, Gtk::kCancel);
+                step = Step::kDone;
+                return;
+            }
+            if (!gtk.setFilename(chooser, path.c_str())) {
+                out.failure = "the file dialog refused " + path;
+                gtk.respond(chooser, Gtk::kCancel);
+                step = Step::kDone;
+                return;
+            }
+            step = Step::kWaitForPath, stepStart = Clock::now();
+        } else if (step == Step::kWaitForPath) {
+            // The chooser selects the file only once it has read the folder.
+            void* chooser = gtk.FileChooser();
+            if (!chooser) {
+                out.failure = "the file dialog closed by itself", step = Step::kDone;
+                return;
+            }
+            pathSeen = gtk.Filename(chooser);
+            if (pathSeen == path) {
+                gtk.respond(chooser, Gtk::kAccept);
+                step = Step::kBox, stepStart = Clock::now();
+            } else if (expired()) {
+                out.failure = "the file dialog never took the path, it says \"" + pathSeen + "\"";
+                gtk.respond(chooser, Gtk::kCancel);
+                step = Step::kDone;
+            }
+        } else if (step == Step::kBox) {
+            out.shown = gtk.AnswerMessageBox("Parvex");
+            if (!out.shown.text.empty()) {
+                step = Step::kDone;
+            } else if (expired()) {
+                // A box under another title is answered to end the call;
+                // with no box at all the test's own timeout ends it.
+                out.failure = "no message box titled Parvex after the import; seen: \"" +
+                              gtk.AnswerMessageBox(nullptr).text + "\"";
+                step = Step::kDone;
+            }
+        }
+    });
+    answer.Start(50);
+    out.result = PARVEX_ReadServerDefines();
+    answer.Stop();
+    testsupport::Pump(100);
+    out.done = step == Step::kDone;
+    return out;
+}
+
 // Each row starts from an empty store; a row without a file cancels the dialog.
 TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
     const struct {
@@ -39,81 +123,22 @@ TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
         {nullptr, "", 2, {}, nullptr, -1},
         {"サーバ定義.ini", kTwoProfiles, 1, {"second", "日本のサーバ"}, "の読込が完了しました。|", 0},
         // A binary file under a name the dialog's filter lets through.
-        {"broken.def", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 12) + std::string(2000, '\0'), 1, {},
-         " は定義ファイルではありません", 3},
+        {"broken.def", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\xff\xfe", 12) + std::string(2000, '\0'), 1,
+         {}, " は定義ファイルではありません", 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file ? row.file : "cancel");
         testsupport::ScopedStore store;
         const std::string path = row.file ? store.dir() / row.file : std::string();
         if (row.file) testsupport::WriteFile(path, row.bytes);
-
-        // The dialogs run their own loops inside the call; a timer answers
-        // them as the user would, and gives up (cancelling) when one does not
-        // behave, so that the call always returns.
-        enum class Step { kFindDialog, kWaitForPath, kBox, kDone } step = Step::kFindDialog;
-        std::string failure, pathSeen;
-        Gtk::Box shown;
-        Clock::time_point stepStart = Clock::now();
-        auto expired = [&] { return Clock::now() - stepStart > std::chrono::seconds(10); };
-        wxTimer answer;
-        const Gtk gtk;
-        ASSERT_TRUE(gtk.Complete());
-        answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            if (step == Step::kFindDialog) {
-                void* chooser = gtk.FileChooser();
-                if (!chooser) {
-                    if (expired()) failure = "no file dialog appeared", step = Step::kDone;
-                    return;
-                }
-                if (!row.file) {
-                    gtk.respond(chooser, Gtk::kCancel);
-                    step = Step::kDone;
-                    return;
-                }
-                if (!gtk.setFilename(chooser, path.c_str())) {
-                    failure = "the file dialog refused " + path;
-                    gtk.respond(chooser, Gtk::kCancel);
-                    step = Step::kDone;
-                    return;
-                }
-                step = Step::kWaitForPath, stepStart = Clock::now();
-            } else if (step == Step::kWaitForPath) {
-                // The chooser selects the file only once it has read the folder.
-                void* chooser = gtk.FileChooser();
-                if (!chooser) {
-                    failure = "the file dialog closed by itself", step = Step::kDone;
-                    return;
-                }
-                pathSeen = gtk.Filename(chooser);
-                if (pathSeen == path) {
-                    gtk.respond(chooser, Gtk::kAccept);
-                    step = Step::kBox, stepStart = Clock::now();
-                } else if (expired()) {
-                    failure = "the file dialog never took the path, it says \"" + pathSeen + "\"";
-                    gtk.respond(chooser, Gtk::kCancel);
-                    step = Step::kDone;
-                }
-            } else if (step == Step::kBox) {
-                shown = gtk.AnswerMessageBox("Parvex");
-                if (!shown.text.empty()) {
-                    step = Step::kDone;
-                } else if (expired()) {
-                    // A box under another title is answered to end the call;
-                    // with no box at all the test's own timeout ends it.
-                    failure = "no message box titled Parvex after the import; seen: \"" +
-                              gtk.AnswerMessageBox(nullptr).text + "\"";
-                    step = Step::kDone;
-                }
-            }
-        });
-        answer.Start(50);
-        const int result = PARVEX_ReadServerDefines();
-        answer.Stop();
-        testsupport::Pump(100);
+        const Import run = RunImport(path);
+        const std::string& failure = run.failure;
+        const Gtk::Box& shown = run.shown;
+        const int result = run.result;
+        const bool done = run.done;
 
         ASSERT_EQ(failure, "");
-        EXPECT_EQ(step, Step::kDone);
+        EXPECT_TRUE(done);
         EXPECT_EQ(result, row.result);
         EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey), row.providers);
         if (row.providers.empty()) {
@@ -133,6 +158,55 @@ TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
             key.ReadString(layout::kServerAddr, server);
             EXPECT_EQ(server, "ftp.example.jp");
         }
+    }
+}
+
+// The providers under PROVIDER as another connection to the file sees them:
+// only what has been committed.
+std::vector<std::string> CommittedProviders(const std::string& file) {
+    std::vector<std::string> names;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* q = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT p.name FROM keys p JOIN keys k ON p.parent=k.id WHERE k.fold='PROVIDER' "
+                           "ORDER BY p.fold",
+                           -1, &q, nullptr);
+        while (q && sqlite3_step(q) == SQLITE_ROW)
+            names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)));
+        sqlite3_finalize(q);
+    }
+    sqlite3_close(db);
+    return names;
+}
+
+// The program and the library share one store: an import made while the
+// program holds a transaction joins it at once (rather than waiting for the
+// program's own lock until the store gives up), is seen by the program before
+// it commits, and is stored or dropped with the program's transaction.
+TEST(ReadServerDefines, ImportMadeWhileTheProgramHoldsATransactionJoinsIt) {
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "committed" : "dropped");
+        testsupport::ScopedStore store;
+        const std::string path = store.dir() / "サーバ定義.ini";
+        testsupport::WriteFile(path, kTwoProfiles);
+        {
+            Transaction held;
+            ASSERT_EQ(held.Status(), ERROR_SUCCESS);
+            const Import run = RunImport(path);
+            ASSERT_EQ(run.failure, "");
+            EXPECT_EQ(run.result, 1);
+            EXPECT_NE(run.shown.text.find("の読込が完了しました。"), std::string::npos) << run.shown.text;
+            EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey),
+                      (std::vector<std::string>{"second", "日本のサーバ"}));
+            EXPECT_EQ(CommittedProviders(store.file()), std::vector<std::string>{}) << "nothing is committed yet";
+            if (commit) {
+                EXPECT_EQ(held.Commit(), ERROR_SUCCESS);
+            }
+        }
+        EXPECT_EQ(CommittedProviders(store.file()),
+                  commit ? (std::vector<std::string>{"second", "日本のサーバ"}) : std::vector<std::string>{});
+        EXPECT_EQ(testsupport::KeyExists(layout::kProviderKey), commit);
     }
 }
 

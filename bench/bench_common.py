@@ -165,3 +165,27 @@ def describe_difference(ours_name, ours, theirs_name, theirs):
     detail = ", ".join(f"{v} {d:+d}" for v, d in sorted(more.items(), key=lambda kv: -abs(kv[1])))
     return (f"{ours_name} sent {sum(ours.values())} commands, {theirs_name} {sum(theirs.values())}"
             + (f" ({theirs_name} - {ours_name}: {detail})" if detail else ""))
+
+
+def time_wait_count():
+    """The number of TCP connections of this machine in TIME_WAIT."""
+    n = 0
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        try:
+            with open(table) as f:
+                n += sum(1 for line in f if line.split()[3:4] == ["06"])
+        except OSError:
+            pass
+    return n
+
+
+def settle(limit=3000, longest=75):
+    """Waits (at most `longest` seconds) until fewer than `limit` connections are in TIME_WAIT.
+
+    Every file of a walk is one data connection, and on 127.0.0.1 both of its ends take a port from
+    the same range; the closed ones hold theirs for a minute. Once some 14,000 are held, binding a
+    port (which both the server and the client do for each active-mode transfer) gets slower by
+    milliseconds, so a run that starts behind another's leftovers would be charged for them."""
+    deadline = time.monotonic() + longest
+    while time_wait_count() >= limit and time.monotonic() < deadline:
+        time.sleep(1)

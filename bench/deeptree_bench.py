@@ -13,7 +13,7 @@ import argparse
 import os
 import sys
 
-from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside,
+from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside, settle,
                           timed, transcript_difference, work_folder)
 
 
@@ -54,6 +54,7 @@ def main():
             for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
                 set_aside(os.path.join(root, "tree"), os.path.join(work, "old-remote"))
                 env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"reg{run}.db"))
+                settle()
                 t, _ = timed(upload(tool, args.walker, port, tree), env, timeout=args.timeout)
                 check_tree(tool, "upload", files_of(os.path.join(root, "tree")), expected)
                 times[tool].append(t)

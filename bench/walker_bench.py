@@ -15,7 +15,7 @@ import os
 import shutil
 import statistics
 
-from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside,
+from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside, settle,
                           small_site, timed, transcript_difference, work_folder)
 
 
@@ -56,6 +56,7 @@ def main():
             for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
                 set_aside(os.path.join(root, "site"), os.path.join(work, "old-remote"))
                 cmd, env = upload(tool, args.walker, port, tree, os.path.join(work, f"reg{run}.db"))
+                settle()
                 t, _ = timed(cmd, env, timeout=600)
                 check_tree(tool, "upload", files_of(os.path.join(root, "site")), expected)
                 times[tool].append(t)

@@ -179,7 +179,7 @@ def time_wait_count():
     return n
 
 
-def settle(limit=3000, longest=75):
+def settle(limit=8000, longest=75):
     """Waits (at most `longest` seconds) until fewer than `limit` connections are in TIME_WAIT.
 
     Every file of a walk is one data connection, and on 127.0.0.1 both of its ends take a port from

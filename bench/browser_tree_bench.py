@@ -92,7 +92,7 @@ def main():
         downc = transcript_difference(work, [(t, lambda p, dl, t=t: down(t, p, dl), fresh)
                                              for t in ("parvex", "lftp")])
         print(f"{n} files in 110 folders, pyftpdlib on 127.0.0.1, active mode, whole processes, {args.runs} rounds, "
-              "each run started with fewer than 3,000 connections in TIME_WAIT")
+              "each run started with fewer than 8,000 connections in TIME_WAIT")
         print(f"  brovin upload walk:       {min_median(up_t['parvex'])}")
         print(f"  lftp mirror -R --no-perms: {min_median(up_t['lftp'])}")
         print(f"  brovin / lftp: {ratios(up_t['parvex'], up_t['lftp'])}   (goal: within 1.5x)")

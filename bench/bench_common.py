@@ -1,8 +1,10 @@
 """What the benchmarks share: a throwaway work folder with a pyftpdlib server, and timed runs."""
 import contextlib
 import os
+import collections
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -50,13 +52,14 @@ def work_folder(prefix):
 
 
 @contextlib.contextmanager
-def pyftpd(work):
-    """pyftpdlib serving WORK/root on 127.0.0.1 as parvex/secret; yields (root, port) and stops it afterwards."""
+def pyftpd(work, log=None):
+    """pyftpdlib serving WORK/root on 127.0.0.1 as parvex/secret; yields (root, port) and stops it afterwards.
+    Given log, the server writes every command it receives to that file."""
     root = os.path.join(work, "root")
     os.mkdir(root)
     port_file = os.path.join(work, "port")
     server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tests", "support", "pyftpd.py"),
-                               "--root", root, "--port-file", port_file])
+                               "--root", root, "--port-file", port_file] + (["--log", log] if log else []))
     try:
         for _ in range(200):
             if os.path.exists(port_file):
@@ -70,16 +73,119 @@ def pyftpd(work):
         server.wait()
 
 
-def small_site(tree):
-    """Writes 2,000 files of 1-4 KiB into 110 folders below tree (10 folders of
-    10 subfolders, 20 files in each of the 100 leaves); returns the file count."""
+def small_site(tree, per_leaf=20):
+    """Writes 100 x per_leaf files (2,000 by default) of 1-4 KiB into 110 folders below tree (10 folders of
+    10 subfolders, per_leaf files in each of the 100 leaves); returns the file count."""
     n = 0
     for a in range(10):
         for b in range(10):
             d = os.path.join(tree, f"d{a}", f"s{b}")
             os.makedirs(d)
-            for f in range(20):
+            for f in range(per_leaf):
                 with open(os.path.join(d, f"f{f}.bin"), "wb") as out:
                     out.write(os.urandom(1024 + (n * 37) % 3072))
                 n += 1
     return n
+
+
+def min_median(values):
+    """ "min X s, median Y s" of a list of seconds."""
+    return f"min {min(values):6.2f} s, median {statistics.median(values):6.2f} s"
+
+
+def ratios(ours, theirs):
+    """Our time over the peer's, at the minimum and at the median."""
+    return (f"{min(ours) / min(theirs):.2f}x at the minimum, "
+            f"{statistics.median(ours) / statistics.median(theirs):.2f}x at the median")
+
+
+def files_of(top):
+    """Relative path -> (size, content digest) of every file below top."""
+    import hashlib
+    out = {}
+    for folder, _, names in os.walk(top):
+        for n in names:
+            p = os.path.join(folder, n)
+            with open(p, "rb") as f:
+                out[os.path.relpath(p, top)] = (os.path.getsize(p), hashlib.sha1(f.read()).hexdigest())
+    return out
+
+
+def check_tree(tool, what, got, expected):
+    """Exits naming the first files that differ when `got` (files_of) is not the tree `expected`."""
+    if got != expected:
+        wrong = sorted(k for k in set(got) | set(expected) if got.get(k) != expected.get(k))
+        sys.exit(f"{tool} did not {what} the tree as it is: {len(wrong)} files differ or are missing, such as "
+                 + ", ".join(wrong[:5]))
+
+
+def set_aside(path, graveyard):
+    """Moves path (if it exists) into the folder graveyard instead of deleting it: deleting thousands of
+    files frees their inodes, and on a file system without a journal every file created in the next
+    seconds pays for skipping them, which would charge the cleanup to whoever runs next.
+    The graveyard goes with the work folder at the end."""
+    if os.path.lexists(path):
+        os.makedirs(graveyard, exist_ok=True)
+        os.rename(path, os.path.join(graveyard, f"{len(os.listdir(graveyard))}"))
+
+
+def commands_received(log):
+    """Counter of the FTP commands (verbs) a pyftpd log shows the server received."""
+    counts = collections.Counter()
+    with open(log, errors="replace") as f:
+        for line in f:
+            at = line.find("<- ")
+            if at >= 0:
+                words = line[at + 3:].split()
+                if words:
+                    counts[words[0].upper()] += 1
+    return counts
+
+
+def transcript_difference(work, runs):
+    """Runs each (name, build(port, target), prepare(server root) -> target) of runs once against a
+    fresh logged pyftpdlib server and returns {name: Counter of the commands it received}."""
+    out = {}
+    for name, build, prepare in runs:
+        sub = tempfile.mkdtemp(prefix="transcript-" + name + "-", dir=work)
+        log = os.path.join(sub, "server.log")
+        with pyftpd(sub, log=log) as (root, port):
+            target = prepare(root)
+            open(log, "w").close()
+            timed(build(port, target), env=dict(os.environ, PARVEX_REGISTRY=os.path.join(sub, "reg.db")),
+                  timeout=600)
+            time.sleep(0.3)  # the server logs the last command after replying
+        out[name] = commands_received(log)
+    return out
+
+
+def describe_difference(ours_name, ours, theirs_name, theirs):
+    """One line: the command counts of both and what the peer sends more (or less) by verb."""
+    more = {v: theirs[v] - ours[v] for v in set(ours) | set(theirs) if theirs[v] != ours[v]}
+    detail = ", ".join(f"{v} {d:+d}" for v, d in sorted(more.items(), key=lambda kv: -abs(kv[1])))
+    return (f"{ours_name} sent {sum(ours.values())} commands, {theirs_name} {sum(theirs.values())}"
+            + (f" ({theirs_name} - {ours_name}: {detail})" if detail else ""))
+
+
+def time_wait_count():
+    """The number of TCP connections of this machine in TIME_WAIT."""
+    n = 0
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        try:
+            with open(table) as f:
+                n += sum(1 for line in f if line.split()[3:4] == ["06"])
+        except OSError:
+            pass
+    return n
+
+
+def settle(limit=8000, longest=75):
+    """Waits (at most `longest` seconds) until fewer than `limit` connections are in TIME_WAIT.
+
+    Every file of a walk is one data connection, and on 127.0.0.1 both of its ends take a port from
+    the same range; the closed ones hold theirs for a minute. Once some 14,000 are held, binding a
+    port (which both the server and the client do for each active-mode transfer) gets slower by
+    milliseconds, so a run that starts behind another's leftovers would be charged for them."""
+    deadline = time.monotonic() + longest
+    while time_wait_count() >= limit and time.monotonic() < deadline:
+        time.sleep(1)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Brovin listing a directory of 10,000 entries beside curl fetching the same
-# listing, and its resident memory over repeated refreshes; on an X server of
+# listing, both timed as whole processes (the inner spans printed apart),
+# and its resident memory over repeated refreshes; on an X server of
 # its own (Xvfb), so that the figures do not depend on the desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -4,14 +4,35 @@
 One folder nested LEVELS deep (500 by default: "d/d/d/...", short names so
 that the deepest path stays well inside PATH_MAX), with one small file at
 every level, is uploaded to a throwaway pyftpdlib server on 127.0.0.1 in
-active mode by both, alternating; the best times are printed side by side.
+active mode by both as whole processes, alternating; every upload is compared
+file by file with the tree, and the minimum and median are printed side by
+side (lftp runs with --no-perms; a logged run of each on a 20-level tree
+counts the commands each sent).
 """
 import argparse
 import os
-import shutil
 import sys
 
-from bench_common import pyftpd, timed, work_folder
+from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside, settle,
+                          timed, transcript_difference, work_folder)
+
+
+def deep_tree(tree, levels):
+    """One folder nested `levels` deep below tree, with a small file "f" at every level."""
+    folder = tree
+    for _ in range(levels):
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "f"), "wb") as out:
+            out.write(os.urandom(512))
+        folder = os.path.join(folder, "d")
+
+
+def upload(tool, walker, port, src):
+    """The command line that uploads src into /NAME-OF-SRC with `tool`."""
+    if tool == "parvex":
+        return [walker, "127.0.0.1", port, "parvex", "secret", src]
+    return ["lftp", "-u", "parvex,secret", "-p", port, "-e",
+            f"set ftp:passive-mode off; mirror -R --no-perms {src} /{os.path.basename(src)}; quit", "127.0.0.1"]
 
 
 def main():
@@ -23,37 +44,32 @@ def main():
     args = ap.parse_args()
     with work_folder("deeptree-bench-") as work, pyftpd(work) as (root, port):
         tree = os.path.join(work, "tree")
-        folder = tree
-        for level in range(args.levels):
-            os.makedirs(folder, exist_ok=True)
-            with open(os.path.join(folder, "f"), "wb") as out:
-                out.write(os.urandom(512))
-            folder = os.path.join(folder, "d")
+        deep_tree(tree, args.levels)
+        expected = files_of(tree)
         deepest = os.path.join("tree", *(["d"] * (args.levels - 1)), "f")
         if len(os.path.join(tree, deepest)) >= os.pathconf(work, "PC_PATH_MAX"):
             sys.exit("the tree's deepest path does not fit PATH_MAX: choose fewer levels")
         times = {"parvex": [], "lftp": []}
         for run in range(args.runs):
             for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
-                shutil.rmtree(os.path.join(root, "tree"), ignore_errors=True)
-                if tool == "parvex":
-                    env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"reg{run}.db"))
-                    t, _ = timed([args.walker, "127.0.0.1", port, "parvex", "secret", tree], env,
-                                 timeout=args.timeout)
-                else:
-                    t, _ = timed(["lftp", "-u", "parvex,secret", "-p", port, "-e",
-                                  f"set ftp:passive-mode off; mirror -R {tree} /tree; quit", "127.0.0.1"],
-                                 timeout=args.timeout)
-                count = sum(len(f) for _, _, f in os.walk(os.path.join(root, "tree")))
-                if count != args.levels or not os.path.isfile(os.path.join(root, deepest)):
-                    sys.exit(f"{tool} uploaded {count} of {args.levels} files")
+                set_aside(os.path.join(root, "tree"), os.path.join(work, "old-remote"))
+                env = dict(os.environ, PARVEX_REGISTRY=os.path.join(work, f"reg{run}.db"))
+                settle()
+                t, _ = timed(upload(tool, args.walker, port, tree), env, timeout=args.timeout)
+                check_tree(tool, "upload", files_of(os.path.join(root, "tree")), expected)
                 times[tool].append(t)
-        ours, theirs = min(times["parvex"]), min(times["lftp"])
+        small = os.path.join(work, "small", "tree")
+        deep_tree(small, 20)
+        counts = transcript_difference(work, [(t, lambda p, _, t=t: upload(t, args.walker, p, small),
+                                               lambda root: None) for t in ("parvex", "lftp")])
         print(f"{args.levels} nested folders with a file each to pyftpdlib on 127.0.0.1, active mode, "
-              f"best of {args.runs}")
-        print(f"  parvex plain walker: {ours:6.2f} s")
-        print(f"  lftp mirror -R:      {theirs:6.2f} s")
-        print(f"  parvex / lftp: {ours / theirs:.2f}x   (goal: within 2x)")
+              f"whole processes, {args.runs} runs")
+        print(f"  parvex plain walker:       {min_median(times['parvex'])}")
+        print(f"  lftp mirror -R --no-perms: {min_median(times['lftp'])}")
+        print(f"  parvex / lftp: {ratios(times['parvex'], times['lftp'])}   (goal: within 2x)")
+        print("  every upload compared file by file with the tree: equal")
+        print("  commands on 20 nested folders: " + describe_difference("parvex", counts["parvex"], "lftp",
+                                                                        counts["lftp"]))
 
 
 if __name__ == "__main__":

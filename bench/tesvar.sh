@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# tesvar beside iconv and nkf on ~50 MB of Japanese text, three directions.
+# tesvar beside iconv and nkf on ~50 MB of Japanese text, three directions: best and median MB/s,
+# outputs compared byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh nkf skkdic time

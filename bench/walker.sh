@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The plain walker beside lftp mirror -R on 2,000 small files in 110 folders.
+# The plain walker beside lftp mirror -R --no-perms on 2,000 small files in 110 folders, whole processes,
+# minimum and median, uploads compared file by file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh python3-pyftpdlib lftp time

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <set>
 
@@ -501,6 +503,50 @@ TEST(BrowserJobs, RunInOrderOneAtATime) {
     EXPECT_EQ(maxRunning.load(), 1);
     ASSERT_EQ(order.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+}
+
+// Every file of a download is created once, under its temporary name, and
+// renamed into place: on a file system that checks recently freed inodes at
+// each create, a second temporary per file freed an inode every file and
+// made each later create slower than the one before.
+TEST(BrowserDownload, EachFileIsCreatedOnceAndRenamedIntoPlace) {
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    const std::vector<std::string> names = {"a.bin", "b.bin", "c.bin"};
+    for (const auto& n : names) WriteFile(server.Local(n), "data of " + n);
+    inet::InternetSession session;
+    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                          static_cast<std::uint16_t>(server.port()));
+    ASSERT_NE(conn, nullptr);
+    std::string pwd;
+    ASSERT_TRUE(conn->GetCurrentDirectory(pwd));
+    const fs::path into = local / ("dl" + pwd);
+    fs::create_directories(into);
+    int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, into.c_str(), IN_CREATE | IN_DELETE | IN_MOVED_TO), 0);
+    std::vector<RemoteItem> items;
+    for (const auto& n : names) items.push_back({n, false});
+    Recorder rec;
+    EXPECT_EQ(DownloadWalk(conn, items, local / "dl", rec), Outcome::Completed);
+    int created = 0, deleted = 0;
+    std::set<std::string> movedTo;
+    alignas(inotify_event) char buf[8192];
+    for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;) {
+        for (char* p = buf; p < buf + n;) {
+            auto* e = reinterpret_cast<inotify_event*>(p);
+            if (e->mask & IN_CREATE) ++created;
+            if (e->mask & IN_DELETE) ++deleted;
+            if (e->mask & IN_MOVED_TO) movedTo.insert(e->len ? e->name : "");
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+    ::close(watch);
+    EXPECT_EQ(created, 3);
+    EXPECT_EQ(deleted, 0);
+    EXPECT_EQ(movedTo, (std::set<std::string>(names.begin(), names.end())));
+    for (const auto& n : names) EXPECT_EQ(ReadFile(into / n), "data of " + n);
 }
 
 }  // namespace

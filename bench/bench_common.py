@@ -88,6 +88,17 @@ def small_site(tree, per_leaf=20):
     return n
 
 
+def six_file_tree(work):
+    """A tree of 6 small files in 3 folders below work/small/site, for counting commands; returns its path."""
+    small = os.path.join(work, "small", "site")
+    for d in ("a", "a/b"):
+        os.makedirs(os.path.join(small, d))
+    for i, f in enumerate(("x", "y", "a/x", "a/y", "a/b/x", "a/b/y")):
+        with open(os.path.join(small, f + ".bin"), "wb") as out:
+            out.write(os.urandom(100 + i))
+    return small
+
+
 def min_median(values):
     """ "min X s, median Y s" of a list of seconds."""
     return f"min {min(values):6.2f} s, median {statistics.median(values):6.2f} s"

@@ -20,7 +20,7 @@ import os
 import shutil
 
 from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside, settle,
-                          small_site, timed, transcript_difference, work_folder)
+                          six_file_tree, small_site, timed, transcript_difference, work_folder)
 
 
 def main():
@@ -75,12 +75,7 @@ def main():
                     set_aside(dl, graveyard)
                     down_t[tool].append(t)
         # What each sends, on a tree of 6 files in 3 folders.
-        small = os.path.join(work, "small", "site")
-        for d in ("a", "a/b"):
-            os.makedirs(os.path.join(small, d))
-        for i, f in enumerate(("x", "y", "a/x", "a/y", "a/b/x", "a/b/y")):
-            with open(os.path.join(small, f + ".bin"), "wb") as out:
-                out.write(os.urandom(100 + i))
+        small = six_file_tree(work)
         upc = transcript_difference(work, [(t, lambda p, _, t=t: up(t, p, small), lambda root: None)
                                            for t in ("parvex", "lftp")])
 

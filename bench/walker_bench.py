@@ -16,7 +16,7 @@ import shutil
 import statistics
 
 from bench_common import (check_tree, describe_difference, files_of, min_median, pyftpd, ratios, set_aside, settle,
-                          small_site, timed, transcript_difference, work_folder)
+                          six_file_tree, small_site, timed, transcript_difference, work_folder)
 
 
 def upload(tool, walker, port, src, reg):
@@ -30,12 +30,7 @@ def upload(tool, walker, port, src, reg):
 
 def command_counts(work, walker):
     """What the walker and lftp each send for a tree of 6 files in 3 folders, as one line."""
-    small = os.path.join(work, "small", "site")
-    for d in ("a", "a/b"):
-        os.makedirs(os.path.join(small, d))
-    for i, f in enumerate(("x", "y", "a/x", "a/y", "a/b/x", "a/b/y")):
-        with open(os.path.join(small, f + ".bin"), "wb") as out:
-            out.write(os.urandom(100 + i))
+    small = six_file_tree(work)
     counts = transcript_difference(work, [(t, lambda p, _, t=t: upload(t, walker, p, small, os.path.join(
         work, "small", t + ".db"))[0], lambda root: None) for t in ("parvex", "lftp")])
     return describe_difference("parvex", counts["parvex"], "lftp", counts["lftp"])

@@ -32,22 +32,6 @@ protected:
     }
 };
 
-// pyftpdlib asks for a password; vsftpd lets anonymous in at USER.
-TEST_P(TranscriptInet, LoginAsksForFeaturesOnce) {
-    session.GetFtpConnection("127.0.0.1", server.user(), server.password(), static_cast<std::uint16_t>(server.port()));
-    if (Pyftpdlib())
-        EXPECT_EQ(server.Transcript(),
-                  "USER parvex\n"
-                  "PASS ******\n"
-                  "FEAT\n"
-                  "OPTS UTF8 ON\n");
-    else
-        EXPECT_EQ(server.Transcript(),
-                  "USER anonymous\n"
-                  "FEAT\n"
-                  "OPTS UTF8 ON\n");
-}
-
 // A listing of the current folder asks PWD each time (the entries' paths
 // start from it); TYPE goes only when the representation changes, so
 // listing then fetching text costs one TYPE A, and the binary fetch and

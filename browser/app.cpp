@@ -4,7 +4,7 @@
 #include "browser/resources.h"
 #include "browser/view.h"
 #include "common/ui/resources.h"
-#include "transfer/transfer_mode.h"
+#include "common/walk/transfer_mode.h"
 
 #include <cstdio>
 
@@ -23,7 +23,7 @@ CMainFrame* StartBrowser() {
 
 bool CBrovinApp::OnInit() {
     // The program takes no arguments, so wxApp's command-line parsing is skipped.
-    transfer::RemoveStaleTempFolders();
+    walk::RemoveStaleTempFolders();
     SetTopWindow(StartBrowser());
     return true;
 }

@@ -1,6 +1,6 @@
 #include "browser/resources.h"
 
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
 
@@ -87,15 +87,15 @@ void RegisterResources() {
 wxString FormatString(int id, const std::string& arg) {
     // Arguments carry the server's names and replies: bytes that are not UTF-8
     // would make the whole text empty, and a CR would break the line.
-    if (id == IDS_TEXT) return wxString::FromUTF8(ShownName(arg));
+    if (id == IDS_TEXT) return wxString::FromUTF8(walk::ShownName(arg));
     wxString text = ui::LoadString(id);
-    if (!arg.empty()) text.Replace("%1", wxString::FromUTF8(ShownName(arg)));
+    if (!arg.empty()) text.Replace("%1", wxString::FromUTF8(walk::ShownName(arg)));
     return text;
 }
 
 wxString FormatString(int id, const std::string& arg, const std::string& reason) {
     wxString text = FormatString(id, arg);
-    if (!reason.empty()) text += " : " + wxString::FromUTF8(ShownName(reason));
+    if (!reason.empty()) text += " : " + wxString::FromUTF8(walk::ShownName(reason));
     return text;
 }
 

@@ -191,8 +191,8 @@ void CBrovinView::ListJob() {
         frame_->SetTitle(FormatString(IDS_CAPTION_DIRECTORY, dir));
         frame_->SetFrameStatus(IDS_LISTING, "");
     });
-    std::vector<Row> rows;
-    bool ok = ListDirectory(conn, dir, rows);
+    std::vector<walk::Row> rows;
+    bool ok = walk::ListDirectory(conn, dir, rows);
     std::string reason = ok ? std::string() : ErrorText(inet::GetLastInternetError());
     CallAfter([this, ok, dir, reason, rows = std::move(rows)]() mutable {
         MarkFolderLinks(dir, rows);
@@ -206,7 +206,7 @@ void CBrovinView::ListJob() {
     });
 }
 
-int CBrovinView::ImageFor(const Row& row, wxString& type) {
+int CBrovinView::ImageFor(const walk::Row& row, wxString& type) {
     type.clear();
     if (row.link) type = wxString::FromUTF8(row.directory ? kFolderLinkType : kLinkType);
     if (row.directory) return folderIcon_;
@@ -225,7 +225,7 @@ int CBrovinView::ImageFor(const Row& row, wxString& type) {
     return it->second.first;
 }
 
-void CBrovinView::ShowRows(std::vector<Row> rows) {
+void CBrovinView::ShowRows(std::vector<walk::Row> rows) {
     rows_ = std::move(rows);
     images_.resize(rows_.size());
     types_.resize(rows_.size());
@@ -246,11 +246,11 @@ void CBrovinView::ClearSelectionStore() {
 
 wxString CBrovinView::OnGetItemText(long item, long column) const {
     if (item < 0 || static_cast<std::size_t>(item) >= rows_.size()) return wxString();
-    const Row& row = rows_[static_cast<std::size_t>(item)];
+    const walk::Row& row = rows_[static_cast<std::size_t>(item)];
     switch (column) {
-    case 0: return wxString::FromUTF8(ShownName(row.name));
+    case 0: return wxString::FromUTF8(walk::ShownName(row.name));
     case 1: return types_[static_cast<std::size_t>(item)];
-    case 2: return row.directory ? wxString() : wxString::FromUTF8(DateText(row.mtime));
+    case 2: return row.directory ? wxString() : wxString::FromUTF8(walk::DateText(row.mtime));
     default: return wxString();
     }
 }
@@ -274,7 +274,7 @@ std::vector<RemoteItem> CBrovinView::SelectedItems() const {
     for (long i = GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); i != -1;
          i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
         if (static_cast<std::size_t>(i) < rows_.size()) {
-            const Row& row = rows_[static_cast<std::size_t>(i)];
+            const walk::Row& row = rows_[static_cast<std::size_t>(i)];
             items.push_back(RemoteItem{row.name, row.directory, row.link});
         }
     return items;
@@ -330,7 +330,7 @@ void CBrovinView::QueueUpload(const std::vector<std::string>& paths) {
 }
 
 void CBrovinView::EnterDirectory(const std::string& name) {
-    if (!SafeName(name)) {
+    if (!walk::SafeName(name)) {
         frame_->SetFrameStatus(IDS_UNSAFE_NAME, name);
         return;
     }
@@ -347,7 +347,7 @@ void CBrovinView::EnterDirectory(const std::string& name) {
 // changing into it answers. A folder is entered (and its row shows a folder
 // from then on); anything else is downloaded like a file.
 void CBrovinView::OpenLink(const std::string& name) {
-    if (!SafeName(name)) {
+    if (!walk::SafeName(name)) {
         frame_->SetFrameStatus(IDS_UNSAFE_NAME, name);
         return;
     }
@@ -365,10 +365,10 @@ void CBrovinView::OpenLink(const std::string& name) {
     });
 }
 
-void CBrovinView::MarkFolderLinks(const std::string& dir, std::vector<Row>& rows) const {
+void CBrovinView::MarkFolderLinks(const std::string& dir, std::vector<walk::Row>& rows) const {
     for (auto& row : rows)
         if (row.link && folderLinks_.count(dir + "/" + row.name)) row.directory = true;
-    OrderRows(rows);
+    walk::OrderRows(rows);
 }
 
 void CBrovinView::Download(bool chooseTarget) {
@@ -466,7 +466,7 @@ void CBrovinView::RunCommand(int id) {
             frame_->SetFrameStatus(IDS_NAME_UNSENDABLE, oldName);
             return;
         }
-        const wxString shown = wxString::FromUTF8(ShownName(oldName));
+        const wxString shown = wxString::FromUTF8(walk::ShownName(oldName));
         wxString name = shown;
         if (!AskName(1, name)) return;
         // Unchanged, nothing is sent: the text shown for a name that is not UTF-8 is not its name.
@@ -522,7 +522,7 @@ void CBrovinView::MakeDirectoryJob(const std::string& dir) {
 void CBrovinView::OnActivated(wxListEvent& event) {
     long i = event.GetIndex();
     if (i < 0 || static_cast<std::size_t>(i) >= rows_.size() || !doc_->Connected()) return;
-    const Row& row = rows_[static_cast<std::size_t>(i)];
+    const walk::Row& row = rows_[static_cast<std::size_t>(i)];
     if (row.link)
         OpenLink(row.name);
     else if (row.directory)

@@ -5,7 +5,7 @@
 
 #include "browser/core/document.h"
 #include "browser/core/job_queue.h"
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"
 
 #include <wx/dnd.h>
@@ -50,7 +50,7 @@ public:
     bool AnySelected() const;
     // True when exactly one item is selected; `index` is set to it.
     bool OneSelected(long& index) const;
-    const std::vector<Row>& Rows() const { return rows_; }
+    const std::vector<walk::Row>& Rows() const { return rows_; }
     CTransferDlg* ProgressDialog() const { return progress_; }
     // Closes the progress dialog and enables the main window (after a walk, or on abort).
     void EndProgress();
@@ -82,7 +82,7 @@ private:
     // From any thread: status-bar text `id` with `arg`, and `reason` after it.
     void Tell(int id, const std::string& arg, const std::string& reason = "");
     void MakeDirectoryJob(const std::string& dir);
-    void ShowRows(std::vector<Row> rows);
+    void ShowRows(std::vector<walk::Row> rows);
     void ClearSelectionStore();
     void ShowProgress();
     void RunWalk(std::function<Outcome(Progress&)> walk);
@@ -90,12 +90,12 @@ private:
     // Opens a symbolic link: enters it when the server lets us, else downloads it.
     void OpenLink(const std::string& name);
     // Shows the links of `dir` already found to lead to folders as folders.
-    void MarkFolderLinks(const std::string& dir, std::vector<Row>& rows) const;
+    void MarkFolderLinks(const std::string& dir, std::vector<walk::Row>& rows) const;
     void Download(bool chooseTarget);
     // The name dialog in `mode` (1 rename, 0 make directory); false when closed without a name.
     bool AskName(int mode, wxString& name);
     std::vector<RemoteItem> SelectedItems() const;
-    int ImageFor(const Row& row, wxString& type);
+    int ImageFor(const walk::Row& row, wxString& type);
     void OnActivated(wxListEvent& event);
     void OnRightDown(wxMouseEvent& event);
     void OnKeyDown(wxKeyEvent& event);
@@ -107,7 +107,7 @@ private:
     CTransferDlg* progress_ = nullptr;
     std::shared_ptr<WalkProgress> walk_;
     std::string downloadFolder_;
-    std::vector<Row> rows_;
+    std::vector<walk::Row> rows_;
     std::vector<int> images_;
     std::vector<wxString> types_;
     wxImageList icons_{16, 16, true, 0};

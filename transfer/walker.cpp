@@ -3,12 +3,12 @@
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
 #include "platform/os/os.h"
-#include "transfer/extension_list.h"
+#include "common/walk/extension_list.h"
 #include "transfer/handoff.h"
-#include "transfer/local_tree.h"
+#include "common/walk/local_tree.h"
 #include "transfer/progress.h"
-#include "transfer/remote_cursor.h"
-#include "transfer/transfer_mode.h"
+#include "common/walk/remote_cursor.h"
+#include "common/walk/transfer_mode.h"
 
 #include <chrono>
 #include <memory>
@@ -16,6 +16,8 @@
 #include <vector>
 
 namespace transfer {
+
+using namespace walk;
 
 namespace {
 
@@ -256,7 +258,7 @@ private:
     bool Put(std::size_t i, const std::string& remote) {
         const std::string item = items_[i].path;
         std::string sent;
-        if (!ConvertForUpload(item, sent)) return Skipped(i, Skip::NotConverted);
+        if (!ConvertForUpload(item, sent, ShowStatus)) return Skipped(i, Skip::NotConverted);
         if (ProgressDisplay* d = Progress()) d->PlayAnimation();
         int type = TransferTypeFor(item);
         bool ok = conn_->PutFile(sent, remote, static_cast<inet::DWORD>(type));

@@ -3,7 +3,7 @@
 #include "browser/core/ids.h"
 #include "browser/core/operations.h"
 #include "common/registry/layout.h"
-#include "transfer/local_tree.h"
+#include "common/walk/local_tree.h"
 
 namespace brovin {
 
@@ -58,7 +58,7 @@ bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
         if (root[0] == '/') {
             if (!conn->SetCurrentDirectory(root)) status(IDS_CANNOT_MOVE_STATUS, root);
         } else {
-            for (const auto& c : transfer::Components(root))
+            for (const auto& c : walk::Components(root))
                 if (!conn->SetCurrentDirectory(c)) status(IDS_CANNOT_MOVE_STATUS, c);
         }
     }

@@ -1,10 +1,10 @@
 #include "browser/core/operations.h"
 
 #include "browser/core/ids.h"
-#include "browser/core/listing.h"
-#include "transfer/local_tree.h"
-#include "transfer/remote_cursor.h"
-#include "transfer/transfer_mode.h"
+#include "common/walk/remote_listing.h"
+#include "common/walk/local_tree.h"
+#include "common/walk/remote_cursor.h"
+#include "common/walk/transfer_mode.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,7 +35,7 @@ std::string ErrorText(inet::DWORD code) {
     if (code == inet::ERROR_INTERNET_EXTENDED_ERROR && !reply.empty()) text = reply;
     else if (code == inet::ERROR_INTERNET_LOGIN_FAILURE && !reply.empty()) text += "(" + reply + ")";
     else if (text.empty()) text = "エラー " + std::to_string(code);
-    return transfer::Clip(text);
+    return walk::Clip(text);
 }
 
 int NameProblem(const std::string& name) {
@@ -51,7 +51,7 @@ std::string Decimal(unsigned long n) { return std::to_string(n); }
 // A failed put, get or delete: the error number, or the message when the connection itself is gone.
 Outcome FailWith(Progress& progress, inet::DWORD code) {
     if (ConnectionLost(code))
-        progress.Status(IDS_INTERNET_ERROR, transfer::Clip(inet::InternetErrorText(code)));
+        progress.Status(IDS_INTERNET_ERROR, walk::Clip(inet::InternetErrorText(code)));
     else
         progress.Status(IDS_FAILED_CODE, Decimal(code));
     return Outcome::Failed;
@@ -134,9 +134,9 @@ std::vector<std::string> Parent(const std::vector<std::string>& parts) {
 std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress& progress, LeftOutItems& skipped) {
     std::vector<QueueEntry> queue;
     for (const auto& item : items) {
-        if (!SafeName(item.name)) {
-            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(item.name));
-            skipped.Add(transfer::Printable(item.name));
+        if (!walk::SafeName(item.name)) {
+            progress.Status(IDS_UNSAFE_NAME, walk::Printable(item.name));
+            skipped.Add(walk::Printable(item.name));
             continue;
         }
         queue.push_back(QueueEntry{{item.name}, item.directory, item.link});
@@ -158,9 +158,9 @@ bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& pa
         if (find.IsDots()) continue;
         any = true;
         std::string name = find.GetFileName();
-        if (!SafeName(name)) {
-            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(Join(parent, "/") + "/" + name));
-            skipped.Add(transfer::Printable(Join(parent, "/") + "/" + name));
+        if (!walk::SafeName(name)) {
+            progress.Status(IDS_UNSAFE_NAME, walk::Printable(Join(parent, "/") + "/" + name));
+            skipped.Add(walk::Printable(Join(parent, "/") + "/" + name));
             continue;
         }
         QueueEntry child{parent, find.IsDirectory() && !find.IsLink(), find.IsLink()};
@@ -238,30 +238,30 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
         progress.Status(IDS_TEXT, "アップロードするファイルの指定を読み取れませんでした");
         return Outcome::Failed;
     }
-    transfer::LocalTree tree;
-    for (const auto& p : handOff.paths) tree.items.push_back(transfer::LocalItem{p});
-    transfer::RemoteCursor cursor(conn);
+    walk::LocalTree tree;
+    for (const auto& p : handOff.paths) tree.items.push_back(walk::LocalItem{p});
+    walk::RemoteCursor cursor(conn);
     cursor.SetBase();
     cursor.hooks.moving = [&] { progress.Status(IDS_MOVING, ""); };
     cursor.hooks.creating = [&](const std::string& dir) { progress.Status(IDS_CREATING_REMOTE, dir); };
     LeftOutItems skipped;
-    auto skip = [&](const std::string& rel, transfer::Skip why) {
-        progress.Status(IDS_TEXT, transfer::Printable(rel) + transfer::SkipText(why));
-        skipped.Add(transfer::Printable(rel));
+    auto skip = [&](const std::string& rel, walk::Skip why) {
+        progress.Status(IDS_TEXT, walk::Printable(rel) + walk::SkipText(why));
+        skipped.Add(walk::Printable(rel));
     };
     std::string failed;
     for (std::size_t i = 0; i < tree.items.size(); ++i) {
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(tree.items.size()));
-        const std::string rel = transfer::RelativePath(handOff.rootDir, tree.items[i].path);
-        const std::vector<std::string> parts = transfer::Components(rel);
+        const std::string rel = walk::RelativePath(handOff.rootDir, tree.items[i].path);
+        const std::vector<std::string> parts = walk::Components(rel);
         bool folder = false;
-        if (transfer::Skip why = tree.Classify(i, folder); why != transfer::Skip::None) {
+        if (walk::Skip why = tree.Classify(i, folder); why != walk::Skip::None) {
             skip(rel, why);
             continue;
         }
-        if (parts.empty() || !transfer::Sendable(parts)) {
-            skip(rel, transfer::Skip::BadName);
+        if (parts.empty() || !walk::Sendable(parts)) {
+            skip(rel, walk::Skip::BadName);
             continue;
         }
         if (folder) {
@@ -272,7 +272,7 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
                 return Outcome::Failed;
             }
             progress.Status(IDS_SEARCHING_LOCAL, "");
-            if (!tree.Expand(i)) skip(rel, transfer::Skip::Unlistable);
+            if (!tree.Expand(i)) skip(rel, walk::Skip::Unlistable);
             continue;
         }
         progress.Status(IDS_PROCESSING, rel);
@@ -282,21 +282,21 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
         }
         if (progress.Aborted()) return Outcome::Aborted;
         std::string sent;
-        if (!transfer::ConvertForUpload(tree.items[i].path, sent)) {
-            skip(rel, transfer::Skip::NotConverted);
+        if (!walk::ConvertForUpload(tree.items[i].path, sent)) {
+            skip(rel, walk::Skip::NotConverted);
             continue;
         }
-        int type = transfer::TransferTypeFor(tree.items[i].path);
+        int type = walk::TransferTypeFor(tree.items[i].path);
         bool ok = conn->PutFile(sent, "./" + parts.back(), static_cast<inet::DWORD>(type));
         inet::DWORD error = inet::GetLastInternetError();
-        transfer::RemoveTempCopy(sent);  // after a failed upload too: nothing else would remove it
+        walk::RemoveTempCopy(sent);  // after a failed upload too: nothing else would remove it
         if (!ok) {
             if (error == inet::ERROR_INVALID_NAME) {
-                skip(rel, transfer::Skip::BadName);
+                skip(rel, walk::Skip::BadName);
                 continue;
             }
             if (error == inet::ERROR_FILE_NOT_FOUND) {
-                skip(rel, transfer::Skip::Unreadable);
+                skip(rel, walk::Skip::Unreadable);
                 continue;
             }
             return FailWith(progress, error);
@@ -316,19 +316,19 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
     std::string pwd;
     conn->GetCurrentDirectory(pwd);
     // The server's own path is mirrored too, and is as untrusted as its names.
-    std::vector<std::string> mirror = transfer::Components(pwd);
+    std::vector<std::string> mirror = walk::Components(pwd);
     for (const auto& c : mirror) {
-        if (!SafeName(c)) {
-            progress.Status(IDS_UNSAFE_NAME, transfer::Printable(pwd));
+        if (!walk::SafeName(c)) {
+            progress.Status(IDS_UNSAFE_NAME, walk::Printable(pwd));
             return Outcome::Failed;
         }
     }
     std::string made;
     if (!MakeFolders(folder, mirror, made)) {
-        progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+        progress.Status(IDS_TEXT, walk::Printable(made) + walk::SkipText(walk::Skip::Unreadable));
         return Outcome::Failed;
     }
-    transfer::RemoteCursor cursor(conn);
+    walk::RemoteCursor cursor(conn);
     cursor.SetBase();
     std::string failed;
     std::vector<std::string> fileFolder;  // the last file's folder, below `folder`
@@ -343,7 +343,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
             progress.Status(IDS_SEARCHING_REMOTE, "");
             if (!cursor.GoTo(entry.parts, false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+                skipped.Add(walk::Printable(Join(entry.parts, "/")));
                 continue;
             }
             bool any = false;
@@ -357,7 +357,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
             progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
             local.insert(local.end(), entry.parts.begin(), entry.parts.end());
             if (!MakeFolders(folder, local, made)) {
-                progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+                progress.Status(IDS_TEXT, walk::Printable(made) + walk::SkipText(walk::Skip::Unreadable));
                 return Outcome::Failed;
             }
             progress.Step();
@@ -365,7 +365,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         }
         if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
             progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-            skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+            skipped.Add(walk::Printable(Join(entry.parts, "/")));
             continue;
         }
         if (progress.Aborted()) return Outcome::Aborted;
@@ -374,7 +374,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         // Files of one directory come one after another: its folder is made once, not once per file.
         if (local != fileFolder || fileFolderPath.empty()) {
             if (!MakeFolders(folder, local, made)) {
-                progress.Status(IDS_TEXT, transfer::Printable(made) + transfer::SkipText(transfer::Skip::Unreadable));
+                progress.Status(IDS_TEXT, walk::Printable(made) + walk::SkipText(walk::Skip::Unreadable));
                 return Outcome::Failed;
             }
             fileFolder = local;
@@ -382,26 +382,26 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         }
         const std::string file = fileFolderPath + "/" + name;
         progress.Status(IDS_PROCESSING, "./" + name);
-        int type = transfer::TransferTypeFor(name);
+        int type = walk::TransferTypeFor(name);
         if (!Fetch(conn, name, file, static_cast<inet::DWORD>(type))) {
             inet::DWORD error = inet::GetLastInternetError();
             if (!entry.link || ConnectionLost(error)) return FailWith(progress, error);
-            progress.Status(IDS_TEXT, transfer::Printable(Join(entry.parts, "/")) + kLinkNotFetched);
-            skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+            progress.Status(IDS_TEXT, walk::Printable(Join(entry.parts, "/")) + kLinkNotFetched);
+            skipped.Add(walk::Printable(Join(entry.parts, "/")));
             progress.Step();
             continue;
         }
         if (progress.Aborted()) return Outcome::Aborted;
         std::string converted;
-        if (!transfer::ConvertAfterDownload(file, converted)) {
-            progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
-            skipped.Add(transfer::Printable(name));
+        if (!walk::ConvertAfterDownload(file, converted)) {
+            progress.Status(IDS_TEXT, walk::Printable(name) + walk::SkipText(walk::Skip::NotConverted));
+            skipped.Add(walk::Printable(name));
         } else if (converted != file) {
             if (!ReplaceWith(converted, file)) {
-                progress.Status(IDS_TEXT, transfer::Printable(name) + transfer::SkipText(transfer::Skip::NotConverted));
-                skipped.Add(transfer::Printable(name));
+                progress.Status(IDS_TEXT, walk::Printable(name) + walk::SkipText(walk::Skip::NotConverted));
+                skipped.Add(walk::Printable(name));
             }
-            transfer::RemoveTempCopy(converted);
+            walk::RemoveTempCopy(converted);
         }
         progress.Step();
     }
@@ -428,12 +428,12 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
     enum class State { Pending, Removed, LeftOut };
     std::vector<State> state(queue.size(), State::Pending);
     auto leave = [&](std::size_t i) {
-        const std::string path = transfer::Printable(Join(queue[i].parts, "/"));
+        const std::string path = walk::Printable(Join(queue[i].parts, "/"));
         progress.Status(IDS_TEXT, path + kNotRemoved);
         skipped.Add(path);
         state[i] = State::LeftOut;
     };
-    transfer::RemoteCursor cursor(conn);
+    walk::RemoteCursor cursor(conn);
     cursor.SetBase();
     std::string failed;
     // Removes directory i from its parent. A refused removal is tried once more
@@ -451,7 +451,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
             if (find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD))
                 for (bool more = true; more;) {
                     more = find.FindNextFile();
-                    if (find.IsLink() && SafeName(find.GetFileName())) hidden.push_back(find.GetFileName());
+                    if (find.IsLink() && walk::SafeName(find.GetFileName())) hidden.push_back(find.GetFileName());
                 }
         }
         for (const std::string& link : hidden) {
@@ -471,7 +471,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
         if (!entry.directory) {
             if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+                skipped.Add(walk::Printable(Join(entry.parts, "/")));
                 state[i] = State::LeftOut;
                 continue;
             }
@@ -490,7 +490,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
             // the directory we still stand in, and everything in it would be queued.
             if (!cursor.GoTo(entry.parts, false, failed, false)) {
                 progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                skipped.Add(transfer::Printable(Join(entry.parts, "/")));
+                skipped.Add(walk::Printable(Join(entry.parts, "/")));
                 state[i] = State::LeftOut;
                 continue;
             }

@@ -4,7 +4,7 @@
 // names, exact hand-off keys).
 #include "browser/core/document.h"
 #include "browser/core/ids.h"
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"
 #include "browser/core/job_queue.h"
 #include "common/registry/layout.h"
@@ -92,8 +92,8 @@ TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
     for (const char* d : {"cgi-bin", "images", "logs", "release.old", "v1.2"}) fs::create_directories(server.Local(d));
     for (const char* f : {"index.html", "readme.txt", "Makefile", "LICENSE"}) Make(f);
     auto* conn = Login();
-    std::vector<Row> rows;
-    ASSERT_TRUE(ListDirectory(conn, doc.currentDirectory, rows));
+    std::vector<walk::Row> rows;
+    ASSERT_TRUE(walk::ListDirectory(conn, doc.currentDirectory, rows));
     ASSERT_EQ(rows.size(), 9u);
     std::set<std::string> dirs, files;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -106,7 +106,7 @@ TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
     EXPECT_EQ(files, (std::set<std::string>{"index.html", "readme.txt", "Makefile", "LICENSE"}));
     for (const auto& r : rows)
         if (!r.directory) {
-            EXPECT_FALSE(DateText(r.mtime).empty()) << r.name;
+            EXPECT_FALSE(walk::DateText(r.mtime).empty()) << r.name;
         }
 }
 
@@ -259,8 +259,8 @@ protected:
     std::vector<RemoteItem> Rows(inet::FtpConnection* conn, const std::set<std::string>& names) {
         std::string pwd;
         conn->GetCurrentDirectory(pwd);
-        std::vector<Row> rows;
-        EXPECT_TRUE(ListDirectory(conn, pwd, rows));
+        std::vector<walk::Row> rows;
+        EXPECT_TRUE(walk::ListDirectory(conn, pwd, rows));
         std::vector<RemoteItem> items;
         for (const auto& r : rows)
             if (names.count(r.name)) items.push_back({r.name, r.directory, r.link});
@@ -416,8 +416,8 @@ TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
     inet::InternetSession session;
     auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
                                           static_cast<std::uint16_t>(server.port()));
-    std::vector<Row> rows;
-    ASSERT_TRUE(ListDirectory(conn, "/", rows));
+    std::vector<walk::Row> rows;
+    ASSERT_TRUE(walk::ListDirectory(conn, "/", rows));
     std::vector<RemoteItem> items;
     for (const auto& r : rows) items.push_back({r.name, r.directory});
     ASSERT_EQ(items.size(), 2u);
@@ -476,11 +476,11 @@ TEST(BrowserListing, DatesArePaddedWithSpacesAndUnsafeNamesAreTold) {
     tm.tm_mon = 9;
     tm.tm_mday = 3;
     tm.tm_hour = 12;
-    EXPECT_EQ(DateText(static_cast<std::int64_t>(std::mktime(&tm))), "2000/10/ 3");
-    EXPECT_EQ(DateText(0), "");
-    for (const char* bad : {"", ".", "..", "../x", "a/b", "a\\b", "a\rb", "a\nb"}) EXPECT_FALSE(SafeName(bad)) << bad;
-    EXPECT_FALSE(SafeName(std::string(256, 'a')));
-    for (const char* good : {"Makefile", "v1.2", "..x", "日本語.txt"}) EXPECT_TRUE(SafeName(good)) << good;
+    EXPECT_EQ(walk::DateText(static_cast<std::int64_t>(std::mktime(&tm))), "2000/10/ 3");
+    EXPECT_EQ(walk::DateText(0), "");
+    for (const char* bad : {"", ".", "..", "../x", "a/b", "a\\b", "a\rb", "a\nb"}) EXPECT_FALSE(walk::SafeName(bad)) << bad;
+    EXPECT_FALSE(walk::SafeName(std::string(256, 'a')));
+    for (const char* good : {"Makefile", "v1.2", "..x", "日本語.txt"}) EXPECT_TRUE(walk::SafeName(good)) << good;
 }
 
 TEST(BrowserJobs, RunInOrderOneAtATime) {

@@ -1,7 +1,7 @@
 // How the browser shows a server's names, and which typed names it refuses
 // to send: pure functions, checked from tables.
 #include "browser/core/ids.h"
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,7 @@ TEST(ShownName, EveryByteIsVisibleAndTheTextIsOneLineOfUtf8) {
         {"\xef\xbb\xbf" "bom", "\\uFEFFbom"},
         {"line\xe2\x80\xa8sep", "line\\u2028sep"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ShownName(c.raw), c.shown) << c.shown;
+    for (const auto& c : cases) EXPECT_EQ(walk::ShownName(c.raw), c.shown) << c.shown;
 }
 
 TEST(NameProblem, EmptyNamesAndNamesThatWouldEndTheCommandAreRefused) {
@@ -65,7 +65,7 @@ TEST(NameProblem, EmptyNamesAndNamesThatWouldEndTheCommandAreRefused) {
         {"sub/dir", 0},  // the server decides whether it makes or moves there
         {" ", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(NameProblem(c.name), c.problem) << ShownName(c.name);
+    for (const auto& c : cases) EXPECT_EQ(NameProblem(c.name), c.problem) << walk::ShownName(c.name);
 }
 
 TEST(ErrorText, TheTableTextOrTheCodeWhenTheTableHasNone) {

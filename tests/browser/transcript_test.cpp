@@ -3,7 +3,7 @@
 // pyftpdlib and vsftpd. vsftpd's writable folder is "pub" below where
 // anonymous logs in, so its root has one component more.
 #include "browser/core/document.h"
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
@@ -68,8 +68,8 @@ TEST_P(TranscriptBrowser, LoginAndListing) {
     // The first listing after the login enters the directory the login left
     // it in and asks its name again.
     std::size_t mark = server.Commands().size();
-    std::vector<Row> rows;
-    ASSERT_TRUE(ListDirectory(doc.Connection(), doc.currentDirectory, rows));
+    std::vector<walk::Row> rows;
+    ASSERT_TRUE(walk::ListDirectory(doc.Connection(), doc.currentDirectory, rows));
     EXPECT_EQ(rows.size(), 2u);
     EXPECT_EQ(server.Transcript(mark), "CWD " + doc.currentDirectory +
                                            "\n"
@@ -87,8 +87,8 @@ TEST_P(TranscriptBrowser, Refresh) {
     std::string failure;
     inet::FtpConnection* conn = doc.LiveConnection([](int, const std::string&) {}, failure);
     ASSERT_NE(conn, nullptr) << failure;
-    std::vector<Row> rows;
-    ASSERT_TRUE(ListDirectory(conn, doc.currentDirectory, rows));
+    std::vector<walk::Row> rows;
+    ASSERT_TRUE(walk::ListDirectory(conn, doc.currentDirectory, rows));
     EXPECT_EQ(server.Transcript(mark), "PWD\n"
                                        "CWD " + doc.currentDirectory + "\n"
                                        "PWD\n"

@@ -7,7 +7,7 @@
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/progress.h"
-#include "transfer/transfer_mode.h"
+#include "common/walk/transfer_mode.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,7 @@
 #include <thread>
 
 using namespace transfer;
+using namespace walk;
 using namespace transfertest;
 namespace fs = std::filesystem;
 using testsupport::FtpServer;

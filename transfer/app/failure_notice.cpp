@@ -1,7 +1,7 @@
 #include "transfer/app/failure_notice.h"
 
 #include "common/registry/layout.h"
-#include "transfer/local_tree.h"
+#include "common/walk/local_tree.h"
 
 #include <glib.h>
 #include <libnotify/notify.h>
@@ -45,7 +45,7 @@ std::string StatusText(const std::string& raw) {
     }
     while (!out.empty() && out.back() == '\n') out.pop_back();
     // As long as the status line takes, and marked as cut.
-    std::string clipped = transfer::Clip(out);
+    std::string clipped = walk::Clip(out);
     return clipped.size() < out.size() ? clipped + "…" : out;
 }
 
@@ -95,9 +95,9 @@ FailureNotice ComposeFailureNotice(const FailedTransfer& what, bool markup) {
     auto line = [&body](const std::string& text) { body += (body.empty() ? "" : "\n") + text; };
     // Printable writes out line breaks and cuts a name of thousands of bytes in its middle.
     // A part that is not known (no hand-off, no file reached yet) gets no line.
-    if (!what.provider.empty()) line("プロバイダ: " + transfer::Printable(ValidUtf8(what.provider)));
-    if (!what.entry.empty()) line("転送先: " + transfer::Printable(ValidUtf8(what.entry)));
-    if (!what.item.empty()) line("ファイル: " + transfer::Printable(ValidUtf8(what.item)));
+    if (!what.provider.empty()) line("プロバイダ: " + walk::Printable(ValidUtf8(what.provider)));
+    if (!what.entry.empty()) line("転送先: " + walk::Printable(ValidUtf8(what.entry)));
+    if (!what.item.empty()) line("ファイル: " + walk::Printable(ValidUtf8(what.item)));
     std::string status = StatusText(what.status);
     if (!status.empty()) line(status);
     notice.body = markup ? EscapeMarkup(body) : body;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace brovin {
+namespace walk {
 
 struct Row {
     std::string name;
@@ -43,4 +43,4 @@ bool SafeName(const std::string& name);
 // only: what goes to the server is always the name's own bytes.
 std::string ShownName(const std::string& raw);
 
-}  // namespace brovin
+}  // namespace walk

@@ -1,10 +1,9 @@
 // Text or binary, and the converted copy, as the options decide per file.
-#include "transfer/transfer_mode.h"
+#include "common/walk/transfer_mode.h"
 
 #include "common/registry/layout.h"
 #include "tests/support/test_support.h"
-#include "tests/transfer/recording_display.h"
-#include "transfer/extension_list.h"
+#include "common/walk/extension_list.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-using namespace transfer;
+using namespace walk;
 
 namespace {
 
@@ -87,11 +86,12 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
     std::string page = dir / "index.HTML", twin = dir / "index.txt";
     testsupport::WriteFile(page, "<p>\x82\xA0</p>\n");
     testsupport::WriteFile(twin, "\x82\xA2\n");
-    transfertest::RecordingDisplay display;
+    std::string said;
+    const auto say = [&](const std::string& text) { said = text; };
     std::string sent, sentTwin;
-    ASSERT_TRUE(ConvertForUpload(page, sent));
-    ASSERT_TRUE(ConvertForUpload(twin, sentTwin));
-    EXPECT_EQ(display.status, "EUCコードへ変換中...");
+    ASSERT_TRUE(ConvertForUpload(page, sent, say));
+    ASSERT_TRUE(ConvertForUpload(twin, sentTwin, say));
+    EXPECT_EQ(said, "EUCコードへ変換中...");
     EXPECT_EQ(sent.rfind(TempCopyFolder(), 0), 0u) << sent;
     EXPECT_NE(sent, sentTwin) << "index.HTML and index.txt once shared index.tmp";
     EXPECT_EQ(testsupport::ReadFile(sent), "<p>\xA4\xA2</p>\n");
@@ -103,8 +103,8 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
 
     for (int code : {-1, 0}) {  // code missing: JIS; code 0: SJIS
         Options(".htm;.html;.txt;", 1, 1, code);
-        ASSERT_TRUE(ConvertForUpload(page, sent));
-        EXPECT_EQ(display.status, code < 0 ? "JISコードへ変換中..." : "SJISコードへ変換中...");
+        ASSERT_TRUE(ConvertForUpload(page, sent, say));
+        EXPECT_EQ(said, code < 0 ? "JISコードへ変換中..." : "SJISコードへ変換中...");
         RemoveTempCopy(sent);
     }
 
@@ -116,21 +116,21 @@ TEST_F(TransferMode, ConversionMakesAFreshPrivateCopyAndSaysSo) {
 TEST_F(TransferMode, WhenNothingIsConverted) {
     std::string photo = dir / "photo.jpg", readme = dir / "README";
     for (const auto& f : {photo, readme}) testsupport::WriteFile(f, "x");
-    std::string sent;
+    std::string sent, said;
     const auto convert = [&](const std::string& path) {
-        EXPECT_TRUE(ConvertForUpload(path, sent));
+        EXPECT_TRUE(ConvertForUpload(path, sent, [&](const std::string& text) { said += text; }));
         return sent;
     };
     Options(layout::kFirstRunTextMode, 1, 1, 2);
     EXPECT_EQ(convert(photo), photo);
     EXPECT_NE(convert(readme), readme) << "no extension matches the first entry";
     RemoveTempCopy(sent);
-    transfertest::RecordingDisplay display;
+    said.clear();
     for (auto [codeConvert, uploadConvert, code] : {std::tuple{1, 0, 2}, {0, 1, 2}, {1, 1, 3}}) {
         Options(layout::kFirstRunTextMode, codeConvert, uploadConvert, code);
         EXPECT_EQ(convert(dir / "a.txt"), dir / "a.txt") << codeConvert << uploadConvert << code;
     }
-    EXPECT_TRUE(display.Events().empty());
+    EXPECT_EQ(said, "");
 
     // Nothing in the copies' folder that was not made there is deleted.
     testsupport::WriteFile(TempCopyFolder() + "copy-user", "y");

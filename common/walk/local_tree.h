@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace transfer {
+namespace walk {
 
 // Why an item is not sent; each is named in the status line and counted.
 enum class Skip { None, Missing, TooLong, Unreadable, Unlistable, Special, Loop, BadName, NotConverted };
@@ -64,4 +64,4 @@ std::string Clip(std::string text);
 // path of thousands of bytes cut in the middle.
 std::string Printable(const std::string& name);
 
-}  // namespace transfer
+}  // namespace walk

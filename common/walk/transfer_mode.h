@@ -3,9 +3,10 @@
 // for every file, so a change made during a transfer applies from the next file.
 #pragma once
 
+#include <functional>
 #include <string>
 
-namespace transfer {
+namespace walk {
 
 inline constexpr int kTextMode = 1;
 inline constexpr int kBinaryMode = 2;
@@ -22,7 +23,9 @@ int TransferTypeFor(const std::string& localPath);
 // code, goes byte for byte). Returns false, with no copy left behind, when
 // the conversion failed (the file could not be read or the copy written):
 // then nothing is to be sent for this file.
-bool ConvertForUpload(const std::string& localPath, std::string& sendPath);
+// `status`, when given, is told the text of the conversion under way ("SJISコードへ変換中...").
+bool ConvertForUpload(const std::string& localPath, std::string& sendPath,
+                      const std::function<void(const std::string&)>& status = {});
 
 // The same decision for a file just downloaded, with "DownloadConvert" and
 // "DownloadConvCode" (missing: 1, JIS) and no status text: `convertedPath`
@@ -46,4 +49,4 @@ const std::string& TempCopyFolder();
 // links inside are removed, never followed. Returns how many it removed.
 int RemoveStaleTempFolders();
 
-}  // namespace transfer
+}  // namespace walk

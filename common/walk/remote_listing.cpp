@@ -1,11 +1,11 @@
-#include "browser/core/listing.h"
+#include "common/walk/remote_listing.h"
 
 #include "common/registry/layout.h"
 
 #include <algorithm>
 #include <ctime>
 
-namespace brovin {
+namespace walk {
 
 bool ListDirectory(inet::FtpConnection* connection, const std::string& directory, std::vector<Row>& rows) {
     rows.clear();
@@ -108,4 +108,4 @@ std::string ShownName(const std::string& raw) {
     return out;
 }
 
-}  // namespace brovin
+}  // namespace walk

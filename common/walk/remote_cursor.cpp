@@ -1,8 +1,8 @@
-#include "transfer/remote_cursor.h"
+#include "common/walk/remote_cursor.h"
 
 #include "common/registry/layout.h"
 
-namespace transfer {
+namespace walk {
 
 void RemoteCursor::SetBase() {
     basePwd_.clear();
@@ -52,4 +52,4 @@ std::string RemoteCursor::Here() const {
     return here;
 }
 
-}  // namespace transfer
+}  // namespace walk

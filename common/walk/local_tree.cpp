@@ -1,8 +1,8 @@
-#include "transfer/local_tree.h"
+#include "common/walk/local_tree.h"
 
 #include "common/registry/layout.h"
 #include "platform/os/os.h"
-#include "transfer/extension_list.h"
+#include "common/walk/extension_list.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace transfer {
+namespace walk {
 
 const char* SkipText(Skip why) {
     switch (why) {
@@ -124,4 +124,4 @@ std::string Printable(const std::string& name) {
     return out;
 }
 
-}  // namespace transfer
+}  // namespace walk

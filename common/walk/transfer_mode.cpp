@@ -1,22 +1,22 @@
-#include "transfer/transfer_mode.h"
+#include "common/walk/transfer_mode.h"
 
 #include "common/registry/layout.h"
 #include "platform/os/os.h"
 #include "tesvar/tesvar.h"
-#include "transfer/extension_list.h"
-#include "transfer/progress.h"
+#include "common/walk/extension_list.h"
 
 #include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace transfer {
+namespace walk {
 
 namespace {
 
@@ -112,7 +112,7 @@ namespace {
 // The conversion both directions share; `direction` and `codeName` name the
 // option values that switch it on and pick the code.
 bool Convert(const std::string& localPath, std::string& result, const char* direction, const char* codeName,
-             bool showStatus) {
+             const std::function<void(const std::string&)>& status) {
     result = localPath;
     SettingKey key;
     key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
@@ -127,7 +127,7 @@ bool Convert(const std::string& localPath, std::string& result, const char* dire
     key.ReadDword(codeName, code);
     static const char* const kStatus[] = {"SJISコードへ変換中...", "JISコードへ変換中...", "EUCコードへ変換中..."};
     if (code > 2) return true;
-    if (showStatus) ShowStatus(kStatus[code]);
+    if (status) status(kStatus[code]);
     std::string copy = NewTempCopy();
     if (copy.empty()) return false;
     const char* src = localPath.c_str();
@@ -144,12 +144,13 @@ bool Convert(const std::string& localPath, std::string& result, const char* dire
 
 }  // namespace
 
-bool ConvertForUpload(const std::string& localPath, std::string& sendPath) {
-    return Convert(localPath, sendPath, layout::kUploadConvert, layout::kUploadConvCode, true);
+bool ConvertForUpload(const std::string& localPath, std::string& sendPath,
+                      const std::function<void(const std::string&)>& status) {
+    return Convert(localPath, sendPath, layout::kUploadConvert, layout::kUploadConvCode, status);
 }
 
 bool ConvertAfterDownload(const std::string& localPath, std::string& convertedPath) {
-    return Convert(localPath, convertedPath, layout::kDownloadConvert, layout::kDownloadConvCode, false);
+    return Convert(localPath, convertedPath, layout::kDownloadConvert, layout::kDownloadConvCode, {});
 }
 
 void RemoveTempCopy(const std::string& sentPath) {
@@ -157,4 +158,4 @@ void RemoveTempCopy(const std::string& sentPath) {
     if (g_copies.erase(sentPath) != 0) ::unlink(sentPath.c_str());
 }
 
-}  // namespace transfer
+}  // namespace walk

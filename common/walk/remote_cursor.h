@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace transfer {
+namespace walk {
 
 class RemoteCursor {
 public:
@@ -44,4 +44,4 @@ private:
     std::vector<std::string> cwd_;
 };
 
-}  // namespace transfer
+}  // namespace walk

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace transfer {
+namespace walk {
 
 // The non-empty pieces of `text` between `separator`s.
 std::vector<std::string> SplitNonEmpty(const std::string& text, char separator);
@@ -27,4 +27,4 @@ bool EntryInExtension(const std::string& extension, const std::string& list);
 // matches ".JPEG;" but never ".JP" nor an empty extension).
 bool ExtensionListed(const std::string& extension, const std::string& list);
 
-}  // namespace transfer
+}  // namespace walk

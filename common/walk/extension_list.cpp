@@ -1,6 +1,6 @@
-#include "transfer/extension_list.h"
+#include "common/walk/extension_list.h"
 
-namespace transfer {
+namespace walk {
 
 std::string UpperAscii(std::string s) {
     for (char& c : s)
@@ -50,4 +50,4 @@ bool ExtensionListed(const std::string& extension, const std::string& list) {
     return false;
 }
 
-}  // namespace transfer
+}  // namespace walk

@@ -3,7 +3,7 @@
 //   walker_run HOST PORT USER PASSWORD FOLDER
 #include "common/registry/layout.h"
 #include "transfer/progress.h"
-#include "transfer/walker.h"
+#include "transfer/menu_upload.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,10 +44,7 @@ int main(int argc, char** argv) {
     key.WriteString(layout::kRootDir, layout::FolderOf(argv[5]));
     key.CloseKey();
     Quiet display;
-    transfer::SetProgressDisplay(&display);
-    transfer::SetPauseFunction([](int) {});
-    transfer::PlainWalker();
-    transfer::SetProgressDisplay(nullptr);
+    transfer::MenuUpload(display, [](int) {}).Run();
     if (display.last != "ファイル転送完了しました") {
         std::fprintf(stderr, "walker ended with: %s\n", display.last.c_str());
         return 1;

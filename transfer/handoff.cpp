@@ -2,7 +2,6 @@
 
 #include "platform/inet/inet.h"
 #include "platform/os/os.h"
-#include "transfer/progress.h"
 
 namespace transfer {
 
@@ -46,22 +45,6 @@ bool StartRemoteBrowser() {
     if (key.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey()) != winreg::ERROR_SUCCESS) return false;
     key.ReadString(layout::kInstDirBrovin, commandLine);
     return os::StartProgram(commandLine) > 0;
-}
-
-int ShowInternetErrorText(std::uint32_t code) {
-    std::string text = inet::InternetErrorText(code);
-    if (text.empty()) {
-        ShowStatus("");
-        return 0;
-    }
-    if (code == inet::ERROR_INTERNET_EXTENDED_ERROR) {
-        // The server's own words say more than "extended error"; with no reply kept, the line stays as it was.
-        const std::string& reply = inet::GetLastResponseInfo();
-        if (!reply.empty()) ShowStatus(reply);
-        return 1;
-    }
-    ShowStatus(text);
-    return 1;
 }
 
 }  // namespace transfer

@@ -1,5 +1,4 @@
-// Consuming the hand-off, starting the remote browser, and turning an FTP
-// or system error code into the status line.
+// Consuming the hand-off and starting the remote browser.
 #pragma once
 
 #include "common/registry/layout.h"
@@ -26,10 +25,5 @@ void FinishHandOff(int flag);
 // Returns false when the value is missing or empty or the program cannot be
 // started.
 bool StartRemoteBrowser();
-
-// Writes the text for `code` into the status line: for 12003 the server's
-// last reply, else the message table's text. Returns 1, or 0 with an empty
-// status line when no text is known for the code.
-int ShowInternetErrorText(std::uint32_t code);
 
 }  // namespace transfer

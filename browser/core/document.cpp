@@ -3,7 +3,7 @@
 #include "browser/core/ids.h"
 #include "browser/core/operations.h"
 #include "common/registry/layout.h"
-#include "common/walk/local_tree.h"
+#include "common/walk/remote_path.h"
 
 namespace brovin {
 
@@ -54,11 +54,11 @@ bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
         if (failure) *failure = why;
         return false;
     }
-    if (!root.empty()) {
-        if (root[0] == '/') {
+    if (const walk::RemotePath path = walk::RemotePath::Parse(root); !root.empty()) {
+        if (path.Absolute()) {
             if (!conn->SetCurrentDirectory(root)) status(IDS_CANNOT_MOVE_STATUS, root);
         } else {
-            for (const auto& c : walk::Components(root))
+            for (const auto& c : path.Parts())
                 if (!conn->SetCurrentDirectory(c)) status(IDS_CANNOT_MOVE_STATUS, c);
         }
     }

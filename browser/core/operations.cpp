@@ -3,6 +3,7 @@
 #include "browser/core/ids.h"
 #include "common/walk/remote_listing.h"
 #include "common/walk/local_tree.h"
+#include "common/walk/remote_path.h"
 #include "common/walk/remote_cursor.h"
 #include "common/walk/transfer_mode.h"
 
@@ -76,12 +77,6 @@ Outcome Finish(Progress& progress, const LeftOutItems& skipped, int doneText) {
     return Outcome::Completed;
 }
 
-std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
-    std::string out;
-    for (const auto& p : parts) out += (out.empty() ? "" : separator) + p;
-    return out;
-}
-
 // Makes `folder` and then each component below it, one level at a time; an existing folder is fine.
 bool MakeFolders(const std::string& folder, const std::vector<std::string>& parts, std::string& made) {
     made = folder;
@@ -117,18 +112,14 @@ bool ReplaceWith(const std::string& copy, const std::string& file) {
 // walk of thousands of small files, each extra create and rename showed in
 // the total. False with the last error set.
 bool Fetch(inet::FtpConnection* conn, const std::string& name, const std::string& file, inet::DWORD type) {
-    return conn->GetFile("./" + name, file, false, type);
+    return conn->GetFile(walk::InCurrentDirectory(name), file, false, type);
 }
 
 struct QueueEntry {
-    std::vector<std::string> parts;  // below where the walk started
+    walk::RemotePath path;  // below where the walk started
     bool directory = false;
     bool link = false;
 };
-
-std::vector<std::string> Parent(const std::vector<std::string>& parts) {
-    return std::vector<std::string>(parts.begin(), parts.end() - 1);
-}
 
 // The selection as queue entries; a name that would leave the directory is named and left out.
 std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress& progress, LeftOutItems& skipped) {
@@ -139,14 +130,14 @@ std::vector<QueueEntry> Selection(const std::vector<RemoteItem>& items, Progress
             skipped.Add(walk::Printable(item.name));
             continue;
         }
-        queue.push_back(QueueEntry{{item.name}, item.directory, item.link});
+        queue.push_back(QueueEntry{walk::RemotePath({item.name}), item.directory, item.link});
     }
     return queue;
 }
 
 // Appends the current directory's entries below `parent` to the queue.
 // False when it cannot be listed; `any` tells whether it had entries at all.
-bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& parent, std::vector<QueueEntry>& queue,
+bool QueueChildren(inet::FtpConnection* conn, const walk::RemotePath& parent, std::vector<QueueEntry>& queue,
                    Progress& progress, LeftOutItems& skipped, bool& any, bool checkAbort,
                    inet::DWORD findFlags = inet::INTERNET_FLAG_RELOAD) {
     any = false;
@@ -159,13 +150,11 @@ bool QueueChildren(inet::FtpConnection* conn, const std::vector<std::string>& pa
         any = true;
         std::string name = find.GetFileName();
         if (!walk::SafeName(name)) {
-            progress.Status(IDS_UNSAFE_NAME, walk::Printable(Join(parent, "/") + "/" + name));
-            skipped.Add(walk::Printable(Join(parent, "/") + "/" + name));
+            progress.Status(IDS_UNSAFE_NAME, walk::Printable(parent.Child(name).Text()));
+            skipped.Add(walk::Printable(parent.Child(name).Text()));
             continue;
         }
-        QueueEntry child{parent, find.IsDirectory() && !find.IsLink(), find.IsLink()};
-        child.parts.push_back(name);
-        queue.push_back(std::move(child));
+        queue.push_back(QueueEntry{parent.Child(name), find.IsDirectory() && !find.IsLink(), find.IsLink()});
     }
     return true;
 }
@@ -230,6 +219,44 @@ bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, 
     return transaction.Commit() == winreg::ERROR_SUCCESS && !out.paths.empty();
 }
 
+namespace {
+
+// The upload walker's reports in the browser's texts.
+class UploadProgress : public transfer::UploadReport {
+public:
+    explicit UploadProgress(Progress& progress) : progress_(progress) {}
+
+    void Item(int count, const std::string&) override { progress_.SetRange(count); }
+    void FolderEntered(const std::string&) override { progress_.Status(IDS_SEARCHING_LOCAL, ""); }
+    void FileStarted(const std::string& relative, const std::string&) override {
+        progress_.Status(IDS_PROCESSING, relative);
+    }
+    void Moving() override { progress_.Status(IDS_MOVING, ""); }
+    void Creating(const std::string& directory) override { progress_.Status(IDS_CREATING_REMOTE, directory); }
+    void ItemDone() override { progress_.Step(); }
+    void Skipped(const std::string& text, walk::Skip) override { progress_.Status(IDS_TEXT, text); }
+    void Halted(transfer::Halt why, const std::string& name, inet::DWORD code) override {
+        switch (why) {
+        case transfer::Halt::FolderNotEntered:
+            progress_.Status(IDS_CANNOT_MOVE, name);
+            progress_.Pause(2000);
+            break;
+        case transfer::Halt::ParentNotMade:
+            progress_.Status(IDS_CANNOT_CREATE_REMOTE, name);
+            break;
+        case transfer::Halt::FtpError:
+            FailWith(progress_, code);
+            break;
+        }
+    }
+    bool Aborted() override { return progress_.Aborted(); }
+
+private:
+    Progress& progress_;
+};
+
+}  // namespace
+
 Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const std::string& keyName,
                    Progress& progress) {
     layout::HandOff handOff;
@@ -238,73 +265,12 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
         progress.Status(IDS_TEXT, "アップロードするファイルの指定を読み取れませんでした");
         return Outcome::Failed;
     }
-    walk::LocalTree tree;
-    for (const auto& p : handOff.paths) tree.items.push_back(walk::LocalItem{p});
-    walk::RemoteCursor cursor(conn);
-    cursor.SetBase();
-    cursor.hooks.moving = [&] { progress.Status(IDS_MOVING, ""); };
-    cursor.hooks.creating = [&](const std::string& dir) { progress.Status(IDS_CREATING_REMOTE, dir); };
-    LeftOutItems skipped;
-    auto skip = [&](const std::string& rel, walk::Skip why) {
-        progress.Status(IDS_TEXT, walk::Printable(rel) + walk::SkipText(why));
-        skipped.Add(walk::Printable(rel));
-    };
-    std::string failed;
-    for (std::size_t i = 0; i < tree.items.size(); ++i) {
-        if (progress.Aborted()) return Outcome::Aborted;
-        progress.SetRange(static_cast<int>(tree.items.size()));
-        const std::string rel = walk::RelativePath(handOff.rootDir, tree.items[i].path);
-        const std::vector<std::string> parts = walk::Components(rel);
-        bool folder = false;
-        if (walk::Skip why = tree.Classify(i, folder); why != walk::Skip::None) {
-            skip(rel, why);
-            continue;
-        }
-        if (parts.empty() || !walk::Sendable(parts)) {
-            skip(rel, walk::Skip::BadName);
-            continue;
-        }
-        if (folder) {
-            // A folder is a folder whatever its name: "web.old" goes up like "web".
-            if (!cursor.GoTo(parts, true, failed)) {
-                progress.Status(IDS_CANNOT_MOVE, failed);
-                progress.Pause(2000);
-                return Outcome::Failed;
-            }
-            progress.Status(IDS_SEARCHING_LOCAL, "");
-            if (!tree.Expand(i)) skip(rel, walk::Skip::Unlistable);
-            continue;
-        }
-        progress.Status(IDS_PROCESSING, rel);
-        if (!cursor.GoTo(Parent(parts), true, failed)) {
-            progress.Status(IDS_CANNOT_CREATE_REMOTE, failed);
-            return Outcome::Failed;
-        }
-        if (progress.Aborted()) return Outcome::Aborted;
-        std::string sent;
-        if (!walk::ConvertForUpload(tree.items[i].path, sent)) {
-            skip(rel, walk::Skip::NotConverted);
-            continue;
-        }
-        int type = walk::TransferTypeFor(tree.items[i].path);
-        bool ok = conn->PutFile(sent, "./" + parts.back(), static_cast<inet::DWORD>(type));
-        inet::DWORD error = inet::GetLastInternetError();
-        walk::RemoveTempCopy(sent);  // after a failed upload too: nothing else would remove it
-        if (!ok) {
-            if (error == inet::ERROR_INVALID_NAME) {
-                skip(rel, walk::Skip::BadName);
-                continue;
-            }
-            if (error == inet::ERROR_FILE_NOT_FOUND) {
-                skip(rel, walk::Skip::Unreadable);
-                continue;
-            }
-            return FailWith(progress, error);
-        }
-        if (progress.Aborted()) return Outcome::Aborted;
-        progress.Step();
-    }
-    cursor.GoTo({}, false, failed);
+    UploadProgress report(progress);
+    transfer::UploadWalker walker(report);
+    const Outcome outcome = walker.UploadTree(conn, handOff.rootDir, handOff.paths);
+    if (outcome == Outcome::Failed || outcome == Outcome::Aborted) return outcome;
+    walker.ReturnToStart();
+    LeftOutItems skipped{walker.SkippedCount(), walker.FirstSkipped()};
     return Finish(progress, skipped, 0);
 }
 
@@ -316,7 +282,7 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
     std::string pwd;
     conn->GetCurrentDirectory(pwd);
     // The server's own path is mirrored too, and is as untrusted as its names.
-    std::vector<std::string> mirror = walk::Components(pwd);
+    const std::vector<std::string> mirror = walk::RemotePath::Parse(pwd).Parts();
     for (const auto& c : mirror) {
         if (!walk::SafeName(c)) {
             progress.Status(IDS_UNSAFE_NAME, walk::Printable(pwd));
@@ -337,25 +303,25 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(queue.size()));
         const QueueEntry entry = queue[i];
-        const std::string& name = entry.parts.back();
+        const std::string& name = entry.path.Name();
         std::vector<std::string> local = mirror;
         if (entry.directory) {
             progress.Status(IDS_SEARCHING_REMOTE, "");
-            if (!cursor.GoTo(entry.parts, false, failed, false)) {
-                progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                skipped.Add(walk::Printable(Join(entry.parts, "/")));
+            if (!cursor.GoTo(entry.path, false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, entry.path.Text());
+                skipped.Add(walk::Printable(entry.path.Text()));
                 continue;
             }
             bool any = false;
             // Listed with LIST, where every server shows a link as one: a
             // link inside the folder is fetched as a file, never entered
             // ("loop -> ." would recurse until the local path is too long).
-            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, false,
+            if (!QueueChildren(conn, entry.path, queue, progress, skipped, any, false,
                                inet::INTERNET_FLAG_RELOAD | inet::FTP_FIND_FLAG_LIST))
                 return FailWith(progress, inet::GetLastInternetError());
             if (progress.Aborted()) return Outcome::Aborted;
             progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
-            local.insert(local.end(), entry.parts.begin(), entry.parts.end());
+            local.insert(local.end(), entry.path.Parts().begin(), entry.path.Parts().end());
             if (!MakeFolders(folder, local, made)) {
                 progress.Status(IDS_TEXT, walk::Printable(made) + walk::SkipText(walk::Skip::Unreadable));
                 return Outcome::Failed;
@@ -363,14 +329,14 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
             progress.Step();
             continue;
         }
-        if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
-            progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-            skipped.Add(walk::Printable(Join(entry.parts, "/")));
+        if (!cursor.GoTo(entry.path.Parent(), false, failed, false)) {
+            progress.Status(IDS_CANNOT_ENTER, entry.path.Parent().Text());
+            skipped.Add(walk::Printable(entry.path.Text()));
             continue;
         }
         if (progress.Aborted()) return Outcome::Aborted;
-        std::vector<std::string> dir = Parent(entry.parts);
-        local.insert(local.end(), dir.begin(), dir.end());
+        const walk::RemotePath dir = entry.path.Parent();
+        local.insert(local.end(), dir.Parts().begin(), dir.Parts().end());
         // Files of one directory come one after another: its folder is made once, not once per file.
         if (local != fileFolder || fileFolderPath.empty()) {
             if (!MakeFolders(folder, local, made)) {
@@ -381,13 +347,13 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
             fileFolderPath = made;
         }
         const std::string file = fileFolderPath + "/" + name;
-        progress.Status(IDS_PROCESSING, "./" + name);
+        progress.Status(IDS_PROCESSING, walk::InCurrentDirectory(name));
         int type = walk::TransferTypeFor(name);
         if (!Fetch(conn, name, file, static_cast<inet::DWORD>(type))) {
             inet::DWORD error = inet::GetLastInternetError();
             if (!entry.link || ConnectionLost(error)) return FailWith(progress, error);
-            progress.Status(IDS_TEXT, walk::Printable(Join(entry.parts, "/")) + kLinkNotFetched);
-            skipped.Add(walk::Printable(Join(entry.parts, "/")));
+            progress.Status(IDS_TEXT, walk::Printable(entry.path.Text()) + kLinkNotFetched);
+            skipped.Add(walk::Printable(entry.path.Text()));
             progress.Step();
             continue;
         }
@@ -420,7 +386,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
         !ListLinks(conn, links))
         return FailWith(progress, inet::GetLastInternetError());
     for (auto& e : queue)
-        if (e.link || links.count(e.parts.back())) {
+        if (e.link || links.count(e.path.Name())) {
             e.link = true;
             e.directory = false;  // even one the user opened as a folder: the link goes, not what it points to
         }
@@ -428,7 +394,7 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
     enum class State { Pending, Removed, LeftOut };
     std::vector<State> state(queue.size(), State::Pending);
     auto leave = [&](std::size_t i) {
-        const std::string path = walk::Printable(Join(queue[i].parts, "/"));
+        const std::string path = walk::Printable(queue[i].path.Text());
         progress.Status(IDS_TEXT, path + kNotRemoved);
         skipped.Add(path);
         state[i] = State::LeftOut;
@@ -441,12 +407,12 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
     // proftpd's LIST leaves out a link to the directory itself ("loop -> ."),
     // which its MLSD names. False with the removal's error when it stays.
     auto removeDirectory = [&](std::size_t i) {
-        const std::vector<std::string> parts = queue[i].parts;
-        if (!cursor.GoTo(Parent(parts), false, failed, false)) return false;
-        if (conn->RemoveDirectory(parts.back())) return true;
+        const walk::RemotePath path = queue[i].path;
+        if (!cursor.GoTo(path.Parent(), false, failed, false)) return false;
+        if (conn->RemoveDirectory(path.Name())) return true;
         const inet::DWORD refused = inet::GetLastInternetError();
         std::vector<std::string> hidden;
-        if (!ConnectionLost(refused) && cursor.GoTo(parts, false, failed, false)) {
+        if (!ConnectionLost(refused) && cursor.GoTo(path, false, failed, false)) {
             inet::FtpFileFind find(conn, 1);
             if (find.FindFile("*.*", inet::INTERNET_FLAG_RELOAD))
                 for (bool more = true; more;) {
@@ -455,10 +421,10 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
                 }
         }
         for (const std::string& link : hidden) {
-            progress.Status(IDS_DELETING, "./" + link);
-            conn->Remove("./" + link);
+            progress.Status(IDS_DELETING, walk::InCurrentDirectory(link));
+            conn->Remove(walk::InCurrentDirectory(link));
         }
-        if (!hidden.empty() && cursor.GoTo(Parent(parts), false, failed, false) && conn->RemoveDirectory(parts.back()))
+        if (!hidden.empty() && cursor.GoTo(path.Parent(), false, failed, false) && conn->RemoveDirectory(path.Name()))
             return true;
         inet::SetLastInternetError(refused);
         return false;
@@ -467,16 +433,16 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
         if (progress.Aborted()) return Outcome::Aborted;
         progress.SetRange(static_cast<int>(queue.size()));
         const QueueEntry entry = queue[i];
-        const std::string& name = entry.parts.back();
+        const std::string& name = entry.path.Name();
         if (!entry.directory) {
-            if (!cursor.GoTo(Parent(entry.parts), false, failed, false)) {
-                progress.Status(IDS_CANNOT_ENTER, Join(Parent(entry.parts), "/"));
-                skipped.Add(walk::Printable(Join(entry.parts, "/")));
+            if (!cursor.GoTo(entry.path.Parent(), false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, entry.path.Parent().Text());
+                skipped.Add(walk::Printable(entry.path.Text()));
                 state[i] = State::LeftOut;
                 continue;
             }
-            progress.Status(IDS_DELETING, "./" + name);
-            if (conn->Remove("./" + name)) {
+            progress.Status(IDS_DELETING, walk::InCurrentDirectory(name));
+            if (conn->Remove(walk::InCurrentDirectory(name))) {
                 state[i] = State::Removed;
             } else {
                 inet::DWORD error = inet::GetLastInternetError();
@@ -488,15 +454,15 @@ Outcome DeleteWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& ite
         } else {
             // Never listed after a failed change of directory: the listing would be of
             // the directory we still stand in, and everything in it would be queued.
-            if (!cursor.GoTo(entry.parts, false, failed, false)) {
-                progress.Status(IDS_CANNOT_ENTER, Join(entry.parts, "/"));
-                skipped.Add(walk::Printable(Join(entry.parts, "/")));
+            if (!cursor.GoTo(entry.path, false, failed, false)) {
+                progress.Status(IDS_CANNOT_ENTER, entry.path.Text());
+                skipped.Add(walk::Printable(entry.path.Text()));
                 state[i] = State::LeftOut;
                 continue;
             }
             if (progress.Aborted()) return Outcome::Aborted;
             bool any = false;
-            if (!QueueChildren(conn, entry.parts, queue, progress, skipped, any, true,
+            if (!QueueChildren(conn, entry.path, queue, progress, skipped, any, true,
                                inet::INTERNET_FLAG_RELOAD | inet::FTP_FIND_FLAG_LIST))
                 return FailWith(progress, inet::GetLastInternetError());
             if (progress.Aborted()) return Outcome::Aborted;

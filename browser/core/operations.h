@@ -6,6 +6,7 @@
 
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
+#include "transfer/upload_walker.h"
 
 #include <cstdint>
 #include <string>
@@ -34,12 +35,9 @@ public:
     virtual void LeftOut(int count, const std::string& first);
 };
 
-enum class Outcome {
-    Completed,   // everything done
-    Incomplete,  // done, but some items were left out (each named in a status text, then LeftOut)
-    Failed,      // stopped by an error; its text is the last status
-    Aborted,     // stopped because the user aborted
-};
+// Completed, Incomplete (items left out, each named in a status text, then
+// LeftOut), Failed (its text is the last status) or Aborted.
+using Outcome = transfer::Outcome;
 
 // An item selected in the list: its name and whether the server listed it as a directory.
 struct RemoteItem {

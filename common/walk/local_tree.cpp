@@ -54,19 +54,11 @@ bool LocalTree::Expand(std::size_t i) {
     return true;
 }
 
-std::vector<std::string> Components(const std::string& path) { return SplitNonEmpty(path, '/'); }
-
 std::string RelativePath(const std::string& rootDir, const std::string& path) {
     if (path.size() > rootDir.size() + 1 && path.compare(0, rootDir.size(), rootDir) == 0 && path[rootDir.size()] == '/')
         return path.substr(rootDir.size() + 1);
     os::PathParts p = os::SplitPath(path);
     return p.base + p.extension;
-}
-
-bool Sendable(const std::vector<std::string>& parts) {
-    for (const auto& c : parts)
-        if (c == "." || c == ".." || c.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return false;
-    return true;
 }
 
 bool FolderEntries(const std::string& folder, std::vector<std::string>& paths) {

@@ -39,16 +39,8 @@ public:
     bool Expand(std::size_t i);
 };
 
-// A "/"-separated path's components; empty ones (a leading or doubled "/") are not components.
-std::vector<std::string> Components(const std::string& path);
-
 // The item's path below `rootDir` ("site/img/logo.gif"); a path outside it keeps only its name.
 std::string RelativePath(const std::string& rootDir, const std::string& path);
-
-// Whether every component can go into an FTP command as a name below where
-// the walker stands: CR, LF or NUL would end the command line early, "." and
-// ".." would leave the folder.
-bool Sendable(const std::vector<std::string>& parts);
 
 // Entries of a local folder, hidden ones included, in name order. False when
 // the folder cannot be listed whole.

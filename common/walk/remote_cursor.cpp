@@ -1,7 +1,5 @@
 #include "common/walk/remote_cursor.h"
 
-#include "common/registry/layout.h"
-
 namespace walk {
 
 void RemoteCursor::SetBase() {
@@ -10,7 +8,8 @@ void RemoteCursor::SetBase() {
     conn_->GetCurrentDirectory(basePwd_);
 }
 
-bool RemoteCursor::GoTo(const std::vector<std::string>& target, bool create, std::string& failed, bool skipMissing) {
+bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, bool skipMissing) {
+    const std::vector<std::string>& target = to.Parts();
     std::size_t common = 0;
     while (common < cwd_.size() && common < target.size() && cwd_[common] == target[common]) ++common;
     while (cwd_.size() > common) {
@@ -33,7 +32,7 @@ bool RemoteCursor::GoTo(const std::vector<std::string>& target, bool create, std
         }
         if (create) {
             if (hooks.creating) hooks.creating(dir);
-            if (conn_->CreateDirectory(layout::Format("./%s", dir.c_str())) && conn_->SetCurrentDirectory(dir)) {
+            if (conn_->CreateDirectory(InCurrentDirectory(dir)) && conn_->SetCurrentDirectory(dir)) {
                 cwd_.push_back(dir);
                 continue;
             }
@@ -47,9 +46,8 @@ bool RemoteCursor::GoTo(const std::vector<std::string>& target, bool create, std
 }
 
 std::string RemoteCursor::Here() const {
-    std::string here = basePwd_;
-    for (const auto& c : cwd_) here += (here.empty() || here.back() != '/' ? "/" : "") + c;
-    return here;
+    if (cwd_.empty()) return basePwd_;
+    return basePwd_ + (basePwd_.empty() || basePwd_.back() != '/' ? "/" : "") + RemotePath(cwd_).Text();
 }
 
 }  // namespace walk

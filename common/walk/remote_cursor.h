@@ -5,6 +5,7 @@
 // from the base for each, growing with the square of the depth.
 #pragma once
 
+#include "common/walk/remote_path.h"
 #include "platform/inet/inet.h"
 
 #include <functional>
@@ -25,16 +26,17 @@ public:
 
     // Takes where the server stands now as the base (asks for its name, "" if it would not say).
     void SetBase();
-    // Moves to `target` (directories below the base). With `create`, a
+    // Moves to `target` (its components taken as directories below the base). With `create`, a
     // directory that cannot be entered is made and entered; `failed` names
     // the one that could be neither, and the result is false. Without, a
     // directory that cannot be entered is skipped when `skipMissing`, else
     // the move stops there with false. False also when the cursor cannot go up.
-    bool GoTo(const std::vector<std::string>& target, bool create, std::string& failed, bool skipMissing = true);
+    bool GoTo(const RemotePath& target, bool create, std::string& failed, bool skipMissing = true);
 
     // Where the cursor stands, as the server names it.
     std::string Here() const;
-    const std::vector<std::string>& Path() const { return cwd_; }
+    // Where the cursor stands below the base.
+    RemotePath Path() const { return RemotePath(cwd_); }
 
     Hooks hooks;
 

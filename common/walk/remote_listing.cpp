@@ -41,11 +41,6 @@ std::string DateText(std::int64_t mtime) {
     return layout::Format("%4d/%2d/%2d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
 }
 
-bool SafeName(const std::string& name) {
-    return !name.empty() && name.size() <= 255 && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\\\r\n\0", 5)) == std::string::npos;
-}
-
 namespace {
 
 // The length of the UTF-8 character at `s[i]` and its code point; 0 when the

@@ -2,6 +2,7 @@
 // first and then files, each group in the order the server listed them.
 #pragma once
 
+#include "common/walk/remote_path.h"
 #include "platform/inet/inet.h"
 
 #include <cstdint>
@@ -29,11 +30,6 @@ void OrderRows(std::vector<Row>& rows);
 // The date column: local year, month and day as "%4d/%2d/%2d" (" 1" for
 // January, as the program always showed it); empty when the time is unknown.
 std::string DateText(std::int64_t mtime);
-
-// Whether a name from a listing can stand for one entry below where we are,
-// both in an FTP command and as a local file name: not empty, not "." or
-// "..", no "/" or "\", no CR, LF or NUL, at most 255 bytes.
-bool SafeName(const std::string& name);
 
 // A name from the server as the list and the status texts show it, always
 // valid UTF-8 on one line: UTF-8 characters as they are, every other byte as

@@ -271,8 +271,8 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
     EXPECT_EQ(r.GetRight() + 1, 1024) << "right edge on the screen's right edge";
     EXPECT_EQ(r.GetBottom() + 1, 768 - 30) << "bottom edge 30 pixels above the screen's bottom";
     for (const std::string& text : texts) {
-        transfer::Progress()->SetStatusText(text);
-        if (&text == &texts[0]) transfer::Progress()->TransferEnded(false);  // the walker's order on a failure
+        dialog.WalkerDisplay()->SetStatusText(text);
+        if (&text == &texts[0]) dialog.WalkerDisplay()->TransferEnded(false);  // the walker's order on a failure
         ASSERT_TRUE(testsupport::PumpUntil([&] {
             return dialog.StatusLine()->GetToolTipText() == wxString::FromUTF8(text);
         })) << text;
@@ -297,7 +297,7 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
         if (&text != &texts[0]) continue;
 
         ASSERT_TRUE(dialog.TransferHasEnded());
-        transfer::Progress()->PlayAnimation();
+        dialog.WalkerDisplay()->PlayAnimation();
         testsupport::Pump(100);
         EXPECT_FALSE(dialog.Animation()->IsRunning());
         EXPECT_EQ(dialog.AbortButton()->GetLabel(), wxString::FromUTF8("閉じる(&C)"));

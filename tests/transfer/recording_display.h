@@ -1,4 +1,4 @@
-// A progress display that records what the walkers report, for the tests.
+// A progress display that records what the upload reports, for the tests.
 #pragma once
 
 #include "transfer/progress.h"
@@ -11,9 +11,6 @@ namespace transfertest {
 
 class RecordingDisplay : public transfer::ProgressDisplay {
 public:
-    RecordingDisplay() { transfer::SetProgressDisplay(this); }
-    ~RecordingDisplay() override { transfer::SetProgressDisplay(nullptr); }
-
     void SetStatusText(const std::string& text) override { Add("status:" + text); status = text; }
     void RepaintStatus() override {}
     void SetRange(std::int32_t low, std::int32_t high) override {

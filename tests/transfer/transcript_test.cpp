@@ -3,7 +3,7 @@
 // where CWD fails), TYPE only when the representation changes and one STOR
 // per file. pyftpdlib and vsftpd; vsftpd's writable folder is "pub" below
 // where anonymous logs in, so its root has one component more.
-#include "transfer/walker.h"
+#include "transfer/menu_upload.h"
 
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
@@ -30,7 +30,6 @@ protected:
     transfertest::RecordingDisplay display;
 
     void SetUp() override {
-        transfer::SetPauseFunction([](int) {});
         SettingKey options;
         options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
         options.WriteString(layout::kTextMode, ".html;.txt;");
@@ -43,7 +42,7 @@ protected:
         display.Clear();
         transfertest::WriteEntry("Home", "site", server, Root());
         transfertest::WriteHandOff("Home", "site", paths);
-        transfer::PlainWalker();
+        transfer::MenuUpload(display, [](int) {}).Run();
         EXPECT_EQ(display.status, "ファイル転送完了しました");
     }
 };
@@ -100,7 +99,7 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
     fs::create_directories(sel + "/deep");
     for (const char* f : {"a.png", "b.txt", "c.gif", "deep/d.txt", "e.bin"}) WriteFile(sel + "/" + f, f);
     transfertest::WriteHandOff("Home", layout::kAutoTransferEntry, {sel});
-    transfer::AutoTransferWalker();
+    transfer::MenuUpload(display, [](int) {}).Run();
     EXPECT_EQ(display.status, "ファイル転送完了しました");
     // The folder's files in name order, then deep's; e.bin, which no rule
     // names, goes where the walker stands. Each move goes up by "../" as far

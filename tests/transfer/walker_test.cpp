@@ -1,6 +1,7 @@
-// The walkers end to end: a hand-off written as the context menu writes it,
+// The upload end to end: a hand-off written as the context menu writes it,
 // real pyftpdlib and vsftpd servers, a recording display, and the server's tree afterwards.
-#include "transfer/walker.h"
+#include "transfer/menu_upload.h"
+#include "transfer/upload_walker.h"
 
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -40,7 +42,8 @@ protected:
     std::vector<int> pauses;
     RecordingDisplay display;
 
-    void SetUp() override { SetPauseFunction([this](int s) { pauses.push_back(s); }); }
+    // The context menu's upload as the transfer program runs it, with its closing pauses recorded.
+    void Upload() { MenuUpload(display, [this](int s) { pauses.push_back(s); }).Run(); }
 
     std::vector<std::string> Statuses() {
         std::vector<std::string> out;
@@ -65,14 +68,14 @@ protected:
     }
     // Runs the walker on a thread without root's power to read any file (the
     // capabilities are per thread), so that mode 000 stops it as it stops a user.
-    static void RunAsPlainReader(int (*walker)(void*)) {
-        std::thread t([walker] {
+    static void RunAsPlainReader(const std::function<void()>& walker) {
+        std::thread t([&walker] {
             __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
             __user_cap_data_struct caps[2]{};
             ::syscall(SYS_capget, &header, caps);
             for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) caps[cap / 32].effective &= ~(1u << (cap % 32));
             ::syscall(SYS_capset, &header, caps);
-            walker(nullptr);
+            walker();
         });
         t.join();
     }
@@ -96,7 +99,7 @@ TEST_F(Walkers, FilesWithLongPathsIntoAnAbsoluteRoot) {
     WriteFile(second, "2\n");
     WriteFile(folder + "/a.txt", "hello\n");
     WriteHandOff("Home", "/www", {folder + "/a.txt", first, second});
-    PlainWalker();
+    Upload();
     EXPECT_EQ(ReadFile(server.Local("www/a.txt")), "hello\n");
     EXPECT_EQ(ReadFile(server.Local("www/一番目のファイル.txt")), "1\n");
     EXPECT_EQ(ReadFile(server.Local("www/二番目.txt")), "2\n");
@@ -120,7 +123,7 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     WriteFile(site + "/img/logo.gif", gif);
     WriteFile(site + "/release.old/notes", "n");
     WriteHandOff("Home", "ログイン時のディレクトリ", {site});
-    PlainWalker();
+    Upload();
     EXPECT_EQ(ReadFile(server.Local("site/index.html")), "<html>\n");
     EXPECT_TRUE(ReadFile(server.Local("site/img/logo.gif")) == gif) << "binary by the lists";
     EXPECT_EQ(ReadFile(server.Local("site/release.old/notes")), "n");
@@ -159,7 +162,7 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
         display.Clear();
         WriteEntry("Home", "e", c.server, c.root, c.password);
         WriteHandOff("Home", "e", {local / "a.txt"});
-        PlainWalker();
+        Upload();
         const std::string last = Statuses().back();
         EXPECT_EQ(c.status == "550" ? last.substr(0, 3) : last, c.status);
         EXPECT_EQ(pauses, std::vector<int>{c.pause}) << c.status;
@@ -205,7 +208,7 @@ TEST_P(WalkersOn, ItemsThatCannotBeSentAreNamedCountedAndSkipped) {
     ::close(::openat(deepest, std::string(250, 'f').c_str(), O_CREAT | O_WRONLY, 0644));
     WriteHandOff("Home", "e", {sel, local / "gone.txt"});
 
-    RunAsPlainReader(PlainWalker);
+    RunAsPlainReader([this] { Upload(); });
     ::renameat(deepest, std::string(250, 'f').c_str(), deepest, "f");  // so that the folder can be removed
     ::close(deepest);
     ::chmod((sel + "/closed").c_str(), 0755);
@@ -249,7 +252,7 @@ TEST_F(Walkers, SettingsTooLongToReadStopTheTransfer) {
         key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
         key.WriteString(name, std::string(256, 'x'));
         WriteHandOff("Home", "e", {local / "a.txt"});
-        PlainWalker();
+        Upload();
         EXPECT_EQ(Statuses().back(), layout::Format("設定値 %s が長すぎて読めません", name));
         EXPECT_EQ(Ending(), "ended:failed");
         EXPECT_TRUE(ServerFiles(server).empty()) << name;
@@ -273,7 +276,7 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
         WriteFile(sel + "/" + f, f);
     ::symlink(".", (sel + "/up").c_str());
     WriteHandOff("Home", layout::kAutoTransferEntry, {sel});
-    AutoTransferWalker();
+    Upload();
     // A file no rule names goes where the walker stands: the base at first, later the last routed file's directory.
     // "nodir" does not exist and is never created: c.txt stays in the base.
     EXPECT_EQ(ServerFiles(server), (std::set<std::string>{"Makefile", "photos/X.JPEG", "images/a.jpg",
@@ -298,7 +301,7 @@ TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) >> 3);
     WriteFile(local / "data", binary);  // no extension: the text list's first entry takes it
     WriteHandOff("Home", "e", {local / "page.html", local / "notes.tmp", local / "data"});
-    PlainWalker();
+    Upload();
     EXPECT_EQ(ReadFile(server.Local("page.html")), "\xA4\xA2\xA4\xA4") << "the server holds the EUC copy";
     EXPECT_EQ(ReadFile(local / "page.html"), "\x82\xA0\x82\xA2");
     EXPECT_EQ(ReadFile(local / "notes.tmp"), "mine");
@@ -308,22 +311,83 @@ TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
 }
 
-TEST_F(Walkers, ClosingTheConnectionAbortsPromptly) {
+TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "");
     WriteFile(local / "big.bin", std::string(256u << 20, 'b'));
     WriteFile(local / "after.bin", "x");
     WriteHandOff("Home", "e", {local / "big.bin", local / "after.bin"});
-    std::thread walker([] { PlainWalker(); });
+    MenuUpload upload(display, [this](int s) { pauses.push_back(s); });
+    std::thread walker([&] { upload.Run(); });
     for (int i = 0; i < 500 && !Saw("big.bin 処理中..."); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto start = std::chrono::steady_clock::now();
-    CloseConnection();
+    upload.Stop();
     walker.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(Ending(), "ended:failed");
     EXPECT_TRUE(pauses.empty()) << "no pause for a dialog that is gone";
     EXPECT_FALSE(fs::exists(server.Local("after.bin")));
+
+    // Stopped before it got as far as connecting: it never logs in, and says it did not send.
+    display.Clear();
+    const std::size_t seen = server.Commands().size();
+    WriteHandOff("Home", "e", {local / "after.bin"});
+    MenuUpload early(display, [this](int s) { pauses.push_back(s); });
+    early.Stop();
+    early.Run();
+    EXPECT_EQ(Ending(), "ended:failed");
+    EXPECT_EQ(server.Commands().size(), seen) << "no connection was made";
+    EXPECT_TRUE(pauses.empty());
+}
+
+// Two uploads in one process, as a test or a future parallel transfer runs
+// them: each walker has its own session and state, and stopping one leaves
+// the other going.
+TEST_F(Walkers, TwoWalkersSideBySideAndOneStopped) {
+    class Report : public UploadReport {
+    public:
+        void FileStarted(const std::string& relative, const std::string&) override {
+            std::lock_guard<std::mutex> lock(mu);
+            files.push_back(relative);
+        }
+        void Skipped(const std::string& text, Skip) override { ADD_FAILURE() << text; }
+        void Halted(Halt, const std::string& name, inet::DWORD code) override { ADD_FAILURE() << name << code; }
+        bool Started(const std::string& name) {
+            std::lock_guard<std::mutex> lock(mu);
+            return std::ranges::count(files, name) > 0;
+        }
+        std::mutex mu;
+        std::vector<std::string> files;
+    };
+    FtpServer one(FtpServer::Kind::Pyftpdlib), two(FtpServer::Kind::Vsftpd);
+    const std::string a = local / "a", b = local / "b";
+    for (const auto& d : {a, b}) fs::create_directories(d + "/sub");
+    for (int i = 0; i < 20; ++i) WriteFile(a + "/sub/" + std::to_string(i) + ".txt", std::to_string(i));
+    WriteFile(b + "/big.bin", std::string(256u << 20, 'b'));
+    WriteFile(b + "/sub/after.bin", "x");
+    Report reportA, reportB;
+    UploadWalker walkerA(reportA), walkerB(reportB);
+    Outcome outcomeA{}, outcomeB{};
+    auto run = [](UploadWalker& w, const FtpServer& server, const std::string& folder, Outcome& outcome) {
+        std::string failure;
+        inet::FtpConnection* conn = w.Connect("127.0.0.1", server.user(), server.password(), static_cast<std::uint16_t>(server.port()), failure);
+        ASSERT_NE(conn, nullptr) << failure;
+        if (!server.home().empty()) conn->SetCurrentDirectory(server.home());
+        outcome = w.UploadTree(conn, fs::path(folder).parent_path(), {folder});
+    };
+    std::thread tb([&] { run(walkerB, two, b, outcomeB); });
+    for (int i = 0; i < 500 && !reportB.Started("b/big.bin"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::thread ta([&] { run(walkerA, one, a, outcomeA); });
+    walkerB.Stop();
+    ta.join();
+    tb.join();
+    EXPECT_EQ(outcomeA, Outcome::Completed);
+    EXPECT_EQ(outcomeB, Outcome::Aborted);
+    EXPECT_EQ(ServerFiles(one).size(), 20u);
+    EXPECT_EQ(ReadFile(one.Local("a/sub/19.txt")), "19");
+    EXPECT_FALSE(fs::exists(two.Local("b/sub/after.bin")));
 }
 
 }  // namespace

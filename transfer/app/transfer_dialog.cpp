@@ -5,8 +5,7 @@
 #include "common/ui/resources.h"
 #include "transfer/app/resources.h"
 #include "transfer/handoff.h"
-#include "transfer/progress.h"
-#include "transfer/walker.h"
+#include "transfer/menu_upload.h"
 
 #include <wx/activityindicator.h>
 #include <wx/display.h>
@@ -21,33 +20,6 @@
 namespace dravik {
 
 namespace {
-
-// The walkers' pauses before they end the dialog. Once the dialog is gone
-// nobody reads the status any more, so the pause is cut short and the walker
-// can be joined at once.
-class PauseGate {
-public:
-    void Wait(int seconds) {
-        std::unique_lock<std::mutex> lock(mu_);
-        cv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return released_; });
-    }
-    void Release() {
-        std::lock_guard<std::mutex> lock(mu_);
-        released_ = true;
-        cv_.notify_all();
-    }
-    void Reset() {
-        std::lock_guard<std::mutex> lock(mu_);
-        released_ = false;
-    }
-
-private:
-    std::mutex mu_;
-    std::condition_variable cv_;
-    bool released_ = false;
-};
-
-PauseGate g_pauseGate;
 
 const char* const kCaption = "Parvex - DVK";
 const char* const kTemplateFace = "ＭＳ Ｐゴシック";
@@ -181,6 +153,8 @@ TransferDialog::TransferDialog(wxWindow* parent)
 
 TransferDialog::~TransferDialog() { StopWalker(); }
 
+transfer::ProgressDisplay* TransferDialog::WalkerDisplay() const { return display_.get(); }
+
 void TransferDialog::BuildControls() {
     // Template order is the tab order.
     wxRect r = ui::DialogRect(this, 7, 51, 189, 9);
@@ -212,23 +186,15 @@ void TransferDialog::PlaceBottomRight() {
 
 void TransferDialog::StartWalker() {
     display_ = std::make_unique<Display>(this);
-    transfer::SetProgressDisplay(display_.get());
-    transfer::ResetStop();
-    g_pauseGate.Reset();
-    transfer::SetPauseFunction([](int seconds) { g_pauseGate.Wait(seconds); });
 
     // The hand-off's first provider and its first entry.
     std::string provider, entry;
     if (layout::FirstSubKey(layout::kSelectedKey, provider))
         layout::FirstSubKey(std::string(layout::kSelectedKey) + "\\" + provider, entry);
     display_->SetDestination(provider, entry);
-    // Exact bytes: the same text with a blank after it is an ordinary entry.
-    const bool perExtension = wxString::FromUTF8(entry) == ui::LoadString(IDS_AUTO_TRANSFER);
-    worker_ = std::thread([this, perExtension] {
-        if (perExtension)
-            transfer::AutoTransferWalker();
-        else
-            transfer::PlainWalker();
+    upload_ = std::make_shared<transfer::MenuUpload>(*display_);
+    worker_ = std::thread([this, upload = upload_] {
+        upload->Run();
         std::lock_guard<std::mutex> lock(doneMu_);
         workerDone_ = true;
         doneCv_.notify_all();
@@ -237,8 +203,7 @@ void TransferDialog::StartWalker() {
 
 void TransferDialog::StopWalker() {
     if (display_) display_->Detach();
-    transfer::CloseConnection();
-    g_pauseGate.Release();
+    if (upload_) upload_->Stop();  // the connection closes and the closing pause is cut short
     if (!worker_.joinable()) return;
     bool done;
     {
@@ -247,7 +212,6 @@ void TransferDialog::StopWalker() {
     }
     if (done) {
         worker_.join();
-        transfer::SetProgressDisplay(nullptr);
     } else {
         // Still connecting to a server that does not answer: nothing it does
         // can reach a window any more, and the program is about to end.

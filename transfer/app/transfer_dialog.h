@@ -19,6 +19,11 @@ class wxGauge;
 class wxStaticText;
 class CImageButton;
 
+namespace transfer {
+class MenuUpload;
+class ProgressDisplay;
+}
+
 namespace dravik {
 
 class TransferDialog : public wxDialog {
@@ -36,6 +41,8 @@ public:
     wxStaticText* StatusLine() const { return status_; }
     wxActivityIndicator* Animation() const { return animation_; }
     CImageButton* AbortButton() const { return abort_; }
+    // What the walker reports to (it posts to this window), for the window tests.
+    transfer::ProgressDisplay* WalkerDisplay() const;
     // Closes the walker's connection and waits at most kWalkerStopSeconds for
     // the walker to end, leaving it behind when it does not. The destructor
     // does it too; a second call does nothing.
@@ -84,6 +91,7 @@ private:
     int baseStatusHeight_ = 0;  // the status line's inner height for one line
 
     std::unique_ptr<Display> display_;
+    std::shared_ptr<transfer::MenuUpload> upload_;  // shared with the worker, which may be left behind
     Display* leftDisplay_ = nullptr;  // the display of a walker left behind, never freed
     std::thread worker_;
     std::mutex doneMu_;

@@ -10,7 +10,7 @@
 #include "tests/support/gui_support.h"
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
-#include "transfer/walker.h"
+#include "transfer/menu_upload.h"
 
 #include <gtest/gtest.h>
 
@@ -335,9 +335,8 @@ TEST_F(Wizard, FinishedProviderUploadsThroughTheWalker) {
     testsupport::TempDir local;
     testsupport::WriteFile(local / "hello.txt", "hello\n");
     transfertest::WriteHandOff("アップロード", layout::kLoginDirectoryEntry, {local / "hello.txt"});
-    transfer::SetPauseFunction([](int) {});
     transfertest::RecordingDisplay display;
-    transfer::PlainWalker();
+    transfer::MenuUpload(display, [](int) {}).Run();
     EXPECT_EQ(testsupport::ReadFile(server.Local("hello.txt")), "hello\n") << display.status;
 }
 

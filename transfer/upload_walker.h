@@ -1,0 +1,147 @@
+// The one upload walker: sends a selection of local files and folders to
+// the server, for the transfer program (the context menu's upload) and for
+// the remote browser alike. It reports every step through UploadReport,
+// which each program turns into its own texts; it never touches a window.
+// A walker is an object: two can run side by side in one process.
+#pragma once
+
+#include "common/walk/local_tree.h"
+#include "common/walk/remote_cursor.h"
+#include "platform/inet/inet.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace transfer {
+
+enum class Outcome {
+    Completed,   // everything sent
+    Incomplete,  // done, but some items were left out (each reported with Skipped)
+    Failed,      // stopped by an error, reported with Halted
+    Aborted,     // stopped by Stop or by the report's Aborted
+};
+
+// Why a walk stopped before its end.
+enum class Halt {
+    FolderNotEntered,  // a selected folder's directory could be neither entered nor made (`name`: the one)
+    ParentNotMade,     // a file's directory could be neither entered nor made (`name`: the one)
+    FtpError,          // an FTP command failed (`code`: the error)
+};
+
+// What the walker tells as it goes, on the walker's thread. Every call but
+// Skipped and Halted may be ignored.
+class UploadReport {
+public:
+    virtual ~UploadReport() = default;
+    // The work list holds `count` items now (it grows as folders are read);
+    // then the walk is on item `shown` (its path below the selection's folder, printable).
+    virtual void Item(int count, const std::string& shown) {
+        (void)count;
+        (void)shown;
+    }
+    // A folder: before its directory is looked for, and once the walker stands in it (`here`: the server's path).
+    virtual void FolderStarted() {}
+    virtual void FolderEntered(const std::string& here) { (void)here; }
+    // A file, before it is sent: `relative` is its path below the selection's
+    // folder as it stands (raw bytes), `shown` the same printable.
+    virtual void FileStarted(const std::string& relative, const std::string& shown) {
+        (void)relative;
+        (void)shown;
+    }
+    // Before each change of directory, and before a directory is made.
+    virtual void Moving() {}
+    virtual void Creating(const std::string& directory) { (void)directory; }
+    // A status text of its own ("EUCコードへ変換中...").
+    virtual void Converting(const std::string& text) { (void)text; }
+    // The file's bytes are about to go.
+    virtual void Sending() {}
+    // An item is finished (sent, left out, or a folder read).
+    virtual void ItemDone() {}
+    // An item left out and why, with the text that names it (its printable
+    // path followed by walk::SkipText); the walk goes on.
+    virtual void Skipped(const std::string& text, walk::Skip why) = 0;
+    // The walk stops here.
+    virtual void Halted(Halt why, const std::string& name, inet::DWORD code) = 0;
+    // Polled between steps: true stops the walk (Outcome::Aborted).
+    virtual bool Aborted() { return false; }
+};
+
+// A per-extension rule: files whose extension is a whole entry of
+// `extensions` go into `directory` (below where the walk stands).
+struct ExtensionRule {
+    std::string extensions;
+    std::string directory;
+};
+
+class UploadWalker {
+public:
+    explicit UploadWalker(UploadReport& report);
+    UploadWalker(const UploadWalker&) = delete;
+    UploadWalker& operator=(const UploadWalker&) = delete;
+
+    // Connects and logs in with the walker's own session. nullptr, with the
+    // error's message in `failure`, when that fails or Stop came first.
+    inet::FtpConnection* Connect(const std::string& server, const std::string& user, const std::string& password,
+                                 std::uint16_t port, std::string& failure);
+
+    // From any thread, at any time: closes the walker's session (a connect,
+    // a login or a transfer under way fails at once), a connect not yet
+    // begun never starts, and the walk stops at its next step.
+    void Stop();
+    bool Stopped() const { return stopped_; }
+
+    // Sends `paths` below where `connection` stands: each folder recreated
+    // (made when missing) with its contents, each file with the transfer
+    // mode and conversion of the options. `rootDir` is the folder the paths
+    // are taken relative to. A folder is read before its directory is made,
+    // so that one that cannot be read is not created empty.
+    Outcome UploadTree(inet::FtpConnection* connection, const std::string& rootDir,
+                       const std::vector<std::string>& paths);
+
+    // Sends every file of `paths`, however deep, flat into the directory the
+    // first rule naming its extension gives; a file no rule names, or whose
+    // directory is missing, goes where the walk stands then. Directories are
+    // never made.
+    // `rootDir` only names the items in the reports.
+    Outcome UploadByExtension(inet::FtpConnection* connection, const std::string& rootDir,
+                              const std::vector<std::string>& paths, const std::vector<ExtensionRule>& rules);
+
+    // Goes back to where the last upload started.
+    void ReturnToStart();
+
+    // What the last upload left out: how many, and the first of them (printable).
+    int SkippedCount() const { return skipped_; }
+    const std::string& FirstSkipped() const { return firstSkipped_; }
+
+private:
+    // Each returns false when the walk ends there, with `outcome` set.
+    bool Folder(std::size_t i, Outcome& outcome);
+    bool File(std::size_t i, Outcome& outcome);
+    bool ExtensionFile(std::size_t i, const std::vector<ExtensionRule>& rules, Outcome& outcome);
+    bool Put(std::size_t i, const std::string& name, Outcome& outcome);
+    bool Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome);
+    void Skip(std::size_t i, walk::Skip why);
+    bool Abandoned() { return stopped_ || report_.Aborted(); }
+    std::string Shown(std::size_t i) const;
+    void Begin(inet::FtpConnection* connection, const std::string& rootDir, const std::vector<std::string>& paths);
+    Outcome Walk(const std::function<bool(std::size_t, Outcome&)>& step);
+
+    UploadReport& report_;
+    std::mutex sessionMu_;  // Stop and Connect never cross: a session is closed or not yet made
+    std::unique_ptr<inet::InternetSession> session_;
+    std::atomic<bool> stopped_{false};
+
+    inet::FtpConnection* conn_ = nullptr;
+    std::unique_ptr<walk::RemoteCursor> cursor_;
+    walk::LocalTree tree_;
+    std::string rootDir_;
+    int skipped_ = 0;
+    std::string firstSkipped_;
+};
+
+}  // namespace transfer

@@ -279,8 +279,9 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
     LeftOutItems skipped;
     std::vector<QueueEntry> queue = Selection(items, progress, skipped);
     progress.Status(IDS_MAKING_LOCAL_FOLDERS, "");
-    std::string pwd;
-    conn->GetCurrentDirectory(pwd);
+    walk::RemoteCursor cursor(conn);
+    cursor.SetBase();
+    const std::string pwd = cursor.Here();
     // The server's own path is mirrored too, and is as untrusted as its names.
     const std::vector<std::string> mirror = walk::RemotePath::Parse(pwd).Parts();
     for (const auto& c : mirror) {
@@ -294,8 +295,6 @@ Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& i
         progress.Status(IDS_TEXT, walk::Printable(made) + walk::SkipText(walk::Skip::Unreadable));
         return Outcome::Failed;
     }
-    walk::RemoteCursor cursor(conn);
-    cursor.SetBase();
     std::string failed;
     std::vector<std::string> fileFolder;  // the last file's folder, below `folder`
     std::string fileFolderPath;

@@ -41,10 +41,6 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
     std::vector<ListEntry> found;
     bool ok = Guarded(impl, [&] {
         RequireClean(pattern);
-        if (dir.empty()) {
-            Reply r = impl->Command("PWD");
-            if (r.code != 257 || !ParsePwd(r.text, dir)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
-        }
         bool wildcard = mask.find_first_of("*?[") != std::string::npos;
         std::string arg = slash == std::string::npos ? (wildcard ? "" : mask) : (wildcard ? dir : pattern);
         bool mlsd = impl->mlsd && (wildcard || arg.empty()) && !(flags & FTP_FIND_FLAG_LIST);
@@ -90,6 +86,7 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
     }
     entries_ = std::move(found);
     directory_ = dir;
+    directoryKnown_ = !dir.empty();
     return true;
 }
 
@@ -109,6 +106,8 @@ std::string FtpFileFind::GetFileName() const { return hasCurrent_ ? current_.nam
 
 std::string FtpFileFind::GetFilePath() const {
     if (!hasCurrent_) return {};
+    if (!directoryKnown_ && connection_ && connection_->GetCurrentDirectory(directory_)) directoryKnown_ = true;
+    if (!directoryKnown_) return current_.name;
     if (directory_.empty() || directory_.back() == '/') return directory_ + current_.name;
     return directory_ + "/" + current_.name;
 }

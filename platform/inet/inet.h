@@ -193,6 +193,9 @@ public:
 
     std::string GetFileName() const;
     // The listed directory, "/" and the name, as the listing reports it.
+    // For a listing of the current directory the server is asked its name
+    // (PWD) at the first call, so that a walk that needs only the names
+    // pays no round trip for it; the name alone when it will not say.
     std::string GetFilePath() const;
     bool IsDirectory() const;
     // Whether the listing showed the entry as a symbolic link (then
@@ -205,7 +208,8 @@ public:
 private:
     FtpConnection* connection_;
     std::vector<ListEntry> entries_;
-    std::string directory_;
+    mutable std::string directory_;
+    mutable bool directoryKnown_ = false;  // false: the current directory, not yet asked for
     std::size_t next_ = 0;
     bool hasCurrent_ = false;
     ListEntry current_;

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <string>
 
 namespace inet {
 
@@ -35,15 +35,17 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
         // on loopback a single-threaded server (pyftpdlib) took uploads about
         // 30 % slower than from a plain copy, while the copy costs us little.
         bool ascii = type == FTP_TRANSFER_TYPE_ASCII;
-        std::vector<char> buf(kSendChunk), out(ascii ? 2 * kSendChunk : 0);
+        static_assert(3 * kSendChunk <= kBuffer, "an upload's chunk and its text copy share the copy buffer");
+        char* buf = impl_->CopyBuffer();
+        char* out = buf + kSendChunk;
         bool prevCR = false;
         for (;;) {
-            ssize_t n = ::read(in, buf.data(), buf.size());
+            ssize_t n = ::read(in, buf, kSendChunk);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
             if (n == 0) break;
             if (!ascii) {
-                impl_->SendAll(fd, buf.data(), static_cast<std::size_t>(n), impl_->timeouts->data);
+                impl_->SendAll(fd, buf, static_cast<std::size_t>(n), impl_->timeouts->data);
                 continue;
             }
             std::size_t m = 0;
@@ -53,7 +55,7 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
                 out[m++] = c;
                 prevCR = c == '\r';
             }
-            impl_->SendAll(fd, out.data(), m, impl_->timeouts->data);
+            impl_->SendAll(fd, out, m, impl_->timeouts->data);
         }
         impl_->FinishData();
     });
@@ -83,7 +85,7 @@ bool FtpConnection::GetFile(const std::string& remoteName, const std::string& lo
     }
     bool ok = Guarded(impl_.get(), [&] {
         impl_->OpenData("RETR " + remoteName, type);
-        std::vector<char> buf(kBuffer);
+        char* buf = impl_->CopyBuffer();
         bool pendingCR = false;
         auto writeAll = [&](const char* p, std::size_t n) {
             while (n > 0) {
@@ -95,7 +97,7 @@ bool FtpConnection::GetFile(const std::string& remoteName, const std::string& lo
             }
         };
         for (;;) {
-            ssize_t r = impl_->Receive(impl_->data, buf.data(), buf.size());
+            ssize_t r = impl_->Receive(impl_->data, buf, kBuffer);
             if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
                 impl_->Wait(impl_->data, POLLIN, impl_->timeouts->data);
                 continue;
@@ -103,7 +105,7 @@ bool FtpConnection::GetFile(const std::string& remoteName, const std::string& lo
             if (r < 0) Throw(impl_->cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ErrnoCode(errno));
             if (r == 0) break;
             if (type != FTP_TRANSFER_TYPE_ASCII) {
-                writeAll(buf.data(), static_cast<std::size_t>(r));
+                writeAll(buf, static_cast<std::size_t>(r));
                 continue;
             }
             std::string text;

@@ -65,15 +65,13 @@ TEST_P(TranscriptBrowser, LoginAndListing) {
     Make("www/img/a.png");
     Login();
     EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()));
-    // The first listing after the login enters the directory the login left
-    // it in and asks its name again.
+    // The first listing after the login enters the directory the login left it in.
     std::size_t mark = server.Commands().size();
     std::vector<walk::Row> rows;
     ASSERT_TRUE(walk::ListDirectory(doc.Connection(), doc.currentDirectory, rows));
     EXPECT_EQ(rows.size(), 2u);
     EXPECT_EQ(server.Transcript(mark), "CWD " + doc.currentDirectory +
                                            "\n"
-                                           "PWD\n"
                                            "TYPE A\n"
                                            "PORT 127,0,0,1,*\n" +
                                            (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
@@ -91,7 +89,6 @@ TEST_P(TranscriptBrowser, Refresh) {
     ASSERT_TRUE(walk::ListDirectory(conn, doc.currentDirectory, rows));
     EXPECT_EQ(server.Transcript(mark), "PWD\n"
                                        "CWD " + doc.currentDirectory + "\n"
-                                       "PWD\n"
                                        "TYPE A\n"
                                        "PORT 127,0,0,1,*\n" +
                                        (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
@@ -109,32 +106,27 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
     std::size_t mark = Login();
     EXPECT_EQ(DeleteWalk(doc.Connection(), {{"site", true}, {"old.txt", false}}, progress), Outcome::Completed);
     EXPECT_EQ(server.Transcript(mark),
-        "PWD\n"  // the selection's folder, listed for links
-        "TYPE A\n"
+        "TYPE A\n"  // the selection's folder, listed for links
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "PWD\n"  // where the walk starts
         "CWD site\n"  // site: listed
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD ../\n"  // old.txt, at once
         "DELE ./old.txt\n"
         "CWD site\n"  // css: listed
         "CWD css\n"
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD ../\n"
         "CWD img\n"  // img: listed
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD ../\n"  // site's file
         "DELE ./index.html\n"
         "CWD css\n"  // print: listed
         "CWD print\n"
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD ../\n"  // img's files
@@ -166,13 +158,11 @@ TEST_P(TranscriptBrowser, DownloadWalk) {
     EXPECT_EQ(DownloadWalk(doc.Connection(), {{"index.html", false}, {"site", true}}, local / "dl", progress),
               Outcome::Completed);
     EXPECT_EQ(server.Transcript(mark),
-        "PWD\n"  // where the walk starts (asked twice)
-        "PWD\n"
+        "PWD\n"  // where the walk starts
         "TYPE A\n"  // index.html
         "PORT 127,0,0,1,*\n"
         "RETR ./index.html\n"
         "CWD site\n"  // site: listed
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "TYPE I\n"  // its files, TYPE as each one needs
@@ -182,11 +172,9 @@ TEST_P(TranscriptBrowser, DownloadWalk) {
         "PORT 127,0,0,1,*\n"
         "RETR ./b.txt\n"
         "CWD css\n"  // css: listed, nothing to fetch
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD print\n"  // print: listed
-        "PWD\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "TYPE I\n"  // p.css

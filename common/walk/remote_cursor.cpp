@@ -5,11 +5,38 @@ namespace walk {
 void RemoteCursor::SetBase() {
     basePwd_.clear();
     cwd_.clear();
+    entered_.clear();
     conn_->GetCurrentDirectory(basePwd_);
+}
+
+namespace {
+
+// How many components two paths share from the start.
+std::size_t Shared(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    std::size_t n = 0;
+    while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+    return n;
+}
+
+}  // namespace
+
+void RemoteCursor::JumpToward(const std::vector<std::string>& target, bool create) {
+    const std::size_t shared = Shared(cwd_, target);
+    if (basePwd_.empty() || basePwd_[0] != '/' || cwd_.size() == shared) return;  // no going up
+    // A directory about to be made may not exist yet: jump to its parent,
+    // which does, unless the target is one we stood in before.
+    const bool exists = target.size() == shared || entered_.count(target) > 0;
+    const std::vector<std::string> jump(target.begin(), target.end() - (create && !exists ? 1 : 0));
+    const std::size_t stepwise = (cwd_.size() - shared) + (target.size() - shared);
+    if (1 + (target.size() - jump.size()) >= stepwise) return;
+    if (hooks.moving) hooks.moving();
+    // A refusal leaves the server where it was: the moves step by step then take over.
+    if (conn_->SetCurrentDirectory(RemotePath::Parse(basePwd_).Join(RemotePath(jump)).Text())) cwd_ = jump;
 }
 
 bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, bool skipMissing) {
     const std::vector<std::string>& target = to.Parts();
+    JumpToward(target, create);
     std::size_t common = 0;
     while (common < cwd_.size() && common < target.size() && cwd_[common] == target[common]) ++common;
     while (cwd_.size() > common) {
@@ -28,12 +55,14 @@ bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, 
         if (hooks.moving) hooks.moving();
         if (conn_->SetCurrentDirectory(dir)) {
             cwd_.push_back(dir);
+            entered_.insert(cwd_);
             continue;
         }
         if (create) {
             if (hooks.creating) hooks.creating(dir);
             if (conn_->CreateDirectory(InCurrentDirectory(dir)) && conn_->SetCurrentDirectory(dir)) {
                 cwd_.push_back(dir);
+                entered_.insert(cwd_);
                 continue;
             }
         }

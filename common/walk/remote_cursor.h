@@ -1,14 +1,17 @@
 // Where a walker stands on the server, as the directories it entered below
 // its base directory, and the moves between two such places with the fewest
-// changes of directory: "../" up to the part both share, then down. Deep
-// trees made this matter: returning to the base after every item cost a walk
-// from the base for each, growing with the square of the depth.
+// changes of directory: down by component, and where it must go up, one
+// change to the absolute path when the base is absolute ("../" up to the
+// part both share otherwise). Deep trees made this matter: returning to the
+// base after every item cost a walk from the base for each, growing with
+// the square of the depth, and each "../" is a round trip.
 #pragma once
 
 #include "common/walk/remote_path.h"
 #include "platform/inet/inet.h"
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,9 +44,15 @@ public:
     Hooks hooks;
 
 private:
+    // Where going up is needed, moves to `target` (its parent when it is
+    // about to be made) with one change of directory to the absolute path,
+    // when the base is absolute and step by step would take more than one.
+    void JumpToward(const std::vector<std::string>& target, bool create);
+
     inet::FtpConnection* conn_;
     std::string basePwd_;
     std::vector<std::string> cwd_;
+    std::set<std::vector<std::string>> entered_;  // every directory stood in below the base
 };
 
 }  // namespace walk

@@ -45,6 +45,7 @@ protected:
         options.WriteString(layout::kTextMode, ".html;.txt;");
     }
     bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
+    const std::string www = transfertest::WwwPath(server);
     void Make(const std::string& remote, const std::string& text = "x") {
         fs::create_directories(fs::path(server.Local(remote)).parent_path());
         WriteFile(server.Local(remote), text);
@@ -119,8 +120,7 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
         "CWD css\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
-        "CWD ../\n"
-        "CWD img\n"  // img: listed
+        "CWD " + www + "/site/img\n"  // img: listed
         "PORT 127,0,0,1,*\n"
         "LIST\n"
         "CWD ../\n"  // site's file
@@ -129,14 +129,10 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
         "CWD print\n"
         "PORT 127,0,0,1,*\n"
         "LIST\n"
-        "CWD ../\n"  // img's files
-        "CWD ../\n"
-        "CWD img\n"
+        "CWD " + www + "/site/img\n"  // img's files
         "DELE ./a.png\n"
         "DELE ./b.png\n"
-        "CWD ../\n"  // print's file
-        "CWD css\n"
-        "CWD print\n"
+        "CWD " + www + "/site/css/print\n"  // print's file
         "DELE ./p.css\n"
         "CWD ../\n"  // the folders, deepest first
         "RMD print\n"
@@ -180,9 +176,7 @@ TEST_P(TranscriptBrowser, DownloadWalk) {
         "TYPE I\n"  // p.css
         "PORT 127,0,0,1,*\n"
         "RETR ./p.css\n"
-        "CWD ../\n"  // back where the walk started
-        "CWD ../\n"
-        "CWD ../\n");
+        "CWD " + www + "\n");  // back where the walk started
 }
 
 // The same tree and sequence as the transfer program's walker, framed by a
@@ -192,10 +186,8 @@ TEST_P(TranscriptBrowser, UploadWalk) {
     std::size_t mark = Login();
     ASSERT_EQ(WriteUploadHandOff("prov", "k", selection), 0);
     EXPECT_EQ(UploadWalk(doc.Connection(), "prov", "k", progress), Outcome::Completed);
-    EXPECT_EQ(server.Transcript(mark), "PWD\n" + std::string(transfertest::kSiteUpload) +
-                                           "CWD ../\n"  // back where the walk started
-                                           "CWD ../\n"
-                                           "CWD ../\n");
+    EXPECT_EQ(server.Transcript(mark), "PWD\n" + transfertest::SiteUpload(www) + "CWD " + www +
+                                           "\n");  // back where the walk started
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptBrowser,

@@ -4,6 +4,7 @@
 // programs: they must not drift apart on the wire.
 #pragma once
 
+#include "tests/support/ftp_server.h"
 #include "tests/support/test_support.h"
 
 #include <filesystem>
@@ -11,6 +12,12 @@
 #include <vector>
 
 namespace transfertest {
+
+// The server's path of "www" after LoginToWww: pyftpdlib's home is "/",
+// vsftpd's is the real path of its writable folder.
+inline std::string WwwPath(const testsupport::FtpServer& server) {
+    return (server.home() == "/" ? std::string() : server.home()) + "/www";
+}
 
 // The login and the way to the entry's root "www" ("pub/www" on vsftpd,
 // whose anonymous user logs in above its writable "pub"), one CWD per
@@ -48,46 +55,44 @@ inline std::vector<std::string> MakeSite(const std::string& dir) {
 // Breadth first: the selection (site, readme.txt), then site's entries in
 // name order (css, img, index.html, logo.png), then css's (main.css, print),
 // img's (a.png), print's (p.txt). A folder is entered when its turn comes
-// and made where CWD fails; a file goes where it belongs by "../" and the
-// components between. With TextMode ".html;.txt;", .css and .png go binary.
-inline constexpr const char* kSiteUpload =
-    "CWD site\n"  // site
-    "MKD ./site\n"
-    "CWD site\n"
-    "CWD ../\n"  // readme.txt
-    "TYPE A\n"
-    "PORT 127,0,0,1,*\n"
-    "STOR ./readme.txt\n"
-    "CWD site\n"  // css
-    "CWD css\n"
-    "MKD ./css\n"
-    "CWD css\n"
-    "CWD ../\n"  // img
-    "CWD img\n"
-    "MKD ./img\n"
-    "CWD img\n"
-    "CWD ../\n"
-    "PORT 127,0,0,1,*\n"  // index.html
-    "STOR ./index.html\n"
-    "TYPE I\n"  // logo.png
-    "PORT 127,0,0,1,*\n"
-    "STOR ./logo.png\n"
-    "CWD css\n"  // main.css
-    "PORT 127,0,0,1,*\n"
-    "STOR ./main.css\n"
-    "CWD print\n"  // print
-    "MKD ./print\n"
-    "CWD print\n"
-    "CWD ../\n"  // a.png
-    "CWD ../\n"
-    "CWD img\n"
-    "PORT 127,0,0,1,*\n"
-    "STOR ./a.png\n"
-    "CWD ../\n"  // p.txt
-    "CWD css\n"
-    "CWD print\n"
-    "TYPE A\n"
-    "PORT 127,0,0,1,*\n"
-    "STOR ./p.txt\n";
+// and made where CWD fails; a file goes where it belongs, down by component,
+// and where it must go up by one CWD to the absolute path when that saves
+// commands (`www`: the server's path of www). With TextMode ".html;.txt;", .css and .png go binary.
+inline std::string SiteUpload(const std::string& www) {
+    return "CWD site\n"  // site
+           "MKD ./site\n"
+           "CWD site\n"
+           "CWD ../\n"  // readme.txt
+           "TYPE A\n"
+           "PORT 127,0,0,1,*\n"
+           "STOR ./readme.txt\n"
+           "CWD site\n"  // css
+           "CWD css\n"
+           "MKD ./css\n"
+           "CWD css\n"
+           "CWD ../\n"  // img
+           "CWD img\n"
+           "MKD ./img\n"
+           "CWD img\n"
+           "CWD ../\n"
+           "PORT 127,0,0,1,*\n"  // index.html
+           "STOR ./index.html\n"
+           "TYPE I\n"  // logo.png
+           "PORT 127,0,0,1,*\n"
+           "STOR ./logo.png\n"
+           "CWD css\n"  // main.css
+           "PORT 127,0,0,1,*\n"
+           "STOR ./main.css\n"
+           "CWD print\n"  // print
+           "MKD ./print\n"
+           "CWD print\n"
+           "CWD " + www + "/site/img\n"  // a.png
+           "PORT 127,0,0,1,*\n"
+           "STOR ./a.png\n"
+           "CWD " + www + "/site/css/print\n"  // p.txt
+           "TYPE A\n"
+           "PORT 127,0,0,1,*\n"
+           "STOR ./p.txt\n";
+}
 
 }  // namespace transfertest

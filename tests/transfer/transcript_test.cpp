@@ -36,6 +36,7 @@ protected:
         fs::create_directories(server.Local("www"));
     }
     bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
+    const std::string www = transfertest::WwwPath(server);
     // The entry's root as a path relative to where the user logs in.
     std::string Root() const { return Pyftpdlib() ? "www" : "pub/www"; }
     void Upload(const std::vector<std::string>& paths) {
@@ -50,7 +51,7 @@ protected:
 TEST_P(TranscriptUpload, ATreeIntoAnEmptyDirectoryAndAgainOverItself) {
     const std::vector<std::string> selection = transfertest::MakeSite(local.path());
     Upload(selection);
-    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) + transfertest::kSiteUpload);
+    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) + transfertest::SiteUpload(www));
 
     std::size_t mark = server.Commands().size();
     Upload(selection);
@@ -75,14 +76,10 @@ TEST_P(TranscriptUpload, ATreeIntoAnEmptyDirectoryAndAgainOverItself) {
         "PORT 127,0,0,1,*\n"
         "STOR ./main.css\n"
         "CWD print\n"
-        "CWD ../\n"
-        "CWD ../\n"
-        "CWD img\n"
+        "CWD " + www + "/site/img\n"
         "PORT 127,0,0,1,*\n"
         "STOR ./a.png\n"
-        "CWD ../\n"
-        "CWD css\n"
-        "CWD print\n"
+        "CWD " + www + "/site/css/print\n"
         "TYPE A\n"
         "PORT 127,0,0,1,*\n"
         "STOR ./p.txt\n";
@@ -102,30 +99,24 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
     transfer::MenuUpload(display, [](int) {}).Run();
     EXPECT_EQ(display.status, "ファイル転送完了しました");
     // The folder's files in name order, then deep's; e.bin, which no rule
-    // names, goes where the walker stands. Each move goes up by "../" as far
-    // as needed and down by component.
+    // names, goes where the walker stands. A move that must go up goes by
+    // one absolute CWD where "../" and the components down would take more.
     EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) +
                                        "CWD images\n"  // a.png
                                        "TYPE I\n"
                                        "PORT 127,0,0,1,*\n"
                                        "STOR ./a.png\n"
-                                       "CWD ../\n"  // b.txt
-                                       "CWD docs\n"
-                                       "CWD text\n"
+                                       "CWD " + www + "/docs/text\n"  // b.txt
                                        "TYPE A\n"
                                        "PORT 127,0,0,1,*\n"
                                        "STOR ./b.txt\n"
-                                       "CWD ../\n"  // c.gif
-                                       "CWD ../\n"
-                                       "CWD images\n"
+                                       "CWD " + www + "/images\n"  // c.gif
                                        "TYPE I\n"
                                        "PORT 127,0,0,1,*\n"
                                        "STOR ./c.gif\n"
                                        "PORT 127,0,0,1,*\n"  // e.bin
                                        "STOR ./e.bin\n"
-                                       "CWD ../\n"  // deep/d.txt
-                                       "CWD docs\n"
-                                       "CWD text\n"
+                                       "CWD " + www + "/docs/text\n"  // deep/d.txt
                                        "TYPE A\n"
                                        "PORT 127,0,0,1,*\n"
                                        "STOR ./d.txt\n");

@@ -311,10 +311,6 @@ TEST(ShowOption, RunsModallyAndOkSaves) {
     EXPECT_EQ(StoredString(layout::kOptionKey, layout::kBinaryMode), ".7z;");
 }
 
-}  // namespace
-
-namespace {
-
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as option-1-folder.png and option-2-transfer.png.
 TEST_F(OptionSheet, Screenshots) {
     const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");

@@ -334,10 +334,6 @@ TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {
     EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey("a")));
 }
 
-}  // namespace
-
-namespace {
-
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as prov-info-1.png and prov-info-2.png.
 TEST_F(PropSheet, Screenshots) {
     const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");

@@ -8,6 +8,7 @@
 #include "settings/halvex32/provider_fields.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
+#include "tests/support/store_probe.h"
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/walker.h"
@@ -26,22 +27,10 @@ namespace {
 
 using testsupport::Pump;
 using testsupport::PumpUntil;
+using testsupport::KeyExists;
+using testsupport::StoredString;
 
 wxString U(const char* s) { return wxString::FromUTF8(s); }
-
-std::string ReadValue(const std::string& key, const char* name, bool* found = nullptr) {
-    SettingKey k;
-    std::string value;
-    bool ok = k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS &&
-              k.ReadString(name, value) == winreg::ERROR_SUCCESS;
-    if (found) *found = ok;
-    return value;
-}
-
-bool KeyExists(const std::string& key) {
-    SettingKey k;
-    return k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS;
-}
 
 void Press(wxWindow* button) {
     ASSERT_NE(button, nullptr);
@@ -324,12 +313,10 @@ TEST_F(Wizard, FinishedProviderUploadsThroughTheWalker) {
     EXPECT_FALSE(sheet->IsShown());
 
     const std::string entry = layout::EntryKey("アップロード", layout::kLoginDirectoryEntry);
-    bool found = false;
-    EXPECT_EQ(ReadValue(entry, layout::kRoot, &found), "");
-    EXPECT_TRUE(found);
-    EXPECT_EQ(ReadValue(entry, layout::kMenuName), "ホーム");
-    EXPECT_EQ(ReadValue(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
-    EXPECT_EQ(ReadValue(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
+    EXPECT_EQ(StoredString(entry, layout::kRoot), "");
+    EXPECT_EQ(StoredString(entry, layout::kMenuName), "ホーム");
+    EXPECT_EQ(StoredString(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
+    EXPECT_EQ(StoredString(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
 
     // The context menu's hand-off for a file, and the transfer program's walker.
     testsupport::TempDir local;
@@ -364,11 +351,8 @@ TEST_F(Wizard, Screenshots) {
     const char* const names[] = {"profile", "server", "userinfo", "movedir", "extauto", "finish"};
     auto shot = [&](int page) {
         Pump(300);
-        wxRect r = sheet->GetScreenRect();
-        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
-                          "+" + std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + dir + "/wizard-" +
-                          std::to_string(page + 1) + "-" + names[page] + ".png'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(testsupport::SaveScreenshot(
+            sheet, std::string(dir) + "/wizard-" + std::to_string(page + 1) + "-" + names[page] + ".png"));
     };
     sheet->ProfilePage()->NameEdit()->SetValue(U("ホームページ"));
     shot(0);

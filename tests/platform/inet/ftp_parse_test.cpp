@@ -110,23 +110,4 @@ TEST(FtpListings, LinesWithoutEntriesByDesignAreFiller) {
         EXPECT_FALSE(IsListingFiller(entry)) << entry;
 }
 
-// A delete or a download must never follow a link it took for a folder:
-// each way a server marks one has to survive the parse.
-TEST(FtpParse, SymbolicLinksAreMarked) {
-    ListEntry e;
-    ASSERT_TRUE(ParseListLine("lrwxrwxrwx    1 0        0               9 Dec 06 23:09 linkdir -> ../shared", 0, e));
-    EXPECT_EQ(e.name, "linkdir");
-    EXPECT_TRUE(e.link);
-    EXPECT_FALSE(e.directory);
-    ASSERT_TRUE(ParseListLine("drwxr-xr-x    2 0        0            4096 Dec 06 23:09 real", 0, e));
-    EXPECT_FALSE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("modify=20261206230900;perms=adfrw;size=9;type=OS.unix=symlink;unique=fd01U1; loop", e));
-    EXPECT_EQ(e.name, "loop");
-    EXPECT_TRUE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("type=OS.unix=slink:/srv/shared;size=9; linkdir", e));
-    EXPECT_TRUE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("type=dir;size=4096; real", e));
-    EXPECT_FALSE(e.link);
-}
-
 }  // namespace

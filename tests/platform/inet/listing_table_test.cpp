@@ -22,7 +22,9 @@ struct Row {
     const char* family;
     std::string line;  // as received, the CR of CRLF included
     std::string name;
-    char kind;  // 'f' file, 'd' folder, 'l' link
+    // 'f' file, 'd' folder, 'l' link, 'j' a Windows junction: a link marked as a folder too. A delete or a
+    // download must never follow a link it took for a folder, so every link is marked as a link.
+    char kind;
     std::uint64_t size;
     const char* time;  // "YYYY-MM-DD HH:MM:SS", the server's clock
 };
@@ -197,7 +199,7 @@ const Row kRows[] = {
     {"DOS/IIS", "2019/01/05  13:45         1,234,567 日本語.txt", "日本語.txt", 'f', 1234567, "2019-01-05 13:45:00"},
     {"DOS/IIS", "01/05/2019  01:45 PM         1,234,567 big.bin", "big.bin", 'f', 1234567, "2019-01-05 13:45:00"},
     {"DOS/IIS", "05.01.2019  13:45         1.234.567 big.bin", "big.bin", 'f', 1234567, "2019-01-05 13:45:00"},
-    {"DOS/IIS", "2019/01/05  13:45    <JUNCTION>     Application Data [C:\\Users\\u\\AppData\\Roaming]", "Application Data", 'l', 0, "2019-01-05 13:45:00"},
+    {"DOS/IIS", "2019/01/05  13:45    <JUNCTION>     Application Data [C:\\Users\\u\\AppData\\Roaming]", "Application Data", 'j', 0, "2019-01-05 13:45:00"},
     // MLSD forms other servers send.
     {"MLSD, other servers", "type=file;size=3;modify=20261206230900;\tup one.txt\r", "up one.txt", 'f', 3, "2026-12-06 23:09:00"},
     {"MLSD, other servers", "Type=dir;Modify=20200101000000;Unique=801g1; sub dir; with semicolon\r", "sub dir; with semicolon", 'd', 0, "2020-01-01 00:00:00"},
@@ -227,9 +229,8 @@ TEST(FtpListingTables, EveryFamilyIsReadWhole) {
         if (!figures.count(r.family)) order.push_back(r.family);
         ListEntry e;
         const bool ok = Mlsd(r) ? ParseMlsdLine(r.line, e) : ParseListLine(r.line, now, e);
-        // A link may be listed as the folder it leads to; anything else is what its row says.
         const auto got = std::make_tuple(ok, e.name, e.directory, e.link, e.size, e.mtime);
-        const auto want = std::make_tuple(true, r.name, r.kind == 'd' || (r.kind == 'l' && e.directory), r.kind == 'l',
+        const auto want = std::make_tuple(true, r.name, r.kind == 'd' || r.kind == 'j', r.kind == 'l' || r.kind == 'j',
                                           r.size, Seconds(r.time));
         EXPECT_EQ(got, want);
         figures[r.family].first += got == want ? 1 : 0;

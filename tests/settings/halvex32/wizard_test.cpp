@@ -8,6 +8,7 @@
 #include "settings/halvex32/provider_fields.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
+#include "tests/settings/halvex32/user_input.h"
 #include "tests/support/store_probe.h"
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
@@ -25,19 +26,15 @@
 
 namespace {
 
+using sheettest::Press;
+using sheettest::Route;
+using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 using testsupport::KeyExists;
 using testsupport::StoredString;
 
 wxString U(const char* s) { return wxString::FromUTF8(s); }
-
-void Press(wxWindow* button) {
-    ASSERT_NE(button, nullptr);
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(click);
-}
 
 struct Wizard : testing::Test {
     testsupport::ScopedStore store;
@@ -83,19 +80,6 @@ struct Wizard : testing::Test {
         sheet->MoveDirPage()->MenuNameEdit()->SetValue(U(menu));
         Next();
         ASSERT_EQ(sheet->CurrentIndex(), 4);
-    }
-    // 追加 (or 再編集) on page 5, answered in the extension selection sheet.
-    void Route(const char* button, const char* extensions, const char* directory) {
-        Press(sheet->ExtAutoPage()->FindWindow(button));
-        CSheetExtSelect* ext = CurrentExtSelectSheet();
-        ASSERT_NE(ext, nullptr);
-        ASSERT_TRUE(PumpUntil([ext] { return ext->IsShownOnScreen(); }, 3000));
-        EXPECT_FALSE(sheet->IsEnabled()) << "the wizard waits while the sheet is open";
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kExtensionsName))->SetValue(U(extensions));
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kDirectoryName))->SetValue(U(directory));
-        Press(ext->FindWindow(CPageExtSelect::kDecideName));
-        ASSERT_TRUE(PumpUntil([this] { return sheet->IsEnabled(); }, 3000));
-        Pump(50);
     }
     wxListCtrl* RouteList() const { return sheet->ExtAutoPage()->Routes()->List(); }
 };
@@ -179,14 +163,7 @@ TEST_F(Wizard, AnonymousBoxRestoresTheTypedLogin) {
     EXPECT_TRUE(NextEnabled());
 
     wxCheckBox* box = page->AnonymousBox();
-    auto click = [box](bool on) {
-        box->SetValue(on);
-        wxCommandEvent e(wxEVT_CHECKBOX, box->GetId());
-        e.SetEventObject(box);
-        e.SetInt(on);
-        box->GetEventHandler()->ProcessEvent(e);
-    };
-    click(true);
+    Tick(box, true);
     EXPECT_EQ(page->UserEdit()->GetValue(), "anonymous");
     EXPECT_FALSE(page->UserEdit()->IsEnabled());
     EXPECT_EQ(page->PasswordField()->GetValue(), halvex32::AnonymousLogin::kPlaceholder);
@@ -195,12 +172,12 @@ TEST_F(Wizard, AnonymousBoxRestoresTheTypedLogin) {
     long from = 0, to = 0;
     page->PasswordField()->Edit()->GetSelection(&from, &to);
     EXPECT_EQ(to - from, static_cast<long>(std::string(halvex32::AnonymousLogin::kPlaceholder).size()));
-    click(false);
+    Tick(box, false);
     EXPECT_EQ(page->UserEdit()->GetValue(), "hanako");
     EXPECT_TRUE(page->UserEdit()->IsEnabled());
     EXPECT_EQ(page->PasswordField()->GetValue(), U("合言葉"));
     EXPECT_TRUE(page->PasswordField()->Edit()->HasFlag(wxTE_PASSWORD));
-    click(true);
+    Tick(box, true);
     Next();
     EXPECT_EQ(sheet->Record().userName, "anonymous");
     EXPECT_EQ(sheet->Record().anonymous, 1);
@@ -247,8 +224,8 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
     ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
     EXPECT_TRUE(NextEnabled());
-    Route(halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
-    Route(halvex32::CRoutingList::kAddName, ".gif;", "img");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".gif;", "img");
     ASSERT_EQ(RouteList()->GetItemCount(), 2);
     // Closing the sheet without 決定 changes nothing; re-editing replaces the row.
     Press(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kAddName));
@@ -261,7 +238,7 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     RouteList()->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     Pump(20);
     EXPECT_TRUE(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kEditName)->IsEnabled());
-    Route(halvex32::CRoutingList::kEditName, ".gif;.png;", "images");
+    Route(sheet, halvex32::CRoutingList::kEditName, ".gif;.png;", "images");
     EXPECT_EQ(RouteList()->GetItemText(1, 0), ".gif;.png;");
     EXPECT_EQ(RouteList()->GetItemText(1, 1), "images");
     Next();

@@ -196,6 +196,12 @@ struct Manager : testing::Test {
         ASSERT_TRUE(PumpUntil([this] { return frame->IsShownOnScreen(); }, 3000));
         Pump(100);
     }
+    // Opens on a store that has Software\PARVEX already: no first run.
+    void OpenExisting() {
+        SettingKey root;
+        root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+        Open();
+    }
     void Close() {
         if (frame) frame->Destroy();
         frame = nullptr;
@@ -412,18 +418,31 @@ TEST_F(Providers, TreeAndListShowTheStoreAndClicksFollowTheirRules) {
     EXPECT_EQ(Label(), "プロバイダ名 - 同名 - 同じ");
 }
 
-TEST_F(Providers, DeleteAsksAndRemovesOnlyThatEntryThenTheCommandsWaitForTheNextClick) {
+TEST_F(Providers, DeleteAsksInJapaneseSaysWhenTheStoreRefusesAndRemovesOnlyThatEntry) {
     Click(Item("社内", "ホーム"));
     ASSERT_TRUE(Enabled(ID_PROVIDER_DELETE));
     std::string question;
+    std::vector<std::string> buttons, said;
     {
-        Driver no(AnswerBox(kNo, &question));
+        Driver no(AnswerBox(kNo, &question, &buttons));
         frame->ProviderCommand(0, 2);
         ASSERT_TRUE(no.done);
     }
     EXPECT_EQ(question, "社内の/wwwを削除します。よろしいですか？");
+    EXPECT_EQ(buttons, (std::vector<std::string>{"はい(_Y)", "いいえ(_N)"}));
     EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
     EXPECT_EQ(frame->List()->CurrentEntry(), "/www");
+    {
+        ReadOnlyStore readOnly;
+        Driver yes(AnswerBoxes({kYes, testsupport::Gtk::kOk}, &said));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done) << "no message after the refused delete";
+        ASSERT_EQ(said.size(), 2u);
+        EXPECT_EQ(said[1], "設定を保存できませんでした(エラーコード : 5)。");
+        EXPECT_TRUE(Item("社内", "ホーム").IsOk());
+        EXPECT_EQ(frame->List()->CurrentEntry(), "/www") << "the entry stays chosen, as it stays in the store";
+    }
+    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
 
     {
         Driver yes(AnswerBox(kYes, nullptr));
@@ -439,28 +458,6 @@ TEST_F(Providers, DeleteAsksAndRemovesOnlyThatEntryThenTheCommandsWaitForTheNext
     // The command bar's delete does nothing now: no question comes.
     frame->ProviderCommand(COutBarEvent::kItemClicked, 2);
     EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/xyz")));
-}
-
-TEST_F(Providers, DeleteAsksWithJapaneseButtonsAndSaysWhenTheStoreRefuses) {
-    Click(Item("社内", "ホーム"));
-    std::vector<std::string> buttons, said;
-    {
-        Driver no(AnswerBox(kNo, nullptr, &buttons));
-        frame->ProviderCommand(0, 2);
-        ASSERT_TRUE(no.done);
-    }
-    EXPECT_EQ(buttons, (std::vector<std::string>{"はい(_Y)", "いいえ(_N)"}));
-    {
-        ReadOnlyStore readOnly;
-        Driver yes(AnswerBoxes({kYes, testsupport::Gtk::kOk}, &said));
-        frame->ProviderCommand(0, 2);
-        ASSERT_TRUE(yes.done) << "no message after the refused delete";
-        ASSERT_EQ(said.size(), 2u);
-        EXPECT_EQ(said[1], "設定を保存できませんでした(エラーコード : 5)。");
-        EXPECT_TRUE(Item("社内", "ホーム").IsOk());
-        EXPECT_EQ(frame->List()->CurrentEntry(), "/www") << "the entry stays chosen, as it stays in the store";
-    }
-    EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
 }
 
 TEST_F(Providers, AProviderItemDeletesTheWholeProviderWithItsRules) {
@@ -571,9 +568,7 @@ TEST_F(Providers, ADefinitionFileReadThroughTheMenuRebuildsTheTree) {
 }
 
 TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
-    SettingKey root;
-    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
-    Open();
+    OpenExisting();
     EXPECT_EQ(frame->Tree()->GetCount(), 1u);
     EXPECT_EQ(frame->List()->GetItemCount(), 0);
     EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
@@ -617,9 +612,7 @@ struct Converter : Manager {
     testsupport::TempDir dir;
     CCodeConvertDlg* dlg = nullptr;
     void SetUp() override {
-        SettingKey root;
-        root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
-        Open();
+        OpenExisting();
         dlg = new CCodeConvertDlg(frame, frame->Conversions());
         dlg->Show();
         PumpUntil([this] { return dlg->IsShownOnScreen(); }, 3000);
@@ -732,9 +725,7 @@ TEST_F(Converter, ClosingTheDialogWhileConvertingLosesNothing) {
 }
 
 TEST_F(Manager, AboutBoxLinksOpenThroughTheDesktopAndMarkThemselvesOpened) {
-    SettingKey root;
-    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
-    Open();
+    OpenExisting();
     std::vector<wxString> targets;
     bool works = true;
     CAboutDlg about(frame, [&](const wxString& t) {
@@ -755,9 +746,7 @@ TEST_F(Manager, AboutBoxLinksOpenThroughTheDesktopAndMarkThemselvesOpened) {
 }
 
 TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
-    SettingKey root;
-    root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
-    Open();
+    OpenExisting();
     wxCommandEvent help(wxEVT_MENU, ID_HELP_INDEX);
     frame->ProcessWindowEvent(help);
     const std::string path = ui::HelpPath();
@@ -769,10 +758,6 @@ TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
         EXPECT_NE(U8(frame->StatusText()).find(path), std::string::npos) << "a missing page is named";
     }
 }
-
-}  // namespace
-
-namespace {
 
 // With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few
 // providers and an entry chosen, and the conversion tool, as the user sees them.

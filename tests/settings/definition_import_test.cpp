@@ -21,16 +21,9 @@ std::string Encode(const std::string& utf8, const std::string& code) {
     return testsupport::RunProgram({"/usr/bin/iconv", "-f", "UTF-8", "-t", code}, utf8).out;
 }
 std::string Str(const std::string& path, const char* name) {
-    SettingKey key;
-    std::string v = "(missing)";
-    if (key.OpenKey(HKEY_CURRENT_USER, path) == ERROR_SUCCESS) key.ReadString(name, v);
-    return v;
+    return testsupport::StoredString(path, name).value_or("(missing)");
 }
-std::vector<std::string> Children(const std::string& path) {
-    SettingKey key;
-    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return {};
-    return layout::SubKeyNames(key);
-}
+const auto Children = testsupport::StoredChildren;
 
 TEST(IniFile, LooksUpAsTheWindowsProfileFunctions) {
     const std::string long300 = std::string(1, 'a') + [] { std::string s; for (int i = 0; i < 100; ++i) s += "字"; return s; }();

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace winreg;
 using testsupport::StoredString;
 
@@ -16,16 +18,12 @@ TEST(Options, WhatIsSavedLoadsBackAndAnUnreadableListIsRefused) {
     const std::string longFolder = "/tmp/" + std::string(100, 'a') + "/日本語フォルダ名" + std::string(300, 'b');
     settings::OptionValues saved{".txt;", ".zip;", 1, 1, 0, 2, 1, longFolder};
     ASSERT_EQ(settings::SaveOptions(saved), ERROR_SUCCESS);
-    settings::OptionValues loaded;
-    settings::LoadOptions(loaded);
-    EXPECT_EQ(loaded.textMode, ".txt;");
-    EXPECT_EQ(loaded.binaryMode, ".zip;");
-    EXPECT_EQ(loaded.codeConvert, 1u);
-    EXPECT_EQ(loaded.uploadConvert, 1u);
-    EXPECT_EQ(loaded.downloadConvert, 0u);
-    EXPECT_EQ(loaded.uploadConvCode, 2u);
-    EXPECT_EQ(loaded.downloadConvCode, 1u);
-    EXPECT_EQ(loaded.downloadFolder, longFolder);  // a long path is a path, not a missing value
+    settings::OptionValues l;
+    settings::LoadOptions(l);
+    // A long download folder is a path, not a missing value.
+    EXPECT_EQ(std::tie(l.textMode, l.binaryMode, l.codeConvert, l.uploadConvert, l.downloadConvert, l.uploadConvCode,
+                       l.downloadConvCode, l.downloadFolder),
+              std::make_tuple(".txt;", ".zip;", 1u, 1u, 0u, 2u, 1u, longFolder));
 
     // A list the store could not give back is not written, and nothing else is either.
     for (bool text : {true, false}) {

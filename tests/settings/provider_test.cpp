@@ -1,34 +1,19 @@
 // Provider load and save against the real store, as every reader of the tree sees the result.
 #include "common/registry/layout.h"
 #include "settings/provider.h"
+#include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <optional>
 
 using namespace winreg;
 using settings::ProviderRecord;
 
 namespace {
 
-std::optional<std::string> Str(const std::string& path, const char* name) {
-    SettingKey key;
-    std::string v;
-    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || key.ReadString(name, v) != ERROR_SUCCESS) return {};
-    return v;
-}
-std::optional<DWORD> Dw(const std::string& path, const char* name) {
-    SettingKey key;
-    DWORD v = 0;
-    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS || key.ReadDword(name, v) != ERROR_SUCCESS) return {};
-    return v;
-}
-std::vector<std::string> Children(const std::string& path) {
-    SettingKey key;
-    if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return {};
-    return layout::SubKeyNames(key);
-}
+const auto Str = testsupport::StoredString;
+const auto Dw = testsupport::StoredDword;
+const auto Children = testsupport::StoredChildren;
 ProviderRecord Record(const std::string& directory, std::vector<std::pair<std::string, std::string>> pairs = {}) {
     return {"プロバイダ", "user", "pass", "ftp.example.jp", directory, "ホーム", 2121, 1, std::move(pairs)};
 }

@@ -7,16 +7,6 @@ using namespace inet;
 
 namespace {
 
-std::int64_t At(int y, int mo, int d, int h, int mi) {
-    std::tm t{};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    return timegm(&t);
-}
-
 TEST(FtpReplies, AssembleSingleAndMultiLineReplies) {
     struct Case {
         std::vector<std::string> lines;
@@ -84,80 +74,29 @@ TEST(FtpReplies, PassiveAddressesAndCurrentDirectory) {
     EXPECT_FALSE(ParsePwd("257 \"/unterminated", path));
 }
 
-TEST(FtpListings, UnixDosAndMlsdLines) {
-    const std::time_t now = At(2026, 12, 6, 23, 30);
-    struct Case {
-        const char* line;
-        const char* name;
-        bool dir;
-        std::uint64_t size;
-        std::int64_t mtime;
-    } cases[] = {
-        // vsftpd
-        {"-rw-r--r--    1 0        0               3 Dec 06 23:09 up.txt", "up.txt", false, 3, At(2026, 12, 6, 23, 9)},
-        {"drwxr-xr-x    2 0        0            4096 Dec 06 23:09 sub dir", "sub dir", true, 4096, At(2026, 12, 6, 23, 9)},
-        // pyftpdlib, proftpd: the other date form
-        {"-rw-r--r--   1 root     root       123456 Jan  5  2019 archive.tar.gz", "archive.tar.gz", false, 123456,
-         At(2019, 1, 5, 0, 0)},
-        // a date later in the year than now lies in the previous year
-        {"-rw-r--r--   1 u g 1 Dec 31 10:00 new year.txt", "new year.txt", false, 1, At(2025, 12, 31, 10, 0)},
-        {"-rw-r--r--   1 owner     77 Mar 10  2021 nogroup.txt", "nogroup.txt", false, 77, At(2021, 3, 10, 0, 0)},
-        {"lrwxrwxrwx   1 root root 7 Jan 1 2020 link -> target", "link", false, 7, At(2020, 1, 1, 0, 0)},
-        {"crw-rw-rw-   1 root root 1,   3 Jan  1  2020 null", "null", false, 0, At(2020, 1, 1, 0, 0)},
-        {"-rw-r--r-- 1 u g 5 Jun 1 12:00  lead and  inner spaces", " lead and  inner spaces", false, 5,
-         At(2026, 6, 1, 12, 0)},
-        {"-rw-r--r-- 1 u g 9 Jun 1 12:00 日本語.html\r", "日本語.html", false, 9, At(2026, 6, 1, 12, 0)},
-        // IIS / DOS
-        {"04-27-00  09:09PM       <DIR>          licensed", "licensed", true, 0, At(2000, 4, 27, 21, 9)},
-        {"07-18-2000  10:16AM                 4 readme.txt", "readme.txt", false, 4, At(2000, 7, 18, 10, 16)},
-        {"12-01-21  12:30AM                100 mid night.txt", "mid night.txt", false, 100, At(2021, 12, 1, 0, 30)},
-    };
-    for (const auto& c : cases) {
-        ListEntry e;
-        ASSERT_TRUE(ParseListLine(c.line, now, e)) << c.line;
-        EXPECT_EQ(e.name, c.name) << c.line;
-        EXPECT_EQ(e.directory, c.dir) << c.line;
-        EXPECT_EQ(e.size, c.size) << c.line;
-        EXPECT_EQ(e.mtime, c.mtime) << c.line;
-    }
-    for (const char* junk : {"total 12", "", "garbage", "-rw-r--r-- 1 u g 5 Foo 1 12:00 x",
-                             "-rw-r--r-- 1 u g 5 Jan 32 12:00 x", "drwxr-xr-x 2 u g 4096 Jan 1 12:00", "13-01-20  01:00PM 1 x",
-                             "01-01-20  01:00XM  1 x", "zrw-r--r-- 1 u g 5 Jan 1 12:00 x"}) {
-        ListEntry e;
-        EXPECT_FALSE(ParseListLine(junk, now, e)) << junk;
-    }
-
-    ListEntry e;
-    ASSERT_TRUE(ParseMlsdLine("type=file;size=3;modify=20261206230900;perm=r; up.txt", e));
-    EXPECT_EQ(e.name, "up.txt");
-    EXPECT_FALSE(e.directory);
-    EXPECT_EQ(e.size, 3u);
-    EXPECT_EQ(e.mtime, At(2026, 12, 6, 23, 9));
-    ASSERT_TRUE(ParseMlsdLine("Type=dir;Modify=20200101000000;Unique=801g1; sub dir; with semicolon", e));
-    EXPECT_EQ(e.name, "sub dir; with semicolon");
-    EXPECT_TRUE(e.directory);
-    for (const char* junk : {"type=cdir;modify=20200101000000; /pub", "type=pdir; ..", "size=3;nospace", "size=3; no type"})
-        EXPECT_FALSE(ParseMlsdLine(junk, e)) << junk;
-}
-
-// The wider date forms must not make nonsense readable: a wrong line read
-// as an entry would put a made-up name in front of the user.
-TEST(FtpListings, DatesOutOfRangeAndBrokenFormsAreRefused) {
-    const std::time_t now = At(2026, 12, 7, 13, 0);
+// Lines that are no entry (the entries servers send are read in the
+// listing tables). The wider date forms must not make nonsense readable: a
+// wrong line read as an entry would put a made-up name in front of the user.
+TEST(FtpListings, BrokenLinesAndDatesOutOfRangeAreRefused) {
     for (const char* junk : {
-             "-rw-r--r-- 1 u g 5 Jan 23 24:01 x", "-rw-r--r-- 1 u g 5 Jan 23 25:00 x", "-rw-r--r-- 1 u g 5 Jan 23 2:5 x",
-             "-rw-r--r-- 1 u g 5 2019-13-05 13:45 x", "-rw-r--r-- 1 u g 5 2019-01-32  x", "-rw-r--r-- 1 u g 5 13-07 02:05 x",
-             "-rw-r--r-- 1 u g 5 12-07  x", "-rw-r--r-- 1 u g 5 13月  7 11:25 x", "-rw-r--r-- 1 u g 5 12月 32 11:25 x",
-             "-rw-r--r-- 1 u g 5 12月  7 x", "-rw-r--r-- 1 u g 5 2019年 1月 5 x", "-rw-r--r-- 1 u g 5 5. Foo 2019  x",
-             "-rw-r--r-- 1 u g 5 32. Jan 2019  x", "-rw-r--r-- 1 u g 5 2019-01-05 13:45",
-             "2019-01-05  13:45          1,23 x", "2019-01-05  13:45          1,2345 x", "01/05/2019  01:45 XM  1 x",
-             "01/05/2019  13:45 PM  1 x", "2019-13-05  13:45  1 x", "2019-01-05  13:45  <DIR>", "31.13.2019  13:45  1 x"}) {
+             "total 12", "", "garbage", "-rw-r--r-- 1 u g 5 Foo 1 12:00 x", "-rw-r--r-- 1 u g 5 Jan 32 12:00 x",
+             "drwxr-xr-x 2 u g 4096 Jan 1 12:00", "13-01-20  01:00PM 1 x", "01-01-20  01:00XM  1 x",
+             "zrw-r--r-- 1 u g 5 Jan 1 12:00 x", "-rw-r--r-- 1 u g 5 Jan 23 24:01 x", "-rw-r--r-- 1 u g 5 Jan 23 25:00 x",
+             "-rw-r--r-- 1 u g 5 Jan 23 2:5 x", "-rw-r--r-- 1 u g 5 2019-13-05 13:45 x", "-rw-r--r-- 1 u g 5 2019-01-32  x",
+             "-rw-r--r-- 1 u g 5 13-07 02:05 x", "-rw-r--r-- 1 u g 5 12-07  x", "-rw-r--r-- 1 u g 5 13月  7 11:25 x",
+             "-rw-r--r-- 1 u g 5 12月 32 11:25 x", "-rw-r--r-- 1 u g 5 12月  7 x", "-rw-r--r-- 1 u g 5 2019年 1月 5 x",
+             "-rw-r--r-- 1 u g 5 5. Foo 2019  x", "-rw-r--r-- 1 u g 5 32. Jan 2019  x",
+             "-rw-r--r-- 1 u g 5 2019-01-05 13:45", "2019-01-05  13:45          1,23 x", "2019-01-05  13:45          1,2345 x",
+             "01/05/2019  01:45 XM  1 x", "01/05/2019  13:45 PM  1 x", "2019-13-05  13:45  1 x", "2019-01-05  13:45  <DIR>",
+             "31.13.2019  13:45  1 x"}) {
         ListEntry e;
-        EXPECT_FALSE(ParseListLine(junk, now, e)) << junk;
+        EXPECT_FALSE(ParseListLine(junk, 1796648400 /* 2026-12-07 13:00 UTC */, e)) << junk;
     }
-    ListEntry e;
-    EXPECT_FALSE(ParseMlsdLine("type=file;size=3;\t", e));
-    EXPECT_FALSE(ParseMlsdLine("type=file;size=3;", e));
+    for (const char* junk : {"type=cdir;modify=20200101000000; /pub", "type=pdir; ..", "size=3;nospace", "size=3; no type",
+                             "type=file;size=3;\t", "type=file;size=3;"}) {
+        ListEntry e;
+        EXPECT_FALSE(ParseMlsdLine(junk, e)) << junk;
+    }
 }
 
 // What decides between an empty folder and a listing we could not read.
@@ -169,25 +108,6 @@ TEST(FtpListings, LinesWithoutEntriesByDesignAreFiller) {
     for (const char* entry : {"garbage", "Directory of /home/ftp", "file.txt   12 bytes   2020/01/01", "total 12 files",
                               "type=file;size=3; up.txt", "-rw-r--r-- 1 u g 5 Jan 1 12:00 x", "12 34"})
         EXPECT_FALSE(IsListingFiller(entry)) << entry;
-}
-
-// A delete or a download must never follow a link it took for a folder:
-// each way a server marks one has to survive the parse.
-TEST(FtpParse, SymbolicLinksAreMarked) {
-    ListEntry e;
-    ASSERT_TRUE(ParseListLine("lrwxrwxrwx    1 0        0               9 Dec 06 23:09 linkdir -> ../shared", 0, e));
-    EXPECT_EQ(e.name, "linkdir");
-    EXPECT_TRUE(e.link);
-    EXPECT_FALSE(e.directory);
-    ASSERT_TRUE(ParseListLine("drwxr-xr-x    2 0        0            4096 Dec 06 23:09 real", 0, e));
-    EXPECT_FALSE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("modify=20261206230900;perms=adfrw;size=9;type=OS.unix=symlink;unique=fd01U1; loop", e));
-    EXPECT_EQ(e.name, "loop");
-    EXPECT_TRUE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("type=OS.unix=slink:/srv/shared;size=9; linkdir", e));
-    EXPECT_TRUE(e.link);
-    ASSERT_TRUE(ParseMlsdLine("type=dir;size=4096; real", e));
-    EXPECT_FALSE(e.link);
 }
 
 }  // namespace

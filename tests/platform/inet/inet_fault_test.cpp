@@ -34,6 +34,16 @@ struct Faulty {
     }
 };
 
+// The names, folders marked with "/", of every entry FindFile found.
+std::vector<std::string> Listed(FtpFileFind& find) {
+    std::vector<std::string> names;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        names.push_back(find.GetFileName() + (find.IsDirectory() ? "/" : ""));
+    }
+    return names;
+}
+
 // A refused login (530 to PASS) is checked against pyftpdlib in FtpConnect.
 TEST(FtpFaults, RefusedCommandsCarryTheServersWords) {
     Faulty f("refuse-stor");
@@ -154,22 +164,7 @@ TEST(FtpFaults, OverlongLinesAndGarbageListingsAreSurvived) {
     FtpConnection* c = f.Connect();
     FtpFileFind find(c);
     ASSERT_TRUE(find.FindFile("*.*"));
-    std::vector<std::string> names;
-    for (bool more = true; more;) {
-        more = find.FindNextFile();
-        names.push_back(find.GetFileName() + (find.IsDirectory() ? "/" : ""));
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"good dir/", "file.txt", "dosdir/"}));
-}
-
-// The names, folders marked with "/", of every entry FindFile found.
-std::vector<std::string> Listed(FtpFileFind& find) {
-    std::vector<std::string> names;
-    for (bool more = true; more;) {
-        more = find.FindNextFile();
-        names.push_back(find.GetFileName() + (find.IsDirectory() ? "/" : ""));
-    }
-    return names;
+    EXPECT_EQ(Listed(find), (std::vector<std::string>{"good dir/", "file.txt", "dosdir/"}));
 }
 
 // The commands the listing scenarios report in their 226 to LIST, PORT's and
@@ -208,26 +203,21 @@ TEST(FtpFaults, AServerThatRefusesMlsdIsListedWithListFromThenOn) {
 }
 
 TEST(FtpFaults, AListingWithNoLineWeCanReadIsAnErrorNotAnEmptyFolder) {
-    {
-        Faulty f("unreadable-list");
+    const struct {
+        const char* scenario;
+        DWORD error;
+    } rows[] = {{"unreadable-list", ERROR_FTP_LISTING_UNREADABLE},
+                {"total-only-list", ERROR_NO_MORE_FILES},  // "total 0" and a blank line: an empty folder
+                {"refuse-stor", ERROR_NO_MORE_FILES}};     // sends no listing at all
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.scenario);
+        Faulty f(r.scenario);
         FtpFileFind find(f.Connect());
         EXPECT_FALSE(find.FindFile("*.*"));
-        EXPECT_EQ(GetLastInternetError(), ERROR_FTP_LISTING_UNREADABLE);
-        EXPECT_EQ(InternetErrorText(ERROR_FTP_LISTING_UNREADABLE),
-                  "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。");
+        EXPECT_EQ(GetLastInternetError(), r.error);
     }
-    {
-        Faulty f("total-only-list");  // "total 0" and a blank line: an empty folder
-        FtpFileFind find(f.Connect());
-        EXPECT_FALSE(find.FindFile("*.*"));
-        EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
-    }
-    {
-        Faulty f("refuse-stor");  // sends no listing at all
-        FtpFileFind find(f.Connect());
-        EXPECT_FALSE(find.FindFile("*.*"));
-        EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
-    }
+    EXPECT_EQ(InternetErrorText(ERROR_FTP_LISTING_UNREADABLE),
+              "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。");
 }
 
 // The browser sends a listed name back as it came: every byte must survive

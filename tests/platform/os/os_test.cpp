@@ -78,18 +78,13 @@ TEST(Os, ProgramsStartDetachedAndAFailedStartIsReported) {
     // Short-lived: it ran, and nothing is left for us to reap.
     std::string mark = dir / "ran";
     ASSERT_GT(os::StartProgram("/bin/sh -c \"echo yes > '" + mark + "'\""), 0);
-    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::WaitUntil([&] { return !testsupport::ReadFile(mark).empty(); }, 2000);
     EXPECT_EQ(testsupport::ReadFile(mark), "yes\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child (or zombie) was left behind";
     EXPECT_EQ(errno, ECHILD);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(Os, RunAndWaitReturnsTheExitStatusOrMinusOne) {
     testsupport::TempDir dir;

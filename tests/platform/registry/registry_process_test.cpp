@@ -66,8 +66,7 @@ TEST_F(RegistryProcesses, WriterKilledMidWriteLeavesWholeBatchesAndASoundFile) {
     int pid = testsupport::Spawn({REGISTRY_WRITER, "K", "v", "2000000", "50"});
     // Wait until it is well into its writes, then kill it without warning.
     DWORD v = 0;
-    for (int i = 0; i < 2000 && ReadDword("K", "v500", v) != ERROR_SUCCESS; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    testsupport::WaitUntil([&] { return ReadDword("K", "v500", v) == ERROR_SUCCESS; }, 10000);
     kill(pid, SIGKILL);
     EXPECT_EQ(testsupport::Wait(pid), 128 + SIGKILL);
 

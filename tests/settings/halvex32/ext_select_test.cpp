@@ -1,6 +1,7 @@
 #include "settings/halvex32/ext_select.h"
 #include "settings/halvex32/ftp_dir_dialog.h"
 #include "settings/halvex32/mime_extensions.h"
+#include "tests/settings/halvex32/user_input.h"
 #include "tests/support/gui_support.h"
 #include "tests/support/test_support.h"
 
@@ -19,6 +20,8 @@
 
 namespace {
 
+using sheettest::Press;
+using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 
@@ -88,11 +91,6 @@ struct SheetFixture : testing::Test {
         return dynamic_cast<T*>(sheet->FindWindow(name));
     }
     static void Click(wxWindow* sheet, const char* name) { Press(sheet->FindWindow(name)); }
-    static void Press(wxWindow* button) {
-        wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-        click.SetEventObject(button);
-        button->GetEventHandler()->ProcessEvent(click);
-    }
     static bool DecideEnabled(wxWindow* sheet) { return sheet->FindWindow(CPageExtSelect::kDecideName)->IsEnabled(); }
     bool WaitClosed(int events) {
         return PumpUntil([&] { return closedEvents == events; }, 3000) && caller->IsEnabled();
@@ -218,10 +216,7 @@ TEST_F(SheetFixture, FullListHoldsEveryDatabaseExtension) {
     ExtSelectResult result;
     wxWindow* sheet = Open(&result, 1);
     auto* all = Find<wxCheckBox>(sheet, CPageExtSelect::kAllName);
-    wxCommandEvent check(wxEVT_CHECKBOX, all->GetId());
-    check.SetEventObject(all);
-    check.SetInt(1);
-    all->GetEventHandler()->ProcessEvent(check);
+    Tick(all, true);
 
     auto* list = Find<wxListCtrl>(sheet, CPageExtSelect::kListName);
     EXPECT_EQ(static_cast<size_t>(list->GetItemCount()), halvex32::RegisteredExtensions().size());
@@ -233,8 +228,7 @@ TEST_F(SheetFixture, FullListHoldsEveryDatabaseExtension) {
         html = html || ext == ".html";
     }
     EXPECT_TRUE(html);
-    check.SetInt(0);
-    all->GetEventHandler()->ProcessEvent(check);
+    Tick(all, false);
     EXPECT_EQ(list->GetItemCount(), 6);
     sheet->Close();
     EXPECT_TRUE(WaitClosed(1));

@@ -3,6 +3,7 @@
 #include "settings/halvex32/ext_select.h"
 #include "settings/halvex32/option_sheet.h"
 #include "tesvar/tesvar.h"
+#include "tests/settings/halvex32/user_input.h"
 #include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
 #include "tests/support/store_probe.h"
@@ -23,27 +24,14 @@
 namespace {
 
 using namespace winreg;
+using sheettest::Choose;
+using sheettest::Press;
+using sheettest::Tick;
 using testsupport::Gtk;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 using testsupport::StoredDword;
 using testsupport::StoredString;
-
-void Send(wxWindow* w, wxEventType type, int value = 0) {
-    wxCommandEvent e(type, w->GetId());
-    e.SetEventObject(w);
-    e.SetInt(value);
-    w->GetEventHandler()->ProcessEvent(e);
-}
-void Press(wxWindow* button) { Send(button, wxEVT_BUTTON); }
-void Choose(wxRadioButton* r) {
-    r->SetValue(true);
-    Send(r, wxEVT_RADIOBUTTON, 1);
-}
-void Tick(wxCheckBox* box, bool on) {
-    box->SetValue(on);
-    Send(box, wxEVT_CHECKBOX, on ? 1 : 0);
-}
 
 using Options = settings::OptionValues;
 
@@ -310,10 +298,6 @@ TEST(ShowOption, RunsModallyAndOkSaves) {
     ok.Stop();
     EXPECT_EQ(StoredString(layout::kOptionKey, layout::kBinaryMode), ".7z;");
 }
-
-}  // namespace
-
-namespace {
 
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as option-1-folder.png and option-2-transfer.png.
 TEST_F(OptionSheet, Screenshots) {

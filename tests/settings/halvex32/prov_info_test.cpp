@@ -5,6 +5,7 @@
 #include "settings/halvex32/ftp_dir_dialog.h"
 #include "settings/halvex32/prov_info.h"
 #include "settings/halvex32/provider_fields.h"
+#include "tests/settings/halvex32/user_input.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
 #include "tests/support/store_probe.h"
@@ -25,6 +26,9 @@
 namespace {
 
 using namespace winreg;
+using sheettest::Press;
+using sheettest::Route;
+using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 using testsupport::StoredChildren;
@@ -32,12 +36,6 @@ using testsupport::StoredDword;
 using testsupport::StoredString;
 
 const std::string kAuto = layout::kAutoTransferEntry;
-
-void Press(wxWindow* button) {
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(click);
-}
 
 settings::ProviderRecord Stored(const std::string& directory = "/pub") {
     return {"myftp", "taro", "秘密", "ftp.example.jp", directory, "公開", 2121, 0,
@@ -69,18 +67,6 @@ struct PropSheet : testing::Test {
     void Close(int id) {
         Press(sheet->FindWindow(id));
         EXPECT_TRUE(PumpUntil([&] { return !sheet->IsShown(); }, 2000)) << "the sheet stays open";
-    }
-    // Opens the extension sheet with `button` of the routing list and decides `exts` for `dir`.
-    void Route(const char* button, const char* exts, const char* dir) {
-        Press(sheet->FindWindow(button));
-        CSheetExtSelect* ext = CurrentExtSelectSheet();
-        ASSERT_NE(ext, nullptr);
-        EXPECT_FALSE(sheet->IsEnabled());
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kExtensionsName))->SetValue(exts);
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kDirectoryName))->SetValue(wxString::FromUTF8(dir));
-        Press(ext->FindWindow(CPageExtSelect::kDecideName));
-        ASSERT_TRUE(PumpUntil([&] { return sheet->IsEnabled(); }));
-        Pump(50);
     }
 };
 
@@ -170,11 +156,7 @@ TEST_F(PropSheet, AnAnonymousEntryShowsAnonymousAndUncheckingGivesTheStoredLogin
     EXPECT_TRUE(P1()->PasswordField()->IsClear());
     EXPECT_EQ(P1()->PasswordField()->GetValue(), halvex32::AnonymousLogin::kPlaceholder);
 
-    box->SetValue(false);
-    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
-    click.SetEventObject(box);
-    click.SetInt(0);
-    box->GetEventHandler()->ProcessEvent(click);
+    Tick(box, false);
     Pump(50);
     EXPECT_TRUE(P1()->UserEdit()->IsEnabled());
     EXPECT_EQ(P1()->UserEdit()->GetValue(), "taro");
@@ -225,7 +207,7 @@ TEST_F(PropSheet, DeletingARouteRemovesItsKeyAtOnceEvenWhenTheSheetIsCancelled) 
     EXPECT_EQ(Routes()->GetItemCount(), 1);
     EXPECT_EQ(StoredChildren(layout::AutoTransferKey("myftp")), std::vector<std::string>{"img"});
     // A second rule for img, added and deleted again, takes nothing of the stored img rule.
-    Route(halvex32::CRoutingList::kAddName, ".png;", "img");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".png;", "img");
     remove(1);
     EXPECT_EQ(Routes()->GetItemCount(), 1);
     EXPECT_EQ(StoredChildren(layout::AutoTransferKey("myftp")), std::vector<std::string>{"img"});
@@ -239,9 +221,9 @@ TEST_F(PropSheet, AddedAndReEditedRoutesAreSavedAtOkAndAReEditedDirectoryLeavesN
     Seed(Stored());
     Open();
     ShowPage2();
-    Route(halvex32::CRoutingList::kAddName, ".txt;", "文書");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".txt;", "文書");
     SelectRoute(0);
-    Route(halvex32::CRoutingList::kEditName, ".htm;", "www");
+    Route(sheet, halvex32::CRoutingList::kEditName, ".htm;", "www");
     EXPECT_EQ(P2()->Routing()->Pairs(),
               (std::vector<halvex32::CRoutingList::Pair>{{".htm;", "www"}, {".gif;", "img"}, {".txt;", "文書"}}));
     // Nothing reaches the store before OK.
@@ -333,10 +315,6 @@ TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {
     EXPECT_EQ(StoredString(layout::EntryKey("new", "/x"), layout::kServerAddr), std::nullopt);
     EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey("a")));
 }
-
-}  // namespace
-
-namespace {
 
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as prov-info-1.png and prov-info-2.png.
 TEST_F(PropSheet, Screenshots) {

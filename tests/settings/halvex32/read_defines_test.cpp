@@ -132,31 +132,22 @@ TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
         const std::string path = row.file ? store.dir() / row.file : std::string();
         if (row.file) testsupport::WriteFile(path, row.bytes);
         const Import run = RunImport(path);
-        const std::string& failure = run.failure;
-        const Gtk::Box& shown = run.shown;
-        const int result = run.result;
-        const bool done = run.done;
-
-        ASSERT_EQ(failure, "");
-        EXPECT_TRUE(done);
-        EXPECT_EQ(result, row.result);
+        ASSERT_EQ(run.failure, "");
+        EXPECT_TRUE(run.done);
+        EXPECT_EQ(run.result, row.result);
         EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey), row.providers);
         if (row.providers.empty()) {
             EXPECT_FALSE(testsupport::KeyExists(layout::kProviderKey)) << "nothing is written";
         }
         if (!row.file) {
-            EXPECT_EQ(shown.text, "");
+            EXPECT_EQ(run.shown.text, "");
         } else {
-            EXPECT_NE(shown.text.find(path + row.said), std::string::npos) << shown.text;
-            EXPECT_EQ(shown.type, row.boxType);
+            EXPECT_NE(run.shown.text.find(path + row.said), std::string::npos) << run.shown.text;
+            EXPECT_EQ(run.shown.type, row.boxType);
         }
         if (!row.providers.empty()) {
-            const std::string e = layout::EntryKey("日本のサーバ", "/public_html");
-            SettingKey key;
-            std::string server;
-            ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, e), ERROR_SUCCESS);
-            key.ReadString(layout::kServerAddr, server);
-            EXPECT_EQ(server, "ftp.example.jp");
+            EXPECT_EQ(testsupport::StoredString(layout::EntryKey("日本のサーバ", "/public_html"), layout::kServerAddr),
+                      "ftp.example.jp");
         }
     }
 }

@@ -8,6 +8,8 @@
 #include "settings/halvex32/provider_fields.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
+#include "tests/settings/halvex32/user_input.h"
+#include "tests/support/store_probe.h"
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/menu_upload.h"
@@ -24,31 +26,15 @@
 
 namespace {
 
+using sheettest::Press;
+using sheettest::Route;
+using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
+using testsupport::KeyExists;
+using testsupport::StoredString;
 
 wxString U(const char* s) { return wxString::FromUTF8(s); }
-
-std::string ReadValue(const std::string& key, const char* name, bool* found = nullptr) {
-    SettingKey k;
-    std::string value;
-    bool ok = k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS &&
-              k.ReadString(name, value) == winreg::ERROR_SUCCESS;
-    if (found) *found = ok;
-    return value;
-}
-
-bool KeyExists(const std::string& key) {
-    SettingKey k;
-    return k.OpenKey(winreg::HKEY_CURRENT_USER, key) == winreg::ERROR_SUCCESS;
-}
-
-void Press(wxWindow* button) {
-    ASSERT_NE(button, nullptr);
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(click);
-}
 
 struct Wizard : testing::Test {
     testsupport::ScopedStore store;
@@ -94,19 +80,6 @@ struct Wizard : testing::Test {
         sheet->MoveDirPage()->MenuNameEdit()->SetValue(U(menu));
         Next();
         ASSERT_EQ(sheet->CurrentIndex(), 4);
-    }
-    // 追加 (or 再編集) on page 5, answered in the extension selection sheet.
-    void Route(const char* button, const char* extensions, const char* directory) {
-        Press(sheet->ExtAutoPage()->FindWindow(button));
-        CSheetExtSelect* ext = CurrentExtSelectSheet();
-        ASSERT_NE(ext, nullptr);
-        ASSERT_TRUE(PumpUntil([ext] { return ext->IsShownOnScreen(); }, 3000));
-        EXPECT_FALSE(sheet->IsEnabled()) << "the wizard waits while the sheet is open";
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kExtensionsName))->SetValue(U(extensions));
-        dynamic_cast<wxTextCtrl*>(ext->FindWindow(CPageExtSelect::kDirectoryName))->SetValue(U(directory));
-        Press(ext->FindWindow(CPageExtSelect::kDecideName));
-        ASSERT_TRUE(PumpUntil([this] { return sheet->IsEnabled(); }, 3000));
-        Pump(50);
     }
     wxListCtrl* RouteList() const { return sheet->ExtAutoPage()->Routes()->List(); }
 };
@@ -190,14 +163,7 @@ TEST_F(Wizard, AnonymousBoxRestoresTheTypedLogin) {
     EXPECT_TRUE(NextEnabled());
 
     wxCheckBox* box = page->AnonymousBox();
-    auto click = [box](bool on) {
-        box->SetValue(on);
-        wxCommandEvent e(wxEVT_CHECKBOX, box->GetId());
-        e.SetEventObject(box);
-        e.SetInt(on);
-        box->GetEventHandler()->ProcessEvent(e);
-    };
-    click(true);
+    Tick(box, true);
     EXPECT_EQ(page->UserEdit()->GetValue(), "anonymous");
     EXPECT_FALSE(page->UserEdit()->IsEnabled());
     EXPECT_EQ(page->PasswordField()->GetValue(), halvex32::AnonymousLogin::kPlaceholder);
@@ -206,12 +172,12 @@ TEST_F(Wizard, AnonymousBoxRestoresTheTypedLogin) {
     long from = 0, to = 0;
     page->PasswordField()->Edit()->GetSelection(&from, &to);
     EXPECT_EQ(to - from, static_cast<long>(std::string(halvex32::AnonymousLogin::kPlaceholder).size()));
-    click(false);
+    Tick(box, false);
     EXPECT_EQ(page->UserEdit()->GetValue(), "hanako");
     EXPECT_TRUE(page->UserEdit()->IsEnabled());
     EXPECT_EQ(page->PasswordField()->GetValue(), U("合言葉"));
     EXPECT_TRUE(page->PasswordField()->Edit()->HasFlag(wxTE_PASSWORD));
-    click(true);
+    Tick(box, true);
     Next();
     EXPECT_EQ(sheet->Record().userName, "anonymous");
     EXPECT_EQ(sheet->Record().anonymous, 1);
@@ -258,8 +224,8 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
     ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
     EXPECT_TRUE(NextEnabled());
-    Route(halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
-    Route(halvex32::CRoutingList::kAddName, ".gif;", "img");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
+    Route(sheet, halvex32::CRoutingList::kAddName, ".gif;", "img");
     ASSERT_EQ(RouteList()->GetItemCount(), 2);
     // Closing the sheet without 決定 changes nothing; re-editing replaces the row.
     Press(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kAddName));
@@ -272,7 +238,7 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     RouteList()->SetItemState(1, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     Pump(20);
     EXPECT_TRUE(sheet->ExtAutoPage()->FindWindow(halvex32::CRoutingList::kEditName)->IsEnabled());
-    Route(halvex32::CRoutingList::kEditName, ".gif;.png;", "images");
+    Route(sheet, halvex32::CRoutingList::kEditName, ".gif;.png;", "images");
     EXPECT_EQ(RouteList()->GetItemText(1, 0), ".gif;.png;");
     EXPECT_EQ(RouteList()->GetItemText(1, 1), "images");
     Next();
@@ -324,12 +290,10 @@ TEST_F(Wizard, FinishedProviderUploadsThroughTheWalker) {
     EXPECT_FALSE(sheet->IsShown());
 
     const std::string entry = layout::EntryKey("アップロード", layout::kLoginDirectoryEntry);
-    bool found = false;
-    EXPECT_EQ(ReadValue(entry, layout::kRoot, &found), "");
-    EXPECT_TRUE(found);
-    EXPECT_EQ(ReadValue(entry, layout::kMenuName), "ホーム");
-    EXPECT_EQ(ReadValue(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
-    EXPECT_EQ(ReadValue(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
+    EXPECT_EQ(StoredString(entry, layout::kRoot), "");
+    EXPECT_EQ(StoredString(entry, layout::kMenuName), "ホーム");
+    EXPECT_EQ(StoredString(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
+    EXPECT_EQ(StoredString(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
 
     // The context menu's hand-off for a file, and the transfer program's walker.
     testsupport::TempDir local;
@@ -363,11 +327,8 @@ TEST_F(Wizard, Screenshots) {
     const char* const names[] = {"profile", "server", "userinfo", "movedir", "extauto", "finish"};
     auto shot = [&](int page) {
         Pump(300);
-        wxRect r = sheet->GetScreenRect();
-        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
-                          "+" + std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + dir + "/wizard-" +
-                          std::to_string(page + 1) + "-" + names[page] + ".png'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(testsupport::SaveScreenshot(
+            sheet, std::string(dir) + "/wizard-" + std::to_string(page + 1) + "-" + names[page] + ".png"));
     };
     sheet->ProfilePage()->NameEdit()->SetValue(U("ホームページ"));
     shot(0);

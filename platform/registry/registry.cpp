@@ -352,6 +352,21 @@ public:
         return ERROR_SUCCESS;
     }
 
+    // Where an enumeration of `key` asked for `index` goes on from: its
+    // cursor, when the store is unchanged since it was left and it stands at
+    // `index` (asked again after a too-small buffer; `same`) or just before
+    // it (callers count up by one); null otherwise, and the enumeration
+    // starts over. `version` receives the state this call reads.
+    LONG Resume(std::int64_t key, bool values, DWORD index, std::pair<std::int64_t, std::int64_t>& version,
+                const EnumCursor*& cursor, bool& same) {
+        if (LONG st = Version(version); st != ERROR_SUCCESS) return st;
+        cursor = Cursor(key, values);
+        if (cursor && (cursor->version != version || (cursor->index != index && cursor->index + 1 != index)))
+            cursor = nullptr;
+        same = cursor && cursor->index == index;
+        return ERROR_SUCCESS;
+    }
+
     // The remembered cursor of `key` (sub-keys or values), or null.
     EnumCursor* Cursor(std::int64_t key, bool values) {
         for (EnumCursor& c : cursors_)
@@ -861,15 +876,11 @@ LONG RegEnumKeyEx(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, ch
     std::int64_t id = 0;
     if (LONG st = s->Resolve(key, id); st != ERROR_SUCCESS) return st;
     std::pair<std::int64_t, std::int64_t> version;
-    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
-    // Callers count up by one, and ask again for the same index after a
-    // too-small buffer: both continue from the key's cursor.
-    const EnumCursor* cursor = s->Cursor(id, false);
-    if (cursor && cursor->version != version) cursor = nullptr;
-    bool same = cursor && cursor->index == index;
-    bool next = cursor && index > 0 && cursor->index == index - 1;
-    Use q(same ? s->sameKey_() : next ? s->nextKey_() : s->enumKey_());
-    if (same || next)
+    const EnumCursor* cursor = nullptr;
+    bool same = false;
+    if (LONG st = s->Resume(id, false, index, version, cursor, same); st != ERROR_SUCCESS) return st;
+    Use q(!cursor ? s->enumKey_() : same ? s->sameKey_() : s->nextKey_());
+    if (cursor)
         q.bind(1, id).bind(2, cursor->fold);
     else
         q.bind(1, id).bind(2, static_cast<std::int64_t>(index));
@@ -896,14 +907,12 @@ LONG RegEnumValue(HKEY key, DWORD index, char* name, DWORD* nameSize, DWORD*, DW
                          data, dataSize);
     }
     std::pair<std::int64_t, std::int64_t> version;
-    if (LONG st = s->Version(version); st != ERROR_SUCCESS) return st;
-    const EnumCursor* cursor = s->Cursor(id, true);
-    if (cursor && cursor->version != version) cursor = nullptr;
-    bool same = cursor && cursor->index == index;
-    bool next = cursor && index > 0 && cursor->index == index - 1;
-    Use q(same || next ? s->nextValue_() : s->enumValue_());
+    const EnumCursor* cursor = nullptr;
+    bool same = false;
+    if (LONG st = s->Resume(id, true, index, version, cursor, same); st != ERROR_SUCCESS) return st;
+    Use q(cursor ? s->nextValue_() : s->enumValue_());
     // Row ids are integers: "> rowid - 1" finds the same row again.
-    q.bind(1, id).bind(2, same ? cursor->rowid - 1 : next ? cursor->rowid : static_cast<std::int64_t>(index));
+    q.bind(1, id).bind(2, !cursor ? static_cast<std::int64_t>(index) : same ? cursor->rowid - 1 : cursor->rowid);
     int rc = q.step();
     if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
     if (rc != SQLITE_ROW) return s->Fail(rc);

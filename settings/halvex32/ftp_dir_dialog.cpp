@@ -3,7 +3,7 @@
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
-#include "platform/inet/inet.h"
+#include "common/walk/remote_picker.h"
 #include "settings/halvex32/module.h"
 
 #include <wx/app.h>
@@ -113,8 +113,7 @@ wxString Format1(int id, const wxString& arg) {
 struct CFtpDirDialog::Shared {
     std::atomic<bool> alive{false};
     CFtpDirDialog* dialog = nullptr;
-    inet::InternetSession session{"", 1};
-    inet::FtpConnection* connection = nullptr;  // set and used by the worker only
+    walk::DirectoryPicker picker;  // its calls run on the worker; Stop comes from the UI thread
     std::atomic<int> listings{0};
 
     std::mutex mu;
@@ -128,52 +127,6 @@ struct CFtpDirDialog::Shared {
         });
     }
 };
-
-struct CFtpDirDialog::Listing {
-    bool ok = false;
-    inet::DWORD error = 0;
-    std::vector<std::string> directories;  // full remote paths
-};
-
-namespace {
-
-// How many links of one listing are tried with a change of directory; any
-// further ones are shown as folders untried (a click then tells).
-constexpr int kLinksProbed = 100;
-
-// Whether a listed symbolic link leads to a folder: the server lets us change
-// into it. Many hosting accounts reach "www" or "public_html" through one.
-bool LinkIsFolder(inet::FtpConnection* connection, const std::string& path, int& probed) {
-    if (probed >= kLinksProbed) return true;
-    ++probed;
-    return connection->SetCurrentDirectory(path);
-}
-
-// Lists the directories of `path` (files, "." and ".." left out), asking
-// the server afresh; links that lead to folders count as folders.
-void ListDirectories(inet::FtpConnection* connection, const std::string& path, bool& ok, inet::DWORD& error,
-                     std::vector<std::string>& found) {
-    inet::FtpFileFind find(connection, 1);
-    std::string pattern = (path.empty() || path.back() == '/' ? path : path + "/") + "*.*";
-    if (!find.FindFile(pattern, inet::INTERNET_FLAG_RELOAD)) {
-        error = inet::GetLastInternetError();
-        ok = false;
-        return;
-    }
-    std::vector<std::pair<std::string, bool>> candidates;  // path, and whether it is a link still to be tried
-    for (bool more = true; more;) {
-        more = find.FindNextFile();
-        if (find.IsDots()) continue;
-        if (find.IsDirectory() || find.IsLink()) candidates.emplace_back(find.GetFilePath(), !find.IsDirectory());
-    }
-    find.Close();
-    int probed = 0;
-    for (const auto& [dir, link] : candidates)
-        if (!link || LinkIsFolder(connection, dir, probed)) found.push_back(dir);
-    ok = true;
-}
-
-}  // namespace
 
 CFtpDirDialog::CFtpDirDialog(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(kCaption), wxDefaultPosition, wxDefaultSize,
@@ -310,9 +263,9 @@ bool CFtpDirDialog::StartWorker(std::function<void()> job) {
 void CFtpDirDialog::StopWorker() {
     // Clearing the flag first: whatever the worker still posts is dropped.
     shared_->alive = false;
-    // Closing the session makes a call blocked in a lookup, connect, login
-    // or listing fail at once, so the worker ends within moments.
-    shared_->session.Close();
+    // A call blocked in a lookup, connect, login or listing fails at once,
+    // so the worker ends within moments.
+    shared_->picker.Stop();
     if (!worker_.joinable()) return;
     std::unique_lock<std::mutex> lock(shared_->mu);
     bool ended = shared_->cv.wait_for(lock, std::chrono::seconds(1), [this] { return !shared_->running; });
@@ -337,18 +290,12 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
     StartWorker([shared, server, user, password, port] {
         auto post = [&shared](std::function<void(CFtpDirDialog&)> f) { shared->Post(std::move(f), shared); };
         try {
-            if (port < 0 || port > 65535) throw inet::InternetException(inet::ERROR_INTERNET_CANNOT_CONNECT);
-            inet::FtpConnection* connection = shared->session.GetFtpConnection(
-                server, user, password, static_cast<std::uint16_t>(port), false);
-            shared->connection = connection;
+            shared->picker.Login(server, user, password, port);
             post([](CFtpDirDialog& d) { d.SetStatus(LoadString(IDS_FTPDIR_LISTING)); });
-            std::string login;
-            if (shared->alive && !connection->GetCurrentDirectory(login))
-                throw inet::InternetException(inet::GetLastInternetError());
+            std::string login = shared->alive ? shared->picker.LoginDirectory() : std::string();
             if (shared->alive) {
-                auto listing = std::make_shared<Listing>();
                 shared->listings++;
-                ListDirectories(connection, login, listing->ok, listing->error, listing->directories);
+                auto listing = std::make_shared<walk::FolderListing>(shared->picker.ListFolders(login));
                 post([login, listing](CFtpDirDialog& d) {
                     d.loginDir_ = login;
                     wxTreeItemId root = d.tree_->AddRoot("/", 0);
@@ -372,10 +319,9 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
 void CFtpDirDialog::ListOnWorker(wxTreeItemId parent, const std::string& path) {
     std::shared_ptr<Shared> shared = shared_;
     bool started = StartWorker([shared, parent, path] {
-        auto listing = std::make_shared<Listing>();
-        if (!shared->connection || !shared->alive) return;
+        if (!shared->picker.LoggedIn() || !shared->alive) return;
         shared->listings++;
-        ListDirectories(shared->connection, path, listing->ok, listing->error, listing->directories);
+        auto listing = std::make_shared<walk::FolderListing>(shared->picker.ListFolders(path));
         shared->Post([parent, listing](CFtpDirDialog& d) { d.ShowListing(parent, *listing, true); }, shared);
     });
     if (!started) return;  // a listing is still under way; a later click asks again
@@ -383,7 +329,7 @@ void CFtpDirDialog::ListOnWorker(wxTreeItemId parent, const std::string& path) {
     SetStatus(LoadString(IDS_FTPDIR_LISTING));
 }
 
-void CFtpDirDialog::ShowListing(wxTreeItemId parent, const Listing& listing, bool expand) {
+void CFtpDirDialog::ShowListing(wxTreeItemId parent, const walk::FolderListing& listing, bool expand) {
     if (!listing.ok) {
         if (listing.error == inet::ERROR_NO_MORE_FILES) {
             SetStatus(LoadString(IDS_FTPDIR_EMPTY));
@@ -393,9 +339,9 @@ void CFtpDirDialog::ShowListing(wxTreeItemId parent, const Listing& listing, boo
         }
         return;
     }
-    if (!listing.directories.empty()) {
+    if (!listing.folders.empty()) {
         tree_->Freeze();
-        for (const std::string& dir : listing.directories) tree_->AppendItem(parent, Utf8(dir), 0);
+        for (const std::string& dir : listing.folders) tree_->AppendItem(parent, Utf8(dir), 0);
         tree_->Thaw();
     }
     if (expand) tree_->Expand(parent);

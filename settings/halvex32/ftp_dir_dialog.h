@@ -21,6 +21,10 @@ class CImageButton;
 class wxStaticText;
 class wxTextCtrl;
 
+namespace walk {
+struct FolderListing;
+}
+
 namespace halvex32 {
 
 // String table numbers of the picker.
@@ -79,7 +83,6 @@ public:
 
 private:
     struct Shared;
-    struct Listing;
 
     void BuildControls();
     void OnShow(wxShowEvent& event);
@@ -94,7 +97,7 @@ private:
     // Lists `path` on the worker and adds its directories under `parent`.
     void ListOnWorker(wxTreeItemId parent, const std::string& path);
     // On the UI thread: shows what a listing found.
-    void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
+    void ShowListing(wxTreeItemId parent, const walk::FolderListing& listing, bool expand);
     void SetStatus(const wxString& text);
 
     std::shared_ptr<Shared> shared_;

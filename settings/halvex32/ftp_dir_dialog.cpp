@@ -3,6 +3,7 @@
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
+#include "common/walk/remote_listing.h"
 #include "common/walk/remote_picker.h"
 #include "settings/halvex32/module.h"
 
@@ -99,6 +100,14 @@ const bool kRegistered = (Resources().RegisterStrings({
 
 wxString Utf8(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
 
+// A tree item's directory as the server names it. The item's text only
+// shows it: a name in another encoding or with control characters is
+// written out there, and cannot be read back.
+struct ServerPath : wxTreeItemData {
+    explicit ServerPath(std::string p) : path(std::move(p)) {}
+    std::string path;
+};
+
 wxString Format1(int id, const wxString& arg) {
     wxString text = LoadString(id);
     text.Replace("%1", arg);
@@ -142,9 +151,9 @@ CFtpDirDialog::CFtpDirDialog(wxWindow* parent)
     Bind(wxEVT_BUTTON, &CFtpDirDialog::OnSelect, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CFtpDirDialog::OnCancel, this, wxID_CANCEL);
     Bind(wxEVT_CLOSE_WINDOW, &CFtpDirDialog::OnClose, this);
-    // A text the user types is returned as typed; only the root item stands for the login directory.
+    // A text the user types is returned as typed; a tree item's text stands for the item's directory.
     edit_->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
-        rootChosen_ = false;
+        chosen_.reset();
         e.Skip();
     });
 }
@@ -341,7 +350,8 @@ void CFtpDirDialog::ShowListing(wxTreeItemId parent, const walk::FolderListing& 
     }
     if (!listing.folders.empty()) {
         tree_->Freeze();
-        for (const std::string& dir : listing.folders) tree_->AppendItem(parent, Utf8(dir), 0);
+        for (const std::string& dir : listing.folders)
+            tree_->AppendItem(parent, Utf8(walk::ShownName(dir)), 0, -1, new ServerPath(dir));
         tree_->Thaw();
     }
     if (expand) tree_->Expand(parent);
@@ -351,25 +361,24 @@ void CFtpDirDialog::ShowListing(wxTreeItemId parent, const walk::FolderListing& 
 void CFtpDirDialog::OnSelChanged(wxTreeEvent& event) {
     wxTreeItemId item = event.GetItem();
     if (!item.IsOk()) return;
-    wxString text = tree_->GetItemText(item);
-    bool root = item == tree_->GetRootItem();
+    // The root stands for the login directory, which is what it lists, and
+    // which the walkers reach with an empty directory.
+    auto* data = static_cast<ServerPath*>(tree_->GetItemData(item));
+    std::string path = data ? data->path : loginDir_;
     if (listed_.count(item.GetID())) {
         tree_->Expand(item);
         SetStatus(wxString());
     } else if (shared_->alive) {
-        // The root stands for the login directory, which is what it lists.
-        ListOnWorker(item, root ? loginDir_ : std::string(text.utf8_str()));
+        ListOnWorker(item, path);
     }
-    edit_->ChangeValue(text);
-    rootChosen_ = root;
+    edit_->ChangeValue(tree_->GetItemText(item));
+    chosen_ = data ? path : std::string();
 }
 
 void CFtpDirDialog::Finish(int code) {
     StopWorker();
     if (code == kSelected) {
-        // The root item means the login directory, which the walkers reach
-        // with an empty directory; everything else goes back as shown.
-        result_ = rootChosen_ ? std::string() : std::string(edit_->GetValue().utf8_str());
+        result_ = chosen_ ? *chosen_ : std::string(edit_->GetValue().utf8_str());
     } else {
         result_.clear();
     }

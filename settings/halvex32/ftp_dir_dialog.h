@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -64,7 +65,8 @@ public:
 
     // The directory chosen with 選択, as the walkers use it: "" for the
     // login directory (the root item), a path from the tree with its leading
-    // "/", or the text the user typed, unchanged. Empty after キャンセル.
+    // "/" as the server names it (the tree may show it written out), or the
+    // text the user typed, unchanged. Empty after キャンセル.
     const std::string& Result() const { return result_; }
 
     // Shows the dialog modally; kSelected or kCancelled.
@@ -107,8 +109,9 @@ private:
     std::string result_;
     std::string loginDir_;
     bool started_ = false;
-    bool rootChosen_ = false;  // the edit shows the root item, which stands for the login directory
-    std::set<void*> listed_;   // tree items whose directory was asked for already
+    // While the edit shows a tree item's text: the directory it stands for ("" for the root).
+    std::optional<std::string> chosen_;
+    std::set<void*> listed_;  // tree items whose directory was asked for already
 
     wxTreeCtrl* tree_ = nullptr;
     wxStaticText* status_ = nullptr;

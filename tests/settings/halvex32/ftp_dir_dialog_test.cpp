@@ -2,6 +2,7 @@
 // pyftpdlib, vsftpd and the scripted misbehaving one.
 #include "settings/halvex32/ftp_dir_dialog.h"
 
+#include "common/walk/remote_listing.h"
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
@@ -215,6 +216,26 @@ TEST(FtpDirDialog, SelectReturnsTheDirectoryTheWalkersReach) {
         EXPECT_FALSE(dialog->IsShown());
         EXPECT_FALSE(dialog->WorkerRunning());
     }
+}
+
+// A folder whose name is no UTF-8 (Shift_JIS on an old server) shows its bytes written out; a click lists that
+// folder, and 選択 returns the name as the server has it, not the text the tree shows.
+TEST(FtpDirDialog, AFolderNamedInShiftJisIsListedAndReturnedByItsOwnBytes) {
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    const std::string sjis = "\x83\x74\x83\x48\x83\x8b\x83\x5f";  // フォルダ
+    std::filesystem::create_directories(server.Local(sjis + "/sub"));
+    auto dialog = Open(server);
+    ASSERT_TRUE(Settled(*dialog));
+    wxTreeCtrl* tree = dialog->Tree();
+    wxTreeItemId home = Click(*dialog, Child(tree, tree->GetRootItem(), server.home()));
+    wxTreeItemId item = Child(tree, home, walk::ShownName(Remote(server, sjis)));
+    ASSERT_TRUE(item.IsOk());
+    Click(*dialog, item);
+    EXPECT_EQ(dialog->StatusLine()->GetLabel(), kListed);
+    EXPECT_TRUE(Child(tree, item, walk::ShownName(Remote(server, sjis + "/sub"))).IsOk());
+    EXPECT_EQ(dialog->SelectedEdit()->GetValue(), U(walk::ShownName(Remote(server, sjis))));
+    Press(dialog->SelectButton());
+    EXPECT_EQ(dialog->Result(), Remote(server, sjis));
 }
 
 // A connection that fails shows the client library's text in the status line, leaves the tree empty, and still

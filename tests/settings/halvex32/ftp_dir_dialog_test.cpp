@@ -200,45 +200,43 @@ TEST(FtpDirDialog, AFailedLoginShowsTheReasonAndAnEmptyTree) {
     Press(dialog->CancelButton());
 }
 
-// Closing while the server never answers (no greeting, or no answer after the login) takes under a second and
-// leaves no worker behind: by キャンセル, by the close box, and through the exported entry point.
+// Closing while the server never answers takes under a second and leaves no worker behind: by キャンセル, by the
+// close box, and through the exported entry point.
 TEST(FtpDirDialog, ClosingDuringASilentLoginEndsAtOnce) {
-    for (const char* scenario : {"no-greeting", "silent"}) {
-        FtpServer server(FtpServer::Kind::Fault, scenario);
-        for (const char* how : {"cancel", "close box", "export"}) {
-            SCOPED_TRACE(std::string(scenario) + " / " + how);
-            Clock::time_point acted{}, ended{};
-            if (std::string(how) == "export") {
-                wxTimer timer;
-                timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-                    for (wxWindow* w : wxTopLevelWindows)
-                        if (w->IsShown() && w->IsKindOf(wxCLASSINFO(wxDialog))) {
-                            acted = Clock::now();
-                            w->Close();
-                        }
-                });
-                timer.StartOnce(500);
-                PARVEX_ShowFtpDir("127.0.0.1", "parvex", "secret", server.port());
-                ended = Clock::now();
-            } else {
-                auto dialog = Open("127.0.0.1", server.port(), "parvex", "secret");
-                testsupport::Pump(300);
-                ASSERT_TRUE(dialog->WorkerRunning());
-                acted = Clock::now();
-                if (std::string(how) == "cancel")
-                    Press(dialog->CancelButton());
-                else
-                    dialog->Close();
-                ended = Clock::now();
-                EXPECT_FALSE(dialog->WorkerRunning()) << "the worker outlived the close";
-                EXPECT_FALSE(dialog->IsShown());
-                EXPECT_EQ(dialog->Result(), "");
-                dialog.reset();
-                testsupport::Pump(200);  // anything the worker posted must find nothing to touch
-            }
-            ASSERT_NE(acted, Clock::time_point{});
-            EXPECT_LT(Seconds(ended - acted), 1.0);
+    FtpServer server(FtpServer::Kind::Fault, "no-greeting");
+    for (const char* how : {"cancel", "close box", "export"}) {
+        SCOPED_TRACE(how);
+        Clock::time_point acted{}, ended{};
+        if (std::string(how) == "export") {
+            wxTimer timer;
+            timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+                for (wxWindow* w : wxTopLevelWindows)
+                    if (w->IsShown() && w->IsKindOf(wxCLASSINFO(wxDialog))) {
+                        acted = Clock::now();
+                        w->Close();
+                    }
+            });
+            timer.StartOnce(500);
+            PARVEX_ShowFtpDir("127.0.0.1", "parvex", "secret", server.port());
+            ended = Clock::now();
+        } else {
+            auto dialog = Open("127.0.0.1", server.port(), "parvex", "secret");
+            testsupport::Pump(300);
+            ASSERT_TRUE(dialog->WorkerRunning());
+            acted = Clock::now();
+            if (std::string(how) == "cancel")
+                Press(dialog->CancelButton());
+            else
+                dialog->Close();
+            ended = Clock::now();
+            EXPECT_FALSE(dialog->WorkerRunning()) << "the worker outlived the close";
+            EXPECT_FALSE(dialog->IsShown());
+            EXPECT_EQ(dialog->Result(), "");
+            dialog.reset();
+            testsupport::Pump(200);  // anything the worker posted must find nothing to touch
         }
+        ASSERT_NE(acted, Clock::time_point{});
+        EXPECT_LT(Seconds(ended - acted), 1.0);
     }
 }
 

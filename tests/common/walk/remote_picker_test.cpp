@@ -22,7 +22,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* ServerName(const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-    return p.param == FtpServer::Kind::Vsftpd ? "vsftpd" : p.param == FtpServer::Kind::Proftpd ? "proftpd" : "pyftpdlib";
+    return p.param == FtpServer::Kind::Vsftpd    ? "vsftpd"
+           : p.param == FtpServer::Kind::Proftpd ? "proftpd"
+                                                 : "pyftpdlib";
 }
 
 class PickerOn : public ::testing::TestWithParam<FtpServer::Kind> {
@@ -102,13 +104,16 @@ TEST_P(PickerOn, OneListingOnTheWire) {
                                  "TYPE A\n"
                                  "PORT 127,0,0,1,*\n" +
                                  (GetParam() == FtpServer::Kind::Vsftpd ? "LIST\n" : "MLSD\n") +
-                                 (pyftpdlib ? "" : "CWD " + Remote("www/public_html") + "\nCWD " + Remote("www/readme") + "\n");
+                                 (pyftpdlib ? ""
+                                            : "CWD " + Remote("www/public_html") + "\n" +
+                                                  "CWD " + Remote("www/readme") + "\n");
     testsupport::WaitUntil([&] { return server.Transcript(mark) == expected; });
     EXPECT_EQ(server.Transcript(mark), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, PickerOn,
-                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
+                         ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd,
+                                           FtpServer::Kind::Proftpd),
                          ServerName);
 
 // A listing tries at most 100 links with a change of directory; the ones
@@ -123,7 +128,8 @@ TEST(Picker, TriesAHundredLinksAndCountsTheRestAsFolders) {
     std::size_t mark = server.Commands().size();
     FolderListing listing = picker.ListFolders(server.home() + "/links");
     ASSERT_TRUE(listing.ok);
-    EXPECT_EQ(listing.folders, (std::vector<std::string>{server.home() + "/links/l200", server.home() + "/links/l201"}));
+    EXPECT_EQ(listing.folders,
+              (std::vector<std::string>{server.home() + "/links/l200", server.home() + "/links/l201"}));
     std::vector<std::string> commands = server.Commands();
     EXPECT_EQ(std::count_if(commands.begin() + static_cast<std::ptrdiff_t>(mark), commands.end(),
                             [](const std::string& c) { return c.starts_with("CWD ") && c.find("/links/l") != c.npos; }),

@@ -3,7 +3,8 @@
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
-#include "platform/inet/inet.h"
+#include "common/walk/remote_listing.h"
+#include "common/walk/remote_picker.h"
 #include "settings/halvex32/module.h"
 
 #include <wx/app.h>
@@ -99,6 +100,14 @@ const bool kRegistered = (Resources().RegisterStrings({
 
 wxString Utf8(const std::string& s) { return wxString::FromUTF8(s.data(), s.size()); }
 
+// A tree item's directory as the server names it. The item's text only
+// shows it: a name in another encoding or with control characters is
+// written out there, and cannot be read back.
+struct ServerPath : wxTreeItemData {
+    explicit ServerPath(std::string p) : path(std::move(p)) {}
+    std::string path;
+};
+
 wxString Format1(int id, const wxString& arg) {
     wxString text = LoadString(id);
     text.Replace("%1", arg);
@@ -113,8 +122,7 @@ wxString Format1(int id, const wxString& arg) {
 struct CFtpDirDialog::Shared {
     std::atomic<bool> alive{false};
     CFtpDirDialog* dialog = nullptr;
-    inet::InternetSession session{"", 1};
-    inet::FtpConnection* connection = nullptr;  // set and used by the worker only
+    walk::DirectoryPicker picker;  // its calls run on the worker; Stop comes from the UI thread
     std::atomic<int> listings{0};
 
     std::mutex mu;
@@ -128,52 +136,6 @@ struct CFtpDirDialog::Shared {
         });
     }
 };
-
-struct CFtpDirDialog::Listing {
-    bool ok = false;
-    inet::DWORD error = 0;
-    std::vector<std::string> directories;  // full remote paths
-};
-
-namespace {
-
-// How many links of one listing are tried with a change of directory; any
-// further ones are shown as folders untried (a click then tells).
-constexpr int kLinksProbed = 100;
-
-// Whether a listed symbolic link leads to a folder: the server lets us change
-// into it. Many hosting accounts reach "www" or "public_html" through one.
-bool LinkIsFolder(inet::FtpConnection* connection, const std::string& path, int& probed) {
-    if (probed >= kLinksProbed) return true;
-    ++probed;
-    return connection->SetCurrentDirectory(path);
-}
-
-// Lists the directories of `path` (files, "." and ".." left out), asking
-// the server afresh; links that lead to folders count as folders.
-void ListDirectories(inet::FtpConnection* connection, const std::string& path, bool& ok, inet::DWORD& error,
-                     std::vector<std::string>& found) {
-    inet::FtpFileFind find(connection, 1);
-    std::string pattern = (path.empty() || path.back() == '/' ? path : path + "/") + "*.*";
-    if (!find.FindFile(pattern, inet::INTERNET_FLAG_RELOAD)) {
-        error = inet::GetLastInternetError();
-        ok = false;
-        return;
-    }
-    std::vector<std::pair<std::string, bool>> candidates;  // path, and whether it is a link still to be tried
-    for (bool more = true; more;) {
-        more = find.FindNextFile();
-        if (find.IsDots()) continue;
-        if (find.IsDirectory() || find.IsLink()) candidates.emplace_back(find.GetFilePath(), !find.IsDirectory());
-    }
-    find.Close();
-    int probed = 0;
-    for (const auto& [dir, link] : candidates)
-        if (!link || LinkIsFolder(connection, dir, probed)) found.push_back(dir);
-    ok = true;
-}
-
-}  // namespace
 
 CFtpDirDialog::CFtpDirDialog(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, wxString::FromUTF8(kCaption), wxDefaultPosition, wxDefaultSize,
@@ -189,9 +151,9 @@ CFtpDirDialog::CFtpDirDialog(wxWindow* parent)
     Bind(wxEVT_BUTTON, &CFtpDirDialog::OnSelect, this, wxID_OK);
     Bind(wxEVT_BUTTON, &CFtpDirDialog::OnCancel, this, wxID_CANCEL);
     Bind(wxEVT_CLOSE_WINDOW, &CFtpDirDialog::OnClose, this);
-    // A text the user types is returned as typed; only the root item stands for the login directory.
+    // A text the user types is returned as typed; a tree item's text stands for the item's directory.
     edit_->Bind(wxEVT_TEXT, [this](wxCommandEvent& e) {
-        rootChosen_ = false;
+        chosen_.reset();
         e.Skip();
     });
 }
@@ -310,9 +272,9 @@ bool CFtpDirDialog::StartWorker(std::function<void()> job) {
 void CFtpDirDialog::StopWorker() {
     // Clearing the flag first: whatever the worker still posts is dropped.
     shared_->alive = false;
-    // Closing the session makes a call blocked in a lookup, connect, login
-    // or listing fail at once, so the worker ends within moments.
-    shared_->session.Close();
+    // A call blocked in a lookup, connect, login or listing fails at once,
+    // so the worker ends within moments.
+    shared_->picker.Stop();
     if (!worker_.joinable()) return;
     std::unique_lock<std::mutex> lock(shared_->mu);
     bool ended = shared_->cv.wait_for(lock, std::chrono::seconds(1), [this] { return !shared_->running; });
@@ -337,18 +299,12 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
     StartWorker([shared, server, user, password, port] {
         auto post = [&shared](std::function<void(CFtpDirDialog&)> f) { shared->Post(std::move(f), shared); };
         try {
-            if (port < 0 || port > 65535) throw inet::InternetException(inet::ERROR_INTERNET_CANNOT_CONNECT);
-            inet::FtpConnection* connection = shared->session.GetFtpConnection(
-                server, user, password, static_cast<std::uint16_t>(port), false);
-            shared->connection = connection;
+            shared->picker.Login(server, user, password, port);
             post([](CFtpDirDialog& d) { d.SetStatus(LoadString(IDS_FTPDIR_LISTING)); });
-            std::string login;
-            if (shared->alive && !connection->GetCurrentDirectory(login))
-                throw inet::InternetException(inet::GetLastInternetError());
+            std::string login = shared->alive ? shared->picker.LoginDirectory() : std::string();
             if (shared->alive) {
-                auto listing = std::make_shared<Listing>();
                 shared->listings++;
-                ListDirectories(connection, login, listing->ok, listing->error, listing->directories);
+                auto listing = std::make_shared<walk::FolderListing>(shared->picker.ListFolders(login));
                 post([login, listing](CFtpDirDialog& d) {
                     d.loginDir_ = login;
                     wxTreeItemId root = d.tree_->AddRoot("/", 0);
@@ -372,10 +328,9 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
 void CFtpDirDialog::ListOnWorker(wxTreeItemId parent, const std::string& path) {
     std::shared_ptr<Shared> shared = shared_;
     bool started = StartWorker([shared, parent, path] {
-        auto listing = std::make_shared<Listing>();
-        if (!shared->connection || !shared->alive) return;
+        if (!shared->picker.LoggedIn() || !shared->alive) return;
         shared->listings++;
-        ListDirectories(shared->connection, path, listing->ok, listing->error, listing->directories);
+        auto listing = std::make_shared<walk::FolderListing>(shared->picker.ListFolders(path));
         shared->Post([parent, listing](CFtpDirDialog& d) { d.ShowListing(parent, *listing, true); }, shared);
     });
     if (!started) return;  // a listing is still under way; a later click asks again
@@ -383,7 +338,7 @@ void CFtpDirDialog::ListOnWorker(wxTreeItemId parent, const std::string& path) {
     SetStatus(LoadString(IDS_FTPDIR_LISTING));
 }
 
-void CFtpDirDialog::ShowListing(wxTreeItemId parent, const Listing& listing, bool expand) {
+void CFtpDirDialog::ShowListing(wxTreeItemId parent, const walk::FolderListing& listing, bool expand) {
     if (!listing.ok) {
         if (listing.error == inet::ERROR_NO_MORE_FILES) {
             SetStatus(LoadString(IDS_FTPDIR_EMPTY));
@@ -393,9 +348,10 @@ void CFtpDirDialog::ShowListing(wxTreeItemId parent, const Listing& listing, boo
         }
         return;
     }
-    if (!listing.directories.empty()) {
+    if (!listing.folders.empty()) {
         tree_->Freeze();
-        for (const std::string& dir : listing.directories) tree_->AppendItem(parent, Utf8(dir), 0);
+        for (const std::string& dir : listing.folders)
+            tree_->AppendItem(parent, Utf8(walk::ShownName(dir)), 0, -1, new ServerPath(dir));
         tree_->Thaw();
     }
     if (expand) tree_->Expand(parent);
@@ -405,25 +361,24 @@ void CFtpDirDialog::ShowListing(wxTreeItemId parent, const Listing& listing, boo
 void CFtpDirDialog::OnSelChanged(wxTreeEvent& event) {
     wxTreeItemId item = event.GetItem();
     if (!item.IsOk()) return;
-    wxString text = tree_->GetItemText(item);
-    bool root = item == tree_->GetRootItem();
+    // The root stands for the login directory, which is what it lists, and
+    // which the walkers reach with an empty directory.
+    auto* data = static_cast<ServerPath*>(tree_->GetItemData(item));
+    std::string path = data ? data->path : loginDir_;
     if (listed_.count(item.GetID())) {
         tree_->Expand(item);
         SetStatus(wxString());
     } else if (shared_->alive) {
-        // The root stands for the login directory, which is what it lists.
-        ListOnWorker(item, root ? loginDir_ : std::string(text.utf8_str()));
+        ListOnWorker(item, path);
     }
-    edit_->ChangeValue(text);
-    rootChosen_ = root;
+    edit_->ChangeValue(tree_->GetItemText(item));
+    chosen_ = data ? path : std::string();
 }
 
 void CFtpDirDialog::Finish(int code) {
     StopWorker();
     if (code == kSelected) {
-        // The root item means the login directory, which the walkers reach
-        // with an empty directory; everything else goes back as shown.
-        result_ = rootChosen_ ? std::string() : std::string(edit_->GetValue().utf8_str());
+        result_ = chosen_ ? *chosen_ : std::string(edit_->GetValue().utf8_str());
     } else {
         result_.clear();
     }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,6 +21,10 @@
 class CImageButton;
 class wxStaticText;
 class wxTextCtrl;
+
+namespace walk {
+struct FolderListing;
+}
 
 namespace halvex32 {
 
@@ -60,7 +65,8 @@ public:
 
     // The directory chosen with 選択, as the walkers use it: "" for the
     // login directory (the root item), a path from the tree with its leading
-    // "/", or the text the user typed, unchanged. Empty after キャンセル.
+    // "/" as the server names it (the tree may show it written out), or the
+    // text the user typed, unchanged. Empty after キャンセル.
     const std::string& Result() const { return result_; }
 
     // Shows the dialog modally; kSelected or kCancelled.
@@ -79,7 +85,6 @@ public:
 
 private:
     struct Shared;
-    struct Listing;
 
     void BuildControls();
     void OnShow(wxShowEvent& event);
@@ -94,7 +99,7 @@ private:
     // Lists `path` on the worker and adds its directories under `parent`.
     void ListOnWorker(wxTreeItemId parent, const std::string& path);
     // On the UI thread: shows what a listing found.
-    void ShowListing(wxTreeItemId parent, const Listing& listing, bool expand);
+    void ShowListing(wxTreeItemId parent, const walk::FolderListing& listing, bool expand);
     void SetStatus(const wxString& text);
 
     std::shared_ptr<Shared> shared_;
@@ -104,8 +109,9 @@ private:
     std::string result_;
     std::string loginDir_;
     bool started_ = false;
-    bool rootChosen_ = false;  // the edit shows the root item, which stands for the login directory
-    std::set<void*> listed_;   // tree items whose directory was asked for already
+    // While the edit shows a tree item's text: the directory it stands for ("" for the root).
+    std::optional<std::string> chosen_;
+    std::set<void*> listed_;  // tree items whose directory was asked for already
 
     wxTreeCtrl* tree_ = nullptr;
     wxStaticText* status_ = nullptr;

@@ -100,7 +100,6 @@ TEST_P(PickerOn, OneListingOnTheWire) {
     const bool pyftpdlib = GetParam() == FtpServer::Kind::Pyftpdlib;
     const std::string expected = "CWD " + Remote("www") +
                                  "\n"
-                                 "PWD\n"
                                  "TYPE A\n"
                                  "PORT 127,0,0,1,*\n" +
                                  (GetParam() == FtpServer::Kind::Vsftpd ? "LIST\n" : "MLSD\n") +

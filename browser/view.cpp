@@ -356,7 +356,7 @@ void CBrovinView::OpenLink(const std::string& name) {
         inet::FtpConnection* conn = Live();
         if (!conn) return;
         if (conn->SetCurrentDirectory(name)) {
-            CallAfter([this, key = from + "/" + name] { folderLinks_.insert(key); });
+            CallAfter([this, key = walk::RemotePath::Parse(from).Child(name).Text()] { folderLinks_.insert(key); });
             doc_->RefreshCurrentDirectory();
             ListJob();
             return;
@@ -366,8 +366,9 @@ void CBrovinView::OpenLink(const std::string& name) {
 }
 
 void CBrovinView::MarkFolderLinks(const std::string& dir, std::vector<walk::Row>& rows) const {
+    const walk::RemotePath here = walk::RemotePath::Parse(dir);
     for (auto& row : rows)
-        if (row.link && folderLinks_.count(dir + "/" + row.name)) row.directory = true;
+        if (row.link && folderLinks_.count(here.Child(row.name).Text())) row.directory = true;
     walk::OrderRows(rows);
 }
 

@@ -192,8 +192,6 @@ TEST_P(TranscriptBrowser, UploadWalk) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptBrowser,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-                             return std::string(p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
-                         });
+                         testsupport::KindName);
 
 }  // namespace

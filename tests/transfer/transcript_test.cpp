@@ -124,8 +124,6 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-                             return std::string(p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
-                         });
+                         testsupport::KindName);
 
 }  // namespace

@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* ServerName(const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-    return p.param == FtpServer::Kind::Vsftpd    ? "vsftpd"
-           : p.param == FtpServer::Kind::Proftpd ? "proftpd"
-                                                 : "pyftpdlib";
-}
-
 class PickerOn : public ::testing::TestWithParam<FtpServer::Kind> {
 protected:
     FtpServer server{GetParam()};
@@ -113,7 +107,7 @@ TEST_P(PickerOn, OneListingOnTheWire) {
 INSTANTIATE_TEST_SUITE_P(Servers, PickerOn,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd,
                                            FtpServer::Kind::Proftpd),
-                         ServerName);
+                         testsupport::KindName);
 
 // A listing tries at most 100 links with a change of directory; the ones
 // after them count as folders untried. vsftpd lists every link as a link.

@@ -56,10 +56,6 @@ public:
     }
 };
 
-const char* ServerName(FtpServer::Kind kind) {
-    return kind == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : kind == FtpServer::Kind::Vsftpd ? "vsftpd" : "proftpd";
-}
-
 std::set<std::string> Tree(const std::string& root) {
     std::set<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(root))
@@ -110,30 +106,23 @@ TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
         }
 }
 
-TEST_P(BrowserCore, DeletingAnExtensionlessFileLeavesItsNeighbours) {
-    Make("Makefile");
-    Make("a.txt");
-    Make("sub/inner.txt");
-    auto* conn = Login();
-    Recorder rec;
-    EXPECT_EQ(DeleteWalk(conn, {{"Makefile", false}}, rec), Outcome::Completed);
-    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
-    EXPECT_TRUE(fs::exists(server.Local("a.txt")));
-    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
-}
-
-TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectories) {
+// A file without an extension is a file all the same: it goes alone, its neighbours stay.
+TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectoriesAndAnExtensionlessFile) {
     Make("site/index.html");
     Make("site/img/logo.gif");
     Make("site/v1.2/notes");
     fs::create_directories(server.Local("site/empty"));
+    Make("Makefile");
     Make("keep.txt");
+    Make("sub/inner.txt");
     auto* conn = Login();
     std::string before = doc.currentDirectory;
     Recorder rec;
-    EXPECT_EQ(DeleteWalk(conn, {{"site", true}}, rec), Outcome::Completed);
+    EXPECT_EQ(DeleteWalk(conn, {{"site", true}, {"Makefile", false}}, rec), Outcome::Completed);
     EXPECT_FALSE(fs::exists(server.Local("site")));
+    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
     EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
     EXPECT_TRUE(rec.boxes.empty());
     std::string after;
     conn->GetCurrentDirectory(after);
@@ -356,7 +345,7 @@ TEST_P(BrowserLinks, ADownloadNeverEntersALinkInsideAFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
-                         [](const auto& p) { return std::string(ServerName(p.param)); });
+                         testsupport::KindName);
 
 // A server that hides dot files shows such a folder as empty and refuses to
 // remove it: the folder is named and counted, and so is its parent that the
@@ -388,7 +377,7 @@ TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
-                         [](const auto& p) { return std::string(ServerName(p.param)); });
+                         testsupport::KindName);
 
 TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
     testsupport::ScopedStore store;

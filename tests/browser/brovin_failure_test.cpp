@@ -174,10 +174,7 @@ TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
 
     // A walk after a cut: the download gets the new connection too.
     relay.CutAll();
-    v->chooseFolder = [&](std::string& folder) {
-        folder = local / "dl";
-        return true;
-    };
+    DownloadInto(local / "dl");
     Select("page.html");
     v->RunCommand(ID_DOWNLOAD_TO);
     ASSERT_TRUE(Settled());
@@ -218,10 +215,7 @@ TEST_F(BrovinFailure, FilesWhoseNamesFillTheByteLimitDownload) {
     WriteFile(server.Local(n255), "255");
     Start(server, "");
     CBrovinView* v = frame->View();
-    v->chooseFolder = [&](std::string& folder) {
-        folder = local / "dl";
-        return true;
-    };
+    DownloadInto(local / "dl");
     for (long i = 0; i < v->GetItemCount(); ++i) v->SetItemState(i, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
     v->RunCommand(ID_DOWNLOAD_TO);
     ASSERT_TRUE(Settled());

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -89,6 +90,25 @@ protected:
             v->SetItemState(i, on ? wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED : 0,
                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         }
+    }
+    // The download-to command's folder chooser answers `folder` from now on.
+    void DownloadInto(const std::string& folder) {
+        frame->View()->chooseFolder = [folder](std::string& chosen) {
+            chosen = folder;
+            return true;
+        };
+    }
+    // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of
+    // `w` (the frame when null), saved there as `name`. ImageMagick's picture of
+    // the root window, which has the browser's dialogs in it where xwd's is black.
+    void Screenshot(const std::string& name, wxWindow* w = nullptr) {
+        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
+        if (!folder) return;
+        testsupport::Pump(300);
+        wxRect r = (w ? w : frame)->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
     // The name dialog answers `text` from now on.
     void Answer(const std::string& text) {

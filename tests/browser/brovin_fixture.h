@@ -38,11 +38,11 @@ protected:
     std::string log = local / "ftpd.log";
     CMainFrame* frame = nullptr;
 
-    void TearDown() override {
-        if (frame) {
-            frame->Close(true);
-            testsupport::Pump(100);
-        }
+    void TearDown() override { CloseFrame(); }
+    void CloseFrame() {
+        if (frame) frame->Close(true);
+        testsupport::Pump(100);
+        frame = nullptr;
     }
     // A pyftpdlib server that logs every command it receives.
     std::unique_ptr<FtpServer> LoggingServer() {

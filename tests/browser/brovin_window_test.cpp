@@ -93,7 +93,8 @@ TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
     }
     Start(server, "/pub/incoming");
     EXPECT_FALSE(transfertest::HandOffPresent());
-    EXPECT_FALSE(testsupport::StoredDword(layout::RunningKey(), layout::kRemoteBrowser)) << "the browser took its start request";
+    EXPECT_FALSE(testsupport::StoredDword(layout::RunningKey(), layout::kRemoteBrowser))
+        << "the browser took its start request";
     EXPECT_EQ(frame->GetTitle(), U("現在のディレクトリ : /pub/incoming - Brovin"));
     auto names = Names();
     ASSERT_EQ(names.size(), 5u);

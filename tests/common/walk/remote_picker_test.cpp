@@ -75,7 +75,7 @@ TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnlyWithOneListingOnTheWire) {
                                  (GetParam() == FtpServer::Kind::Vsftpd ? "LIST\n" : "MLSD\n") +
                                  (GetParam() == FtpServer::Kind::Pyftpdlib
                                       ? ""
-                                      : "CWD " + Remote("www/public_html") + "\n" + "CWD " + Remote("www/readme") + "\n");
+                                      : "CWD " + Remote("www/public_html") + "\nCWD " + Remote("www/readme") + "\n");
     testsupport::WaitUntil([&] { return server.Transcript(mark) == expected; });
     EXPECT_EQ(server.Transcript(mark), expected);
 

@@ -481,7 +481,7 @@ TEST(BrowserJobs, RunInOrderOneAtATime) {
             }
             --running;
         });
-    while (jobs.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !jobs.Busy(); }, 10000));
     EXPECT_EQ(maxRunning.load(), 1);
     ASSERT_EQ(order.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);

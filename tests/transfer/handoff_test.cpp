@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 
 using namespace transfer;
 using testsupport::KeyExists;
@@ -59,8 +57,7 @@ TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
         EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), starts ? 0 : winreg::ERROR_FILE_NOT_FOUND)
             << browser;
     }
-    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::WaitUntil([&] { return !testsupport::ReadFile(mark).empty(); }, 2000);
     EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
 }
 

@@ -309,7 +309,7 @@ TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
     WriteHandOff("Home", "e", {local / "big.bin", local / "after.bin"});
     MenuUpload upload(display, [this](int s) { pauses.push_back(s); });
     std::thread walker([&] { upload.Run(); });
-    for (int i = 0; i < 500 && !Saw("big.bin 処理中..."); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::WaitUntil([&] { return Saw("big.bin 処理中..."); });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     auto start = std::chrono::steady_clock::now();
     upload.Stop();
@@ -367,8 +367,7 @@ TEST_F(Walkers, TwoWalkersSideBySideAndOneStopped) {
         outcome = w.UploadTree(conn, fs::path(folder).parent_path(), {folder});
     };
     std::thread tb([&] { run(walkerB, two, b, outcomeB); });
-    for (int i = 0; i < 500 && !reportB.Started("b/big.bin"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::WaitUntil([&] { return reportB.Started("b/big.bin"); });
     std::thread ta([&] { run(walkerA, one, a, outcomeA); });
     walkerB.Stop();
     ta.join();

@@ -1,7 +1,7 @@
-// Tables shared by the transfer program's and the browser's transcripts:
-// the login into "www" below the server's writable folder, a small site to
-// upload and the commands both upload walks send for it. One table for both
-// programs: they must not drift apart on the wire.
+// What the transfer program's and the browser's transcripts share: their
+// fixture, the login into "www" below the server's writable folder, a small
+// site to upload and the commands both upload walks send for it. One table
+// for both programs: they must not drift apart on the wire.
 #pragma once
 
 #include "common/registry/layout.h"

@@ -1,6 +1,7 @@
 // The browser's main window started in-process on a real server, for the
 // window tests: start-up through the hand-off, waiting for the jobs, the
-// status bar, the selection by the text a row shows, and the server's log.
+// status bar, the selection by the text a row shows, the server's log, the
+// answers to the name dialog and the folder chooser, and screenshots.
 #pragma once
 
 #include "browser/app.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -37,11 +39,11 @@ protected:
     std::string log = local / "ftpd.log";
     CMainFrame* frame = nullptr;
 
-    void TearDown() override {
-        if (frame) {
-            frame->Close(true);
-            testsupport::Pump(100);
-        }
+    void TearDown() override { CloseFrame(); }
+    void CloseFrame() {
+        if (frame) frame->Close(true);
+        testsupport::Pump(100);
+        frame = nullptr;
     }
     // A pyftpdlib server that logs every command it receives.
     std::unique_ptr<FtpServer> LoggingServer() {
@@ -89,6 +91,25 @@ protected:
             v->SetItemState(i, on ? wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED : 0,
                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         }
+    }
+    // The download-to command's folder chooser answers `folder` from now on.
+    void DownloadInto(const std::string& folder) {
+        frame->View()->chooseFolder = [folder](std::string& chosen) {
+            chosen = folder;
+            return true;
+        };
+    }
+    // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of
+    // `w` (the frame when null), saved there as `name`. ImageMagick's picture of
+    // the root window, which has the browser's dialogs in it where xwd's is black.
+    void Screenshot(const std::string& name, wxWindow* w = nullptr) {
+        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
+        if (!folder) return;
+        testsupport::Pump(300);
+        wxRect r = (w ? w : frame)->GetScreenRect();
+        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     }
     // The name dialog answers `text` from now on.
     void Answer(const std::string& text) {

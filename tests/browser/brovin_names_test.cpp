@@ -6,7 +6,6 @@
 
 #include <wx/listctrl.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -16,14 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using BrovinNames = BrovinFixture;
-
-// What the X server shows of `w`, frame included, as a PNG file.
-bool Screenshot(wxWindow* w, const std::string& png) {
-    wxRect r = w->GetScreenRect();
-    std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
-                      std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + png + "'";
-    return std::system(cmd.c_str()) == 0;
-}
 
 // What the rows show, in order.
 std::vector<std::string> Shown(CBrovinView* v) {
@@ -49,10 +40,7 @@ TEST_F(BrovinNames, ShiftJisAndStrayBytesAreShownAndTheirCommandsSendTheServersB
               (std::set<std::string>{kSjisShown, "bad\\xFF.bin", "cr\\rname.txt", "plain.txt"}));
 
     // Download: the local file gets the server's bytes as its name.
-    v->chooseFolder = [&](std::string& folder) {
-        folder = local / "dl";
-        return true;
-    };
+    DownloadInto(local / "dl");
     Select(kSjisShown);
     v->RunCommand(ID_DOWNLOAD_TO);
     ASSERT_TRUE(Settled());
@@ -116,33 +104,27 @@ TEST_F(BrovinNames, NamesWithNulCrAndHiddenCharactersAreShownWholeOnOneLine) {
 // With PARVEX_BROVIN_SCREENSHOTS set to a folder: the list of such names,
 // the rename dialog started from one, and a failure in the status bar.
 TEST_F(BrovinNames, Screenshots) {
-    const char* dir = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
-    if (!dir) GTEST_SKIP() << "set PARVEX_BROVIN_SCREENSHOTS to a folder";
+    if (!std::getenv("PARVEX_BROVIN_SCREENSHOTS")) GTEST_SKIP() << "set PARVEX_BROVIN_SCREENSHOTS to a folder";
     FtpServer server(FtpServer::Kind::Fault, "odd-names");
     Start(server, "");
     testsupport::ShowAndSettle(frame);
     frame->SetFrameStatus(IDS_MKDIR_FAILED, "taken", "550 File exists.");
-    testsupport::Pump(300);
-    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-names.png"));
+    Screenshot("brovin-names.png");
     CNameDlg dialog(frame, 1, U(kSjisShown));
     testsupport::ShowAndSettle(&dialog);
-    testsupport::Pump(300);
-    EXPECT_TRUE(Screenshot(&dialog, std::string(dir) + "/brovin-rename.png"));
+    Screenshot("brovin-rename.png", &dialog);
     dialog.Hide();
     frame->SetFrameStatus(IDS_CONNECTION_LOST, "", "サーバーとの接続が中断されました。");
-    testsupport::Pump(300);
-    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-lost.png"));
+    Screenshot("brovin-lost.png");
     CTransferDlg progress(frame, [] {});
     progress.SetStatus(FormatString(IDS_CONNECTION_LOST, "", "サーバーとの接続が中断されました。"));
     testsupport::ShowAndSettle(&progress);
-    testsupport::Pump(300);
-    EXPECT_TRUE(Screenshot(&progress, std::string(dir) + "/brovin-progress.png"));
+    Screenshot("brovin-progress.png", &progress);
     progress.Hide();
     frame->SetSize(wxSize(960, 540));
     frame->SetFrameStatus(IDS_CONNECT_FAILED, "ftp.example.jp",
                           "ログインできませんでした。ユーザー名またはパスワードが正しくありません。(530 Login incorrect.)");
-    testsupport::Pump(300);
-    EXPECT_TRUE(Screenshot(frame, std::string(dir) + "/brovin-login.png"));
+    Screenshot("brovin-login.png");
 }
 
 }  // namespace

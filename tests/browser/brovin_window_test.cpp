@@ -1,20 +1,13 @@
 // The browser's windows in-process under Xvfb against real servers: start-up
 // with a hand-off, the listing, navigation through the list and the command
 // bar, the commands with their dialogs answered, abort, a dropped connection.
-#include "browser/app.h"
 #include "browser/dialogs.h"
-#include "browser/main_frame.h"
-#include "browser/resources.h"
-#include "browser/view.h"
-#include "common/registry/layout.h"
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
 #include "common/ui/outbar.h"
-#include "tests/support/ftp_server.h"
-#include "tests/support/gui_support.h"
-#include "tests/transfer/store_setup.h"
+#include "tests/browser/brovin_fixture.h"
+#include "tests/support/store_probe.h"
 
-#include <gtest/gtest.h>
 #include <wx/dirdlg.h>
 #include <wx/dnd.h>
 #include <wx/menu.h>
@@ -22,51 +15,20 @@
 #include <wx/uiaction.h>
 
 #include <chrono>
-#include <filesystem>
 #include <set>
 #include <thread>
 
-using namespace brovin;
+using namespace browsertest;
 namespace fs = std::filesystem;
-using testsupport::FtpServer;
-using testsupport::PumpUntil;
-using testsupport::WriteFile;
 
 namespace {
 
-wxString U(const char* s) { return wxString::FromUTF8(s); }
-
-class BrovinWindow : public ::testing::Test {
+class BrovinWindow : public BrovinFixture {
 protected:
-    testsupport::ScopedStore store;
-    testsupport::TempDir local;
-    CMainFrame* frame = nullptr;
-
-    void TearDown() override {
-        if (frame) {
-            frame->Close(true);
-            testsupport::Pump(100);
-        }
-    }
-    // Starts the browser on `server` with `root` and waits for the first listing.
-    void Start(const FtpServer& server, const std::string& root, const std::string& password = "",
-               bool waitForList = true) {
-        transfertest::WriteEntry("prov", "entry", server, root, password);
-        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
-        SettingKey running;
-        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-        running.WriteDword(layout::kRemoteBrowser, 1);
-        running.CloseKey();
-        frame = StartBrowser();
-        if (waitForList) {
-            ASSERT_TRUE(WaitListed());
-        }
-    }
-    // Waits for the queued jobs to end, then for what they posted to the window: until
-    // then the status bar may still show the previous listing's text.
+    // The jobs are done and the status bar shows the end of a listing (until
+    // then it may still show the previous listing's text).
     bool WaitListed() {
-        if (!PumpUntil([this] { return !frame->Jobs().Busy(); }, 10000)) return false;
-        testsupport::Pump(20);
+        if (!Settled()) return false;
         wxString s = frame->StatusText();
         return s == U("ディレクトリ構造取得完了") || s == U("操作待機中...");
     }
@@ -75,7 +37,6 @@ protected:
         for (const auto& r : frame->View()->Rows()) out.push_back(r.name);
         return out;
     }
-    void Select(const std::string& name) { SelectAll({name}); }
     void SelectAll(const std::set<std::string>& names) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i)
@@ -90,7 +51,6 @@ protected:
             if (!item->IsSeparator() && item->IsEnabled()) on.insert(item->GetId() + kMenuIdOffset);
         return on;
     }
-    bool Idle() { return PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000); }
     void Key(int code) {
         wxKeyEvent e(wxEVT_KEY_DOWN);
         e.m_keyCode = code;
@@ -100,7 +60,7 @@ protected:
     void Activate(const std::string& name) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i) {
-            if (v->GetItemText(i) != wxString::FromUTF8(name)) continue;
+            if (v->GetItemText(i) != U(name)) continue;
             wxListEvent e(wxEVT_LIST_ITEM_ACTIVATED, v->GetId());
             e.SetEventObject(v);
             e.m_itemIndex = i;
@@ -114,16 +74,6 @@ protected:
         e.SetExtraLong(item);
         frame->Bar()->GetEventHandler()->ProcessEvent(e);
     }
-    // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of the frame, saved there.
-    void Screenshot(const std::string& name) {
-        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
-        if (!folder) return;
-        testsupport::Pump(200);
-        wxRect r = frame->GetScreenRect();
-        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
-                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    }
     bool MenuEnabled(int id) {
         frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
         return frame->GetMenuBar()->IsEnabled(MenuId(id));
@@ -136,12 +86,15 @@ TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
         fs::create_directories(server.Local(d));
     for (const char* f : {"pub/incoming/index.html", "pub/incoming/readme.txt", "pub/incoming/images/a.gif"})
         WriteFile(server.Local(f), "x");
+    {
+        SettingKey running;
+        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
+        running.WriteDword(layout::kRemoteBrowser, 1);
+    }
     Start(server, "/pub/incoming");
     EXPECT_FALSE(transfertest::HandOffPresent());
-    SettingKey running;
-    running.OpenKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-    winreg::DWORD flag = 7;
-    EXPECT_NE(running.ReadDword(layout::kRemoteBrowser, flag), 0);
+    EXPECT_FALSE(testsupport::StoredDword(layout::RunningKey(), layout::kRemoteBrowser))
+        << "the browser took its start request";
     EXPECT_EQ(frame->GetTitle(), U("現在のディレクトリ : /pub/incoming - Brovin"));
     auto names = Names();
     ASSERT_EQ(names.size(), 5u);
@@ -238,38 +191,6 @@ TEST_F(BrovinWindow, AbortDuringAnUploadStopsAfterTheFileUnderWayAndFreesTheWind
     EXPECT_LE(sent, 2);
 }
 
-TEST_F(BrovinWindow, DeleteAndDownloadThroughTheCommands) {
-    FtpServer server(FtpServer::Kind::Vsftpd);
-    WriteFile(server.Local("Makefile"), "all:");
-    WriteFile(server.Local("keep.txt"), "k");
-    fs::create_directories(server.Local("tree/sub"));
-    WriteFile(server.Local("tree/sub/x.txt"), "x");
-    Start(server, server.home());
-    CBrovinView* v = frame->View();
-    int boxes = 0;
-    v->showErrorBox = [&](unsigned long) { ++boxes; };
-    v->confirmDelete = [] { return true; };
-    Select("Makefile");
-    ClickBar(6);
-    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
-    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
-    EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
-    Select("tree");
-    v->chooseFolder = [&](std::string& folder) {
-        folder = local / "dl";
-        return true;
-    };
-    ClickBar(3);
-    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
-    EXPECT_TRUE(fs::exists(local / ("dl" + server.home() + "/tree/sub/x.txt")));
-    Select("tree");
-    v->RunCommand(ID_DELETE);
-    ASSERT_TRUE(PumpUntil([&] { return frame->IsEnabled() && !frame->Jobs().Busy(); }, 10000));
-    EXPECT_FALSE(fs::exists(server.Local("tree")));
-    EXPECT_EQ(boxes, 0);
-    EXPECT_EQ(Names(), std::vector<std::string>{"keep.txt"});
-}
-
 TEST_F(BrovinWindow, ADroppedConnectionKeepsTheMessageUntilAbort) {
     FtpServer server(FtpServer::Kind::Fault, "drop-transfer");
     Start(server, "");
@@ -354,7 +275,7 @@ TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
     });
     frame->View()->confirmDelete = [] { return true; };
     SelectAll({"locked", "after.txt"});
-    frame->View()->RunCommand(ID_DELETE);
+    ClickBar(6);  // the bar's delete
     CTransferDlg* dlg = frame->View()->ProgressDialog();
     ASSERT_NE(dlg, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 10000));
@@ -391,7 +312,7 @@ TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
     dropped.Add(wxString::FromUTF8(local / "web.old"));
     EXPECT_TRUE(target->OnDropFiles(20, 20, dropped));
     EXPECT_NE(frame->View()->ProgressDialog(), nullptr);
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     ASSERT_TRUE(WaitListed());
     EXPECT_EQ(testsupport::ReadFile(server.Local("note.txt")), "note");
     EXPECT_EQ(testsupport::ReadFile(server.Local("web.old/index.html")), "<p>");
@@ -420,7 +341,7 @@ TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
     EXPECT_TRUE(frame->IsEnabled());
     answer = wxID_OK;
     ClickBar(3);
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     ASSERT_EQ(titles.size(), 2u);
     EXPECT_EQ(titles[0], U("ダウンロード先の選択"));
     EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
@@ -450,7 +371,7 @@ TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
     EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
     reply = wxID_YES;
     Key(WXK_DELETE);
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], U("選択されたファイルを削除しますか？"));
     EXPECT_FALSE(fs::exists(server.Local("a.txt")));
@@ -522,7 +443,7 @@ TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheCh
     v->SetFocus();
     sim.Char(WXK_DELETE);
     testsupport::Pump(200);
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(countIn("sub"), 40);
 
@@ -530,7 +451,7 @@ TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheCh
     click(3, false);
     sim.Char(WXK_DELETE);
     ASSERT_TRUE(PumpUntil([&] { return asked == 1; }, 3000));
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     ASSERT_TRUE(WaitListed());
     EXPECT_EQ(countIn("sub"), 39);
     EXPECT_EQ(selected(), 0);
@@ -546,7 +467,7 @@ TEST_F(BrovinWindow, ANewListingStartsWithNothingSelectedAndDeleteTakesOnlyTheCh
     EXPECT_EQ(selected(), 0);
     sim.Char(WXK_DELETE);
     testsupport::Pump(200);
-    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(Settled());
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(countIn("sub"), 69);
 }
@@ -602,7 +523,7 @@ protected:
         const std::string dl = local / ("dl" + www + "/readme");
         // The download starts once the server has refused the change of directory.
         ASSERT_TRUE(PumpUntil([&] { return fs::exists(dl); }, 10000));
-        ASSERT_TRUE(Idle());
+        ASSERT_TRUE(Settled());
         EXPECT_EQ(testsupport::ReadFile(dl), "notes");
         std::vector<std::string> sent;
         for (const auto& c : server.Commands())
@@ -613,7 +534,7 @@ protected:
         v->confirmDelete = [] { return true; };
         Select("linkdir");
         v->RunCommand(ID_DELETE);
-        ASSERT_TRUE(Idle());
+        ASSERT_TRUE(Settled());
         EXPECT_FALSE(fs::exists(fs::symlink_status(server.Local("www/linkdir"))));
         EXPECT_EQ(testsupport::ReadFile(server.Local("shared/a.txt")), "a");
         EXPECT_EQ(Names(), std::vector<std::string>{"readme"});

@@ -56,10 +56,6 @@ public:
     }
 };
 
-const char* ServerName(FtpServer::Kind kind) {
-    return kind == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : kind == FtpServer::Kind::Vsftpd ? "vsftpd" : "proftpd";
-}
-
 std::set<std::string> Tree(const std::string& root) {
     std::set<std::string> out;
     for (auto& e : fs::recursive_directory_iterator(root))
@@ -110,30 +106,23 @@ TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
         }
 }
 
-TEST_P(BrowserCore, DeletingAnExtensionlessFileLeavesItsNeighbours) {
-    Make("Makefile");
-    Make("a.txt");
-    Make("sub/inner.txt");
-    auto* conn = Login();
-    Recorder rec;
-    EXPECT_EQ(DeleteWalk(conn, {{"Makefile", false}}, rec), Outcome::Completed);
-    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
-    EXPECT_TRUE(fs::exists(server.Local("a.txt")));
-    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
-}
-
-TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectories) {
+// A file without an extension is a file all the same: it goes alone, its neighbours stay.
+TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectoriesAndAnExtensionlessFile) {
     Make("site/index.html");
     Make("site/img/logo.gif");
     Make("site/v1.2/notes");
     fs::create_directories(server.Local("site/empty"));
+    Make("Makefile");
     Make("keep.txt");
+    Make("sub/inner.txt");
     auto* conn = Login();
     std::string before = doc.currentDirectory;
     Recorder rec;
-    EXPECT_EQ(DeleteWalk(conn, {{"site", true}}, rec), Outcome::Completed);
+    EXPECT_EQ(DeleteWalk(conn, {{"site", true}, {"Makefile", false}}, rec), Outcome::Completed);
     EXPECT_FALSE(fs::exists(server.Local("site")));
+    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
     EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
+    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
     EXPECT_TRUE(rec.boxes.empty());
     std::string after;
     conn->GetCurrentDirectory(after);
@@ -209,26 +198,22 @@ TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
 TEST_P(BrowserCore, LoginMovesToAnAbsoluteRootInOneStepAndARelativeOneByComponent) {
     fs::create_directories(server.Local("pub/incoming"));
     const std::string abs = server.home() == "/" ? "/pub/incoming" : server.home() + "/pub/incoming";
-    transfertest::WriteEntry("prov", "entry", server, abs);
-    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
-    {
+    std::vector<std::pair<int, std::string>> st;
+    // A new document logged in at `root`: where it stands; `st` gets what it told.
+    auto connect = [&](const std::string& root) {
+        transfertest::WriteEntry("prov", "entry", server, root);
+        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+        st.clear();
         CBrovinDoc d;
         d.OnNewDocument();
         EXPECT_FALSE(transfertest::HandOffPresent());
-        std::vector<std::pair<int, std::string>> st;
-        ASSERT_TRUE(d.Connect([&](int id, const std::string& a) { st.emplace_back(id, a); }));
-        EXPECT_EQ(d.currentDirectory, abs);
-        ASSERT_EQ(st.size(), 1u);
-        EXPECT_EQ(st[0], std::make_pair(IDS_CONNECTING, std::string("127.0.0.1")));
-    }
+        EXPECT_TRUE(d.Connect([&](int id, const std::string& a) { st.emplace_back(id, a); }));
+        return d.currentDirectory;
+    };
+    EXPECT_EQ(connect(abs), abs);
+    EXPECT_EQ(st, (std::vector<std::pair<int, std::string>>{{IDS_CONNECTING, "127.0.0.1"}}));
     if (GetParam() != FtpServer::Kind::Pyftpdlib) return;  // vsftpd's login directory is not its writable one
-    transfertest::WriteEntry("prov", "entry", server, "nothere/pub/incoming");
-    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
-    CBrovinDoc d;
-    d.OnNewDocument();
-    std::vector<std::pair<int, std::string>> st;
-    ASSERT_TRUE(d.Connect([&](int id, const std::string& a) { st.emplace_back(id, a); }));
-    EXPECT_EQ(d.currentDirectory, "/pub/incoming");
+    EXPECT_EQ(connect("nothere/pub/incoming"), "/pub/incoming");
     ASSERT_EQ(st.size(), 2u);
     EXPECT_EQ(st[1], std::make_pair(IDS_CANNOT_MOVE_STATUS, std::string("nothere")));
 }
@@ -356,7 +341,7 @@ TEST_P(BrowserLinks, ADownloadNeverEntersALinkInsideAFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
-                         [](const auto& p) { return std::string(ServerName(p.param)); });
+                         testsupport::KindName);
 
 // A server that hides dot files shows such a folder as empty and refuses to
 // remove it: the folder is named and counted, and so is its parent that the
@@ -388,7 +373,7 @@ TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
-                         [](const auto& p) { return std::string(ServerName(p.param)); });
+                         testsupport::KindName);
 
 TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
     testsupport::ScopedStore store;
@@ -496,7 +481,7 @@ TEST(BrowserJobs, RunInOrderOneAtATime) {
             }
             --running;
         });
-    while (jobs.Busy()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !jobs.Busy(); }, 10000));
     EXPECT_EQ(maxRunning.load(), 1);
     ASSERT_EQ(order.size(), 20u);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);

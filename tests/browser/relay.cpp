@@ -1,5 +1,7 @@
 #include "tests/browser/relay.h"
 
+#include "tests/support/ftp_server.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,21 +12,9 @@
 
 namespace browsertest {
 
-namespace {
-
-sockaddr_in Loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    return a;
-}
-
-}  // namespace
-
 Relay::Relay(int targetPort) : target_(targetPort) {
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = Loopback(0);
+    sockaddr_in a = testsupport::Loopback(0);
     socklen_t len = sizeof a;
     if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
         ::listen(listener_, 16) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
@@ -60,7 +50,7 @@ void Relay::AcceptLoop() {
             continue;
         }
         int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a = Loopback(target_);
+        sockaddr_in a = testsupport::Loopback(target_);
         if (server < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
             ::close(client);
             if (server >= 0) ::close(server);

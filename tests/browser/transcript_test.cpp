@@ -31,29 +31,18 @@ public:
     void Pause(int) override {}
 };
 
-class TranscriptBrowser : public ::testing::TestWithParam<FtpServer::Kind> {
+class TranscriptBrowser : public transfertest::TranscriptTest {
 protected:
-    testsupport::ScopedStore store;
-    testsupport::TempDir local;
-    FtpServer server{GetParam()};
     CBrovinDoc doc;
     Quiet progress;
 
-    void SetUp() override {
-        SettingKey options;
-        options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        options.WriteString(layout::kTextMode, ".html;.txt;");
-    }
-    bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
-    const std::string www = transfertest::WwwPath(server);
     void Make(const std::string& remote, const std::string& text = "x") {
         fs::create_directories(fs::path(server.Local(remote)).parent_path());
         WriteFile(server.Local(remote), text);
     }
     // Logs in at "www" below the writable folder, and returns the mark after the login.
     std::size_t Login() {
-        fs::create_directories(server.Local("www"));
-        transfertest::WriteEntry("prov", "entry", server, Pyftpdlib() ? "www" : "pub/www");
+        transfertest::WriteEntry("prov", "entry", server, Root());
         transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
         doc.OnNewDocument();
         EXPECT_TRUE(doc.Connect([](int, const std::string&) {}));
@@ -192,8 +181,6 @@ TEST_P(TranscriptBrowser, UploadWalk) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptBrowser,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-                             return std::string(p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
-                         });
+                         testsupport::KindName);
 
 }  // namespace

@@ -26,10 +26,7 @@ namespace {
 
 bool Accepts(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    sockaddr_in a = Loopback(port);
     bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
     return ok;
@@ -85,12 +82,18 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
 
 }  // namespace
 
-// An ephemeral port free right now (vsftpd cannot report one it chose itself).
-int FreePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    return a;
+}
+
+// An ephemeral port free right now (vsftpd cannot report one it chose itself).
+int FreePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = Loopback(0);
     socklen_t len = sizeof a;
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
@@ -208,8 +211,8 @@ std::string FtpServer::Local(const std::string& remote) const {
     return remote.empty() || remote[0] == '/' ? base + remote : base + "/" + remote;
 }
 
-const char* FtpServer::name() const {
-    switch (kind_) {
+const char* FtpServer::NameOf(Kind kind) {
+    switch (kind) {
     case Kind::Pyftpdlib: return "pyftpdlib";
     case Kind::Vsftpd: return "vsftpd";
     case Kind::Proftpd: return "proftpd";

@@ -11,6 +11,8 @@
 
 #include "tests/support/test_support.h"
 
+#include <netinet/in.h>
+
 #include <string>
 #include <vector>
 
@@ -18,6 +20,8 @@ namespace testsupport {
 
 // An ephemeral port on 127.0.0.1 that nobody listens on right now.
 int FreePort();
+// The socket address of `port` on 127.0.0.1 (0: any port).
+sockaddr_in Loopback(int port);
 
 class FtpServer {
 public:
@@ -41,7 +45,9 @@ public:
     // Local path of a file the server holds at `remote` below home().
     std::string Local(const std::string& remote) const;
     Kind kind() const { return kind_; }
-    const char* name() const;
+    const char* name() const { return NameOf(kind_); }
+    // "pyftpdlib", "vsftpd", "proftpd" or "fault".
+    static const char* NameOf(Kind kind);
     // The commands the server received so far, in order, each as "VERB argument"
     // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).
     std::vector<std::string> Commands() const;
@@ -61,5 +67,9 @@ private:
     int port_ = 0;
     int pid_ = -1;
 };
+
+// The server's name as the name of a test instantiated on a server kind
+// (the last argument of INSTANTIATE_TEST_SUITE_P).
+inline constexpr auto KindName = [](const auto& info) { return std::string(FtpServer::NameOf(info.param)); };
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 // real program started as the context menu starts it, against pyftpdlib.
 #include "common/ui/image_button.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/app/resources.h"
@@ -15,7 +16,6 @@
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -307,41 +307,6 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
     dialog.Hide();
 }
 
-// The text of the message box titled `title` on the screen, read from GTK
-// itself, and the box answered; empty when there is none. The functions are
-// found at run time: the test includes no GTK header.
-std::string AnswerMessageBox(const char* title) {
-    struct List {  // GList: data, next, prev
-        void* data;
-        List* next;
-    };
-    auto sym = [](const char* name) { return ::dlsym(RTLD_DEFAULT, name); };
-    auto toplevels = reinterpret_cast<List* (*)()>(sym("gtk_window_list_toplevels"));
-    auto getTitle = reinterpret_cast<const char* (*)(void*)>(sym("gtk_window_get_title"));
-    auto visible = reinterpret_cast<int (*)(void*)>(sym("gtk_widget_get_visible"));
-    auto get = reinterpret_cast<void (*)(void*, const char*, ...)>(sym("g_object_get"));
-    auto respond = reinterpret_cast<void (*)(void*, int)>(sym("gtk_dialog_response"));
-    auto freeList = reinterpret_cast<void (*)(List*)>(sym("g_list_free"));
-    auto freeText = reinterpret_cast<void (*)(void*)>(sym("g_free"));
-    if (!toplevels || !getTitle || !visible || !get || !respond || !freeList || !freeText) return "(no GTK)";
-    std::string text;
-    List* all = toplevels();
-    for (List* l = all; l; l = l->next) {
-        const char* t = getTitle(l->data);
-        if (!t || std::string(t) != title || !visible(l->data)) continue;
-        char* primary = nullptr;
-        char* secondary = nullptr;
-        get(l->data, "text", &primary, "secondary-text", &secondary, nullptr);
-        text = std::string(primary ? primary : "") + "|" + (secondary ? secondary : "");
-        freeText(primary);
-        freeText(secondary);
-        respond(l->data, -5);  // GTK_RESPONSE_OK
-        break;
-    }
-    freeList(all);
-    return text;
-}
-
 // A store that cannot be used is named, with what is wrong, in a message box:
 // started from the file manager, a silent end looks as if nothing happened.
 TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
@@ -370,10 +335,12 @@ TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
     // The box itself, as the program shows it.
     testsupport::ScopedStore broken;
     WriteFile(broken.file(), std::string(4096, 'z'));
+    testsupport::Gtk gtk;
+    ASSERT_TRUE(gtk.Complete());
     std::string shown;
     wxTimer answer;
     answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (shown.empty()) shown = AnswerMessageBox("Parvex - DVK");
+        if (shown.empty()) shown = gtk.AnswerMessageBox("Parvex - DVK").text;
     });
     answer.Start(50);
     Clock::time_point start = Clock::now();

@@ -4,14 +4,14 @@
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
 #include "transfer/menu_upload.h"
+#include "tests/support/store_probe.h"
 #include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 
 using namespace transfer;
+using testsupport::KeyExists;
 
 namespace {
 
@@ -20,20 +20,16 @@ protected:
     testsupport::ScopedStore store;
 
     static void WriteHandOff() { transfertest::WriteHandOff("Home", "/pub/www", {"/home/u/site"}); }
-    static bool Exists(const std::string& path) {
-        SettingKey key;
-        return key.OpenKey(winreg::HKEY_CURRENT_USER, path) == 0;
-    }
 };
 
 TEST_F(HandOff, FinishingTwiceCreatesNothing) {
     WriteHandOff();
     FinishHandOff(0);
-    EXPECT_FALSE(Exists(layout::kSelectedKey));
+    EXPECT_FALSE(KeyExists(layout::kSelectedKey));
     FinishHandOff(0);
     FinishHandOff(7);
-    EXPECT_FALSE(Exists(layout::kSelectedKey));
-    EXPECT_FALSE(Exists(layout::RunningKey()));
+    EXPECT_FALSE(KeyExists(layout::kSelectedKey));
+    EXPECT_FALSE(KeyExists(layout::RunningKey()));
 }
 
 // A browser that starts takes the hand-off over (clearing the request is its own job); one that cannot start never
@@ -55,14 +51,13 @@ TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
         layout::HandOff handOff;
         EXPECT_TRUE(TakeHandOff(handOff)) << browser;
         EXPECT_EQ(handOff.paths, std::vector<std::string>{"/home/u/site"});
-        EXPECT_EQ(Exists(starts ? layout::SelectedEntryKey("Home", "/pub/www") : layout::kSelectedKey), starts)
+        EXPECT_EQ(KeyExists(starts ? layout::SelectedEntryKey("Home", "/pub/www") : layout::kSelectedKey), starts)
             << browser;
         winreg::DWORD flag = 0;
         EXPECT_EQ(running.ReadDword(layout::kRemoteBrowser, flag), starts ? 0 : winreg::ERROR_FILE_NOT_FOUND)
             << browser;
     }
-    for (int i = 0; i < 200 && testsupport::ReadFile(mark).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    testsupport::WaitUntil([&] { return !testsupport::ReadFile(mark).empty(); }, 2000);
     EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
 }
 

@@ -1,11 +1,14 @@
-// Tables shared by the transfer program's and the browser's transcripts:
-// the login into "www" below the server's writable folder, a small site to
-// upload and the commands both upload walks send for it. One table for both
-// programs: they must not drift apart on the wire.
+// What the transfer program's and the browser's transcripts share: their
+// fixture, the login into "www" below the server's writable folder, a small
+// site to upload and the commands both upload walks send for it. One table
+// for both programs: they must not drift apart on the wire.
 #pragma once
 
+#include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -18,6 +21,26 @@ namespace transfertest {
 inline std::string WwwPath(const testsupport::FtpServer& server) {
     return (server.home() == "/" ? std::string() : server.home()) + "/www";
 }
+
+// A transcript test on a fresh server of the parameter's kind and a fresh
+// store whose TextMode is ".html;.txt;", with the server's folder "www" made.
+class TranscriptTest : public ::testing::TestWithParam<testsupport::FtpServer::Kind> {
+protected:
+    testsupport::ScopedStore store;
+    testsupport::TempDir local;
+    testsupport::FtpServer server{GetParam()};
+    const std::string www = WwwPath(server);
+
+    void SetUp() override {
+        SettingKey options;
+        options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+        options.WriteString(layout::kTextMode, ".html;.txt;");
+        std::filesystem::create_directories(server.Local("www"));
+    }
+    bool Pyftpdlib() const { return GetParam() == testsupport::FtpServer::Kind::Pyftpdlib; }
+    // The entry's root "www" as a path relative to where the user logs in.
+    std::string Root() const { return Pyftpdlib() ? "www" : "pub/www"; }
+};
 
 // The login and the way to the entry's root "www" ("pub/www" on vsftpd,
 // whose anonymous user logs in above its writable "pub"), one CWD per

@@ -5,6 +5,7 @@
 
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
+#include "tests/support/store_probe.h"
 
 #include <string>
 #include <vector>
@@ -39,9 +40,6 @@ inline void WriteHandOff(const std::string& provider, const std::string& entry,
 }
 
 // Whether Software\PARVEX\Selected exists.
-inline bool HandOffPresent() {
-    SettingKey key;
-    return key.OpenKey(winreg::HKEY_CURRENT_USER, layout::kSelectedKey) == winreg::ERROR_SUCCESS;
-}
+inline bool HandOffPresent() { return testsupport::KeyExists(layout::kSelectedKey); }
 
 }  // namespace transfertest

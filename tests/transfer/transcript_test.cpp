@@ -22,23 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TranscriptUpload : public ::testing::TestWithParam<FtpServer::Kind> {
+class TranscriptUpload : public transfertest::TranscriptTest {
 protected:
-    testsupport::ScopedStore store;
-    testsupport::TempDir local;
-    FtpServer server{GetParam()};
     transfertest::RecordingDisplay display;
 
-    void SetUp() override {
-        SettingKey options;
-        options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        options.WriteString(layout::kTextMode, ".html;.txt;");
-        fs::create_directories(server.Local("www"));
-    }
-    bool Pyftpdlib() const { return GetParam() == FtpServer::Kind::Pyftpdlib; }
-    const std::string www = transfertest::WwwPath(server);
-    // The entry's root as a path relative to where the user logs in.
-    std::string Root() const { return Pyftpdlib() ? "www" : "pub/www"; }
     void Upload(const std::vector<std::string>& paths) {
         display.Clear();
         transfertest::WriteEntry("Home", "site", server, Root());
@@ -124,8 +111,6 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd),
-                         [](const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-                             return std::string(p.param == FtpServer::Kind::Pyftpdlib ? "pyftpdlib" : "vsftpd");
-                         });
+                         testsupport::KindName);
 
 }  // namespace

@@ -21,12 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* ServerName(const ::testing::TestParamInfo<FtpServer::Kind>& p) {
-    return p.param == FtpServer::Kind::Vsftpd    ? "vsftpd"
-           : p.param == FtpServer::Kind::Proftpd ? "proftpd"
-                                                 : "pyftpdlib";
-}
-
 class PickerOn : public ::testing::TestWithParam<FtpServer::Kind> {
 protected:
     FtpServer server{GetParam()};
@@ -49,11 +43,15 @@ protected:
 // The login directory, then folders only: files and links to files left out,
 // links to folders in; an empty folder and a missing one fail with their own
 // codes, one with files only is an empty success. Spaces and Japanese come
-// back as the server names them.
-TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnly) {
+// back as the server names them. One listing on the wire: into the
+// directory, the listing, and a change of directory into each link the
+// listing cannot tell apart (vsftpd's LIST and proftpd's MLSD show links as
+// links; pyftpdlib's MLSD shows what they point to, so nothing is tried there).
+TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnlyWithOneListingOnTheWire) {
     for (const char* d : {"www/html", "www/empty", "www/files_only", "shared/sub", "資料 2024/画像 一覧"})
         fs::create_directories(server.Local(d));
     testsupport::WriteFile(server.Local("www/files_only/index.html"), "<html>\n");
+    testsupport::WriteFile(server.Local("www/index.html"), "<html>\n");
     testsupport::WriteFile(server.Local("notes.txt"), "n");
     fs::create_directory_symlink("../shared", server.Local("www/public_html"));
     fs::create_symlink("../notes.txt", server.Local("www/readme"));
@@ -61,10 +59,27 @@ TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnly) {
     Login();
     // vsftpd's anonymous user logs in above its writable "pub".
     EXPECT_EQ(picker.LoginDirectory(), GetParam() == FtpServer::Kind::Vsftpd ? server.root() : server.home());
-
-    EXPECT_EQ(Folders(""), (std::vector<std::string>{Remote("shared"), Remote("www"), Remote("資料 2024")}));
+    // proftpd writes its log of commands a moment after answering them: the
+    // listing's commands start after the login's PWD.
+    testsupport::WaitUntil([&] {
+        std::vector<std::string> sent = server.Commands();
+        return !sent.empty() && sent.back() == "PWD";
+    });
+    const std::size_t mark = server.Commands().size();
     EXPECT_EQ(Folders("www"), (std::vector<std::string>{Remote("www/empty"), Remote("www/files_only"),
                                                         Remote("www/html"), Remote("www/public_html")}));
+    const std::string expected = "CWD " + Remote("www") +
+                                 "\n"
+                                 "TYPE A\n"
+                                 "PORT 127,0,0,1,*\n" +
+                                 (GetParam() == FtpServer::Kind::Vsftpd ? "LIST\n" : "MLSD\n") +
+                                 (GetParam() == FtpServer::Kind::Pyftpdlib
+                                      ? ""
+                                      : "CWD " + Remote("www/public_html") + "\nCWD " + Remote("www/readme") + "\n");
+    testsupport::WaitUntil([&] { return server.Transcript(mark) == expected; });
+    EXPECT_EQ(server.Transcript(mark), expected);
+
+    EXPECT_EQ(Folders(""), (std::vector<std::string>{Remote("shared"), Remote("www"), Remote("資料 2024")}));
     EXPECT_EQ(Folders("www/public_html"), std::vector<std::string>{Remote("www/public_html/sub")});
     EXPECT_EQ(Folders("資料 2024"), std::vector<std::string>{Remote("資料 2024/画像 一覧")});
     EXPECT_EQ(Folders("www/files_only"), std::vector<std::string>{});
@@ -77,43 +92,10 @@ TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnly) {
     EXPECT_EQ(missing.error, inet::ERROR_INTERNET_EXTENDED_ERROR);
 }
 
-// One listing on the wire: into the directory, its name asked again, the
-// listing, and a change of directory into each link the listing cannot
-// tell apart (vsftpd's LIST and proftpd's MLSD show links as links;
-// pyftpdlib's MLSD shows what they point to, so nothing is tried there).
-TEST_P(PickerOn, OneListingOnTheWire) {
-    fs::create_directories(server.Local("www/html"));
-    testsupport::WriteFile(server.Local("notes.txt"), "n");
-    testsupport::WriteFile(server.Local("www/index.html"), "<html>\n");
-    fs::create_directory_symlink("html", server.Local("www/public_html"));
-    fs::create_symlink("../notes.txt", server.Local("www/readme"));
-    Login();
-    // proftpd writes its log of commands a moment after answering them.
-    testsupport::WaitUntil([&] {
-        std::vector<std::string> sent = server.Commands();
-        return !sent.empty() && sent.back() == "OPTS UTF8 ON";
-    });
-    const std::size_t mark = server.Commands().size();
-    FolderListing listing = picker.ListFolders(Remote("www"));
-    ASSERT_TRUE(listing.ok);
-    EXPECT_EQ(listing.folders, (std::vector<std::string>{Remote("www/html"), Remote("www/public_html")}));
-    const bool pyftpdlib = GetParam() == FtpServer::Kind::Pyftpdlib;
-    const std::string expected = "CWD " + Remote("www") +
-                                 "\n"
-                                 "TYPE A\n"
-                                 "PORT 127,0,0,1,*\n" +
-                                 (GetParam() == FtpServer::Kind::Vsftpd ? "LIST\n" : "MLSD\n") +
-                                 (pyftpdlib ? ""
-                                            : "CWD " + Remote("www/public_html") + "\n" +
-                                                  "CWD " + Remote("www/readme") + "\n");
-    testsupport::WaitUntil([&] { return server.Transcript(mark) == expected; });
-    EXPECT_EQ(server.Transcript(mark), expected);
-}
-
 INSTANTIATE_TEST_SUITE_P(Servers, PickerOn,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd,
                                            FtpServer::Kind::Proftpd),
-                         ServerName);
+                         testsupport::KindName);
 
 // A listing tries at most 100 links with a change of directory; the ones
 // after them count as folders untried. vsftpd lists every link as a link.

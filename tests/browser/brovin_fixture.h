@@ -100,16 +100,12 @@ protected:
         };
     }
     // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of
-    // `w` (the frame when null), saved there as `name`. ImageMagick's picture of
-    // the root window, which has the browser's dialogs in it where xwd's is black.
+    // `w` (the frame when null), saved there as `name`.
     void Screenshot(const std::string& name, wxWindow* w = nullptr) {
         const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
         if (!folder) return;
         testsupport::Pump(300);
-        wxRect r = (w ? w : frame)->GetScreenRect();
-        std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
-                          std::to_string(r.x) + "+" + std::to_string(r.y) + " '" + folder + "/" + name + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        EXPECT_TRUE(testsupport::SaveScreenshot(w ? w : frame, std::string(folder) + "/" + name)) << name;
     }
     // The name dialog answers `text` from now on.
     void Answer(const std::string& text) {

@@ -776,11 +776,7 @@ TEST_F(Manager, Screenshots) {
     Open();
     auto shot = [&](wxWindow* w, const char* name) {
         Pump(400);
-        const wxRect r = w->GetScreenRect();
-        const std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" +
-                                std::to_string(r.height) + "+" + std::to_string(r.x) + "+" + std::to_string(r.y) +
-                                " +repage '" + dir + "/" + name + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        ASSERT_TRUE(testsupport::SaveScreenshot(w, std::string(dir) + "/" + name));
     };
     frame->Tree()->SelectItem(Item("社内サーバ", "ホームページ"));
     Click(Item("社内サーバ", "ホームページ"));

@@ -40,12 +40,12 @@ void ShowAndSettle(wxWindow* window) {
 }
 
 bool SaveScreenshot(wxWindow* window, const std::string& pngPath) {
-    // The X server's own picture of the screen: GTK draws through its own
-    // buffers, which a screen device context does not always see.
+    // The X server's own picture of the screen, by ImageMagick: GTK draws
+    // through its own buffers, which a screen device context does not always
+    // see, and xwd's picture showed dialogs black.
     wxRect r = window->GetScreenRect();
-    std::string cmd = "xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut " + std::to_string(r.x) + " " +
-                      std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height) +
-                      " | pnmtopng > '" + pngPath + "'";
+    std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
+                      std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + pngPath + "'";
     return std::system(cmd.c_str()) == 0;
 }
 

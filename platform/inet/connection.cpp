@@ -10,6 +10,7 @@ namespace inet {
 using namespace detail;
 
 FtpConnection::Impl::~Impl() {
+    FreeTls();
     for (int fd : {ctrl, data, listener})
         if (fd >= 0) ::close(fd);
 }

@@ -13,6 +13,7 @@
 
 #include "platform/inet/inet.h"
 
+#include <gnutls/gnutls.h>
 #include <netdb.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -106,6 +107,13 @@ struct FtpConnection::Impl {
     // thousands of small files paid for a fresh megabyte (mapped, zeroed
     // and unmapped) with each one. Used under opMu.
     std::unique_ptr<char[]> copyBuffer;
+    // TLS (tls.cpp): the settings, the name the certificate must carry, and
+    // one session per connection; a data session resumes the control one's.
+    Security security;
+    std::string serverName;
+    gnutls_certificate_credentials_t tlsCredentials = nullptr;
+    gnutls_session_t tlsCtrl = nullptr, tlsData = nullptr;
+    bool dataSending = false;  // the data connection carries an upload: its TLS end must reach the server
     char* CopyBuffer() {
         if (!copyBuffer) copyBuffer.reset(new char[detail::kBuffer]);
         return copyBuffer.get();
@@ -131,8 +139,27 @@ struct FtpConnection::Impl {
     // Sends all `n` bytes, waiting at most `timeout` for room each time;
     // throws 12017 when cancelled, 12031/12030 when the socket fails.
     void SendAll(int fd, const char* p, std::size_t n, std::chrono::milliseconds timeout);
-    // Whether the control connection has bytes to read right now.
+    // Whether the control connection has reply bytes to read right now (under
+    // TLS it reads them into inbuf: a record may carry none).
     bool CtrlReadable();
+
+    // --- tls.cpp
+
+    // The TLS session on `fd`, or null.
+    gnutls_session_t TlsFor(int fd) const;
+    // AUTH TLS and the handshake on the control connection, as `security`
+    // asks. Throws 12003 (the reply naming what was refused) when TLS is
+    // required and refused, 12045 for a certificate that cannot be trusted,
+    // 12157 when the handshake fails.
+    void StartControlTls();
+    // PBSZ 0 and PROT P after the login, when the control connection is TLS.
+    void ProtectData();
+    // The handshake on the data connection, resuming the control
+    // connection's session; nothing for plain FTP.
+    void StartDataTls();
+    // Sends the data session's close (an upload is not complete without it) and frees it.
+    void EndDataTls();
+    void FreeTls();
 
     // --- resolve.cpp
 

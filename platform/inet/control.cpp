@@ -116,10 +116,13 @@ void FtpConnection::Impl::Login(const std::string& user, const std::string& pass
     Reply r = ReadReply();
     while (r.Preliminary()) r = ReadReply();  // 120: ready in a moment
     if (r.code != 220) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    StartControlTls();
     r = Command("USER " + (user.empty() ? std::string("anonymous") : user));
     if (r.code == 331 || r.code == 332) r = Command("PASS " + password);
     if (r.code == 530) Throw(ERROR_INTERNET_LOGIN_FAILURE);
     if (r.code != 230 && r.code != 202) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    const std::string loggedIn = r.text;
+    ProtectData();
     Reply feat = Command("FEAT");
     if (feat.code == 211) {
         std::string f = feat.text;
@@ -128,7 +131,7 @@ void FtpConnection::Impl::Login(const std::string& user, const std::string& pass
         utf8 = f.find(" UTF8") != std::string::npos;
     }
     if (utf8) Command("OPTS UTF8 ON");
-    SetLastResponseInfo(r.text);
+    SetLastResponseInfo(loggedIn);
 }
 
 }  // namespace inet

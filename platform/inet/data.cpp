@@ -24,6 +24,10 @@ void FtpConnection::Impl::SetData(int fd) {
 
 void FtpConnection::Impl::CloseData() {
     std::lock_guard<std::mutex> lock(fdMu);
+    if (tlsData) {
+        gnutls_deinit(tlsData);
+        tlsData = nullptr;
+    }
     for (int* fd : {&data, &listener})
         if (*fd >= 0) {
             ::close(*fd);
@@ -40,6 +44,7 @@ void FtpConnection::Impl::TransferCommand(const std::string& cmd) {
 
 void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
     transferRefusal = 0;
+    dataSending = false;
     const char want = type == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
     if (typeSet != want) {
         typeSet = 0;  // unknown until the server has said yes
@@ -69,6 +74,7 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
         if (fd < 0) Throw(err);
         SetData(fd);
         TransferCommand(cmd);
+        StartDataTls();  // the server starts its side once it has said yes
         return;
     }
     // Active: listen on the control connection's own address, tell the server, accept its call.
@@ -114,6 +120,7 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
         if (fd < 0) Throw(cancelled ? ERROR_INTERNET_OPERATION_CANCELLED : ERROR_INTERNET_CANNOT_CONNECT);
         if (SameHost(from, peer)) {
             SetData(fd);
+            StartDataTls();
             return;
         }
         ::close(fd);
@@ -121,6 +128,7 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
 }
 
 void FtpConnection::Impl::FinishData() {
+    EndDataTls();
     CloseData();
     Reply r = ReadReply();
     while (r.Preliminary()) r = ReadReply();

@@ -51,6 +51,10 @@ inline constexpr DWORD ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 inline constexpr DWORD ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 inline constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
+// The server's certificate could not be verified (its details: GetLastCertificate).
+inline constexpr DWORD ERROR_INTERNET_INVALID_CA = 12045;
+// The TLS handshake or a TLS record failed.
+inline constexpr DWORD ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 inline constexpr DWORD ERROR_FTP_TRANSFER_IN_PROGRESS = 12110;
 // Codes of our own have bit 29 set, the range the system leaves to applications.
 // FtpFileFind::FindFile: the server sent a listing of which not one line
@@ -85,6 +89,34 @@ private:
     DWORD code_;
 };
 
+// Whether a connection speaks TLS (explicit FTPS: AUTH TLS on the control
+// connection, then PBSZ 0 and PROT P, every data connection TLS as well).
+enum class Encryption {
+    None,       // plain FTP
+    IfOffered,  // TLS when the server accepts AUTH TLS, plain FTP otherwise
+    Required,   // TLS or nothing: the password is never sent in clear
+};
+
+struct Security {
+    Encryption encryption = Encryption::None;
+    // Certificate authorities trusted besides the system's (a PEM file); empty for the system's alone.
+    std::string caFile;
+    // SHA-256 fingerprints (lower-case hex, no separators) of server
+    // certificates the user chose to trust although they fail verification.
+    std::vector<std::string> trustedFingerprints;
+    // A GnuTLS priority string ("NORMAL:-VERS-TLS1.3"); empty for the system's default.
+    std::string priority;
+};
+
+// The server certificate the last failed verification on this thread saw.
+struct CertificateInfo {
+    std::string subject, issuer;
+    std::int64_t notBefore = 0, notAfter = 0;  // seconds since 1970
+    std::string sha256;                        // lower-case hex, no separators
+    unsigned status = 0;                       // GnuTLS verification flags
+};
+const CertificateInfo& GetLastCertificate();
+
 struct Timeouts {
     std::chrono::milliseconds connect{30000};
     std::chrono::milliseconds reply{60000};
@@ -116,6 +148,8 @@ public:
     // this connection then returns failure at once.
     void Close();
     bool IsOpen() const;
+    // The TLS version the control connection speaks ("TLS1.3"); empty for plain FTP.
+    std::string TlsVersion() const;
 
     Timeouts& timeouts() { return timeouts_; }
 
@@ -144,7 +178,8 @@ public:
     // 12014 login refused, 12003 other error replies (the reply text in the
     // exception), 12030 dropped.
     FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
-                                    std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {});
+                                    std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {},
+                                    const Security& security = {});
     // Closes every connection of the session, one still resolving its
     // server's name, connecting or logging in included (safe while another
     // thread is in a call on one; that call fails with 12017); their memory

@@ -30,6 +30,8 @@ std::string InternetErrorText(DWORD code) {
     case ERROR_INTERNET_CANNOT_CONNECT: return "サーバーに接続できませんでした。";
     case ERROR_INTERNET_CONNECTION_ABORTED: return "サーバーとの接続が中断されました。";
     case ERROR_INTERNET_CONNECTION_RESET: return "サーバーとの接続がリセットされました。";
+    case ERROR_INTERNET_INVALID_CA: return "サーバーの証明書を確認できませんでした。信頼できる証明書ではありません。";
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR: return "暗号化 (TLS) された接続でエラーが発生しました。";
     case ERROR_FTP_TRANSFER_IN_PROGRESS: return "転送中のため操作を実行できません。";
     case ERROR_FTP_LISTING_UNREADABLE:
         return "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。";

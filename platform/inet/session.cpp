@@ -35,9 +35,11 @@ void InternetSession::Close() {
 
 FtpConnection* InternetSession::GetFtpConnection(const std::string& server, const std::string& user,
                                                  const std::string& password, std::uint16_t port, bool passive,
-                                                 Timeouts timeouts) {
+                                                 Timeouts timeouts, const Security& security) {
     auto impl = std::make_unique<FtpConnection::Impl>();
     impl->passive = passive;
+    impl->security = security;
+    impl->serverName = server;
     FtpConnection* conn;
     {
         // Listed before it connects, so that Close from another thread stops the connect and the login too.

@@ -29,6 +29,7 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
     }
     bool ok = Guarded(impl_.get(), [&] {
         impl_->OpenData("STOR " + remoteName, type);
+        impl_->dataSending = true;
         int fd = impl_->data;
         // Copied through a buffer, not handed to sendfile(): a zero-copy send
         // releases its file pages one by one on the receiving side's time, so

@@ -17,13 +17,14 @@ cd "$(dirname "$0")/.."
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
 # desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
 # imagemagick: a window test reads the screen back as the X server shows it (import).
+# openssl: the FTP-over-TLS tests make their own certificate authority and server certificates.
 # The end-to-end test builds the package and checks it (dpkg-dev, fakeroot, file, lintian) and
 # fills in the first-run wizard with the keyboard and the mouse (xdotool).
 # libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
 # runs a private session bus with a scripted notification service on it.
 ./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
-  dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi
+  dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi openssl
 
 jobs=$(nproc)
 

@@ -88,6 +88,15 @@ def serve(conn, args):
             send("421 Service not available, closing control connection.")
             conn.close()
             return
+        if cmd == "AUTH" and args.scenario in ("auth-then-plain", "auth-then-silent"):
+            # Says yes to TLS and then speaks none: clear text, or nothing at all.
+            send("234 AUTH TLS successful")
+            if args.scenario == "auth-then-plain":
+                send("220 still talking in clear")
+                time.sleep(2)
+            else:
+                time.sleep(3600)
+            return
         if cmd == "USER":
             send("331 password please")
         elif cmd == "PASS":

@@ -82,6 +82,21 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
 
 }  // namespace
 
+// A test authority and a certificate for 127.0.0.1 (and localhost) it
+// signed, written into `dir` (server.pem, server.key); returns the
+// authority's certificate file. Throws when openssl fails.
+static std::string MakeCertificates(const std::string& dir) {
+    std::ofstream(dir + "/ext.cnf") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
+    const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+    const std::string cmd =
+        "cd '" + dir + "' && openssl req -x509" + key + " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Parvex test CA'" +
+        " && openssl req" + key + " -keyout server.key -out server.csr -subj '/CN=127.0.0.1'" +
+        " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2" +
+        " -extfile ext.cnf";
+    if (std::system(("(" + cmd + ") >/dev/null 2>&1").c_str()) != 0) throw std::runtime_error("openssl failed: " + cmd);
+    return dir + "/ca.pem";
+}
+
 sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -108,7 +123,14 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
     log_ = dir_ / "commands.log";
     ::mkdir(root_.c_str(), 0755);
     std::string portFile = dir_ / "port";
-    if (kind == Kind::Vsftpd) {
+    if (kind == Kind::Vsftpd || kind == Kind::VsftpdTls) {
+        std::string tls;
+        if (kind == Kind::VsftpdTls) {
+            caFile_ = MakeCertificates(dir_.path());
+            tls = "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
+                  "require_ssl_reuse=YES\nssl_ciphers=HIGH\nrsa_cert_file=" + std::string(dir_ / "server.pem") +
+                  "\nrsa_private_key_file=" + std::string(dir_ / "server.key") + "\n";
+        }
         user_ = "anonymous";
         password_ = "";
         // Run as the launching user, vsftpd does not chroot: its names are the real paths.
@@ -126,7 +148,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
                     "anon_other_write_enable=YES\nanon_world_readable_only=NO\nanon_umask=022\npasv_enable=YES\n"
                     "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
                     "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
-                 << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n";
+                 << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n" << tls;
             conf.close();
             pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
             if (WaitStarted(portFile, attempt == 3)) return;
@@ -207,7 +229,7 @@ FtpServer::~FtpServer() {
 }
 
 std::string FtpServer::Local(const std::string& remote) const {
-    std::string base = kind_ == Kind::Vsftpd ? root_ + "/pub" : root_;
+    std::string base = kind_ == Kind::Vsftpd || kind_ == Kind::VsftpdTls ? root_ + "/pub" : root_;
     return remote.empty() || remote[0] == '/' ? base + remote : base + "/" + remote;
 }
 
@@ -215,6 +237,7 @@ const char* FtpServer::NameOf(Kind kind) {
     switch (kind) {
     case Kind::Pyftpdlib: return "pyftpdlib";
     case Kind::Vsftpd: return "vsftpd";
+    case Kind::VsftpdTls: return "vsftpd_tls";
     case Kind::Proftpd: return "proftpd";
     default: return "fault";
     }
@@ -229,7 +252,7 @@ std::vector<std::string> FtpServer::Commands() const {
             std::size_t at = line.find("] <- ");
             if (at == std::string::npos) continue;
             command = line.substr(at + 5);
-        } else if (kind_ == Kind::Vsftpd) {
+        } else if (kind_ == Kind::Vsftpd || kind_ == Kind::VsftpdTls) {
             // ... FTP command: Client "127.0.0.1", "DELE linkdir"
             std::size_t at = line.find("FTP command: Client \"");
             if (at == std::string::npos) continue;

@@ -25,7 +25,10 @@ sockaddr_in Loopback(int port);
 
 class FtpServer {
 public:
-    enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd };
+    // VsftpdTls: vsftpd demanding explicit TLS for logins and data, data
+    // connections resuming the control connection's session, with a
+    // certificate for 127.0.0.1 signed by a test authority (caFile()).
+    enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls };
 
     // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py);
     // `options` go to the pyftpdlib script (for instance "--read-limit", "4096").
@@ -45,6 +48,8 @@ public:
     // Local path of a file the server holds at `remote` below home().
     std::string Local(const std::string& remote) const;
     Kind kind() const { return kind_; }
+    // The test authority's certificate (PEM) for VsftpdTls; empty otherwise.
+    const std::string& caFile() const { return caFile_; }
     const char* name() const { return NameOf(kind_); }
     // "pyftpdlib", "vsftpd", "proftpd" or "fault".
     static const char* NameOf(Kind kind);
@@ -63,6 +68,7 @@ private:
     bool WaitStarted(const std::string& portFile, bool lastTry);
     Kind kind_;
     TempDir dir_;
+    std::string caFile_;
     std::string root_, user_, password_, home_, log_;
     int port_ = 0;
     int pid_ = -1;

@@ -1,0 +1,174 @@
+// FTP over TLS against real servers: vsftpd demanding TLS for logins and
+// data and the resumption of the control connection's session on every
+// data connection, and pyftpdlib, which offers no TLS at all.
+#include "platform/inet/inet.h"
+#include "tests/support/ftp_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <string>
+#include <vector>
+
+using namespace inet;
+using testsupport::FtpServer;
+
+namespace {
+
+Security Tls(Encryption encryption, const std::string& caFile = "", std::vector<std::string> trusted = {},
+             const std::string& priority = "") {
+    return Security{encryption, caFile, std::move(trusted), priority};
+}
+
+std::size_t Count(const std::vector<std::string>& commands, const std::string& verb) {
+    return static_cast<std::size_t>(std::count_if(commands.begin(), commands.end(), [&](const std::string& c) {
+        return c.rfind(verb, 0) == 0;
+    }));
+}
+
+// Listings and transfers both ways in both modes, under TLS 1.3 (whose
+// session ticket comes after the handshake) and TLS 1.2, every data
+// connection resuming the control connection's session (the server refuses
+// any other), and the bytes coming back as they went.
+TEST(FtpOverTls, ListsAndTransfersEncryptedInBothModes) {
+    FtpServer server(FtpServer::Kind::VsftpdTls);
+    testsupport::TempDir local;
+    std::string payload(3u << 20, '\0');
+    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>((i * 7919) >> 5);
+    testsupport::WriteFile(local / "up.bin", payload);
+    for (const auto& [passive, version] : {std::pair{false, "TLS1.3"}, {true, "TLS1.3"}, {false, "TLS1.2"},
+                                           {true, "TLS1.2"}}) {
+        SCOPED_TRACE(std::string(passive ? "passive " : "active ") + version);
+        InternetSession session;
+        FtpConnection* c = nullptr;
+        try {
+            c = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                         static_cast<std::uint16_t>(server.port()), passive, {},
+                                         Tls(Encryption::Required, server.caFile(), {},
+                                             version == std::string("TLS1.2") ? "NORMAL:-VERS-TLS1.3" : ""));
+        } catch (const InternetException& e) {
+            FAIL() << e.Code() << " " << e.ErrorMessage();
+        }
+        EXPECT_EQ(c->TlsVersion(), version);
+        ASSERT_TRUE(c->SetCurrentDirectory(server.home()));
+        const std::string name = std::string(passive ? "p-" : "a-") + version + ".bin";
+        ASSERT_TRUE(c->PutFile(local / "up.bin", name, FTP_TRANSFER_TYPE_BINARY)) << GetLastResponseInfo();
+        EXPECT_TRUE(testsupport::ReadFile(server.Local(name)) == payload) << "the server holds what was sent";
+        ASSERT_TRUE(c->GetFile(name, local / ("down-" + name), false, FTP_TRANSFER_TYPE_BINARY))
+            << GetLastResponseInfo();
+        EXPECT_TRUE(testsupport::ReadFile(local / ("down-" + name)) == payload);
+        FtpFileFind find(c);
+        ASSERT_TRUE(find.FindFile("*.*")) << GetLastInternetError() << " " << GetLastResponseInfo();
+        std::vector<std::string> names;
+        for (bool more = true; more;) {
+            more = find.FindNextFile();
+            names.push_back(find.GetFileName());
+        }
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+    }
+    const std::vector<std::string> commands = server.Commands();
+    ASSERT_FALSE(commands.empty());
+    EXPECT_EQ(commands.front(), "AUTH TLS") << "nothing goes before the TLS handshake";
+    EXPECT_EQ(Count(commands, "PBSZ 0"), 4u);
+    EXPECT_EQ(Count(commands, "PROT P"), 4u);
+}
+
+// A certificate the system does not trust is refused, with what the user
+// needs to decide about it; trusted by its fingerprint, the login goes on.
+TEST(FtpOverTls, AnUntrustedCertificateIsToldAndCanBeTrustedByItsFingerprint) {
+    FtpServer server(FtpServer::Kind::VsftpdTls);
+    InternetSession session;
+    const auto port = static_cast<std::uint16_t>(server.port());
+    try {
+        session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, true, {},
+                                 Tls(Encryption::Required));
+        FAIL() << "a certificate of an unknown authority was taken";
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_INVALID_CA);
+    }
+    const CertificateInfo seen = GetLastCertificate();
+    EXPECT_EQ(seen.sha256.size(), 64u);
+    EXPECT_NE(seen.subject.find("127.0.0.1"), std::string::npos) << seen.subject;
+    EXPECT_NE(seen.issuer.find("Parvex test CA"), std::string::npos) << seen.issuer;
+    EXPECT_LT(seen.notBefore, seen.notAfter);
+    EXPECT_EQ(Count(server.Commands(), "USER"), 0u) << "no name or password goes to a server not trusted";
+
+    FtpConnection* c = session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, true, {},
+                                                Tls(Encryption::Required, "", {seen.sha256}));
+    EXPECT_FALSE(c->TlsVersion().empty());
+    std::string pwd;
+    EXPECT_TRUE(c->GetCurrentDirectory(pwd));
+}
+
+// Against a server without TLS: "if offered" goes on in plain FTP and says
+// so; "required" stops before the user name and names what was refused.
+TEST(FtpOverTls, AServerWithoutTlsIsUsedPlainOnlyWhenTheSettingAllows) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    InternetSession session;
+    const auto port = static_cast<std::uint16_t>(server.port());
+    FtpConnection* c = session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, false, {},
+                                                Tls(Encryption::IfOffered));
+    EXPECT_EQ(c->TlsVersion(), "");
+    std::string pwd;
+    EXPECT_TRUE(c->GetCurrentDirectory(pwd));
+    const std::size_t logins = Count(server.Commands(), "USER");
+    try {
+        session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, false, {},
+                                 Tls(Encryption::Required));
+        FAIL() << "logged in without TLS";
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_EXTENDED_ERROR);
+        EXPECT_EQ(e.ErrorMessage().rfind("AUTH TLS: ", 0), 0u) << e.ErrorMessage();
+    }
+    EXPECT_EQ(Count(server.Commands(), "USER"), logins) << "the password never went in clear";
+}
+
+}  // namespace
+
+namespace {
+
+// A server that answers AUTH TLS with 234 and then speaks no TLS: clear
+// text ends the handshake at once; silence ends it at the timeout, or at
+// once when another thread closes the session.
+TEST(FtpOverTls, AServerThatSaysYesAndSpeaksNoTlsEndsTheHandshake) {
+    {
+        FtpServer server(FtpServer::Kind::Fault, "auth-then-plain");
+        InternetSession session;
+        try {
+            session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(server.port()),
+                                     false, {}, Tls(Encryption::IfOffered));
+            FAIL() << "logged in over a handshake that never happened";
+        } catch (const InternetException& e) {
+            EXPECT_EQ(e.Code(), ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        }
+    }
+    FtpServer silent(FtpServer::Kind::Fault, "auth-then-silent");
+    const auto port = static_cast<std::uint16_t>(silent.port());
+    Timeouts quick;
+    quick.connect = std::chrono::milliseconds(300);
+    InternetSession timed;
+    try {
+        timed.GetFtpConnection("127.0.0.1", "parvex", "secret", port, false, quick, Tls(Encryption::Required));
+        FAIL();
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_TIMEOUT);
+    }
+    InternetSession closed;
+    std::thread closer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        closed.Close();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        closed.GetFtpConnection("127.0.0.1", "parvex", "secret", port, false, {}, Tls(Encryption::Required));
+        FAIL();
+    } catch (const InternetException& e) {
+        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
+    }
+    closer.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+}  // namespace

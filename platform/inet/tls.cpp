@@ -130,8 +130,9 @@ static void Handshake(FtpConnection::Impl& impl, gnutls_session_t s, int fd, std
         if (impl.cancelled) Throw(ERROR_INTERNET_OPERATION_CANCELLED);
         if (r == GNUTLS_E_CERTIFICATE_ERROR || r == GNUTLS_E_CERTIFICATE_VERIFICATION_ERROR)
             Throw(ERROR_INTERNET_INVALID_CA);
-        if (gnutls_error_is_fatal(r) == 0) continue;
-        Throw(ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
+        // A warning alert is no failure; the deadline still holds for a server that sends nothing else.
+        if (gnutls_error_is_fatal(r) == 0 && Clock::now() < deadline) continue;
+        Throw(gnutls_error_is_fatal(r) == 0 ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
     }
 }
 

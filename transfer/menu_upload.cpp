@@ -1,6 +1,7 @@
 #include "transfer/menu_upload.h"
 
 #include "common/registry/layout.h"
+#include "common/walk/entry_connection.h"
 #include "common/walk/remote_path.h"
 #include "common/walk/transfer_mode.h"
 #include "transfer/handoff.h"
@@ -94,17 +95,9 @@ int MenuUpload::Run() {
     // first when the dialog looked, and another program took that.
     perExtension_ = handOff.entry == layout::kAutoTransferEntry;
 
-    std::string server, user, password, root, unusable;
-    winreg::DWORD port = 0;
-    {
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(handOff.provider, handOff.entry));
-        Read(entry, layout::kServerAddr, server, unusable);
-        Read(entry, layout::kUserName, user, unusable);
-        Read(entry, layout::kPassword, password, unusable);
-        entry.ReadDword(layout::kPort, port);
-        Read(entry, layout::kRoot, root, unusable);
-    }
+    const walk::EntryConnection entry = walk::ReadEntryConnection(handOff.provider, handOff.entry);
+    const std::string& server = entry.server;
+    std::string unusable = entry.unusable;
     std::vector<ExtensionRule> rules;
     if (perExtension_) rules = ReadRules(handOff.provider, unusable);
     // Logging in as anonymous or uploading into the login directory instead would put the files in the wrong place.
@@ -113,14 +106,14 @@ int MenuUpload::Run() {
     Status(layout::Format("%sに接続しています...", server.c_str()));
     std::string failure;
     inet::FtpConnection* conn =
-        walker_.Connect(server, user, password, static_cast<std::uint16_t>(port & 0xFFFF), failure);
+        walker_.Connect(server, entry.user, entry.password, entry.port, failure, entry.security);
     if (!conn) {
         Status(walk::Clip(failure));
         return End(2, false);
     }
-    connected_ = layout::Format("%s接続完了しました", server.c_str());
+    connected_ = layout::Format("%s接続完了しました", server.c_str()) + walk::EncryptionNote(entry.security, conn);
     Status(connected_);
-    if (!EnterRoot(conn, root)) return 0;
+    if (!EnterRoot(conn, entry.root)) return 0;
 
     const Outcome outcome = perExtension_ ? walker_.UploadByExtension(conn, handOff.rootDir, handOff.paths, rules)
                                           : walker_.UploadTree(conn, handOff.rootDir, handOff.paths);

@@ -12,7 +12,8 @@ using walk::RemotePath;
 UploadWalker::UploadWalker(UploadReport& report) : report_(report) {}
 
 inet::FtpConnection* UploadWalker::Connect(const std::string& server, const std::string& user,
-                                           const std::string& password, std::uint16_t port, std::string& failure) {
+                                           const std::string& password, std::uint16_t port, std::string& failure,
+                                           const inet::Security& security) {
     inet::InternetSession* session = nullptr;
     {
         std::lock_guard<std::mutex> lock(sessionMu_);
@@ -26,7 +27,7 @@ inet::FtpConnection* UploadWalker::Connect(const std::string& server, const std:
     }
     // Outside the lock: Stop closes the session under it, and the connect then fails at once.
     try {
-        return session->GetFtpConnection(server, user, password, port, false);
+        return session->GetFtpConnection(server, user, password, port, false, {}, security);
     } catch (const inet::InternetException& e) {
         failure = e.ErrorMessage();
         return nullptr;

@@ -87,7 +87,7 @@ public:
     // Connects and logs in with the walker's own session. nullptr, with the
     // error's message in `failure`, when that fails or Stop came first.
     inet::FtpConnection* Connect(const std::string& server, const std::string& user, const std::string& password,
-                                 std::uint16_t port, std::string& failure);
+                                 std::uint16_t port, std::string& failure, const inet::Security& security = {});
 
     // From any thread, at any time: closes the walker's session (a connect,
     // a login or a transfer under way fails at once), a connect not yet

@@ -3,6 +3,7 @@
 #include "browser/core/ids.h"
 #include "browser/core/operations.h"
 #include "common/registry/layout.h"
+#include "common/walk/entry_connection.h"
 #include "common/walk/remote_path.h"
 
 namespace brovin {
@@ -20,16 +21,13 @@ bool CBrovinDoc::OnNewDocument() {
     std::string entry;
     layout::FirstSubKey(std::string(layout::kSelectedKey) + "\\" + names.provider, entry);
     providerName = names.provider;
-    {
-        SettingKey profile;
-        profile.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(providerName, entry));
-        profile.ReadString(layout::kUserName, userName);
-        profile.ReadString(layout::kPassword, password);
-        profile.ReadString(layout::kServerAddr, serverAddr);
-        winreg::DWORD p = 0;
-        if (profile.ReadDword(layout::kPort, p) == winreg::ERROR_SUCCESS) port = p;
-        profile.ReadString(layout::kRoot, root);
-    }
+    const walk::EntryConnection values = walk::ReadEntryConnection(providerName, entry);
+    userName = values.user;
+    password = values.password;
+    serverAddr = values.server;
+    port = values.port;
+    root = values.root;
+    security = values.security;
     layout::DeleteHandOff();
     transaction.Commit();
     return true;
@@ -38,7 +36,7 @@ bool CBrovinDoc::OnNewDocument() {
 inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
     try {
         return session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
-                                         false);
+                                         false, {}, security);
     } catch (const inet::InternetException& e) {
         failure = ErrorText(e.Code());
         return nullptr;

@@ -62,6 +62,7 @@ public:
     std::string userName;
     std::string password;
     std::string root;
+    inet::Security security;  // from the entry's "Encryption" and "TrustedCertificate"
 
 private:
     // Connects and logs in with the profile's data; nullptr with the reason in `failure` when that fails.

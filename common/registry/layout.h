@@ -42,6 +42,12 @@ inline constexpr const char* kAnonymous = "Anonymous";
 inline constexpr const char* kRoot = "Root";
 inline constexpr const char* kMenuName = "MenuName";
 inline constexpr const char* kMenuId = "MENUID";
+// FTP over TLS: REG_DWORD 0 plain FTP (also when missing: entries stored
+// before TLS existed stay plain), 1 TLS when the server offers it, 2 TLS
+// required; and the SHA-256 fingerprint (lower-case hex) of a server
+// certificate the user chose to trust although it fails verification.
+inline constexpr const char* kEncryption = "Encryption";
+inline constexpr const char* kTrustedCertificate = "TrustedCertificate";
 
 // Values of a per-extension routing rule.
 inline constexpr const char* kAutoTransferExt = "AutoTransferExt";

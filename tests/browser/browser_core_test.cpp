@@ -394,6 +394,35 @@ TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
     EXPECT_EQ(statuses, 1);  // the connecting text stays
 }
 
+// The entry's encryption reaches the browser's login: TLS where the server
+// offers it (its certificate trusted by the stored fingerprint), plain FTP
+// where it offers none and the entry allows that.
+TEST(BrowserDocument, TheEntrysEncryptionIsUsedForTheLogin) {
+    testsupport::ScopedStore store;
+    FtpServer tls(FtpServer::Kind::VsftpdTls), plain(FtpServer::Kind::Pyftpdlib);
+    {
+        inet::InternetSession probe;
+        EXPECT_THROW(probe.GetFtpConnection("127.0.0.1", tls.user(), tls.password(),
+                                            static_cast<std::uint16_t>(tls.port()), false, {},
+                                            inet::Security{inet::Encryption::Required, "", {}, ""}),
+                     inet::InternetException);
+    }
+    const std::string fingerprint = inet::GetLastCertificate().sha256;
+    for (const FtpServer* server : {&tls, &plain}) {
+        SCOPED_TRACE(server->name());
+        transfertest::WriteEntry("prov", "entry", *server, "");
+        SettingKey key;
+        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
+        key.WriteDword(layout::kEncryption, 1);
+        key.WriteString(layout::kTrustedCertificate, fingerprint);
+        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
+        CBrovinDoc d;
+        d.OnNewDocument();
+        ASSERT_TRUE(d.Connect([](int, const std::string&) {}));
+        EXPECT_EQ(d.Connection()->TlsVersion(), server == &tls ? "TLS1.3" : "");
+    }
+}
+
 TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
     testsupport::ScopedStore store;
     testsupport::TempDir local;

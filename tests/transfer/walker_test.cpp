@@ -331,6 +331,31 @@ TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
     EXPECT_TRUE(pauses.empty());
 }
 
+// An entry set to FTP over TLS: uploaded encrypted, the status line says so;
+// a certificate nobody trusted stops it before the user name is sent, and the
+// one the user trusted (its fingerprint stored with the entry) lets it go.
+TEST_F(Walkers, AnEntrySetToTlsUploadsEncryptedOnceItsCertificateIsTrusted) {
+    FtpServer server(FtpServer::Kind::VsftpdTls);
+    WriteFile(local / "a.txt", "secret\n");
+    WriteEntry("Home", "e", server, server.home());
+    SettingKey entry;
+    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
+    entry.WriteDword(layout::kEncryption, 2);
+    WriteHandOff("Home", "e", {local / "a.txt"});
+    Upload();
+    EXPECT_EQ(Statuses().back(), inet::InternetErrorText(inet::ERROR_INTERNET_INVALID_CA));
+    EXPECT_EQ(Ending(), "ended:failed");
+    EXPECT_TRUE(std::ranges::none_of(server.Commands(), [](const std::string& c) { return c.rfind("USER", 0) == 0; }));
+
+    entry.WriteString(layout::kTrustedCertificate, inet::GetLastCertificate().sha256);
+    display.Clear();
+    WriteHandOff("Home", "e", {local / "a.txt"});
+    Upload();
+    EXPECT_EQ(ReadFile(server.Local("a.txt")), "secret\n");
+    EXPECT_TRUE(Saw("127.0.0.1接続完了しました (TLS1.3)"));
+    EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+}
+
 // Two uploads in one process, as a test or a future parallel transfer runs
 // them: each walker has its own session and state, and stopping one leaves
 // the other going.

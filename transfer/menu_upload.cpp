@@ -27,15 +27,15 @@ MenuUpload::MenuUpload(ProgressDisplay& display, std::function<void(int)> pause)
 
 void MenuUpload::Stop() {
     walker_.Stop();
+    // Under the pause's lock: a pause that has just found the walker going cannot miss this wake-up.
     std::lock_guard<std::mutex> lock(pauseMu_);
-    stopped_ = true;
     pauseCv_.notify_all();
 }
 
 void MenuUpload::Pause(int seconds) {
     if (pause_) return pause_(seconds);
     std::unique_lock<std::mutex> lock(pauseMu_);
-    pauseCv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return stopped_; });
+    pauseCv_.wait_for(lock, std::chrono::seconds(seconds), [this] { return walker_.Stopped(); });
 }
 
 void MenuUpload::Status(const std::string& text) {
@@ -63,12 +63,6 @@ int MenuUpload::FailWith(const std::string& status, int seconds) {
 
 namespace {
 
-// Reads a string setting; a value too long to be read is remembered (the
-// first one) so that the transfer stops before anything is sent.
-void Read(SettingKey& key, const char* name, std::string& value, std::string& unusable) {
-    if (key.ReadString(name, value) == winreg::ERROR_MORE_DATA && unusable.empty()) unusable = name;
-}
-
 std::vector<ExtensionRule> ReadRules(const std::string& provider, std::string& unusable) {
     std::vector<ExtensionRule> rules;
     SettingKey key;
@@ -77,8 +71,8 @@ std::vector<ExtensionRule> ReadRules(const std::string& provider, std::string& u
         SettingKey rule;
         if (rule.OpenKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, name)) != 0) break;
         ExtensionRule r;
-        Read(rule, layout::kAutoTransferExt, r.extensions, unusable);
-        Read(rule, layout::kAutoTransferDir, r.directory, unusable);
+        walk::ReadSetting(rule, layout::kAutoTransferExt, r.extensions, unusable);
+        walk::ReadSetting(rule, layout::kAutoTransferDir, r.directory, unusable);
         rules.push_back(r);
     }
     return rules;

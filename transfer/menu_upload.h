@@ -66,7 +66,6 @@ private:
 
     std::mutex pauseMu_;
     std::condition_variable pauseCv_;
-    bool stopped_ = false;
 };
 
 }  // namespace transfer

@@ -1,17 +1,18 @@
 #include "common/walk/entry_connection.h"
 
 #include "common/registry/layout.h"
-#include "common/registry/setting_key.h"
 
 namespace walk {
+
+void ReadSetting(SettingKey& key, const char* name, std::string& value, std::string& unusable) {
+    if (key.ReadString(name, value) == winreg::ERROR_MORE_DATA && unusable.empty()) unusable = name;
+}
 
 EntryConnection ReadEntryConnection(const std::string& provider, const std::string& entry) {
     EntryConnection c;
     SettingKey key;
     key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
-    auto read = [&](const char* name, std::string& value) {
-        if (key.ReadString(name, value) == winreg::ERROR_MORE_DATA && c.unusable.empty()) c.unusable = name;
-    };
+    auto read = [&](const char* name, std::string& value) { ReadSetting(key, name, value, c.unusable); };
     read(layout::kServerAddr, c.server);
     read(layout::kUserName, c.user);
     read(layout::kPassword, c.password);

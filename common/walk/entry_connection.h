@@ -2,6 +2,7 @@
 // every program that logs in reads (the transfer program, the browser).
 #pragma once
 
+#include "common/registry/setting_key.h"
 #include "platform/inet/inet.h"
 
 #include <cstdint>
@@ -19,6 +20,10 @@ struct EntryConnection {
     // files in the wrong place, so callers stop before they connect.
     std::string unusable;
 };
+
+// Reads the string value `name` of `key` into `value`; a value too long to
+// be read is remembered in `unusable` (the first one only).
+void ReadSetting(SettingKey& key, const char* name, std::string& value, std::string& unusable);
 
 // Reads the entry `entry` of `provider`; values that are missing stay empty (0).
 EntryConnection ReadEntryConnection(const std::string& provider, const std::string& entry);

@@ -136,13 +136,29 @@ static void Handshake(FtpConnection::Impl& impl, gnutls_session_t s, int fd, std
     }
 }
 
+// A new session on `fd` (resuming `resume` when given) put into `slot`, where
+// the seam and Close see it, and its handshake.
+static void StartSession(FtpConnection::Impl& impl, int fd, gnutls_session_t resume, gnutls_session_t& slot) {
+    gnutls_session_t s = NewSession(impl, fd, resume);
+    {
+        std::lock_guard<std::mutex> lock(impl.fdMu);
+        slot = s;
+    }
+    Handshake(impl, s, fd, impl.timeouts->connect);
+}
+
+// Ends a login the server would not secure, naming the command it refused.
+[[noreturn]] static void Refused(const std::string& command, const Reply& reply) {
+    SetLastResponseInfo(command + ": " + reply.text);
+    Throw(ERROR_INTERNET_EXTENDED_ERROR);
+}
+
 void FtpConnection::Impl::StartControlTls() {
     if (security.encryption == Encryption::None) return;
     Reply r = Command("AUTH TLS");
     if (r.code != 234) {
         if (security.encryption == Encryption::IfOffered) return;
-        SetLastResponseInfo("AUTH TLS: " + r.text);
-        Throw(ERROR_INTERNET_EXTENDED_ERROR);
+        Refused("AUTH TLS", r);
     }
     if (gnutls_certificate_allocate_credentials(&tlsCredentials) != 0) Throw(ERROR_INTERNET_INTERNAL_ERROR);
     gnutls_certificate_set_x509_system_trust(tlsCredentials);
@@ -153,33 +169,20 @@ void FtpConnection::Impl::StartControlTls() {
     // Reply lines already read past the 234 would have come in clear: a
     // server that sends them is not one to trust with the password.
     if (!inbuf.empty()) OutOfStep();
-    gnutls_session_t s = NewSession(*this, ctrl, nullptr);
-    {
-        std::lock_guard<std::mutex> lock(fdMu);
-        tlsCtrl = s;
-    }
-    Handshake(*this, s, ctrl, timeouts->connect);
+    StartSession(*this, ctrl, nullptr, tlsCtrl);
 }
 
 void FtpConnection::Impl::ProtectData() {
     if (!tlsCtrl) return;
     for (const char* cmd : {"PBSZ 0", "PROT P"}) {
         Reply r = Command(cmd);
-        if (!r.Positive()) {
-            SetLastResponseInfo(std::string(cmd) + ": " + r.text);
-            Throw(ERROR_INTERNET_EXTENDED_ERROR);
-        }
+        if (!r.Positive()) Refused(cmd, r);
     }
 }
 
 void FtpConnection::Impl::StartDataTls() {
     if (!tlsCtrl || data < 0) return;
-    gnutls_session_t s = NewSession(*this, data, tlsCtrl);
-    {
-        std::lock_guard<std::mutex> lock(fdMu);
-        tlsData = s;
-    }
-    Handshake(*this, s, data, timeouts->connect);
+    StartSession(*this, data, tlsCtrl, tlsData);
 }
 
 void FtpConnection::Impl::EndDataTls() {

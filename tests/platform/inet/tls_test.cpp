@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace inet;
@@ -20,6 +21,17 @@ namespace {
 Security Tls(Encryption encryption, const std::string& caFile = "", std::vector<std::string> trusted = {},
              const std::string& priority = "") {
     return Security{encryption, caFile, std::move(trusted), priority};
+}
+
+// The code and text of what a login to 127.0.0.1:`port` throws; {0, ""} when it logs in.
+std::pair<DWORD, std::string> Refusal(InternetSession& session, std::uint16_t port, const std::string& user,
+                                      const std::string& password, const Timeouts& timeouts, const Security& security) {
+    try {
+        session.GetFtpConnection("127.0.0.1", user, password, port, false, timeouts, security);
+    } catch (const InternetException& e) {
+        return {e.Code(), e.ErrorMessage()};
+    }
+    return {0, ""};
 }
 
 std::size_t Count(const std::vector<std::string>& commands, const std::string& verb) {
@@ -81,13 +93,9 @@ TEST(FtpOverTls, AnUntrustedCertificateIsToldAndCanBeTrustedByItsFingerprint) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     InternetSession session;
     const auto port = static_cast<std::uint16_t>(server.port());
-    try {
-        session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, true, {},
-                                 Tls(Encryption::Required));
-        FAIL() << "a certificate of an unknown authority was taken";
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_INVALID_CA);
-    }
+    EXPECT_EQ(Refusal(session, port, server.user(), server.password(), {}, Tls(Encryption::Required)).first,
+              ERROR_INTERNET_INVALID_CA)
+        << "a certificate of an unknown authority was taken";
     const CertificateInfo seen = GetLastCertificate();
     EXPECT_EQ(seen.sha256.size(), 64u);
     EXPECT_NE(seen.subject.find("127.0.0.1"), std::string::npos) << seen.subject;
@@ -114,14 +122,10 @@ TEST(FtpOverTls, AServerWithoutTlsIsUsedPlainOnlyWhenTheSettingAllows) {
     std::string pwd;
     EXPECT_TRUE(c->GetCurrentDirectory(pwd));
     const std::size_t logins = Count(server.Commands(), "USER");
-    try {
-        session.GetFtpConnection("127.0.0.1", server.user(), server.password(), port, false, {},
-                                 Tls(Encryption::Required));
-        FAIL() << "logged in without TLS";
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_EXTENDED_ERROR);
-        EXPECT_EQ(e.ErrorMessage().rfind("AUTH TLS: ", 0), 0u) << e.ErrorMessage();
-    }
+    const auto [code, text] =
+        Refusal(session, port, server.user(), server.password(), {}, Tls(Encryption::Required));
+    EXPECT_EQ(code, ERROR_INTERNET_EXTENDED_ERROR) << "logged in without TLS";
+    EXPECT_EQ(text.rfind("AUTH TLS: ", 0), 0u) << text;
     EXPECT_EQ(Count(server.Commands(), "USER"), logins) << "the password never went in clear";
 }
 
@@ -136,37 +140,27 @@ TEST(FtpOverTls, AServerThatSaysYesAndSpeaksNoTlsEndsTheHandshake) {
     {
         FtpServer server(FtpServer::Kind::Fault, "auth-then-plain");
         InternetSession session;
-        try {
-            session.GetFtpConnection("127.0.0.1", "parvex", "secret", static_cast<std::uint16_t>(server.port()),
-                                     false, {}, Tls(Encryption::IfOffered));
-            FAIL() << "logged in over a handshake that never happened";
-        } catch (const InternetException& e) {
-            EXPECT_EQ(e.Code(), ERROR_INTERNET_SECURITY_CHANNEL_ERROR);
-        }
+        EXPECT_EQ(Refusal(session, static_cast<std::uint16_t>(server.port()), "parvex", "secret", {},
+                          Tls(Encryption::IfOffered))
+                      .first,
+                  ERROR_INTERNET_SECURITY_CHANNEL_ERROR)
+            << "logged in over a handshake that never happened";
     }
     FtpServer silent(FtpServer::Kind::Fault, "auth-then-silent");
     const auto port = static_cast<std::uint16_t>(silent.port());
     Timeouts quick;
     quick.connect = std::chrono::milliseconds(300);
     InternetSession timed;
-    try {
-        timed.GetFtpConnection("127.0.0.1", "parvex", "secret", port, false, quick, Tls(Encryption::Required));
-        FAIL();
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_TIMEOUT);
-    }
+    EXPECT_EQ(Refusal(timed, port, "parvex", "secret", quick, Tls(Encryption::Required)).first,
+              ERROR_INTERNET_TIMEOUT);
     InternetSession closed;
     std::thread closer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         closed.Close();
     });
     const auto start = std::chrono::steady_clock::now();
-    try {
-        closed.GetFtpConnection("127.0.0.1", "parvex", "secret", port, false, {}, Tls(Encryption::Required));
-        FAIL();
-    } catch (const InternetException& e) {
-        EXPECT_EQ(e.Code(), ERROR_INTERNET_OPERATION_CANCELLED);
-    }
+    EXPECT_EQ(Refusal(closed, port, "parvex", "secret", {}, Tls(Encryption::Required)).first,
+              ERROR_INTERNET_OPERATION_CANCELLED);
     closer.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }

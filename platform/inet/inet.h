@@ -113,7 +113,15 @@ struct CertificateInfo {
     std::string subject, issuer;
     std::int64_t notBefore = 0, notAfter = 0;  // seconds since 1970
     std::string sha256;                        // lower-case hex, no separators
-    unsigned status = 0;                       // GnuTLS verification flags
+    unsigned problems = 0;                     // CertificateProblem bits
+};
+// Why a certificate failed verification (several may hold at once).
+enum CertificateProblem : unsigned {
+    kUnknownIssuer = 1u << 0,  // self-signed, or signed by an authority the system does not trust
+    kExpired = 1u << 1,
+    kNotYetValid = 1u << 2,
+    kOtherHost = 1u << 3,  // made out for another host name
+    kOtherProblem = 1u << 4,  // revoked, weak algorithm, malformed
 };
 const CertificateInfo& GetLastCertificate();
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace inet {
 
@@ -40,7 +41,15 @@ std::string DatumText(gnutls_datum_t& d) {
 // What the user is shown of the server's first certificate.
 CertificateInfo Describe(gnutls_session_t session, unsigned status) {
     CertificateInfo info;
-    info.status = status;
+    const std::pair<unsigned, unsigned> map[] = {
+        {GNUTLS_CERT_SIGNER_NOT_FOUND | GNUTLS_CERT_SIGNER_NOT_CA, kUnknownIssuer},
+        {GNUTLS_CERT_EXPIRED, kExpired},
+        {GNUTLS_CERT_NOT_ACTIVATED, kNotYetValid},
+        {GNUTLS_CERT_UNEXPECTED_OWNER, kOtherHost},
+        {GNUTLS_CERT_REVOKED | GNUTLS_CERT_INSECURE_ALGORITHM | GNUTLS_CERT_SIGNATURE_FAILURE, kOtherProblem}};
+    for (const auto& [flags, problem] : map)
+        if (status & flags) info.problems |= problem;
+    if (info.problems == 0) info.problems = kOtherProblem;
     unsigned count = 0;
     const gnutls_datum_t* chain = gnutls_certificate_get_peers(session, &count);
     if (!chain || count == 0) return info;

@@ -102,7 +102,14 @@ fill() {
     [ $first = 1 ] || xdotool key Tab
     first=0
     xdotool key ctrl+a
-    xdotool type --delay 15 "$text"
+    # xdotool types a character the keymap lacks by remapping a spare key
+    # for it; typed quickly, the window may read the key after the next
+    # remapping and a character is lost ("ホームペジ"). Such text goes slowly.
+    if LC_ALL=C grep -q '[^ -~]' <<<"$text"; then
+      xdotool type --delay 120 "$text"
+    else
+      xdotool type --delay 15 "$text"
+    fi
   done
   sleep 0.2
 }

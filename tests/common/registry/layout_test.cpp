@@ -24,18 +24,6 @@ protected:
     }
 };
 
-TEST_F(Layout, PathsAsTheProgramsBuildThem) {
-    EXPECT_EQ(layout::RunningKey(), "Software\\PARVEX\\RUNNING");
-    EXPECT_EQ(layout::EntryKey("Home", "/pub/www"), "Software\\PARVEX\\PROVIDER\\Home\\/pub/www");
-    EXPECT_EQ(layout::AutoTransferRuleKey("Home", "images"), "Software\\PARVEX\\AutoTransfer\\Home\\images");
-    EXPECT_EQ(layout::SelectedEntryKey("Home", layout::kAutoTransferEntry),
-              "Software\\PARVEX\\Selected\\Home\\拡張子別転送");
-    EXPECT_EQ(layout::SelectedValueName(12), "Selected12");
-    EXPECT_EQ(layout::FolderOf("/home/u/site/index.html"), "/home/u/site");
-    EXPECT_EQ(layout::FolderOf("/vmlinuz"), "");
-    EXPECT_EQ(layout::FolderOf("plain"), "");
-}
-
 TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirstOrLeftForTheBrowser) {
     WriteHandOff("Home", "/pub/www", {"/home/u/site/a.html", "/home/u/site/img"});
     SettingKey entry;

@@ -21,12 +21,6 @@ using testsupport::PumpUntil;
 
 constexpr int kW = 140, kH = 32;
 
-wxBitmap SolidIcon(const wxColour& c, int size = 16) {
-    wxImage image(size, size);
-    image.SetRGB(wxRect(0, 0, size, size), c.Red(), c.Green(), c.Blue());
-    return wxBitmap(image);
-}
-
 struct Box {
     int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
     bool empty() const { return right < 0; }
@@ -116,45 +110,6 @@ protected:
     int lastId_ = 0;
 };
 
-TEST_F(ImageButtonTest, IconSitsThreePixelsInWithTheCaptionCentredInTheRestOrAlone) {
-    CImageButton* b = Make("閉じる(&C)");
-    b->SetIconBitmaps(SolidIcon(*wxRED));
-    wxImage img = Render(b);
-    Box icon = Red(img);
-    ASSERT_FALSE(icon.empty());
-    EXPECT_EQ(icon.left, 3);
-    EXPECT_EQ(icon.top, (kH - 16) / 2);
-    EXPECT_EQ(icon.right, 3 + 15);
-
-    Box text = Text(img);
-    ASSERT_FALSE(text.empty());
-    EXPECT_GT(text.left, icon.right);
-    EXPECT_NEAR(text.centreX(), (19 + kW) / 2.0, 2.5) << "caption centred in what the icon leaves";
-    EXPECT_NEAR(text.centreY(), kH / 2.0, 3.0);
-
-    // Pressed: icon and caption move one pixel right and down.
-    wxImage pressed = Render(b, {true, false, false});
-    EXPECT_EQ(Red(pressed).left, 4);
-    EXPECT_EQ(Red(pressed).top, (kH - 16) / 2 + 1);
-    EXPECT_EQ(Text(pressed).left, text.left + 1);
-
-    // Without icon or caption the other is centred.
-    EXPECT_NEAR(Text(Render(Make("OK"))).centreX(), kW / 2.0, 2.5);
-
-    CImageButton* iconOnly = Make("");
-    iconOnly->SetIconBitmaps(SolidIcon(*wxRED));
-    EXPECT_EQ(Red(Render(iconOnly)).left, (kW - 16) / 2);
-
-    // Alignment 1: the icon above, at the top, the caption below it.
-    CImageButton* above = Make("Up");
-    above->SetAlign(1);
-    above->SetIconBitmaps(SolidIcon(*wxRED));
-    img = Render(above);
-    EXPECT_EQ(Red(img).top, 0);
-    EXPECT_EQ(Red(img).left, (kW - 16) / 2);
-    EXPECT_GT(Text(img).top, Red(img).bottom - 1);
-}
-
 TEST_F(ImageButtonTest, AmpersandUnderlinesTheNextLetterAndIsNotDrawn) {
     CImageButton* with = Make("閉じる(&C)");
     CImageButton* without = Make("閉じる(C)");
@@ -233,21 +188,6 @@ TEST_F(ImageButtonTest, IconsComeFromTheTableAndZeroMeansTheSameIcon) {
     missing->SetIcon(9999);
     EXPECT_EQ(missing->IconWidth(), 0);
     EXPECT_NEAR(Text(Render(missing)).centreX(), kW / 2.0, 2.5) << "no icon: no room kept for one";
-}
-
-TEST_F(ImageButtonTest, TooltipFromTextOrStringIdAndAnEmptyIdLeavesIt) {
-    ui::RegisterStrings({{9105, "転送を中断します。"}, {9106, ""}});
-    CImageButton* b = Make("X");
-    b->SetTooltipText(9105);
-    EXPECT_EQ(b->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
-    b->SetTooltipText(9106);
-    b->SetTooltipText(9999);
-    EXPECT_EQ(b->GetToolTipText(), wxString::FromUTF8("転送を中断します。"));
-
-    b->SetTooltipText(wxString("quiet"), false);
-    EXPECT_TRUE(b->GetToolTipText().empty()) << "an inactive tip is not shown";
-    b->ActivateTooltip(true);
-    EXPECT_EQ(b->GetToolTipText(), "quiet");
 }
 
 TEST_F(ImageButtonTest, PressAndReleaseInsideClicksAndReleasingOutsideDoesNot) {

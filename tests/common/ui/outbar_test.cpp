@@ -57,36 +57,6 @@ TEST(OutBarGeometry, HeadersStackAroundTheItemArea) {
     }
 }
 
-TEST(OutBarGeometry, ItemIconAndCaptionRectanglesInBothLayouts) {
-    struct Case {
-        bool small;
-        int firstVisible, item;
-        wxRect row, icon, caption;
-    } cases[] = {
-        // Large: 32 + 3 + 13 + 8 high, and each step adds the gap of 8 again.
-        {false, 0, 0, {0, 26, 150, 56}, {59, 26, 32, 32}, {55, 61, 40, 13}},
-        {false, 0, 1, {0, 90, 150, 56}, {59, 90, 32, 32}, {55, 125, 40, 13}},
-        {false, 2, 2, {0, 26, 150, 56}, {59, 26, 32, 32}, {55, 61, 40, 13}},
-        {false, 2, 0, {0, -102, 150, 56}, {59, -102, 32, 32}, {55, -67, 40, 13}},
-        // Small: 16 + 4 + 40 wide from the left margin, rows 16 + 10 apart.
-        {true, 0, 0, {5, 26, 60, 16}, {7, 26, 16, 16}, {25, 27, 40, 13}},
-        {true, 0, 3, {5, 104, 60, 16}, {7, 104, 16, 16}, {25, 105, 40, 13}},
-        {true, 1, 3, {5, 78, 60, 16}, {7, 78, 16, 16}, {25, 79, 40, 13}},
-    };
-    for (const Case& c : cases) {
-        LayoutInput in = Input(3, 0, 7, c.small, c.firstVisible);
-        SCOPED_TRACE(testing::Message() << (c.small ? "small" : "large") << " item " << c.item);
-        EXPECT_EQ(outbar::ItemRect(in, c.item), c.row);
-        EXPECT_EQ(outbar::IconRect(in, c.item), c.icon);
-        EXPECT_EQ(outbar::CaptionRect(in, c.item), c.caption);
-    }
-    EXPECT_EQ(outbar::ItemRect(Input(3, 0, 7, false), 7), wxRect()) << "past the end";
-    EXPECT_EQ(outbar::FrameRect(Input(3, 0, 7, false), 1), wxRect(58, 89, 34, 34));
-    LayoutInput noIcon = Input(3, 0, 2, true);
-    noIcon.items[1].icon = wxSize(0, 0);
-    EXPECT_EQ(outbar::FrameRect(noIcon, 1), wxRect(8, 51, 42, 15)) << "an item without icon: its caption";
-}
-
 TEST(OutBarGeometry, ArrowsAppearWhenItemsDoNotFitAndScrollingStopsAtTheLast) {
     LayoutInput in = Input(3, 0, 7, false);
     EXPECT_EQ(outbar::UpArrowRect(in), wxRect(129, 26, 16, 16));
@@ -143,15 +113,6 @@ TEST(OutBarGeometry, HitTestTable) {
     LayoutInput scrolled = Input(3, 0, 7, false, 1);
     EXPECT_EQ(outbar::HitTest(scrolled, {135, 30}, true, true).kind, HitKind::UpArrow);
     EXPECT_EQ(outbar::HitTest(scrolled, {75, 40}, true, true).index, 1) << "scrolled by one";
-}
-
-TEST(OutBarGeometry, InsertionMarkerPositions) {
-    LayoutInput in = Input(3, 0, 7, false);
-    EXPECT_EQ(outbar::MarkerRect(in, 0, outbar::MarkerKind::First), wxRect(2, 20, 146, 9));
-    EXPECT_EQ(outbar::MarkerRect(in, 2, outbar::MarkerKind::Between), wxRect(2, 137, 146, 9));
-    EXPECT_EQ(outbar::MarkerRect(in, 6, outbar::MarkerKind::End), wxRect(2, 468, 146, 9));
-    LayoutInput small = Input(3, 0, 7, true);
-    EXPECT_EQ(outbar::MarkerRect(small, 1, outbar::MarkerKind::Between).y, 52 - 5 - 4);
 }
 
 TEST(OutBarGeometry, CaptionsWrapAtSpacesThenBetweenCharacters) {

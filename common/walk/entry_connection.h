@@ -13,7 +13,7 @@ namespace walk {
 struct EntryConnection {
     std::string server, user, password, root;
     std::uint16_t port = 0;  // 0: the FTP port
-    // From "Encryption" (missing or unknown: plain FTP) and "TrustedCertificate".
+    // From "Encryption" (missing or 0: plain FTP; a number above 2: TLS required) and "TrustedCertificate".
     inet::Security security;
     // The first string value too long to be read, "" when every one was read:
     // logging in as anonymous or into the login directory instead would put

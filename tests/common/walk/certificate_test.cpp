@@ -1,6 +1,8 @@
 // The certificate question's text and the provider's memory of a trusted certificate.
 #include "common/walk/certificate.h"
 
+#include "common/walk/entry_connection.h"
+
 #include "common/registry/layout.h"
 #include "tests/support/test_support.h"
 
@@ -61,6 +63,24 @@ TEST(TrustCertificate, RemembersOneFingerprintInEveryEntryOfTheProviderOrNothing
     EXPECT_EQ(trusted("prov", "public_html"), kSha);
     EXPECT_EQ(trusted("prov", layout::kAutoTransferEntry), kSha);
     EXPECT_EQ(trusted("other", "www"), "");
+}
+
+TEST(EntryEncryption, MissingOrZeroIsPlainAndANumberNotKnownNeverIs) {
+    testsupport::ScopedStore store;
+    const std::pair<int, inet::Encryption> rows[] = {{-1, inet::Encryption::None},
+                                                     {0, inet::Encryption::None},
+                                                     {1, inet::Encryption::IfOffered},
+                                                     {2, inet::Encryption::Required},
+                                                     {7, inet::Encryption::Required}};
+    for (const auto& [stored, expected] : rows) {
+        SettingKey key;
+        ASSERT_EQ(key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "www")), 0);
+        if (stored < 0)
+            key.DeleteValue(layout::kEncryption);
+        else
+            key.WriteDword(layout::kEncryption, static_cast<winreg::DWORD>(stored));
+        EXPECT_EQ(ReadEntryConnection("prov", "www").security.encryption, expected) << stored;
+    }
 }
 
 }  // namespace

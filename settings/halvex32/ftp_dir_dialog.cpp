@@ -287,7 +287,8 @@ void CFtpDirDialog::AfterWorker() {
         cert.swap(shared_->certificate);
     }
     if (!cert) return;
-    if (!ui::AskTrustCertificate(this, server_, *cert, security_)) {
+    // A certificate without a fingerprint cannot be remembered: trusting it would only ask again.
+    if (!ui::AskTrustCertificate(this, server_, *cert, security_) || cert->sha256.empty()) {
         SetStatus(LoadString(IDS_FTPDIR_UNTRUSTED));
         return;
     }

@@ -24,7 +24,6 @@
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
-#include <array>
 #include <cstdlib>
 
 namespace {
@@ -109,9 +108,9 @@ TEST_F(Wizard, ServerPageStartsAt21ForANewNameAndRefusesUnusablePortsAndNames) {
     EXPECT_EQ(port->GetValue(), "21");
     // A new provider asks for TLS where the server offers it.
     wxChoice* encryption = sheet->ServerPage()->EncryptionChoice();
-    EXPECT_EQ(encryption->GetStrings(), (wxArrayString{3, std::array{U("暗号化しない (FTP)"), U("可能なら TLS を使う (FTPS)"),
-                                                                     U("TLS 必須 (FTPS)")}
-                                                               .data()}));
+    const char* const names[] = {"暗号化しない (FTP)", "可能なら TLS を使う (FTPS)", "TLS 必須 (FTPS)"};
+    ASSERT_EQ(encryption->GetCount(), 3u);
+    for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(encryption->GetString(i), U(names[i]));
     EXPECT_EQ(encryption->GetSelection(), 1);
     EXPECT_TRUE(BackEnabled());
     EXPECT_FALSE(NextEnabled()) << "no address yet";

@@ -41,8 +41,6 @@ LONG WriteEntry(const std::string& path, const std::string& root, const Provider
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kAnonymous, anonymous);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kMenuName, menuName);
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kEncryption, static_cast<DWORD>(record.encryption));
-    if (st == ERROR_SUCCESS && !record.trustedCertificate.empty())
-        st = key.WriteString(layout::kTrustedCertificate, record.trustedCertificate);
     return st;
 }
 
@@ -71,8 +69,8 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
 }
 
 std::int32_t EncryptionFromStore(std::uint32_t value) {
-    return value == kEncryptionIfOffered || value == kEncryptionRequired ? static_cast<std::int32_t>(value)
-                                                                         : kEncryptionNone;
+    return value <= static_cast<std::uint32_t>(kEncryptionIfOffered) ? static_cast<std::int32_t>(value)
+                                                                     : kEncryptionRequired;
 }
 
 bool TakesTransferEntryName(const std::string& directory) { return directory == layout::kAutoTransferEntry; }
@@ -144,6 +142,16 @@ LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTran
                     login ? std::string() : record.directory, record, static_cast<DWORD>(record.anonymous),
                     record.menuName);
     if (st != ERROR_SUCCESS) return st;
+    if (!record.trustedCertificate.empty()) {
+        SettingKey providerKey;
+        st = providerKey.OpenKey(HKEY_CURRENT_USER, layout::ProviderKey(provider));
+        for (const std::string& entry : layout::SubKeyNames(providerKey, kEnumBuffer)) {
+            SettingKey key;
+            if (st == ERROR_SUCCESS) st = key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+            if (st == ERROR_SUCCESS) st = key.WriteString(layout::kTrustedCertificate, record.trustedCertificate);
+        }
+        if (st != ERROR_SUCCESS) return st;
+    }
     for (const auto& [ext, dir] : record.autoTransfer) {
         SettingKey rule;
         st = rule.CreateKey(HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, dir));

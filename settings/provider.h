@@ -55,8 +55,9 @@ inline constexpr std::int32_t kMinPort = 1;
 inline constexpr std::int32_t kMaxPort = 65535;
 inline constexpr std::int32_t kDefaultPort = 21;
 
-// The stored value `value` as the programs that connect read it: 1 and 2
-// as they are, anything else (a missing value included) plain FTP.
+// The stored value `value` as the programs that connect read it: 0 (also
+// for a missing value) and 1 as they are, any other number TLS required, so
+// that a number this version does not know never sends a password in clear.
 std::int32_t EncryptionFromStore(std::uint32_t value);
 
 // Why a record cannot be saved as it stands, as the user is told it; empty
@@ -98,8 +99,9 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 // "/", Anonymous 0, MenuName "拡張子別転送"), then the directory entry (named
 // after the directory, or "ログイン時のディレクトリ" with an empty Root when
 // the directory is empty or that very text), then one routing key per pair in
-// order. Both entries get Encryption, and TrustedCertificate when the record
-// has one. Nothing is deleted: an empty trustedCertificate leaves a stored
+// order. Both entries get Encryption; a trustedCertificate goes into every
+// entry of the provider, since the trust is the provider's (as the programs
+// that ask the question remember it). Nothing is deleted: an empty one leaves a stored
 // one in place, since a save that merely does not carry it (the import, an
 // entry added by the wizard) must not undo the user's answer to the
 // certificate question; an outdated fingerprint lets no other certificate

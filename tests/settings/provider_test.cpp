@@ -49,7 +49,7 @@ TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
 }
 
 // A save that does not carry the trusted certificate (the import, the wizard adding an entry) keeps the one the
-// user trusted.
+// user trusted; one that carries one gives it to every entry of the provider.
 TEST(ProviderSave, PairsSharingADirectoryLeaveOneKeyAndSavingOverAProviderKeepsItsOtherKeys) {
     testsupport::ScopedStore store;
     ASSERT_EQ(settings::SaveProviderEntry(Record("/old", {{".cgi;", "cgi"}})), ERROR_SUCCESS);
@@ -61,14 +61,19 @@ TEST(ProviderSave, PairsSharingADirectoryLeaveOneKeyAndSavingOverAProviderKeepsI
     EXPECT_EQ(Dw(x, "Encryption"), 0u);
     EXPECT_EQ(Str(x, "TrustedCertificate"), kFingerprint);
     EXPECT_EQ(Children(layout::ProviderKey("プロバイダ")).size(), 3u);
+    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", "/new"), "TrustedCertificate"), std::nullopt);
     EXPECT_EQ(Str(layout::EntryKey("プロバイダ", "/old"), "Root"), "/old");
     EXPECT_EQ(Children(layout::AutoTransferKey("プロバイダ")).size(), 3u);
     EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "html"), "AutoTransferExt"), ".html;");
     EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "cgi"), "AutoTransferDir"), "cgi");
     // The property sheet's override of the transfer entry's Root.
     const std::string root = "/home/www";
-    ASSERT_EQ(settings::SaveProviderEntry(Record("/new"), &root), ERROR_SUCCESS);
-    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", layout::kAutoTransferEntry), "Root"), root);
+    ProviderRecord renewed = Record("/new");
+    renewed.trustedCertificate = std::string(64, 'b');
+    ASSERT_EQ(settings::SaveProviderEntry(renewed, &root), ERROR_SUCCESS);
+    EXPECT_EQ(Str(x, "Root"), root);
+    for (const char* entry : {"/old", "/new", layout::kAutoTransferEntry})
+        EXPECT_EQ(Str(layout::EntryKey("プロバイダ", entry), "TrustedCertificate"), renewed.trustedCertificate) << entry;
 }
 
 TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale) {
@@ -139,11 +144,11 @@ TEST(ProviderLoad, ReadFirstEntryPrefillsOnlyFromAnExistingProvider) {
 }
 
 // Users who stored a provider before TLS existed keep plain FTP, whatever a new record starts with; a value the
-// programs do not know loads as what they make of it.
+// programs do not know loads as what they make of it (never plain FTP).
 TEST(ProviderLoad, AnEntryWithoutEncryptionLoadsAsPlainFtp) {
     const struct { const char* name; std::optional<DWORD> stored; std::int32_t loaded; } rows[] = {
         {"stored before TLS", std::nullopt, 0}, {"plain", 0, 0}, {"if offered", 1, 1}, {"required", 2, 2},
-        {"unknown", 7, 0}};
+        {"a newer version's", 7, 2}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         testsupport::ScopedStore store;

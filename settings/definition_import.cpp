@@ -21,6 +21,12 @@ constexpr off_t kMaxFileBytes = 64 * 1024 * 1024;
 
 std::string Key(const char* stem, std::int32_t n) { return stem + std::to_string(n); }
 
+// "0", "1" or "2" as the encryption it names; -1 for anything else.
+std::int32_t EncryptionFromText(const std::string& text) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > '2') return -1;
+    return text[0] - '0';
+}
+
 ImportResult Fail(ImportResult::Status status, std::string error) {
     ImportResult r;
     r.status = status;
@@ -68,6 +74,12 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
         // A profile without a port gets the one the wizard offers.
         record.port = ini.GetInt("PROFILE", Key("PORT", n), kDefaultPort);
         record.autoTransfer.clear();
+        // Plain FTP unless the file asks for TLS: files written before TLS
+        // existed describe servers reached in plain FTP. A value that is none
+        // of the three refuses the profile rather than guessing: "yes" read
+        // as plain FTP would send the password in clear where TLS was meant.
+        const std::string encryption = ini.GetString("PROFILE", Key("ENCRYPTION", n));
+        record.encryption = encryption.empty() ? kEncryptionNone : EncryptionFromText(encryption);
         if (record.providerName.empty()) {
             result.skipped.push_back({n, "プロバイダ名がありません。"});
             continue;
@@ -75,6 +87,10 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
         if (record.port < kMinPort || record.port > kMaxPort) {
             result.skipped.push_back({n, "接続ポート番号「" + ini.GetString("PROFILE", Key("PORT", n)) + "」は使えません(" +
                                              std::to_string(kMinPort) + "～" + std::to_string(kMaxPort) + ")。"});
+            continue;
+        }
+        if (record.encryption < 0) {
+            result.skipped.push_back({n, "暗号化「" + encryption + "」は使えません(0、1、2)。"});
             continue;
         }
         const std::string& p = record.providerName;

@@ -19,6 +19,14 @@ bool IsLoginDirectory(const std::string& directory) {
     return directory.empty() || directory == layout::kLoginDirectoryEntry;
 }
 
+// Reads Encryption and TrustedCertificate of the open entry `key` into `record`.
+void ReadSecurity(SettingKey& key, ProviderRecord& record) {
+    DWORD encryption = kEncryptionNone;
+    key.ReadDword(layout::kEncryption, encryption);
+    record.encryption = EncryptionFromStore(encryption);
+    key.ReadString(layout::kTrustedCertificate, record.trustedCertificate);
+}
+
 // Writes one entry's values in the order every reader expects them; the
 // status of the first failure, ERROR_SUCCESS when all were stored.
 LONG WriteEntry(const std::string& path, const std::string& root, const ProviderRecord& record, DWORD anonymous,
@@ -32,6 +40,7 @@ LONG WriteEntry(const std::string& path, const std::string& root, const Provider
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kPort, static_cast<DWORD>(record.port));
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kAnonymous, anonymous);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kMenuName, menuName);
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kEncryption, static_cast<DWORD>(record.encryption));
     return st;
 }
 
@@ -53,7 +62,15 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
         if (dir.size() > kMaxFieldBytes || ext.size() > kMaxFieldBytes)
             return "拡張子別転送の設定が長すぎます(" + std::to_string(kMaxFieldBytes) + "バイトまで)。";
     }
+    if (record.encryption < kEncryptionNone || record.encryption > kEncryptionRequired)
+        return "暗号化の設定(" + std::to_string(record.encryption) + ")は使えません。";
+    if (record.trustedCertificate.size() > kMaxFieldBytes) return "信頼する証明書の値が長すぎます。";
     return {};
+}
+
+std::int32_t EncryptionFromStore(std::uint32_t value) {
+    return value <= static_cast<std::uint32_t>(kEncryptionIfOffered) ? static_cast<std::int32_t>(value)
+                                                                     : kEncryptionRequired;
 }
 
 bool TakesTransferEntryName(const std::string& directory) { return directory == layout::kAutoTransferEntry; }
@@ -81,6 +98,7 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
         key.ReadDword(layout::kAnonymous, anonymous);
         key.ReadString(layout::kUserName, record.userName);
         key.ReadString(layout::kPassword, record.password);
+        ReadSecurity(key, record);
         record.port = static_cast<std::int32_t>(port);
         record.anonymous = static_cast<std::int32_t>(anonymous);
     }
@@ -124,6 +142,16 @@ LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTran
                     login ? std::string() : record.directory, record, static_cast<DWORD>(record.anonymous),
                     record.menuName);
     if (st != ERROR_SUCCESS) return st;
+    if (!record.trustedCertificate.empty()) {
+        SettingKey providerKey;
+        st = providerKey.OpenKey(HKEY_CURRENT_USER, layout::ProviderKey(provider));
+        for (const std::string& entry : layout::SubKeyNames(providerKey, kEnumBuffer)) {
+            SettingKey key;
+            if (st == ERROR_SUCCESS) st = key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
+            if (st == ERROR_SUCCESS) st = key.WriteString(layout::kTrustedCertificate, record.trustedCertificate);
+        }
+        if (st != ERROR_SUCCESS) return st;
+    }
     for (const auto& [ext, dir] : record.autoTransfer) {
         SettingKey rule;
         st = rule.CreateKey(HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, dir));
@@ -148,12 +176,14 @@ bool ReadFirstEntry(const std::string& provider, ProviderRecord& record) {
     const bool hasEntry = key.EnumSubKey(name, kEnumBuffer, 0) == ERROR_SUCCESS;
     key.CloseKey();
     DWORD port = 0, anonymous = 0;
+    record.encryption = kEncryptionNone;
     if (hasEntry && key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, name)) == ERROR_SUCCESS) {
         key.ReadString(layout::kServerAddr, record.serverAddr);
         key.ReadDword(layout::kPort, port);
         key.ReadString(layout::kUserName, record.userName);
         key.ReadString(layout::kPassword, record.password);
         key.ReadDword(layout::kAnonymous, anonymous);
+        ReadSecurity(key, record);
     }
     record.port = static_cast<std::int32_t>(port);
     record.anonymous = static_cast<std::int32_t>(anonymous);

@@ -12,6 +12,11 @@
 
 namespace settings {
 
+// The values of "Encryption": plain FTP, TLS when the server offers it, TLS or nothing.
+inline constexpr std::int32_t kEncryptionNone = 0;
+inline constexpr std::int32_t kEncryptionIfOffered = 1;
+inline constexpr std::int32_t kEncryptionRequired = 2;
+
 // One provider as the dialogs and the import carry it. The first eight
 // fields keep this order: the extension selection sheet reaches the user
 // name, password, server address and port through the provider name's place.
@@ -26,6 +31,13 @@ struct ProviderRecord {
     std::int32_t anonymous = 0;
     // Per-extension routing: (extension list, target directory) in order.
     std::vector<std::pair<std::string, std::string>> autoTransfer;
+    // FTP over TLS, as "Encryption" stores it (kEncryption*). A new provider
+    // asks for TLS where the server offers it; a stored entry without the
+    // value loads as plain FTP, which is what it has always used.
+    std::int32_t encryption = kEncryptionIfOffered;
+    // SHA-256 (lower-case hex) of the server certificate the user chose to
+    // trust although it failed verification; empty when none.
+    std::string trustedCertificate;
 };
 
 }  // namespace settings
@@ -43,10 +55,16 @@ inline constexpr std::int32_t kMinPort = 1;
 inline constexpr std::int32_t kMaxPort = 65535;
 inline constexpr std::int32_t kDefaultPort = 21;
 
+// The stored value `value` as the programs that connect read it: 0 (also
+// for a missing value) and 1 as they are, any other number TLS required, so
+// that a number this version does not know never sends a password in clear.
+std::int32_t EncryptionFromStore(std::uint32_t value);
+
 // Why a record cannot be saved as it stands, as the user is told it; empty
 // when it can. A provider name must not be empty; provider name, directory
 // and routing directories must not hold "\" (it would make nested keys);
-// every text must fit in kMaxFieldBytes bytes.
+// every text must fit in kMaxFieldBytes bytes; the encryption must be one
+// of kEncryption*.
 std::string ProviderRecordProblem(const ProviderRecord& record);
 
 // Whether `directory`, saved as a directory entry, would take the key of the
@@ -68,10 +86,12 @@ std::string StoreWriteFailure(winreg::LONG status);
 
 // Fills `record` from the entry `entry` of `provider`: the provider name and
 // directory become the two names, ServerAddr, Port, Anonymous, UserName,
-// Password and MenuName are read, and every routing rule of the provider is
-// appended to autoTransfer in enumeration order. A value missing in a rule
-// repeats the value of the rule enumerated before it. A missing entry key is
-// created empty; a missing value leaves its field as it was. Returns false,
+// Password, MenuName and TrustedCertificate are read, and every routing rule
+// of the provider is appended to autoTransfer in enumeration order. A value
+// missing in a rule repeats the value of the rule enumerated before it. A
+// missing entry key is created empty; a missing value leaves its field as it
+// was, except Encryption, which is always set (EncryptionFromStore: missing
+// is plain FTP, never the new record's default). Returns false,
 // creating and changing nothing, when a name is empty or holds "\".
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record);
 
@@ -79,7 +99,13 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 // "/", Anonymous 0, MenuName "拡張子別転送"), then the directory entry (named
 // after the directory, or "ログイン時のディレクトリ" with an empty Root when
 // the directory is empty or that very text), then one routing key per pair in
-// order. Nothing is deleted. With `autoTransferRoot` (the property sheet's
+// order. Both entries get Encryption; a trustedCertificate goes into every
+// entry of the provider, since the trust is the provider's (as the programs
+// that ask the question remember it). Nothing is deleted: an empty one leaves a stored
+// one in place, since a save that merely does not carry it (the import, an
+// entry added by the wizard) must not undo the user's answer to the
+// certificate question; an outdated fingerprint lets no other certificate
+// through, it only makes the next question warn that the certificate changed. With `autoTransferRoot` (the property sheet's
 // field "拡張子別転送選択時のログイン先ディレクトリ"), that text then
 // replaces the per-extension transfer entry's Root; the wizard and the import
 // pass none. Everything is written in one store transaction.
@@ -89,8 +115,9 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 winreg::LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTransferRoot = nullptr);
 
 // Pre-fills from an existing provider: reads ServerAddr, Port, UserName,
-// Password and Anonymous of the provider's first entry in enumeration order.
-// Port and anonymous become 0 when their values are missing; a missing
+// Password, Anonymous, Encryption and TrustedCertificate of the provider's
+// first entry in enumeration order. Port and anonymous become 0 when their
+// values are missing, the encryption as EncryptionFromStore says; a missing
 // string leaves its field as it was. Returns false, changing nothing, when
 // the provider key does not exist (or the name is empty or holds "\").
 bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);

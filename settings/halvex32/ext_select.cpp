@@ -290,7 +290,8 @@ void CSheetExtSelect::OnClose(wxCloseEvent&) { Destroy(); }
 void CSheetExtSelect::OnBrowse(wxCommandEvent&) {
     if (mode_ == 0) return;
     Disable();
-    std::string dir = BrowseRemoteDirectory(this, record_ ? *record_ : settings::ProviderRecord{});
+    settings::ProviderRecord none;
+    std::string dir = BrowseRemoteDirectory(this, record_ ? *record_ : none);
     if (!dir.empty()) page_->SetDirectory(wxString::FromUTF8(dir));
     Enable();
     Raise();

@@ -35,10 +35,12 @@ struct ExtSelectResult {
 // been enabled again. GetInt() is 1 when 決定 wrote the result, 0 otherwise.
 wxDECLARE_EXPORTED_EVENT(__attribute__((visibility("default"))), EVT_EXT_SELECT_CLOSED, wxCommandEvent);
 
-// Runs the server's directory picker for `record`'s server, user, password
-// and port, modally over `parent`. Returns the chosen directory, or "" when
-// the user chose none.
-std::string BrowseRemoteDirectory(wxWindow* parent, const settings::ProviderRecord& record);
+// Runs the server's directory picker for `record`'s server, user, password,
+// port, encryption and trusted certificate, modally over `parent`. A
+// certificate the user chose to trust there becomes the record's
+// trustedCertificate (whatever directory was chosen). Returns the chosen
+// directory, or "" when the user chose none.
+std::string BrowseRemoteDirectory(wxWindow* parent, settings::ProviderRecord& record);
 
 class CPageExtSelect : public wxPanel {
 public:

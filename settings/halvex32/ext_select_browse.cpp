@@ -2,10 +2,13 @@
 #include "settings/halvex32/ftp_dir_dialog.h"
 
 // The picker logs in with the record's values as they stand in the dialog
-// that opened the sheet (not yet saved); an abandoned pick changes nothing.
-std::string BrowseRemoteDirectory(wxWindow* parent, const settings::ProviderRecord& record) {
+// that opened the sheet (not yet saved); an abandoned pick changes nothing
+// but the certificate the user chose to trust on the way.
+std::string BrowseRemoteDirectory(wxWindow* parent, settings::ProviderRecord& record) {
     CFtpDirDialog dialog(parent);
     dialog.SetConnection(record.serverAddr, record.userName, record.password, record.port);
-    if (dialog.ShowModal() != CFtpDirDialog::kSelected) return {};
-    return dialog.Result();
+    dialog.SetSecurity(record.encryption, record.trustedCertificate);
+    const int result = dialog.ShowModal();
+    if (!dialog.TrustedCertificate().empty()) record.trustedCertificate = dialog.TrustedCertificate();
+    return result == CFtpDirDialog::kSelected ? dialog.Result() : std::string();
 }

@@ -1,11 +1,13 @@
 #include "settings/halvex32/ftp_dir_dialog.h"
 
+#include "common/ui/certificate_question.h"
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
 #include "common/walk/remote_listing.h"
 #include "common/walk/remote_picker.h"
 #include "settings/halvex32/module.h"
+#include "settings/provider.h"
 
 #include <wx/app.h>
 #include <wx/artprov.h>
@@ -90,6 +92,7 @@ const bool kRegistered = (Resources().RegisterStrings({
                               {IDS_FTPDIR_TREE_TIP, "FTPサーバのディレクトリ構造が表示されています。"},
                               {IDS_FTPDIR_STATUS_TIP, "操作ログが表示されます。"},
                               {IDS_FTPDIR_EMPTY, "これ以上ファイルは存在しません。"},
+                              {IDS_FTPDIR_UNTRUSTED, "サーバの証明書が信頼されなかったため、接続を中止しました。"},
                           }),
                           Resources().RegisterIcons({
                               {IDI_FTPDIR, "folder-remote", kFolderXpm},
@@ -128,6 +131,9 @@ struct CFtpDirDialog::Shared {
     std::mutex mu;
     std::condition_variable cv;
     bool running = false;
+    // The certificate of a login that failed its verification, for the
+    // question the UI thread asks once the worker has ended.
+    std::optional<inet::CertificateInfo> certificate;
 
     void Post(std::function<void(CFtpDirDialog&)> f, const std::shared_ptr<Shared>& self) {
         if (!alive || !wxTheApp) return;
@@ -261,12 +267,34 @@ bool CFtpDirDialog::StartWorker(std::function<void()> job) {
     std::shared_ptr<Shared> shared = shared_;
     worker_ = std::thread([shared, job = std::move(job)] {
         job();
-        shared->Post([](CFtpDirDialog& d) { d.SetCursor(wxNullCursor); }, shared);
-        std::lock_guard<std::mutex> lock(shared->mu);
-        shared->running = false;
-        shared->cv.notify_all();
+        {
+            std::lock_guard<std::mutex> lock(shared->mu);
+            shared->running = false;
+            shared->cv.notify_all();
+        }
+        // Posted after the flag is down, so that what follows may start the next worker.
+        shared->Post([](CFtpDirDialog& d) { d.AfterWorker(); }, shared);
     });
     return true;
+}
+
+void CFtpDirDialog::AfterWorker() {
+    if (WorkerRunning()) return;  // a later worker is under way: its own end comes
+    SetCursor(wxNullCursor);
+    std::optional<inet::CertificateInfo> cert;
+    {
+        std::lock_guard<std::mutex> lock(shared_->mu);
+        cert.swap(shared_->certificate);
+    }
+    if (!cert) return;
+    // A certificate without a fingerprint cannot be remembered: trusting it would only ask again.
+    if (!ui::AskTrustCertificate(this, server_, *cert, security_) || cert->sha256.empty()) {
+        SetStatus(LoadString(IDS_FTPDIR_UNTRUSTED));
+        return;
+    }
+    trusted_ = cert->sha256;
+    security_.trustedFingerprints = {trusted_};
+    if (shared_->alive) StartLogin();
 }
 
 void CFtpDirDialog::StopWorker() {
@@ -287,19 +315,33 @@ void CFtpDirDialog::StopWorker() {
     SetCursor(wxNullCursor);
 }
 
+void CFtpDirDialog::SetSecurity(int encryption, const std::string& trustedCertificate) {
+    static_assert(static_cast<int>(inet::Encryption::IfOffered) == settings::kEncryptionIfOffered &&
+                  static_cast<int>(inet::Encryption::Required) == settings::kEncryptionRequired);
+    security_.encryption =
+        static_cast<inet::Encryption>(settings::EncryptionFromStore(static_cast<std::uint32_t>(encryption)));
+    security_.trustedFingerprints.clear();
+    if (!trustedCertificate.empty()) security_.trustedFingerprints.push_back(trustedCertificate);
+}
+
 void CFtpDirDialog::OnShow(wxShowEvent& event) {
     event.Skip();
     if (!event.IsShown() || started_) return;
     started_ = true;
     shared_->alive = true;
+    StartLogin();
+}
+
+void CFtpDirDialog::StartLogin() {
     SetStatus(LoadString(IDS_FTPDIR_CONNECTING));
     std::shared_ptr<Shared> shared = shared_;
     std::string server = server_, user = user_, password = password_;
     int port = port_;
-    StartWorker([shared, server, user, password, port] {
+    inet::Security security = security_;
+    StartWorker([shared, server, user, password, port, security] {
         auto post = [&shared](std::function<void(CFtpDirDialog&)> f) { shared->Post(std::move(f), shared); };
         try {
-            shared->picker.Login(server, user, password, port);
+            shared->picker.Login(server, user, password, port, security);
             post([](CFtpDirDialog& d) { d.SetStatus(LoadString(IDS_FTPDIR_LISTING)); });
             std::string login = shared->alive ? shared->picker.LoginDirectory() : std::string();
             if (shared->alive) {
@@ -320,6 +362,11 @@ void CFtpDirDialog::OnShow(wxShowEvent& event) {
         } catch (const inet::InternetException& e) {
             std::string text = e.ErrorMessage().substr(0, 260);
             post([text](CFtpDirDialog& d) { d.SetStatus(Utf8(text)); });
+            // The question is a window: asked on the UI thread once this worker has ended.
+            if (e.Code() == inet::ERROR_INTERNET_INVALID_CA) {
+                std::lock_guard<std::mutex> lock(shared->mu);
+                shared->certificate = inet::GetLastCertificate();
+            }
         }
         post([server](CFtpDirDialog& d) { d.SetTitle(Format1(IDS_FTPDIR_CAPTION, Utf8(server))); });
     });

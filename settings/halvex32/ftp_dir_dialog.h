@@ -3,6 +3,7 @@
 // tree that grows as the user clicks, and returns the chosen directory.
 #pragma once
 
+#include "platform/inet/inet.h"
 #include "settings/halvex32/halvex32.h"
 
 #include <wx/dialog.h>
@@ -41,6 +42,7 @@ enum : int {
     IDS_FTPDIR_TREE_TIP = 44,
     IDS_FTPDIR_STATUS_TIP = 45,
     IDS_FTPDIR_EMPTY = 61,       // "これ以上ファイルは存在しません。"
+    IDS_FTPDIR_UNTRUSTED = 72,   // the certificate question was answered with 中止
     IDI_FTPDIR = 1008,
     IDI_FTPDIR_CANCEL = 1018,
     IDI_FTPDIR_SELECT = 1027,
@@ -62,6 +64,12 @@ public:
 
     // The connection values, handed in before the dialog is shown (UTF-8).
     void SetConnection(const std::string& server, const std::string& user, const std::string& password, int port);
+    // How to encrypt (settings::kEncryption*; plain FTP unless set) and the
+    // fingerprint of the certificate the provider trusts ("" for none).
+    void SetSecurity(int encryption, const std::string& trustedCertificate);
+    // The fingerprint of a certificate the user chose to trust in this
+    // dialog's certificate question; "" when none was.
+    const std::string& TrustedCertificate() const { return trusted_; }
 
     // The directory chosen with 選択, as the walkers use it: "" for the
     // login directory (the root item), a path from the tree with its leading
@@ -94,6 +102,11 @@ private:
     void OnClose(wxCloseEvent& event);
     void Finish(int code);
     void StopWorker();
+    // Starts the login and the first listing on the worker.
+    void StartLogin();
+    // On the UI thread after each worker: asks about a certificate the login
+    // could not verify and logs in again when the user trusts it.
+    void AfterWorker();
     // Runs `job` on the worker thread unless one is still running; false then.
     bool StartWorker(std::function<void()> job);
     // Lists `path` on the worker and adds its directories under `parent`.
@@ -106,6 +119,8 @@ private:
     std::thread worker_;
     std::string server_, user_, password_;
     int port_ = 0;
+    inet::Security security_;
+    std::string trusted_;
     std::string result_;
     std::string loginDir_;
     bool started_ = false;

@@ -19,7 +19,8 @@ struct ProviderRecord;
 HALVEX32_EXPORT int PARVEX_ReadServerDefines();
 
 // Shows the remote directory picker modally for the server, user, password
-// and port given (UTF-8; port 0 means 21); the chosen directory is discarded.
+// and port given (UTF-8; port 0 means 21), in plain FTP (the call names no
+// provider to take the encryption from); the chosen directory is discarded.
 HALVEX32_EXPORT void PARVEX_ShowFtpDir(const char* server, const char* user, const char* password, int port);
 
 // Shows a new extension selection sheet over `parent` and disables

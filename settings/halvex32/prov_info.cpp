@@ -11,6 +11,7 @@
 
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
@@ -90,6 +91,7 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
     port_ = new CPortField(this);
     port_->Edit()->SetToolTip(LoadString(IDS_TIP_PORT));
     port_->SetText(wxString::Format("%d", r.port));
+    encryption_ = MakeEncryptionChoice(this, r.encryption);
     user_ = Field(this, kUserName, IDS_TIP_USER, r.userName);
     password_ = new CPasswordField(this);
     password_->SetFieldToolTip(LoadString(IDS_TIP_PASSWORD));
@@ -111,8 +113,11 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
     top->Add(new wxStaticBitmap(this, wxID_ANY, LoadBitmap(IDI_PROFILE, 32)), 0, wxRIGHT, 8);
     top->Add(name, 1);
 
-    auto* server = Rows({{"FTPサーバアドレス(&A) : ", server_}, {"接続ポート番号(&P) :  ", port_}}, this);
-    server->GetItem(port_)->SetFlag(wxALIGN_CENTER_VERTICAL);  // five digits need no full row
+    auto* server = Rows(
+        {{"FTPサーバアドレス(&A) : ", server_}, {"接続ポート番号(&P) :  ", port_}, {kEncryptionLabel, encryption_}}, this);
+    // Five digits and three short choices need no full row.
+    server->GetItem(port_)->SetFlag(wxALIGN_CENTER_VERTICAL);
+    server->GetItem(encryption_)->SetFlag(wxALIGN_CENTER_VERTICAL);
     auto* login = Rows({{"ユーザ名(&U) : ", user_}, {"パスワード(&P) : ", password_}}, this);
     login->AddSpacer(0);
     login->Add(anonymousBox_);
@@ -148,6 +153,10 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
             sheet_->UpdateOk();
         });
     });
+    encryption_->Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
+        event.Skip();
+        CopyTo(sheet_->Record());
+    });
     CopyTo(sheet_->Record());
 }
 
@@ -161,6 +170,7 @@ bool CPagePropProv::IsComplete() const {
 void CPagePropProv::CopyTo(settings::ProviderRecord& record) const {
     record.serverAddr = server_->GetValue().utf8_string();
     record.port = port_->Port();
+    record.encryption = EncryptionOf(encryption_);
     record.userName = user_->GetValue().utf8_string();
     record.password = password_->GetValue().utf8_string();
     record.anonymous = anonymousBox_->GetValue() ? 1 : 0;
@@ -235,11 +245,12 @@ bool CPagePropMoveDir::IsComplete() const {
     return !directory_->IsEmpty() && !menuName_->IsEmpty() && IsUsableKeyName(directory_->GetValue());
 }
 
-// Logs in with what page 1 shows now, saved or not.
+// Logs in with what page 1 shows now, saved or not; a certificate trusted
+// there is saved with the provider at OK.
 void CPagePropMoveDir::OnBrowse(wxCommandEvent&) {
-    settings::ProviderRecord server;
-    sheet_->ProvPage()->CopyTo(server);
-    std::string dir = BrowseRemoteDirectory(sheet_, server);
+    settings::ProviderRecord& record = sheet_->Record();
+    sheet_->ProvPage()->CopyTo(record);
+    std::string dir = BrowseRemoteDirectory(sheet_, record);
     if (!dir.empty()) loginDirectory_->SetValue(U(dir));
 }
 

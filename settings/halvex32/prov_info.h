@@ -15,6 +15,7 @@
 
 class wxBookCtrlEvent;
 class wxCheckBox;
+class wxChoice;
 class wxTextCtrl;
 
 namespace halvex32 {
@@ -39,6 +40,7 @@ public:
 
     wxTextCtrl* ServerEdit() const { return server_; }
     halvex32::CPortField* PortField() const { return port_; }
+    wxChoice* EncryptionChoice() const { return encryption_; }
     wxTextCtrl* UserEdit() const { return user_; }
     halvex32::CPasswordField* PasswordField() const { return password_; }
     wxCheckBox* AnonymousBox() const { return anonymousBox_; }
@@ -46,7 +48,8 @@ public:
     // Whether name, address, port, user and password are all filled, the
     // port is 1..65535 and the name holds no "\".
     bool IsComplete() const;
-    // Copies the page's fields into `record` (address, port, user, password, anonymous).
+    // Copies the page's fields into `record` (address, port, encryption,
+    // user, password, anonymous).
     void CopyTo(settings::ProviderRecord& record) const;
 
 private:
@@ -54,6 +57,7 @@ private:
     wxTextCtrl* provider_ = nullptr;
     wxTextCtrl* server_ = nullptr;
     halvex32::CPortField* port_ = nullptr;
+    wxChoice* encryption_ = nullptr;
     wxTextCtrl* user_ = nullptr;
     halvex32::CPasswordField* password_ = nullptr;
     wxCheckBox* anonymousBox_ = nullptr;

@@ -6,6 +6,7 @@
 #include "settings/provider.h"
 
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/imaglist.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
@@ -35,6 +36,8 @@ namespace {
         {IDS_TIP_ROUTE_DELETE, "自動振り分け対象拡張子を削除します。"},
         {IDS_TIP_ROUTE_EDIT, "自動振り分け対象拡張子を再編集します。"},
         {IDS_TIP_ROUTE_LIST, "自動振り分け転送する拡張子を指定します。拡張子の重複はできません。"},
+        {IDS_TIP_ENCRYPTION, "パスワードとファイルを暗号化して送るかどうかを選びます。"
+                             "「可能なら」は、サーバが対応していなければ暗号化せずに接続します。"},
     });
     Resources().RegisterIcons({
         {IDI_PROFILE, "network-workgroup", nullptr},
@@ -95,6 +98,26 @@ bool IsUsablePort(const wxString& text) {
         value = value * 10 + (c.GetValue() - '0');
     }
     return value >= kPortMin && value <= kPortMax;
+}
+
+wxString EncryptionName(int encryption) {
+    static const char* const names[] = {"暗号化しない (FTP)", "可能なら TLS を使う (FTPS)", "TLS 必須 (FTPS)"};
+    return wxString::FromUTF8(names[settings::EncryptionFromStore(static_cast<std::uint32_t>(encryption))]);
+}
+
+wxChoice* MakeEncryptionChoice(wxWindow* parent, int encryption) {
+    auto* choice = new wxChoice(parent, wxID_ANY);
+    choice->SetName("encryption");
+    for (int value : {settings::kEncryptionNone, settings::kEncryptionIfOffered, settings::kEncryptionRequired})
+        choice->Append(EncryptionName(value));
+    choice->SetSelection(settings::EncryptionFromStore(static_cast<std::uint32_t>(encryption)));
+    choice->SetToolTip(LoadString(IDS_TIP_ENCRYPTION));
+    return choice;
+}
+
+int EncryptionOf(const wxChoice* choice) {
+    const int selected = choice->GetSelection();
+    return selected == wxNOT_FOUND ? settings::kEncryptionNone : selected;
 }
 
 bool IsUsableKeyName(const wxString& text) { return text.Find('\\') == wxNOT_FOUND; }

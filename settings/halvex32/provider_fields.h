@@ -16,6 +16,7 @@
 
 class CImageButton;
 class wxCheckBox;
+class wxChoice;
 class wxListCtrl;
 class wxListEvent;
 class wxSpinButton;
@@ -40,6 +41,7 @@ enum : int {
     IDS_TIP_ROUTE_DELETE = 13,
     IDS_TIP_ROUTE_EDIT = 14,
     IDS_TIP_ROUTE_LIST = 32,
+    IDS_TIP_ENCRYPTION = 70,
     IDI_PROFILE = 1001,
     IDI_SERVER = 1008,
     IDI_USER = 1011,
@@ -77,6 +79,19 @@ bool IsUsablePort(const wxString& text);
 // Whether `text` can name a provider or a directory entry: a "\" would make
 // nested keys in the store.
 bool IsUsableKeyName(const wxString& text);
+
+// The label of the encryption field, and what each stored value
+// (settings::kEncryption*) is called: "暗号化しない (FTP)", "可能なら TLS を
+// 使う (FTPS)", "TLS 必須 (FTPS)"; a value outside them is called as plain FTP.
+inline constexpr const char* kEncryptionLabel = "暗号化(&E) : ";
+wxString EncryptionName(int encryption);
+
+// The encryption field: a choice of the three names above in the order of
+// their values, set to `encryption`, with its tooltip; named "encryption".
+// wxEVT_CHOICE reaches the parent.
+wxChoice* MakeEncryptionChoice(wxWindow* parent, int encryption);
+// The value (settings::kEncryption*) the field shows.
+int EncryptionOf(const wxChoice* choice);
 
 // A numbers-only port edit (five digits at most) with arrows beside it that
 // step it within 1 to 65535. wxEVT_TEXT of the edit reaches the parent.

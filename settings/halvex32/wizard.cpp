@@ -8,6 +8,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/evtloop.h>
@@ -37,6 +38,7 @@ enum : int {
     IDS_ROW_DIRECTORY = 20,
     IDS_ROW_MENUNAME = 21,
     IDS_ROW_ROUTE = 22,
+    IDS_ROW_ENCRYPTION = 71,
     IDS_LOGIN_DIRECTORY = 29,
     IDS_COL_ITEM = 30,
     IDS_COL_VALUE = 31,
@@ -57,6 +59,7 @@ enum : int {
         {IDS_ROW_DIRECTORY, "移動するディレクトリ"},
         {IDS_ROW_MENUNAME, "メニュー表示名"},
         {IDS_ROW_ROUTE, "拡張子別自動転送"},
+        {IDS_ROW_ENCRYPTION, "暗号化"},
         {IDS_LOGIN_DIRECTORY, "ログイン時のディレクトリ"},
         {IDS_COL_ITEM, "設定項目"},
         {IDS_COL_VALUE, "設定内容"},
@@ -239,9 +242,11 @@ CWizPageServer::CWizPageServer(CWizSheet* sheet)
     port_ = new CPortField(this);
     port_->Edit()->SetName("port");
     port_->Edit()->SetToolTip(LoadString(IDS_TIP_PORT));
+    encryption_ = MakeEncryptionChoice(this, sheet->Record().encryption);
     auto* grid = FieldGrid();
     AddRow(grid, Label(this, "FTPサーバアドレス(&A) : "), address_);
     AddRow(grid, Label(this, "接続ポート番号(&P) :  "), port_, 0);
+    AddRow(grid, Label(this, kEncryptionLabel), encryption_, 0);
     BodySizer()->Add(grid, 0, wxEXPAND | wxTOP, 8);
     for (wxWindow* w : {static_cast<wxWindow*>(address_), static_cast<wxWindow*>(port_->Edit())})
         w->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
@@ -260,6 +265,10 @@ void CWizPageServer::OnActivate() {
         if (settings::ReadFirstEntry(Sheet()->Record().providerName, stored)) {
             address_->SetValue(U(stored.serverAddr));
             port_->SetText(wxString::Format("%d", stored.port));
+            // A provider stored before TLS existed goes on as it was; and the
+            // entry added now keeps the certificate its provider trusts.
+            encryption_->SetSelection(stored.encryption);
+            Sheet()->Record().trustedCertificate = stored.trustedCertificate;
         } else {
             port_->SetText(wxString::Format("%d", settings::kDefaultPort));
         }
@@ -275,6 +284,7 @@ void CWizPageServer::UpdateButtons() {
 bool CWizPageServer::OnNext() {
     Sheet()->Record().serverAddr = address_->GetValue().utf8_string();
     Sheet()->Record().port = port_->Port();
+    Sheet()->Record().encryption = EncryptionOf(encryption_);
     return true;
 }
 
@@ -383,13 +393,17 @@ bool CWizPageMoveDir::OnNext() {
 
 // The picker logs in with what pages 2 and 3 show now, whether or not the
 // user went on from them with Next.
+// A certificate trusted there is kept with the provider being made.
 void CWizPageMoveDir::OnBrowse() {
     settings::ProviderRecord login;
     login.serverAddr = Sheet()->ServerPage()->AddressEdit()->GetValue().utf8_string();
     login.port = Sheet()->ServerPage()->PortField()->Port();
+    login.encryption = EncryptionOf(Sheet()->ServerPage()->EncryptionChoice());
+    login.trustedCertificate = Sheet()->Record().trustedCertificate;
     login.userName = Sheet()->UserPage()->UserEdit()->GetValue().utf8_string();
     login.password = Sheet()->UserPage()->PasswordField()->GetValue().utf8_string();
     std::string dir = BrowseRemoteDirectory(Sheet(), login);
+    Sheet()->Record().trustedCertificate = login.trustedCertificate;
     if (!dir.empty()) directory_->SetValue(U(dir));
 }
 
@@ -434,9 +448,9 @@ CWizPageFinish::CWizPageFinish(CWizSheet* sheet)
 
 int CWizPageFinish::PageOfRow(long row) {
     if (row <= 0) return 0;
-    if (row <= 2) return 1;
-    if (row <= 4) return 2;
-    if (row <= 6) return 3;
+    if (row <= 3) return 1;
+    if (row <= 5) return 2;
+    if (row <= 7) return 3;
     return 4;
 }
 
@@ -447,6 +461,7 @@ void CWizPageFinish::OnActivate() {
         {IDS_ROW_PROVIDER, U(r.providerName)},
         {IDS_ROW_SERVER, U(r.serverAddr)},
         {IDS_ROW_PORT, wxString::Format("%d", r.port)},
+        {IDS_ROW_ENCRYPTION, EncryptionName(r.encryption)},
         {IDS_ROW_USER, U(r.userName)},
         {IDS_ROW_PASSWORD, U(r.password)},
         {IDS_ROW_DIRECTORY, r.directory.empty() ? LoadString(IDS_LOGIN_DIRECTORY) : U(r.directory)},

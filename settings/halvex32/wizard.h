@@ -14,6 +14,7 @@
 class CImageButton;
 class CWizSheet;
 class wxCheckBox;
+class wxChoice;
 class wxEventLoopBase;
 class wxListCtrl;
 class wxListEvent;
@@ -76,6 +77,7 @@ public:
     explicit CWizPageServer(CWizSheet* sheet);
     wxTextCtrl* AddressEdit() const { return address_; }
     halvex32::CPortField* PortField() const { return port_; }
+    wxChoice* EncryptionChoice() const { return encryption_; }
 
 private:
     void UpdateButtons();
@@ -83,6 +85,7 @@ private:
     bool OnNext() override;
     wxTextCtrl* address_ = nullptr;
     halvex32::CPortField* port_ = nullptr;
+    wxChoice* encryption_ = nullptr;
     bool prefilled_ = false;
 };
 

@@ -76,6 +76,7 @@ TEST(HelpPage, ExplainsEveryServerErrorText) {
                              inet::ERROR_INTERNET_NAME_NOT_RESOLVED, inet::ERROR_INTERNET_LOGIN_FAILURE,
                              inet::ERROR_INTERNET_OPERATION_CANCELLED, inet::ERROR_INTERNET_CANNOT_CONNECT,
                              inet::ERROR_INTERNET_CONNECTION_ABORTED, inet::ERROR_INTERNET_CONNECTION_RESET,
+                             inet::ERROR_INTERNET_INVALID_CA, inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR,
                              inet::ERROR_FTP_TRANSFER_IN_PROGRESS, inet::ERROR_FTP_LISTING_UNREADABLE}) {
         const std::string text = inet::InternetErrorText(code);
         ASSERT_FALSE(text.empty()) << code;

@@ -132,42 +132,54 @@ TEST(DefinitionImport, BadInputIsRefusedOrSkippedAndNeverHalfWritten) {
     EXPECT_EQ(settings::ImportDefinitionFile(store.dir() / "c.ini").absentProfiles, 1999999999);
 }
 
-TEST(DefinitionImport, PortsTheWizardRefusesAreSkippedAndEveryEntryGetsAMenuName) {
+TEST(DefinitionImport, PortsAndEncryptionsTheWizardRefusesAreSkippedAndEveryEntryGetsAMenuName) {
     testsupport::ScopedStore store;
     const std::string path = store.dir() / "def.ini";
-    // 99999 would be sent as 16 bits and dial 34463; -5 and x read as 0.
-    testsupport::WriteFile(path, "[PROFILE]\nPROFILE=9\n"
+    // 99999 would be sent as 16 bits and dial 34463; -5 and x read as 0. An
+    // encryption the three choices do not name is no guess at TLS or plain FTP.
+    testsupport::WriteFile(path, "[PROFILE]\nPROFILE=13\n"
                                  "PROFILE1=big\nMOVEDIR1=/a\nPORT1=99999\n"
                                  "PROFILE2=zero\nMOVEDIR2=/a\nPORT2=0\n"
                                  "PROFILE3=negative\nMOVEDIR3=/a\nPORT3=-5\n"
                                  "PROFILE4=word\nMOVEDIR4=/a\nPORT4=x\n"
-                                 "PROFILE5=highest\nMOVEDIR5=/pub/www\nPORT5=65535\n"
-                                 "PROFILE6=lowest\nPORT6=1\n"
-                                 "PROFILE7=unset\nMOVEDIR7=/up\nVIEWMOVEDIR7=\n"
-                                 "PROFILE8=named\nMOVEDIR8=/n\nVIEWMOVEDIR8=名前\nPORT8=2121\n"
-                                 "PROFILE9=past\nMOVEDIR9=/a\nPORT9=65536\n");
+                                 "PROFILE5=highest\nMOVEDIR5=/pub/www\nPORT5=65535\nENCRYPTION5=\n"
+                                 "PROFILE6=lowest\nPORT6=1\nENCRYPTION6=1\n"
+                                 "PROFILE7=unset\nMOVEDIR7=/up\nVIEWMOVEDIR7=\nENCRYPTION7=2\n"
+                                 "PROFILE8=named\nMOVEDIR8=/n\nVIEWMOVEDIR8=名前\nPORT8=2121\nENCRYPTION8=0\n"
+                                 "PROFILE9=past\nMOVEDIR9=/a\nPORT9=65536\n"
+                                 "PROFILE10=yes\nENCRYPTION10=yes\n"
+                                 "PROFILE11=three\nENCRYPTION11=3\n"
+                                 "PROFILE12=twelve\nENCRYPTION12=12\n"
+                                 "PROFILE13=minus\nENCRYPTION13=-1\n");
     const ImportResult r = settings::ImportDefinitionFile(path);
     ASSERT_EQ(r.status, ImportResult::Status::kImported) << r.error;
     EXPECT_EQ(r.providers, (std::vector<std::string>{"highest", "lowest", "unset", "named"}));
-    ASSERT_EQ(r.skipped.size(), 5u);
-    const std::pair<int, const char*> skipped[] = {{1, "99999"}, {2, "「0」"}, {3, "-5"}, {4, "「x」"}, {9, "65536"}};
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(r.skipped[i].profile, skipped[i].first);
-        EXPECT_NE(r.skipped[i].reason.find("ポート"), std::string::npos) << r.skipped[i].reason;
-        EXPECT_NE(r.skipped[i].reason.find(skipped[i].second), std::string::npos) << r.skipped[i].reason;
+    const struct { int profile; const char *about, *value; } skipped[] = {
+        {1, "ポート", "99999"}, {2, "ポート", "「0」"},   {3, "ポート", "-5"},    {4, "ポート", "「x」"},
+        {9, "ポート", "65536"}, {10, "暗号化", "「yes」"}, {11, "暗号化", "「3」"}, {12, "暗号化", "「12」"},
+        {13, "暗号化", "「-1」"}};
+    ASSERT_EQ(r.skipped.size(), std::size(skipped));
+    for (std::size_t i = 0; i < std::size(skipped); ++i) {
+        EXPECT_EQ(r.skipped[i].profile, skipped[i].profile);
+        EXPECT_NE(r.skipped[i].reason.find(skipped[i].about), std::string::npos) << r.skipped[i].reason;
+        EXPECT_NE(r.skipped[i].reason.find(skipped[i].value), std::string::npos) << r.skipped[i].reason;
     }
-    for (const char* gone : {"big", "zero", "negative", "word", "past"})
+    for (const char* gone : {"big", "zero", "negative", "word", "past", "yes", "three", "twelve", "minus"})
         EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey(gone))) << gone;
-    const struct { const char *provider, *entry, *menu; DWORD port; } saved[] = {
-        {"highest", "/pub/www", "/pub/www", 65535},
-        {"lowest", layout::kLoginDirectoryEntry, layout::kLoginDirectoryEntry, 1},
-        {"unset", "/up", "/up", 21},  // no PORT: the port the wizard offers
-        {"named", "/n", "名前", 2121},
+    const struct { const char *provider, *entry, *menu; DWORD port, encryption; } saved[] = {
+        {"highest", "/pub/www", "/pub/www", 65535, 0},  // an empty ENCRYPTION is plain FTP, as is none
+        {"lowest", layout::kLoginDirectoryEntry, layout::kLoginDirectoryEntry, 1, 1},
+        {"unset", "/up", "/up", 21, 2},  // no PORT: the port the wizard offers
+        {"named", "/n", "名前", 2121, 0},
     };
     for (const auto& e : saved) {
-        const std::string key = layout::EntryKey(e.provider, e.entry);
-        EXPECT_EQ(Str(key, "MenuName"), e.menu) << e.provider;
-        EXPECT_EQ(testsupport::StoredDword(key, "Port"), e.port) << e.provider;
+        for (const std::string& key : {layout::EntryKey(e.provider, e.entry),
+                                       layout::EntryKey(e.provider, layout::kAutoTransferEntry)}) {
+            EXPECT_EQ(testsupport::StoredDword(key, "Port"), e.port) << e.provider;
+            EXPECT_EQ(testsupport::StoredDword(key, "Encryption"), e.encryption) << e.provider;
+            EXPECT_EQ(Str(key, "TrustedCertificate"), "(missing)") << e.provider;
+        }
+        EXPECT_EQ(Str(layout::EntryKey(e.provider, e.entry), "MenuName"), e.menu) << e.provider;
     }
 }
 

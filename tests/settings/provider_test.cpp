@@ -14,8 +14,10 @@ namespace {
 const auto Str = testsupport::StoredString;
 const auto Dw = testsupport::StoredDword;
 const auto Children = testsupport::StoredChildren;
+const std::string kFingerprint(64, 'a');
 ProviderRecord Record(const std::string& directory, std::vector<std::pair<std::string, std::string>> pairs = {}) {
-    return {"プロバイダ", "user", "pass", "ftp.example.jp", directory, "ホーム", 2121, 1, std::move(pairs)};
+    return {"プロバイダ", "user", "pass", "ftp.example.jp", directory, "ホーム", 2121, 1, std::move(pairs),
+            settings::kEncryptionRequired, kFingerprint};
 }
 
 TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
@@ -40,24 +42,38 @@ TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
             EXPECT_EQ(Str(k, "UserName"), "user");
             EXPECT_EQ(Str(k, "Password"), "pass");
             EXPECT_EQ(Dw(k, "Port"), 2121u);
+            EXPECT_EQ(Dw(k, "Encryption"), 2u);
+            EXPECT_EQ(Str(k, "TrustedCertificate"), kFingerprint);
         }
     }
 }
 
+// A save that does not carry the trusted certificate (the import, the wizard adding an entry) keeps the one the
+// user trusted; one that carries one gives it to every entry of the provider.
 TEST(ProviderSave, PairsSharingADirectoryLeaveOneKeyAndSavingOverAProviderKeepsItsOtherKeys) {
     testsupport::ScopedStore store;
     ASSERT_EQ(settings::SaveProviderEntry(Record("/old", {{".cgi;", "cgi"}})), ERROR_SUCCESS);
-    ASSERT_EQ(settings::SaveProviderEntry(Record("/new", {{".htm;", "html"}, {".gif;", "img"}, {".html;", "html"}})),
-              ERROR_SUCCESS);
+    ProviderRecord plain = Record("/new", {{".htm;", "html"}, {".gif;", "img"}, {".html;", "html"}});
+    plain.encryption = settings::kEncryptionNone;
+    plain.trustedCertificate.clear();
+    ASSERT_EQ(settings::SaveProviderEntry(plain), ERROR_SUCCESS);
+    const std::string x = layout::EntryKey("プロバイダ", layout::kAutoTransferEntry);
+    EXPECT_EQ(Dw(x, "Encryption"), 0u);
+    EXPECT_EQ(Str(x, "TrustedCertificate"), kFingerprint);
     EXPECT_EQ(Children(layout::ProviderKey("プロバイダ")).size(), 3u);
+    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", "/new"), "TrustedCertificate"), std::nullopt);
     EXPECT_EQ(Str(layout::EntryKey("プロバイダ", "/old"), "Root"), "/old");
     EXPECT_EQ(Children(layout::AutoTransferKey("プロバイダ")).size(), 3u);
     EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "html"), "AutoTransferExt"), ".html;");
     EXPECT_EQ(Str(layout::AutoTransferRuleKey("プロバイダ", "cgi"), "AutoTransferDir"), "cgi");
     // The property sheet's override of the transfer entry's Root.
     const std::string root = "/home/www";
-    ASSERT_EQ(settings::SaveProviderEntry(Record("/new"), &root), ERROR_SUCCESS);
-    EXPECT_EQ(Str(layout::EntryKey("プロバイダ", layout::kAutoTransferEntry), "Root"), root);
+    ProviderRecord renewed = Record("/new");
+    renewed.trustedCertificate = std::string(64, 'b');
+    ASSERT_EQ(settings::SaveProviderEntry(renewed, &root), ERROR_SUCCESS);
+    EXPECT_EQ(Str(x, "Root"), root);
+    for (const char* entry : {"/old", "/new", layout::kAutoTransferEntry})
+        EXPECT_EQ(Str(layout::EntryKey("プロバイダ", entry), "TrustedCertificate"), renewed.trustedCertificate) << entry;
 }
 
 TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale) {
@@ -72,6 +88,8 @@ TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale
         {Record("", {{".htm;", ""}}), false},
         {[&] { auto r = Record(""); r.serverAddr = kanji86; return r; }(), false},
         {[&] { auto r = Record(""); r.password = std::string(256, 'p'); return r; }(), false},
+        {[] { auto r = Record(""); r.encryption = 3; return r; }(), false},
+        {[] { auto r = Record(""); r.encryption = -1; return r; }(), false},
         {[&] { auto r = Record(""); r.serverAddr = kanji85; return r; }(), true},
     };
     for (const auto& row : rows) {
@@ -97,15 +115,18 @@ TEST(ProviderLoad, ReadsBackTheSaveAndCarriesARuleValueOverToTheNextRule) {
     ASSERT_TRUE(settings::LoadProviderEntry("プロバイダ", "/pub", r));
     ProviderRecord want = Record("/pub", {{".htm;", "a"}, {".htm;", "b"}});
     EXPECT_EQ(std::tie(r.providerName, r.userName, r.password, r.serverAddr, r.directory, r.menuName, r.port,
-                       r.anonymous, r.autoTransfer),
+                       r.anonymous, r.autoTransfer, r.encryption, r.trustedCertificate),
               std::tie(want.providerName, want.userName, want.password, want.serverAddr, want.directory,
-                       want.menuName, want.port, want.anonymous, want.autoTransfer));
+                       want.menuName, want.port, want.anonymous, want.autoTransfer, want.encryption,
+                       want.trustedCertificate));
 
     // A missing entry is created empty and loads as an empty record.
     ProviderRecord empty;
     ASSERT_TRUE(settings::LoadProviderEntry("なし", "/x", empty));
     EXPECT_TRUE(Children(layout::ProviderKey("なし")) == std::vector<std::string>{"/x"});
-    EXPECT_EQ(empty.serverAddr + empty.menuName + std::to_string(empty.port) + std::to_string(empty.anonymous), "00");
+    EXPECT_EQ(empty.serverAddr + empty.menuName + std::to_string(empty.port) + std::to_string(empty.anonymous) +
+                  std::to_string(empty.encryption),
+              "000");
     EXPECT_FALSE(settings::LoadProviderEntry("a\\b", "/x", empty));
     EXPECT_TRUE(Children(layout::ProviderKey("a")).empty());
 }
@@ -118,7 +139,32 @@ TEST(ProviderLoad, ReadFirstEntryPrefillsOnlyFromAnExistingProvider) {
     EXPECT_EQ(r.port, 21);
     ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
     ASSERT_TRUE(settings::ReadFirstEntry("プロバイダ", r));
-    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port), std::make_tuple("ftp.example.jp", "user", "pass", 2121));
+    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port, r.encryption, r.trustedCertificate),
+              std::make_tuple("ftp.example.jp", "user", "pass", 2121, 2, kFingerprint));
+}
+
+// Users who stored a provider before TLS existed keep plain FTP, whatever a new record starts with; a value the
+// programs do not know loads as what they make of it (never plain FTP).
+TEST(ProviderLoad, AnEntryWithoutEncryptionLoadsAsPlainFtp) {
+    const struct { const char* name; std::optional<DWORD> stored; std::int32_t loaded; } rows[] = {
+        {"stored before TLS", std::nullopt, 0}, {"plain", 0, 0}, {"if offered", 1, 1}, {"required", 2, 2},
+        {"a newer version's", 7, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testsupport::ScopedStore store;
+        SettingKey key;
+        ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, layout::EntryKey("古い", "/pub")), ERROR_SUCCESS);
+        key.WriteString(layout::kServerAddr, "ftp.example.jp");
+        if (row.stored) key.WriteDword(layout::kEncryption, *row.stored);
+        key.CloseKey();
+        ProviderRecord loaded, first;
+        ASSERT_EQ(loaded.encryption, settings::kEncryptionIfOffered);  // what the wizard starts with
+        ASSERT_TRUE(settings::LoadProviderEntry("古い", "/pub", loaded));
+        ASSERT_TRUE(settings::ReadFirstEntry("古い", first));
+        EXPECT_EQ(loaded.encryption, row.loaded);
+        EXPECT_EQ(first.encryption, row.loaded);
+        EXPECT_EQ(loaded.trustedCertificate, "");
+    }
 }
 
 TEST(ProviderSave, DeletingARuleRemovesOnlyThatKeyAndNeverANestedOne) {

@@ -15,11 +15,13 @@
 #include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -39,7 +41,7 @@ const std::string kAuto = layout::kAutoTransferEntry;
 
 settings::ProviderRecord Stored(const std::string& directory = "/pub") {
     return {"myftp", "taro", "秘密", "ftp.example.jp", directory, "公開", 2121, 0,
-            {{".htm;.html;", "html"}, {".gif;", "img"}}};
+            {{".htm;.html;", "html"}, {".gif;", "img"}}, settings::kEncryptionRequired, ""};
 }
 
 void Seed(const settings::ProviderRecord& record, const std::string& autoRoot = "/www") {
@@ -87,6 +89,7 @@ TEST_F(PropSheet, OpensOnTheStoredEntryUnderItsCaption) {
     EXPECT_FALSE(directory->IsEnabled());
     EXPECT_EQ(P1()->ServerEdit()->GetValue(), "ftp.example.jp");
     EXPECT_EQ(P1()->PortField()->GetText(), "2121");
+    EXPECT_EQ(P1()->EncryptionChoice()->GetStringSelection(), wxString::FromUTF8("TLS 必須 (FTPS)"));
     EXPECT_EQ(P1()->UserEdit()->GetValue(), "taro");
     EXPECT_EQ(P1()->PasswordField()->GetValue(), wxString::FromUTF8("秘密"));
     EXPECT_FALSE(P1()->PasswordField()->IsClear());
@@ -121,6 +124,7 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
     EXPECT_FALSE(OkEnabled());
     P1()->PasswordField()->SetValue("pw");
     EXPECT_TRUE(OkEnabled());
+    sheettest::Pick(P1()->EncryptionChoice(), settings::kEncryptionNone);
 
     // Once page 2 has been seen, an empty menu name keeps OK off too.
     ShowPage2();
@@ -137,6 +141,8 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
     EXPECT_EQ(StoredDword(e, layout::kPort), 21u);
     EXPECT_EQ(StoredString(e, layout::kUserName), "hanako");
     EXPECT_EQ(StoredString(e, layout::kPassword), "pw");
+    for (const std::string& k : {e, layout::EntryKey("myftp", kAuto)})
+        EXPECT_EQ(StoredDword(k, layout::kEncryption), 0u) << k;
     SettingKey key;
     std::string read;
     ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, e), ERROR_SUCCESS);
@@ -244,6 +250,8 @@ TEST_F(PropSheet, BrowsingTheLoginDirectoryLogsInWithWhatPageOneShows) {
     P1()->PortField()->SetText(std::to_string(server.port()));
     P1()->UserEdit()->SetValue(server.user());
     P1()->PasswordField()->SetValue(server.password());
+    // Stored as TLS required, which this server does not speak; "if offered" goes on in plain FTP.
+    sheettest::Pick(P1()->EncryptionChoice(), settings::kEncryptionIfOffered);
     ShowPage2();
 
     std::string seen;
@@ -277,6 +285,48 @@ TEST_F(PropSheet, BrowsingTheLoginDirectoryLogsInWithWhatPageOneShows) {
     pick.Stop();
     EXPECT_NE(seen.find("公開"), std::string::npos) << seen;
     EXPECT_EQ(P2()->LoginDirectoryEdit()->GetValue(), wxString::FromUTF8("/公開/html"));
+}
+
+// The server's certificate is not the one the provider remembers: the picker warns that it changed. Stopped, it
+// lists nothing, says why, and the remembered one stays; trusted, it lists over TLS, and OK saves the new one.
+TEST_F(PropSheet, AChangedCertificateIsAskedAboutInThePickerAndTheTrustedOneSavedAtOk) {
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::VsftpdTls);
+    settings::ProviderRecord r = Stored();
+    r.serverAddr = "127.0.0.1";
+    r.port = server.port();
+    r.userName = server.user();
+    r.password = "guest@example.jp";
+    const std::string old(64, 'd');
+    r.trustedCertificate = old;
+    Seed(r);
+    Open();
+    ShowPage2();
+    auto browse = [&] { Press(sheet->FindWindow(CPagePropMoveDir::kBrowseName)); };
+    const std::string home = server.home();
+
+    sheettest::PickerSeen seen = sheettest::PickOverTls(browse, false, home);
+    ASSERT_EQ(seen.questions.size(), 1u) << seen.status;
+    EXPECT_TRUE(seen.questions[0].starts_with("警告: サーバ「127.0.0.1」の証明書が、以前に信頼した証明書から変わっています。"))
+        << seen.questions[0];
+    EXPECT_EQ(seen.status, "サーバの証明書が信頼されなかったため、接続を中止しました。");
+    EXPECT_TRUE(seen.folders.empty());
+    EXPECT_EQ(sheet->Record().trustedCertificate, old);
+    EXPECT_EQ(P2()->LoginDirectoryEdit()->GetValue(), "/www");
+
+    seen = sheettest::PickOverTls(browse, true, home);
+    ASSERT_EQ(seen.questions.size(), 1u) << seen.status;
+    EXPECT_EQ(seen.folders, std::vector<std::string>{home}) << seen.status;
+    EXPECT_EQ(P2()->LoginDirectoryEdit()->GetValue(), wxString::FromUTF8(home));
+    const std::string fingerprint = sheet->Record().trustedCertificate;
+    EXPECT_EQ(fingerprint.size(), 64u);
+    EXPECT_NE(fingerprint, old);
+    const auto commands = server.Commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "AUTH TLS"), commands.end());
+    EXPECT_EQ(StoredString(layout::EntryKey("myftp", "/pub"), layout::kTrustedCertificate), old) << "saved before OK";
+
+    Close(wxID_OK);
+    for (const std::string& k : {layout::EntryKey("myftp", "/pub"), layout::EntryKey("myftp", kAuto)})
+        EXPECT_EQ(StoredString(k, layout::kTrustedCertificate), fingerprint) << k;
 }
 
 TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {

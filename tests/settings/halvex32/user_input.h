@@ -2,13 +2,26 @@
 // control gets the command event a click on it sends.
 #pragma once
 
+#include "common/ui/certificate_question.h"
 #include "settings/halvex32/ext_select.h"
+#include "settings/halvex32/ftp_dir_dialog.h"
+#include "settings/halvex32/module.h"
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/radiobut.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/toplevel.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace sheettest {
 
@@ -27,6 +40,69 @@ inline void Choose(wxRadioButton* r) {
 inline void Tick(wxCheckBox* box, bool on) {
     box->SetValue(on);
     Send(box, wxEVT_CHECKBOX, on ? 1 : 0);
+}
+inline void Pick(wxChoice* choice, int index) {
+    choice->SetSelection(index);
+    Send(choice, wxEVT_CHOICE, index);
+}
+
+// What the directory picker showed while PickOverTls drove it.
+struct PickerSeen {
+    std::vector<std::string> questions;  // the text of each certificate question
+    std::string status;                  // its status line when the login had ended
+    std::vector<std::string> folders;    // the folders listed below its root
+};
+
+// Runs `open` (a press that opens the directory picker) and drives the
+// picker: every certificate question is answered with `trust` (and, with
+// PARVEX_SCREENSHOT_DIR set, the first one is saved there as
+// certificate-question.png); once the login has listed the root, or the
+// status says the certificate was not trusted, `choose` is typed and 選択
+// pressed, or キャンセル when `choose` is empty or nothing was listed.
+inline PickerSeen PickOverTls(const std::function<void()>& open, bool trust, const std::string& choose) {
+    PickerSeen seen;
+    testsupport::AnswerDialogs answer([&](wxDialog* d) {
+        auto* question = dynamic_cast<ui::CertificateQuestion*>(d);
+        if (!question) return static_cast<int>(wxID_NONE);
+        seen.questions.push_back(question->Text());
+        if (const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR"); dir && seen.questions.size() == 1) {
+            testsupport::ShowAndSettle(question);
+            testsupport::Pump(300);
+            EXPECT_TRUE(testsupport::SaveScreenshot(question, std::string(dir) + "/certificate-question.png"));
+            question->Hide();
+        }
+        return static_cast<int>(trust ? wxID_OK : wxID_CANCEL);
+    });
+    const wxString untrusted = halvex32::LoadString(halvex32::IDS_FTPDIR_UNTRUSTED);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    wxTimer poll;
+    poll.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* w : wxTopLevelWindows) {
+            auto* picker = dynamic_cast<CFtpDirDialog*>(w);
+            if (!picker || !picker->IsShown()) continue;
+            wxTreeCtrl* tree = picker->Tree();
+            const bool listed = tree->GetRootItem().IsOk() && tree->GetChildrenCount(tree->GetRootItem(), false) > 0;
+            const wxString status = picker->StatusLine()->GetLabel();
+            if (!listed && status != untrusted && std::chrono::steady_clock::now() < deadline) return;
+            seen.status = status.utf8_string();
+            wxTreeItemIdValue cookie;
+            for (auto c = tree->GetRootItem().IsOk() ? tree->GetFirstChild(tree->GetRootItem(), cookie) : wxTreeItemId();
+                 c.IsOk(); c = tree->GetNextChild(tree->GetRootItem(), cookie))
+                seen.folders.push_back(tree->GetItemText(c).utf8_string());
+            poll.Stop();
+            if (listed && !choose.empty()) {
+                picker->SelectedEdit()->SetValue(wxString::FromUTF8(choose));
+                Press(picker->SelectButton());
+            } else {
+                Press(picker->CancelButton());
+            }
+            return;
+        }
+    });
+    poll.Start(100);
+    open();
+    poll.Stop();
+    return seen;
 }
 
 // Presses `button` of the routing list on `sheet`, decides `exts` for `dir`

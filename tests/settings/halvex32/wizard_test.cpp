@@ -4,6 +4,7 @@
 #include "settings/halvex32/wizard.h"
 
 #include "common/registry/layout.h"
+#include "common/ui/image_button.h"
 #include "settings/halvex32/ext_select.h"
 #include "settings/halvex32/provider_fields.h"
 #include "tests/support/ftp_server.h"
@@ -19,6 +20,7 @@
 #include <wx/uiaction.h>
 #include <wx/app.h>
 #include <wx/checkbox.h>
+#include <wx/choice.h>
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
 
@@ -65,17 +67,24 @@ struct Wizard : testing::Test {
         Press(sheet->FindWindow(wxID_BACKWARD));
         Pump(20);
     }
-    // Fills pages 1 to 4 and stops on page 5.
-    void ToRouting(const char* name, const std::string& server, int port, const std::string& user,
-                   const std::string& password, const char* directory, const char* menu) {
+    // Fills pages 1 to 3 and stops on page 4; `encryption` < 0 leaves the choice as it is.
+    void ToMoveDir(const char* name, const std::string& server, int port, const std::string& user,
+                   const std::string& password, int encryption = -1) {
         sheet->ProfilePage()->NameEdit()->SetValue(U(name));
         Next();
         sheet->ServerPage()->AddressEdit()->SetValue(wxString::FromUTF8(server));
         sheet->ServerPage()->PortField()->SetText(wxString::Format("%d", port));
+        if (encryption >= 0) sheettest::Pick(sheet->ServerPage()->EncryptionChoice(), encryption);
         Next();
         sheet->UserPage()->UserEdit()->SetValue(wxString::FromUTF8(user));
         sheet->UserPage()->PasswordField()->SetValue(wxString::FromUTF8(password));
         Next();
+        ASSERT_EQ(sheet->CurrentIndex(), 3);
+    }
+    // Fills pages 1 to 4 and stops on page 5.
+    void ToRouting(const char* name, const std::string& server, int port, const std::string& user,
+                   const std::string& password, const char* directory, const char* menu, int encryption = -1) {
+        ToMoveDir(name, server, port, user, password, encryption);
         sheet->MoveDirPage()->DirectoryEdit()->SetValue(U(directory));
         sheet->MoveDirPage()->MenuNameEdit()->SetValue(U(menu));
         Next();
@@ -97,6 +106,12 @@ TEST_F(Wizard, ServerPageStartsAt21ForANewNameAndRefusesUnusablePortsAndNames) {
     EXPECT_EQ(sheet->GetTitle(), U("サーバアドレス/ポート番号"));
     wxTextCtrl* port = sheet->ServerPage()->PortField()->Edit();
     EXPECT_EQ(port->GetValue(), "21");
+    // A new provider asks for TLS where the server offers it.
+    wxChoice* encryption = sheet->ServerPage()->EncryptionChoice();
+    const char* const names[] = {"暗号化しない (FTP)", "可能なら TLS を使う (FTPS)", "TLS 必須 (FTPS)"};
+    ASSERT_EQ(encryption->GetCount(), 3u);
+    for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(encryption->GetString(i), U(names[i]));
+    EXPECT_EQ(encryption->GetSelection(), 1);
     EXPECT_TRUE(BackEnabled());
     EXPECT_FALSE(NextEnabled()) << "no address yet";
     sheet->ServerPage()->AddressEdit()->SetValue("ftp.example.jp");
@@ -133,12 +148,16 @@ TEST_F(Wizard, AnExistingProviderPrefillsServerAndLogin) {
     stored.password = "secret";
     stored.directory = "/pub";
     stored.menuName = "pub";
+    stored.encryption = settings::kEncryptionNone;
+    stored.trustedCertificate = std::string(64, 'c');
     ASSERT_EQ(settings::SaveProviderEntry(stored), winreg::ERROR_SUCCESS);
 
     sheet->ProfilePage()->NameEdit()->SetValue(U("既存"));
     Next();
     EXPECT_EQ(sheet->ServerPage()->AddressEdit()->GetValue(), "192.0.2.7");
     EXPECT_EQ(sheet->ServerPage()->PortField()->GetText(), "2100");
+    EXPECT_EQ(sheet->ServerPage()->EncryptionChoice()->GetSelection(), 0) << "a plain provider stays plain";
+    EXPECT_EQ(sheet->Record().trustedCertificate, stored.trustedCertificate);
     Next();
     auto* page = sheet->UserPage();
     EXPECT_EQ(page->UserEdit()->GetValue(), "taro");
@@ -222,7 +241,7 @@ TEST_F(Wizard, DirectoryNamesTheMenuUntilTheMenuIsEditedAndTextsStayWithin255Byt
 // Routing rows, the summary and its jumps, Finish, and an upload with what was saved.
 TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
-    ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
+    ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム", 2);
     EXPECT_TRUE(NextEnabled());
     Route(sheet, halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
     Route(sheet, halvex32::CRoutingList::kAddName, ".gif;", "img");
@@ -249,6 +268,7 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
         {"接続名", "テスト"},
         {"接続先サーバアドレス", "127.0.0.1"},
         {"接続先ポート番号", nullptr},
+        {"暗号化", "TLS 必須 (FTPS)"},
         {"ユーザ名", nullptr},
         {"パスワード", nullptr},
         {"移動するディレクトリ", "ログイン時のディレクトリ"},
@@ -256,51 +276,66 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
         {"拡張子別自動転送1", ".htm;.html; -> html"},
         {"拡張子別自動転送2", ".gif;.png; -> images"},
     };
-    ASSERT_EQ(summary->GetItemCount(), 9);
-    for (int i = 0; i < 9; ++i) {
+    ASSERT_EQ(summary->GetItemCount(), 10);
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(summary->GetItemText(i, 0), U(expected[i][0]));
         if (expected[i][1]) {
             EXPECT_EQ(summary->GetItemText(i, 1), U(expected[i][1])) << expected[i][0];
         }
     }
     EXPECT_EQ(summary->GetItemText(2, 1), wxString::Format("%d", server.port()));
-    EXPECT_EQ(summary->GetItemText(4, 1), wxString::FromUTF8(server.password())) << "shown in clear";
+    EXPECT_EQ(summary->GetItemText(5, 1), wxString::FromUTF8(server.password())) << "shown in clear";
     EXPECT_TRUE(NextEnabled()) << "Finish";
     EXPECT_EQ(sheet->FindWindow(wxID_FORWARD)->GetLabel(), U("完了")) << "the button the page text names";
 
     // Double-clicking 拡張子別自動転送1 goes back to page 5; each row to its own page.
     wxListEvent activate(wxEVT_LIST_ITEM_ACTIVATED, summary->GetId());
     activate.SetEventObject(summary);
-    activate.m_itemIndex = 7;
+    activate.m_itemIndex = 8;
     summary->GetEventHandler()->ProcessEvent(activate);
     EXPECT_EQ(sheet->CurrentIndex(), 4);
-    const int pages[] = {0, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-    for (int row = 0; row < 10; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
+    const int pages[] = {0, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    for (int row = 0; row < 11; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
 }
 
-TEST_F(Wizard, FinishedProviderUploadsThroughTheWalker) {
-    testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
-    ToRouting("アップロード", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム");
+// A new provider over TLS: the picker on page 4 asks about the server's certificate (the test authority is none the
+// system knows), and the trusted one is saved with the provider at Finish, so that the transfer program uploads
+// over TLS without asking again.
+TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) {
+    testsupport::FtpServer server(testsupport::FtpServer::Kind::VsftpdTls);
+    // vsftpd's anonymous login takes any password; the wizard wants one.
+    ToMoveDir("暗号", "127.0.0.1", server.port(), server.user(), "guest@example.jp", settings::kEncryptionRequired);
+    const sheettest::PickerSeen seen = sheettest::PickOverTls(
+        [&] { Press(sheet->MoveDirPage()->BrowseButton()); }, true, server.home());
+    ASSERT_EQ(seen.questions.size(), 1u) << seen.status;
+    EXPECT_TRUE(seen.questions[0].starts_with("サーバ「127.0.0.1」の証明書を確認できませんでした。")) << seen.questions[0];
+    EXPECT_EQ(seen.folders, std::vector<std::string>{server.home()}) << seen.status;
+    EXPECT_EQ(sheet->MoveDirPage()->DirectoryEdit()->GetValue(), wxString::FromUTF8(server.home()));
+    const std::string fingerprint = sheet->Record().trustedCertificate;
+    EXPECT_EQ(fingerprint.size(), 64u);
+    EXPECT_NE(seen.questions[0].find(fingerprint.substr(0, 2) + ":" + fingerprint.substr(2, 2)), std::string::npos);
+    Next();
     sheet->ExtAutoPage()->Routes()->SetPairs({{".txt;", "text"}});
     Next();
-    ASSERT_EQ(sheet->CurrentIndex(), 5);
-    EXPECT_EQ(sheet->FinishPage()->Summary()->GetItemText(5, 1), U("ログイン時のディレクトリ"));
     EXPECT_FALSE(KeyExists(layout::kProviderKey)) << "nothing is written before Finish";
     Next();  // Finish
     EXPECT_FALSE(sheet->IsShown());
 
-    const std::string entry = layout::EntryKey("アップロード", layout::kLoginDirectoryEntry);
-    EXPECT_EQ(StoredString(entry, layout::kRoot), "");
-    EXPECT_EQ(StoredString(entry, layout::kMenuName), "ホーム");
-    EXPECT_EQ(StoredString(layout::EntryKey("アップロード", layout::kAutoTransferEntry), layout::kRoot), "/");
-    EXPECT_EQ(StoredString(layout::AutoTransferRuleKey("アップロード", "text"), layout::kAutoTransferExt), ".txt;");
+    const std::string entry = layout::EntryKey("暗号", server.home());
+    for (const std::string& key : {entry, layout::EntryKey("暗号", layout::kAutoTransferEntry)}) {
+        EXPECT_EQ(testsupport::StoredDword(key, layout::kEncryption), 2u);
+        EXPECT_EQ(StoredString(key, layout::kTrustedCertificate), fingerprint);
+    }
+    EXPECT_EQ(StoredString(entry, layout::kRoot), server.home());
+    EXPECT_EQ(StoredString(layout::AutoTransferRuleKey("暗号", "text"), layout::kAutoTransferExt), ".txt;");
 
     // The context menu's hand-off for a file, and the transfer program's walker.
     testsupport::TempDir local;
     testsupport::WriteFile(local / "hello.txt", "hello\n");
-    transfertest::WriteHandOff("アップロード", layout::kLoginDirectoryEntry, {local / "hello.txt"});
+    transfertest::WriteHandOff("暗号", server.home(), {local / "hello.txt"});
     transfertest::RecordingDisplay display;
     transfer::MenuUpload(display, [](int) {}).Run();
+    // vsftpd takes logins and files over TLS only.
     EXPECT_EQ(testsupport::ReadFile(server.Local("hello.txt")), "hello\n") << display.status;
 }
 

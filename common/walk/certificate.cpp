@@ -19,10 +19,12 @@ std::string LocalTime(std::int64_t t) {
     return buf;
 }
 
+// Pairs of hex digits joined by ":", sixteen pairs a line (a whole SHA-256
+// on one line would make the question twice as wide as the screen it is on).
 std::string Fingerprint(const std::string& hex) {
     std::string out;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        if (!out.empty()) out += ':';
+        if (i > 0) out += i % 32 == 0 ? "\n" : ":";
         out += hex.substr(i, 2);
     }
     return out.empty() ? "不明" : out;
@@ -55,7 +57,7 @@ std::string CertificateText(const std::string& server, const inet::CertificateIn
     text += "\n発行先: " + ShownName(cert.subject) + "\n";
     text += "発行者: " + ShownName(cert.issuer) + "\n";
     text += "有効期間: " + LocalTime(cert.notBefore) + " から " + LocalTime(cert.notAfter) + " まで\n";
-    text += "SHA-256: " + Fingerprint(ShownName(cert.sha256));
+    text += "SHA-256 フィンガープリント:\n" + Fingerprint(ShownName(cert.sha256));
     return text;
 }
 

@@ -107,6 +107,15 @@ def vsftpd(work, extra=""):
         server.wait()
 
 
+def random_file(path, mib):
+    """Writes mib MiB of random bytes (one random MiB repeated) to path; returns its size."""
+    with open(path, "wb") as f:
+        block = os.urandom(1 << 20)
+        for _ in range(mib):
+            f.write(block)
+    return os.path.getsize(path)
+
+
 def small_site(tree, per_leaf=20):
     """Writes 100 x per_leaf files (2,000 by default) of 1-4 KiB into 110 folders below tree (10 folders of
     10 subfolders, per_leaf files in each of the 100 leaves); returns the file count."""

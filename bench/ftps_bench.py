@@ -25,8 +25,8 @@ import statistics
 import subprocess
 import sys
 
-from bench_common import (check_tree, files_of, min_median, ratios, set_aside, settle, small_site, timed, vsftpd,
-                          work_folder)
+from bench_common import (check_tree, files_of, min_median, random_file, ratios, set_aside, settle, small_site, timed,
+                          vsftpd, work_folder)
 
 
 def make_certificates(work):
@@ -58,11 +58,7 @@ def tls_config(certs):
 def big_file(args, pub, port, ca, work):
     """Puts and gets a file of --mib MiB with both tools; prints MB/s side by side."""
     src = os.path.join(work, "big.bin")
-    with open(src, "wb") as f:
-        block = os.urandom(1 << 20)
-        for _ in range(args.mib):
-            f.write(block)
-    size = os.path.getsize(src)
+    size = random_file(src, args.mib)
     url = f"ftp://anonymous:@127.0.0.1:{port}/pub/"
     curl = ["curl", "-s", "-S", "--ssl-reqd", "--cacert", ca]
     down = os.path.join(work, "down.bin")

@@ -11,7 +11,7 @@ import os
 import subprocess
 import sys
 
-from bench_common import pyftpd, timed, vsftpd, work_folder
+from bench_common import pyftpd, random_file, timed, vsftpd, work_folder
 
 
 def measure(args, src, folder, port, user, password, prefix):
@@ -58,11 +58,7 @@ def main():
     args = ap.parse_args()
     with work_folder("inet-bench-") as work:
         src = os.path.join(work, "big.bin")
-        with open(src, "wb") as f:
-            block = os.urandom(1 << 20)
-            for _ in range(args.mib):
-                f.write(block)
-        size = os.path.getsize(src)
+        size = random_file(src, args.mib)
         print(f"put {size / (1 << 20):.0f} MiB on 127.0.0.1, active mode, {args.runs} runs each "
               f"(goal: at least 95 % of curl, peak under 16 MiB)")
         if args.server in ("pyftpdlib", "both"):

@@ -62,10 +62,10 @@ def big_file(args, pub, port, ca, work):
     url = f"ftp://anonymous:@127.0.0.1:{port}/pub/"
     curl = ["curl", "-s", "-S", "--ssl-reqd", "--cacert", ca]
     down = os.path.join(work, "down.bin")
+    inet = [args.inet_put, "127.0.0.1", port, "anonymous", ""]
     tools = {
-        "parvex": {"put": [args.inet_put, "127.0.0.1", port, "anonymous", "", src, "pub/up.bin", "passive", "tls=" + ca],
-                   "get": [args.inet_put, "127.0.0.1", port, "anonymous", "", down, "pub/big.bin", "passive",
-                           "get", "tls=" + ca]},
+        "parvex": {"put": inet + [src, "pub/up.bin", "passive", "tls=" + ca],
+                   "get": inet + [down, "pub/big.bin", "passive", "get", "tls=" + ca]},
         "curl": {"put": curl + ["-T", src, url + "up.bin"], "get": curl + ["-o", down, url + "big.bin"]},
     }
     os.link(src, os.path.join(pub, "big.bin"))  # what both fetch
@@ -96,8 +96,10 @@ def tree(args, pub, port, ca, fingerprint, work):
     expected = files_of(site)
     cmds = {
         "parvex": [args.walker, "127.0.0.1", port, "anonymous", "", site, "root=pub", "tls=" + fingerprint],
-        "lftp": ["lftp", "-p", port, "-e", f"set ftp:ssl-force true; set ftp:ssl-allow-anonymous true; set ssl:ca-file {ca}; "
-                 f"set ftp:passive-mode off; mirror -R --no-perms {site} pub/site; quit", "127.0.0.1"],
+        # lftp keeps anonymous logins in clear unless told otherwise.
+        "lftp": ["lftp", "-p", port, "-e", "set ftp:ssl-force true; set ftp:ssl-allow-anonymous true; "
+                 f"set ssl:ca-file {ca}; set ftp:passive-mode off; mirror -R --no-perms {site} pub/site; quit",
+                 "127.0.0.1"],
     }
     times = {"parvex": [], "lftp": []}
     for run in range(args.runs):

@@ -202,7 +202,7 @@ TEST(FtpOverTls, FaultsInsideTheSessionEndInErrorsPromptlyAndInStep) {
         std::vector<DWORD> errors;
         Then then;
     } cases[] = {
-        {"truncate-retr", "get", false, {ERROR_INTERNET_CONNECTION_RESET}, InStep},
+        {"truncate-retr", "get", false, {ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_CONNECTION_ABORTED}, InStep},
         {"late-226", "put", false, {ERROR_INTERNET_TIMEOUT}, InStep},
         {"drop-data-426", "put", false, {ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_CONNECTION_ABORTED}, InStep},
         {"stall-silent", "put", false, {ERROR_INTERNET_TIMEOUT}, Unusable},

@@ -4,6 +4,7 @@ import os
 import collections
 import shutil
 import signal
+import socket
 import statistics
 import subprocess
 import sys
@@ -71,6 +72,48 @@ def pyftpd(work, log=None):
     finally:
         server.kill()
         server.wait()
+
+
+@contextlib.contextmanager
+def vsftpd(work, extra=""):
+    """vsftpd serving WORK/vroot to anonymous, uploads allowed in pub/, with the configuration lines `extra`
+    added; yields (pub folder, port) and stops it afterwards."""
+    root = os.path.join(work, "vroot")
+    pub = os.path.join(root, "pub")
+    os.makedirs(pub)
+    os.chmod(pub, 0o777)
+    with socket.socket() as s:  # vsftpd cannot report a port it chose itself
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    conf = os.path.join(work, "vsftpd.conf")
+    with open(conf, "w") as f:
+        f.write(f"listen=YES\nlisten_address=127.0.0.1\nlisten_port={port}\nrun_as_launching_user=YES\n"
+                f"anonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root={root}\n"
+                "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
+                "anon_world_readable_only=NO\npasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
+                "seccomp_sandbox=NO\nbackground=NO\nxferlog_enable=NO\nmax_clients=64\n" + extra)
+    server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
+    try:
+        for _ in range(200):
+            with socket.socket() as s:
+                if s.connect_ex(("127.0.0.1", port)) == 0:
+                    break
+            time.sleep(0.05)
+        else:
+            sys.exit("vsftpd did not start")
+        yield pub, str(port)
+    finally:
+        server.kill()
+        server.wait()
+
+
+def random_file(path, mib):
+    """Writes mib MiB of random bytes (one random MiB repeated) to path; returns its size."""
+    with open(path, "wb") as f:
+        block = os.urandom(1 << 20)
+        for _ in range(mib):
+            f.write(block)
+    return os.path.getsize(path)
 
 
 def small_site(tree, per_leaf=20):

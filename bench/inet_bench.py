@@ -7,46 +7,11 @@ puts a file of --mib MiB (default 1024) to each with `inet_put` and with
 and median of --runs, and prints MB/s, the ratio to curl and peak memory.
 """
 import argparse
-import contextlib
 import os
-import socket
 import subprocess
 import sys
-import time
 
-from bench_common import pyftpd, timed, work_folder
-
-
-@contextlib.contextmanager
-def vsftpd(work):
-    """vsftpd serving WORK/vroot to anonymous, uploads allowed in pub/; yields (pub folder, port)."""
-    root = os.path.join(work, "vroot")
-    pub = os.path.join(root, "pub")
-    os.makedirs(pub)
-    os.chmod(pub, 0o777)
-    with socket.socket() as s:  # vsftpd cannot report a port it chose itself
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    conf = os.path.join(work, "vsftpd.conf")
-    with open(conf, "w") as f:
-        f.write(f"listen=YES\nlisten_address=127.0.0.1\nlisten_port={port}\nrun_as_launching_user=YES\n"
-                f"anonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root={root}\n"
-                "write_enable=YES\nanon_upload_enable=YES\nanon_other_write_enable=YES\n"
-                "anon_world_readable_only=NO\npasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
-                "seccomp_sandbox=NO\nbackground=NO\nxferlog_enable=NO\n")
-    server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
-    try:
-        for _ in range(200):
-            with socket.socket() as s:
-                if s.connect_ex(("127.0.0.1", port)) == 0:
-                    break
-            time.sleep(0.05)
-        else:
-            sys.exit("vsftpd did not start")
-        yield pub, str(port)
-    finally:
-        server.kill()
-        server.wait()
+from bench_common import pyftpd, random_file, timed, vsftpd, work_folder
 
 
 def measure(args, src, folder, port, user, password, prefix):
@@ -93,11 +58,7 @@ def main():
     args = ap.parse_args()
     with work_folder("inet-bench-") as work:
         src = os.path.join(work, "big.bin")
-        with open(src, "wb") as f:
-            block = os.urandom(1 << 20)
-            for _ in range(args.mib):
-                f.write(block)
-        size = os.path.getsize(src)
+        size = random_file(src, args.mib)
         print(f"put {size / (1 << 20):.0f} MiB on 127.0.0.1, active mode, {args.runs} runs each "
               f"(goal: at least 95 % of curl, peak under 16 MiB)")
         if args.server in ("pyftpdlib", "both"):

@@ -1,6 +1,9 @@
 // Runs the plain walker once on a folder, as Dravik would after a
 // right-click, with a throwaway store (PARVEX_REGISTRY) and no pauses.
-//   walker_run HOST PORT USER PASSWORD FOLDER
+//   walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256]
+// "root=DIR" uploads below DIR instead of the login directory; "tls=SHA256"
+// sets the entry to demand FTP over TLS and to trust the server certificate
+// of that fingerprint, as the user's answer to the certificate question does.
 #include "common/registry/layout.h"
 #include "transfer/progress.h"
 #include "transfer/menu_upload.h"
@@ -27,9 +30,21 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: walker_run HOST PORT USER PASSWORD FOLDER\n");
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256]\n");
         return 2;
+    }
+    std::string root, trusted;
+    for (int i = 6; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a.rfind("root=", 0) == 0) {
+            root = a.substr(5);
+        } else if (a.rfind("tls=", 0) == 0) {
+            trusted = a.substr(4);
+        } else {
+            std::fprintf(stderr, "walker_run: unknown option %s\n", argv[i]);
+            return 2;
+        }
     }
     SettingKey key;
     key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("bench", "ログイン時のディレクトリ"));
@@ -37,7 +52,11 @@ int main(int argc, char** argv) {
     key.WriteDword(layout::kPort, static_cast<winreg::DWORD>(std::atoi(argv[2])));
     key.WriteString(layout::kUserName, argv[3]);
     key.WriteString(layout::kPassword, argv[4]);
-    key.WriteString(layout::kRoot, "");
+    key.WriteString(layout::kRoot, root);
+    if (!trusted.empty()) {
+        key.WriteDword(layout::kEncryption, 2);
+        key.WriteString(layout::kTrustedCertificate, trusted);
+    }
     key.CloseKey();
     key.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("bench", "ログイン時のディレクトリ"));
     key.WriteString("Selected0", argv[5]);

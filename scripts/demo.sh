@@ -6,11 +6,14 @@
 # and runs the transfer program dravik twice: once to a directory entry
 # (folders recreated) and once to the per-extension entry (files routed by
 # extension). Then prints the tree that arrived on the server and shows it
-# in the remote browser brovin.
+# in the remote browser brovin. Last, the same site goes up encrypted (FTP
+# over TLS) to a second throwaway server with a certificate made for the
+# run, which the provider's entry trusts by its fingerprint.
 #
 # dravik opens on your display when there is one, else under Xvfb; there a
 # screenshot of its dialog is saved (PARVEX_DEMO_SCREENSHOT, default
-# build/demo/dravik.png).
+# build/demo/dravik.png; of the encrypted upload PARVEX_DEMO_TLS_SCREENSHOT,
+# default build/demo/dravik-ftps.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mkdir -p build
@@ -26,7 +29,7 @@ quiet() {
   fi
 }
 echo "== checking the packages the demo needs (apt-get's output goes to $log)"
-quiet "installing packages" ./scripts/deps.sh python3-pyftpdlib libwxgtk3.2-dev libnautilus-extension-dev \
+quiet "installing packages" ./scripts/deps.sh python3-pyftpdlib python3-openssl openssl libwxgtk3.2-dev libnautilus-extension-dev \
   fonts-ipafont-gothic xvfb xauth x11-utils x11-apps netpbm
 echo "== configuring"
 quiet "configuring" cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -42,8 +45,10 @@ fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/parvex-demo-XXXXXX")
 server_pid=""
+tls_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
+  [ -n "$tls_pid" ] && kill "$tls_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -103,8 +108,8 @@ run_dravik() {
   fi
 }
 
-hand_off() {  # hand_off ENTRY: the selection the file manager passes for a right-click on the site
-  local sel="HKCU\\Software\\PARVEX\\Selected\\デモ\\$1"
+hand_off() {  # hand_off ENTRY [PROVIDER]: the selection the file manager passes for a right-click on the site
+  local sel="HKCU\\Software\\PARVEX\\Selected\\${2:-デモ}\\$1"
   $reg add "$sel" /v Selected0 /d "$site" /f >/dev/null
   $reg add "$sel" /v RootDir /d "$(dirname "$site")" /f >/dev/null
 }
@@ -151,4 +156,48 @@ run_brovin "${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}"
 if [ -s "${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}" ]; then
   echo "   screenshot of the browser: ${PARVEX_DEMO_BROVIN_SCREENSHOT:-build/demo/brovin.png}"
 fi
+echo "== the same site over FTP with TLS (FTPS) to a second server that demands it"
+# A self-signed certificate, as shared hosting often shows: no authority vouches for it, so the entry
+# trusts it by its SHA-256 fingerprint, as the user's answer to the certificate question stores it.
+quiet "making a certificate" openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 \
+  -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout "$work/tls.key" -out "$work/tls.pem"
+fingerprint=$(openssl x509 -in "$work/tls.pem" -noout -fingerprint -sha256 | cut -d= -f2 | tr -d : | tr A-F a-f)
+mkdir -p "$work/tls-server/www"
+# Its first CWD waits a moment, so that dravik's status line about the login can be read.
+/usr/bin/python3 tests/support/pyftpd.py --root "$work/tls-server" --user demo --password demo \
+  --port-file "$work/tls-port" --tls-cert "$work/tls.pem" --tls-key "$work/tls.key" --log "$work/tls-server.log" \
+  --stor-delay "${PARVEX_DEMO_DELAY:-0.4}" --first-cwd-delay 1.5 &
+tls_pid=$!
+for _ in $(seq 100); do [ -s "$work/tls-port" ] && break; sleep 0.05; done
+tls_port=$(cat "$work/tls-port")
+echo "   port $tls_port; certificate SHA-256 $fingerprint"
+tls_entry='HKCU\Software\PARVEX\PROVIDER\デモFTPS\/www'
+$reg add "$tls_entry" /v ServerAddr /d 127.0.0.1 /f >/dev/null
+$reg add "$tls_entry" /v Port /t REG_DWORD /d "$tls_port" /f >/dev/null
+$reg add "$tls_entry" /v UserName /d demo /f >/dev/null
+$reg add "$tls_entry" /v Password /d demo /f >/dev/null
+$reg add "$tls_entry" /v Root /d /www /f >/dev/null
+$reg add "$tls_entry" /v MenuName /d "ホームページ (FTPS)" /f >/dev/null
+$reg add "$tls_entry" /v Encryption /t REG_DWORD /d 2 /f >/dev/null  # TLS 必須
+$reg add "$tls_entry" /v TrustedCertificate /d "$fingerprint" /f >/dev/null
+$reg query "$tls_entry"
+echo "== right-click on $site, Parvex ▸ デモFTPS ▸ ホームページ (FTPS)"
+hand_off /www デモFTPS
+tls_shot="${PARVEX_DEMO_TLS_SCREENSHOT:-build/demo/dravik-ftps.png}"
+run_dravik "$tls_shot" 0.8
+if [ -s "$tls_shot" ]; then
+  echo "   screenshot of the dialog as its status line reports the login (\"127.0.0.1接続完了しました (TLS1.3)\"): $tls_shot"
+fi
+if ! diff -r "$work/server/www/site" "$work/tls-server/www/site" >/dev/null; then
+  echo "the encrypted upload differs from the plain one" >&2
+  exit 1
+fi
+echo "   every file arrived byte for byte as over plain FTP"
+first=$(grep -m1 -o '<- .*' "$work/tls-server.log" | cut -c4-)
+secured=$(grep -m1 -o 'control connection secured with .*' "$work/tls-server.log" || true)
+if [ "$first" != "AUTH TLS" ] || [ -z "$secured" ] || ! grep -q '<- PROT P' "$work/tls-server.log"; then
+  echo "the upload did not go encrypted (first command: $first)" >&2
+  exit 1
+fi
+echo "   it went encrypted: the server's log shows AUTH TLS first, then \"$secured\" and PROT P (files encrypted too)"
 echo "== done"

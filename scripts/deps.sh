@@ -30,14 +30,16 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # proftpd, the third real server of the FTP tests, conflicts with vsftpd, so it is never installed: its
-# package and the libraries it needs beyond the build's are unpacked into build-proftpd/ below the source
-# tree, where the tests look for it (or where PARVEX_PROFTPD_ROOT says).
+# package, its TLS module (mod_tls, in proftpd-mod-crypto) and the libraries it needs beyond the build's are
+# unpacked into build-proftpd/ below the source tree, where the tests look for it (or where
+# PARVEX_PROFTPD_ROOT says). A folder unpacked before the TLS module was wanted is unpacked again.
 proftpd="$(cd "$(dirname "$0")/.." && pwd)/build-proftpd"
-if [ "$want_proftpd" = 1 ] && [ ! -x "$proftpd/root/usr/sbin/proftpd" ]; then
+if [ "$want_proftpd" = 1 ] && [ ! -f "$proftpd/root/usr/lib/proftpd/mod_tls.so" ]; then
   echo "Unpacking proftpd for the tests into $proftpd"
   rm -rf "$proftpd" && mkdir -p "$proftpd/debs"
   [ ${#missing[@]} -gt 0 ] || $sudo apt-get update -qq
-  (cd "$proftpd/debs" && apt-get download -qq proftpd-core libmemcached11 libmemcachedutil2 libhashkit2)
+  (cd "$proftpd/debs" && apt-get download -qq proftpd-core proftpd-mod-crypto libmemcached11 libmemcachedutil2 \
+     libhashkit2)
   for deb in "$proftpd"/debs/*.deb; do dpkg-deb -x "$deb" "$proftpd/unpacking"; done
   mv "$proftpd/unpacking" "$proftpd/root"
 fi

@@ -22,7 +22,7 @@ cd "$(dirname "$0")/.."
 # fills in the first-run wizard with the keyboard and the mouse (xdotool).
 # libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
 # runs a private session bus with a scripted notification service on it.
-./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
+./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib python3-openssl vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
   dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi openssl
 

@@ -22,12 +22,17 @@ misbehaves as --scenario says:
   odd-names      lists names with a NUL, a CR, a tab, Shift_JIS and stray bytes (EXTRA_LISTINGS)
   refused-link   lists a symbolic link "lnk -> ../shared" and a file "f.txt"; DELE of lnk is answered 550,
                  of anything else 250
+  truncate-retr  a download's data connection ends after 256 KiB without TLS's own close (a cut, not an
+                 end), and the control connection still says 226
 CWD to a name starting with "missing" is answered 550 in every scenario.
+With --tls-cert and --tls-key the server speaks real TLS: AUTH TLS, PBSZ and PROT are accepted and every
+data connection is TLS, so that the scenarios happen inside a TLS session (the listing scenarios stay plain).
 The listing scenarios (refuse-mlsd, unreadable-list, total-only-list, raw-names) are described at
 LISTING_SCENARIOS below.
 """
 import argparse
 import socket
+import ssl
 import struct
 import threading
 import time
@@ -60,6 +65,16 @@ EVIL_INNER = (
 )
 
 
+def close_data(data):
+    """Ends a data connection as a complete transfer does: over TLS with TLS's own close first."""
+    if isinstance(data, ssl.SSLSocket) and data.fileno() >= 0:
+        try:
+            data = data.unwrap()
+        except OSError:
+            pass
+    data.close()
+
+
 def serve(conn, args):
     f = conn.makefile("rb")
     send = lambda text: conn.sendall(text if isinstance(text, bytes) else (text + "\r\n").encode())
@@ -80,7 +95,7 @@ def serve(conn, args):
             return
         cmd, _, arg = line.decode("utf-8", "replace").strip().partition(" ")
         cmd = cmd.upper()
-        after_login = logged_in and cmd not in ("FEAT", "OPTS")
+        after_login = logged_in and cmd not in ("FEAT", "OPTS", "PBSZ", "PROT")
         if after_login and args.scenario == "silent":
             time.sleep(3600)
             return
@@ -97,6 +112,14 @@ def serve(conn, args):
             else:
                 time.sleep(3600)
             return
+        if cmd == "AUTH" and args.tls is not None:
+            send("234 AUTH TLS successful")
+            conn = args.tls.wrap_socket(conn, server_side=True)
+            f = conn.makefile("rb")
+            continue
+        if cmd in ("PBSZ", "PROT") and args.tls is not None:
+            send("200 ok")
+            continue
         if cmd == "USER":
             send("331 password please")
         elif cmd == "PASS":
@@ -149,24 +172,32 @@ def serve(conn, args):
                 if args.scenario == "port-thief":
                     thief = socket.create_connection(data_addr, source_address=("127.0.0.2", 0))
                 data = socket.create_connection(data_addr)
+            if args.tls is not None:
+                data = args.tls.wrap_socket(data, server_side=True)
+            if cmd == "RETR" and args.scenario == "truncate-retr":
+                data.sendall(b"t" * (256 << 10))
+                data.shutdown(socket.SHUT_RDWR)  # on an SSLSocket: the TCP connection alone, no close_notify
+                data.close()
+                send("226 done")
+                continue
             if cmd == "RETR":
                 data.sendall(b"pwned")
-                data.close()
+                close_data(data)
                 send("226 done")
                 continue
             if cmd == "LIST":
                 if args.scenario == "evil-names":
                     data.sendall(EVIL_TOP if cwd == "/" else EVIL_INNER)
-                    data.close()
+                    close_data(data)
                     send("226 done")
                     continue
                 if args.scenario in EXTRA_LISTINGS or args.scenario == "refused-link":
                     data.sendall(EXTRA_LISTINGS.get(args.scenario, LINK_LISTING))
-                    data.close()
+                    close_data(data)
                     send("226 done")
                     continue
                 data.sendall(LISTING if args.scenario == "garbage-list" else b"")
-                data.close()
+                close_data(data)
                 send("226 done")
                 continue
             got = 0
@@ -199,7 +230,7 @@ def serve(conn, args):
                 elif args.scenario == "stall-silent":
                     time.sleep(3600)
                     return
-            data.close()
+            close_data(data)
             if thief is not None:
                 stolen = 0
                 thief.settimeout(0.5)
@@ -313,7 +344,13 @@ def main():
     ap.add_argument("--password", default="secret")
     ap.add_argument("--port-file", required=True)
     ap.add_argument("--scenario", required=True)
+    ap.add_argument("--tls-cert", help="the server's certificate (PEM); with it the server speaks TLS")
+    ap.add_argument("--tls-key", help="the certificate's private key (PEM)")
     args = ap.parse_args()
+    args.tls = None
+    if args.tls_cert:
+        args.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        args.tls.load_cert_chain(args.tls_cert, args.tls_key)
     s = socket.socket()
     s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     s.bind(("127.0.0.1", 0))

@@ -49,9 +49,11 @@ std::string ProftpdLibraryPath(const std::string& root) {
 
 // Writes the configuration of a standalone proftpd on 127.0.0.1:`port` that
 // lets `user` (password "secret", from its own password file) in at `home`
-// with the launching user's rights, and logs every command to `log`.
+// with the launching user's rights, and logs every command to `log`. With
+// `tls`, it loads mod_tls from the package at `pkg` and demands TLS with the
+// certificate in `dir` (server.pem, server.key).
 void WriteProftpdConfig(const std::string& dir, int port, const std::string& user, const std::string& home,
-                        const std::string& log) {
+                        const std::string& log, bool tls, const std::string& pkg) {
     const uid_t uid = ::getuid();
     const gid_t gid = ::getgid();
     {
@@ -78,6 +80,12 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
          << "TransferLog none\nSystemLog " << dir << "/system.log\n"
          << "LogFormat commands \"%m %J\"\nExtendedLog " << log << " ALL commands\n"
          << "Umask 022\nAllowOverwrite on\nMaxInstances 64\nTimeoutIdle 600\n";
+    // mod_tls's default demands that every data connection resume the
+    // control connection's session, as vsftpd's require_ssl_reuse does.
+    if (tls)
+        conf << "ModulePath " << pkg << "/usr/lib/proftpd\nLoadModule mod_tls.c\nTLSEngine on\nTLSRequired on\n"
+             << "TLSProtocol TLSv1.2 TLSv1.3\nTLSVerifyClient off\nTLSECCertificateFile " << dir
+             << "/server.pem\nTLSECCertificateKeyFile " << dir << "/server.key\nTLSLog " << dir << "/tls.log\n";
 }
 
 }  // namespace
@@ -117,16 +125,27 @@ int FreePort() {
     return port;
 }
 
+FtpServer::Kind FtpServer::Make(Kind kind) {
+    switch (kind) {
+    case Kind::VsftpdTls: return Kind::Vsftpd;
+    case Kind::PyftpdlibTls: return Kind::Pyftpdlib;
+    case Kind::ProftpdTls: return Kind::Proftpd;
+    case Kind::FaultTls: return Kind::Fault;
+    default: return kind;
+    }
+}
+
 FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<std::string>& options)
     : kind_(kind) {
     root_ = dir_ / "root";
     log_ = dir_ / "commands.log";
     ::mkdir(root_.c_str(), 0755);
     std::string portFile = dir_ / "port";
-    if (kind == Kind::Vsftpd || kind == Kind::VsftpdTls) {
+    const bool tlsKind = Make(kind) != kind;
+    if (tlsKind) caFile_ = MakeCertificates(dir_.path());
+    if (Make(kind) == Kind::Vsftpd) {
         std::string tls;
-        if (kind == Kind::VsftpdTls) {
-            caFile_ = MakeCertificates(dir_.path());
+        if (tlsKind) {
             tls = "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\nforce_anon_data_ssl=YES\n"
                   "require_ssl_reuse=YES\nssl_ciphers=HIGH\nrsa_cert_file=" + std::string(dir_ / "server.pem") +
                   "\nrsa_private_key_file=" + std::string(dir_ / "server.key") + "\n";
@@ -153,18 +172,22 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
             pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
             if (WaitStarted(portFile, attempt == 3)) return;
         }
-    } else if (kind == Kind::Proftpd) {
+    } else if (Make(kind) == Kind::Proftpd) {
         const std::string pkg = ProftpdRoot();
         const std::string program = pkg + "/usr/sbin/proftpd";
-        if (::access(program.c_str(), X_OK) != 0)
-            throw std::runtime_error("the proftpd test server is missing: " + program +
+        const std::string missing = ::access(program.c_str(), X_OK) != 0 ? program
+                                    : tlsKind && ::access((pkg + "/usr/lib/proftpd/mod_tls.so").c_str(), R_OK) != 0
+                                        ? pkg + "/usr/lib/proftpd/mod_tls.so"
+                                        : "";
+        if (!missing.empty())
+            throw std::runtime_error("the proftpd test server is missing: " + missing +
                                      " (scripts/deps.sh --proftpd unpacks it; or set PARVEX_PROFTPD_ROOT)");
         user_ = "parvex";
         password_ = "secret";
         home_ = root_;
         for (int attempt = 1;; ++attempt) {
             port_ = FreePort();
-            WriteProftpdConfig(dir_.path(), port_, user_, home_, log_);
+            WriteProftpdConfig(dir_.path(), port_, user_, home_, log_, tlsKind, pkg);
             // In the foreground it also writes its log to the standard error, which would fill the tests' output.
             pid_ = Spawn({"/bin/sh", "-c", "exec \"$@\" 2>>\"$0\"", dir_ / "stderr.log", "/usr/bin/env",
                           "LD_LIBRARY_PATH=" + ProftpdLibraryPath(pkg), program, "--nodaemon", "--config",
@@ -175,11 +198,13 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
         user_ = "parvex";
         password_ = "secret";
         home_ = "/";
-        std::string script = std::string(PARVEX_SOURCE_DIR) +
-                             (kind == Kind::Pyftpdlib ? "/tests/support/pyftpd.py" : "/tests/support/fault_ftpd.py");
+        std::string script = std::string(PARVEX_SOURCE_DIR) + (Make(kind) == Kind::Pyftpdlib
+                                                                   ? "/tests/support/pyftpd.py"
+                                                                   : "/tests/support/fault_ftpd.py");
         std::vector<std::string> argv = {"/usr/bin/python3", script, "--root", root_, "--user", user_,
                                          "--password", password_, "--port-file", portFile};
-        if (kind == Kind::Fault) {
+        if (tlsKind) argv.insert(argv.end(), {"--tls-cert", dir_ / "server.pem", "--tls-key", dir_ / "server.key"});
+        if (Make(kind) == Kind::Fault) {
             argv.push_back("--scenario");
             argv.push_back(scenario);
         } else {
@@ -195,7 +220,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
 bool FtpServer::WaitStarted(const std::string& portFile, bool lastTry) {
     // Up to 30 s: a loaded machine has taken more than 5 s to start one.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    const bool announces = kind_ == Kind::Pyftpdlib || kind_ == Kind::Fault;
+    const bool announces = Make(kind_) == Kind::Pyftpdlib || Make(kind_) == Kind::Fault;
     while (std::chrono::steady_clock::now() < deadline) {
         if (announces) {
             // Written once the server listens: it accepts from then on.
@@ -219,7 +244,7 @@ bool FtpServer::WaitStarted(const std::string& portFile, bool lastTry) {
 FtpServer::~FtpServer() {
     if (pid_ <= 0) return;
     // proftpd ends its session processes itself when told to stop; a killed one would leave them.
-    if (kind_ == Kind::Proftpd) {
+    if (Make(kind_) == Kind::Proftpd) {
         ::kill(pid_, SIGTERM);
         int status = 0;
         if (WaitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 5000)) return;
@@ -229,7 +254,7 @@ FtpServer::~FtpServer() {
 }
 
 std::string FtpServer::Local(const std::string& remote) const {
-    std::string base = kind_ == Kind::Vsftpd || kind_ == Kind::VsftpdTls ? root_ + "/pub" : root_;
+    std::string base = Make(kind_) == Kind::Vsftpd ? root_ + "/pub" : root_;
     return remote.empty() || remote[0] == '/' ? base + remote : base + "/" + remote;
 }
 
@@ -239,6 +264,9 @@ const char* FtpServer::NameOf(Kind kind) {
     case Kind::Vsftpd: return "vsftpd";
     case Kind::VsftpdTls: return "vsftpd_tls";
     case Kind::Proftpd: return "proftpd";
+    case Kind::PyftpdlibTls: return "pyftpdlib_tls";
+    case Kind::ProftpdTls: return "proftpd_tls";
+    case Kind::FaultTls: return "fault_tls";
     default: return "fault";
     }
 }
@@ -248,11 +276,11 @@ std::vector<std::string> FtpServer::Commands() const {
     std::ifstream in(log_);
     for (std::string line; std::getline(in, line);) {
         std::string command;
-        if (kind_ == Kind::Pyftpdlib) {
+        if (Make(kind_) == Kind::Pyftpdlib) {
             std::size_t at = line.find("] <- ");
             if (at == std::string::npos) continue;
             command = line.substr(at + 5);
-        } else if (kind_ == Kind::Vsftpd || kind_ == Kind::VsftpdTls) {
+        } else if (Make(kind_) == Kind::Vsftpd) {
             // ... FTP command: Client "127.0.0.1", "DELE linkdir"
             std::size_t at = line.find("FTP command: Client \"");
             if (at == std::string::npos) continue;

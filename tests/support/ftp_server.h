@@ -4,9 +4,9 @@
 // connections (at most 30 s, for a loaded machine) and throws otherwise.
 //
 // proftpd is never installed (its package conflicts with vsftpd's): it runs
-// from the unpacked package in the folder PARVEX_PROFTPD_ROOT names (the
-// environment, else build-proftpd/root in the source tree), which
-// scripts/deps.sh --proftpd fills.
+// from the unpacked packages (its TLS module included) in the folder
+// PARVEX_PROFTPD_ROOT names (the environment, else build-proftpd/root in the
+// source tree), which scripts/deps.sh --proftpd fills.
 #pragma once
 
 #include "tests/support/test_support.h"
@@ -25,12 +25,14 @@ sockaddr_in Loopback(int port);
 
 class FtpServer {
 public:
-    // VsftpdTls: vsftpd demanding explicit TLS for logins and data, data
-    // connections resuming the control connection's session, with a
-    // certificate for 127.0.0.1 signed by a test authority (caFile()).
-    enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls };
+    // The *Tls kinds demand explicit TLS for logins and data and show a
+    // certificate for 127.0.0.1 signed by a test authority of their own
+    // (caFile()); vsftpd and proftpd also refuse a data connection that does
+    // not resume the control connection's TLS session. FaultTls is the fault
+    // server speaking real TLS (its scenarios then run inside TLS).
+    enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls, PyftpdlibTls, ProftpdTls, FaultTls };
 
-    // For Kind::Fault, `scenario` names the misbehaviour (see fault_ftpd.py);
+    // For Kind::Fault and FaultTls, `scenario` names the misbehaviour (see fault_ftpd.py);
     // `options` go to the pyftpdlib script (for instance "--read-limit", "4096").
     explicit FtpServer(Kind kind, const std::string& scenario = "", const std::vector<std::string>& options = {});
     ~FtpServer();
@@ -48,10 +50,12 @@ public:
     // Local path of a file the server holds at `remote` below home().
     std::string Local(const std::string& remote) const;
     Kind kind() const { return kind_; }
-    // The test authority's certificate (PEM) for VsftpdTls; empty otherwise.
+    // The make of server a kind runs, with or without TLS (VsftpdTls: Vsftpd).
+    static Kind Make(Kind kind);
+    // The test authority's certificate (PEM) for the *Tls kinds; empty otherwise.
     const std::string& caFile() const { return caFile_; }
     const char* name() const { return NameOf(kind_); }
-    // "pyftpdlib", "vsftpd", "proftpd" or "fault".
+    // "pyftpdlib", "vsftpd", "proftpd" or "fault", with "_tls" after it for the *Tls kinds.
     static const char* NameOf(Kind kind);
     // The commands the server received so far, in order, each as "VERB argument"
     // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).

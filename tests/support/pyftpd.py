@@ -2,7 +2,9 @@
 """A throwaway pyftpdlib server for tests and the demo.
 
 Serves ROOT to one user on 127.0.0.1, on an ephemeral port that it writes to
-PORT_FILE once it listens, and stops when its parent goes away.
+PORT_FILE once it listens, and stops when its parent goes away. With
+--tls-cert and --tls-key it demands explicit TLS (AUTH TLS) for the login and
+every data connection.
 """
 import argparse
 import sys
@@ -10,7 +12,7 @@ import sys
 from ftpd_common import announce_port, exit_with_parent
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -25,21 +27,52 @@ def main():
     ap.add_argument("--log", help="file that gets the server's log of every command (default: errors to stderr)")
     ap.add_argument("--stor-delay", type=float, default=0.0,
                     help="seconds each upload waits before it starts, so that a person can watch it")
+    ap.add_argument("--first-cwd-delay", type=float, default=0.0,
+                    help="seconds the first CWD of a session waits for its answer, so that a person can read "
+                         "what the client said about its login")
+    ap.add_argument("--tls-cert", help="the server's certificate (PEM); with it TLS is required")
+    ap.add_argument("--tls-key", help="the certificate's private key (PEM)")
     args = ap.parse_args()
 
     auth = DummyAuthorizer()
     auth.add_user(args.user, args.password, args.root, perm="elradfmwMT")
-    handler = FTPHandler
-    if args.stor_delay > 0:
-        delay = args.stor_delay
+    if args.tls_cert:
+        class TlsHandler(TLS_FTPHandler):
+            certfile = args.tls_cert
+            keyfile = args.tls_key
+            tls_control_required = True
+            tls_data_required = True
 
-        class DelayedStorHandler(FTPHandler):
+            def handle_ssl_established(self):
+                self.log("control connection secured with " + self.socket.get_protocol_version_name())
+
+        handler = TlsHandler
+    else:
+        handler = FTPHandler
+    if args.stor_delay > 0 or args.first_cwd_delay > 0:
+        base = handler
+
+        # Delays are scheduled, not slept: the server keeps serving while it waits.
+        class WatchableHandler(base):
+            cwd_delay = args.first_cwd_delay
+
+            def later(self, delay, command, *arguments):
+                if delay > 0:
+                    self.ioloop.call_later(delay, command, self, *arguments)
+                else:
+                    command(self, *arguments)
+
             def ftp_STOR(self, file, mode="w"):
-                # Scheduled, not slept: the server keeps serving while it waits.
-                self.ioloop.call_later(delay, FTPHandler.ftp_STOR, self, file, mode)
+                self.later(args.stor_delay, base.ftp_STOR, file, mode)
 
-        handler = DelayedStorHandler
+            def ftp_CWD(self, path):
+                delay, self.cwd_delay = self.cwd_delay, 0.0
+                self.later(delay, base.ftp_CWD, path)
+
+        handler = WatchableHandler
     if args.read_limit > 0:
+        if args.tls_cert:
+            sys.exit("--read-limit works without TLS only")
         dtp = ThrottledDTPHandler
         dtp.read_limit = args.read_limit
         handler.dtp_handler = dtp

@@ -1,13 +1,19 @@
-// FTP over TLS against real servers: vsftpd demanding TLS for logins and
-// data and the resumption of the control connection's session on every
-// data connection, and pyftpdlib, which offers no TLS at all.
+// FTP over TLS against real servers: vsftpd, proftpd and pyftpdlib
+// demanding TLS for logins and data (the first two also the resumption of
+// the control connection's session on every data connection), pyftpdlib
+// without TLS, and the fault server misbehaving inside a TLS session.
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <string>
 #include <utility>
@@ -34,18 +40,32 @@ std::pair<DWORD, std::string> Refusal(InternetSession& session, std::uint16_t po
     return {0, ""};
 }
 
+// How many TCP sockets of this process hold small writes back (Nagle's algorithm on).
+int SocketsWithNagle() {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(e.path().filename().c_str());
+        int on = 0;
+        socklen_t len = sizeof on;
+        if (::getsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, &len) == 0 && on == 0) ++n;
+    }
+    return n;
+}
+
 std::size_t Count(const std::vector<std::string>& commands, const std::string& verb) {
     return static_cast<std::size_t>(std::count_if(commands.begin(), commands.end(), [&](const std::string& c) {
         return c.rfind(verb, 0) == 0;
     }));
 }
 
+class FtpOverTlsServers : public testing::TestWithParam<FtpServer::Kind> {};
+
 // Listings and transfers both ways in both modes, under TLS 1.3 (whose
 // session ticket comes after the handshake) and TLS 1.2, every data
-// connection resuming the control connection's session (the server refuses
-// any other), and the bytes coming back as they went.
-TEST(FtpOverTls, ListsAndTransfersEncryptedInBothModes) {
-    FtpServer server(FtpServer::Kind::VsftpdTls);
+// connection resuming the control connection's session (vsftpd and proftpd
+// refuse any other), and the bytes coming back as they went.
+TEST_P(FtpOverTlsServers, ListsAndTransfersEncryptedInBothModes) {
+    FtpServer server(GetParam());
     testsupport::TempDir local;
     std::string payload(3u << 20, '\0');
     for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>((i * 7919) >> 5);
@@ -86,6 +106,11 @@ TEST(FtpOverTls, ListsAndTransfersEncryptedInBothModes) {
     EXPECT_EQ(Count(commands, "PBSZ 0"), 4u);
     EXPECT_EQ(Count(commands, "PROT P"), 4u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpOverTlsServers,
+                         testing::Values(FtpServer::Kind::VsftpdTls, FtpServer::Kind::PyftpdlibTls,
+                                         FtpServer::Kind::ProftpdTls),
+                         testsupport::KindName);
 
 // A certificate the system does not trust is refused, with what the user
 // needs to decide about it; trusted by its fingerprint, the login goes on.
@@ -129,10 +154,6 @@ TEST(FtpOverTls, AServerWithoutTlsIsUsedPlainOnlyWhenTheSettingAllows) {
     EXPECT_EQ(Count(server.Commands(), "USER"), logins) << "the password never went in clear";
 }
 
-}  // namespace
-
-namespace {
-
 // A server that answers AUTH TLS with 234 and then speaks no TLS: clear
 // text ends the handshake at once; silence ends it at the timeout, or at
 // once when another thread closes the session.
@@ -163,6 +184,77 @@ TEST(FtpOverTls, AServerThatSaysYesAndSpeaksNoTlsEndsTheHandshake) {
               ERROR_INTERNET_OPERATION_CANCELLED);
     closer.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Faults inside a TLS session end in their error, promptly, and the
+// connection then reads its own replies (the transfer's owed reply is never
+// taken for the next command's answer) or says it is unusable. A download
+// whose TLS stream is cut without TLS's own close is an error even when the
+// server says 226, and leaves no file behind. No connection waits on Nagle's
+// algorithm: a handshake's last flight would go out some 40 ms late, on every
+// file of a tree.
+TEST(FtpOverTls, FaultsInsideTheSessionEndInErrorsPromptlyAndInStep) {
+    enum Then { InStep, Unusable };
+    const struct {
+        const char* scenario;
+        const char* call;  // "get", "put" or "cwd"
+        bool closeFromAnotherThread;
+        std::vector<DWORD> errors;
+        Then then;
+    } cases[] = {
+        {"truncate-retr", "get", false, {ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_CONNECTION_ABORTED}, InStep},
+        {"late-226", "put", false, {ERROR_INTERNET_TIMEOUT}, InStep},
+        {"drop-data-426", "put", false, {ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_CONNECTION_ABORTED}, InStep},
+        {"stall-silent", "put", false, {ERROR_INTERNET_TIMEOUT}, Unusable},
+        {"stall-silent", "put", true, {ERROR_INTERNET_OPERATION_CANCELLED}, Unusable},
+        {"silent", "cwd", false, {ERROR_INTERNET_TIMEOUT}, Unusable},  // no reply after the login
+    };
+    testsupport::TempDir local;
+    testsupport::WriteFile(local / "big", std::string(64 << 20, 'b'));
+    for (const auto& k : cases) {
+        SCOPED_TRACE(std::string(k.scenario) + (k.closeFromAnotherThread ? " closed" : ""));
+        FtpServer server(FtpServer::Kind::FaultTls, k.scenario);
+        Timeouts t;
+        // Only Close may end the closed case; the others end at these limits.
+        t.data = k.closeFromAnotherThread ? std::chrono::milliseconds(60000) : std::chrono::milliseconds(300);
+        // Also bounds the wait for an owed reply; late-226's comes 1.5 s late.
+        t.reply = std::chrono::milliseconds(std::string(k.scenario) == "late-226" ? 2500 : 800);
+        InternetSession session;
+        FtpConnection* c = session.GetFtpConnection("127.0.0.1", "parvex", "secret",
+                                                    static_cast<std::uint16_t>(server.port()), true, t,
+                                                    Tls(Encryption::Required, server.caFile()));
+        EXPECT_FALSE(c->TlsVersion().empty());
+        std::thread closer;
+        int nagle = 0;
+        if (k.closeFromAnotherThread)
+            closer = std::thread([c, &nagle] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                nagle = SocketsWithNagle();  // the control and the data connection are open now
+                c->Close();
+            });
+        const auto start = std::chrono::steady_clock::now();
+        const std::string call = k.call;
+        const bool ok = call == "get"   ? c->GetFile("big", local / "got", false)
+                        : call == "put" ? c->PutFile(local / "big", "big")
+                                        : c->SetCurrentDirectory("/");
+        const DWORD e = GetLastInternetError();
+        if (closer.joinable()) closer.join();
+        EXPECT_EQ(nagle, 0);
+        EXPECT_FALSE(ok);
+        EXPECT_NE(std::find(k.errors.begin(), k.errors.end(), e), k.errors.end()) << e;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(local.path()), {}), 1)
+            << "a failed download left a file (or its temporary one) behind";
+        EXPECT_FALSE(c->SetCurrentDirectory("missing"));
+        if (k.then == InStep) {
+            EXPECT_EQ(GetLastResponseInfo(), "550 missing: No such file or directory.");
+            std::string dir;
+            EXPECT_TRUE(c->GetCurrentDirectory(dir));
+        } else {
+            EXPECT_NE(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
+            EXPECT_FALSE(c->IsOpen());
+        }
+    }
 }
 
 }  // namespace

@@ -76,7 +76,10 @@ CMainFrame::CMainFrame(std::unique_ptr<CBrovinDoc> doc)
     wxIcon icon = ui::LoadIcon(IDR_MAINFRAME);
     if (icon.IsOk()) SetIcon(icon);
     SetMenuBar(MainMenu());
-    CreateStatusBar(1);
+    // The message pane, and one for the connection's encryption wide enough for its longest text.
+    CreateStatusBar(2);
+    const int widths[] = {-1, GetStatusBar()->GetTextExtent(wxString::FromUTF8("暗号化: TLS1.3")).x + FromDIP(24)};
+    SetStatusWidths(2, widths);
     SetSizeHints(HalfScreen());
 
     splitter_ = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_NOBORDER | wxSP_LIVE_UPDATE);
@@ -147,6 +150,14 @@ void CMainFrame::SetFrameStatus(int id, const std::string& arg, const std::strin
 }
 
 wxString CMainFrame::StatusText() const { return GetStatusBar()->GetStatusText(0); }
+
+void CMainFrame::SetEncryptionStatus(const std::string& state) {
+    // kNotEncrypted says it all; a version needs the word that says what it is.
+    const std::string text = state.empty() || state == walk::kNotEncrypted ? state : "暗号化: " + state;
+    SetStatusText(wxString::FromUTF8(text), 1);
+}
+
+wxString CMainFrame::EncryptionText() const { return GetStatusBar()->GetStatusText(1); }
 
 void CMainFrame::OnBarNotify(COutBarEvent& event) {
     if (!shown_ || event.Code() == COutBarEvent::kFolderChanged) return;

@@ -17,14 +17,14 @@ bool CertificateAsker::Ask(const std::string& server, const inet::CertificateInf
 
 void CertificateAsker::Show(const std::string& server, const inet::CertificateInfo& cert,
                             const inet::Security& security) {
-    bool trusted = false;
     {
         std::lock_guard<std::mutex> lock(mu_);
         if (cancelled_) return;
     }
     CertificateQuestion question(parent_, server, cert, security);
+    if (place_) place_(question);
     open_ = &question;
-    trusted = question.ShowModal() == wxID_OK;
+    const bool trusted = question.ShowModal() == wxID_OK;
     open_ = nullptr;
     std::lock_guard<std::mutex> lock(mu_);
     answered_ = true;

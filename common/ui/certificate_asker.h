@@ -6,10 +6,12 @@
 #include "platform/inet/inet.h"
 
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 
+class wxDialog;
 class wxWindow;
 
 namespace ui {
@@ -19,8 +21,10 @@ class CertificateQuestion;
 class CertificateAsker : public std::enable_shared_from_this<CertificateAsker> {
 public:
     // The question is shown over `parent`, which must outlive the asker or
-    // call Cancel before it goes. Make it with std::make_shared.
-    explicit CertificateAsker(wxWindow* parent) : parent_(parent) {}
+    // call Cancel before it goes; `place` moves it before it is shown (it
+    // starts centred on `parent`). Make it with std::make_shared.
+    explicit CertificateAsker(wxWindow* parent, std::function<void(wxDialog&)> place = {})
+        : parent_(parent), place_(std::move(place)) {}
 
     // On a worker thread: shows the question on the window thread and waits
     // for the answer. True when the user trusts the certificate; false when
@@ -35,6 +39,7 @@ private:
     void Show(const std::string& server, const inet::CertificateInfo& cert, const inet::Security& security);
 
     wxWindow* parent_;
+    std::function<void(wxDialog&)> place_;
     std::mutex mu_;
     std::condition_variable cv_;
     bool cancelled_ = false;

@@ -41,7 +41,12 @@ bool ClosesALine(wxUniChar c) {
 class TransferDialog::Display : public transfer::ProgressDisplay {
 public:
     explicit Display(TransferDialog* dialog)
-        : dialog_(dialog), asker_(std::make_shared<ui::CertificateAsker>(dialog)) {}
+        : dialog_(dialog), asker_(std::make_shared<ui::CertificateAsker>(dialog, [dialog](wxDialog& question) {
+              // Above the window in the screen's corner, not over it: the status line stays in sight.
+              const wxRect corner = dialog->GetScreenRect();
+              const wxSize size = question.GetSize();
+              question.Move(std::max(0, corner.GetRight() + 1 - size.x), std::max(0, corner.y - size.y - 8));
+          })) {}
 
     // On the window thread: a certificate question that is up is closed and answered "no".
     void Detach() {

@@ -21,15 +21,14 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+class CertificateAsker;
+}
+
 namespace brovin {
 
 class CMainFrame;
 class CTransferDlg;
-}  // namespace brovin
-namespace ui {
-class CertificateAsker;
-}
-namespace brovin {
 
 class CBrovinView : public wxListCtrl {
 public:

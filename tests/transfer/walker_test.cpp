@@ -337,7 +337,8 @@ TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
 // and the status says why; trusted, the fingerprint is kept in every entry
 // of the provider, the demo site goes encrypted, byte for byte, and the next
 // run asks nothing; a remembered certificate that differs is asked about as
-// a change.
+// a change. A trust that cannot be stored (the provider's entries deleted
+// while the question was up) stops the upload and says so.
 TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     for (const char* e : {"www", "other"}) {
@@ -353,11 +354,13 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
         bool answer;
         int asked;  // -1: asked as a changed certificate
         bool sent;
+        bool dropEntries = false;  // while asking
     } rows[] = {
         {"refused", nullptr, false, 1, false},
         {"trusted", nullptr, true, 1, true},
         {"remembered", nullptr, false, 0, true},
         {"changed", other.c_str(), false, -1, false},
+        {"not stored", nullptr, true, -1, false, true},
     };
     std::string fingerprint;
     for (const auto& row : rows) {
@@ -375,6 +378,10 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
             ++asked;
             warned = used.trustedFingerprints == std::vector<std::string>{other};
             fingerprint = cert.sha256;
+            SettingKey provider;
+            provider.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey("Home"));
+            if (row.dropEntries)
+                for (const char* e : {"www", "other"}) provider.DeleteSubKey(e);
             return row.answer;
         };
         fs::remove_all(server.Local("site"));
@@ -384,7 +391,8 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
         EXPECT_EQ(asked, std::abs(row.asked));
         EXPECT_EQ(warned, row.asked < 0);
         if (!row.sent) {
-            EXPECT_EQ(Statuses().back(), kCertificateRefused);
+            EXPECT_EQ(Statuses().back(), row.dropEntries ? std::string(kCertificateNotStored) + "2)"
+                                                         : std::string(kCertificateRefused));
             EXPECT_EQ(Ending(), "ended:failed");
             const auto commands = server.Commands();
             EXPECT_TRUE(std::none_of(commands.begin() + static_cast<std::ptrdiff_t>(seen), commands.end(),

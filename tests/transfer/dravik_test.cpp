@@ -354,8 +354,8 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
                 overProgress = question->GetParent() == &dialog;
                 text = question->Text();
                 if (row.answer) return row.answer;
-                closer.Bind(wxEVT_TIMER, [&, question](wxTimerEvent&) {
-                    if (!question->IsShownOnScreen()) {
+                closer.Bind(wxEVT_TIMER, [&, question, polls = 0](wxTimerEvent&) mutable {
+                    if (!question->IsShownOnScreen() && ++polls < 100) {
                         closer.StartOnce(50);
                         return;
                     }

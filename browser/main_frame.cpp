@@ -76,7 +76,9 @@ CMainFrame::CMainFrame(std::unique_ptr<CBrovinDoc> doc)
     wxIcon icon = ui::LoadIcon(IDR_MAINFRAME);
     if (icon.IsOk()) SetIcon(icon);
     SetMenuBar(MainMenu());
-    CreateStatusBar(1);
+    // The message pane, and one for the connection's encryption (sized when it is told).
+    CreateStatusBar(2);
+    SetEncryptionStatus("");
     SetSizeHints(HalfScreen());
 
     splitter_ = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_NOBORDER | wxSP_LIVE_UPDATE);
@@ -147,6 +149,18 @@ void CMainFrame::SetFrameStatus(int id, const std::string& arg, const std::strin
 }
 
 wxString CMainFrame::StatusText() const { return GetStatusBar()->GetStatusText(0); }
+
+void CMainFrame::SetEncryptionStatus(const std::string& state) {
+    // kNotEncrypted says it all; a version needs the word that says what it is.
+    const wxString text =
+        wxString::FromUTF8(state.empty() || state == walk::kNotEncrypted ? state : "暗号化: " + state);
+    // As wide as the text, with room for the field's borders and the size grip beside it.
+    const int widths[] = {-1, GetStatusBar()->GetTextExtent(text).x + FromDIP(text.empty() ? 20 : 44)};
+    SetStatusWidths(2, widths);
+    SetStatusText(text, 1);
+}
+
+wxString CMainFrame::EncryptionText() const { return GetStatusBar()->GetStatusText(1); }
 
 void CMainFrame::OnBarNotify(COutBarEvent& event) {
     if (!shown_ || event.Code() == COutBarEvent::kFolderChanged) return;

@@ -30,6 +30,10 @@ public:
     // The same with `reason` after the text (when not empty).
     void SetFrameStatus(int id, const std::string& arg, const std::string& reason);
     wxString StatusText() const;
+    // The status bar's right-hand pane: how the connection is protected
+    // ("暗号化: TLS1.3", "暗号化なし"); `state` as walk::EncryptionState gives it.
+    void SetEncryptionStatus(const std::string& state);
+    wxString EncryptionText() const;
 
     CBrovinView* View() const { return view_; }
     CGfxOutBarCtrl* Bar() const { return bar_; }

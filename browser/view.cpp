@@ -4,6 +4,7 @@
 #include "browser/main_frame.h"
 #include "browser/resources.h"
 #include "common/registry/layout.h"
+#include "common/ui/certificate_asker.h"
 #include "common/ui/file_types.h"
 #include "common/ui/resources.h"
 #include "platform/os/os.h"
@@ -153,6 +154,7 @@ CBrovinView::~CBrovinView() { Shutdown(); }
 
 void CBrovinView::Shutdown() {
     if (walk_) walk_->Shutdown();
+    if (asker_) asker_->Cancel();
 }
 
 void CBrovinView::OnInitialUpdate() {
@@ -165,6 +167,11 @@ void CBrovinView::OnInitialUpdate() {
     SetDropTarget(new DropTarget(this));
     ClearRemoteBrowserFlag();
     if (doc_->userName.empty()) return;
+    asker_ = std::make_shared<ui::CertificateAsker>(frame_);
+    doc_->askTrust = [asker = asker_, server = doc_->serverAddr](const inet::CertificateInfo& cert,
+                                                                 const inet::Security& security) {
+        return asker->Ask(server, cert, security);
+    };
     jobs_->Post([this] {
         std::string failure;
         bool ok = doc_->Connect([this](int id, const std::string& arg) { Tell(id, arg); }, &failure);
@@ -187,8 +194,10 @@ void CBrovinView::ListJob() {
     inet::FtpConnection* conn = Live();
     if (!conn) return;
     std::string dir = doc_->currentDirectory;
-    CallAfter([this, dir] {
+    // Told with every listing: a login made again may have come back otherwise protected.
+    CallAfter([this, dir, encryption = doc_->EncryptionState()] {
         frame_->SetTitle(FormatString(IDS_CAPTION_DIRECTORY, dir));
+        frame_->SetEncryptionStatus(encryption);
         frame_->SetFrameStatus(IDS_LISTING, "");
     });
     std::vector<walk::Row> rows;

@@ -21,6 +21,10 @@
 #include <string>
 #include <vector>
 
+namespace ui {
+class CertificateAsker;
+}
+
 namespace brovin {
 
 class CMainFrame;
@@ -32,7 +36,8 @@ public:
     ~CBrovinView() override;
 
     // Sets up the list, clears RUNNING\"RemoteBrowser" and starts the login
-    // when the document has a user name.
+    // when the document has a user name. A server certificate that fails
+    // verification, at this login or a later one, is asked about over the frame.
     void OnInitialUpdate();
 
     // The dispatcher of the seven commands; does nothing without a connection.
@@ -54,7 +59,8 @@ public:
     CTransferDlg* ProgressDialog() const { return progress_; }
     // Closes the progress dialog and enables the main window (after a walk, or on abort).
     void EndProgress();
-    // Called by the frame before it goes: wakes a worker waiting for an answer.
+    // Called by the frame before it goes: wakes a worker waiting for an answer
+    // (a certificate question that is up is closed and answered "no").
     void Shutdown();
 
     // What the next folder or file dialog answers instead of asking (for the window tests).
@@ -106,6 +112,7 @@ private:
     JobQueue* jobs_;
     CTransferDlg* progress_ = nullptr;
     std::shared_ptr<WalkProgress> walk_;
+    std::shared_ptr<ui::CertificateAsker> asker_;  // the certificate question of every login
     std::string downloadFolder_;
     std::vector<walk::Row> rows_;
     std::vector<int> images_;

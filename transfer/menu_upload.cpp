@@ -99,13 +99,22 @@ int MenuUpload::Run() {
 
     Status(layout::Format("%sに接続しています...", server.c_str()));
     std::string failure;
-    inet::FtpConnection* conn =
-        walker_.Connect(server, entry.user, entry.password, entry.port, failure, entry.security);
+    inet::Security security = entry.security;
+    inet::FtpConnection* conn = walk::ConnectTrusting(
+        handOff.provider, security,
+        [&](const inet::CertificateInfo& cert, const inet::Security& used) {
+            return display_.AskTrustCertificate(server, cert, used);
+        },
+        [&](const inet::Security& used, std::string& why) {
+            return walker_.Connect(server, entry.user, entry.password, entry.port, why, used);
+        },
+        failure);
     if (!conn) {
         Status(walk::Clip(failure));
         return End(2, false);
     }
-    connected_ = layout::Format("%s接続完了しました", server.c_str()) + walk::EncryptionNote(entry.security, conn);
+    display_.SetEncryption(walk::EncryptionState(security, conn));
+    connected_ = layout::Format("%s接続完了しました", server.c_str()) + walk::EncryptionNote(security, conn);
     Status(connected_);
     if (!EnterRoot(conn, entry.root)) return 0;
 

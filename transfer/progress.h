@@ -1,6 +1,8 @@
 // What the transfer program's upload reports to its progress dialog.
 #pragma once
 
+#include "platform/inet/inet.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,6 +28,20 @@ public:
     // failure can say which file it was; empty while the walk is on none.
     // A walk that ends with items left out names the first of them.
     virtual void SetCurrentItem(const std::string& item) { (void)item; }
+    // How the connection is protected, once logged in ("TLS1.3", "暗号化なし",
+    // or "" for plain FTP as set), so that a later failure can still say it.
+    virtual void SetEncryption(const std::string& state) { (void)state; }
+    // The certificate of `server` failed verification: asks the user whether
+    // to trust it (the question of every program, `security` as the connect
+    // used it). Waits for the answer; false when the user would not trust it,
+    // or when nobody can be asked (the default) or the display is going.
+    virtual bool AskTrustCertificate(const std::string& server, const inet::CertificateInfo& cert,
+                                     const inet::Security& security) {
+        (void)server;
+        (void)cert;
+        (void)security;
+        return false;
+    }
 };
 
 }  // namespace transfer

@@ -34,13 +34,16 @@ bool CBrovinDoc::OnNewDocument() {
 }
 
 inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
-    try {
-        return session_.GetFtpConnection(serverAddr, userName, password, static_cast<std::uint16_t>(port & 0xFFFF),
-                                         false, {}, security);
-    } catch (const inet::InternetException& e) {
-        failure = ErrorText(e.Code());
-        return nullptr;
-    }
+    auto connect = [this](const inet::Security& used, std::string& why) -> inet::FtpConnection* {
+        try {
+            return session_.GetFtpConnection(serverAddr, userName, password,
+                                             static_cast<std::uint16_t>(port & 0xFFFF), false, {}, used);
+        } catch (const inet::InternetException& e) {
+            why = ErrorText(e.Code());
+            return nullptr;
+        }
+    };
+    return walk::ConnectTrusting(providerName, security, askTrust, connect, failure);
 }
 
 bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {

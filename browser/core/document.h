@@ -3,6 +3,7 @@
 // FTP connection of the run, and the server's current directory.
 #pragma once
 
+#include "common/walk/entry_connection.h"
 #include "platform/inet/inet.h"
 
 #include <atomic>
@@ -64,8 +65,17 @@ public:
     std::string root;
     inet::Security security;  // from the entry's "Encryption" and "TrustedCertificate"
 
+    // Asked, on the thread that logs in, when the server's certificate fails
+    // verification; a certificate it trusts is remembered for the provider
+    // and used by every later login of the run. Unset: nobody is asked.
+    walk::AskTrust askTrust;
+    // How the current connection is protected ("TLS1.3", "暗号化なし", or ""
+    // for plain FTP as set); on the thread that holds the connection.
+    std::string EncryptionState() const { return walk::EncryptionState(security, Connection()); }
+
 private:
-    // Connects and logs in with the profile's data; nullptr with the reason in `failure` when that fails.
+    // Connects and logs in with the profile's data, asking about a certificate
+    // that fails verification; nullptr with the reason in `failure` when that fails.
     inet::FtpConnection* Login(std::string& failure);
 
     inet::InternetSession session_;

@@ -1,6 +1,7 @@
 #include "common/walk/entry_connection.h"
 
 #include "common/registry/layout.h"
+#include "common/walk/certificate.h"
 
 namespace walk {
 
@@ -33,10 +34,33 @@ EntryConnection ReadEntryConnection(const std::string& provider, const std::stri
     return c;
 }
 
-std::string EncryptionNote(const inet::Security& security, inet::FtpConnection* connection) {
+std::string EncryptionState(const inet::Security& security, inet::FtpConnection* connection) {
     if (security.encryption == inet::Encryption::None || !connection) return "";
     const std::string version = connection->TlsVersion();
-    return version.empty() ? " (暗号化なし)" : " (" + version + ")";
+    return version.empty() ? kNotEncrypted : version;
+}
+
+std::string EncryptionNote(const inet::Security& security, inet::FtpConnection* connection) {
+    const std::string state = EncryptionState(security, connection);
+    return state.empty() ? "" : " (" + state + ")";
+}
+
+inet::FtpConnection* ConnectTrusting(const std::string& provider, inet::Security& security, const AskTrust& ask,
+                                     const Connector& connect, std::string& failure) {
+    if (inet::FtpConnection* conn = connect(security, failure)) return conn;
+    // The certificate is this thread's copy: another connect may overwrite it once we ask.
+    const inet::CertificateInfo cert = inet::GetLastCertificate();
+    if (inet::GetLastInternetError() != inet::ERROR_INTERNET_INVALID_CA || cert.sha256.empty() || !ask) return nullptr;
+    if (!ask(cert, security)) {
+        failure = kCertificateRefused;
+        return nullptr;
+    }
+    if (const winreg::LONG st = TrustCertificate(provider, cert.sha256); st != winreg::ERROR_SUCCESS) {
+        failure = kCertificateNotStored + std::to_string(st) + ")";
+        return nullptr;
+    }
+    security.trustedFingerprints = {cert.sha256};
+    return connect(security, failure);
 }
 
 }  // namespace walk

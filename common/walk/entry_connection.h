@@ -6,6 +6,7 @@
 #include "platform/inet/inet.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace walk {
@@ -28,9 +29,38 @@ void ReadSetting(SettingKey& key, const char* name, std::string& value, std::str
 // Reads the entry `entry` of `provider`; values that are missing stay empty (0).
 EntryConnection ReadEntryConnection(const std::string& provider, const std::string& entry);
 
-// What a status line adds after "connected" for a connection made with
-// `security`: " (TLS1.3)" when encrypted, " (暗号化なし)" when TLS was asked
-// for only if offered and the server offered none, "" for plain FTP as set.
+// What EncryptionState says of a connection that fell back to plain FTP.
+inline constexpr const char* kNotEncrypted = "暗号化なし";
+
+// How a connection made with `security` is protected, in the user's words:
+// "TLS1.3" when encrypted, kNotEncrypted when TLS was asked for only if
+// offered and the server offered none, "" for plain FTP as set (or no connection).
+std::string EncryptionState(const inet::Security& security, inet::FtpConnection* connection);
+
+// What a status line adds after "connected": EncryptionState in " (...)", or "".
 std::string EncryptionNote(const inet::Security& security, inet::FtpConnection* connection);
+
+// Asked when the server's certificate failed verification: `cert` as the
+// connect saw it, `security` as it was used (a remembered fingerprint makes
+// the question a warning). True when the user trusts the certificate.
+using AskTrust = std::function<bool(const inet::CertificateInfo& cert, const inet::Security& security)>;
+// Connects with `security`; nullptr with the message in `failure` when that fails.
+using Connector = std::function<inet::FtpConnection*(const inet::Security& security, std::string& failure)>;
+
+// The failures ConnectTrusting adds to the connector's own.
+inline constexpr const char* kCertificateRefused = "証明書を信頼しなかったため接続を中止しました";
+// Followed by the store's status and ")".
+inline constexpr const char* kCertificateNotStored = "証明書を設定に保存できなかったため接続を中止しました(エラーコード : ";
+
+// Runs `connect` with `security`. When it fails because the server's
+// certificate could not be verified and `ask` (on this thread) trusts it, its
+// fingerprint is remembered for every entry of `provider`, replaces the one in
+// `security`, and `connect` runs once more. Returns the connection; nullptr
+// with `failure` set: the connector's message (also when `ask` is empty or the
+// failure carried no certificate), kCertificateRefused, or kCertificateNotStored
+// with the store's status when the fingerprint could not be written (then
+// nothing connects: the user asked for it to be remembered).
+inet::FtpConnection* ConnectTrusting(const std::string& provider, inet::Security& security, const AskTrust& ask,
+                                     const Connector& connect, std::string& failure);
 
 }  // namespace walk

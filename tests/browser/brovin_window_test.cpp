@@ -2,6 +2,7 @@
 // with a hand-off, the listing, navigation through the list and the command
 // bar, the commands with their dialogs answered, abort, a dropped connection.
 #include "browser/dialogs.h"
+#include "common/ui/certificate_question.h"
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
 #include "common/ui/outbar.h"
@@ -136,6 +137,78 @@ TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
     const auto& rows = frame->View()->Rows();
     ASSERT_EQ(rows.size(), 6u);
     for (std::size_t i = 0; i < 4; ++i) EXPECT_TRUE(rows[i].directory) << rows[i].name;  // "新しい.dir" among them
+}
+
+// The status bar says how the connection is protected. A certificate nobody
+// trusted is asked about over the window: refused, nothing connects and the
+// status says why; trusted, it is remembered for every entry of the provider,
+// the demo site goes up byte for byte, and the login made again after a cut
+// asks nothing. Where the provider takes TLS when offered and the server
+// offers none, the browser goes on in plain FTP and says so.
+TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
+    FtpServer tls(FtpServer::Kind::VsftpdTls), plain(FtpServer::Kind::Pyftpdlib);
+    const bool shots = std::getenv("PARVEX_BROVIN_SCREENSHOTS") != nullptr;
+    if (shots)  // the listing of the documentation's picture
+        for (const char* p : {"v1.2/", "browser/", "img/", "画像/", "docs/", "cgi-bin/", "Makefile", "platform.md",
+                              "README.md", "index.html"}) {
+            const std::string path = tls.Local(p);
+            path.ends_with("/") ? (void)fs::create_directories(path) : WriteFile(path, "x");
+        }
+    const struct {
+        const char* what;
+        const FtpServer* server;
+        int answer;
+        int asked;
+        const char* encryption;
+    } rows[] = {
+        {"refused", &tls, wxID_CANCEL, 1, ""},
+        {"trusted", &tls, wxID_OK, 1, "暗号化: TLS1.3"},
+        {"plain", &plain, wxID_CANCEL, 0, "暗号化なし"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        for (const char* e : {"entry", "other"}) {
+            transfertest::WriteEntry("prov", e, *row.server, row.server->home());
+            SettingKey key;
+            key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", e));
+            key.WriteDword(layout::kEncryption, 1);
+        }
+        int asked = 0;
+        bool overFrame = false;
+        testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
+            if (!dynamic_cast<ui::CertificateQuestion*>(d)) return wxID_NONE;
+            ++asked;
+            overFrame = frame && d->GetParent() == frame;
+            return row.answer;
+        });
+        Start(*row.server, row.server->home());
+        EXPECT_EQ(asked, row.asked);
+        EXPECT_EQ(overFrame, row.asked > 0);
+        EXPECT_EQ(frame->EncryptionText(), U(row.encryption));
+        if (row.answer == wxID_CANCEL && row.asked) {
+            EXPECT_FALSE(frame->Document().Connected());
+            EXPECT_EQ(Status(), "127.0.0.1へ接続できませんでした : 証明書を信頼しなかったため接続を中止しました");
+        } else {
+            EXPECT_TRUE(frame->Document().Connected());
+        }
+        if (row.server == &tls && row.answer == wxID_OK) {
+            Screenshot("brovin.png");
+            const auto fingerprint = testsupport::StoredString(layout::EntryKey("prov", "entry"), layout::kTrustedCertificate);
+            ASSERT_TRUE(fingerprint.has_value());
+            EXPECT_EQ(fingerprint->size(), 64u);
+            EXPECT_EQ(testsupport::StoredString(layout::EntryKey("prov", "other"), layout::kTrustedCertificate), fingerprint);
+            frame->View()->QueueUpload({transfertest::DemoSite()});
+            ASSERT_TRUE(WaitListed());
+            transfertest::ExpectSameFiles(transfertest::DemoSite(), tls.Local("site"));
+            frame->Document().Connection()->Close();  // as a server that hung up
+            frame->View()->StartListing();
+            ASSERT_TRUE(WaitListed());
+            EXPECT_EQ(asked, 1) << "the login made again asked once more";
+            EXPECT_EQ(frame->EncryptionText(), U(row.encryption));
+            EXPECT_TRUE(std::ranges::count(Names(), "site"));
+        }
+        CloseFrame();
+    }
 }
 
 TEST_F(BrovinWindow, WithoutAUserNameNothingConnectsAndEveryCommandIsOff) {

@@ -1,10 +1,13 @@
 // Dravik as the user meets it: the real dialog on a virtual screen, and the
 // real program started as the context menu starts it, against pyftpdlib.
+#include "common/ui/certificate_question.h"
 #include "common/ui/image_button.h"
+#include "common/walk/entry_connection.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
 #include "tests/transfer/store_setup.h"
+#include "transfer/app/failure_notice.h"
 #include "transfer/app/resources.h"
 #include "transfer/app/transfer_app.h"
 #include "transfer/app/transfer_dialog.h"
@@ -305,6 +308,101 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
     }
     EXPECT_GT(dialog.GetClientSize().y, base.y);
     dialog.Hide();
+}
+
+// Started from the file manager nobody reads a terminal: a certificate that
+// fails verification is asked about over the progress window, in its warning
+// form when another one was remembered. Refused, the status line and the
+// desktop notice say why and nothing is sent; trusted, the files go. A window
+// that goes while the question is up closes it, and the walker ends at once.
+TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
+    FtpServer server(FtpServer::Kind::VsftpdTls);
+    WriteEntry("P", "www", server, server.home());
+    SettingKey entry;
+    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("P", "www"));
+    entry.WriteDword(layout::kEncryption, 2);
+    const char* shots = std::getenv("PARVEX_SCREENSHOT_DIR");
+    const struct {
+        const char* what;
+        int answer;  // 0: the window goes while the question is up
+        const char* opening;
+    } rows[] = {
+        {"closed", 0, "サーバ「127.0.0.1」の証明書を確認できませんでした。"},
+        {"refused", wxID_CANCEL, "サーバ「127.0.0.1」の証明書を確認できませんでした。"},
+        {"trusted", wxID_OK, "サーバ「127.0.0.1」の証明書を確認できませんでした。"},
+        {"changed", wxID_CANCEL, "警告: サーバ「127.0.0.1」の証明書が、以前に信頼した証明書から変わっています。"},
+    };
+    const std::string site = Site();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.what == std::string("changed")) entry.WriteString(layout::kTrustedCertificate, std::string(64, 'a'));
+        std::filesystem::remove_all(server.Local("site"));
+        WriteHandOff("P", "www", {site});
+        int asked = 0;
+        bool overProgress = false;
+        std::string text;
+        std::optional<dravik::FailedTransfer> failure;
+        double stopping = -1;
+        bool abandoned = true;
+        wxTimer closer, ender;
+        {
+            dravik::TransferDialog dialog;
+            testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
+                auto* question = dynamic_cast<ui::CertificateQuestion*>(d);
+                if (!question) return wxID_NONE;
+                ++asked;
+                overProgress = question->GetParent() == &dialog;
+                text = question->Text();
+                if (row.answer) return row.answer;
+                closer.Bind(wxEVT_TIMER, [&, question, polls = 0](wxTimerEvent&) mutable {
+                    if (!question->IsShownOnScreen() && ++polls < 100) {
+                        closer.StartOnce(50);
+                        return;
+                    }
+                    if (shots) {
+                        testsupport::Pump(300);
+                        const wxRect r = question->GetScreenRect().Union(dialog.GetScreenRect());
+                        const std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" +
+                                                std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
+                                                std::to_string(r.y) + " +repage '" + shots +
+                                                "/certificate-question-dravik.png'";
+                        EXPECT_EQ(std::system(cmd.c_str()), 0);
+                    }
+                    const auto start = Clock::now();
+                    dialog.StopWalker();  // as the closing dialog does
+                    stopping = Seconds(Clock::now() - start);
+                    EXPECT_FALSE(question->IsModal()) << "the question stayed up";
+                    // Ended from the outer loop: an EndModal from inside the question's loop would end that one.
+                    ender.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog.EndModal(wxID_CANCEL); });
+                    ender.StartOnce(100);
+                });
+                closer.StartOnce(50);
+                return wxID_NONE;
+            });
+            ShowModalAtMost(dialog);
+            dialog.StopWalker();
+            abandoned = dialog.WalkerAbandoned();
+            failure = dialog.Failure();
+        }
+        EXPECT_FALSE(abandoned);
+        EXPECT_EQ(asked, 1);
+        EXPECT_TRUE(overProgress);
+        EXPECT_TRUE(text.starts_with(row.opening)) << text;
+        if (row.answer == 0) {
+            EXPECT_GE(stopping, 0.0);
+            EXPECT_LT(stopping, 2.0) << "the walker waited on after the window went";
+        }
+        if (row.answer == wxID_OK) {
+            EXPECT_FALSE(failure.has_value()) << failure->status;
+            EXPECT_EQ(ReadFile(server.Local("site/img/logo.gif")), std::string("GIF89a\x01\0\x01\0", 10));
+            continue;
+        }
+        EXPECT_FALSE(std::filesystem::exists(server.Local("site")));
+        ASSERT_TRUE(failure.has_value());
+        if (row.answer == 0) continue;
+        EXPECT_EQ(failure->status, walk::kCertificateRefused);
+        EXPECT_NE(dravik::ComposeFailureNotice(*failure, false).body.find(walk::kCertificateRefused), std::string::npos);
+    }
 }
 
 // A store that cannot be used is named, with what is wrong, in a message box:

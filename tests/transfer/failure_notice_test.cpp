@@ -48,19 +48,19 @@ TEST(ComposeFailureNotice, NamesWhatFailedWithUntrustedTextMadeHarmless) {
         const char* summary;
         std::string body;
     } cases[] = {
-        {{true, "P", "公開", "site/big.bin", "site/big.bin 処理中..."}, true, "Parvex: 転送を中断しました",
-         "プロバイダ: P\n転送先: 公開\nファイル: site/big.bin\nsite/big.bin 処理中..."},
+        {{true, "P", "公開", "site/big.bin", "site/big.bin 処理中...", "TLS1.3"}, true, "Parvex: 転送を中断しました",
+         "プロバイダ: P\n転送先: 公開\nファイル: site/big.bin\n接続: TLS1.3\nsite/big.bin 処理中..."},
         // No file reached yet: no file line. A server's CR LF keeps its line break, a lone CR too.
-        {{false, "P", "e", "", "530-Locked\r\n530 Bye\r\n"}, false, failed, "プロバイダ: P\n転送先: e\n530-Locked\n530 Bye"},
+        {{false, "P", "e", "", "530-Locked\r\n530 Bye\r\n", ""}, false, failed, "プロバイダ: P\n転送先: e\n530-Locked\n530 Bye"},
         // Markup escaped only for a service that reads it; a name stays on its line.
-        {{false, "A&B", "<i>", "x\r\n<b>&.txt", "a\x1b[31m<u>\rb"}, true, failed,
+        {{false, "A&B", "<i>", "x\r\n<b>&.txt", "a\x1b[31m<u>\rb", ""}, true, failed,
          "プロバイダ: A&amp;B\n転送先: &lt;i&gt;\nファイル: x\\r\\n&lt;b&gt;&amp;.txt\na\\x1B[31m&lt;u&gt;\nb"},
-        {{false, "A&B", "<i>", "", "<u>"}, false, failed, "プロバイダ: A&B\n転送先: <i>\n<u>"},
+        {{false, "A&B", "<i>", "", "<u>", ""}, false, failed, "プロバイダ: A&B\n転送先: <i>\n<u>"},
         // Bytes that are not UTF-8 would make the bus refuse the whole message.
-        {{false, "P\xff", "e", "", "bad \xe3\x81"}, false, failed,
+        {{false, "P\xff", "e", "", "bad \xe3\x81", ""}, false, failed,
          "プロバイダ: P\xef\xbf\xbd\n転送先: e\nbad \xef\xbf\xbd\xef\xbf\xbd"},
         // Thousands of bytes: a name cut in its middle, a status at its end, both between characters.
-        {{false, "P", "e", std::string(300, 'a') + std::string(3700, 'z'), kanji}, false, failed,
+        {{false, "P", "e", std::string(300, 'a') + std::string(3700, 'z'), kanji, ""}, false, failed,
          "プロバイダ: P\n転送先: e\nファイル: " + std::string(80, 'a') + "…" + std::string(100, 'z') + "\n" +
              kanji.substr(0, 2 + 85 * 3) + "…"},
     };
@@ -81,13 +81,17 @@ TEST_F(FailureNotice, AFailureIsToldOnceAndASuccessNotAtAll) {
     {
         FtpServer refusing(FtpServer::Kind::Fault, "refuse-stor");
         WriteEntry("社内&サーバ", "公開<html>", refusing, "/");
+        // TLS when offered, and the server offers none: the notice says the password went in clear.
+        SettingKey entry;
+        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("社内&サーバ", "公開<html>"));
+        entry.WriteDword(layout::kEncryption, 1);
         WriteHandOff("社内&サーバ", "公開<html>", {local / "a.txt"});
         RunDravik(bus.address());
     }
     const std::string first = bus.Log();
     EXPECT_TRUE(first.starts_with(
         R"({"app_name": "Parvex", "app_icon": "parvex", "summary": "Parvex: 転送できませんでした", )"
-        R"("body": "プロバイダ: 社内&amp;サーバ\n転送先: 公開&lt;html&gt;\nファイル: a.txt\n)"
+        R"("body": "プロバイダ: 社内&amp;サーバ\n転送先: 公開&lt;html&gt;\nファイル: a.txt\n接続: 暗号化なし\n)"
         R"(553 Could not create file ./a.txt: permission denied.", )"
         R"("hints": {"category": "transfer.error", "desktop-entry": "org.parvex.Morvane")"))
         << first;

@@ -3,6 +3,7 @@
 
 #include "transfer/progress.h"
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ public:
     void EndDisplay() override { Add("end"); }
     void TransferEnded(bool succeeded) override { Add(succeeded ? "ended:ok" : "ended:failed"); }
     void SetCurrentItem(const std::string& text) override { item = text; }
+    void SetEncryption(const std::string& state) override { Add("encryption:" + state); }
+    bool AskTrustCertificate(const std::string& server, const inet::CertificateInfo& cert,
+                             const inet::Security& security) override {
+        Add("asked:" + server);
+        return trust && trust(cert, security);
+    }
 
     std::vector<std::string> Events() {
         std::lock_guard<std::mutex> lock(mu_);
@@ -34,6 +41,8 @@ public:
     }
     std::string status;
     std::string item;  // the walker's current item, as the dialog last heard it
+    // The user's answer to the certificate question; unset: not trusted.
+    std::function<bool(const inet::CertificateInfo&, const inet::Security&)> trust;
 
 private:
     void Add(std::string e) {

@@ -7,6 +7,10 @@
 #include "tests/support/ftp_server.h"
 #include "tests/support/store_probe.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -37,6 +41,22 @@ inline void WriteHandOff(const std::string& provider, const std::string& entry,
     for (std::size_t i = 0; i < paths.size(); ++i)
         key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
     key.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
+}
+
+// The demo site of the source tree, the upload the tests send over FTPS.
+inline std::string DemoSite() { return std::string(PARVEX_SOURCE_DIR) + "/demo/site"; }
+
+// Every file below `from` arrived below `to` byte for byte (and nothing is missing).
+inline void ExpectSameFiles(const std::string& from, const std::string& to) {
+    namespace fs = std::filesystem;
+    int files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(from)) {
+        if (!e.is_regular_file()) continue;
+        ++files;
+        const std::string rel = fs::relative(e.path(), from).string();
+        EXPECT_EQ(testsupport::ReadFile(to + "/" + rel), testsupport::ReadFile(e.path())) << rel;
+    }
+    EXPECT_GT(files, 0) << from;
 }
 
 // Whether Software\PARVEX\Selected exists.

@@ -8,6 +8,7 @@
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/progress.h"
+#include "common/walk/entry_connection.h"
 #include "common/walk/transfer_mode.h"
 
 #include <gtest/gtest.h>
@@ -331,29 +332,98 @@ TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
     EXPECT_TRUE(pauses.empty());
 }
 
-// An entry set to FTP over TLS: uploaded encrypted, the status line says so;
-// a certificate nobody trusted stops it before the user name is sent, and the
-// one the user trusted (its fingerprint stored with the entry) lets it go.
-TEST_F(Walkers, AnEntrySetToTlsUploadsEncryptedOnceItsCertificateIsTrusted) {
+// An entry that demands TLS from a server whose certificate nobody trusted:
+// the user is asked before the user name is sent. Refused, nothing is sent
+// and the status says why; trusted, the fingerprint is kept in every entry
+// of the provider, the demo site goes encrypted, byte for byte, and the next
+// run asks nothing; a remembered certificate that differs is asked about as
+// a change. A trust that cannot be stored (the provider's entries deleted
+// while the question was up) stops the upload and says so.
+TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
-    WriteFile(local / "a.txt", "secret\n");
-    WriteEntry("Home", "e", server, server.home());
+    for (const char* e : {"www", "other"}) {
+        WriteEntry("Home", e, server, server.home());
+        SettingKey entry;
+        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
+        entry.WriteDword(layout::kEncryption, 2);
+    }
+    const std::string other(64, '0');
+    const struct {
+        const char* what;
+        const char* remember;  // written into every entry first; nullptr: as the run before left it
+        bool answer;
+        int asked;  // -1: asked as a changed certificate
+        bool sent;
+        bool dropEntries = false;  // while asking
+    } rows[] = {
+        {"refused", nullptr, false, 1, false},
+        {"trusted", nullptr, true, 1, true},
+        {"remembered", nullptr, false, 0, true},
+        {"changed", other.c_str(), false, -1, false},
+        {"not stored", nullptr, true, -1, false, true},
+    };
+    std::string fingerprint;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.remember)
+            for (const char* e : {"www", "other"}) {
+                SettingKey entry;
+                entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
+                entry.WriteString(layout::kTrustedCertificate, row.remember);
+            }
+        int asked = 0;
+        bool warned = false;
+        display.Clear();
+        display.trust = [&](const inet::CertificateInfo& cert, const inet::Security& used) {
+            ++asked;
+            warned = used.trustedFingerprints == std::vector<std::string>{other};
+            fingerprint = cert.sha256;
+            SettingKey provider;
+            provider.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey("Home"));
+            if (row.dropEntries)
+                for (const char* e : {"www", "other"}) provider.DeleteSubKey(e);
+            return row.answer;
+        };
+        fs::remove_all(server.Local("site"));
+        WriteHandOff("Home", "www", {DemoSite()});
+        const std::size_t seen = server.Commands().size();
+        Upload();
+        EXPECT_EQ(asked, std::abs(row.asked));
+        EXPECT_EQ(warned, row.asked < 0);
+        if (!row.sent) {
+            EXPECT_EQ(Statuses().back(), row.dropEntries ? std::string(kCertificateNotStored) + "2)"
+                                                         : std::string(kCertificateRefused));
+            EXPECT_EQ(Ending(), "ended:failed");
+            const auto commands = server.Commands();
+            EXPECT_TRUE(std::none_of(commands.begin() + static_cast<std::ptrdiff_t>(seen), commands.end(),
+                                     [](const std::string& c) { return c.rfind("USER", 0) == 0; }));
+            EXPECT_FALSE(fs::exists(server.Local("site")));
+            continue;
+        }
+        ExpectSameFiles(DemoSite(), server.Local("site"));
+        EXPECT_TRUE(Saw("127.0.0.1接続完了しました (TLS1.3)"));
+        EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+        EXPECT_EQ(fingerprint.size(), 64u);
+        for (const char* e : {"www", "other"})
+            EXPECT_EQ(testsupport::StoredString(layout::EntryKey("Home", e), layout::kTrustedCertificate), fingerprint)
+                << e;
+    }
+}
+
+// A provider that takes TLS when offered, on a server that offers none: the
+// upload goes on in plain FTP and the status line says it is not encrypted.
+TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib);
+    WriteEntry("Home", "e", server, "/");
     SettingKey entry;
     entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-    entry.WriteDword(layout::kEncryption, 2);
+    entry.WriteDword(layout::kEncryption, 1);
+    WriteFile(local / "a.txt", "a");
     WriteHandOff("Home", "e", {local / "a.txt"});
     Upload();
-    EXPECT_EQ(Statuses().back(), inet::InternetErrorText(inet::ERROR_INTERNET_INVALID_CA));
-    EXPECT_EQ(Ending(), "ended:failed");
-    EXPECT_TRUE(std::ranges::none_of(server.Commands(), [](const std::string& c) { return c.rfind("USER", 0) == 0; }));
-
-    entry.WriteString(layout::kTrustedCertificate, inet::GetLastCertificate().sha256);
-    display.Clear();
-    WriteHandOff("Home", "e", {local / "a.txt"});
-    Upload();
-    EXPECT_EQ(ReadFile(server.Local("a.txt")), "secret\n");
-    EXPECT_TRUE(Saw("127.0.0.1接続完了しました (TLS1.3)"));
-    EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+    EXPECT_EQ(ReadFile(server.Local("a.txt")), "a");
+    EXPECT_TRUE(Saw("127.0.0.1接続完了しました (暗号化なし)"));
+    EXPECT_EQ(std::ranges::count(display.Events(), std::string("encryption:暗号化なし")), 1);
 }
 
 // Two uploads in one process, as a test or a future parallel transfer runs

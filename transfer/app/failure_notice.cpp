@@ -98,6 +98,8 @@ FailureNotice ComposeFailureNotice(const FailedTransfer& what, bool markup) {
     if (!what.provider.empty()) line("プロバイダ: " + walk::Printable(ValidUtf8(what.provider)));
     if (!what.entry.empty()) line("転送先: " + walk::Printable(ValidUtf8(what.entry)));
     if (!what.item.empty()) line("ファイル: " + walk::Printable(ValidUtf8(what.item)));
+    // A provider that takes TLS only when offered may have sent the password in clear: the user is told.
+    if (!what.encryption.empty()) line("接続: " + walk::Printable(ValidUtf8(what.encryption)));
     std::string status = StatusText(what.status);
     if (!status.empty()) line(status);
     notice.body = markup ? EscapeMarkup(body) : body;

@@ -15,6 +15,7 @@ struct FailedTransfer {
     std::string entry;
     std::string item;    // the file the walk was on, as the status line names it; empty when none
     std::string status;  // the status line's last text
+    std::string encryption;  // how the connection was protected ("TLS1.3", "暗号化なし"); empty for plain FTP as set
 };
 
 struct FailureNotice {

@@ -1,6 +1,7 @@
 #include "transfer/app/transfer_dialog.h"
 
 #include "common/registry/layout.h"
+#include "common/ui/certificate_asker.h"
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "transfer/app/resources.h"
@@ -39,11 +40,21 @@ bool ClosesALine(wxUniChar c) {
 // calls go nowhere. Events already posted die with the dialog's handler.
 class TransferDialog::Display : public transfer::ProgressDisplay {
 public:
-    explicit Display(TransferDialog* dialog) : dialog_(dialog) {}
+    explicit Display(TransferDialog* dialog)
+        : dialog_(dialog), asker_(std::make_shared<ui::CertificateAsker>(dialog, [dialog](wxDialog& question) {
+              // Above the window in the screen's corner, not over it: the status line stays in sight.
+              const wxRect corner = dialog->GetScreenRect();
+              const wxSize size = question.GetSize();
+              question.Move(std::max(0, corner.GetRight() + 1 - size.x), std::max(0, corner.y - size.y - 8));
+          })) {}
 
+    // On the window thread: a certificate question that is up is closed and answered "no".
     void Detach() {
-        std::lock_guard<std::mutex> lock(mu_);
-        dialog_ = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            dialog_ = nullptr;
+        }
+        asker_->Cancel();
     }
 
     void SetStatusText(const std::string& text) override {
@@ -87,6 +98,14 @@ public:
     void SetCurrentItem(const std::string& item) override {
         Remember([&item](FailedTransfer& seen) { seen.item = item; });
     }
+    void SetEncryption(const std::string& state) override {
+        Remember([&state](FailedTransfer& seen) { seen.encryption = state; });
+    }
+    // Asked over the progress window: started from the file manager, nobody reads a terminal.
+    bool AskTrustCertificate(const std::string& server, const inet::CertificateInfo& cert,
+                             const inet::Security& security) override {
+        return asker_->Ask(server, cert, security);
+    }
     void EndDisplay() override {
         Post([](TransferDialog& d) { d.EndTransferDialog(wxID_OK); });
     }
@@ -122,6 +141,7 @@ private:
 
     std::mutex mu_;
     TransferDialog* dialog_;
+    std::shared_ptr<ui::CertificateAsker> asker_;
     FailedTransfer seen_;
     bool ended_ = false, succeeded_ = false;
 };

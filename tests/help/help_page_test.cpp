@@ -95,7 +95,9 @@ TEST(HelpPage, InstalledPageIsFoundFromTheProgramsFolder) {
     fs::create_directories(prefix / "lib/parvex");
     const std::string probe = prefix / "lib/parvex/help_path_probe";
     fs::copy_file(os::ExecutableDirectory() + "/help_path_probe", probe);
-    const auto run = testsupport::RunProgram({probe});
+    // The suite's own libraries stay where the build put them: the question is
+    // where the page is found, not where the libraries are.
+    const auto run = testsupport::RunProgram({probe}, "", {"LD_LIBRARY_PATH=" + os::ExecutableDirectory()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string page = run.out.substr(0, run.out.find('\n'));
     EXPECT_EQ(fs::weakly_canonical(page), fs::weakly_canonical(prefix / "share/parvex/help/index.html"));

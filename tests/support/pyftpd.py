@@ -35,7 +35,8 @@ def main():
                          "what the client said about its login")
     ap.add_argument("--tls-cert", help="the server's certificate (PEM); with it TLS is required")
     ap.add_argument("--tls-key", help="the certificate's private key (PEM)")
-    ap.add_argument("--encoding", help="the encoding of the names on the server's disk (cp932, euc_jp)")
+    ap.add_argument("--encoding", choices=["cp932", "euc_jp"],
+                    help="the encoding of the names on the server's disk")
     args = ap.parse_args()
 
     auth = DummyAuthorizer()

@@ -88,7 +88,6 @@ TEST_P(LegacyServer, NamesConvertBothWaysAndUnwritableOnesAreNeverSent) {
     ASSERT_TRUE(c->PutFile(local / "up", "表.txt"));
     EXPECT_EQ(ReadFile(disk("資料/表.txt")), "uploaded");
     const std::vector<std::string> commands = server.Commands();
-    EXPECT_EQ(commands.back().substr(0, 4), "STOR");
     EXPECT_EQ(commands.back(), "STOR " + Encode(p.charset, "表.txt"));
     ASSERT_TRUE(c->Rename("表.txt", "一覧表.txt"));
     EXPECT_TRUE(Exists(disk("資料/一覧表.txt")));
@@ -128,7 +127,6 @@ TEST_P(LegacyServer, NamesConvertBothWaysAndUnwritableOnesAreNeverSent) {
     const std::vector<std::string> after = server.Commands();
     EXPECT_EQ(std::vector<std::string>(after.begin() + static_cast<std::ptrdiff_t>(mark), after.end()),
               std::vector<std::string>{"PWD"});
-    EXPECT_FALSE(InternetErrorText(ERROR_NO_UNICODE_TRANSLATION).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -56,6 +56,8 @@ struct Legacy {
     std::vector<std::string> raw;
 };
 
+void PrintTo(const Legacy& p, std::ostream* os) { *os << p.serverEncoding << " asked " << static_cast<int>(p.asked); }
+
 class LegacyServer : public testing::TestWithParam<Legacy> {};
 
 TEST_P(LegacyServer, NamesConvertBothWaysAndUnwritableOnesAreNeverSent) {

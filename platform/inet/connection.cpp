@@ -48,46 +48,42 @@ bool FtpConnection::GetCurrentDirectory(std::string& directory) {
         Reply r = impl_->Command("PWD");
         std::string path;
         if (r.code != 257 || !ParsePwd(r.text, path)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
-        directory = path;
+        directory = impl_->FromServer(path);
     });
 }
 
 bool FtpConnection::SetCurrentDirectory(const std::string& directory) {
     return Guarded(impl_.get(), [&] {
         // "../" and ".." both go up; CDUP is not needed on the servers we meet.
-        RequireClean(directory);
-        impl_->Expect("CWD " + directory);
+        impl_->Expect("CWD " + impl_->ToServer(directory));
     });
 }
 
 bool FtpConnection::CreateDirectory(const std::string& directory) {
     return Guarded(impl_.get(), [&] {
-        RequireClean(directory);
-        impl_->Expect("MKD " + directory);
+        impl_->Expect("MKD " + impl_->ToServer(directory));
     });
 }
 
 bool FtpConnection::RemoveDirectory(const std::string& directory) {
     return Guarded(impl_.get(), [&] {
-        RequireClean(directory);
-        impl_->Expect("RMD " + directory);
+        impl_->Expect("RMD " + impl_->ToServer(directory));
     });
 }
 
 bool FtpConnection::Rename(const std::string& from, const std::string& to) {
     return Guarded(impl_.get(), [&] {
-        RequireClean(from);
-        RequireClean(to);
-        Reply r = impl_->Command("RNFR " + from);
+        // Both names converted before RNFR: a refused RNTO would leave the server waiting for one.
+        const std::string serverFrom = impl_->ToServer(from), serverTo = impl_->ToServer(to);
+        Reply r = impl_->Command("RNFR " + serverFrom);
         if (r.code != 350) Throw(ERROR_INTERNET_EXTENDED_ERROR);
-        impl_->Expect("RNTO " + to);
+        impl_->Expect("RNTO " + serverTo);
     });
 }
 
 bool FtpConnection::Remove(const std::string& file) {
     return Guarded(impl_.get(), [&] {
-        RequireClean(file);
-        impl_->Expect("DELE " + file);
+        impl_->Expect("DELE " + impl_->ToServer(file));
     });
 }
 

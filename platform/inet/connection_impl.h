@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace inet {
@@ -114,6 +115,11 @@ struct FtpConnection::Impl {
     gnutls_certificate_credentials_t tlsCredentials = nullptr;
     gnutls_session_t tlsCtrl = nullptr, tlsData = nullptr;
     bool dataSending = false;  // the data connection carries an upload: its TLS end must reach the server
+    // File names (names.cpp): the encoding (Auto until the login resolves
+    // it), and the received parts kept raw that are valid UTF-8 all the
+    // same, which must go back raw rather than be converted.
+    NameEncoding names = NameEncoding::AsSent;
+    std::set<std::string> rawNames;
     char* CopyBuffer() {
         if (!copyBuffer) copyBuffer.reset(new char[detail::kBuffer]);
         return copyBuffer.get();
@@ -160,6 +166,14 @@ struct FtpConnection::Impl {
     // Sends the data session's close (an upload is not complete without it) and frees it.
     void EndDataTls();
     void FreeTls();
+
+    // --- names.cpp (the rule: NameEncoding in inet.h)
+
+    // `name` as the server writes it; throws ERROR_NO_UNICODE_TRANSLATION
+    // for a character its encoding lacks, ERROR_INVALID_NAME for CR, LF, NUL.
+    std::string ToServer(const std::string& name) const;
+    // A name the server sent, in UTF-8 where it decodes; never fails.
+    std::string FromServer(const std::string& name);
 
     // --- resolve.cpp
 

@@ -130,7 +130,12 @@ void FtpConnection::Impl::Login(const std::string& user, const std::string& pass
         mlsd = f.find("\n MLSD") != std::string::npos || f.find(" MLST") != std::string::npos;
         utf8 = f.find(" UTF8") != std::string::npos;
     }
-    if (utf8) Command("OPTS UTF8 ON");
+    // A server told we speak UTF-8 would read Shift_JIS or EUC-JP names wrongly.
+    const bool legacy = names == NameEncoding::ShiftJis || names == NameEncoding::EucJp;
+    if (utf8 && !legacy) Command("OPTS UTF8 ON");
+    // UTF8 in FEAT settles it: a server that is always UTF-8 (pyftpdlib) may
+    // refuse OPTS UTF8 ON as a switch it does not have.
+    if (names == NameEncoding::Auto) names = utf8 ? NameEncoding::Utf8 : NameEncoding::ShiftJis;
     SetLastResponseInfo(loggedIn);
 }
 

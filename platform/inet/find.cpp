@@ -44,7 +44,8 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
         bool wildcard = mask.find_first_of("*?[") != std::string::npos;
         std::string arg = slash == std::string::npos ? (wildcard ? "" : mask) : (wildcard ? dir : pattern);
         bool mlsd = impl->mlsd && (wildcard || arg.empty()) && !(flags & FTP_FIND_FLAG_LIST);
-        auto command = [&] { return (mlsd ? "MLSD" : "LIST") + (arg.empty() ? std::string() : " " + arg); };
+        const std::string serverArg = impl->ToServer(arg);
+        auto command = [&] { return (mlsd ? "MLSD" : "LIST") + (serverArg.empty() ? std::string() : " " + serverArg); };
         try {
             impl->OpenData(command(), FTP_TRANSFER_TYPE_ASCII);
         } catch (const Failure&) {
@@ -74,6 +75,7 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
                 continue;
             }
             ++read;
+            e.name = impl->FromServer(e.name);
             if (wildcard && mask != "*.*" && mask != "*" && !MatchesMask(mask, e.name)) continue;
             found.push_back(std::move(e));
         }

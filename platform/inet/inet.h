@@ -42,6 +42,9 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 // A name holding CR, LF or NUL: refused before anything is sent, since the
 // server would read the rest of the line as further commands.
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
+// A name with a character the server's file-name encoding cannot hold
+// (see NameEncoding): refused before anything is sent.
+inline constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
 inline constexpr DWORD ERROR_INTERNET_TIMEOUT = 12002;
 inline constexpr DWORD ERROR_INTERNET_EXTENDED_ERROR = 12003;
 inline constexpr DWORD ERROR_INTERNET_INTERNAL_ERROR = 12004;
@@ -108,6 +111,29 @@ struct Security {
     std::string priority;
 };
 
+// How the server writes file names, and so how the names of every call are
+// converted on the way to it and back.
+//
+// The suite's names are UTF-8. With ShiftJis (CP932) or EucJp every name
+// sent (CWD, MKD, RMD, DELE, RNFR/RNTO, STOR, RETR, a listing's folder) is
+// converted into the server's encoding, and every name received (listings,
+// PWD) back into UTF-8, one "/"-separated part at a time:
+//   - a received part that does not decode (or would not convert back to the
+//     same bytes) keeps its raw bytes, so that it stays usable;
+//   - a sent part that is not valid UTF-8, or that this connection received
+//     raw, goes out as its bytes; every other part is converted, and one
+//     with a character the encoding lacks fails the call with
+//     ERROR_NO_UNICODE_TRANSLATION before anything is sent.
+// So every name a listing or PWD gave reaches the server as the bytes the
+// server sent. ShiftJis and EucJp do not send OPTS UTF8 ON.
+enum class NameEncoding {
+    AsSent,    // no conversion: names go and come as their bytes (the default)
+    Auto,      // Utf8 when FEAT lists UTF8, else ShiftJis
+    Utf8,      // the server speaks UTF-8: no conversion
+    ShiftJis,  // CP932, the Shift_JIS that Japanese Windows writes
+    EucJp,
+};
+
 // The server certificate the last failed verification on this thread saw.
 struct CertificateInfo {
     std::string subject, issuer;
@@ -158,6 +184,8 @@ public:
     bool IsOpen() const;
     // The TLS version the control connection speaks ("TLS1.3"); empty for plain FTP.
     std::string TlsVersion() const;
+    // The file-name encoding in use: the one asked for, Auto resolved at the login.
+    NameEncoding Names() const;
 
     Timeouts& timeouts() { return timeouts_; }
 
@@ -184,10 +212,10 @@ public:
     // InternetException: 12007 unknown host (or no answer from the name
     // server within timeouts.connect), 12029 cannot connect, 12002 timeout,
     // 12014 login refused, 12003 other error replies (the reply text in the
-    // exception), 12030 dropped.
+    // exception), 12030 dropped. `names` says how file names are converted.
     FtpConnection* GetFtpConnection(const std::string& server, const std::string& user, const std::string& password,
                                     std::uint16_t port = 0, bool passive = false, Timeouts timeouts = {},
-                                    const Security& security = {});
+                                    const Security& security = {}, NameEncoding names = NameEncoding::AsSent);
     // Closes every connection of the session, one still resolving its
     // server's name, connecting or logging in included (safe while another
     // thread is in a call on one; that call fails with 12017); their memory
@@ -222,8 +250,9 @@ public:
     // ERROR_FTP_LISTING_UNREADABLE when it held lines and not one of them
     // could be read (lines we cannot read among good ones are skipped).
     // FTP_FIND_FLAG_LIST in `flags` lists with LIST even where MLSD is offered.
-    // Names keep the listing's bytes exactly (see ftp_parse.h): the name of
-    // an entry is what to send back in commands. A name holding NUL is
+    // Names keep the listing's bytes exactly (see ftp_parse.h), converted
+    // only by the connection's NameEncoding: the name of an entry is what
+    // to send back in commands. A mask matches the converted names. A name holding NUL is
     // listed by "*" and "*.*" only, and every command refuses it
     // (ERROR_INVALID_NAME), since no FTP command line can carry it.
     bool FindFile(const std::string& pattern = "*.*", DWORD flags = INTERNET_FLAG_RELOAD);

@@ -21,6 +21,7 @@ std::string InternetErrorText(DWORD code) {
     case ERROR_FILE_EXISTS: return "ファイルが既に存在します。";
     case ERROR_INVALID_PARAMETER: return "パラメータが間違っています。";
     case ERROR_INVALID_NAME: return "名前に改行または NUL 文字が含まれているため送れません。";
+    case ERROR_NO_UNICODE_TRANSLATION: return "名前にサーバーの文字コードで表せない文字が含まれているため送れません。";
     case ERROR_INTERNET_TIMEOUT: return "操作がタイムアウトしました。";
     case ERROR_INTERNET_EXTENDED_ERROR: return "サーバーから拡張エラーが返されました。";
     case ERROR_INTERNET_INTERNAL_ERROR: return "内部エラーが発生しました。";

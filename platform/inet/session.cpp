@@ -35,10 +35,12 @@ void InternetSession::Close() {
 
 FtpConnection* InternetSession::GetFtpConnection(const std::string& server, const std::string& user,
                                                  const std::string& password, std::uint16_t port, bool passive,
-                                                 Timeouts timeouts, const Security& security) {
+                                                 Timeouts timeouts, const Security& security,
+                                                 NameEncoding nameEncoding) {
     auto impl = std::make_unique<FtpConnection::Impl>();
     impl->passive = passive;
     impl->security = security;
+    impl->names = nameEncoding;
     impl->serverName = server;
     FtpConnection* conn;
     {

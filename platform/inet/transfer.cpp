@@ -28,7 +28,7 @@ bool FtpConnection::PutFile(const std::string& localPath, const std::string& rem
         return false;
     }
     bool ok = Guarded(impl_.get(), [&] {
-        impl_->OpenData("STOR " + remoteName, type);
+        impl_->OpenData("STOR " + impl_->ToServer(remoteName), type);
         impl_->dataSending = true;
         int fd = impl_->data;
         // Copied through a buffer, not handed to sendfile(): a zero-copy send
@@ -85,7 +85,7 @@ bool FtpConnection::GetFile(const std::string& remoteName, const std::string& lo
         return false;
     }
     bool ok = Guarded(impl_.get(), [&] {
-        impl_->OpenData("RETR " + remoteName, type);
+        impl_->OpenData("RETR " + impl_->ToServer(remoteName), type);
         char* buf = impl_->CopyBuffer();
         bool pendingCR = false;
         auto writeAll = [&](const char* p, std::size_t n) {

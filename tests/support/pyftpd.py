@@ -4,7 +4,10 @@
 Serves ROOT to one user on 127.0.0.1, on an ephemeral port that it writes to
 PORT_FILE once it listens, and stops when its parent goes away. With
 --tls-cert and --tls-key it demands explicit TLS (AUTH TLS) for the login and
-every data connection.
+every data connection. With --encoding (cp932, euc_jp) it is an older server
+of that encoding: it keeps every name as the bytes the client sent (so the
+names on its disk are in that encoding), lists them as they are on disk, and
+neither lists UTF8 in FEAT nor accepts OPTS UTF8 ON.
 """
 import argparse
 import sys
@@ -32,6 +35,8 @@ def main():
                          "what the client said about its login")
     ap.add_argument("--tls-cert", help="the server's certificate (PEM); with it TLS is required")
     ap.add_argument("--tls-key", help="the certificate's private key (PEM)")
+    ap.add_argument("--encoding", choices=["cp932", "euc_jp"],
+                    help="the encoding of the names on the server's disk")
     args = ap.parse_args()
 
     auth = DummyAuthorizer()
@@ -70,6 +75,31 @@ def main():
                 self.later(delay, base.ftp_CWD, path)
 
         handler = WatchableHandler
+    if args.encoding:
+        base = handler
+
+        # Python reads undecodable bytes in a name as lone surrogates and
+        # writes them back as the same bytes: names pass through unchanged.
+        class LegacyNamesHandler(base):
+            unicode_errors = "surrogateescape"
+            hiding_utf8 = False
+
+            def decode(self, data):
+                return data.decode("utf8", "surrogateescape")
+
+            def push(self, text):
+                if self.hiding_utf8:
+                    text = text.replace(" UTF8\r\n", "")
+                super(FTPHandler, self).push(text.encode("utf8", "surrogateescape"))
+
+            def ftp_FEAT(self, line):
+                self.hiding_utf8 = True
+                try:
+                    base.ftp_FEAT(self, line)
+                finally:
+                    self.hiding_utf8 = False
+
+        handler = LegacyNamesHandler
     if args.read_limit > 0:
         if args.tls_cert:
             sys.exit("--read-limit works without TLS only")
@@ -85,7 +115,8 @@ def main():
     exit_with_parent()
     import logging
     if args.log:
-        logging.basicConfig(level=logging.DEBUG, filename=args.log)
+        # The log keeps a name's bytes, whatever its encoding.
+        logging.basicConfig(level=logging.DEBUG, filename=args.log, encoding="utf-8", errors="surrogateescape")
     else:
         logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
     server.serve_forever(handle_exit=False)

@@ -77,7 +77,8 @@ TEST(HelpPage, ExplainsEveryServerErrorText) {
                              inet::ERROR_INTERNET_OPERATION_CANCELLED, inet::ERROR_INTERNET_CANNOT_CONNECT,
                              inet::ERROR_INTERNET_CONNECTION_ABORTED, inet::ERROR_INTERNET_CONNECTION_RESET,
                              inet::ERROR_INTERNET_INVALID_CA, inet::ERROR_INTERNET_SECURITY_CHANNEL_ERROR,
-                             inet::ERROR_FTP_TRANSFER_IN_PROGRESS, inet::ERROR_FTP_LISTING_UNREADABLE}) {
+                             inet::ERROR_FTP_TRANSFER_IN_PROGRESS, inet::ERROR_FTP_LISTING_UNREADABLE,
+                             inet::ERROR_NO_UNICODE_TRANSLATION}) {
         const std::string text = inet::InternetErrorText(code);
         ASSERT_FALSE(text.empty()) << code;
         EXPECT_NE(html.find(text), std::string::npos) << "the page does not explain " << code << ": " << text;

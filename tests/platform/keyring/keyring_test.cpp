@@ -1,0 +1,154 @@
+// The keyring calls against a real Secret Service: gnome-keyring-daemon on a
+// session bus of the test's own, with its keyrings in a private folder.
+#include "platform/keyring/keyring.h"
+
+#include "tests/support/notification_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <optional>
+
+namespace {
+
+using keyring::Key;
+using keyring::Status;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr keyring::Timeout kWait = 10s;
+
+// One bus for the process (GLib keeps its session bus connection for good),
+// empty between tests; Start() puts a keyring daemon on it with its keyrings
+// in the test's own folder, unlocked with the test's password or locked.
+class KeyringTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        bus_ = new testsupport::NotificationBus(testsupport::NotificationBus::Service::None);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), 1);
+    }
+    static void TearDownTestSuite() { delete bus_; }
+    ~KeyringTest() override { Stop(); }
+
+    void Start(bool unlocked) {
+        testsupport::WriteFile(home_ / "password", unlocked ? "test-password" : "");
+        const std::string unlock = unlocked ? " --unlock" : "";
+        daemon_ = testsupport::Spawn(
+            {"/usr/bin/env", "HOME=" + home_.path(), "XDG_DATA_HOME=" + (home_ / "data"),
+             "XDG_RUNTIME_DIR=" + home_.path(), "DBUS_SESSION_BUS_ADDRESS=" + bus_->address(), "/bin/sh", "-c",
+             "exec /usr/bin/gnome-keyring-daemon --foreground --components=secrets" + unlock + " <\"$0\" >/dev/null",
+             home_ / "password"});
+        ASSERT_TRUE(testsupport::WaitUntil([] { return keyring::Available(1s) == Status::Ok; }, 20000));
+    }
+    void Stop() {
+        if (daemon_ > 0 && ::kill(daemon_, SIGTERM) == 0) testsupport::Wait(daemon_);
+        daemon_ = -1;
+    }
+
+    static std::optional<std::string> Read(const Key& key) {
+        std::string password;
+        const Status status = keyring::Lookup(key, password, kWait);
+        if (status == Status::NotFound) return std::nullopt;
+        EXPECT_EQ(status, Status::Ok) << keyring::StatusName(status);
+        return password;
+    }
+
+    static inline testsupport::NotificationBus* bus_ = nullptr;
+    testsupport::TempDir home_;
+    int daemon_ = -1;
+};
+
+const Key kKeys[] = {
+    {"さくらサーバ", "本番", "ftp.example.jp", "山田"},
+    {"さくらサーバ", "テスト環境", "ftp2.example.jp", "yamada"},
+    {"ロリポップ", "本番", "ftp.example.jp", "山田"},  // same entry name and server, another provider
+};
+
+TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
+    Start(true);
+    for (const Key& key : kKeys)
+        ASSERT_EQ(keyring::Store(key, "秘密:" + key.provider + "/" + key.entry, kWait), Status::Ok);
+    for (const Key& key : kKeys) EXPECT_EQ(Read(key), "秘密:" + key.provider + "/" + key.entry);
+
+    // Another server for an entry replaces its password; a lookup under the old server finds nothing.
+    Key moved = kKeys[0];
+    moved.server = "ftp.new.example.jp";
+    ASSERT_EQ(keyring::Store(moved, "新しい", kWait), Status::Ok);
+    EXPECT_EQ(Read(moved), "新しい");
+    EXPECT_EQ(Read(kKeys[0]), std::nullopt);
+
+    ASSERT_EQ(keyring::DeleteEntry(moved.provider, moved.entry, kWait), Status::Ok);
+    EXPECT_EQ(Read(moved), std::nullopt);
+    EXPECT_EQ(Read(kKeys[1]), "秘密:さくらサーバ/テスト環境");
+    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
+
+    // A provider goes with all its entries and nothing of another provider's.
+    ASSERT_EQ(keyring::Store(kKeys[0], "x", kWait), Status::Ok);
+    ASSERT_EQ(keyring::DeleteProvider("さくらサーバ", kWait), Status::Ok);
+    EXPECT_EQ(Read(kKeys[0]), std::nullopt);
+    EXPECT_EQ(Read(kKeys[1]), std::nullopt);
+    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
+    EXPECT_EQ(keyring::DeleteProvider("さくらサーバ", kWait), Status::Ok);  // nothing left is no error
+}
+
+// Every call the way a program makes it, for the cases where it must fail.
+struct Attempt {
+    const char* name;
+    Status (*run)(keyring::Timeout);
+};
+const Attempt kAttempts[] = {
+    {"Available", [](keyring::Timeout t) { return keyring::Available(t); }},
+    {"Store", [](keyring::Timeout t) { return keyring::Store(kKeys[0], "pw", t); }},
+    {"Lookup",
+     [](keyring::Timeout t) {
+         std::string password = "stale";
+         const Status status = keyring::Lookup(kKeys[0], password, t);
+         return password.empty() ? status : Status::Ok;  // a failed lookup leaves no password behind
+     }},
+    {"DeleteEntry", [](keyring::Timeout t) { return keyring::DeleteEntry(kKeys[0].provider, kKeys[0].entry, t); }},
+    {"DeleteProvider", [](keyring::Timeout t) { return keyring::DeleteProvider(kKeys[0].provider, t); }},
+};
+
+TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
+    for (const Attempt& attempt : kAttempts) {
+        const auto start = Clock::now();
+        EXPECT_EQ(attempt.run(kWait), Status::NoService) << attempt.name;
+        EXPECT_LT(Clock::now() - start, kWait) << attempt.name;  // an answer, not the time-out
+    }
+}
+
+// The keyring file of an earlier session, locked now. The daemon's prompt
+// either fails at once (no prompter on the bus) or is never answered (a
+// prompter that takes the call and stays silent): both end as "locked" within
+// the caller's time-out, never as success and never as a hang.
+TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
+    Start(true);
+    ASSERT_EQ(keyring::Store(kKeys[0], "pw", kWait), Status::Ok);
+    Stop();
+    for (const bool silentPrompter : {false, true}) {
+        SCOPED_TRACE(silentPrompter ? "silent prompter" : "no prompter");
+        int prompter = -1;
+        if (silentPrompter) {
+            prompter = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_prompter.py",
+                                           "--address", bus_->address(), "--ready", home_ / "ready"});
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(home_ / "ready") == "1"; }));
+        }
+        for (const Attempt& attempt : kAttempts) {
+            Start(false);  // afresh for each: the daemon aborts on a second unlock while a prompt is open
+            const auto start = Clock::now();
+            const Status status = attempt.run(2s);
+            if (attempt.run == kAttempts[0].run)
+                EXPECT_EQ(status, Status::Ok);  // a locked keyring is still a service
+            else
+                EXPECT_EQ(status, Status::Locked) << attempt.name << ": " << keyring::StatusName(status);
+            EXPECT_LT(Clock::now() - start, 4s) << attempt.name;
+            Stop();
+        }
+        if (prompter > 0 && ::kill(prompter, SIGTERM) == 0) testsupport::Wait(prompter);
+    }
+}
+
+}  // namespace

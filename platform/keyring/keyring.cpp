@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -203,6 +204,14 @@ bool SameAttribute(SecretItem* item, const char* name, const std::string& value)
     return found != nullptr && value == found;
 }
 
+// D-Bus strings must be UTF-8 without NUL; a settings value that is not would
+// be refused deep in GLib (or cut at the NUL and match another item).
+bool Sendable(std::initializer_list<const std::string*> texts) {
+    for (const std::string* text : texts)
+        if (!g_utf8_validate_len(text->data(), text->size(), nullptr)) return false;
+    return true;
+}
+
 }  // namespace
 
 const char* StatusName(Status status) {
@@ -222,6 +231,7 @@ Status Available(Timeout timeout) {
 }
 
 Status Store(const Key& key, const std::string& password, Timeout timeout) {
+    if (!Sendable({&key.provider, &key.entry, &key.server, &key.user})) return Status::Failed;
     return Bounded(timeout, nullptr, [key, password](Call& call, SecretService* service) {
         Status status = UnlockDefault(call, service);
         if (status != Status::Ok) return status;
@@ -254,6 +264,7 @@ Status Store(const Key& key, const std::string& password, Timeout timeout) {
 
 Status Lookup(const Key& key, std::string& password, Timeout timeout) {
     password.clear();
+    if (!Sendable({&key.provider, &key.entry, &key.server, &key.user})) return Status::Failed;
     return Bounded(timeout, &password, [key](Call& call, SecretService* service) {
         Table attributes = Attributes(&key.provider, &key.entry, &key.server, &key.user);
         ItemList found;
@@ -278,6 +289,7 @@ Status Lookup(const Key& key, std::string& password, Timeout timeout) {
 }
 
 Status DeleteEntry(const std::string& provider, const std::string& entry, Timeout timeout) {
+    if (!Sendable({&provider, &entry})) return Status::Failed;
     return Bounded(timeout, nullptr, [provider, entry](Call& call, SecretService* service) {
         Table attributes = Attributes(&provider, &entry, nullptr, nullptr);
         return DeleteMatching(call, service, attributes.get());
@@ -285,6 +297,7 @@ Status DeleteEntry(const std::string& provider, const std::string& entry, Timeou
 }
 
 Status DeleteProvider(const std::string& provider, Timeout timeout) {
+    if (!Sendable({&provider})) return Status::Failed;
     return Bounded(timeout, nullptr, [provider](Call& call, SecretService* service) {
         Table attributes = Attributes(&provider, nullptr, nullptr, nullptr);
         return DeleteMatching(call, service, attributes.get());

@@ -21,7 +21,8 @@ enum class Status {
                 // dismissed, or time ran out while it was shown
     NoService,  // no session bus, or nothing on it provides the Secret Service
     TimedOut,   // the service did not answer within the time-out
-    Failed,     // any other error of the service or the bus
+    Failed,     // any other error of the service or the bus; also a name
+                // that is not UTF-8 or holds a NUL (nothing is sent then)
 };
 
 // Short English name for logs: "ok", "not found", "locked", "no service",

@@ -92,6 +92,19 @@ TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
     EXPECT_EQ(Read(kKeys[1]), std::nullopt);
     EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
     EXPECT_EQ(keyring::DeleteProvider("さくらサーバ", kWait), Status::Ok);  // nothing left is no error
+
+    // Names D-Bus cannot carry are refused before anything is sent; a NUL must not cut a name
+    // down to another provider's.
+    const std::string unsendable[] = {"\xff\xfe", std::string("ロリポップ\0x", 17)};
+    for (const std::string& name : unsendable) {
+        const Key bad{name, "本番", "ftp.example.jp", "山田"};
+        std::string password;
+        EXPECT_EQ(keyring::Store(bad, "pw", kWait), Status::Failed);
+        EXPECT_EQ(keyring::Lookup(bad, password, kWait), Status::Failed);
+        EXPECT_EQ(keyring::DeleteEntry(name, "本番", kWait), Status::Failed);
+        EXPECT_EQ(keyring::DeleteProvider(name, kWait), Status::Failed);
+    }
+    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
 }
 
 // Every call the way a program makes it, for the cases where it must fail.

@@ -44,8 +44,20 @@ protected:
         ASSERT_TRUE(testsupport::WaitUntil([] { return keyring::Available(1s) == Status::Ok; }, 20000));
     }
     void Stop() {
-        if (daemon_ > 0 && ::kill(daemon_, SIGTERM) == 0) testsupport::Wait(daemon_);
+        End(daemon_);
         daemon_ = -1;
+    }
+
+    // Starts silent_service.py under `name`; returns its pid.
+    int StartSilent(const std::string& name) {
+        const std::string ready = home_ / ("ready-" + name);
+        const int pid = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_service.py",
+                                            "--address", bus_->address(), "--name", name, "--ready", ready});
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(ready) == "1"; }));
+        return pid;
+    }
+    static void End(int pid) {
+        if (pid > 0 && ::kill(pid, SIGTERM) == 0) testsupport::Wait(pid);
     }
 
     static std::optional<std::string> Read(const Key& key) {
@@ -133,6 +145,16 @@ TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
     }
 }
 
+TEST_F(KeyringTest, ServiceThatNeverAnswersTimesOut) {
+    const int service = StartSilent("org.freedesktop.secrets");
+    for (const Attempt& attempt : kAttempts) {
+        const auto start = Clock::now();
+        EXPECT_EQ(attempt.run(500ms), Status::TimedOut) << attempt.name;
+        EXPECT_LT(Clock::now() - start, 3s) << attempt.name;
+    }
+    End(service);
+}
+
 // The keyring file of an earlier session, locked now. The daemon's prompt
 // either fails at once (no prompter on the bus) or is never answered (a
 // prompter that takes the call and stays silent): both end as "locked" within
@@ -143,12 +165,7 @@ TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
     Stop();
     for (const bool silentPrompter : {false, true}) {
         SCOPED_TRACE(silentPrompter ? "silent prompter" : "no prompter");
-        int prompter = -1;
-        if (silentPrompter) {
-            prompter = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_prompter.py",
-                                           "--address", bus_->address(), "--ready", home_ / "ready"});
-            ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(home_ / "ready") == "1"; }));
-        }
+        const int prompter = silentPrompter ? StartSilent("org.gnome.keyring.SystemPrompter") : -1;
         for (const Attempt& attempt : kAttempts) {
             Start(false);  // afresh for each: the daemon aborts on a second unlock while a prompt is open
             const auto start = Clock::now();
@@ -160,7 +177,7 @@ TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
             EXPECT_LT(Clock::now() - start, 4s) << attempt.name;
             Stop();
         }
-        if (prompter > 0 && ::kill(prompter, SIGTERM) == 0) testsupport::Wait(prompter);
+        End(prompter);
     }
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""The keyring daemon's password prompter as a user who never answers.
+"""A D-Bus service that never answers, for the tests of bounded waits.
 
-It owns org.gnome.keyring.SystemPrompter on the bus at --address and takes
-every call made to it without ever replying, so that an unlock prompt stays
-open. --ready is written once the name is owned.
+It owns --name on the bus at --address and takes every call made to it
+without ever replying: as the keyring daemon's password prompter it is a user
+who never answers the unlock prompt, as the Secret Service itself a hung
+keyring. --ready is written once the name is owned.
 """
 import argparse
 
@@ -26,12 +27,13 @@ def swallow(bus, message):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--address", required=True)
+    p.add_argument("--name", required=True)
     p.add_argument("--ready", required=True)
     args = p.parse_args()
     exit_with_parent()
     dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
     bus = dbus.bus.BusConnection(args.address)
-    bus.request_name("org.gnome.keyring.SystemPrompter", dbus.bus.NAME_FLAG_DO_NOT_QUEUE)
+    bus.request_name(args.name, dbus.bus.NAME_FLAG_DO_NOT_QUEUE)
     bus.add_message_filter(swallow)
     announce_port(args.ready, 1)
     GLib.MainLoop().run()

@@ -131,31 +131,40 @@ Table Attributes(const std::string* provider, const std::string* entry, const st
     return table;
 }
 
+// Unlocks `objects` (items or collections) through the service's prompt. Ok
+// when every one of them is unlocked now; Locked when the prompt was dismissed
+// or failed.
+Status Unlock(Call& call, SecretService* service, GList* objects) {
+    call.unlocking = true;
+    GList* unlocked = nullptr;
+    GError* error = nullptr;
+    secret_service_unlock_sync(service, objects, call.cancellable.get(), &unlocked, &error);
+    call.unlocking = false;
+    const bool all = g_list_length(unlocked) == g_list_length(objects);
+    g_list_free_full(unlocked, g_object_unref);
+    if (error == nullptr) return all ? Status::Ok : Status::Locked;
+    std::unique_ptr<GError, ErrorFree> owned(error);
+    const Status status = FromError(error);
+    return status == Status::Failed ? Status::Locked : status;
+}
+
 // Finds the items matching `attributes`, locked or not, and unlocks the locked
 // ones. Ok with `found` holding them all unlocked; Locked when some stay locked.
 Status FindUnlocked(Call& call, SecretService* service, GHashTable* attributes, ItemList& found) {
     GError* error = nullptr;
     found.items = secret_service_search_sync(service, Schema(), attributes, SECRET_SEARCH_ALL,
                                              call.cancellable.get(), &error);
-    std::unique_ptr<GError, ErrorFree> owned(error);
-    if (error != nullptr) return FromError(error);
+    if (error != nullptr) {
+        std::unique_ptr<GError, ErrorFree> owned(error);
+        return FromError(error);
+    }
     GList* locked = nullptr;
     for (GList* l = found.items; l != nullptr; l = l->next)
         if (secret_item_get_locked(SECRET_ITEM(l->data))) locked = g_list_append(locked, l->data);
     if (locked == nullptr) return Status::Ok;
-    call.unlocking = true;
-    GList* unlocked = nullptr;
-    gint count = secret_service_unlock_sync(service, locked, call.cancellable.get(), &unlocked, &error);
-    call.unlocking = false;
-    const bool all = error == nullptr && g_list_length(unlocked) == g_list_length(locked);
-    g_list_free_full(unlocked, g_object_unref);
+    const Status status = Unlock(call, service, locked);
     g_list_free(locked);
-    if (error != nullptr) {
-        owned.reset(error);
-        Status status = FromError(error);
-        return status == Status::Failed ? Status::Locked : status;
-    }
-    return count >= 0 && all ? Status::Ok : Status::Locked;
+    return status;
 }
 
 // The default collection unlocked before anything is searched or stored: a
@@ -166,22 +175,13 @@ Status UnlockDefault(Call& call, SecretService* service) {
     GError* error = nullptr;
     Ref<SecretCollection> collection(secret_collection_for_alias_sync(
         service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, call.cancellable.get(), &error));
-    std::unique_ptr<GError, ErrorFree> owned(error);
-    if (error != nullptr) return FromError(error);
-    if (!collection || !secret_collection_get_locked(collection.get())) return Status::Ok;
-    call.unlocking = true;
-    GList one = {collection.get(), nullptr, nullptr};
-    GList* unlocked = nullptr;
-    secret_service_unlock_sync(service, &one, call.cancellable.get(), &unlocked, &error);
-    call.unlocking = false;
-    const bool done = unlocked != nullptr;
-    g_list_free_full(unlocked, g_object_unref);
     if (error != nullptr) {
-        owned.reset(error);
-        Status status = FromError(error);
-        return status == Status::Failed ? Status::Locked : status;
+        std::unique_ptr<GError, ErrorFree> owned(error);
+        return FromError(error);
     }
-    return done ? Status::Ok : Status::Locked;
+    if (!collection || !secret_collection_get_locked(collection.get())) return Status::Ok;
+    GList one = {collection.get(), nullptr, nullptr};
+    return Unlock(call, service, &one);
 }
 
 Status DeleteMatching(Call& call, SecretService* service, GHashTable* attributes) {

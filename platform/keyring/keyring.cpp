@@ -114,8 +114,9 @@ Status Bounded(Timeout timeout, std::string* password,
     }).detach();
     std::unique_lock lock(call->mutex);
     if (!call->doneSignal.wait_for(lock, timeout, [&] { return call->done; })) {
+        const bool unlocking = call->unlocking;  // before the cancel ends the prompt
         g_cancellable_cancel(call->cancellable.get());
-        return call->unlocking ? Status::Locked : Status::TimedOut;
+        return unlocking ? Status::Locked : Status::TimedOut;
     }
     if (password != nullptr && call->status == Status::Ok) *password = call->password;
     return call->status;
@@ -131,21 +132,99 @@ Table Attributes(const std::string* provider, const std::string* entry, const st
     return table;
 }
 
+// An unlock prompt shown by the service, waited for in a main context of the
+// calling thread's own.
+struct PromptWait {
+    GMainLoop* loop = nullptr;
+    bool completed = false;
+    bool dismissed = true;
+    guint unlocked = 0;
+};
+
+void OnPromptCompleted(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
+                       gpointer data) {
+    auto* wait = static_cast<PromptWait*>(data);
+    gboolean dismissed = TRUE;
+    GVariant* result = nullptr;
+    g_variant_get(parameters, "(bv)", &dismissed, &result);
+    wait->completed = true;
+    wait->dismissed = dismissed;
+    if (result != nullptr && g_variant_is_of_type(result, G_VARIANT_TYPE("ao")))
+        wait->unlocked = guint(g_variant_n_children(result));
+    if (result != nullptr) g_variant_unref(result);
+    g_main_loop_quit(wait->loop);
+}
+
+gboolean OnPromptCancelled(GCancellable*, gpointer data) {
+    g_main_loop_quit(static_cast<PromptWait*>(data)->loop);
+    return G_SOURCE_REMOVE;
+}
+
 // Unlocks `objects` (items or collections) through the service's prompt. Ok
 // when every one of them is unlocked now; Locked when the prompt was dismissed
-// or failed.
+// or failed, or time ran out while it was shown (it is dismissed then).
+// Spoken on the bus directly: libsecret's own prompt never returns once it is
+// cancelled, which would leave the worker thread blocked for good.
 Status Unlock(Call& call, SecretService* service, GList* objects) {
+    GDBusConnection* bus = g_dbus_proxy_get_connection(G_DBUS_PROXY(service));
+    const gchar* name = g_dbus_proxy_get_name(G_DBUS_PROXY(service));
+    GVariantBuilder paths;
+    g_variant_builder_init(&paths, G_VARIANT_TYPE("ao"));
+    const guint wanted = g_list_length(objects);
+    for (GList* l = objects; l != nullptr; l = l->next)
+        g_variant_builder_add(&paths, "o", g_dbus_proxy_get_object_path(G_DBUS_PROXY(l->data)));
+    struct Flag {  // says "unlocking" to the waiting caller for as long as this runs
+        std::atomic<bool>& on;
+        ~Flag() { on = false; }
+    } flag{call.unlocking};
     call.unlocking = true;
-    GList* unlocked = nullptr;
     GError* error = nullptr;
-    secret_service_unlock_sync(service, objects, call.cancellable.get(), &unlocked, &error);
-    call.unlocking = false;
-    const bool all = g_list_length(unlocked) == g_list_length(objects);
-    g_list_free_full(unlocked, g_object_unref);
-    if (error == nullptr) return all ? Status::Ok : Status::Locked;
-    std::unique_ptr<GError, ErrorFree> owned(error);
-    const Status status = FromError(error);
-    return status == Status::Failed ? Status::Locked : status;
+    GVariant* reply = g_dbus_connection_call_sync(bus, name, "/org/freedesktop/secrets", "org.freedesktop.Secret.Service",
+                                                  "Unlock", g_variant_new("(ao)", &paths), G_VARIANT_TYPE("(aoo)"),
+                                                  G_DBUS_CALL_FLAGS_NONE, -1, call.cancellable.get(), &error);
+    if (reply == nullptr) {
+        std::unique_ptr<GError, ErrorFree> owned(error);
+        const Status status = FromError(error);
+        return status == Status::Failed ? Status::Locked : status;
+    }
+    GVariant* done = nullptr;
+    const gchar* prompt = nullptr;
+    g_variant_get(reply, "(@ao&o)", &done, &prompt);
+    const guint already = guint(g_variant_n_children(done));
+    g_variant_unref(done);
+    if (g_strcmp0(prompt, "/") == 0) {
+        g_variant_unref(reply);
+        return already == wanted ? Status::Ok : Status::Locked;
+    }
+    GMainContext* context = g_main_context_new();
+    g_main_context_push_thread_default(context);
+    PromptWait wait;
+    wait.loop = g_main_loop_new(context, FALSE);
+    const guint subscription =
+        g_dbus_connection_signal_subscribe(bus, name, "org.freedesktop.Secret.Prompt", "Completed", prompt, nullptr,
+                                           G_DBUS_SIGNAL_FLAGS_NONE, OnPromptCompleted, &wait, nullptr);
+    GVariant* shown = g_dbus_connection_call_sync(bus, name, prompt, "org.freedesktop.Secret.Prompt", "Prompt",
+                                                  g_variant_new("(s)", ""), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
+                                                  call.cancellable.get(), &error);
+    if (shown != nullptr) {
+        g_variant_unref(shown);
+        GSource* cancelled = g_cancellable_source_new(call.cancellable.get());
+        g_source_set_callback(cancelled, G_SOURCE_FUNC(OnPromptCancelled), &wait, nullptr);
+        g_source_attach(cancelled, context);
+        if (!wait.completed) g_main_loop_run(wait.loop);
+        g_source_destroy(cancelled);
+        g_source_unref(cancelled);
+    }
+    g_clear_error(&error);
+    g_dbus_connection_signal_unsubscribe(bus, subscription);
+    if (!wait.completed)  // nobody needs the prompt any more; the answer is not awaited
+        g_dbus_connection_call(bus, name, prompt, "org.freedesktop.Secret.Prompt", "Dismiss", nullptr, nullptr,
+                               G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    g_variant_unref(reply);
+    g_main_loop_unref(wait.loop);
+    g_main_context_pop_thread_default(context);
+    g_main_context_unref(context);
+    return wait.completed && !wait.dismissed && already + wait.unlocked >= wanted ? Status::Ok : Status::Locked;
 }
 
 // Finds the items matching `attributes`, locked or not, and unlocks the locked

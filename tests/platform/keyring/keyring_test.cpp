@@ -10,6 +10,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -155,14 +156,23 @@ TEST_F(KeyringTest, ServiceThatNeverAnswersTimesOut) {
     End(service);
 }
 
+int Threads() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
 // The keyring file of an earlier session, locked now. The daemon's prompt
 // either fails at once (no prompter on the bus) or is never answered (a
 // prompter that takes the call and stays silent): both end as "locked" within
-// the caller's time-out, never as success and never as a hang.
+// the caller's time-out, never as success and never as a hang, and the
+// abandoned call's thread ends too (a long-running program must not collect
+// blocked threads).
 TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
     Start(true);
     ASSERT_EQ(keyring::Store(kKeys[0], "pw", kWait), Status::Ok);
     Stop();
+    const int threads = Threads();
     for (const bool silentPrompter : {false, true}) {
         SCOPED_TRACE(silentPrompter ? "silent prompter" : "no prompter");
         const int prompter = silentPrompter ? StartSilent("org.gnome.keyring.SystemPrompter") : -1;
@@ -179,6 +189,7 @@ TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
         }
         End(prompter);
     }
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Threads() <= threads; })) << Threads() << " threads";
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 // Every call is bounded by the caller's time-out: a locked keyring whose
 // unlock prompt nobody answers, or a service that does not reply, never holds
 // a program up. The work runs on a thread of its own; when time runs out the
-// call is cancelled and the caller gets its answer at once, while the thread
-// finishes (or stays blocked in the bus) on its own.
+// caller gets its answer at once and the work is cancelled (an open unlock
+// prompt is dismissed), after which its thread ends on its own.
 #pragma once
 
 #include <chrono>

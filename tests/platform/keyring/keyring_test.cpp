@@ -75,9 +75,9 @@ protected:
 };
 
 const Key kKeys[] = {
-    {"さくらサーバ", "本番", "ftp.example.jp", "山田"},
-    {"さくらサーバ", "テスト環境", "ftp2.example.jp", "yamada"},
-    {"ロリポップ", "本番", "ftp.example.jp", "山田"},  // same entry name and server, another provider
+    {"青空サーバ", "本番", "ftp.example.jp", "山田"},
+    {"青空サーバ", "テスト環境", "ftp2.example.jp", "yamada"},
+    {"みどり工房", "本番", "ftp.example.jp", "山田"},  // same entry name and server, another provider
 };
 
 TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
@@ -95,20 +95,20 @@ TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
 
     ASSERT_EQ(keyring::DeleteEntry(moved.provider, moved.entry, kWait), Status::Ok);
     EXPECT_EQ(Read(moved), std::nullopt);
-    EXPECT_EQ(Read(kKeys[1]), "秘密:さくらサーバ/テスト環境");
-    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
+    EXPECT_EQ(Read(kKeys[1]), "秘密:青空サーバ/テスト環境");
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
 
     // A provider goes with all its entries and nothing of another provider's.
     ASSERT_EQ(keyring::Store(kKeys[0], "x", kWait), Status::Ok);
-    ASSERT_EQ(keyring::DeleteProvider("さくらサーバ", kWait), Status::Ok);
+    ASSERT_EQ(keyring::DeleteProvider("青空サーバ", kWait), Status::Ok);
     EXPECT_EQ(Read(kKeys[0]), std::nullopt);
     EXPECT_EQ(Read(kKeys[1]), std::nullopt);
-    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
-    EXPECT_EQ(keyring::DeleteProvider("さくらサーバ", kWait), Status::Ok);  // nothing left is no error
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
+    EXPECT_EQ(keyring::DeleteProvider("青空サーバ", kWait), Status::Ok);  // nothing left is no error
 
     // Names D-Bus cannot carry are refused before anything is sent; a NUL must not cut a name
     // down to another provider's.
-    const std::string unsendable[] = {"\xff\xfe", std::string("ロリポップ\0x", 17)};
+    const std::string unsendable[] = {"\xff\xfe", std::string("みどり工房\0x", 17)};
     for (const std::string& name : unsendable) {
         const Key bad{name, "本番", "ftp.example.jp", "山田"};
         std::string password;
@@ -117,7 +117,7 @@ TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
         EXPECT_EQ(keyring::DeleteEntry(name, "本番", kWait), Status::Failed);
         EXPECT_EQ(keyring::DeleteProvider(name, kWait), Status::Failed);
     }
-    EXPECT_EQ(Read(kKeys[2]), "秘密:ロリポップ/本番");
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
 }
 
 // Every call the way a program makes it, for the cases where it must fail.

@@ -47,8 +47,9 @@ Status Available(Timeout timeout);
 // "Parvex: <provider> (<server>)", unlocking the collection first (the
 // service's own prompt). An item of the same provider and entry under another
 // server or user is removed afterwards, so that an entry keeps one password.
-// Returns Ok once the service confirmed the item; Locked, NoService, TimedOut
-// or Failed otherwise (nothing is removed then).
+// Returns Ok once the service confirmed the item and the older ones are gone;
+// Locked, NoService, TimedOut or Failed otherwise: when storing failed nothing
+// is removed, when only a removal failed the new item stays.
 Status Store(const Key& key, const std::string& password, Timeout timeout);
 
 // Reads the password stored for exactly `key` into `password`, unlocking the

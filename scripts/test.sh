@@ -24,7 +24,7 @@ cd "$(dirname "$0")/.."
 # runs a private session bus with a scripted notification service on it.
 ./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib python3-openssl vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
-  dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi openssl
+  dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi openssl gnome-keyring
 
 jobs=$(nproc)
 

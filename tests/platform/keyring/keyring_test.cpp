@@ -1,0 +1,198 @@
+// The keyring calls against a real Secret Service: gnome-keyring-daemon on a
+// session bus of the test's own, with its keyrings in a private folder.
+#include "platform/keyring/keyring.h"
+
+#include "tests/support/notification_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+using keyring::Key;
+using keyring::Status;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr keyring::Timeout kWait = 10s;
+
+// One bus for the process (GLib keeps its session bus connection for good),
+// empty between tests; Start() puts a keyring daemon on it with its keyrings
+// in the test's own folder, unlocked with the test's password or locked.
+class KeyringTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        bus_ = new testsupport::NotificationBus(testsupport::NotificationBus::Service::None);
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), 1);
+    }
+    static void TearDownTestSuite() { delete bus_; }
+    ~KeyringTest() override { Stop(); }
+
+    void Start(bool unlocked) {
+        testsupport::WriteFile(home_ / "password", unlocked ? "test-password" : "");
+        const std::string unlock = unlocked ? " --unlock" : "";
+        daemon_ = testsupport::Spawn(
+            {"/usr/bin/env", "HOME=" + home_.path(), "XDG_DATA_HOME=" + (home_ / "data"),
+             "XDG_RUNTIME_DIR=" + home_.path(), "DBUS_SESSION_BUS_ADDRESS=" + bus_->address(), "/bin/sh", "-c",
+             "exec /usr/bin/gnome-keyring-daemon --foreground --components=secrets" + unlock + " <\"$0\" >/dev/null",
+             home_ / "password"});
+        ASSERT_TRUE(testsupport::WaitUntil([] { return keyring::Available(1s) == Status::Ok; }, 20000));
+    }
+    void Stop() {
+        End(daemon_);
+        daemon_ = -1;
+    }
+
+    // Starts silent_service.py under `name`; returns its pid.
+    int StartSilent(const std::string& name) {
+        const std::string ready = home_ / ("ready-" + name);
+        const int pid = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_service.py",
+                                            "--address", bus_->address(), "--name", name, "--ready", ready});
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(ready) == "1"; }));
+        return pid;
+    }
+    static void End(int pid) {
+        if (pid > 0 && ::kill(pid, SIGTERM) == 0) testsupport::Wait(pid);
+    }
+
+    static std::optional<std::string> Read(const Key& key) {
+        std::string password;
+        const Status status = keyring::Lookup(key, password, kWait);
+        if (status == Status::NotFound) return std::nullopt;
+        EXPECT_EQ(status, Status::Ok) << keyring::StatusName(status);
+        return password;
+    }
+
+    static inline testsupport::NotificationBus* bus_ = nullptr;
+    testsupport::TempDir home_;
+    int daemon_ = -1;
+};
+
+const Key kKeys[] = {
+    {"青空サーバ", "本番", "ftp.example.jp", "山田"},
+    {"青空サーバ", "テスト環境", "ftp2.example.jp", "yamada"},
+    {"みどり工房", "本番", "ftp.example.jp", "山田"},  // same entry name and server, another provider
+};
+
+TEST_F(KeyringTest, StoresLooksUpReplacesAndDeletesJapaneseEntries) {
+    Start(true);
+    for (const Key& key : kKeys)
+        ASSERT_EQ(keyring::Store(key, "秘密:" + key.provider + "/" + key.entry, kWait), Status::Ok);
+    for (const Key& key : kKeys) EXPECT_EQ(Read(key), "秘密:" + key.provider + "/" + key.entry);
+
+    // Another server for an entry replaces its password; a lookup under the old server finds nothing.
+    Key moved = kKeys[0];
+    moved.server = "ftp.new.example.jp";
+    ASSERT_EQ(keyring::Store(moved, "新しい", kWait), Status::Ok);
+    EXPECT_EQ(Read(moved), "新しい");
+    EXPECT_EQ(Read(kKeys[0]), std::nullopt);
+
+    ASSERT_EQ(keyring::DeleteEntry(moved.provider, moved.entry, kWait), Status::Ok);
+    EXPECT_EQ(Read(moved), std::nullopt);
+    EXPECT_EQ(Read(kKeys[1]), "秘密:青空サーバ/テスト環境");
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
+
+    // A provider goes with all its entries and nothing of another provider's.
+    ASSERT_EQ(keyring::Store(kKeys[0], "x", kWait), Status::Ok);
+    ASSERT_EQ(keyring::DeleteProvider("青空サーバ", kWait), Status::Ok);
+    EXPECT_EQ(Read(kKeys[0]), std::nullopt);
+    EXPECT_EQ(Read(kKeys[1]), std::nullopt);
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
+    EXPECT_EQ(keyring::DeleteProvider("青空サーバ", kWait), Status::Ok);  // nothing left is no error
+
+    // Names D-Bus cannot carry are refused before anything is sent; a NUL must not cut a name
+    // down to another provider's.
+    const std::string unsendable[] = {"\xff\xfe", std::string("みどり工房\0x", 17)};
+    for (const std::string& name : unsendable) {
+        const Key bad{name, "本番", "ftp.example.jp", "山田"};
+        std::string password;
+        EXPECT_EQ(keyring::Store(bad, "pw", kWait), Status::Failed);
+        EXPECT_EQ(keyring::Lookup(bad, password, kWait), Status::Failed);
+        EXPECT_EQ(keyring::DeleteEntry(name, "本番", kWait), Status::Failed);
+        EXPECT_EQ(keyring::DeleteProvider(name, kWait), Status::Failed);
+    }
+    EXPECT_EQ(Read(kKeys[2]), "秘密:みどり工房/本番");
+}
+
+// Every call the way a program makes it, for the cases where it must fail.
+struct Attempt {
+    const char* name;
+    Status (*run)(keyring::Timeout);
+};
+const Attempt kAttempts[] = {
+    {"Available", [](keyring::Timeout t) { return keyring::Available(t); }},
+    {"Store", [](keyring::Timeout t) { return keyring::Store(kKeys[0], "pw", t); }},
+    {"Lookup",
+     [](keyring::Timeout t) {
+         std::string password = "stale";
+         const Status status = keyring::Lookup(kKeys[0], password, t);
+         return password.empty() ? status : Status::Ok;  // a failed lookup leaves no password behind
+     }},
+    {"DeleteEntry", [](keyring::Timeout t) { return keyring::DeleteEntry(kKeys[0].provider, kKeys[0].entry, t); }},
+    {"DeleteProvider", [](keyring::Timeout t) { return keyring::DeleteProvider(kKeys[0].provider, t); }},
+};
+
+TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
+    for (const Attempt& attempt : kAttempts) {
+        const auto start = Clock::now();
+        EXPECT_EQ(attempt.run(kWait), Status::NoService) << attempt.name;
+        EXPECT_LT(Clock::now() - start, kWait) << attempt.name;  // an answer, not the time-out
+    }
+}
+
+int Threads() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+TEST_F(KeyringTest, ServiceThatNeverAnswersTimesOut) {
+    keyring::Available(kWait);  // GLib's own bus threads are there from now on
+    const int threads = Threads();
+    const int service = StartSilent("org.freedesktop.secrets");
+    for (const Attempt& attempt : kAttempts) {
+        const auto start = Clock::now();
+        EXPECT_EQ(attempt.run(500ms), Status::TimedOut) << attempt.name;
+        EXPECT_LT(Clock::now() - start, 3s) << attempt.name;
+    }
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Threads() <= threads; })) << Threads() << " threads";
+    End(service);
+}
+
+// The keyring file of an earlier session, locked now. The daemon's prompt
+// either fails at once (no prompter on the bus) or is never answered (a
+// prompter that takes the call and stays silent): both end as "locked" within
+// the caller's time-out, never as success and never as a hang, and the
+// abandoned call's thread ends too (a long-running program must not collect
+// blocked threads).
+TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
+    Start(true);
+    ASSERT_EQ(keyring::Store(kKeys[0], "pw", kWait), Status::Ok);
+    Stop();
+    const int threads = Threads();
+    for (const bool silentPrompter : {false, true}) {
+        SCOPED_TRACE(silentPrompter ? "silent prompter" : "no prompter");
+        const int prompter = silentPrompter ? StartSilent("org.gnome.keyring.SystemPrompter") : -1;
+        for (const Attempt& attempt : kAttempts) {
+            Start(false);  // afresh for each: the daemon aborts on a second unlock while a prompt is open
+            const auto start = Clock::now();
+            const Status status = attempt.run(2s);
+            if (attempt.run == kAttempts[0].run)
+                EXPECT_EQ(status, Status::Ok);  // a locked keyring is still a service
+            else
+                EXPECT_EQ(status, Status::Locked) << attempt.name << ": " << keyring::StatusName(status);
+            EXPECT_LT(Clock::now() - start, 4s) << attempt.name;
+            Stop();
+        }
+        End(prompter);
+    }
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return Threads() <= threads; })) << Threads() << " threads";
+}
+
+}  // namespace

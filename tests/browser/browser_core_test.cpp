@@ -484,16 +484,6 @@ TEST(BrowserUpload, ADroppedConnectionEndsWithTheMessageText) {
     EXPECT_EQ(rec.statuses.back().first, IDS_INTERNET_ERROR);
 }
 
-TEST(BrowserListing, DatesArePaddedWithSpaces) {
-    std::tm tm{};
-    tm.tm_year = 100;
-    tm.tm_mon = 9;
-    tm.tm_mday = 3;
-    tm.tm_hour = 12;
-    EXPECT_EQ(walk::DateText(static_cast<std::int64_t>(std::mktime(&tm))), "2000/10/ 3");
-    EXPECT_EQ(walk::DateText(0), "");
-}
-
 TEST(BrowserJobs, RunInOrderOneAtATime) {
     JobQueue jobs;
     std::atomic<int> running{0}, maxRunning{0};

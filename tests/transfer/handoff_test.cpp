@@ -61,9 +61,4 @@ TEST_F(HandOff, TheHandOffStaysOnlyForABrowserThatStarts) {
     EXPECT_EQ(testsupport::ReadFile(mark), "ran\n");
 }
 
-TEST_F(HandOff, ErrorTextsForCodes) {
-    EXPECT_EQ(InternetErrorStatus(inet::ERROR_INTERNET_TIMEOUT), inet::InternetErrorText(inet::ERROR_INTERNET_TIMEOUT));
-    EXPECT_EQ(InternetErrorStatus(99999), "");
-}
-
 }  // namespace

@@ -34,29 +34,6 @@ LayoutInput Input(int folders, int selected, int items, bool small, int firstVis
     return in;
 }
 
-TEST(OutBarGeometry, HeadersStackAroundTheItemArea) {
-    struct Case {
-        int folders, selected;
-        wxRect h0, h1, h2, area;
-    } cases[] = {
-        {3, 0, {0, -1, 150, 22}, {0, 356, 150, 22}, {0, 378, 150, 22}, {0, 21, 150, 335}},
-        {3, 1, {0, -1, 150, 22}, {0, 21, 150, 22}, {0, 378, 150, 22}, {0, 43, 150, 335}},
-        {3, 2, {0, -1, 150, 22}, {0, 21, 150, 22}, {0, 43, 150, 22}, {0, 65, 150, 335}},
-        // A selection that names no folder (the bar starts at 1) is drawn as the last one.
-        {3, 7, {0, -1, 150, 22}, {0, 21, 150, 22}, {0, 43, 150, 22}, {0, 65, 150, 335}},
-        {1, 1, {0, -1, 150, 22}, {}, {}, {0, 21, 150, 379}},
-        {0, 1, {}, {}, {}, {0, 0, 150, 400}},
-    };
-    for (const Case& c : cases) {
-        LayoutInput in = Input(c.folders, c.selected, 0, false);
-        SCOPED_TRACE(testing::Message() << c.folders << " folders, selected " << c.selected);
-        EXPECT_EQ(outbar::HeaderRect(in, 0), c.h0);
-        EXPECT_EQ(outbar::HeaderRect(in, 1), c.h1);
-        EXPECT_EQ(outbar::HeaderRect(in, 2), c.h2);
-        EXPECT_EQ(outbar::ItemArea(in), c.area);
-    }
-}
-
 TEST(OutBarGeometry, ArrowsAppearWhenItemsDoNotFitAndScrollingStopsAtTheLast) {
     LayoutInput in = Input(3, 0, 7, false);
     EXPECT_EQ(outbar::UpArrowRect(in), wxRect(129, 26, 16, 16));

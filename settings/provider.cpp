@@ -69,8 +69,7 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
 }
 
 std::int32_t EncryptionFromStore(std::uint32_t value) {
-    return value <= static_cast<std::uint32_t>(kEncryptionIfOffered) ? static_cast<std::int32_t>(value)
-                                                                     : kEncryptionRequired;
+    return static_cast<std::int32_t>(layout::EncryptionFromStore(value));
 }
 
 bool TakesTransferEntryName(const std::string& directory) { return directory == layout::kAutoTransferEntry; }
@@ -143,13 +142,7 @@ LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTran
                     record.menuName);
     if (st != ERROR_SUCCESS) return st;
     if (!record.trustedCertificate.empty()) {
-        SettingKey providerKey;
-        st = providerKey.OpenKey(HKEY_CURRENT_USER, layout::ProviderKey(provider));
-        for (const std::string& entry : layout::SubKeyNames(providerKey, kEnumBuffer)) {
-            SettingKey key;
-            if (st == ERROR_SUCCESS) st = key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
-            if (st == ERROR_SUCCESS) st = key.WriteString(layout::kTrustedCertificate, record.trustedCertificate);
-        }
+        st = layout::WriteToEveryEntry(provider, layout::kTrustedCertificate, record.trustedCertificate);
         if (st != ERROR_SUCCESS) return st;
     }
     for (const auto& [ext, dir] : record.autoTransfer) {

@@ -64,6 +64,20 @@ std::vector<std::string> SubKeyNames(SettingKey& key, DWORD bufferSize) {
     return names;
 }
 
+LONG WriteToEveryEntry(const std::string& provider, const char* name, const std::string& value) {
+    SettingKey providerKey;
+    if (providerKey.OpenKey(HKEY_CURRENT_USER, ProviderKey(provider)) != ERROR_SUCCESS) return ERROR_FILE_NOT_FOUND;
+    const std::vector<std::string> entries = SubKeyNames(providerKey);
+    if (entries.empty()) return ERROR_FILE_NOT_FOUND;
+    for (const std::string& entry : entries) {
+        SettingKey key;
+        LONG st = key.OpenKey(HKEY_CURRENT_USER, EntryKey(provider, entry));
+        if (st == ERROR_SUCCESS) st = key.WriteString(name, value);
+        if (st != ERROR_SUCCESS) return st;
+    }
+    return ERROR_SUCCESS;
+}
+
 bool FirstSubKey(const std::string& path, std::string& name) {
     SettingKey key;
     if (key.OpenKey(HKEY_CURRENT_USER, path) != ERROR_SUCCESS) return false;

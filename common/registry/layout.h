@@ -48,6 +48,13 @@ inline constexpr const char* kMenuId = "MENUID";
 // certificate the user chose to trust although it fails verification.
 inline constexpr const char* kEncryption = "Encryption";
 inline constexpr const char* kTrustedCertificate = "TrustedCertificate";
+inline constexpr winreg::DWORD kEncryptionNone = 0, kEncryptionIfOffered = 1, kEncryptionRequired = 2;
+// A stored "Encryption" as every reader takes it: 0 (also for a missing
+// value) and 1 as they are, any other number TLS required, so that a number
+// this version does not know never sends a password in clear.
+inline constexpr winreg::DWORD EncryptionFromStore(winreg::DWORD value) {
+    return value <= kEncryptionIfOffered ? value : kEncryptionRequired;
+}
 
 // Values of a per-extension routing rule.
 inline constexpr const char* kAutoTransferExt = "AutoTransferExt";
@@ -119,6 +126,13 @@ PARVEX_SETTINGS_KEY_API std::string FolderOf(const std::string& path);
 // it ends every caller's counting loop.
 PARVEX_SETTINGS_KEY_API std::vector<std::string> SubKeyNames(SettingKey& key,
                                                              winreg::DWORD bufferSize = SettingKey::kEnumBufferSize);
+
+// Writes the string `value` named `name` into every entry key of `provider`
+// (a value the provider holds, not one entry). Returns ERROR_SUCCESS;
+// ERROR_FILE_NOT_FOUND when the provider has no entry; else the status of
+// the first write that failed (callers hold a Transaction to keep nothing).
+PARVEX_SETTINGS_KEY_API winreg::LONG WriteToEveryEntry(const std::string& provider, const char* name,
+                                                       const std::string& value);
 
 // The first sub-key name of the key at `path` below HKEY_CURRENT_USER,
 // opened without creating it; false when the key is missing or has none.

@@ -66,17 +66,9 @@ winreg::LONG TrustCertificate(const std::string& provider, const std::string& sh
         return winreg::ERROR_INVALID_PARAMETER;
     winreg::Transaction transaction;
     if (transaction.Status() != winreg::ERROR_SUCCESS) return transaction.Status();
-    SettingKey providerKey;
-    if (providerKey.OpenKey(winreg::HKEY_CURRENT_USER, layout::ProviderKey(provider)) != winreg::ERROR_SUCCESS)
-        return winreg::ERROR_FILE_NOT_FOUND;
-    const std::vector<std::string> entries = layout::SubKeyNames(providerKey);
-    if (entries.empty()) return winreg::ERROR_FILE_NOT_FOUND;
-    for (const std::string& entry : entries) {
-        SettingKey key;
-        winreg::LONG st = key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
-        if (st == winreg::ERROR_SUCCESS) st = key.WriteString(layout::kTrustedCertificate, sha256);
-        if (st != winreg::ERROR_SUCCESS) return st;
-    }
+    if (const winreg::LONG st = layout::WriteToEveryEntry(provider, layout::kTrustedCertificate, sha256);
+        st != winreg::ERROR_SUCCESS)
+        return st;
     return transaction.Commit();
 }
 

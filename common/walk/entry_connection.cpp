@@ -22,12 +22,9 @@ EntryConnection ReadEntryConnection(const std::string& provider, const std::stri
     key.ReadDword(layout::kPort, port);
     c.port = static_cast<std::uint16_t>(port & 0xFFFF);
     key.ReadDword(layout::kEncryption, encryption);
-    // A number this version does not know (a newer one's, a hand edit) asks
-    // for TLS at its strictest: reading it as plain FTP would send the
-    // password in clear where its writer wanted it hidden.
-    c.security.encryption = encryption == 0   ? inet::Encryption::None
-                            : encryption == 1 ? inet::Encryption::IfOffered
-                                              : inet::Encryption::Required;
+    static_assert(static_cast<winreg::DWORD>(inet::Encryption::IfOffered) == layout::kEncryptionIfOffered &&
+                  static_cast<winreg::DWORD>(inet::Encryption::Required) == layout::kEncryptionRequired);
+    c.security.encryption = static_cast<inet::Encryption>(layout::EncryptionFromStore(encryption));
     std::string trusted;
     read(layout::kTrustedCertificate, trusted);
     if (!trusted.empty()) c.security.trustedFingerprints.push_back(trusted);

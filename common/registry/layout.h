@@ -56,6 +56,16 @@ inline constexpr winreg::DWORD EncryptionFromStore(winreg::DWORD value) {
     return value <= kEncryptionIfOffered ? value : kEncryptionRequired;
 }
 
+// How the server writes file names: REG_DWORD 0 automatic (also when
+// missing, so that entries stored before the choice existed detect it),
+// 1 UTF-8, 2 Shift_JIS, 3 EUC-JP. Any other number reads as automatic.
+inline constexpr const char* kNameEncoding = "NameEncoding";
+inline constexpr winreg::DWORD kNameEncodingAuto = 0, kNameEncodingUtf8 = 1, kNameEncodingShiftJis = 2,
+                               kNameEncodingEucJp = 3;
+// REG_DWORD 1 when the entry's password is kept in the desktop keyring
+// (then "Password" is empty); missing or 0: "Password" holds it.
+inline constexpr const char* kPasswordInKeyring = "PasswordInKeyring";
+
 // Values of a per-extension routing rule.
 inline constexpr const char* kAutoTransferExt = "AutoTransferExt";
 inline constexpr const char* kAutoTransferDir = "AutoTransferDir";

@@ -21,9 +21,9 @@ constexpr off_t kMaxFileBytes = 64 * 1024 * 1024;
 
 std::string Key(const char* stem, std::int32_t n) { return stem + std::to_string(n); }
 
-// "0", "1" or "2" as the encryption it names; -1 for anything else.
-std::int32_t EncryptionFromText(const std::string& text) {
-    if (text.size() != 1 || text[0] < '0' || text[0] > '2') return -1;
+// A setting written as one digit from "0" to `highest`: its number; -1 for anything else.
+std::int32_t ChoiceFromText(const std::string& text, char highest) {
+    if (text.size() != 1 || text[0] < '0' || text[0] > highest) return -1;
     return text[0] - '0';
 }
 
@@ -79,7 +79,10 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
         // of the three refuses the profile rather than guessing: "yes" read
         // as plain FTP would send the password in clear where TLS was meant.
         const std::string encryption = ini.GetString("PROFILE", Key("ENCRYPTION", n));
-        record.encryption = encryption.empty() ? kEncryptionNone : EncryptionFromText(encryption);
+        record.encryption = encryption.empty() ? kEncryptionNone : ChoiceFromText(encryption, '2');
+        // Detected at login unless the file names the server's encoding.
+        const std::string names = ini.GetString("PROFILE", Key("NAMEENCODING", n));
+        record.nameEncoding = names.empty() ? kNameEncodingAuto : ChoiceFromText(names, '3');
         if (record.providerName.empty()) {
             result.skipped.push_back({n, "プロバイダ名がありません。"});
             continue;
@@ -91,6 +94,10 @@ ImportResult ImportDefinitionFile(const std::string& path, const ImportProgress&
         }
         if (record.encryption < 0) {
             result.skipped.push_back({n, "暗号化「" + encryption + "」は使えません(0、1、2)。"});
+            continue;
+        }
+        if (record.nameEncoding < 0) {
+            result.skipped.push_back({n, "ファイル名の文字コード「" + names + "」は使えません(0、1、2、3)。"});
             continue;
         }
         const std::string& p = record.providerName;

@@ -39,8 +39,9 @@ using ImportProgress = std::function<bool(std::int32_t n, std::int32_t total)>;
 // transaction, so a failure, a stop or a killed process leaves the store as
 // it was. A profile without a provider name, with a port outside 1…65535
 // (one without PORT gets 21), with an ENCRYPTIONn other than 0 (plain FTP,
-// also when absent or empty), 1 (TLS when offered) or 2 (TLS required), or
-// one the store cannot hold (a "\" in a name, a text over 255 bytes), is
+// also when absent or empty), 1 (TLS when offered) or 2 (TLS required), with
+// a NAMEENCODINGn other than 0 (automatic, also when absent or empty), 1
+// (UTF-8), 2 (Shift_JIS) or 3 (EUC-JP), or one the store cannot hold (a "\" in a name, a text over 255 bytes), is
 // skipped and listed; a profile without a menu name gets the one the wizard
 // offers (DefaultMenuName); a routing line without a token is ignored. No
 // trusted certificate is imported. Never shows anything.

@@ -8,6 +8,9 @@ using namespace winreg;
 
 namespace settings {
 
+static_assert(kNameEncodingShiftJis == static_cast<std::int32_t>(layout::kNameEncodingShiftJis) &&
+              kNameEncodingEucJp == static_cast<std::int32_t>(layout::kNameEncodingEucJp));
+
 namespace {
 
 // The settings library enumerates sub-keys through a 256-byte buffer.
@@ -19,11 +22,13 @@ bool IsLoginDirectory(const std::string& directory) {
     return directory.empty() || directory == layout::kLoginDirectoryEntry;
 }
 
-// Reads Encryption and TrustedCertificate of the open entry `key` into `record`.
+// Reads Encryption, NameEncoding and TrustedCertificate of the open entry `key` into `record`.
 void ReadSecurity(SettingKey& key, ProviderRecord& record) {
-    DWORD encryption = kEncryptionNone;
+    DWORD encryption = kEncryptionNone, names = layout::kNameEncodingAuto;
     key.ReadDword(layout::kEncryption, encryption);
     record.encryption = EncryptionFromStore(encryption);
+    key.ReadDword(layout::kNameEncoding, names);
+    record.nameEncoding = static_cast<std::int32_t>(layout::NameEncodingFromStore(names));
     key.ReadString(layout::kTrustedCertificate, record.trustedCertificate);
 }
 
@@ -41,6 +46,7 @@ LONG WriteEntry(const std::string& path, const std::string& root, const Provider
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kAnonymous, anonymous);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kMenuName, menuName);
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kEncryption, static_cast<DWORD>(record.encryption));
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kNameEncoding, static_cast<DWORD>(record.nameEncoding));
     return st;
 }
 
@@ -64,6 +70,8 @@ std::string ProviderRecordProblem(const ProviderRecord& record) {
     }
     if (record.encryption < kEncryptionNone || record.encryption > kEncryptionRequired)
         return "暗号化の設定(" + std::to_string(record.encryption) + ")は使えません。";
+    if (record.nameEncoding < kNameEncodingAuto || record.nameEncoding > kNameEncodingEucJp)
+        return "ファイル名の文字コードの設定(" + std::to_string(record.nameEncoding) + ")は使えません。";
     if (record.trustedCertificate.size() > kMaxFieldBytes) return "信頼する証明書の値が長すぎます。";
     return {};
 }
@@ -170,6 +178,7 @@ bool ReadFirstEntry(const std::string& provider, ProviderRecord& record) {
     key.CloseKey();
     DWORD port = 0, anonymous = 0;
     record.encryption = kEncryptionNone;
+    record.nameEncoding = kNameEncodingAuto;
     if (hasEntry && key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, name)) == ERROR_SUCCESS) {
         key.ReadString(layout::kServerAddr, record.serverAddr);
         key.ReadDword(layout::kPort, port);

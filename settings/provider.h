@@ -17,6 +17,12 @@ inline constexpr std::int32_t kEncryptionNone = 0;
 inline constexpr std::int32_t kEncryptionIfOffered = 1;
 inline constexpr std::int32_t kEncryptionRequired = 2;
 
+// The values of "NameEncoding": detected at login, UTF-8, Shift_JIS, EUC-JP.
+inline constexpr std::int32_t kNameEncodingAuto = 0;
+inline constexpr std::int32_t kNameEncodingUtf8 = 1;
+inline constexpr std::int32_t kNameEncodingShiftJis = 2;
+inline constexpr std::int32_t kNameEncodingEucJp = 3;
+
 // One provider as the dialogs and the import carry it. The first eight
 // fields keep this order: the extension selection sheet reaches the user
 // name, password, server address and port through the provider name's place.
@@ -38,6 +44,9 @@ struct ProviderRecord {
     // SHA-256 (lower-case hex) of the server certificate the user chose to
     // trust although it failed verification; empty when none.
     std::string trustedCertificate;
+    // How the server writes file names, as "NameEncoding" stores it
+    // (kNameEncoding*); a stored entry without the value detects it.
+    std::int32_t nameEncoding = kNameEncodingAuto;
 };
 
 }  // namespace settings
@@ -64,7 +73,7 @@ std::int32_t EncryptionFromStore(std::uint32_t value);
 // when it can. A provider name must not be empty; provider name, directory
 // and routing directories must not hold "\" (it would make nested keys);
 // every text must fit in kMaxFieldBytes bytes; the encryption must be one
-// of kEncryption*.
+// of kEncryption*, the name encoding one of kNameEncoding*.
 std::string ProviderRecordProblem(const ProviderRecord& record);
 
 // Whether `directory`, saved as a directory entry, would take the key of the
@@ -91,7 +100,8 @@ std::string StoreWriteFailure(winreg::LONG status);
 // missing in a rule repeats the value of the rule enumerated before it. A
 // missing entry key is created empty; a missing value leaves its field as it
 // was, except Encryption, which is always set (EncryptionFromStore: missing
-// is plain FTP, never the new record's default). Returns false,
+// is plain FTP, never the new record's default), and NameEncoding (missing
+// or unknown: automatic). Returns false,
 // creating and changing nothing, when a name is empty or holds "\".
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record);
 
@@ -99,7 +109,7 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 // "/", Anonymous 0, MenuName "拡張子別転送"), then the directory entry (named
 // after the directory, or "ログイン時のディレクトリ" with an empty Root when
 // the directory is empty or that very text), then one routing key per pair in
-// order. Both entries get Encryption; a trustedCertificate goes into every
+// order. Both entries get Encryption and NameEncoding; a trustedCertificate goes into every
 // entry of the provider, since the trust is the provider's (as the programs
 // that ask the question remember it). Nothing is deleted: an empty one leaves a stored
 // one in place, since a save that merely does not carry it (the import, an
@@ -115,9 +125,10 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 winreg::LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTransferRoot = nullptr);
 
 // Pre-fills from an existing provider: reads ServerAddr, Port, UserName,
-// Password, Anonymous, Encryption and TrustedCertificate of the provider's
-// first entry in enumeration order. Port and anonymous become 0 when their
-// values are missing, the encryption as EncryptionFromStore says; a missing
+// Password, Anonymous, Encryption, NameEncoding and TrustedCertificate of the
+// provider's first entry in enumeration order. Port and anonymous become 0
+// when their values are missing, the encryption as EncryptionFromStore says,
+// the name encoding automatic when missing or unknown; a missing
 // string leaves its field as it was. Returns false, changing nothing, when
 // the provider key does not exist (or the name is empty or holds "\").
 bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);

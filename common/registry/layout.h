@@ -62,6 +62,11 @@ inline constexpr winreg::DWORD EncryptionFromStore(winreg::DWORD value) {
 inline constexpr const char* kNameEncoding = "NameEncoding";
 inline constexpr winreg::DWORD kNameEncodingAuto = 0, kNameEncodingUtf8 = 1, kNameEncodingShiftJis = 2,
                                kNameEncodingEucJp = 3;
+// A stored "NameEncoding" as every reader takes it: 1 to 3 as they are,
+// anything else automatic.
+inline constexpr winreg::DWORD NameEncodingFromStore(winreg::DWORD value) {
+    return value <= kNameEncodingEucJp ? value : kNameEncodingAuto;
+}
 // REG_DWORD 1 when the entry's password is kept in the desktop keyring
 // (then "Password" is empty); missing or 0: "Password" holds it.
 inline constexpr const char* kPasswordInKeyring = "PasswordInKeyring";

@@ -137,46 +137,49 @@ TEST(DefinitionImport, PortsAndEncryptionsTheWizardRefusesAreSkippedAndEveryEntr
     const std::string path = store.dir() / "def.ini";
     // 99999 would be sent as 16 bits and dial 34463; -5 and x read as 0. An
     // encryption the three choices do not name is no guess at TLS or plain FTP.
-    testsupport::WriteFile(path, "[PROFILE]\nPROFILE=13\n"
+    testsupport::WriteFile(path, "[PROFILE]\nPROFILE=14\n"
                                  "PROFILE1=big\nMOVEDIR1=/a\nPORT1=99999\n"
                                  "PROFILE2=zero\nMOVEDIR2=/a\nPORT2=0\n"
                                  "PROFILE3=negative\nMOVEDIR3=/a\nPORT3=-5\n"
                                  "PROFILE4=word\nMOVEDIR4=/a\nPORT4=x\n"
                                  "PROFILE5=highest\nMOVEDIR5=/pub/www\nPORT5=65535\nENCRYPTION5=\n"
-                                 "PROFILE6=lowest\nPORT6=1\nENCRYPTION6=1\n"
-                                 "PROFILE7=unset\nMOVEDIR7=/up\nVIEWMOVEDIR7=\nENCRYPTION7=2\n"
-                                 "PROFILE8=named\nMOVEDIR8=/n\nVIEWMOVEDIR8=名前\nPORT8=2121\nENCRYPTION8=0\n"
+                                 "PROFILE6=lowest\nPORT6=1\nENCRYPTION6=1\nNAMEENCODING6=3\n"
+                                 "PROFILE7=unset\nMOVEDIR7=/up\nVIEWMOVEDIR7=\nENCRYPTION7=2\nNAMEENCODING7=\n"
+                                 "PROFILE8=named\nMOVEDIR8=/n\nVIEWMOVEDIR8=名前\nPORT8=2121\nENCRYPTION8=0\nNAMEENCODING8=2\n"
                                  "PROFILE9=past\nMOVEDIR9=/a\nPORT9=65536\n"
                                  "PROFILE10=yes\nENCRYPTION10=yes\n"
                                  "PROFILE11=three\nENCRYPTION11=3\n"
                                  "PROFILE12=twelve\nENCRYPTION12=12\n"
-                                 "PROFILE13=minus\nENCRYPTION13=-1\n");
+                                 "PROFILE13=minus\nENCRYPTION13=-1\n"
+                                 "PROFILE14=sjis\nNAMEENCODING14=sjis\n");
     const ImportResult r = settings::ImportDefinitionFile(path);
     ASSERT_EQ(r.status, ImportResult::Status::kImported) << r.error;
     EXPECT_EQ(r.providers, (std::vector<std::string>{"highest", "lowest", "unset", "named"}));
     const struct { int profile; const char *about, *value; } skipped[] = {
         {1, "ポート", "99999"}, {2, "ポート", "「0」"},   {3, "ポート", "-5"},    {4, "ポート", "「x」"},
         {9, "ポート", "65536"}, {10, "暗号化", "「yes」"}, {11, "暗号化", "「3」"}, {12, "暗号化", "「12」"},
-        {13, "暗号化", "「-1」"}};
+        {13, "暗号化", "「-1」"}, {14, "文字コード", "「sjis」"}};
     ASSERT_EQ(r.skipped.size(), std::size(skipped));
     for (std::size_t i = 0; i < std::size(skipped); ++i) {
         EXPECT_EQ(r.skipped[i].profile, skipped[i].profile);
         EXPECT_NE(r.skipped[i].reason.find(skipped[i].about), std::string::npos) << r.skipped[i].reason;
         EXPECT_NE(r.skipped[i].reason.find(skipped[i].value), std::string::npos) << r.skipped[i].reason;
     }
-    for (const char* gone : {"big", "zero", "negative", "word", "past", "yes", "three", "twelve", "minus"})
+    for (const char* gone : {"big", "zero", "negative", "word", "past", "yes", "three", "twelve", "minus", "sjis"})
         EXPECT_FALSE(testsupport::KeyExists(layout::ProviderKey(gone))) << gone;
-    const struct { const char *provider, *entry, *menu; DWORD port, encryption; } saved[] = {
-        {"highest", "/pub/www", "/pub/www", 65535, 0},  // an empty ENCRYPTION is plain FTP, as is none
-        {"lowest", layout::kLoginDirectoryEntry, layout::kLoginDirectoryEntry, 1, 1},
-        {"unset", "/up", "/up", 21, 2},  // no PORT: the port the wizard offers
-        {"named", "/n", "名前", 2121, 0},
+    // No NAMEENCODING, or an empty one, detects the encoding at login.
+    const struct { const char *provider, *entry, *menu; DWORD port, encryption, names; } saved[] = {
+        {"highest", "/pub/www", "/pub/www", 65535, 0, 0},  // an empty ENCRYPTION is plain FTP, as is none
+        {"lowest", layout::kLoginDirectoryEntry, layout::kLoginDirectoryEntry, 1, 1, 3},
+        {"unset", "/up", "/up", 21, 2, 0},  // no PORT: the port the wizard offers
+        {"named", "/n", "名前", 2121, 0, 2},
     };
     for (const auto& e : saved) {
         for (const std::string& key : {layout::EntryKey(e.provider, e.entry),
                                        layout::EntryKey(e.provider, layout::kAutoTransferEntry)}) {
             EXPECT_EQ(testsupport::StoredDword(key, "Port"), e.port) << e.provider;
             EXPECT_EQ(testsupport::StoredDword(key, "Encryption"), e.encryption) << e.provider;
+            EXPECT_EQ(testsupport::StoredDword(key, "NameEncoding"), e.names) << e.provider;
             EXPECT_EQ(Str(key, "TrustedCertificate"), "(missing)") << e.provider;
         }
         EXPECT_EQ(Str(layout::EntryKey(e.provider, e.entry), "MenuName"), e.menu) << e.provider;

@@ -17,7 +17,7 @@ const auto Children = testsupport::StoredChildren;
 const std::string kFingerprint(64, 'a');
 ProviderRecord Record(const std::string& directory, std::vector<std::pair<std::string, std::string>> pairs = {}) {
     return {"プロバイダ", "user", "pass", "ftp.example.jp", directory, "ホーム", 2121, 1, std::move(pairs),
-            settings::kEncryptionRequired, kFingerprint};
+            settings::kEncryptionRequired, kFingerprint, settings::kNameEncodingShiftJis};
 }
 
 TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
@@ -43,6 +43,7 @@ TEST(ProviderSave, EntriesAreNamedAfterTheDirectoryAndTheTransferEntryIsFixed) {
             EXPECT_EQ(Str(k, "Password"), "pass");
             EXPECT_EQ(Dw(k, "Port"), 2121u);
             EXPECT_EQ(Dw(k, "Encryption"), 2u);
+            EXPECT_EQ(Dw(k, "NameEncoding"), 2u);
             EXPECT_EQ(Str(k, "TrustedCertificate"), kFingerprint);
         }
     }
@@ -90,6 +91,8 @@ TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale
         {[&] { auto r = Record(""); r.password = std::string(256, 'p'); return r; }(), false},
         {[] { auto r = Record(""); r.encryption = 3; return r; }(), false},
         {[] { auto r = Record(""); r.encryption = -1; return r; }(), false},
+        {[] { auto r = Record(""); r.nameEncoding = 4; return r; }(), false},
+        {[] { auto r = Record(""); r.nameEncoding = -1; return r; }(), false},
         {[&] { auto r = Record(""); r.serverAddr = kanji85; return r; }(), true},
     };
     for (const auto& row : rows) {
@@ -115,10 +118,10 @@ TEST(ProviderLoad, ReadsBackTheSaveAndCarriesARuleValueOverToTheNextRule) {
     ASSERT_TRUE(settings::LoadProviderEntry("プロバイダ", "/pub", r));
     ProviderRecord want = Record("/pub", {{".htm;", "a"}, {".htm;", "b"}});
     EXPECT_EQ(std::tie(r.providerName, r.userName, r.password, r.serverAddr, r.directory, r.menuName, r.port,
-                       r.anonymous, r.autoTransfer, r.encryption, r.trustedCertificate),
+                       r.anonymous, r.autoTransfer, r.encryption, r.trustedCertificate, r.nameEncoding),
               std::tie(want.providerName, want.userName, want.password, want.serverAddr, want.directory,
                        want.menuName, want.port, want.anonymous, want.autoTransfer, want.encryption,
-                       want.trustedCertificate));
+                       want.trustedCertificate, want.nameEncoding));
 
     // A missing entry is created empty and loads as an empty record.
     ProviderRecord empty;
@@ -139,16 +142,19 @@ TEST(ProviderLoad, ReadFirstEntryPrefillsOnlyFromAnExistingProvider) {
     EXPECT_EQ(r.port, 21);
     ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
     ASSERT_TRUE(settings::ReadFirstEntry("プロバイダ", r));
-    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port, r.encryption, r.trustedCertificate),
-              std::make_tuple("ftp.example.jp", "user", "pass", 2121, 2, kFingerprint));
+    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port, r.encryption, r.trustedCertificate,
+                       r.nameEncoding),
+              std::make_tuple("ftp.example.jp", "user", "pass", 2121, 2, kFingerprint, 2));
 }
 
 // Users who stored a provider before TLS existed keep plain FTP, whatever a new record starts with; a value the
-// programs do not know loads as what they make of it (never plain FTP).
+// programs do not know loads as what they make of it (never plain FTP). The name encoding of such an entry is
+// detected, and so is one this version does not know.
 TEST(ProviderLoad, AnEntryWithoutEncryptionLoadsAsPlainFtp) {
-    const struct { const char* name; std::optional<DWORD> stored; std::int32_t loaded; } rows[] = {
-        {"stored before TLS", std::nullopt, 0}, {"plain", 0, 0}, {"if offered", 1, 1}, {"required", 2, 2},
-        {"a newer version's", 7, 2}};
+    const struct { const char* name; std::optional<DWORD> stored; std::int32_t loaded; std::optional<DWORD> names;
+                   std::int32_t namesLoaded; } rows[] = {
+        {"stored before TLS", std::nullopt, 0, std::nullopt, 0}, {"plain", 0, 0, 3, 3}, {"if offered", 1, 1, 1, 1},
+        {"required", 2, 2, 2, 2}, {"a newer version's", 7, 2, 9, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         testsupport::ScopedStore store;
@@ -156,13 +162,17 @@ TEST(ProviderLoad, AnEntryWithoutEncryptionLoadsAsPlainFtp) {
         ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, layout::EntryKey("古い", "/pub")), ERROR_SUCCESS);
         key.WriteString(layout::kServerAddr, "ftp.example.jp");
         if (row.stored) key.WriteDword(layout::kEncryption, *row.stored);
+        if (row.names) key.WriteDword(layout::kNameEncoding, *row.names);
         key.CloseKey();
         ProviderRecord loaded, first;
+        loaded.nameEncoding = first.nameEncoding = settings::kNameEncodingUtf8;
         ASSERT_EQ(loaded.encryption, settings::kEncryptionIfOffered);  // what the wizard starts with
         ASSERT_TRUE(settings::LoadProviderEntry("古い", "/pub", loaded));
         ASSERT_TRUE(settings::ReadFirstEntry("古い", first));
         EXPECT_EQ(loaded.encryption, row.loaded);
         EXPECT_EQ(first.encryption, row.loaded);
+        EXPECT_EQ(loaded.nameEncoding, row.namesLoaded);
+        EXPECT_EQ(first.nameEncoding, row.namesLoaded);
         EXPECT_EQ(loaded.trustedCertificate, "");
     }
 }

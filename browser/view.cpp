@@ -491,6 +491,11 @@ void CBrovinView::RunCommand(int id) {
             inet::FtpConnection* conn = Live();
             if (!conn) return;
             bool ok = conn->Rename(oldName, newName);
+            // A new name the server's encoding cannot hold was never sent: nothing changed, and access was not denied.
+            if (!ok && inet::GetLastInternetError() == inet::ERROR_NO_UNICODE_TRANSLATION) {
+                Tell(IDS_TEXT, newName, ErrorText(inet::ERROR_NO_UNICODE_TRANSLATION));
+                return;
+            }
             CallAfter([this, ok, oldName] { frame_->SetFrameStatus(ok ? IDS_RENAMED : IDS_RENAME_DENIED, ok ? "" : oldName); });
             if (!ok) std::this_thread::sleep_for(std::chrono::milliseconds(1000));
             ListJob();

@@ -106,7 +106,7 @@ int MenuUpload::Run() {
             return display_.AskTrustCertificate(server, cert, used);
         },
         [&](const inet::Security& used, std::string& why) {
-            return walker_.Connect(server, entry.user, entry.password, entry.port, why, used);
+            return walker_.Connect(server, entry.user, entry.password, entry.port, why, used, entry.names);
         },
         failure);
     if (!conn) {

@@ -13,7 +13,7 @@ UploadWalker::UploadWalker(UploadReport& report) : report_(report) {}
 
 inet::FtpConnection* UploadWalker::Connect(const std::string& server, const std::string& user,
                                            const std::string& password, std::uint16_t port, std::string& failure,
-                                           const inet::Security& security) {
+                                           const inet::Security& security, inet::NameEncoding names) {
     inet::InternetSession* session = nullptr;
     {
         std::lock_guard<std::mutex> lock(sessionMu_);
@@ -27,7 +27,7 @@ inet::FtpConnection* UploadWalker::Connect(const std::string& server, const std:
     }
     // Outside the lock: Stop closes the session under it, and the connect then fails at once.
     try {
-        return session->GetFtpConnection(server, user, password, port, false, {}, security);
+        return session->GetFtpConnection(server, user, password, port, false, {}, security, names);
     } catch (const inet::InternetException& e) {
         failure = e.ErrorMessage();
         return nullptr;
@@ -44,10 +44,17 @@ std::string UploadWalker::Shown(std::size_t i) const {
     return walk::Printable(walk::RelativePath(rootDir_, tree_.items[i].path));
 }
 
-void UploadWalker::Skip(std::size_t i, walk::Skip why) {
+void UploadWalker::Skip(std::size_t i, walk::Skip why, const std::string& reason) {
     const std::string name = Shown(i);
-    report_.Skipped(name + walk::SkipText(why), why);
+    report_.Skipped(name + (reason.empty() ? std::string(walk::SkipText(why)) : " : " + reason), why);
     if (skipped_++ == 0) firstSkipped_ = name;
+}
+
+bool UploadWalker::SkipUnwritableName(std::size_t i, inet::DWORD error) {
+    if (error != inet::ERROR_NO_UNICODE_TRANSLATION) return false;
+    // The client refused it before sending anything: the server never saw a mangled name.
+    Skip(i, walk::Skip::BadName, inet::InternetErrorText(error));
+    return true;
 }
 
 bool UploadWalker::Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome) {
@@ -115,7 +122,11 @@ bool UploadWalker::Folder(std::size_t i, Outcome& outcome) {
         return true;
     }
     std::string failed;
-    if (!cursor_->GoTo(path, true, failed)) return Halt(Halt::FolderNotEntered, failed, 0, outcome);
+    if (!cursor_->GoTo(path, true, failed)) {
+        // Its parent was entered already: only this folder's own name can be the one. Its contents go unread.
+        if (SkipUnwritableName(i, inet::GetLastInternetError())) return true;
+        return Halt(Halt::FolderNotEntered, failed, 0, outcome);
+    }
     report_.FolderEntered(cursor_->Here());
     for (auto& e : entries) tree_.items.push_back(walk::LocalItem{std::move(e), static_cast<long>(i)});
     return true;
@@ -201,6 +212,7 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
     walk::RemoveTempCopy(sent);
     if (ok) return true;
     // Refused before anything went to the server: this item is left out, the rest still goes.
+    if (SkipUnwritableName(i, error)) return true;
     if (error == inet::ERROR_INVALID_NAME) {
         Skip(i, walk::Skip::BadName);
         return true;

@@ -63,7 +63,8 @@ public:
     // An item is finished (sent, left out, or a folder read).
     virtual void ItemDone() {}
     // An item left out and why, with the text that names it (its printable
-    // path followed by walk::SkipText); the walk goes on.
+    // path followed by walk::SkipText, or for a name the server's encoding
+    // cannot hold, BadName with " : " and the FTP client's text); the walk goes on.
     virtual void Skipped(const std::string& text, walk::Skip why) = 0;
     // The walk stops here.
     virtual void Halted(Halt why, const std::string& name, inet::DWORD code) = 0;
@@ -84,10 +85,12 @@ public:
     UploadWalker(const UploadWalker&) = delete;
     UploadWalker& operator=(const UploadWalker&) = delete;
 
-    // Connects and logs in with the walker's own session. nullptr, with the
-    // error's message in `failure`, when that fails or Stop came first.
+    // Connects and logs in with the walker's own session, file names in the
+    // encoding `names` says. nullptr, with the error's message in `failure`,
+    // when that fails or Stop came first.
     inet::FtpConnection* Connect(const std::string& server, const std::string& user, const std::string& password,
-                                 std::uint16_t port, std::string& failure, const inet::Security& security = {});
+                                 std::uint16_t port, std::string& failure, const inet::Security& security = {},
+                                 inet::NameEncoding names = inet::NameEncoding::Auto);
 
     // From any thread, at any time: closes the walker's session (a connect,
     // a login or a transfer under way fails at once), a connect not yet
@@ -125,7 +128,10 @@ private:
     bool ExtensionFile(std::size_t i, const std::vector<ExtensionRule>& rules, Outcome& outcome);
     bool Put(std::size_t i, const std::string& name, Outcome& outcome);
     bool Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome);
-    void Skip(std::size_t i, walk::Skip why);
+    void Skip(std::size_t i, walk::Skip why, const std::string& reason = "");
+    // Leaves out item `i` when `error` says its name has a character the
+    // server's encoding lacks; false for any other error.
+    bool SkipUnwritableName(std::size_t i, inet::DWORD error);
     bool Abandoned() { return stopped_ || report_.Aborted(); }
     std::string Shown(std::size_t i) const;
     void Begin(inet::FtpConnection* connection, const std::string& rootDir, const std::vector<std::string>& paths);

@@ -28,6 +28,7 @@ bool CBrovinDoc::OnNewDocument() {
     port = values.port;
     root = values.root;
     security = values.security;
+    nameEncoding = values.names;
     layout::DeleteHandOff();
     transaction.Commit();
     return true;
@@ -37,7 +38,7 @@ inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
     auto connect = [this](const inet::Security& used, std::string& why) -> inet::FtpConnection* {
         try {
             return session_.GetFtpConnection(serverAddr, userName, password,
-                                             static_cast<std::uint16_t>(port & 0xFFFF), false, {}, used);
+                                             static_cast<std::uint16_t>(port & 0xFFFF), false, {}, used, nameEncoding);
         } catch (const inet::InternetException& e) {
             why = ErrorText(e.Code());
             return nullptr;

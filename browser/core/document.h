@@ -64,6 +64,7 @@ public:
     std::string password;
     std::string root;
     inet::Security security;  // from the entry's "Encryption" and "TrustedCertificate"
+    inet::NameEncoding nameEncoding = inet::NameEncoding::Auto;  // from the entry's "NameEncoding"
 
     // Asked, on the thread that logs in, when the server's certificate fails
     // verification; a certificate it trusts is remembered for the provider

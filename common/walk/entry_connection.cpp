@@ -25,10 +25,22 @@ EntryConnection ReadEntryConnection(const std::string& provider, const std::stri
     static_assert(static_cast<winreg::DWORD>(inet::Encryption::IfOffered) == layout::kEncryptionIfOffered &&
                   static_cast<winreg::DWORD>(inet::Encryption::Required) == layout::kEncryptionRequired);
     c.security.encryption = static_cast<inet::Encryption>(layout::EncryptionFromStore(encryption));
+    winreg::DWORD names = layout::kNameEncodingAuto;
+    key.ReadDword(layout::kNameEncoding, names);
+    c.names = NameEncodingOf(names);
     std::string trusted;
     read(layout::kTrustedCertificate, trusted);
     if (!trusted.empty()) c.security.trustedFingerprints.push_back(trusted);
     return c;
+}
+
+inet::NameEncoding NameEncodingOf(std::uint32_t stored) {
+    switch (layout::NameEncodingFromStore(stored)) {
+    case layout::kNameEncodingUtf8: return inet::NameEncoding::Utf8;
+    case layout::kNameEncodingShiftJis: return inet::NameEncoding::ShiftJis;
+    case layout::kNameEncodingEucJp: return inet::NameEncoding::EucJp;
+    default: return inet::NameEncoding::Auto;
+    }
 }
 
 std::string EncryptionState(const inet::Security& security, inet::FtpConnection* connection) {

@@ -16,6 +16,8 @@ struct EntryConnection {
     std::uint16_t port = 0;  // 0: the FTP port
     // From "Encryption" (missing or 0: plain FTP; a number above 2: TLS required) and "TrustedCertificate".
     inet::Security security;
+    // From "NameEncoding" (missing, 0 or a number above 3: detected at login).
+    inet::NameEncoding names = inet::NameEncoding::Auto;
     // The first string value too long to be read, "" when every one was read:
     // logging in as anonymous or into the login directory instead would put
     // files in the wrong place, so callers stop before they connect.
@@ -28,6 +30,9 @@ void ReadSetting(SettingKey& key, const char* name, std::string& value, std::str
 
 // Reads the entry `entry` of `provider`; values that are missing stay empty (0).
 EntryConnection ReadEntryConnection(const std::string& provider, const std::string& entry);
+
+// The file-name encoding a stored "NameEncoding" value means (NameEncodingFromStore).
+inet::NameEncoding NameEncodingOf(std::uint32_t stored);
 
 // What EncryptionState says of a connection that fell back to plain FTP.
 inline constexpr const char* kNotEncrypted = "暗号化なし";

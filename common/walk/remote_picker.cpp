@@ -8,11 +8,11 @@
 namespace walk {
 
 void DirectoryPicker::Login(const std::string& server, const std::string& user, const std::string& password,
-                            int port, const inet::Security& security) {
+                            int port, const inet::Security& security, inet::NameEncoding names) {
     // The port is still being edited: a value no socket can take is a connection that cannot be made.
     if (port < 0 || port > 65535) throw inet::InternetException(inet::ERROR_INTERNET_CANNOT_CONNECT);
     connection_ = session_.GetFtpConnection(server, user, password, static_cast<std::uint16_t>(port), false, {},
-                                            security);
+                                            security, names);
 }
 
 std::string DirectoryPicker::LoginDirectory() {

@@ -34,15 +34,15 @@ public:
     DirectoryPicker(const DirectoryPicker&) = delete;
     DirectoryPicker& operator=(const DirectoryPicker&) = delete;
 
-    // Connects and logs in, in active mode, encrypted as `security` says;
-    // port 0 means 21. Throws inet::InternetException:
+    // Connects and logs in, in active mode, encrypted as `security` says,
+    // with file names in the encoding `names` says; port 0 means 21. Throws inet::InternetException:
     // ERROR_INTERNET_CANNOT_CONNECT for a port outside 0..65535 (nothing is
     // sent), else what the login throws (ERROR_INTERNET_INVALID_CA for a
     // certificate that fails verification, inet::GetLastCertificate() on the
     // calling thread describing it), and ERROR_INTERNET_OPERATION_CANCELLED
     // once Stop was called. May be called again after it threw.
     void Login(const std::string& server, const std::string& user, const std::string& password, int port,
-               const inet::Security& security = {});
+               const inet::Security& security = {}, inet::NameEncoding names = inet::NameEncoding::Auto);
     // Whether Login succeeded (for the thread that called it).
     bool LoggedIn() const { return connection_ != nullptr; }
 

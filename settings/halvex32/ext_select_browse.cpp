@@ -8,6 +8,7 @@ std::string BrowseRemoteDirectory(wxWindow* parent, settings::ProviderRecord& re
     CFtpDirDialog dialog(parent);
     dialog.SetConnection(record.serverAddr, record.userName, record.password, record.port);
     dialog.SetSecurity(record.encryption, record.trustedCertificate);
+    dialog.SetNameEncoding(record.nameEncoding);
     const int result = dialog.ShowModal();
     if (!dialog.TrustedCertificate().empty()) record.trustedCertificate = dialog.TrustedCertificate();
     return result == CFtpDirDialog::kSelected ? dialog.Result() : std::string();

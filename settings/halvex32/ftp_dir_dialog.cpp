@@ -4,6 +4,7 @@
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "common/ui/stock_images.h"
+#include "common/walk/entry_connection.h"
 #include "common/walk/remote_listing.h"
 #include "common/walk/remote_picker.h"
 #include "settings/halvex32/module.h"
@@ -324,6 +325,10 @@ void CFtpDirDialog::SetSecurity(int encryption, const std::string& trustedCertif
     if (!trustedCertificate.empty()) security_.trustedFingerprints.push_back(trustedCertificate);
 }
 
+void CFtpDirDialog::SetNameEncoding(int nameEncoding) {
+    names_ = walk::NameEncodingOf(static_cast<std::uint32_t>(nameEncoding));
+}
+
 void CFtpDirDialog::OnShow(wxShowEvent& event) {
     event.Skip();
     if (!event.IsShown() || started_) return;
@@ -338,10 +343,11 @@ void CFtpDirDialog::StartLogin() {
     std::string server = server_, user = user_, password = password_;
     int port = port_;
     inet::Security security = security_;
-    StartWorker([shared, server, user, password, port, security] {
+    inet::NameEncoding names = names_;
+    StartWorker([shared, server, user, password, port, security, names] {
         auto post = [&shared](std::function<void(CFtpDirDialog&)> f) { shared->Post(std::move(f), shared); };
         try {
-            shared->picker.Login(server, user, password, port, security);
+            shared->picker.Login(server, user, password, port, security, names);
             post([](CFtpDirDialog& d) { d.SetStatus(LoadString(IDS_FTPDIR_LISTING)); });
             std::string login = shared->alive ? shared->picker.LoginDirectory() : std::string();
             if (shared->alive) {

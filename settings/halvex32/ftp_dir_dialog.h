@@ -67,6 +67,8 @@ public:
     // How to encrypt (settings::kEncryption*; plain FTP unless set) and the
     // fingerprint of the certificate the provider trusts ("" for none).
     void SetSecurity(int encryption, const std::string& trustedCertificate);
+    // How the server writes file names (settings::kNameEncoding*; detected unless set).
+    void SetNameEncoding(int nameEncoding);
     // The fingerprint of a certificate the user chose to trust in this
     // dialog's certificate question; "" when none was.
     const std::string& TrustedCertificate() const { return trusted_; }
@@ -120,6 +122,7 @@ private:
     std::string server_, user_, password_;
     int port_ = 0;
     inet::Security security_;
+    inet::NameEncoding names_ = inet::NameEncoding::Auto;
     std::string trusted_;
     std::string result_;
     std::string loginDir_;

@@ -2,6 +2,7 @@
 // window: every row shows its whole name, and the commands on a row send the
 // server's own bytes (checked on the server's disk), never the shown text.
 #include "browser/dialogs.h"
+#include "common/ui/image_button.h"
 #include "tests/browser/brovin_fixture.h"
 
 #include <wx/listctrl.h>
@@ -83,11 +84,85 @@ TEST_F(BrovinNames, ShiftJisAndStrayBytesAreShownAndTheirCommandsSendTheServersB
               (std::set<std::string>{"good.bin", "cr\\rname.txt", "plain.txt"}));
 }
 
+// A server that keeps its names in Shift_JIS and does not list UTF8, with a
+// provider stored before the encoding could be chosen (so detected): its
+// names are shown as text and every command reaches them; a name Shift_JIS
+// cannot hold is refused with the reason and never sent in any form.
+TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
+    FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--encoding", "cp932"});
+    auto disk = [&](const std::string& name) { return server.Local(testsupport::Encode("CP932", name)); };
+    WriteFile(disk("日本語.txt"), "sjis");
+    fs::create_directories(disk("資料"));
+    WriteFile(disk("資料/表.txt"), "inner");
+    Start(server, server.home());
+    CBrovinView* v = frame->View();
+    const std::vector<std::string> listed = Shown(v);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), (std::set<std::string>{"日本語.txt", "資料"}));
+
+    DownloadInto(local / "dl");
+    Select("日本語.txt");
+    v->RunCommand(ID_DOWNLOAD_TO);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(ReadFile(local / "dl/日本語.txt"), "sjis");
+
+    const std::string unwritable = " : " + inet::InternetErrorText(inet::ERROR_NO_UNICODE_TRANSLATION);
+    Answer("😀.txt");
+    Select("日本語.txt");
+    v->RunCommand(ID_RENAME);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Status(), "😀.txt" + unwritable);
+    Answer("新しい名前.txt");
+    Select("日本語.txt");
+    v->RunCommand(ID_RENAME);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(ReadFile(disk("新しい名前.txt")), "sjis");
+    Answer("😀");
+    v->RunCommand(ID_MAKE_DIRECTORY);
+    ASSERT_TRUE(Settled());
+    EXPECT_EQ(Status(), "ディレクトリ 😀 を作成できませんでした" + unwritable);
+
+    // Upload: the name Shift_JIS lacks is left out and counted, the other one goes.
+    WriteFile(local / "上り.txt", "up");
+    WriteFile(local / "😀.txt", "emoji");
+    v->chooseFiles = [&](std::vector<std::string>& out) {
+        out = {local / "上り.txt", local / "😀.txt"};
+        return true;
+    };
+    v->RunCommand(ID_UPLOAD);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Jobs().Busy(); }, 15000));
+    testsupport::Pump(50);
+    ASSERT_NE(v->ProgressDialog(), nullptr);
+    EXPECT_EQ(v->ProgressDialog()->StatusText(), U("1 個の項目を処理できませんでした(最初: 😀.txt)"));
+    v->ProgressDialog()->AbortButton()->Click();
+    EXPECT_EQ(ReadFile(disk("上り.txt")), "up");
+
+    v->confirmDelete = [] { return true; };
+    Select("資料");
+    v->RunCommand(ID_DELETE);
+    ASSERT_TRUE(Settled());
+    EXPECT_FALSE(fs::exists(disk("資料")));
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(server.Local(""))) left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{testsupport::Encode("CP932", "新しい名前.txt"),
+                                           testsupport::Encode("CP932", "上り.txt")}));
+    // Not as UTF-8, nor with the character replaced.
+    for (const std::string& c : server.Commands()) {
+        if (c.starts_with("STOR") || c.starts_with("MKD") || c.starts_with("RNTO")) {
+            EXPECT_EQ(c.find_first_of("\xf0?"), std::string::npos) << c;
+        }
+    }
+}
+
 // Names no disk here can hold, as a server may still send them: one row
 // each, the whole name on one line; a name that cannot go into a command is
 // refused with the reason instead of being sent cut short.
 TEST_F(BrovinNames, NamesWithNulCrAndHiddenCharactersAreShownWholeOnOneLine) {
     FtpServer server(FtpServer::Kind::Fault, "odd-names");
+    // Set to UTF-8: this server lists no UTF8, and detection would read its names as Shift_JIS.
+    SettingKey entry;
+    entry.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
+    entry.WriteDword(layout::kNameEncoding, layout::kNameEncodingUtf8);
+    entry.CloseKey();
     Start(server, "");
     CBrovinView* v = frame->View();
     EXPECT_EQ(Shown(v), (std::vector<std::string>{"a\\x00b.txt", "cr\\rname.txt", "tab\\tname.txt", kSjisShown,

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <iconv.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -169,6 +171,18 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
         ::usleep(20 * 1000);
     }
     return true;
+}
+
+std::string Encode(const char* charset, const std::string& utf8) {
+    iconv_t cd = ::iconv_open(charset, "UTF-8");
+    std::string out(utf8.size() * 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    char* o = out.data();
+    std::size_t inLeft = utf8.size(), outLeft = out.size();
+    EXPECT_EQ(::iconv(cd, &in, &inLeft, &o, &outLeft), 0u) << utf8;
+    ::iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
 }
 
 }  // namespace testsupport

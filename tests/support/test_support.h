@@ -54,6 +54,9 @@ int Spawn(const std::vector<std::string>& argv);
 int Wait(int pid);
 
 std::string ReadFile(const std::string& path);
+// `utf8` written in `charset` (iconv's name, "CP932"), as the disk of a server
+// that keeps names in that encoding holds it; a character it lacks fails the test.
+std::string Encode(const char* charset, const std::string& utf8);
 void WriteFile(const std::string& path, const std::string& text);
 
 // Asks `done` every 20 ms until it says yes (true) or `ms` have passed (false),

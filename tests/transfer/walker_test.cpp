@@ -23,6 +23,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -31,6 +32,7 @@ using namespace walk;
 using namespace transfertest;
 namespace fs = std::filesystem;
 using testsupport::FtpServer;
+using testsupport::Encode;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
@@ -424,6 +426,72 @@ TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
     EXPECT_EQ(ReadFile(server.Local("a.txt")), "a");
     EXPECT_TRUE(Saw("127.0.0.1接続完了しました (暗号化なし)"));
     EXPECT_EQ(std::ranges::count(display.Events(), std::string("encryption:暗号化なし")), 1);
+}
+
+// The demo site below Japanese folder and file names, to servers that keep
+// their names in Shift_JIS, EUC-JP or UTF-8, with the encoding set on the
+// provider or detected (no value stored, as for a provider saved before the
+// choice existed). A name the encoding lacks is left out, named and counted,
+// and reaches the server in no form; a folder of such a name goes with all
+// it holds.
+TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) {
+    const std::string site = local / "サイト";
+    fs::copy(DemoSite(), site, fs::copy_options::recursive);
+    fs::create_directories(site + "/資料");
+    WriteFile(site + "/資料/日本語の説明.txt", "説明");
+    WriteFile(site + "/😀.txt", "emoji");
+    fs::create_directories(site + "/絵文字😀");
+    WriteFile(site + "/絵文字😀/中.txt", "inside");
+    const struct {
+        const char* what;
+        FtpServer::Kind kind;
+        std::vector<std::string> options;
+        std::optional<winreg::DWORD> stored;
+        const char* charset;  // of the names on the server's disk
+        bool emojiSent;
+    } rows[] = {
+        {"Shift_JIS set", FtpServer::Kind::Pyftpdlib, {"--encoding", "cp932"}, 2, "CP932", false},
+        {"Shift_JIS detected", FtpServer::Kind::Pyftpdlib, {"--encoding", "cp932"}, std::nullopt, "CP932", false},
+        {"EUC-JP set", FtpServer::Kind::Pyftpdlib, {"--encoding", "euc_jp"}, 3, "EUC-JP", false},
+        {"UTF-8 detected", FtpServer::Kind::Vsftpd, {}, 0, "UTF-8", true},
+    };
+    const std::string unwritable = " : " + inet::InternetErrorText(inet::ERROR_NO_UNICODE_TRANSLATION);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FtpServer server(row.kind, "", row.options);
+        WriteEntry("Home", "e", server, server.home());
+        if (row.stored) {
+            SettingKey entry;
+            entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
+            entry.WriteDword(layout::kNameEncoding, *row.stored);
+        }
+        display.Clear();
+        WriteHandOff("Home", "e", {site});
+        Upload();
+        std::set<std::string> sent;
+        for (const auto& e : fs::recursive_directory_iterator(site)) {
+            const std::string rel = fs::relative(e.path(), local.path()).string();
+            if (e.is_regular_file() && (row.emojiSent || rel.find("😀") == std::string::npos))
+                sent.insert(Encode(row.charset, rel));
+        }
+        EXPECT_EQ(ServerFiles(server), sent);
+        EXPECT_EQ(ReadFile(server.Local(Encode(row.charset, "サイト/資料/日本語の説明.txt"))), "説明");
+        int stored = 0, made = 0;
+        for (const auto& c : server.Commands()) {
+            stored += c.rfind("STOR ", 0) == 0;
+            made += c.rfind("MKD ", 0) == 0;
+        }
+        EXPECT_EQ(stored, static_cast<int>(sent.size()));
+        EXPECT_EQ(made, row.emojiSent ? 5 : 4);
+        if (row.emojiSent) {
+            EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+            continue;
+        }
+        EXPECT_TRUE(Saw("サイト/😀.txt" + unwritable));
+        EXPECT_TRUE(Saw("サイト/絵文字😀" + unwritable));
+        EXPECT_EQ(Statuses().back().rfind("2 個の項目を送れませんでした(最初: サイト/", 0), 0u) << Statuses().back();
+        EXPECT_EQ(Ending(), "ended:failed");
+    }
 }
 
 // Two uploads in one process, as a test or a future parallel transfer runs

@@ -6,30 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 #include <sys/stat.h>
 
 #include <set>
 
 using namespace inet;
+using testsupport::Encode;
 using testsupport::FtpServer;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
 namespace {
-
-// `utf8` in `charset`, as the server's disk should hold it.
-std::string Encode(const char* charset, const std::string& utf8) {
-    iconv_t cd = ::iconv_open(charset, "UTF-8");
-    std::string out(utf8.size() * 4, '\0');
-    char* in = const_cast<char*>(utf8.data());
-    char* o = out.data();
-    std::size_t inLeft = utf8.size(), outLeft = out.size();
-    EXPECT_EQ(::iconv(cd, &in, &inLeft, &o, &outLeft), 0u) << utf8;
-    ::iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 bool Exists(const std::string& path) {
     struct stat st {};

@@ -92,6 +92,7 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
     port_->Edit()->SetToolTip(LoadString(IDS_TIP_PORT));
     port_->SetText(wxString::Format("%d", r.port));
     encryption_ = MakeEncryptionChoice(this, r.encryption);
+    nameEncoding_ = MakeNameEncodingChoice(this, r.nameEncoding);
     user_ = Field(this, kUserName, IDS_TIP_USER, r.userName);
     password_ = new CPasswordField(this);
     password_->SetFieldToolTip(LoadString(IDS_TIP_PASSWORD));
@@ -113,11 +114,15 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
     top->Add(new wxStaticBitmap(this, wxID_ANY, LoadBitmap(IDI_PROFILE, 32)), 0, wxRIGHT, 8);
     top->Add(name, 1);
 
-    auto* server = Rows(
-        {{"FTPサーバアドレス(&A) : ", server_}, {"接続ポート番号(&P) :  ", port_}, {kEncryptionLabel, encryption_}}, this);
-    // Five digits and three short choices need no full row.
-    server->GetItem(port_)->SetFlag(wxALIGN_CENTER_VERTICAL);
-    server->GetItem(encryption_)->SetFlag(wxALIGN_CENTER_VERTICAL);
+    auto* server = Rows({{"FTPサーバアドレス(&A) : ", server_},
+                         {"接続ポート番号(&P) :  ", port_},
+                         {kEncryptionLabel, encryption_},
+                         {kNameEncodingLabel, nameEncoding_}},
+                        this);
+    // Five digits and short choices need no full row.
+    for (wxWindow* narrow : {static_cast<wxWindow*>(port_), static_cast<wxWindow*>(encryption_),
+                             static_cast<wxWindow*>(nameEncoding_)})
+        server->GetItem(narrow)->SetFlag(wxALIGN_CENTER_VERTICAL);
     auto* login = Rows({{"ユーザ名(&U) : ", user_}, {"パスワード(&P) : ", password_}}, this);
     login->AddSpacer(0);
     login->Add(anonymousBox_);
@@ -153,10 +158,11 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
             sheet_->UpdateOk();
         });
     });
-    encryption_->Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
-        event.Skip();
-        CopyTo(sheet_->Record());
-    });
+    for (wxChoice* choice : {encryption_, nameEncoding_})
+        choice->Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
+            event.Skip();
+            CopyTo(sheet_->Record());
+        });
     CopyTo(sheet_->Record());
 }
 
@@ -171,6 +177,7 @@ void CPagePropProv::CopyTo(settings::ProviderRecord& record) const {
     record.serverAddr = server_->GetValue().utf8_string();
     record.port = port_->Port();
     record.encryption = EncryptionOf(encryption_);
+    record.nameEncoding = NameEncodingOf(nameEncoding_);
     record.userName = user_->GetValue().utf8_string();
     record.password = password_->GetValue().utf8_string();
     record.anonymous = anonymousBox_->GetValue() ? 1 : 0;

@@ -41,6 +41,7 @@ public:
     wxTextCtrl* ServerEdit() const { return server_; }
     halvex32::CPortField* PortField() const { return port_; }
     wxChoice* EncryptionChoice() const { return encryption_; }
+    wxChoice* NameEncodingChoice() const { return nameEncoding_; }
     wxTextCtrl* UserEdit() const { return user_; }
     halvex32::CPasswordField* PasswordField() const { return password_; }
     wxCheckBox* AnonymousBox() const { return anonymousBox_; }
@@ -49,7 +50,7 @@ public:
     // port is 1..65535 and the name holds no "\".
     bool IsComplete() const;
     // Copies the page's fields into `record` (address, port, encryption,
-    // user, password, anonymous).
+    // name encoding, user, password, anonymous).
     void CopyTo(settings::ProviderRecord& record) const;
 
 private:
@@ -58,6 +59,7 @@ private:
     wxTextCtrl* server_ = nullptr;
     halvex32::CPortField* port_ = nullptr;
     wxChoice* encryption_ = nullptr;
+    wxChoice* nameEncoding_ = nullptr;
     wxTextCtrl* user_ = nullptr;
     halvex32::CPasswordField* password_ = nullptr;
     wxCheckBox* anonymousBox_ = nullptr;

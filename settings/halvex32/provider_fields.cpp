@@ -1,5 +1,6 @@
 #include "settings/halvex32/provider_fields.h"
 
+#include "common/registry/layout.h"
 #include "common/ui/image_button.h"
 #include "settings/halvex32/module.h"
 #include "settings/ini.h"
@@ -38,6 +39,8 @@ namespace {
         {IDS_TIP_ROUTE_LIST, "自動振り分け転送する拡張子を指定します。拡張子の重複はできません。"},
         {IDS_TIP_ENCRYPTION, "パスワードとファイルを暗号化して送るかどうかを選びます。"
                              "「可能なら」は、サーバが対応していなければ暗号化せずに接続します。"},
+        {IDS_TIP_NAME_ENCODING, "サーバがファイル名を書く文字コードを選びます。"
+                                "「自動」は、サーバが UTF-8 に対応していれば UTF-8、そうでなければ Shift_JIS を使います。"},
     });
     Resources().RegisterIcons({
         {IDI_PROFILE, "network-workgroup", nullptr},
@@ -118,6 +121,26 @@ wxChoice* MakeEncryptionChoice(wxWindow* parent, int encryption) {
 int EncryptionOf(const wxChoice* choice) {
     const int selected = choice->GetSelection();
     return selected == wxNOT_FOUND ? settings::kEncryptionNone : selected;
+}
+
+wxString NameEncodingName(int nameEncoding) {
+    static const char* const names[] = {"自動", "UTF-8", "Shift_JIS", "EUC-JP"};
+    return wxString::FromUTF8(names[layout::NameEncodingFromStore(static_cast<std::uint32_t>(nameEncoding))]);
+}
+
+wxChoice* MakeNameEncodingChoice(wxWindow* parent, int nameEncoding) {
+    auto* choice = new wxChoice(parent, wxID_ANY);
+    choice->SetName("nameEncoding");
+    for (int value = settings::kNameEncodingAuto; value <= settings::kNameEncodingEucJp; ++value)
+        choice->Append(NameEncodingName(value));
+    choice->SetSelection(static_cast<int>(layout::NameEncodingFromStore(static_cast<std::uint32_t>(nameEncoding))));
+    choice->SetToolTip(LoadString(IDS_TIP_NAME_ENCODING));
+    return choice;
+}
+
+int NameEncodingOf(const wxChoice* choice) {
+    const int selected = choice->GetSelection();
+    return selected == wxNOT_FOUND ? settings::kNameEncodingAuto : selected;
 }
 
 bool IsUsableKeyName(const wxString& text) { return text.Find('\\') == wxNOT_FOUND; }

@@ -42,6 +42,7 @@ enum : int {
     IDS_TIP_ROUTE_EDIT = 14,
     IDS_TIP_ROUTE_LIST = 32,
     IDS_TIP_ENCRYPTION = 70,
+    IDS_TIP_NAME_ENCODING = 73,
     IDI_PROFILE = 1001,
     IDI_SERVER = 1008,
     IDI_USER = 1011,
@@ -92,6 +93,14 @@ wxString EncryptionName(int encryption);
 wxChoice* MakeEncryptionChoice(wxWindow* parent, int encryption);
 // The value (settings::kEncryption*) the field shows.
 int EncryptionOf(const wxChoice* choice);
+
+// The same for the server's file-name encoding (settings::kNameEncoding*):
+// "自動", "UTF-8", "Shift_JIS", "EUC-JP" (a value outside them is called
+// 自動, as the programs that log in take it); the choice is named "nameEncoding".
+inline constexpr const char* kNameEncodingLabel = "サーバのファイル名の文字コード(&F) : ";
+wxString NameEncodingName(int nameEncoding);
+wxChoice* MakeNameEncodingChoice(wxWindow* parent, int nameEncoding);
+int NameEncodingOf(const wxChoice* choice);
 
 // A numbers-only port edit (five digits at most) with arrows beside it that
 // step it within 1 to 65535. wxEVT_TEXT of the edit reaches the parent.

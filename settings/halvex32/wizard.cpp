@@ -39,6 +39,7 @@ enum : int {
     IDS_ROW_MENUNAME = 21,
     IDS_ROW_ROUTE = 22,
     IDS_ROW_ENCRYPTION = 71,
+    IDS_ROW_NAME_ENCODING = 74,
     IDS_LOGIN_DIRECTORY = 29,
     IDS_COL_ITEM = 30,
     IDS_COL_VALUE = 31,
@@ -60,6 +61,7 @@ enum : int {
         {IDS_ROW_MENUNAME, "メニュー表示名"},
         {IDS_ROW_ROUTE, "拡張子別自動転送"},
         {IDS_ROW_ENCRYPTION, "暗号化"},
+        {IDS_ROW_NAME_ENCODING, "ファイル名の文字コード"},
         {IDS_LOGIN_DIRECTORY, "ログイン時のディレクトリ"},
         {IDS_COL_ITEM, "設定項目"},
         {IDS_COL_VALUE, "設定内容"},
@@ -243,10 +245,12 @@ CWizPageServer::CWizPageServer(CWizSheet* sheet)
     port_->Edit()->SetName("port");
     port_->Edit()->SetToolTip(LoadString(IDS_TIP_PORT));
     encryption_ = MakeEncryptionChoice(this, sheet->Record().encryption);
+    nameEncoding_ = MakeNameEncodingChoice(this, sheet->Record().nameEncoding);
     auto* grid = FieldGrid();
     AddRow(grid, Label(this, "FTPサーバアドレス(&A) : "), address_);
     AddRow(grid, Label(this, "接続ポート番号(&P) :  "), port_, 0);
     AddRow(grid, Label(this, kEncryptionLabel), encryption_, 0);
+    AddRow(grid, Label(this, kNameEncodingLabel), nameEncoding_, 0);
     BodySizer()->Add(grid, 0, wxEXPAND | wxTOP, 8);
     for (wxWindow* w : {static_cast<wxWindow*>(address_), static_cast<wxWindow*>(port_->Edit())})
         w->Bind(wxEVT_TEXT, [this](wxCommandEvent& event) {
@@ -268,6 +272,7 @@ void CWizPageServer::OnActivate() {
             // A provider stored before TLS existed goes on as it was; and the
             // entry added now keeps the certificate its provider trusts.
             encryption_->SetSelection(stored.encryption);
+            nameEncoding_->SetSelection(stored.nameEncoding);
             Sheet()->Record().trustedCertificate = stored.trustedCertificate;
         } else {
             port_->SetText(wxString::Format("%d", settings::kDefaultPort));
@@ -285,6 +290,7 @@ bool CWizPageServer::OnNext() {
     Sheet()->Record().serverAddr = address_->GetValue().utf8_string();
     Sheet()->Record().port = port_->Port();
     Sheet()->Record().encryption = EncryptionOf(encryption_);
+    Sheet()->Record().nameEncoding = NameEncodingOf(nameEncoding_);
     return true;
 }
 
@@ -399,6 +405,7 @@ void CWizPageMoveDir::OnBrowse() {
     login.serverAddr = Sheet()->ServerPage()->AddressEdit()->GetValue().utf8_string();
     login.port = Sheet()->ServerPage()->PortField()->Port();
     login.encryption = EncryptionOf(Sheet()->ServerPage()->EncryptionChoice());
+    login.nameEncoding = NameEncodingOf(Sheet()->ServerPage()->NameEncodingChoice());
     login.trustedCertificate = Sheet()->Record().trustedCertificate;
     login.userName = Sheet()->UserPage()->UserEdit()->GetValue().utf8_string();
     login.password = Sheet()->UserPage()->PasswordField()->GetValue().utf8_string();
@@ -448,9 +455,9 @@ CWizPageFinish::CWizPageFinish(CWizSheet* sheet)
 
 int CWizPageFinish::PageOfRow(long row) {
     if (row <= 0) return 0;
-    if (row <= 3) return 1;
-    if (row <= 5) return 2;
-    if (row <= 7) return 3;
+    if (row <= 4) return 1;
+    if (row <= 6) return 2;
+    if (row <= 8) return 3;
     return 4;
 }
 
@@ -462,6 +469,7 @@ void CWizPageFinish::OnActivate() {
         {IDS_ROW_SERVER, U(r.serverAddr)},
         {IDS_ROW_PORT, wxString::Format("%d", r.port)},
         {IDS_ROW_ENCRYPTION, EncryptionName(r.encryption)},
+        {IDS_ROW_NAME_ENCODING, NameEncodingName(r.nameEncoding)},
         {IDS_ROW_USER, U(r.userName)},
         {IDS_ROW_PASSWORD, U(r.password)},
         {IDS_ROW_DIRECTORY, r.directory.empty() ? LoadString(IDS_LOGIN_DIRECTORY) : U(r.directory)},

@@ -78,6 +78,7 @@ public:
     wxTextCtrl* AddressEdit() const { return address_; }
     halvex32::CPortField* PortField() const { return port_; }
     wxChoice* EncryptionChoice() const { return encryption_; }
+    wxChoice* NameEncodingChoice() const { return nameEncoding_; }
 
 private:
     void UpdateButtons();
@@ -86,6 +87,7 @@ private:
     wxTextCtrl* address_ = nullptr;
     halvex32::CPortField* port_ = nullptr;
     wxChoice* encryption_ = nullptr;
+    wxChoice* nameEncoding_ = nullptr;
     bool prefilled_ = false;
 };
 

@@ -74,6 +74,12 @@ struct PropSheet : testing::Test {
 
 TEST_F(PropSheet, OpensOnTheStoredEntryUnderItsCaption) {
     Seed(Stored());
+    {
+        // As stored before the server's file-name encoding could be chosen.
+        SettingKey old;
+        ASSERT_EQ(old.OpenKey(HKEY_CURRENT_USER, layout::EntryKey("myftp", "/pub")), ERROR_SUCCESS);
+        ASSERT_EQ(old.DeleteValue(layout::kNameEncoding), ERROR_SUCCESS);
+    }
     Open();
     EXPECT_EQ(sheet->GetTitle(), wxString::FromUTF8("myftp(/pub)のプロパティ"));
     EXPECT_EQ(sheet->FindWindow(wxID_APPLY), nullptr);
@@ -90,6 +96,7 @@ TEST_F(PropSheet, OpensOnTheStoredEntryUnderItsCaption) {
     EXPECT_EQ(P1()->ServerEdit()->GetValue(), "ftp.example.jp");
     EXPECT_EQ(P1()->PortField()->GetText(), "2121");
     EXPECT_EQ(P1()->EncryptionChoice()->GetStringSelection(), wxString::FromUTF8("TLS 必須 (FTPS)"));
+    EXPECT_EQ(P1()->NameEncodingChoice()->GetStringSelection(), wxString::FromUTF8("自動"));
     EXPECT_EQ(P1()->UserEdit()->GetValue(), "taro");
     EXPECT_EQ(P1()->PasswordField()->GetValue(), wxString::FromUTF8("秘密"));
     EXPECT_FALSE(P1()->PasswordField()->IsClear());
@@ -125,6 +132,7 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
     P1()->PasswordField()->SetValue("pw");
     EXPECT_TRUE(OkEnabled());
     sheettest::Pick(P1()->EncryptionChoice(), settings::kEncryptionNone);
+    sheettest::Pick(P1()->NameEncodingChoice(), settings::kNameEncodingShiftJis);
 
     // Once page 2 has been seen, an empty menu name keeps OK off too.
     ShowPage2();
@@ -141,8 +149,10 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
     EXPECT_EQ(StoredDword(e, layout::kPort), 21u);
     EXPECT_EQ(StoredString(e, layout::kUserName), "hanako");
     EXPECT_EQ(StoredString(e, layout::kPassword), "pw");
-    for (const std::string& k : {e, layout::EntryKey("myftp", kAuto)})
+    for (const std::string& k : {e, layout::EntryKey("myftp", kAuto)}) {
         EXPECT_EQ(StoredDword(k, layout::kEncryption), 0u) << k;
+        EXPECT_EQ(StoredDword(k, layout::kNameEncoding), 2u) << k;
+    }
     SettingKey key;
     std::string read;
     ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, e), ERROR_SUCCESS);

@@ -67,14 +67,15 @@ struct Wizard : testing::Test {
         Press(sheet->FindWindow(wxID_BACKWARD));
         Pump(20);
     }
-    // Fills pages 1 to 3 and stops on page 4; `encryption` < 0 leaves the choice as it is.
+    // Fills pages 1 to 3 and stops on page 4; `encryption` or `names` < 0 leaves that choice as it is.
     void ToMoveDir(const char* name, const std::string& server, int port, const std::string& user,
-                   const std::string& password, int encryption = -1) {
+                   const std::string& password, int encryption = -1, int names = -1) {
         sheet->ProfilePage()->NameEdit()->SetValue(U(name));
         Next();
         sheet->ServerPage()->AddressEdit()->SetValue(wxString::FromUTF8(server));
         sheet->ServerPage()->PortField()->SetText(wxString::Format("%d", port));
         if (encryption >= 0) sheettest::Pick(sheet->ServerPage()->EncryptionChoice(), encryption);
+        if (names >= 0) sheettest::Pick(sheet->ServerPage()->NameEncodingChoice(), names);
         Next();
         sheet->UserPage()->UserEdit()->SetValue(wxString::FromUTF8(user));
         sheet->UserPage()->PasswordField()->SetValue(wxString::FromUTF8(password));
@@ -83,8 +84,9 @@ struct Wizard : testing::Test {
     }
     // Fills pages 1 to 4 and stops on page 5.
     void ToRouting(const char* name, const std::string& server, int port, const std::string& user,
-                   const std::string& password, const char* directory, const char* menu, int encryption = -1) {
-        ToMoveDir(name, server, port, user, password, encryption);
+                   const std::string& password, const char* directory, const char* menu, int encryption = -1,
+                   int names = -1) {
+        ToMoveDir(name, server, port, user, password, encryption, names);
         sheet->MoveDirPage()->DirectoryEdit()->SetValue(U(directory));
         sheet->MoveDirPage()->MenuNameEdit()->SetValue(U(menu));
         Next();
@@ -241,7 +243,8 @@ TEST_F(Wizard, DirectoryNamesTheMenuUntilTheMenuIsEditedAndTextsStayWithin255Byt
 // Routing rows, the summary and its jumps, Finish, and an upload with what was saved.
 TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
-    ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム", 2);
+    ToRouting("テスト", "127.0.0.1", server.port(), server.user(), server.password(), "", "ホーム", 2,
+              settings::kNameEncodingEucJp);
     EXPECT_TRUE(NextEnabled());
     Route(sheet, halvex32::CRoutingList::kAddName, ".htm;.html;", "html");
     Route(sheet, halvex32::CRoutingList::kAddName, ".gif;", "img");
@@ -269,6 +272,7 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
         {"接続先サーバアドレス", "127.0.0.1"},
         {"接続先ポート番号", nullptr},
         {"暗号化", "TLS 必須 (FTPS)"},
+        {"ファイル名の文字コード", "EUC-JP"},
         {"ユーザ名", nullptr},
         {"パスワード", nullptr},
         {"移動するディレクトリ", "ログイン時のディレクトリ"},
@@ -276,26 +280,26 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
         {"拡張子別自動転送1", ".htm;.html; -> html"},
         {"拡張子別自動転送2", ".gif;.png; -> images"},
     };
-    ASSERT_EQ(summary->GetItemCount(), 10);
-    for (int i = 0; i < 10; ++i) {
+    ASSERT_EQ(summary->GetItemCount(), 11);
+    for (int i = 0; i < 11; ++i) {
         EXPECT_EQ(summary->GetItemText(i, 0), U(expected[i][0]));
         if (expected[i][1]) {
             EXPECT_EQ(summary->GetItemText(i, 1), U(expected[i][1])) << expected[i][0];
         }
     }
     EXPECT_EQ(summary->GetItemText(2, 1), wxString::Format("%d", server.port()));
-    EXPECT_EQ(summary->GetItemText(5, 1), wxString::FromUTF8(server.password())) << "shown in clear";
+    EXPECT_EQ(summary->GetItemText(6, 1), wxString::FromUTF8(server.password())) << "shown in clear";
     EXPECT_TRUE(NextEnabled()) << "Finish";
     EXPECT_EQ(sheet->FindWindow(wxID_FORWARD)->GetLabel(), U("完了")) << "the button the page text names";
 
     // Double-clicking 拡張子別自動転送1 goes back to page 5; each row to its own page.
     wxListEvent activate(wxEVT_LIST_ITEM_ACTIVATED, summary->GetId());
     activate.SetEventObject(summary);
-    activate.m_itemIndex = 8;
+    activate.m_itemIndex = 9;
     summary->GetEventHandler()->ProcessEvent(activate);
     EXPECT_EQ(sheet->CurrentIndex(), 4);
-    const int pages[] = {0, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-    for (int row = 0; row < 11; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
+    const int pages[] = {0, 1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4};
+    for (int row = 0; row < 12; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
 }
 
 // A new provider over TLS: the picker on page 4 asks about the server's certificate (the test authority is none the
@@ -304,7 +308,8 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
 TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::VsftpdTls);
     // vsftpd's anonymous login takes any password; the wizard wants one.
-    ToMoveDir("暗号", "127.0.0.1", server.port(), server.user(), "guest@example.jp", settings::kEncryptionRequired);
+    ToMoveDir("暗号", "127.0.0.1", server.port(), server.user(), "guest@example.jp", settings::kEncryptionRequired,
+              settings::kNameEncodingShiftJis);
     const sheettest::PickerSeen seen = sheettest::PickOverTls(
         [&] { Press(sheet->MoveDirPage()->BrowseButton()); }, true, server.home());
     ASSERT_EQ(seen.questions.size(), 1u) << seen.status;
@@ -324,6 +329,7 @@ TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) 
     const std::string entry = layout::EntryKey("暗号", server.home());
     for (const std::string& key : {entry, layout::EntryKey("暗号", layout::kAutoTransferEntry)}) {
         EXPECT_EQ(testsupport::StoredDword(key, layout::kEncryption), 2u);
+        EXPECT_EQ(testsupport::StoredDword(key, layout::kNameEncoding), 2u);
         EXPECT_EQ(StoredString(key, layout::kTrustedCertificate), fingerprint);
     }
     EXPECT_EQ(StoredString(entry, layout::kRoot), server.home());

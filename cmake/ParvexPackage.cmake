@@ -21,12 +21,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}/bin")
 # font of every dialog, the file-type database of the extension sheet, and
 # xdg-open for the help page and links.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-noto-cjk, shared-mime-info, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "nautilus")
+# One of the file managers whose menu the package reaches without the user
+# adding anything; any of them will do, so no desktop is pulled in.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "nautilus | nemo | caja | dolphin | thunar")
 # The long description below the summary line; CPack indents each line and
 # turns an empty line into the paragraph mark. No double quotes: they do not
 # survive CPack's configuration file.
-set(CPACK_PACKAGE_DESCRIPTION "Parvex adds a Parvex menu to GNOME Files (and, through the parvex-menu
-command, to other file managers): choose a saved FTP server and one of its
+set(CPACK_PACKAGE_DESCRIPTION "Parvex adds a Parvex menu to the file managers GNOME Files, Nemo, Caja,
+Dolphin and Thunar (and, through the parvex-menu command, to others that
+run a custom command): choose a saved FTP server and one of its
 directories, and the selected files and folders are uploaded, folders
 recursively, in text or binary mode by extension, Japanese text optionally
 converted between Shift_JIS, JIS and EUC-JP, files routed to server

@@ -8,7 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libsqlite3-dev sqlite3 libgtest-dev googletest
   clang libclang-rt-14-dev
-  libwxgtk3.2-dev libnautilus-extension-dev libnotify-dev libgnutls28-dev libsecret-1-dev
+  libwxgtk3.2-dev libnautilus-extension-dev libnemo-extension-dev libcaja-extension-dev libnotify-dev libgnutls28-dev
+  libsecret-1-dev
 )
 # Optional groups the later parts of the suite bring in are appended by name.
 want_proftpd=0

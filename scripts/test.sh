@@ -13,7 +13,8 @@ cd "$(dirname "$0")/.."
 # pyftpdlib, vsftpd and proftpd (--proftpd: unpacked, never installed): the FTP client and the browser
 # are tested against real servers;
 # wx, Xvfb and a Japanese font: the window tests run real dialogs on a virtual screen;
-# libnautilus-extension-dev: parvex.so is a GNOME Files extension too.
+# libnautilus-extension-dev, libnemo-extension-dev, libcaja-extension-dev: the menu modules for GNOME Files,
+# Nemo and Caja.
 # shared-mime-info and an icon theme: the extension sheet lists every registered extension with its icon.
 # desktop-file-utils and appstream: the installed desktop entry and metainfo are validated.
 # imagemagick: a window test reads the screen back as the X server shows it (import).
@@ -23,6 +24,7 @@ cd "$(dirname "$0")/.."
 # libnotify-dev: dravik tells the desktop about a failed transfer; dbus, python3-dbus and python3-gi: the test
 # runs a private session bus with a scripted notification service on it.
 ./scripts/deps.sh --proftpd nkf skkdic time python3-pyftpdlib python3-openssl vsftpd libwxgtk3.2-dev xvfb fonts-ipafont-gothic libnautilus-extension-dev \
+  libnemo-extension-dev libcaja-extension-dev \
   shared-mime-info adwaita-icon-theme desktop-file-utils appstream imagemagick \
   dpkg-dev fakeroot file lintian xdotool libnotify-dev dbus python3-dbus python3-gi openssl gnome-keyring
 

@@ -1,18 +1,27 @@
 // The file manager's part of a right-click, as a program of its own: loads
-// a menu module from a path (an installed or unpacked parvex.so), prints the
-// menu it offers for the selection, and activates one item of it, with Shift
-// held when asked. The end-to-end test drives the suite through it.
+// a menu module from a path (an installed or unpacked parvex.so, or with
+// PARVEX_HOST_NEMO / PARVEX_HOST_CAJA defined that file manager's module),
+// prints the menu it offers for the selection, and activates one item of it,
+// with Shift held when asked. The end-to-end test drives the suite through it.
 //   e2e_file_manager MODULE [--shift] [--choose "Parvex>provider>entry"] PATH...
 // Exit status: 0 the item was activated (or, without --choose, a menu was
 // offered), 1 no such item or no menu, 2 the module or an argument is unusable.
+#if defined(PARVEX_HOST_NEMO) || defined(PARVEX_HOST_CAJA)
+#include "tests/shellext/gtk3_host.h"
+using gtk3host::g_modifiers;
+using Host = gtk3host::Host;
+#else
 #include "tests/shellext/nautilus_host.h"
+using nautilushost::g_modifiers;
+using Host = nautilushost::Nautilus;
+#endif
 
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
 
-using namespace nautilushost;
+using Item = fmhost::Item<Host>;
 
 namespace {
 
@@ -65,7 +74,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "e2e_file_manager: %s: %s\n", argv[i], std::strerror(errno));
                 return 2;
             }
-            files = g_list_append(files, NewFile(argv[i], S_ISDIR(st.st_mode)));
+            files = g_list_append(files, fmhost::NewFile<Host>(argv[i], S_ISDIR(st.st_mode)));
         }
     }
     void* module = ::dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
@@ -74,19 +83,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string error;
-    NautilusMenuProvider* provider = LoadMenuProvider(module, error);
+    Host::Provider* provider = fmhost::LoadMenuProvider<Host>(module, error);
     if (!provider) {
         std::fprintf(stderr, "e2e_file_manager: %s\n", error.c_str());
         return 2;
     }
-    GList* menu = nautilus_menu_provider_get_file_items(provider, files);
-    std::vector<Item> items = Walk(menu);
+    GList* menu = Host::FileItems(provider, files);
+    std::vector<Item> items = fmhost::Walk<Host>(menu);
     Print(items, 0);
     std::fflush(stdout);
     int status = items.empty() ? 1 : 0;
     if (!choose.empty()) {
         if (const Item* item = Find(items, Split(choose))) {
-            nautilus_menu_item_activate(item->item);
+            Host::Activate(item->item);
         } else {
             std::fprintf(stderr, "e2e_file_manager: no menu item %s\n", choose.c_str());
             status = 1;

@@ -6,13 +6,14 @@
 # a folder, the transfer program it starts uploads the folder to a throwaway
 # FTP server, and the same menu with Shift held opens the remote browser on
 # the entry's directory.
-#   road_test.sh SOURCE_DIR WORK_DIR FILE_MANAGER
-# FILE_MANAGER is the program that plays the file manager's part
-# (tests/e2e/file_manager.cpp). Needs an X display (tests/support/with_xvfb.sh)
+#   road_test.sh SOURCE_DIR WORK_DIR FILE_MANAGER NEMO
+# FILE_MANAGER is the program that plays GNOME Files' part
+# (tests/e2e/file_manager.cpp), NEMO the one that plays Nemo's, which uploads
+# a file through the package's Nemo module. Needs an X display (tests/support/with_xvfb.sh)
 # and xdotool. WORK_DIR keeps the package build, the server's log and the
 # screenshots (brovin.png; failure.png when a step fails).
 set -uo pipefail
-src=$1 work=$2 fm=$3
+src=$1 work=$2 fm=$3 nemo=$4
 mkdir -p "$work"
 tmp=$(mktemp -d)
 pids=()
@@ -63,6 +64,11 @@ root=$tmp/root
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x $deb"
 module=$(find "$root" -name parvex.so -path '*nautilus/extensions-4/*')
 [ -n "$module" ] || fail "the package holds no parvex.so in a GNOME Files extension folder"
+nemo_module=$(find "$root" -name parvex-nemo.so -path '*nemo/extensions-3.0/*')
+[ -n "$nemo_module" ] || fail "the package holds no parvex-nemo.so in a Nemo extension folder"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[ "$recommends" = "nautilus | nemo | caja | dolphin | thunar" ] ||
+  fail "the package recommends \"$recommends\", not one of the file managers"
 
 # A new user: an empty home, the store where it is by default, nothing else of ours on the way.
 export HOME=$tmp/home
@@ -165,6 +171,13 @@ wait_for 60 "the folder did not arrive on the server as it is" uploaded
 wait_for 20 "the transfer program did not end after the upload" eval '! running dravik'
 diff -r "$site" "$tmp/srv/www/site" || fail "the server's copy differs"
 reg query 'HKCU\Software\PARVEX\Selected' >/dev/null 2>&1 && fail "the hand-off was left in the store"
+
+echo "== in Nemo, a right-click on a file: Parvex > e2e > ホームページ"
+printf 'from Nemo\n' >"$tmp/nemo.txt"
+"$nemo" "$nemo_module" --choose "Parvex>e2e>ホームページ" "$tmp/nemo.txt" >"$tmp/menu.txt" ||
+  { cat "$tmp/menu.txt"; fail "the Nemo module did not offer Parvex > e2e > ホームページ for a file"; }
+wait_for 60 "the file chosen in Nemo did not arrive on the server" cmp -s "$tmp/nemo.txt" "$tmp/srv/www/nemo.txt"
+wait_for 20 "the transfer program did not end after the upload from Nemo" eval '! running dravik'
 
 echo "== the same menu with Shift: the remote browser"
 before=$(wc -l <"$work/ftpd.log")

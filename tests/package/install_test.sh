@@ -4,11 +4,12 @@
 # installed program and library resolving its libraries without
 # LD_LIBRARY_PATH, the tools running from there, regsvr32 finding parvex.so
 # in the installed tree, and the desktop files passing their validators.
-#   install_test.sh BUILD_DIR PREFIX EXTENSION_DIR
+#   install_test.sh BUILD_DIR PREFIX EXTENSION_DIR NEMO_EXTENSION_DIR CAJA_EXTENSION_DIR
+# (the folders where GNOME Files, Nemo and Caja load their extensions from).
 # Exit 0 all good, 1 a check failed (each failure named), 77 a validator is
 # not installed (the rest passed).
 set -uo pipefail
-build=$1 prefix=$2 extdir=$3
+build=$1 prefix=$2 extdir=$3 nemodir=$4 cajadir=$5
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 root=$tmp/root
@@ -19,7 +20,9 @@ if ! DESTDIR=$root cmake --install "$build" >"$tmp/install.log" 2>&1; then
   cat "$tmp/install.log"; echo "FAIL: cmake --install"; exit 1
 fi
 p=$root$prefix
-case $extdir in /*) ext=$root$extdir ;; *) ext=$p/$extdir ;; esac
+# installed_dir DIR: where an extension folder (absolute, or relative to the prefix) is in the install root.
+installed_dir() { case $1 in /*) echo "$root$1" ;; *) echo "$p/$1" ;; esac; }
+ext=$(installed_dir "$extdir")
 
 # The layout: commands a user types in bin, the private programs beside morvane.
 for f in bin/reg bin/tesvar bin/parvex-menu lib/parvex/morvane lib/parvex/dravik lib/parvex/brovin \
@@ -28,6 +31,11 @@ for f in bin/reg bin/tesvar bin/parvex-menu lib/parvex/morvane lib/parvex/dravik
   [ -f "$p/$f" ] && [ ! -L "$p/$f" ] || fail "$f is not installed as a file"
 done
 [ -f "$ext/parvex.so" ] || fail "parvex.so is not in the extension folder $extdir"
+[ -f "$(installed_dir "$nemodir")/parvex-nemo.so" ] || fail "parvex-nemo.so is not in Nemo's extension folder $nemodir"
+[ -f "$(installed_dir "$cajadir")/parvex-caja.so" ] || fail "parvex-caja.so is not in Caja's extension folder $cajadir"
+# Dolphin's service menu, executable as KIO wants it.
+servicemenu=$p/share/kio/servicemenus/parvex.desktop
+[ -f "$servicemenu" ] && [ -x "$servicemenu" ] || fail "share/kio/servicemenus/parvex.desktop is not installed executable"
 for f in bin/morvane; do
   [ "$(readlink "$p/$f")" = ../lib/parvex/morvane ] || fail "$f is not a relative link to ../lib/parvex/morvane"
 done
@@ -94,6 +102,7 @@ if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$desktop" || fail "desktop-file-validate"
   grep -qx 'Categories=Network;FileTransfer;' "$desktop" || fail "desktop entry categories"
   grep -q '^Name\[ja\]=' "$desktop" && grep -q '^Comment\[ja\]=' "$desktop" || fail "desktop entry lacks Japanese texts"
+  desktop-file-validate "$servicemenu" || fail "desktop-file-validate on Dolphin's service menu"
 else
   skipped+=" desktop-file-validate (package desktop-file-utils)"
 fi

@@ -1,6 +1,7 @@
 // parvex-menu: the handler's menu as a wx popup, and the real program driven
 // by key presses on a virtual screen, as a user of another file manager
 // meets it.
+#include "manager/thunar_action.h"
 #include "shellext/popup/popup.h"
 #include "tests/shellext/module_host.h"
 #include "tests/support/gui_support.h"
@@ -9,6 +10,7 @@
 #include <wx/uiaction.h>
 
 #include <csignal>
+#include <fstream>
 #include <sys/wait.h>
 
 using namespace shelltest;
@@ -45,6 +47,22 @@ protected:
             keys.Char(key);
             testsupport::Pump(250);
         }
+    }
+    // Runs `argv` (parvex-menu started as a file manager starts it), chooses
+    // the entry and returns the paths the hand-off received.
+    std::vector<std::string> HandedOff(const std::vector<std::string>& argv) {
+        SettingKey entry;  // so that this menu's build can be seen
+        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("A", "e1"));
+        entry.DeleteValue(layout::kMenuId);
+        layout::DeleteHandOff();
+        ::unlink(record.c_str());
+        int pid = testsupport::Spawn(argv);
+        ChooseTheEntry();
+        if (Started(record, 5000).empty()) ::kill(pid, SIGKILL);
+        testsupport::Wait(pid);
+        layout::HandOff handOff;
+        layout::ReadHandOff(handOff);
+        return handOff.paths;
     }
 };
 
@@ -135,6 +153,43 @@ TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
         FAIL() << "the message box did not close with Return";
     }
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
+
+}  // namespace
+
+namespace {
+
+// Dolphin's service menu and Thunar's custom action put each selected path in
+// place of %F as one argument: names with spaces, quotes and Japanese arrive whole.
+TEST_F(Popup, DolphinAndThunarHandEverySelectedPathOverWhole) {
+    Entry("A", "e1", "ホームページ");
+    Programs(record);
+    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
+    const std::vector<std::string> selection = {dir / "a b.html", dir / "日記 'x'.txt"};
+    for (const auto& p : selection) testsupport::WriteFile(p, "x");
+
+    // Dolphin: the action's Exec line, its words split at spaces, %F one argument per path.
+    std::ifstream service(PARVEX_SERVICE_MENU);
+    std::string line, exec;
+    for (bool inAction = false; std::getline(service, line);) {
+        if (line.rfind("[", 0) == 0) inAction = line == "[Desktop Action parvex]";
+        if (inAction && line.rfind("Exec=", 0) == 0) exec = line.substr(5);
+    }
+    ASSERT_EQ(exec, "parvex-menu %F");
+    std::vector<std::string> argv{PARVEX_MENU};
+    argv.insert(argv.end(), selection.begin(), selection.end());
+    EXPECT_EQ(HandedOff(argv), selection);
+
+    // Thunar: each path shell-quoted into the command, the line parsed as a shell would.
+    std::string command = thunar::kActionCommand, quoted;
+    for (const auto& p : selection) {
+        quoted += " '";
+        for (char c : p) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        quoted += "'";
+    }
+    command.replace(command.find(" %F"), 3, quoted);
+    command.replace(0, std::string("parvex-menu").size(), PARVEX_MENU);
+    EXPECT_EQ(HandedOff({"/bin/sh", "-c", "exec " + command}), selection);
 }
 
 }  // namespace

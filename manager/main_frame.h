@@ -5,6 +5,7 @@
 #pragma once
 
 #include "manager/code_convert.h"
+#include "platform/keyring/keyring.h"
 #include "platform/registry/registry.h"
 
 #include <wx/frame.h>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 class CConInfo;
 class CGfxOutBarCtrl;
@@ -60,6 +62,12 @@ public:
     // The first-run check of every show: does nothing once Software\PARVEX exists.
     void CheckFirstRun();
 
+    // Once, after the first show, on a thread of its own: with a keyring,
+    // moves the passwords still in the settings file into it and tells the
+    // status bar what moved and what did not; without one, the status bar
+    // says the passwords are kept in the settings file.
+    void StartPasswordMove();
+
     // What opens a help page or link (the desktop's handler unless a test says otherwise).
     std::function<bool(const wxString&)> openWithDesktop;
 
@@ -80,6 +88,8 @@ private:
     void DeleteCurrentEntry(const std::string& provider, const std::string& entry);
     void DeleteChosenProvider();
     void TellStoreRefused(winreg::LONG status);
+    // Says in the status bar when the keyring kept a deleted entry's password.
+    void TellKeyringKept(keyring::Status status);
     void OnBarNotify(COutBarEvent& event);
     void OnHelp();
     void OnAbout();
@@ -96,4 +106,5 @@ private:
     bool shown_ = false;
     bool firstRunRunning_ = false;
     ConversionJobs conversions_;
+    std::thread passwordMove_;  // joined by the destructor: at most one keyring time-out
 };

@@ -38,6 +38,10 @@ struct ProviderRecord {
     // SHA-256 (lower-case hex) of the server certificate the user chose to
     // trust although it failed verification; empty when none.
     std::string trustedCertificate;
+    // The entry keeps its password in the desktop keyring, which could not
+    // give it at load (locked, missing, silent): `password` is empty then,
+    // and a save with an empty password leaves the stored one as it is.
+    bool passwordUnread = false;
 };
 
 }  // namespace settings
@@ -91,7 +95,10 @@ std::string StoreWriteFailure(winreg::LONG status);
 // missing in a rule repeats the value of the rule enumerated before it. A
 // missing entry key is created empty; a missing value leaves its field as it
 // was, except Encryption, which is always set (EncryptionFromStore: missing
-// is plain FTP, never the new record's default). Returns false,
+// is plain FTP, never the new record's default). A password kept in the
+// desktop keyring ("PasswordInKeyring" 1) is read from there; when the
+// keyring does not give it the password stays empty and passwordUnread is
+// set (not for a keyring that simply has no item). Returns false,
 // creating and changing nothing, when a name is empty or holds "\".
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record);
 
@@ -108,7 +115,14 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 // through, it only makes the next question warn that the certificate changed. With `autoTransferRoot` (the property sheet's
 // field "拡張子別転送選択時のログイン先ディレクトリ"), that text then
 // replaces the per-extension transfer entry's Root; the wizard and the import
-// pass none. Everything is written in one store transaction.
+// pass none. Passwords: a non-empty one goes into the desktop keyring first,
+// entry by entry; an entry whose keyring item was confirmed gets an empty
+// "Password" and "PasswordInKeyring" 1, any other the password itself and 0
+// (so without a keyring everything is as it always was). An empty password
+// writes "" and 0 and removes the entry's keyring item after the commit,
+// unless passwordUnread says the stored one was never seen: then both
+// values and the item stay as they are.
+// Everything is written in one store transaction.
 // Returns ERROR_SUCCESS; ERROR_INVALID_PARAMETER, writing nothing, when
 // ProviderRecordProblem (or the root text) objects; or the status of the
 // first write that failed, with nothing written.
@@ -116,7 +130,8 @@ winreg::LONG SaveProviderEntry(const ProviderRecord& record, const std::string* 
 
 // Pre-fills from an existing provider: reads ServerAddr, Port, UserName,
 // Password, Anonymous, Encryption and TrustedCertificate of the provider's
-// first entry in enumeration order. Port and anonymous become 0 when their
+// first entry in enumeration order (the password from the keyring as
+// LoadProviderEntry does). Port and anonymous become 0 when their
 // values are missing, the encryption as EncryptionFromStore says; a missing
 // string leaves its field as it was. Returns false, changing nothing, when
 // the provider key does not exist (or the name is empty or holds "\").

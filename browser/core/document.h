@@ -64,6 +64,11 @@ public:
     std::string password;
     std::string root;
     inet::Security security;  // from the entry's "Encryption" and "TrustedCertificate"
+    // The entry keeps its password in the desktop keyring: the first Connect
+    // reads it (or asks with askPassword when the keyring has none).
+    std::string entryName;
+    bool passwordInKeyring = false;
+    walk::AskPassword askPassword;
 
     // Asked, on the thread that logs in, when the server's certificate fails
     // verification; a certificate it trusts is remembered for the provider

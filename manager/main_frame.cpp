@@ -321,10 +321,13 @@ void CMainFrame::TellKeyringKept(keyring::Status status) {
 void CMainFrame::StartPasswordMove() {
     if (passwordMove_.joinable()) return;
     passwordMove_ = std::thread([this] {
-        const std::string said = keyring::Available(keyring::kProgramTimeout) == keyring::Status::Ok
-                                     ? settings::MigrationSummary(settings::MigratePasswords())
-                                     : std::string(settings::kPasswordsInFile);
+        std::string said;
+        if (keyring::Available(keyring::kProgramTimeout) == keyring::Status::Ok)
+            said = settings::MigrationSummary(settings::MigratePasswords());
+        else if (settings::AnyPasswordInFile())
+            said = settings::kPasswordsInFile;
         if (!said.empty()) CallAfter([this, said] { SetStatusText(wxString::FromUTF8(said)); });
+        passwordMoveDone_ = true;
     });
 }
 

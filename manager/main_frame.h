@@ -11,6 +11,7 @@
 #include <wx/frame.h>
 #include <wx/imaglist.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -64,9 +65,11 @@ public:
 
     // Once, after the first show, on a thread of its own: with a keyring,
     // moves the passwords still in the settings file into it and tells the
-    // status bar what moved and what did not; without one, the status bar
-    // says the passwords are kept in the settings file.
+    // status bar what moved and what did not; without one, when the file
+    // holds passwords, the status bar says they are kept there.
     void StartPasswordMove();
+    // Whether that has ended (its status text is posted by then).
+    bool PasswordMoveDone() const { return passwordMoveDone_; }
 
     // What opens a help page or link (the desktop's handler unless a test says otherwise).
     std::function<bool(const wxString&)> openWithDesktop;
@@ -107,4 +110,5 @@ private:
     bool firstRunRunning_ = false;
     ConversionJobs conversions_;
     std::thread passwordMove_;  // joined by the destructor: at most one keyring time-out
+    std::atomic<bool> passwordMoveDone_{false};
 };

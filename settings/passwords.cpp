@@ -49,6 +49,8 @@ std::string Name(const FilePassword& f) { return f.provider + "\\" + f.entry; }
 
 }  // namespace
 
+bool AnyPasswordInFile() { return !PasswordsInFile().empty(); }
+
 std::vector<FilePassword> StorePasswordsInKeyring(keyring::Timeout timeout) {
     std::vector<FilePassword> all = PasswordsInFile();
     // Outside any store lock: the keyring's unlock prompt may take the user a while.

@@ -19,6 +19,9 @@ struct PasswordMigration {
     int changed = 0;  // stored, but another program rewrote the entry meanwhile: the file keeps its password
 };
 
+// Whether any entry keeps a non-empty password in the settings file.
+bool AnyPasswordInFile();
+
 // An entry whose password is still in the settings file, as it was read.
 struct FilePassword {
     std::string provider, entry, server, user, password;

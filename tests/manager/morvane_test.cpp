@@ -12,9 +12,11 @@
 #include "manager/provider_view.h"
 #include "manager/resources.h"
 #include "platform/os/os.h"
+#include "settings/passwords.h"
 #include "tesvar/tesvar.h"
 #include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
+#include "tests/support/keyring_service.h"
 #include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
@@ -194,6 +196,8 @@ struct Manager : testing::Test {
         };
         frame->Show();
         ASSERT_TRUE(PumpUntil([this] { return frame->IsShownOnScreen(); }, 3000));
+        // The start's password check reads the store on a thread of its own: done before a test changes the store.
+        ASSERT_TRUE(PumpUntil([this] { return frame->PasswordMoveDone(); }, 20000));
         Pump(100);
     }
     // Opens on a store that has Software\PARVEX already: no first run.
@@ -757,6 +761,74 @@ TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
         EXPECT_TRUE(opened.empty());
         EXPECT_NE(U8(frame->StatusText()).find(path), std::string::npos) << "a missing page is named";
     }
+}
+
+// Passwords left in the settings file by an older version move into the
+// keyring (a real one on a bus of the test's own) at the start, and the
+// user is told; deleting an entry or a provider takes its keyring items
+// along and nothing of another's. Without a keyring the status bar says
+// where the passwords are.
+TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
+    auto entry = [](const char* provider, const char* key, const char* password) {
+        Put(provider, key, {{"MenuName", key}, {"ServerAddr", "ftp.example.jp"}, {"UserName", "taro"},
+                            {"Password", password}});
+    };
+    entry("社内", "/www", "pw-www");
+    entry("社内", "拡張子別転送", "pw-www");
+    entry("社内", "/pub", "pw-pub");
+    entry("別", "/b", "pw-b");
+    auto inKeyring = [](const char* provider, const char* key) {
+        std::string password;
+        const keyring::Status st = keyring::Lookup({provider, key, "ftp.example.jp", "taro"}, password, std::chrono::seconds(10));
+        return st == keyring::Status::Ok ? password : keyring::StatusName(st);
+    };
+    testsupport::KeyringService service;
+    const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS");
+    // No keyring on the bus: nothing moves, and the user learns where the passwords are.
+    OpenExisting();
+    EXPECT_TRUE(PumpUntil([this] { return U8(frame->StatusText()) == settings::kPasswordsInFile; }))
+        << U8(frame->StatusText());
+    if (dir) {
+        Pump(300);
+        EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/morvane-no-keyring.png"));
+    }
+    EXPECT_EQ(testsupport::StoredString(layout::EntryKey("社内", "/www"), "Password"), "pw-www");
+    Close();
+
+    ASSERT_TRUE(service.Start(true));
+    Open();
+    EXPECT_TRUE(PumpUntil([this] {
+        return U8(frame->StatusText()) == "4 件のパスワードを設定ファイルからキーリングに移しました。";
+    })) << U8(frame->StatusText());
+    if (dir) {
+        Pump(300);
+        EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/morvane-moved.png"));
+    }
+    for (const char* key : {"/www", "拡張子別転送", "/pub"}) {
+        EXPECT_EQ(testsupport::StoredString(layout::EntryKey("社内", key), "Password"), "") << key;
+        EXPECT_EQ(testsupport::StoredDword(layout::EntryKey("社内", key), "PasswordInKeyring"), 1u) << key;
+    }
+    EXPECT_EQ(inKeyring("社内", "/www"), "pw-www");
+
+    Click(Item("社内", "/www"));
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_EQ(inKeyring("社内", "/www"), "not found");
+    EXPECT_EQ(inKeyring("社内", "/pub"), "pw-pub");
+    Click(Item("社内"));
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_EQ(inKeyring("社内", "/pub"), "not found");
+    EXPECT_EQ(inKeyring("社内", "拡張子別転送"), "not found");
+    EXPECT_EQ(inKeyring("別", "/b"), "pw-b");
+    EXPECT_EQ(U8(frame->StatusText()), "4 件のパスワードを設定ファイルからキーリングに移しました。")
+        << "a deletion the keyring confirmed says nothing";
 }
 
 // With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few

@@ -7,6 +7,7 @@
 #include "settings/provider.h"
 #include "tests/support/keyring_service.h"
 #include "tests/support/store_probe.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -172,6 +173,43 @@ TEST_F(Passwords, MigrationMovesOnlyWhatTheKeyringConfirmedAndWhatNobodyChangedM
     // A second start finds the changed entry again and moves it.
     EXPECT_EQ(settings::MigratePasswords(10s).moved, 1);
     EXPECT_EQ(InKeyring("変更", "/z"), "after");
+}
+
+// `reg export` reads the store only: a keyring password is not in it. On
+// another machine (a store and a keyring of its own) the imported provider
+// loads without a password, as one the keyring lost, and a password typed
+// for it goes into that machine's keyring.
+TEST_F(Passwords, AnExportCarriesNoKeyringPasswordAndAnotherMachineTakesATypedOne) {
+    const std::string exported = store_.dir() / "export.reg";
+    auto exportTo = [&](const std::string& file) {
+        const testsupport::RunResult r =
+            testsupport::RunProgram({REG_TOOL, "export", "HKCU\\Software\\PARVEX", file, "/y"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return testsupport::ReadFile(file);
+    };
+    // Without a keyring the export has always carried the password: the search below finds it there.
+    ASSERT_EQ(settings::SaveProviderEntry(Record("手元", "秘密の合言葉")), ERROR_SUCCESS);
+    EXPECT_NE(exportTo(exported).find("秘密の合言葉"), std::string::npos);
+    ASSERT_TRUE(keyring_.Start(true));
+    ASSERT_EQ(settings::SaveProviderEntry(Record("手元", "秘密の合言葉")), ERROR_SUCCESS);
+    const std::string text = exportTo(exported);
+    EXPECT_EQ(text.find("秘密"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"PasswordInKeyring\"=dword:00000001"), std::string::npos) << text;
+
+    testsupport::ScopedStore otherStore;
+    testsupport::KeyringService otherKeyring;
+    keyring_.Stop();
+    ASSERT_TRUE(otherKeyring.Start(true));
+    const testsupport::RunResult imported = testsupport::RunProgram({REG_TOOL, "import", exported});
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    ProviderRecord loaded;
+    ASSERT_TRUE(settings::LoadProviderEntry("手元", "/www", loaded));
+    EXPECT_EQ(loaded.password, "");
+    EXPECT_FALSE(loaded.passwordUnread) << "nothing to lose: the keyring has no item for it";
+    loaded.password = "打ち直し";
+    ASSERT_EQ(settings::SaveProviderEntry(loaded), ERROR_SUCCESS);
+    EXPECT_EQ(InKeyring("手元", "/www"), "打ち直し");
+    EXPECT_EQ(Str(layout::EntryKey("手元", "/www"), layout::kPassword), "");
 }
 
 }  // namespace

@@ -138,6 +138,8 @@ CMainFrame::CMainFrame(std::string installDir)
 
 CMainFrame::~CMainFrame() {
     // What it posts dies with this handler; the store must not be written after we are gone.
+    // The passwords not offered to the keyring yet stay in the file until the next start.
+    passwordMoveStop_ = true;
     if (passwordMove_.joinable()) passwordMove_.join();
     // The conversions end before the windows that hear of them.
     conversions_.SetListener({});
@@ -323,7 +325,7 @@ void CMainFrame::StartPasswordMove() {
     passwordMove_ = std::thread([this] {
         std::string said;
         if (keyring::Available(keyring::kProgramTimeout) == keyring::Status::Ok)
-            said = settings::MigrationSummary(settings::MigratePasswords());
+            said = settings::MigrationSummary(settings::MigratePasswords(keyring::kProgramTimeout, &passwordMoveStop_));
         else if (settings::AnyPasswordInFile())
             said = settings::kPasswordsInFile;
         if (!said.empty()) CallAfter([this, said] { SetStatusText(wxString::FromUTF8(said)); });

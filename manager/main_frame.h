@@ -111,4 +111,5 @@ private:
     ConversionJobs conversions_;
     std::thread passwordMove_;  // joined by the destructor: at most one keyring time-out
     std::atomic<bool> passwordMoveDone_{false};
+    std::atomic<bool> passwordMoveStop_{false};  // the frame is going: offer no more passwords
 };

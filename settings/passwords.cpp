@@ -51,11 +51,12 @@ std::string Name(const FilePassword& f) { return f.provider + "\\" + f.entry; }
 
 bool AnyPasswordInFile() { return !PasswordsInFile().empty(); }
 
-std::vector<FilePassword> StorePasswordsInKeyring(keyring::Timeout timeout) {
+std::vector<FilePassword> StorePasswordsInKeyring(keyring::Timeout timeout, const std::atomic<bool>* stop) {
     std::vector<FilePassword> all = PasswordsInFile();
     // Outside any store lock: the keyring's unlock prompt may take the user a while.
     keyring::Status service = keyring::Status::Ok;
     for (FilePassword& f : all) {
+        if (stop != nullptr && *stop) service = keyring::Status::NoService;
         // A locked, missing or silent keyring answers every entry the same way: asked once.
         f.stored = service != keyring::Status::Ok
                        ? service
@@ -102,8 +103,8 @@ PasswordMigration RemoveStoredPasswords(const std::vector<FilePassword>& offered
     return result;
 }
 
-PasswordMigration MigratePasswords(keyring::Timeout timeout) {
-    return RemoveStoredPasswords(StorePasswordsInKeyring(timeout));
+PasswordMigration MigratePasswords(keyring::Timeout timeout, const std::atomic<bool>* stop) {
+    return RemoveStoredPasswords(StorePasswordsInKeyring(timeout, stop));
 }
 
 std::string MigrationSummary(const PasswordMigration& result) {

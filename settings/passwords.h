@@ -6,6 +6,7 @@
 #include "platform/keyring/keyring.h"
 #include "platform/registry/registry.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,10 @@ struct FilePassword {
 
 // The first half of MigratePasswords: reads every entry with a non-empty
 // "Password" and no keyring marker and offers each password to the
-// keyring; nothing in the store changes.
-std::vector<FilePassword> StorePasswordsInKeyring(keyring::Timeout timeout = keyring::kProgramTimeout);
+// keyring; nothing in the store changes. Once `stop` (when given) is set,
+// the entries not offered yet count as failed (NoService) at once.
+std::vector<FilePassword> StorePasswordsInKeyring(keyring::Timeout timeout = keyring::kProgramTimeout,
+                                                  const std::atomic<bool>* stop = nullptr);
 
 // The second half: empties "Password" and sets the marker of every entry the
 // keyring took, in one store transaction, where the entry still holds the
@@ -45,7 +48,8 @@ PasswordMigration RemoveStoredPasswords(const std::vector<FilePassword>& offered
 // locked, missing or silent keyring stops the move at its first entry (it
 // would fail the same way for each); a refused item fails only that entry.
 // When the store transaction fails, every stored entry counts as failed.
-PasswordMigration MigratePasswords(keyring::Timeout timeout = keyring::kProgramTimeout);
+PasswordMigration MigratePasswords(keyring::Timeout timeout = keyring::kProgramTimeout,
+                                   const std::atomic<bool>* stop = nullptr);
 
 // The user's summary of `result`: "N 件のパスワードを設定ファイルからキーリングに移しました。"
 // followed by the failures ("M 件は設定ファイルに残りました (理由): a\b, ..."); "" when nothing moved or failed.

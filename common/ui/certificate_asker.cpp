@@ -2,9 +2,40 @@
 
 #include "common/ui/certificate_question.h"
 
-#include <wx/textdlg.h>
+#include <wx/button.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 namespace ui {
+
+PasswordQuestion::PasswordQuestion(wxWindow* parent, const std::string& provider, const std::string& server,
+                                   const std::string& user)
+    : wxDialog(parent, wxID_ANY, wxString::FromUTF8("パスワードの入力")) {
+    auto* all = new wxBoxSizer(wxVERTICAL);
+    all->Add(new wxStaticText(this, wxID_ANY,
+                              wxString::FromUTF8(provider + " (" + server + ") のパスワードがキーリングにありません。\n" +
+                                                 "ユーザ「" + user + "」のパスワードを入力してください。")),
+             0, wxALL, 12);
+    field_ = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize, wxTE_PASSWORD);
+    field_->SetMaxLength(255);
+    all->Add(field_, 0, wxEXPAND | wxLEFT | wxRIGHT, 12);
+    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
+    auto* ok = new wxButton(this, wxID_OK, "OK");
+    buttons->AddStretchSpacer();
+    buttons->Add(ok, 0, wxRIGHT, 8);
+    buttons->Add(new wxButton(this, wxID_CANCEL, wxString::FromUTF8("キャンセル")), 0);
+    ok->SetDefault();
+    ok->Disable();
+    field_->Bind(wxEVT_TEXT, [this, ok](wxCommandEvent&) { ok->Enable(!field_->IsEmpty()); });
+    SetEscapeId(wxID_CANCEL);
+    all->Add(buttons, 0, wxEXPAND | wxALL, 12);
+    SetSizerAndFit(all);
+    field_->SetFocus();
+    CentreOnParent();
+}
+
+std::string PasswordQuestion::Password() const { return field_->GetValue().utf8_string(); }
 
 bool CertificateAsker::Ask(const std::string& server, const inet::CertificateInfo& cert,
                            const inet::Security& security) {
@@ -17,12 +48,8 @@ bool CertificateAsker::AskPassword(const std::string& provider, const std::strin
                                    std::string& password) {
     std::string typed;
     const bool given = Run([provider, server, user](wxWindow* parent) -> std::unique_ptr<wxDialog> {
-        const wxString text = wxString::FromUTF8(provider + " (" + server + ") のパスワードがキーリングにありません。\n" +
-                                                 "ユーザ " + user + " のパスワードを入力してください。");
-        return std::make_unique<wxPasswordEntryDialog>(parent, text, wxString::FromUTF8("パスワードの入力"));
-    }, [&typed](wxDialog& answered) {
-        typed = static_cast<wxPasswordEntryDialog&>(answered).GetValue().utf8_string();
-    });
+        return std::make_unique<PasswordQuestion>(parent, provider, server, user);
+    }, [&typed](wxDialog& answered) { typed = static_cast<PasswordQuestion&>(answered).Password(); });
     if (given) password = typed;
     return given;
 }

@@ -12,10 +12,24 @@
 #include <mutex>
 #include <string>
 
-class wxDialog;
-class wxWindow;
+#include <wx/dialog.h>
+
+class wxTextCtrl;
 
 namespace ui {
+
+// "パスワードの入力": the provider, server and user named, a password field
+// and "OK" (enabled once something is typed) and "キャンセル".
+class PasswordQuestion : public wxDialog {
+public:
+    PasswordQuestion(wxWindow* parent, const std::string& provider, const std::string& server,
+                     const std::string& user);
+    wxTextCtrl* Field() const { return field_; }
+    std::string Password() const;
+
+private:
+    wxTextCtrl* field_;
+};
 
 class CertificateAsker : public std::enable_shared_from_this<CertificateAsker> {
 public:

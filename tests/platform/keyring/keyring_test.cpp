@@ -5,12 +5,16 @@
 #include "tests/support/keyring_service.h"
 
 #include <gtest/gtest.h>
+#include <glib.h>
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -125,6 +129,50 @@ TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
         }
         ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     }
+}
+
+// The session bus dies while a call waits on it (the keyring never answered):
+// the call fails, and the program lives on. Run in a child process of its
+// own (this binary again), with a bus that nothing else in it uses; GLib
+// would end the whole process with SIGTERM when its shared connection closes.
+TEST(KeyringBus, ASessionBusThatGoesAwayDoesNotEndTheProgram) {  // no fixture: its bus would outlive a killed child
+    if (std::getenv("PARVEX_KEYRING_BUS_GOES") == nullptr) {
+        const testsupport::RunResult child = testsupport::RunProgram(
+            {"/proc/self/exe", "--gtest_filter=KeyringBus.ASessionBusThatGoesAwayDoesNotEndTheProgram"}, "",
+            {"PARVEX_KEYRING_BUS_GOES=1"});
+        EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
+        return;
+    }
+    testsupport::TempDir dir;
+    const std::string address = "unix:path=" + (dir / "bus");
+    const int daemon = testsupport::Spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--address=" + address});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return std::filesystem::exists(dir / "bus"); }));
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    const int silent = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_service.py",
+                                           "--address", address, "--name", "org.freedesktop.secrets", "--ready",
+                                           dir / "ready"});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(dir / "ready") == "1"; }));
+    std::thread killer([&] {
+        // GLib's bus thread is there once the call's connection is.
+        testsupport::WaitUntil([] {
+            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+                if (testsupport::ReadFile(task.path() / "comm").rfind("gdbus", 0) == 0) return true;
+            return false;
+        });
+        ::kill(daemon, SIGKILL);
+    });
+    const Status status = keyring::Store(kKeys[0], "pw", 10s);
+    killer.join();
+    testsupport::Wait(daemon);
+    testsupport::KeyringService::End(silent);
+    // A program's own main loop is where GLib acts on the closed connection: run it for a while.
+    for (int i = 0; i < 50; ++i) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    std::fprintf(stderr, "call ended: %s\n", keyring::StatusName(status));
+    std::exit(status == Status::Ok ? 1 : 0);  // the process bus goes with the static objects
 }
 
 int Threads() {

@@ -36,10 +36,9 @@ ProviderRecord Record(const std::string& provider, const std::string& password) 
 }
 
 // The keyring's password of an entry; nullopt when it has none.
-std::optional<std::string> InKeyring(const std::string& provider, const std::string& entry,
-                                     const std::string& server = "ftp.example.jp", const std::string& user = "山田") {
+std::optional<std::string> InKeyring(const std::string& provider, const std::string& entry) {
     std::string password;
-    const keyring::Status status = keyring::Lookup({provider, entry, server, user}, password, 10s);
+    const keyring::Status status = keyring::Lookup({provider, entry, "ftp.example.jp", "山田"}, password, 10s);
     if (status == keyring::Status::NotFound) return std::nullopt;
     EXPECT_EQ(status, keyring::Status::Ok) << keyring::StatusName(status);
     return password;
@@ -106,26 +105,6 @@ TEST_F(Passwords, SavedIntoTheKeyringLoadedBackAndNeverLostToALockedKeyring) {
     EXPECT_EQ(InKeyring("青空", kTransfer), std::nullopt);
 }
 
-// No keyring at all (a bus without the service, and no bus): exactly the values of a store without keyrings.
-TEST_F(Passwords, WithoutAServiceEverythingStaysInTheFile) {
-    const std::string address = keyring_.Bus().address();
-    for (const bool bus : {true, false}) {
-        SCOPED_TRACE(bus ? "bus without a keyring" : "no bus");
-        if (!bus) ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        ASSERT_EQ(settings::SaveProviderEntry(Record("青空", "pw")), ERROR_SUCCESS);
-        EXPECT_EQ(Str(layout::EntryKey("青空", "/www"), layout::kPassword), "pw");
-        EXPECT_EQ(Dw(layout::EntryKey("青空", "/www"), layout::kPasswordInKeyring), 0u);
-        ProviderRecord loaded;
-        ASSERT_TRUE(settings::LoadProviderEntry("青空", "/www", loaded));
-        EXPECT_EQ(loaded.password, "pw");
-        const settings::PasswordMigration moved = settings::MigratePasswords(5s);
-        EXPECT_EQ(moved.moved, 0);
-        EXPECT_EQ(moved.service, keyring::Status::NoService);
-        EXPECT_EQ(Str(layout::EntryKey("青空", "/www"), layout::kPassword), "pw");
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    }
-}
-
 TEST_F(Passwords, MigrationMovesOnlyWhatTheKeyringConfirmedAndWhatNobodyChangedMeanwhile) {
     PutEntry("青空", "/www", "pw1");
     PutEntry("青空", kTransfer, "pw1");
@@ -187,8 +166,13 @@ TEST_F(Passwords, AnExportCarriesNoKeyringPasswordAndAnotherMachineTakesATypedOn
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return testsupport::ReadFile(file);
     };
-    // Without a keyring the export has always carried the password: the search below finds it there.
+    // Without a keyring everything is as it always was, the export included.
     ASSERT_EQ(settings::SaveProviderEntry(Record("手元", "秘密の合言葉")), ERROR_SUCCESS);
+    EXPECT_EQ(Dw(layout::EntryKey("手元", "/www"), layout::kPasswordInKeyring), 0u);
+    ProviderRecord plain;
+    ASSERT_TRUE(settings::LoadProviderEntry("手元", "/www", plain));
+    EXPECT_EQ(plain.password, "秘密の合言葉");
+    EXPECT_EQ(settings::MigratePasswords(5s).service, keyring::Status::NoService);
     EXPECT_NE(exportTo(exported).find("秘密の合言葉"), std::string::npos);
     ASSERT_TRUE(keyring_.Start(true));
     ASSERT_EQ(settings::SaveProviderEntry(Record("手元", "秘密の合言葉")), ERROR_SUCCESS);

@@ -1,53 +1,31 @@
-// The password question a login thread asks when the keyring has no password
-// for its entry: shown on the window thread while the worker waits, the
+// The password question a login thread asks through the window thread: the
 // typed password handed back, nothing on Cancel, and a window that goes away
-// meanwhile releasing the worker.
+// while it is up releasing the worker for good.
 #include "common/ui/certificate_asker.h"
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
 #include <wx/frame.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <thread>
-
-namespace {
-
-// Runs `step` every 50 ms, from inside the modal loop too, until it returns true.
-class Driver : public wxTimer {
-public:
-    explicit Driver(std::function<bool()> step) : step_(std::move(step)) { Start(50); }
-    void Notify() override {
-        if (step_()) Stop();
-    }
-
-private:
-    std::function<bool()> step_;
-};
-
-ui::PasswordQuestion* ShownQuestion() {
-    for (wxWindow* w : wxTopLevelWindows)
-        if (auto* d = dynamic_cast<ui::PasswordQuestion*>(w); d && d->IsShownOnScreen()) return d;
-    return nullptr;
-}
 
 TEST(PasswordQuestion, TheWorkerGetsWhatWasTypedNothingOnCancelAndIsReleasedWhenTheWindowGoes) {
     auto* frame = new wxFrame(nullptr, wxID_ANY, "dravik");
     testsupport::ShowAndSettle(frame);
     auto asker = std::make_shared<ui::CertificateAsker>(frame);
     enum class Answer { Typed, Cancelled, WindowGone };
-    const struct {
-        Answer answer;
-        bool given;
-        const char* password;
-    } rows[] = {{Answer::Typed, true, "秘密の合言葉"},
-                {Answer::Cancelled, false, "前の値"},
-                {Answer::WindowGone, false, "前の値"}};
+    const struct { Answer answer; bool given; const char* password; } rows[] = {
+        {Answer::Typed, true, "秘密の合言葉"}, {Answer::Cancelled, false, "前の値"}, {Answer::WindowGone, false, "前の値"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.answer));
+        testsupport::AnswerDialogs user([&](wxDialog* dialog) {
+            auto* question = dynamic_cast<ui::PasswordQuestion*>(dialog);
+            if (!question) return int(wxID_NONE);
+            if (row.answer == Answer::WindowGone) asker->Cancel();
+            question->Field()->SetValue(wxString::FromUTF8("秘密の合言葉"));
+            return int(row.answer == Answer::Typed ? wxID_OK : wxID_CANCEL);
+        });
         std::string password = "前の値";
         std::atomic<bool> done{false};
         bool given = true;
@@ -55,30 +33,12 @@ TEST(PasswordQuestion, TheWorkerGetsWhatWasTypedNothingOnCancelAndIsReleasedWhen
             given = asker->AskPassword("青空", "ftp.example.jp", "山田", password);
             done = true;
         });
-        Driver answer([&] {
-            ui::PasswordQuestion* question = ShownQuestion();
-            if (!question) return false;
-            if (const char* dir = std::getenv("PARVEX_DRAVIK_SCREENSHOTS"); dir && row.answer == Answer::Typed) {
-                testsupport::Pump(300);
-                EXPECT_TRUE(testsupport::SaveScreenshot(question, std::string(dir) + "/password-question.png"));
-            }
-            if (row.answer == Answer::WindowGone) {
-                asker->Cancel();
-                return true;
-            }
-            question->Field()->SetValue(wxString::FromUTF8("秘密の合言葉"));
-            question->EndModal(row.answer == Answer::Typed ? wxID_OK : wxID_CANCEL);
-            return true;
-        });
         EXPECT_TRUE(testsupport::PumpUntil([&] { return done.load(); }, 20000));
         worker.join();
-        EXPECT_EQ(given, row.given);
-        EXPECT_EQ(password, row.password);
+        EXPECT_EQ(given, row.given) << int(row.answer);
+        EXPECT_EQ(password, row.password) << int(row.answer);
     }
-    // Once the window has gone, a later question is answered "no" at once.
     std::string password;
-    EXPECT_FALSE(asker->AskPassword("青空", "ftp.example.jp", "山田", password));
+    EXPECT_FALSE(asker->AskPassword("青空", "ftp.example.jp", "山田", password)) << "asked after the window went";
     frame->Destroy();
 }
-
-}  // namespace

@@ -2,6 +2,7 @@
 // keyring (a real gnome-keyring-daemon on a bus of the test's own) and the
 // server is a real pyftpdlib: read from the keyring, asked for when the
 // keyring has none, and never a connection when the keyring cannot give it.
+#include "browser/core/document.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/keyring_service.h"
@@ -34,6 +35,15 @@ public:
 };
 
 enum class Keyring { Holding, Empty, Locked, None };
+
+// The entry "www" of "青空" at `server`, its password kept in the keyring.
+void PutKeyringEntry(const FtpServer& server) {
+    transfertest::WriteEntry("青空", "www", server, "");
+    SettingKey entry;
+    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("青空", "www"));
+    entry.WriteString(layout::kPassword, "");
+    entry.WriteDword(layout::kPasswordInKeyring, 1);
+}
 
 TEST(KeyringLogin, UsesTheKeyringsPasswordAsksWhenItHasNoneAndNeverConnectsWithoutOne) {
     const struct {
@@ -68,13 +78,7 @@ TEST(KeyringLogin, UsesTheKeyringsPasswordAsksWhenItHasNoneAndNeverConnectsWitho
                 ASSERT_TRUE(service.Start(false));
             }
         }
-        transfertest::WriteEntry("青空", "www", server, "");
-        {
-            SettingKey entry;
-            entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("青空", "www"));
-            entry.WriteString(layout::kPassword, "");
-            entry.WriteDword(layout::kPasswordInKeyring, 1);
-        }
+        PutKeyringEntry(server);
         testsupport::WriteFile(local / "a.txt", "abc");
         transfertest::WriteHandOff("青空", "www", {local / "a.txt"});
         AskedDisplay display;
@@ -101,6 +105,31 @@ TEST(KeyringLogin, UsesTheKeyringsPasswordAsksWhenItHasNoneAndNeverConnectsWitho
             EXPECT_EQ(kept, server.password());
             EXPECT_EQ(testsupport::StoredString(layout::EntryKey("青空", "www"), layout::kPassword), "");
         }
+    }
+}
+
+// The browser reads the password on its login thread, not when it takes the hand-off.
+TEST(KeyringLogin, TheBrowserLogsInWithTheKeyringsPasswordAndNotAtAllWhenItIsLocked) {
+    for (const bool locked : {false, true}) {
+        testsupport::ScopedStore store;
+        testsupport::KeyringService service;
+        FtpServer server(FtpServer::Kind::Pyftpdlib);
+        ASSERT_TRUE(service.Start(true));
+        ASSERT_EQ(keyring::Store({"青空", "www", "127.0.0.1", server.user()}, server.password(), 10s),
+                  keyring::Status::Ok);
+        if (locked) {
+            service.Stop();
+            ASSERT_TRUE(service.Start(false));
+        }
+        PutKeyringEntry(server);
+        transfertest::WriteHandOff("青空", "www", {"/tmp/x"});
+        brovin::CBrovinDoc doc;
+        doc.OnNewDocument();
+        EXPECT_EQ(doc.password, "") << "nothing read before the login";
+        std::string failure;
+        EXPECT_EQ(doc.Connect([](int, const std::string&) {}, &failure), !locked);
+        EXPECT_EQ(failure, locked ? "青空: キーリングがロックされているためパスワードを読めませんでした" : "");
+        EXPECT_EQ(server.Commands().empty(), locked);
     }
 }
 

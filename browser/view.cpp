@@ -172,6 +172,10 @@ void CBrovinView::OnInitialUpdate() {
                                                                  const inet::Security& security) {
         return asker->Ask(server, cert, security);
     };
+    doc_->askPassword = [asker = asker_](const std::string& provider, const std::string& server,
+                                         const std::string& user, std::string& password) {
+        return asker->AskPassword(provider, server, user, password);
+    };
     jobs_->Post([this] {
         std::string failure;
         bool ok = doc_->Connect([this](int id, const std::string& arg) { Tell(id, arg); }, &failure);

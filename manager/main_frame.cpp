@@ -1,6 +1,7 @@
 #include "manager/main_frame.h"
 
 #include "common/registry/layout.h"
+#include "common/walk/entry_connection.h"
 #include "common/ui/help.h"
 #include "common/ui/outbar.h"
 #include "common/ui/resources.h"
@@ -9,7 +10,9 @@
 #include "manager/provider_view.h"
 #include "manager/resources.h"
 #include "platform/os/os.h"
+#include "platform/keyring/keyring.h"
 #include "settings/halvex32/halvex32.h"
+#include "settings/passwords.h"
 #include "settings/provider.h"
 #include "tesvar/tesvar.h"
 
@@ -126,11 +129,18 @@ CMainFrame::CMainFrame(std::string installDir)
         shown_ = e.IsShown();
         // After the show is done, so that the main window is on the screen
         // behind the first-run wizard.
-        if (shown_) CallAfter([this] { CheckFirstRun(); });
+        if (shown_) CallAfter([this] {
+            CheckFirstRun();
+            StartPasswordMove();
+        });
     });
 }
 
 CMainFrame::~CMainFrame() {
+    // What it posts dies with this handler; the store must not be written after we are gone.
+    // The passwords not offered to the keyring yet stay in the file until the next start.
+    passwordMoveStop_ = true;
+    if (passwordMove_.joinable()) passwordMove_.join();
     // The conversions end before the windows that hear of them.
     conversions_.SetListener({});
     conversions_.WaitAll();
@@ -284,6 +294,7 @@ void CMainFrame::DeleteCurrentEntry(const std::string& provider, const std::stri
     tree_->Rebuild();
     list_->Fill(provider, entry);
     list_->ClearCurrent();
+    TellKeyringKept(keyring::DeleteEntry(provider, entry, keyring::kProgramTimeout));
 }
 
 void CMainFrame::DeleteChosenProvider() {
@@ -300,6 +311,26 @@ void CMainFrame::DeleteChosenProvider() {
     list_->Fill(provider, std::string());
     list_->ClearCurrent();
     label_->SetLabelText(U(kInitialLabel));
+    TellKeyringKept(keyring::DeleteProvider(provider, keyring::kProgramTimeout));
+}
+
+void CMainFrame::TellKeyringKept(keyring::Status status) {
+    // No keyring: nothing of ours was ever kept there.
+    if (status == keyring::Status::Ok || status == keyring::Status::NoService) return;
+    SetStatusText(wxString::FromUTF8("キーリングのパスワードを削除できませんでした (" + walk::KeyringReason(status) + ")"));
+}
+
+void CMainFrame::StartPasswordMove() {
+    if (passwordMove_.joinable()) return;
+    passwordMove_ = std::thread([this] {
+        std::string said;
+        if (keyring::Available(keyring::kProgramTimeout) == keyring::Status::Ok)
+            said = settings::MigrationSummary(settings::MigratePasswords(keyring::kProgramTimeout, &passwordMoveStop_));
+        else if (settings::AnyPasswordInFile())
+            said = settings::kPasswordsInFile;
+        if (!said.empty()) CallAfter([this, said] { SetStatusText(wxString::FromUTF8(said)); });
+        passwordMoveDone_ = true;
+    });
 }
 
 void CMainFrame::TellStoreRefused(winreg::LONG status) {

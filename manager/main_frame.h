@@ -5,14 +5,17 @@
 #pragma once
 
 #include "manager/code_convert.h"
+#include "platform/keyring/keyring.h"
 #include "platform/registry/registry.h"
 
 #include <wx/frame.h>
 #include <wx/imaglist.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 class CConInfo;
 class CGfxOutBarCtrl;
@@ -60,6 +63,14 @@ public:
     // The first-run check of every show: does nothing once Software\PARVEX exists.
     void CheckFirstRun();
 
+    // Once, after the first show, on a thread of its own: with a keyring,
+    // moves the passwords still in the settings file into it and tells the
+    // status bar what moved and what did not; without one, when the file
+    // holds passwords, the status bar says they are kept there.
+    void StartPasswordMove();
+    // Whether that has ended (its status text is posted by then).
+    bool PasswordMoveDone() const { return passwordMoveDone_; }
+
     // What opens a help page or link (the desktop's handler unless a test says otherwise).
     std::function<bool(const wxString&)> openWithDesktop;
 
@@ -80,6 +91,8 @@ private:
     void DeleteCurrentEntry(const std::string& provider, const std::string& entry);
     void DeleteChosenProvider();
     void TellStoreRefused(winreg::LONG status);
+    // Says in the status bar when the keyring kept a deleted entry's password.
+    void TellKeyringKept(keyring::Status status);
     void OnBarNotify(COutBarEvent& event);
     void OnHelp();
     void OnAbout();
@@ -96,4 +109,7 @@ private:
     bool shown_ = false;
     bool firstRunRunning_ = false;
     ConversionJobs conversions_;
+    std::thread passwordMove_;  // joined by the destructor: at most one keyring time-out
+    std::atomic<bool> passwordMoveDone_{false};
+    std::atomic<bool> passwordMoveStop_{false};  // the frame is going: offer no more passwords
 };

@@ -3,6 +3,7 @@
 
 #include "common/registry/layout.h"
 #include "common/registry/setting_key.h"
+#include "platform/keyring/keyring.h"
 
 using namespace winreg;
 
@@ -32,16 +33,65 @@ void ReadSecurity(SettingKey& key, ProviderRecord& record) {
     key.ReadString(layout::kTrustedCertificate, record.trustedCertificate);
 }
 
+// Where a save puts one entry's password.
+struct PasswordPlace {
+    std::string entry;
+    bool write = true;       // false: "Password", its marker and the keyring item stay as they are
+    bool inKeyring = false;  // the keyring confirmed it: "Password" "" and marker 1
+    bool forget = false;     // an empty password replaces one the keyring held: its item goes after the commit
+};
+
+// Offers the record's password to the keyring for `entry`; done before the
+// store transaction, since the keyring's unlock prompt may take a while.
+// `service` carries a locked, missing or silent keyring to the next entry,
+// which is then not asked again.
+PasswordPlace PlacePassword(const ProviderRecord& record, const std::string& entry, keyring::Status& service) {
+    PasswordPlace place{entry};
+    if (record.password.empty()) {
+        place.write = !record.passwordUnread;
+        return place;
+    }
+    if (service != keyring::Status::Ok) return place;
+    const keyring::Status status = keyring::Store({record.providerName, entry, record.serverAddr, record.userName},
+                                                  record.password, keyring::kProgramTimeout);
+    place.inKeyring = status == keyring::Status::Ok;
+    if (status != keyring::Status::Ok && status != keyring::Status::Failed) service = status;
+    return place;
+}
+
+// Writes "Password" and "PasswordInKeyring" as `place` says, into the open entry `key`.
+LONG WritePassword(SettingKey& key, const ProviderRecord& record, PasswordPlace& place) {
+    if (!place.write) return ERROR_SUCCESS;
+    DWORD wasInKeyring = 0;
+    key.ReadDword(layout::kPasswordInKeyring, wasInKeyring);
+    place.forget = record.password.empty() && wasInKeyring == 1;
+    LONG st = key.WriteString(layout::kPassword, place.inKeyring ? std::string() : record.password);
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kPasswordInKeyring, place.inKeyring ? 1 : 0);
+    return st;
+}
+
+// Reads the password of the open entry `key` of `provider` from the keyring
+// when the entry keeps it there.
+void ReadKeyringPassword(SettingKey& key, const std::string& provider, const std::string& entry,
+                         ProviderRecord& record) {
+    DWORD inKeyring = 0;
+    key.ReadDword(layout::kPasswordInKeyring, inKeyring);
+    if (inKeyring != 1) return;
+    const keyring::Status status = keyring::Lookup({provider, entry, record.serverAddr, record.userName},
+                                                   record.password, keyring::kProgramTimeout);
+    record.passwordUnread = status != keyring::Status::Ok && status != keyring::Status::NotFound;
+}
+
 // Writes one entry's values in the order every reader expects them; the
 // status of the first failure, ERROR_SUCCESS when all were stored.
 LONG WriteEntry(const std::string& path, const std::string& root, const ProviderRecord& record, DWORD anonymous,
-                const std::string& menuName) {
+                const std::string& menuName, PasswordPlace& password) {
     SettingKey key;
     LONG st = key.CreateKey(HKEY_CURRENT_USER, path);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kRoot, root);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kServerAddr, record.serverAddr);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kUserName, record.userName);
-    if (st == ERROR_SUCCESS) st = key.WriteString(layout::kPassword, record.password);
+    if (st == ERROR_SUCCESS) st = WritePassword(key, record, password);
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kPort, static_cast<DWORD>(record.port));
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kAnonymous, anonymous);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kMenuName, menuName);
@@ -90,7 +140,10 @@ std::string StoreWriteFailure(LONG status) {
     return "設定を保存できませんでした(エラーコード : " + std::to_string(status) + ")。";
 }
 
-bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
+namespace {
+
+// LoadProviderEntry as far as the store goes.
+bool LoadStoredEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
     if (!UsableName(provider) || !UsableName(entry)) return false;
     record.providerName = provider;
     const std::string entryPath = layout::EntryKey(provider, entry);
@@ -133,21 +186,35 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
     return true;
 }
 
+}  // namespace
+
+bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record) {
+    if (!LoadStoredEntry(provider, entry, record)) return false;
+    // Outside the store's snapshot: the keyring may wait for its unlock prompt.
+    SettingKey key;
+    if (key.OpenKey(HKEY_CURRENT_USER, layout::EntryKey(provider, entry)) == ERROR_SUCCESS)
+        ReadKeyringPassword(key, provider, entry, record);
+    return true;
+}
+
 LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTransferRoot) {
     if (!ProviderRecordProblem(record).empty()) return ERROR_INVALID_PARAMETER;
     if (autoTransferRoot && autoTransferRoot->size() > kMaxFieldBytes) return ERROR_INVALID_PARAMETER;
+    const bool login = IsLoginDirectory(record.directory);
+    const std::string directoryEntry = login ? std::string(layout::kLoginDirectoryEntry) : record.directory;
+    keyring::Status service = keyring::Status::Ok;
+    PasswordPlace passwords[] = {PlacePassword(record, layout::kAutoTransferEntry, service),
+                                 PlacePassword(record, directoryEntry, service)};
     // One transaction: a failure (or a killed process) leaves no provider
     // with its transfer entry but without its directory entry.
     Transaction transaction;
     if (transaction.Status() != ERROR_SUCCESS) return transaction.Status();
     const std::string& provider = record.providerName;
     LONG st = WriteEntry(layout::EntryKey(provider, layout::kAutoTransferEntry), layout::kAutoTransferRootDefault,
-                         record, 0, layout::kAutoTransferEntry);
+                         record, 0, layout::kAutoTransferEntry, passwords[0]);
     if (st != ERROR_SUCCESS) return st;
-    const bool login = IsLoginDirectory(record.directory);
-    st = WriteEntry(layout::EntryKey(provider, login ? layout::kLoginDirectoryEntry : record.directory),
-                    login ? std::string() : record.directory, record, static_cast<DWORD>(record.anonymous),
-                    record.menuName);
+    st = WriteEntry(layout::EntryKey(provider, directoryEntry), login ? std::string() : record.directory, record,
+                    static_cast<DWORD>(record.anonymous), record.menuName, passwords[1]);
     if (st != ERROR_SUCCESS) return st;
     if (!record.trustedCertificate.empty()) {
         st = layout::WriteToEveryEntry(provider, layout::kTrustedCertificate, record.trustedCertificate);
@@ -166,7 +233,11 @@ LONG SaveProviderEntry(const ProviderRecord& record, const std::string* autoTran
         if (st == ERROR_SUCCESS) st = key.WriteString(layout::kRoot, *autoTransferRoot);
         if (st != ERROR_SUCCESS) return st;
     }
-    return transaction.Commit();
+    st = transaction.Commit();
+    if (st != ERROR_SUCCESS) return st;
+    for (const PasswordPlace& place : passwords)
+        if (place.forget) keyring::DeleteEntry(provider, place.entry, keyring::kProgramTimeout);
+    return st;
 }
 
 bool ReadFirstEntry(const std::string& provider, ProviderRecord& record) {
@@ -186,6 +257,7 @@ bool ReadFirstEntry(const std::string& provider, ProviderRecord& record) {
         key.ReadString(layout::kPassword, record.password);
         key.ReadDword(layout::kAnonymous, anonymous);
         ReadSecurity(key, record);
+        ReadKeyringPassword(key, provider, name, record);
     }
     record.port = static_cast<std::int32_t>(port);
     record.anonymous = static_cast<std::int32_t>(anonymous);

@@ -47,6 +47,10 @@ struct ProviderRecord {
     // How the server writes file names, as "NameEncoding" stores it
     // (kNameEncoding*); a stored entry without the value detects it.
     std::int32_t nameEncoding = kNameEncodingAuto;
+    // The entry keeps its password in the desktop keyring, which could not
+    // give it at load (locked, missing, silent): `password` is empty then,
+    // and a save with an empty password leaves the stored one as it is.
+    bool passwordUnread = false;
 };
 
 }  // namespace settings
@@ -101,7 +105,10 @@ std::string StoreWriteFailure(winreg::LONG status);
 // missing entry key is created empty; a missing value leaves its field as it
 // was, except Encryption, which is always set (EncryptionFromStore: missing
 // is plain FTP, never the new record's default), and NameEncoding (missing
-// or unknown: automatic). Returns false,
+// or unknown: automatic). A password kept in the desktop keyring
+// ("PasswordInKeyring" 1) is read from there; when the keyring does not
+// give it the password stays empty and passwordUnread is set (not for a
+// keyring that simply has no item). Returns false,
 // creating and changing nothing, when a name is empty or holds "\".
 bool LoadProviderEntry(const std::string& provider, const std::string& entry, ProviderRecord& record);
 
@@ -118,7 +125,14 @@ bool LoadProviderEntry(const std::string& provider, const std::string& entry, Pr
 // through, it only makes the next question warn that the certificate changed. With `autoTransferRoot` (the property sheet's
 // field "拡張子別転送選択時のログイン先ディレクトリ"), that text then
 // replaces the per-extension transfer entry's Root; the wizard and the import
-// pass none. Everything is written in one store transaction.
+// pass none. Passwords: a non-empty one goes into the desktop keyring first,
+// entry by entry; an entry whose keyring item was confirmed gets an empty
+// "Password" and "PasswordInKeyring" 1, any other the password itself and 0
+// (so without a keyring everything is as it always was). An empty password
+// writes "" and 0 and removes the entry's keyring item after the commit,
+// unless passwordUnread says the stored one was never seen: then both
+// values and the item stay as they are.
+// Everything is written in one store transaction.
 // Returns ERROR_SUCCESS; ERROR_INVALID_PARAMETER, writing nothing, when
 // ProviderRecordProblem (or the root text) objects; or the status of the
 // first write that failed, with nothing written.
@@ -126,9 +140,10 @@ winreg::LONG SaveProviderEntry(const ProviderRecord& record, const std::string* 
 
 // Pre-fills from an existing provider: reads ServerAddr, Port, UserName,
 // Password, Anonymous, Encryption, NameEncoding and TrustedCertificate of the
-// provider's first entry in enumeration order. Port and anonymous become 0
-// when their values are missing, the encryption as EncryptionFromStore says,
-// the name encoding automatic when missing or unknown; a missing
+// provider's first entry in enumeration order (the password from the keyring
+// as LoadProviderEntry does). Port and anonymous become 0 when their values
+// are missing, the encryption as EncryptionFromStore says, the name encoding
+// automatic when missing or unknown; a missing
 // string leaves its field as it was. Returns false, changing nothing, when
 // the provider key does not exist (or the name is empty or holds "\").
 bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);

@@ -89,13 +89,22 @@ int MenuUpload::Run() {
     // first when the dialog looked, and another program took that.
     perExtension_ = handOff.entry == layout::kAutoTransferEntry;
 
-    const walk::EntryConnection entry = walk::ReadEntryConnection(handOff.provider, handOff.entry);
+    walk::EntryConnection entry = walk::ReadEntryConnection(handOff.provider, handOff.entry);
     const std::string& server = entry.server;
     std::string unusable = entry.unusable;
     std::vector<ExtensionRule> rules;
     if (perExtension_) rules = ReadRules(handOff.provider, unusable);
     // Logging in as anonymous or uploading into the login directory instead would put the files in the wrong place.
     if (!unusable.empty()) return FailWith(layout::Format("設定値 %s が長すぎて読めません", unusable.c_str()), 3);
+    if (entry.passwordInKeyring) {
+        // Here, with the dialog up: a keyring waiting for its unlock prompt shows why nothing moves yet.
+        Status("キーリングからパスワードを読み込んでいます...");
+        const std::string missing = walk::ObtainPassword(
+            handOff.provider, handOff.entry, entry,
+            [this](const std::string& provider, const std::string& host, const std::string& user,
+                   std::string& password) { return display_.AskPassword(provider, host, user, password); });
+        if (!missing.empty()) return FailWith(walk::Clip(missing), 3);
+    }
 
     Status(layout::Format("%sに接続しています...", server.c_str()));
     std::string failure;

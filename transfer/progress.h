@@ -42,6 +42,18 @@ public:
         (void)security;
         return false;
     }
+    // Asked when the keyring has no password for the entry (a provider
+    // brought from another machine). Waits for the answer; true with
+    // `password` set when the user gave one, false when cancelled, when nobody
+    // can be asked (the default) or the display is going.
+    virtual bool AskPassword(const std::string& provider, const std::string& server, const std::string& user,
+                             std::string& password) {
+        (void)provider;
+        (void)server;
+        (void)user;
+        (void)password;
+        return false;
+    }
 };
 
 }  // namespace transfer

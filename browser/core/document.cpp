@@ -29,6 +29,8 @@ bool CBrovinDoc::OnNewDocument() {
     root = values.root;
     security = values.security;
     nameEncoding = values.names;
+    entryName = entry;
+    passwordInKeyring = values.passwordInKeyring;
     layout::DeleteHandOff();
     transaction.Commit();
     return true;
@@ -49,6 +51,20 @@ inet::FtpConnection* CBrovinDoc::Login(std::string& failure) {
 
 bool CBrovinDoc::Connect(const StatusFn& status, std::string* failure) {
     status(IDS_CONNECTING, serverAddr);
+    if (passwordInKeyring) {
+        // On the login's own thread: the keyring may wait for its unlock prompt.
+        walk::EntryConnection values;
+        values.server = serverAddr;
+        values.user = userName;
+        values.passwordInKeyring = true;
+        if (std::string missing = walk::ObtainPassword(providerName, entryName, values, askPassword);
+            !missing.empty()) {
+            if (failure) *failure = missing;
+            return false;
+        }
+        password = values.password;
+        passwordInKeyring = false;
+    }
     std::string why;
     inet::FtpConnection* conn = Login(why);
     if (!conn) {

@@ -65,6 +65,11 @@ public:
     std::string root;
     inet::Security security;  // from the entry's "Encryption" and "TrustedCertificate"
     inet::NameEncoding nameEncoding = inet::NameEncoding::Auto;  // from the entry's "NameEncoding"
+    // The entry keeps its password in the desktop keyring: the first Connect
+    // reads it (or asks with askPassword when the keyring has none).
+    std::string entryName;
+    bool passwordInKeyring = false;
+    walk::AskPassword askPassword;
 
     // Asked, on the thread that logs in, when the server's certificate fails
     // verification; a certificate it trusts is remembered for the provider

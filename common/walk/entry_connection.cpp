@@ -17,6 +17,10 @@ EntryConnection ReadEntryConnection(const std::string& provider, const std::stri
     read(layout::kServerAddr, c.server);
     read(layout::kUserName, c.user);
     read(layout::kPassword, c.password);
+    winreg::DWORD inKeyring = 0;
+    key.ReadDword(layout::kPasswordInKeyring, inKeyring);
+    c.passwordInKeyring = inKeyring == 1;
+    if (c.passwordInKeyring) c.password.clear();  // an old copy is not the password the keyring holds
     read(layout::kRoot, c.root);
     winreg::DWORD port = 0, encryption = 0;
     key.ReadDword(layout::kPort, port);
@@ -41,6 +45,65 @@ inet::NameEncoding NameEncodingOf(std::uint32_t stored) {
     case layout::kNameEncodingEucJp: return inet::NameEncoding::EucJp;
     default: return inet::NameEncoding::Auto;
     }
+}
+
+std::string KeyringReason(keyring::Status status) {
+    switch (status) {
+    case keyring::Status::Ok: return "";
+    case keyring::Status::NotFound: return "キーリングにパスワードがありません";
+    case keyring::Status::Locked: return "キーリングがロックされています";
+    case keyring::Status::NoService: return "キーリングが使えません";
+    case keyring::Status::TimedOut: return "キーリングが応答しません";
+    case keyring::Status::Failed: break;
+    }
+    return "キーリングがエラーを返しました";
+}
+
+std::string KeyringFailure(const std::string& provider, keyring::Status status) {
+    const char* why = "キーリングがエラーを返した";
+    switch (status) {
+    case keyring::Status::Ok: return "";
+    case keyring::Status::Locked: why = "キーリングがロックされている"; break;
+    case keyring::Status::NoService: why = "キーリングが使えない"; break;
+    case keyring::Status::TimedOut: why = "キーリングが応答しない"; break;
+    case keyring::Status::NotFound: why = "キーリングにパスワードがない"; break;
+    case keyring::Status::Failed: break;
+    }
+    return provider + ": " + why + "ためパスワードを読めませんでした";
+}
+
+namespace {
+
+// Keeps a password the user typed for an entry whose keyring item is missing:
+// the keyring when it takes it, else the file (marker cleared), so that the
+// next login does not ask again.
+void KeepTypedPassword(const std::string& provider, const std::string& entry, const EntryConnection& c,
+                       keyring::Timeout timeout) {
+    if (keyring::Store({provider, entry, c.server, c.user}, c.password, timeout) == keyring::Status::Ok) return;
+    winreg::Transaction transaction;
+    SettingKey key;
+    if (transaction.Status() != winreg::ERROR_SUCCESS ||
+        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry)) != winreg::ERROR_SUCCESS)
+        return;
+    if (key.WriteString(layout::kPassword, c.password) == winreg::ERROR_SUCCESS &&
+        key.WriteDword(layout::kPasswordInKeyring, 0) == winreg::ERROR_SUCCESS)
+        transaction.Commit();
+}
+
+}  // namespace
+
+std::string ObtainPassword(const std::string& provider, const std::string& entry, EntryConnection& c,
+                           const AskPassword& ask, keyring::Timeout timeout) {
+    if (!c.passwordInKeyring) return "";
+    const keyring::Status status = keyring::Lookup({provider, entry, c.server, c.user}, c.password, timeout);
+    if (status == keyring::Status::Ok) return "";
+    if (status != keyring::Status::NotFound) return KeyringFailure(provider, status);
+    if (!ask || !ask(provider, c.server, c.user, c.password) || c.password.empty()) {
+        c.password.clear();
+        return provider + ": " + kPasswordNotGiven;
+    }
+    KeepTypedPassword(provider, entry, c, timeout);
+    return "";
 }
 
 std::string EncryptionState(const inet::Security& security, inet::FtpConnection* connection) {

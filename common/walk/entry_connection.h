@@ -4,6 +4,7 @@
 
 #include "common/registry/setting_key.h"
 #include "platform/inet/inet.h"
+#include "platform/keyring/keyring.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,8 @@ struct EntryConnection {
     // logging in as anonymous or into the login directory instead would put
     // files in the wrong place, so callers stop before they connect.
     std::string unusable;
+    // "PasswordInKeyring" 1: `password` is still empty, ObtainPassword reads it.
+    bool passwordInKeyring = false;
 };
 
 // Reads the string value `name` of `key` into `value`; a value too long to
@@ -33,6 +36,30 @@ EntryConnection ReadEntryConnection(const std::string& provider, const std::stri
 
 // The file-name encoding a stored "NameEncoding" value means (NameEncodingFromStore).
 inet::NameEncoding NameEncodingOf(std::uint32_t stored);
+// Why the keyring could not help, in the user's words: "キーリングがロックされています" and the like.
+std::string KeyringReason(keyring::Status status);
+
+// What stops a login whose password the keyring did not give: "<provider>:
+// キーリングがロックされているためパスワードを読めませんでした" and the like.
+std::string KeyringFailure(const std::string& provider, keyring::Status status);
+
+// Followed by nothing: the user cancelled the password question (or nobody could be asked).
+inline constexpr const char* kPasswordNotGiven = "パスワードが入力されなかったため接続を中止しました";
+
+// Asks the user for the password of `provider` at `server` as `user`; false when cancelled.
+using AskPassword = std::function<bool(const std::string& provider, const std::string& server,
+                                       const std::string& user, std::string& password)>;
+
+// Gives `c` its password when the keyring keeps it: reads it (bounded by
+// `timeout`). When the keyring has none for this entry (a provider brought
+// from another machine), `ask` asks the user, and the answer is kept for the
+// next login: in the keyring, or in the file when the keyring does not take
+// it. Returns "" when `c` has its password (at once when it is the file's);
+// otherwise what stops the login: KeyringFailure with the provider's name, or
+// "<provider>: " + kPasswordNotGiven when the question was cancelled or `ask`
+// is empty.
+std::string ObtainPassword(const std::string& provider, const std::string& entry, EntryConnection& c,
+                           const AskPassword& ask, keyring::Timeout timeout = keyring::kProgramTimeout);
 
 // What EncryptionState says of a connection that fell back to plain FTP.
 inline constexpr const char* kNotEncrypted = "暗号化なし";

@@ -83,6 +83,17 @@ Status FromError(const GError* error) {
     return Status::Failed;
 }
 
+// Whether this process knows a session bus to ask. Without one GLib would
+// start a bus daemon of its own for the display (autolaunch), and a keyring on
+// a bus that nothing else uses holds no password of ours.
+bool SessionBusKnown() {
+    const char* address = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0') return true;
+    const char* runtime = g_getenv("XDG_RUNTIME_DIR");
+    return runtime != nullptr && *runtime != '\0' &&
+           g_file_test((std::string(runtime) + "/bus").c_str(), G_FILE_TEST_EXISTS);
+}
+
 // A service object of the call's own, so that a call never waits on another
 // call's half-finished session; the bus connection is GLib's shared one.
 Status Open(GCancellable* cancellable, Ref<SecretService>& service) {
@@ -92,6 +103,9 @@ Status Open(GCancellable* cancellable, Ref<SecretService>& service) {
         std::unique_ptr<GError, ErrorFree> owned(error);
         return g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED) ? Status::TimedOut : Status::NoService;
     }
+    // GLib ends the whole process when its shared bus closes; a session bus
+    // that goes away must cost us the keyring, not the program.
+    g_dbus_connection_set_exit_on_close(bus.get(), FALSE);
     service.reset(secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr, SECRET_SERVICE_OPEN_SESSION, cancellable,
                                            &error));
     if (service) return Status::Ok;
@@ -102,6 +116,7 @@ Status Open(GCancellable* cancellable, Ref<SecretService>& service) {
 // Runs `work` on a thread of its own and waits at most `timeout` for it.
 Status Bounded(Timeout timeout, std::string* password,
                std::function<Status(Call&, SecretService*)> work) {
+    if (!SessionBusKnown()) return Status::NoService;
     auto call = std::make_shared<Call>();
     std::thread([call, work = std::move(work)] {
         Ref<SecretService> service;

@@ -39,6 +39,14 @@ struct Key {
 
 using Timeout = std::chrono::milliseconds;
 
+// What the programs give every keyring call: long enough for the user to type
+// the keyring's unlock password into the service's prompt.
+inline constexpr Timeout kProgramTimeout = std::chrono::seconds(60);
+
+// Every call answers NoService at once when the process knows no session bus
+// (neither DBUS_SESSION_BUS_ADDRESS nor $XDG_RUNTIME_DIR/bus): no bus daemon
+// is ever started for it.
+
 // Ok when a Secret Service answers on the session bus and a session with it
 // could be opened; NoService, TimedOut or Failed otherwise.
 Status Available(Timeout timeout);

@@ -12,9 +12,11 @@
 #include "manager/provider_view.h"
 #include "manager/resources.h"
 #include "platform/os/os.h"
+#include "settings/passwords.h"
 #include "tesvar/tesvar.h"
 #include "tests/support/gtk_dialogs.h"
 #include "tests/support/gui_support.h"
+#include "tests/support/keyring_service.h"
 #include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
 
@@ -184,7 +186,12 @@ struct Manager : testing::Test {
     CMainFrame* frame = nullptr;
     std::vector<wxString> opened;
 
-    static void SetUpTestSuite() { RegisterResources(); }
+    static void SetUpTestSuite() {
+        RegisterResources();
+        // Never the desktop's own keyring: a test that wants one starts its own.
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
     void TearDown() override { Close(); }
     void Open(const std::string& installDir = std::string()) {
         frame = new CMainFrame(installDir);
@@ -194,6 +201,8 @@ struct Manager : testing::Test {
         };
         frame->Show();
         ASSERT_TRUE(PumpUntil([this] { return frame->IsShownOnScreen(); }, 3000));
+        // The start's password check reads the store on a thread of its own: done before a test changes the store.
+        ASSERT_TRUE(PumpUntil([this] { return frame->PasswordMoveDone(); }, 20000));
         Pump(100);
     }
     // Opens on a store that has Software\PARVEX already: no first run.
@@ -255,7 +264,8 @@ TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNoth
                                    winreg::KEY_READ, &handler),
               winreg::ERROR_SUCCESS);
     if (handler) winreg::RegCloseKey(handler);
-    EXPECT_EQ(U8(frame->StatusText()), "オペレーション待機中...");
+    // The wizard's password stays in the file on a desktop without a keyring, and the status bar says so.
+    EXPECT_EQ(U8(frame->StatusText()), settings::kPasswordsInFile);
 
     const std::string bin = os::ExecutableDirectory();
     EXPECT_EQ(testsupport::StoredString(layout::RunningKey(), layout::kInstDir), bin + "/dravik");
@@ -757,6 +767,62 @@ TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
         EXPECT_TRUE(opened.empty());
         EXPECT_NE(U8(frame->StatusText()).find(path), std::string::npos) << "a missing page is named";
     }
+}
+
+// Passwords left in the settings file by an older version move into the
+// keyring (a real one on a bus of the test's own) at the start, and the
+// user is told; deleting an entry or a provider takes its keyring items
+// along and nothing of another's. (Without a keyring: the first-run test.)
+TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
+    auto entry = [](const char* provider, const char* key, const char* password) {
+        Put(provider, key, {{"MenuName", key}, {"ServerAddr", "ftp.example.jp"}, {"UserName", "taro"},
+                            {"Password", password}});
+    };
+    entry("社内", "/www", "pw-www");
+    entry("社内", "拡張子別転送", "pw-www");
+    entry("社内", "/pub", "pw-pub");
+    entry("別", "/b", "pw-b");
+    auto inKeyring = [](const char* provider, const char* key) {
+        std::string password;
+        const keyring::Status st =
+            keyring::Lookup({provider, key, "ftp.example.jp", "taro"}, password, std::chrono::seconds(10));
+        return st == keyring::Status::Ok ? password : keyring::StatusName(st);
+    };
+    testsupport::KeyringService service;
+    ASSERT_TRUE(service.Start(true));
+    Open();  // the providers make Software\PARVEX: no first run
+    EXPECT_TRUE(PumpUntil([this] {
+        return U8(frame->StatusText()) == "4 件のパスワードを設定ファイルからキーリングに移しました。";
+    })) << U8(frame->StatusText());
+    if (const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS")) {
+        Pump(300);
+        EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/morvane-moved.png"));
+    }
+    for (const char* key : {"/www", "拡張子別転送", "/pub"}) {
+        EXPECT_EQ(testsupport::StoredString(layout::EntryKey("社内", key), "Password"), "") << key;
+        EXPECT_EQ(testsupport::StoredDword(layout::EntryKey("社内", key), "PasswordInKeyring"), 1u) << key;
+    }
+    EXPECT_EQ(inKeyring("社内", "/www"), "pw-www");
+
+    Click(Item("社内", "/www"));
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_EQ(inKeyring("社内", "/www"), "not found");
+    EXPECT_EQ(inKeyring("社内", "/pub"), "pw-pub");
+    Click(Item("社内"));
+    {
+        Driver yes(AnswerBox(kYes, nullptr));
+        frame->ProviderCommand(0, 2);
+        ASSERT_TRUE(yes.done);
+    }
+    EXPECT_EQ(inKeyring("社内", "/pub"), "not found");
+    EXPECT_EQ(inKeyring("社内", "拡張子別転送"), "not found");
+    EXPECT_EQ(inKeyring("別", "/b"), "pw-b");
+    EXPECT_EQ(U8(frame->StatusText()), "4 件のパスワードを設定ファイルからキーリングに移しました。")
+        << "a deletion the keyring confirmed says nothing";
 }
 
 // With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few

@@ -106,6 +106,10 @@ public:
                              const inet::Security& security) override {
         return asker_->Ask(server, cert, security);
     }
+    bool AskPassword(const std::string& provider, const std::string& server, const std::string& user,
+                     std::string& password) override {
+        return asker_->AskPassword(provider, server, user, password);
+    }
     void EndDisplay() override {
         Post([](TransferDialog& d) { d.EndTransferDialog(wxID_OK); });
     }

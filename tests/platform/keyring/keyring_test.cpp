@@ -2,16 +2,19 @@
 // session bus of the test's own, with its keyrings in a private folder.
 #include "platform/keyring/keyring.h"
 
-#include "tests/support/notification_bus.h"
+#include "tests/support/keyring_service.h"
 
 #include <gtest/gtest.h>
+#include <glib.h>
 
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -22,44 +25,16 @@ using Clock = std::chrono::steady_clock;
 
 constexpr keyring::Timeout kWait = 10s;
 
-// One bus for the process (GLib keeps its session bus connection for good),
-// empty between tests; Start() puts a keyring daemon on it with its keyrings
-// in the test's own folder, unlocked with the test's password or locked.
 class KeyringTest : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        bus_ = new testsupport::NotificationBus(testsupport::NotificationBus::Service::None);
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), 1);
-    }
-    static void TearDownTestSuite() { delete bus_; }
-    ~KeyringTest() override { Stop(); }
-
-    void Start(bool unlocked) {
-        testsupport::WriteFile(home_ / "password", unlocked ? "test-password" : "");
-        const std::string unlock = unlocked ? " --unlock" : "";
-        daemon_ = testsupport::Spawn(
-            {"/usr/bin/env", "HOME=" + home_.path(), "XDG_DATA_HOME=" + (home_ / "data"),
-             "XDG_RUNTIME_DIR=" + home_.path(), "DBUS_SESSION_BUS_ADDRESS=" + bus_->address(), "/bin/sh", "-c",
-             "exec /usr/bin/gnome-keyring-daemon --foreground --components=secrets" + unlock + " <\"$0\" >/dev/null",
-             home_ / "password"});
-        ASSERT_TRUE(testsupport::WaitUntil([] { return keyring::Available(1s) == Status::Ok; }, 20000));
-    }
-    void Stop() {
-        End(daemon_);
-        daemon_ = -1;
-    }
-
-    // Starts silent_service.py under `name`; returns its pid.
+    void Start(bool unlocked) { ASSERT_TRUE(service_.Start(unlocked)); }
+    void Stop() { service_.Stop(); }
     int StartSilent(const std::string& name) {
-        const std::string ready = home_ / ("ready-" + name);
-        const int pid = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_service.py",
-                                            "--address", bus_->address(), "--name", name, "--ready", ready});
-        EXPECT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(ready) == "1"; }));
+        const int pid = service_.StartSilent(name);
+        EXPECT_GT(pid, 0) << name;
         return pid;
     }
-    static void End(int pid) {
-        if (pid > 0 && ::kill(pid, SIGTERM) == 0) testsupport::Wait(pid);
-    }
+    static void End(int pid) { testsupport::KeyringService::End(pid); }
 
     static std::optional<std::string> Read(const Key& key) {
         std::string password;
@@ -69,9 +44,7 @@ protected:
         return password;
     }
 
-    static inline testsupport::NotificationBus* bus_ = nullptr;
-    testsupport::TempDir home_;
-    int daemon_ = -1;
+    testsupport::KeyringService service_;
 };
 
 const Key kKeys[] = {
@@ -138,12 +111,68 @@ const Attempt kAttempts[] = {
     {"DeleteProvider", [](keyring::Timeout t) { return keyring::DeleteProvider(kKeys[0].provider, t); }},
 };
 
+// A bus with no keyring on it, and no bus at all: a process started without a
+// session (a cron job, a server) must not get a bus daemon of its own started
+// for the display, where no keyring is either.
 TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
-    for (const Attempt& attempt : kAttempts) {
-        const auto start = Clock::now();
-        EXPECT_EQ(attempt.run(kWait), Status::NoService) << attempt.name;
-        EXPECT_LT(Clock::now() - start, kWait) << attempt.name;  // an answer, not the time-out
+    for (const bool bus : {true, false}) {
+        const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+        if (!bus) {
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+            ::setenv("XDG_RUNTIME_DIR", service_.home().path().c_str(), 1);
+            ::setenv("DISPLAY", ":0", 1);
+        }
+        for (const Attempt& attempt : kAttempts) {
+            const auto start = Clock::now();
+            EXPECT_EQ(attempt.run(kWait), Status::NoService) << attempt.name << (bus ? "" : " without a bus");
+            EXPECT_LT(Clock::now() - start, kWait) << attempt.name;  // an answer, not the time-out
+        }
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     }
+}
+
+// The session bus dies while a call waits on it (the keyring never answered):
+// the call fails, and the program lives on. Run in a child process of its
+// own (this binary again), with a bus that nothing else in it uses; GLib
+// would end the whole process with SIGTERM when its shared connection closes.
+TEST(KeyringBus, ASessionBusThatGoesAwayDoesNotEndTheProgram) {  // no fixture: its bus would outlive a killed child
+    if (std::getenv("PARVEX_KEYRING_BUS_GOES") == nullptr) {
+        const testsupport::RunResult child = testsupport::RunProgram(
+            {"/proc/self/exe", "--gtest_filter=KeyringBus.ASessionBusThatGoesAwayDoesNotEndTheProgram"}, "",
+            {"PARVEX_KEYRING_BUS_GOES=1"});
+        EXPECT_EQ(child.exitCode, 0) << child.out << child.err;
+        return;
+    }
+    testsupport::TempDir dir;
+    const std::string address = "unix:path=" + (dir / "bus");
+    const int daemon = testsupport::Spawn({"/usr/bin/dbus-daemon", "--session", "--nofork", "--address=" + address});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return std::filesystem::exists(dir / "bus"); }));
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    const int silent = testsupport::Spawn({"/usr/bin/python3", PARVEX_SOURCE_DIR "/tests/support/silent_service.py",
+                                           "--address", address, "--name", "org.freedesktop.secrets", "--ready",
+                                           dir / "ready"});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return testsupport::ReadFile(dir / "ready") == "1"; }));
+    std::thread killer([&] {
+        // GLib's bus thread is there once the call's connection is.
+        testsupport::WaitUntil([] {
+            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+                if (testsupport::ReadFile(task.path() / "comm").rfind("gdbus", 0) == 0) return true;
+            return false;
+        });
+        ::kill(daemon, SIGKILL);
+    });
+    const Status status = keyring::Store(kKeys[0], "pw", 10s);
+    killer.join();
+    testsupport::Wait(daemon);
+    testsupport::KeyringService::End(silent);
+    // A program's own main loop is where GLib acts on the closed connection: run it for a while.
+    for (int i = 0; i < 50; ++i) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    std::fprintf(stderr, "call ended: %s\n", keyring::StatusName(status));
+    std::exit(status == Status::Ok ? 1 : 0);  // the process bus goes with the static objects
 }
 
 int Threads() {

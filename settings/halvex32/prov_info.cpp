@@ -169,7 +169,9 @@ CPagePropProv::CPagePropProv(wxWindow* parent, CSheetProvInfo* sheet) : wxPanel(
 CPagePropProv::~CPagePropProv() = default;
 
 bool CPagePropProv::IsComplete() const {
-    return !provider_->IsEmpty() && !server_->IsEmpty() && !user_->IsEmpty() && !password_->GetValue().empty() &&
+    // A password the keyring would not give (locked) may stay empty: the save then keeps the stored one.
+    const bool password = !password_->GetValue().empty() || sheet_->Record().passwordUnread;
+    return !provider_->IsEmpty() && !server_->IsEmpty() && !user_->IsEmpty() && password &&
            IsUsablePort(port_->GetText()) && IsUsableKeyName(provider_->GetValue());
 }
 

@@ -46,8 +46,9 @@ public:
     halvex32::CPasswordField* PasswordField() const { return password_; }
     wxCheckBox* AnonymousBox() const { return anonymousBox_; }
 
-    // Whether name, address, port, user and password are all filled, the
-    // port is 1..65535 and the name holds no "\".
+    // Whether name, address, port, user and password are all filled (the
+    // password may stay empty when the keyring would not give the stored
+    // one), the port is 1..65535 and the name holds no "\".
     bool IsComplete() const;
     // Copies the page's fields into `record` (address, port, encryption,
     // name encoding, user, password, anonymous).

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 namespace {
@@ -158,6 +159,30 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
     ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, e), ERROR_SUCCESS);
     EXPECT_EQ(key.ReadString(layout::kMenuName, read), ERROR_SUCCESS);  // what is saved reads back
     EXPECT_EQ(read, menu);
+}
+
+// A password the keyring keeps but cannot give (here: no keyring at all) is
+// not a password the user removed: OK stays offered with the field empty, and
+// saving other changes leaves the keyring's password where it is.
+TEST_F(PropSheet, APasswordTheKeyringCannotGiveIsKeptWhenOtherFieldsAreSaved) {
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::unsetenv("XDG_RUNTIME_DIR");
+    Seed(Stored());
+    for (const std::string& k : {layout::EntryKey("myftp", "/pub"), layout::EntryKey("myftp", kAuto)}) {
+        SettingKey key;
+        ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, k), ERROR_SUCCESS);
+        ASSERT_EQ(key.WriteString(layout::kPassword, ""), ERROR_SUCCESS);
+        ASSERT_EQ(key.WriteDword(layout::kPasswordInKeyring, 1), ERROR_SUCCESS);
+    }
+    Open();
+    EXPECT_TRUE(P1()->PasswordField()->GetValue().empty());
+    P1()->ServerEdit()->SetValue("ftp2.example.jp");
+    EXPECT_TRUE(OkEnabled());
+    Close(wxID_OK);
+    const std::string e = layout::EntryKey("myftp", "/pub");
+    EXPECT_EQ(StoredString(e, layout::kServerAddr), "ftp2.example.jp");
+    EXPECT_EQ(StoredString(e, layout::kPassword), "");
+    EXPECT_EQ(StoredDword(e, layout::kPasswordInKeyring), 1u);
 }
 
 TEST_F(PropSheet, AnAnonymousEntryShowsAnonymousAndUncheckingGivesTheStoredLoginBack) {

@@ -1,6 +1,5 @@
-// The provider manager as a user meets it, with the real store, the real
-// settings library and the real registration tool: the first run, the tree
-// and the list, the provider commands, and the code conversion tool.
+// The provider manager as a user meets it, with the real store, the real settings library and the real registration
+// tool: the first run, the tree and the list, the provider commands, and the code conversion tool.
 #include "common/registry/layout.h"
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
@@ -115,9 +114,8 @@ std::function<bool()> CancelWizard() {
 
 constexpr int kYes = -8, kNo = -9;
 
-// A step that answers the GTK message box titled "Lumeno" with `response`
-// and keeps its text and the labels of its Yes and No buttons ("" for a
-// button it lacks).
+// A step that answers the GTK message box titled "Lumeno" with `response` and keeps its text and the labels of its
+// Yes and No buttons ("" for a button it lacks).
 std::function<bool()> AnswerBox(int response, std::string* text, std::vector<std::string>* yesNo = nullptr) {
     return [response, text, yesNo] {
         testsupport::Gtk gtk;
@@ -154,17 +152,7 @@ std::function<bool()> AnswerBoxes(std::vector<int> responses, std::vector<std::s
     };
 }
 
-// The store as a user who may read it but not write it has it, while this lives.
-struct ReadOnlyStore {
-    ReadOnlyStore() {
-        winreg::SetStoreReadOnly(true);
-        winreg::ResetStore();
-    }
-    ~ReadOnlyStore() {
-        winreg::SetStoreReadOnly(false);
-        winreg::ResetStore();
-    }
-};
+using testsupport::ReadOnlyStore;
 
 void Put(const std::string& provider, const std::string& entry,
          std::initializer_list<std::pair<const char*, std::string>> strings,
@@ -173,6 +161,12 @@ void Put(const std::string& provider, const std::string& entry,
     ASSERT_EQ(k.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry)), winreg::ERROR_SUCCESS);
     for (const auto& [name, value] : strings) k.WriteString(name, value);
     for (const auto& [name, value] : dwords) k.WriteDword(name, value);
+}
+
+// A folder holding a regsvr32 that runs and fails.
+void FailingTool(const testsupport::TempDir& dir) {
+    testsupport::WriteFile(dir / "regsvr32", "#!/bin/sh\nexit 5\n");
+    ::chmod((dir / "regsvr32").c_str(), 0755);
 }
 
 std::string Documents() {
@@ -278,9 +272,7 @@ TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNoth
         EXPECT_EQ(testsupport::StoredDword(layout::kOptionKey, name), 0u) << name;
     Close();
 
-    // What the first run wrote is in the file for every other program, not
-    // only in this process's view of the store: the settings library holds a
-    // connection of its own, and regsvr32 closed one while both were open.
+    // Written to the file for every other program, though regsvr32 closed a connection while the library's was open.
     std::string listed;
     if (FILE* reg = popen((bin + "/reg query \"HKCU\\Software\\PARVEX\" /s").c_str(), "r")) {
         char buf[4096];
@@ -304,8 +296,7 @@ TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNoth
 
 TEST_F(Manager, FirstRunWithTheWizardCancelledStillWritesAndSaysWhenRegistrationFailed) {
     testsupport::TempDir failing;
-    testsupport::WriteFile(failing / "regsvr32", "#!/bin/sh\nexit 5\n");
-    ::chmod((failing / "regsvr32").c_str(), 0755);
+    FailingTool(failing);
     testsupport::TempDir spaced;
     const std::string withBlank = spaced / "my tools";
     ::mkdir(withBlank.c_str(), 0700);
@@ -335,8 +326,7 @@ TEST_F(Manager, FirstRunWithTheWizardCancelledStillWritesAndSaysWhenRegistration
 
 TEST_F(Manager, FirstRunOnAStoreThatRefusesWritesSaysWhatWasNotWritten) {
     testsupport::TempDir failing;
-    testsupport::WriteFile(failing / "regsvr32", "#!/bin/sh\nexit 5\n");
-    ::chmod((failing / "regsvr32").c_str(), 0755);
+    FailingTool(failing);
     // A store file that holds something else but not Software\PARVEX: a first run.
     SettingKey other;
     ASSERT_EQ(other.CreateKey(winreg::HKEY_CURRENT_USER, "Software\\Elsewhere"), winreg::ERROR_SUCCESS);
@@ -426,6 +416,13 @@ TEST_F(Providers, TreeAndListShowTheStoreAndClicksFollowTheirRules) {
     tree->SelectItem(Item("社内", "ホーム"));
     EXPECT_FALSE(tree->ClickAt(wxPoint(tree->GetClientSize().x - 2, tree->GetClientSize().y - 2)));
     EXPECT_EQ(Label(), "プロバイダ名 - 同名 - 同じ");
+
+    // An empty menu name shows the key, and the entry can be chosen.
+    Put("無名", "/noname", {{"MenuName", ""}, {"ServerAddr", "n.example.jp"}});
+    tree->Rebuild();
+    Click(Item("無名", "/noname"));
+    EXPECT_EQ(frame->List()->CurrentEntry(), "/noname");
+    EXPECT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
 }
 
 TEST_F(Providers, DeleteAsksInJapaneseSaysWhenTheStoreRefusesAndRemovesOnlyThatEntry) {
@@ -518,16 +515,6 @@ TEST_F(Providers, AProviderItemDeletesTheWholeProviderWithItsRules) {
     EXPECT_EQ(testsupport::StoredChildren(layout::kProviderKey), std::vector<std::string>{"同名"});
 }
 
-TEST_F(Providers, AnEntryWithAnEmptyMenuNameShowsItsKeyAndCanBeChosen) {
-    Put("無名", "/noname", {{"MenuName", ""}, {"ServerAddr", "n.example.jp"}});
-    frame->Tree()->Rebuild();
-    ASSERT_TRUE(Item("無名", "/noname").IsOk());
-    Click(Item("無名", "/noname"));
-    EXPECT_EQ(frame->List()->CurrentProvider(), "無名");
-    EXPECT_EQ(frame->List()->CurrentEntry(), "/noname");
-    EXPECT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
-}
-
 TEST_F(Providers, PropertiesCancelledLeavesTheCommandsGreyUntilTheNextClick) {
     Click(Item("社内", "ホーム"));
     ASSERT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
@@ -584,7 +571,6 @@ TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
     EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
     EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
     EXPECT_TRUE(Enabled(ID_OPTION));
-    EXPECT_EQ(CMainFrame::FixedSize(), wxSize(1024 / 2 + 100, 768 / 2));
     // Wider only as far as the list's columns need, never taller.
     const wxSize size = frame->GetSize();
     EXPECT_EQ(size.y, CMainFrame::FixedSize().y);
@@ -593,15 +579,7 @@ TEST_F(Manager, WithoutProvidersOnlyTheRootShowsAndTheFrameKeepsItsSize) {
     frame->SetSize(wxSize(900, 700));
     Pump(100);
     EXPECT_EQ(frame->GetSize(), size);
-    CGfxOutBarCtrl* bar = frame->Bar();
-    EXPECT_EQ(U8(bar->FolderCaption(0)), "プロバイダ設定");
-    EXPECT_EQ(bar->ItemCount(1), 0);
-    std::vector<std::string> items;
-    for (int k = 0; k < bar->ItemCount(0); ++k) items.push_back(U8(bar->ItemCaption(0, k)));
-    EXPECT_EQ(items, (std::vector<std::string>{"プロバイダ追加", "プロバイダプロパティ", "プロバイダ削除", "オプション"}));
-
-    // Every column heading shows whole in the desktop's font: the header
-    // keeps 5 pixels either side and shortens with "..." what does not fit.
+    // Every column heading shows whole: the header keeps 5 pixels either side and shortens what does not fit.
     CConInfo* list = frame->List();
     ASSERT_EQ(list->GetColumnCount(), 5);
     wxClientDC dc(list);
@@ -742,14 +720,11 @@ TEST_F(Manager, AboutBoxLinksOpenThroughTheDesktopAndMarkThemselvesOpened) {
         targets.push_back(t);
         return works;
     });
-    EXPECT_EQ(U8(about.GetTitle()), "Lumenoのバージョン情報");
     about.MailLink()->Open();
     EXPECT_TRUE(about.MailLink()->Visited());
-    EXPECT_EQ(about.MailLink()->GetForegroundColour(), wxColour(85, 26, 139));
     works = false;  // no handler at all: a beep, and the link stays unopened
     about.HomeLink()->Open();
     EXPECT_FALSE(about.HomeLink()->Visited());
-    EXPECT_EQ(about.HomeLink()->GetForegroundColour(), wxColour(0, 0, 238));
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_TRUE(targets[0].StartsWith("mailto:"));
     EXPECT_TRUE(targets[1].StartsWith("https://"));
@@ -769,10 +744,8 @@ TEST_F(Manager, HelpOpensThePageThroughTheDesktopOrNamesItWhenMissing) {
     }
 }
 
-// Passwords left in the settings file by an older version move into the
-// keyring (a real one on a bus of the test's own) at the start, and the
-// user is told; deleting an entry or a provider takes its keyring items
-// along and nothing of another's. (Without a keyring: the first-run test.)
+// Passwords an older version left in the file move into a real keyring at the start, and the user is told;
+// deleting an entry or a provider takes its keyring items along and nothing of another's.
 TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
     auto entry = [](const char* provider, const char* key, const char* password) {
         Put(provider, key, {{"MenuName", key}, {"ServerAddr", "ftp.example.jp"}, {"UserName", "taro"},
@@ -825,8 +798,7 @@ TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
         << "a deletion the keyring confirmed says nothing";
 }
 
-// With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window with a few
-// providers and an entry chosen, and the conversion tool, as the user sees them.
+// With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window and the conversion tool.
 TEST_F(Manager, Screenshots) {
     const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS");
     if (!dir) GTEST_SKIP() << "set PARVEX_MORVANE_SCREENSHOTS to a folder";

@@ -122,29 +122,6 @@ TEST(ProviderLoad, ReadsBackTheSaveAndCarriesARuleValueOverToTheNextRule) {
               std::tie(want.providerName, want.userName, want.password, want.serverAddr, want.directory,
                        want.menuName, want.port, want.anonymous, want.autoTransfer, want.encryption,
                        want.trustedCertificate, want.nameEncoding));
-
-    // A missing entry is created empty and loads as an empty record.
-    ProviderRecord empty;
-    ASSERT_TRUE(settings::LoadProviderEntry("なし", "/x", empty));
-    EXPECT_TRUE(Children(layout::ProviderKey("なし")) == std::vector<std::string>{"/x"});
-    EXPECT_EQ(empty.serverAddr + empty.menuName + std::to_string(empty.port) + std::to_string(empty.anonymous) +
-                  std::to_string(empty.encryption),
-              "000");
-    EXPECT_FALSE(settings::LoadProviderEntry("a\\b", "/x", empty));
-    EXPECT_TRUE(Children(layout::ProviderKey("a")).empty());
-}
-
-TEST(ProviderLoad, ReadFirstEntryPrefillsOnlyFromAnExistingProvider) {
-    testsupport::ScopedStore store;
-    ProviderRecord r;
-    r.port = 21;
-    EXPECT_FALSE(settings::ReadFirstEntry("プロバイダ", r));
-    EXPECT_EQ(r.port, 21);
-    ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
-    ASSERT_TRUE(settings::ReadFirstEntry("プロバイダ", r));
-    EXPECT_EQ(std::tie(r.serverAddr, r.userName, r.password, r.port, r.encryption, r.trustedCertificate,
-                       r.nameEncoding),
-              std::make_tuple("ftp.example.jp", "user", "pass", 2121, 2, kFingerprint, 2));
 }
 
 // Users who stored a provider before TLS existed keep plain FTP, whatever a new record starts with; a value the
@@ -188,18 +165,6 @@ TEST(ProviderSave, DeletingARuleRemovesOnlyThatKeyAndNeverANestedOne) {
     EXPECT_TRUE(Children(layout::AutoTransferKey("なし")).empty());
 }
 
-// The store as a user who may read it but not write it has it.
-struct ReadOnlyStore {
-    ReadOnlyStore() {
-        SetStoreReadOnly(true);
-        ResetStore();
-    }
-    ~ReadOnlyStore() {
-        SetStoreReadOnly(false);
-        ResetStore();
-    }
-};
-
 TEST(ProviderDelete, RemovesTheProviderAndItsRulesTogetherOrNothing) {
     testsupport::ScopedStore store;
     ProviderRecord other = Record("/other");  // no routing rule at all
@@ -209,7 +174,7 @@ TEST(ProviderDelete, RemovesTheProviderAndItsRulesTogetherOrNothing) {
     ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
     const auto both = std::vector<std::string>{"プロバイダ", "プロバイダ2"};
     {
-        ReadOnlyStore readOnly;
+        testsupport::ReadOnlyStore readOnly;
         EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_ACCESS_DENIED);
         EXPECT_EQ(Children(layout::kProviderKey), both);
         EXPECT_EQ(Children(layout::AutoTransferKey("プロバイダ")).size(), 2u);

@@ -40,4 +40,10 @@ inline std::vector<std::string> StoredChildren(const std::string& path) {
     return layout::SubKeyNames(key);
 }
 
+// The store as a user who may read it but not write it has it, while this lives.
+struct ReadOnlyStore {
+    ReadOnlyStore() { winreg::SetStoreReadOnly(true); winreg::ResetStore(); }
+    ~ReadOnlyStore() { winreg::SetStoreReadOnly(false); winreg::ResetStore(); }
+};
+
 }  // namespace testsupport

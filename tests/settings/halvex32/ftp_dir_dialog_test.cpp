@@ -75,7 +75,6 @@ void Press(wxWindow* button) {
     button->GetEventHandler()->ProcessEvent(click);
 }
 
-
 void MakeSite(const FtpServer& server) {
     for (const char* d : {"www/html/img", "www/empty", "www/files_only", "資料/画像"})
         std::filesystem::create_directories(server.Local(d));
@@ -95,7 +94,6 @@ TEST(FtpDirDialog, ListsEachDirectoryOnceAsTheUserClicks) {
     EXPECT_EQ(tree->GetItemText(root), "/");
     EXPECT_FALSE(tree->IsExpanded(root));
     EXPECT_EQ(dialog->StatusLine()->GetLabel(), "");
-    EXPECT_EQ(dialog->GetTitle(), U("接続中のサーバ : 127.0.0.1"));
     EXPECT_EQ(dialog->ListingsRequested(), 1);
     wxTreeItemId www = Child(tree, root, "/www");
     ASSERT_TRUE(www.IsOk());
@@ -278,11 +276,7 @@ TEST(FtpDirDialog, Screenshot) {
     Click(*dialog, tree->GetRootItem());
     Click(*dialog, Child(tree, tree->GetRootItem(), "/公開"));
     testsupport::Pump(300);
-    wxRect r = dialog->GetScreenRect();
-    std::string cmd = "xwd -root -silent | xwdtopnm 2>/dev/null | pnmcut " + std::to_string(r.x) + " " +
-                      std::to_string(r.y) + " " + std::to_string(r.width) + " " + std::to_string(r.height) +
-                      " | pnmtopng > '" + path + "'";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(testsupport::SaveScreenshot(dialog.get(), path));
 }
 
 }  // namespace

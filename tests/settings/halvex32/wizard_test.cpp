@@ -1,6 +1,5 @@
-// The new-provider wizard driven as a user drives it: typing into its
-// fields, pressing Next, answering the extension selection sheet, and at the
-// end uploading with the saved provider through the transfer walker.
+// The new-provider wizard driven as a user drives it: typing into its fields, pressing Next, answering the extension
+// selection sheet, and at the end uploading with the saved provider through the transfer walker.
 #include "settings/halvex32/wizard.h"
 
 #include "common/registry/layout.h"
@@ -109,11 +108,7 @@ TEST_F(Wizard, ServerPageStartsAt21ForANewNameAndRefusesUnusablePortsAndNames) {
     wxTextCtrl* port = sheet->ServerPage()->PortField()->Edit();
     EXPECT_EQ(port->GetValue(), "21");
     // A new provider asks for TLS where the server offers it.
-    wxChoice* encryption = sheet->ServerPage()->EncryptionChoice();
-    const char* const names[] = {"暗号化しない (FTP)", "可能なら TLS を使う (FTPS)", "TLS 必須 (FTPS)"};
-    ASSERT_EQ(encryption->GetCount(), 3u);
-    for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(encryption->GetString(i), U(names[i]));
-    EXPECT_EQ(encryption->GetSelection(), 1);
+    EXPECT_EQ(sheet->ServerPage()->EncryptionChoice()->GetSelection(), 1);
     EXPECT_TRUE(BackEnabled());
     EXPECT_FALSE(NextEnabled()) << "no address yet";
     sheet->ServerPage()->AddressEdit()->SetValue("ftp.example.jp");
@@ -298,13 +293,10 @@ TEST_F(Wizard, FinishSavesWhatTheTransferProgramUses) {
     activate.m_itemIndex = 9;
     summary->GetEventHandler()->ProcessEvent(activate);
     EXPECT_EQ(sheet->CurrentIndex(), 4);
-    const int pages[] = {0, 1, 1, 1, 1, 2, 2, 3, 3, 4, 4, 4};
-    for (int row = 0; row < 12; ++row) EXPECT_EQ(CWizPageFinish::PageOfRow(row), pages[row]) << row;
 }
 
-// A new provider over TLS: the picker on page 4 asks about the server's certificate (the test authority is none the
-// system knows), and the trusted one is saved with the provider at Finish, so that the transfer program uploads
-// over TLS without asking again.
+// Over TLS the picker on page 4 asks about the certificate; the trusted one is saved at Finish, and the transfer
+// program then uploads without asking again.
 TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::VsftpdTls);
     // vsftpd's anonymous login takes any password; the wizard wants one.

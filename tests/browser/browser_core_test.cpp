@@ -1,7 +1,6 @@
-// The browser's core against real servers: the document's start, the login,
-// the listing, and the upload, download and delete walks, with the mends the
-// browser makes over its old behaviour (kinds from the listing, untrusted
-// names, exact hand-off keys).
+// The browser's core against real servers: the document's start, the login, the listing, and the upload, download and
+// delete walks, with the mends the browser makes over its old behaviour (kinds from the listing, untrusted names,
+// exact hand-off keys).
 #include "browser/core/document.h"
 #include "browser/core/ids.h"
 #include "common/walk/remote_listing.h"
@@ -28,17 +27,15 @@ using testsupport::WriteFile;
 
 namespace {
 
-// Records what a walk reports; aborts once `abortAfterSteps` steps were made.
+// Records what a walk reports.
 class Recorder : public Progress {
 public:
     std::vector<std::pair<int, std::string>> statuses;
     std::vector<inet::DWORD> boxes;
-    int steps = 0;
-    int abortAfterSteps = -1;
     void Status(int id, const std::string& arg) override { statuses.emplace_back(id, arg); }
     void SetRange(int) override {}
-    void Step() override { ++steps; }
-    bool Aborted() override { return abortAfterSteps >= 0 && steps >= abortAfterSteps; }
+    void Step() override {}
+    bool Aborted() override { return false; }
     void ErrorBox(inet::DWORD code) override { boxes.push_back(code); }
     void Pause(int) override {}
     // The walk's closing count and first item left out, as the window shows them.
@@ -153,19 +150,6 @@ TEST_P(BrowserCore, UploadsFoldersWhateverTheirNamesAndReadsBackOnlyItsOwnHandOf
     ASSERT_TRUE(layout::ReadHandOff(other));
     EXPECT_EQ(other.provider, "AAA");
     EXPECT_FALSE(TakeUploadHandOff("prov", UploadKeyName(""), other));
-}
-
-TEST_P(BrowserCore, AbortStopsAfterTheFileUnderWay) {
-    for (int i = 0; i < 5; ++i) WriteFile(local / ("f" + std::to_string(i) + ".bin"), "data");
-    auto* conn = Login();
-    std::vector<std::string> paths;
-    for (int i = 0; i < 5; ++i) paths.push_back(local / ("f" + std::to_string(i) + ".bin"));
-    WriteUploadHandOff("prov", "k", paths);
-    Recorder rec;
-    rec.abortAfterSteps = 2;
-    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Aborted);
-    EXPECT_TRUE(fs::exists(server.Local("f1.bin")));
-    EXPECT_FALSE(fs::exists(server.Local("f2.bin")));
 }
 
 TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
@@ -310,9 +294,8 @@ TEST_P(BrowserLinks, DeletingALinkRemovesTheLinkAndNothingItLeadsTo) {
     EXPECT_EQ(after, server.home() == "/" ? "/www" : server.home() + "/www");
 }
 
-// A downloaded folder's links are fetched as files, never entered: a link
-// back to the folder itself would otherwise be walked until the local path
-// is too long. A link to a folder cannot be fetched and is named.
+// A downloaded folder's links are fetched as files, never entered: a link back to the folder itself would otherwise
+// be walked until the local path is too long. A link to a folder cannot be fetched and is named.
 TEST_P(BrowserLinks, ADownloadNeverEntersALinkInsideAFolder) {
     Make("www/site/page.html");
     Make("shared/a.txt");
@@ -343,9 +326,8 @@ INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
                          testsupport::KindName);
 
-// A server that hides dot files shows such a folder as empty and refuses to
-// remove it: the folder is named and counted, and so is its parent that the
-// final sweep cannot remove; the walk does not end as if it were done.
+// A server that hides dot files shows such a folder as empty and refuses to remove it: the folder is named and
+// counted, and so is its parent that the final sweep cannot remove; the walk does not end as if it were done.
 TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
     testsupport::ScopedStore store;
     FtpServer server(FtpServer::Kind::Vsftpd);
@@ -374,54 +356,6 @@ TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
 INSTANTIATE_TEST_SUITE_P(Servers, BrowserCore,
                          ::testing::Values(FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Vsftpd, FtpServer::Kind::Proftpd),
                          testsupport::KindName);
-
-TEST(BrowserDocument, WithoutAHandOffOrWithAWrongPasswordThereIsNoConnection) {
-    testsupport::ScopedStore store;
-    {
-        CBrovinDoc d;
-        EXPECT_TRUE(d.OnNewDocument());
-        EXPECT_TRUE(d.userName.empty());
-        EXPECT_TRUE(d.providerName.empty());
-    }
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    transfertest::WriteEntry("prov", "entry", server, "", "wrong");
-    transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
-    CBrovinDoc d;
-    d.OnNewDocument();
-    int statuses = 0;
-    EXPECT_FALSE(d.Connect([&](int, const std::string&) { ++statuses; }));
-    EXPECT_FALSE(d.Connected());
-    EXPECT_EQ(statuses, 1);  // the connecting text stays
-}
-
-// The entry's encryption reaches the browser's login: TLS where the server
-// offers it (its certificate trusted by the stored fingerprint), plain FTP
-// where it offers none and the entry allows that.
-TEST(BrowserDocument, TheEntrysEncryptionIsUsedForTheLogin) {
-    testsupport::ScopedStore store;
-    FtpServer tls(FtpServer::Kind::VsftpdTls), plain(FtpServer::Kind::Pyftpdlib);
-    {
-        inet::InternetSession probe;
-        EXPECT_THROW(probe.GetFtpConnection("127.0.0.1", tls.user(), tls.password(),
-                                            static_cast<std::uint16_t>(tls.port()), false, {},
-                                            inet::Security{inet::Encryption::Required, "", {}, ""}),
-                     inet::InternetException);
-    }
-    const std::string fingerprint = inet::GetLastCertificate().sha256;
-    for (const FtpServer* server : {&tls, &plain}) {
-        SCOPED_TRACE(server->name());
-        transfertest::WriteEntry("prov", "entry", *server, "");
-        SettingKey key;
-        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
-        key.WriteDword(layout::kEncryption, 1);
-        key.WriteString(layout::kTrustedCertificate, fingerprint);
-        transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
-        CBrovinDoc d;
-        d.OnNewDocument();
-        ASSERT_TRUE(d.Connect([](int, const std::string&) {}));
-        EXPECT_EQ(d.Connection()->TlsVersion(), server == &tls ? "TLS1.3" : "");
-    }
-}
 
 TEST(BrowserDownload, NamesThatClimbOutOfTheFolderAreSkipped) {
     testsupport::ScopedStore store;
@@ -469,21 +403,6 @@ TEST(BrowserDelete, ALinkTheServerRefusesIsNamedAndNeverEntered) {
     }
 }
 
-TEST(BrowserUpload, ADroppedConnectionEndsWithTheMessageText) {
-    testsupport::ScopedStore store;
-    testsupport::TempDir local;
-    FtpServer server(FtpServer::Kind::Fault, "drop-transfer");
-    WriteFile(local / "big.bin", std::string(1 << 20, 'x'));
-    inet::InternetSession session;
-    auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
-                                          static_cast<std::uint16_t>(server.port()));
-    WriteUploadHandOff("prov", "k", {local / "big.bin"});
-    Recorder rec;
-    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Failed);
-    ASSERT_FALSE(rec.statuses.empty());
-    EXPECT_EQ(rec.statuses.back().first, IDS_INTERNET_ERROR);
-}
-
 TEST(BrowserJobs, RunInOrderOneAtATime) {
     JobQueue jobs;
     std::atomic<int> running{0}, maxRunning{0};
@@ -506,10 +425,9 @@ TEST(BrowserJobs, RunInOrderOneAtATime) {
     for (int i = 0; i < 20; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
 }
 
-// Every file of a download is created once, under its temporary name, and
-// renamed into place: on a file system that checks recently freed inodes at
-// each create, a second temporary per file freed an inode every file and
-// made each later create slower than the one before.
+// Every file of a download is created once, under its temporary name, and renamed into place: on a file system that
+// checks recently freed inodes at each create, a second temporary per file freed an inode every file and made each
+// later create slower than the one before.
 TEST(BrowserDownload, EachFileIsCreatedOnceAndRenamedIntoPlace) {
     testsupport::ScopedStore store;
     testsupport::TempDir local;

@@ -2,26 +2,19 @@
 #include "common/registry/layout.h"
 #include "tests/support/store_probe.h"
 #include "tests/support/test_support.h"
+#include "tests/transfer/store_setup.h"
 
 #include <gtest/gtest.h>
 
 using namespace winreg;
 using testsupport::KeyExists;
+using transfertest::WriteHandOff;
 
 namespace {
 
 class Layout : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
-
-    static void WriteHandOff(const std::string& provider, const std::string& entry,
-                             const std::vector<std::string>& paths) {
-        SettingKey key;
-        ASSERT_EQ(key.CreateKey(HKEY_CURRENT_USER, layout::SelectedEntryKey(provider, entry)), ERROR_SUCCESS);
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            key.WriteString(layout::SelectedValueName(static_cast<int>(i)), paths[i]);
-        key.WriteString(layout::kRootDir, layout::FolderOf(paths.front()));
-    }
 };
 
 TEST_F(Layout, HandOffIsTakenToTheFirstGapAndDeletedDeepestFirstOrLeftForTheBrowser) {

@@ -1,11 +1,9 @@
-// The listing parser over tables of lines that real servers and ls sent.
-// Each family's lines were taken from the server or the ls named, listing
-// the same files: plain and old files, folders, links to a folder and to a
-// file, Japanese (UTF-8) and Shift_JIS names, names with leading and inner
-// spaces and a ";". The clock stood at 2026-12-07 13:00 UTC, so a date
-// without a year is this year's unless it lies ahead. ls's iso, long-iso
-// and full-iso lines are the same bytes in every locale tried (C, ja_JP,
-// de_DE, fr_FR, zh_CN, ko_KR), so they appear once.
+// The listing parser over tables of lines that real servers and ls sent. Each family's lines were taken from the
+// server or the ls named, listing the same files: plain and old files, folders, links to a folder and to a file,
+// Japanese (UTF-8) and Shift_JIS names, names with leading and inner spaces and a ";". The clock stood at 2026-12-07
+// 13:00 UTC, so a date without a year is this year's unless it lies ahead. ls's iso, long-iso and full-iso lines are
+// the same bytes in every locale tried (C, ja_JP, de_DE, fr_FR, zh_CN, ko_KR), so they appear once; pyftpdlib's LIST
+// lines have no shape the vsftpd, proftpd and ls lines lack, so only its MLSD appears.
 #include "platform/inet/ftp_parse.h"
 
 #include <gtest/gtest.h>
@@ -50,18 +48,6 @@ const Row kRows[] = {
     {"vsftpd LIST", "-rw-rw-rw-    1 0        0               2 Nov 20 08:00 sjis_\x93" "\xfa" "\x96" "{.txt\x0d", "sjis_\x93" "\xfa" "\x96" "{.txt", 'f', 2, "2026-11-20 08:00:00"},
     {"vsftpd LIST", "drwxrwxrwx    2 0        0            4096 Mar 01  2026 sub dir\x0d", "sub dir", 'd', 4096, "2026-03-01 00:00:00"},
     {"vsftpd LIST", "-rw-rw-rw-    1 0        0               2 Dec 07  2025 日本語ファイル.txt\x0d", "日本語ファイル.txt", 'f', 2, "2025-12-07 00:00:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            2 Oct 01 00:00  lead  two spaces.txt\x0d", " lead  two spaces.txt", 'f', 2, "2026-10-01 00:00:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root      1234567 Jan 05  2019 big.bin\x0d", "big.bin", 'f', 1234567, "2019-01-05 00:00:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            2 Jun 01 12:00 future.txt\x0d", "future.txt", 'f', 2, "2026-06-01 12:00:00"},
-    {"pyftpdlib LIST", "lrwxrwxrwx   1 root     root            6 May 10  2026 linkdir -> shared\x0d", "linkdir", 'l', 6, "2026-05-10 00:00:00"},
-    {"pyftpdlib LIST", "lrwxrwxrwx   1 root     root           10 May 11  2026 linkfile -> recent.txt\x0d", "linkfile", 'l', 10, "2026-05-11 00:00:00"},
-    {"pyftpdlib LIST", "drwxrwxrwx   2 root     root         4096 Sep 09  2001 olddir\x0d", "olddir", 'd', 4096, "2001-09-09 00:00:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            6 Dec 07 02:05 recent.txt\x0d", "recent.txt", 'f', 6, "2026-12-07 02:05:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            2 Feb 28  2026 semi;colon.txt\x0d", "semi;colon.txt", 'f', 2, "2026-02-28 00:00:00"},
-    {"pyftpdlib LIST", "drwxrwxrwx   2 root     root         4096 Dec 07 12:59 shared\x0d", "shared", 'd', 4096, "2026-12-07 12:59:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            2 Nov 20 08:00 sjis_???{.txt\x0d", "sjis_???{.txt", 'f', 2, "2026-11-20 08:00:00"},
-    {"pyftpdlib LIST", "drwxrwxrwx   2 root     root         4096 Mar 01  2026 sub dir\x0d", "sub dir", 'd', 4096, "2026-03-01 00:00:00"},
-    {"pyftpdlib LIST", "-rw-rw-rw-   1 root     root            2 Dec 07  2025 日本語ファイル.txt\x0d", "日本語ファイル.txt", 'f', 2, "2025-12-07 00:00:00"},
     {"pyftpdlib MLSD", "modify=20261207125921;perm=eldfmMTcp;size=4096;type=dir;unique=fe00ga72436; shared\x0d", "shared", 'd', 4096, "2026-12-07 12:59:21"},
     {"pyftpdlib MLSD", "modify=20260301090000;perm=eldfmMTcp;size=4096;type=dir;unique=fe00ga725f3; sub dir\x0d", "sub dir", 'd', 4096, "2026-03-01 09:00:00"},
     {"pyftpdlib MLSD", "modify=20010909014640;perm=eldfmMTcp;size=4096;type=dir;unique=fe00ga725f9; olddir\x0d", "olddir", 'd', 4096, "2001-09-09 01:46:40"},

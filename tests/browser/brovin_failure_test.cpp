@@ -1,8 +1,7 @@
-// The browser tells every failure: a refused login, a directory the server
-// will not make, a name that cannot be sent, a connection the server dropped
-// between two commands, a help page with no browser to show it. Also one key,
-// one dialog, and files whose names fill the 255 bytes a name may have.
-// Real servers (pyftpdlib with its command log), real windows and real keys under Xvfb.
+// The browser tells every failure: a refused login, a directory the server will not make, a name that cannot be sent,
+// a connection the server dropped between two commands, a help page with no browser to show it. Also one key, one
+// dialog, and files whose names fill the 255 bytes a name may have. Real servers (pyftpdlib with its command log),
+// real windows and real keys under Xvfb.
 #include "browser/dialogs.h"
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
@@ -86,9 +85,8 @@ TEST_F(BrovinFailure, MakeDirectoryAndRenameTellARefusalAndANameTheyCannotSend) 
     EXPECT_FALSE(ReceivedStartingWith("DELE"));
 }
 
-// F2 with a real key, then Enter in the dialog with a real key: one dialog,
-// one rename. The key used to reach the list twice, and the second opened the
-// dialog again for a row that no longer existed.
+// F2 with a real key, then Enter in the dialog with a real key: one dialog, one rename. The key used to reach the
+// list twice, and the second opened the dialog again for a row that no longer existed.
 TEST_F(BrovinFailure, F2ThenEnterRenamesOnceWithOneDialog) {
     auto server = LoggingServer();
     WriteFile(server->Local("b.txt"), "b");
@@ -135,10 +133,9 @@ TEST_F(BrovinFailure, F2ThenEnterRenamesOnceWithOneDialog) {
     EXPECT_EQ(Status(), "ディレクトリ構造取得完了");
 }
 
-// The connection is cut between two commands (the relay stands for a router
-// that forgot it): the next command logs in again once, goes back to the
-// directory the user was in and does its work. When the new login fails too,
-// the status bar says the connection is lost, and the command after that tries again.
+// The connection is cut between two commands (the relay stands for a router that forgot it): the next command logs in
+// again once, goes back to the directory the user was in and does its work. When the new login fails too, the status
+// bar says the connection is lost, and the command after that tries again.
 TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     auto server = LoggingServer();
     fs::create_directories(server->Local("www/sub"));
@@ -215,9 +212,8 @@ TEST_F(BrovinFailure, FilesWhoseNamesFillTheByteLimitDownload) {
     EXPECT_EQ(std::distance(fs::directory_iterator(local / "dl"), fs::directory_iterator()), 2) << "no temporary left";
 }
 
-// No browser on the desktop: with nothing on PATH, whatever handler the
-// desktop names for the page cannot start, and xdg-open is missing or finds
-// no browser (which it says only by its exit status).
+// No browser on the desktop: with nothing on PATH, whatever handler the desktop names for the page cannot start, and
+// xdg-open is missing or finds no browser (which it says only by its exit status).
 TEST_F(BrovinFailure, HelpWithoutABrowserSaysSoInTheStatusBar) {
     ASSERT_TRUE(fs::exists(ui::HelpPath()));
     testsupport::ScopedStore none;

@@ -1,6 +1,5 @@
-// Names that are not UTF-8, or hold control characters, in the browser's
-// window: every row shows its whole name, and the commands on a row send the
-// server's own bytes (checked on the server's disk), never the shown text.
+// Names that are not UTF-8, or hold control characters, in the browser's window: every row shows its whole name, and
+// the commands on a row send the server's own bytes (checked on the server's disk), never the shown text.
 #include "browser/dialogs.h"
 #include "tests/browser/brovin_fixture.h"
 
@@ -83,10 +82,9 @@ TEST_F(BrovinNames, ShiftJisAndStrayBytesAreShownAndTheirCommandsSendTheServersB
               (std::set<std::string>{"good.bin", "cr\\rname.txt", "plain.txt"}));
 }
 
-// A server that keeps its names in Shift_JIS and does not list UTF8, with a
-// provider stored before the encoding could be chosen (so detected): its
-// names are shown as text and every command reaches them; a new name
-// Shift_JIS cannot hold is refused with the reason and changes nothing.
+// A server that keeps its names in Shift_JIS and does not list UTF8, with a provider stored before the encoding could
+// be chosen (so detected): its names are shown as text and every command reaches them; a new name Shift_JIS cannot
+// hold is refused with the reason and changes nothing.
 TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--encoding", "cp932"});
     auto disk = [&](const std::string& name) { return server.Local(testsupport::Encode("CP932", name)); };
@@ -126,9 +124,8 @@ TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
     EXPECT_EQ(left, std::set<std::string>{testsupport::Encode("CP932", "新しい名前.txt")});
 }
 
-// Names no disk here can hold, as a server may still send them: one row
-// each, the whole name on one line; a name that cannot go into a command is
-// refused with the reason instead of being sent cut short.
+// Names no disk here can hold, as a server may still send them: one row each, the whole name on one line; a name that
+// cannot go into a command is refused with the reason instead of being sent cut short.
 TEST_F(BrovinNames, NamesWithNulCrAndHiddenCharactersAreShownWholeOnOneLine) {
     FtpServer server(FtpServer::Kind::Fault, "odd-names");
     // Set to UTF-8: this server lists no UTF8, and detection would read its names as Shift_JIS.

@@ -1,6 +1,5 @@
-// A TCP relay on 127.0.0.1 in front of a test server, for the tests of a
-// lost connection: it can cut every connection it carries (as a router that
-// forgets an idle connection does) and refuse new ones (a server gone away).
+// A TCP relay on 127.0.0.1 in front of a test server, for the tests of a lost connection: it can cut every connection
+// it carries (as a router that forgets an idle connection does) and refuse new ones (a server gone away).
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,6 @@
-// What the server receives from the browser's core: the login, a listing,
-// and the delete, download and upload walks, command by command, against
-// pyftpdlib and vsftpd. vsftpd's writable folder is "pub" below where
-// anonymous logs in, so its root has one component more.
+// What the server receives from the browser's core: the login, a listing, and the delete, download and upload walks,
+// command by command, against pyftpdlib and vsftpd. vsftpd's writable folder is "pub" below where anonymous logs in,
+// so its root has one component more.
 #include "browser/core/document.h"
 #include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"
@@ -84,9 +83,8 @@ TEST_P(TranscriptBrowser, Refresh) {
                                        (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
 }
 
-// The selection's folder is listed with LIST (links show only there), then
-// every folder below, breadth first; files go as each folder's turn comes,
-// the folders last, deepest first. Both servers get the same sequence.
+// The selection's folder is listed with LIST (links show only there), then every folder below, breadth first; files
+// go as each folder's turn comes, the folders last, deepest first. Both servers get the same sequence.
 TEST_P(TranscriptBrowser, DeleteWalk) {
     Make("www/site/index.html");
     Make("www/site/img/a.png");

@@ -1,7 +1,6 @@
-// libFuzzer target: FTP reply lines, PASV/EPSV/PWD replies and listing
-// lines (every Unix, localised, iso and DOS date form, MLSD facts) from a
-// hostile server never crash the parsers, replies stay bounded and listed
-// names are bytes of the line itself.
+// libFuzzer target: FTP reply lines, PASV/EPSV/PWD replies and listing lines (every Unix, localised, iso and DOS date
+// form, MLSD facts) from a hostile server never crash the parsers, replies stay bounded and listed names are bytes of
+// the line itself.
 #include "platform/inet/ftp_parse.h"
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// libFuzzer target: definition-file text in any bytes is decoded and looked
-// up without crashing; whatever decodes is UTF-8 whose profile strings never
-// pass 259 bytes, and routing lines split into tokens free of delimiters.
+// libFuzzer target: definition-file text in any bytes is decoded and looked up without crashing; whatever decodes is
+// UTF-8 whose profile strings never pass 259 bytes, and routing lines split into tokens free of delimiters.
 #include "settings/ini.h"
 
 #include <cstdlib>

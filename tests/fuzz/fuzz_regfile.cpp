@@ -1,8 +1,7 @@
-// libFuzzer target: the .reg reader takes any bytes without crashing (UTF-16
-// after a byte-order mark, UTF-8, CP932), and whatever it accepts formats
-// back to UTF-8 lines it parses to the same values. The first byte picks
-// whether the rest is read as it is or behind a UTF-16LE byte-order mark, so
-// that the fuzzer explores UTF-16 text without having to find the mark.
+// libFuzzer target: the .reg reader takes any bytes without crashing (UTF-16 after a byte-order mark, UTF-8, CP932),
+// and whatever it accepts formats back to UTF-8 lines it parses to the same values. The first byte picks whether the
+// rest is read as it is or behind a UTF-16LE byte-order mark, so that the fuzzer explores UTF-16 text without having
+// to find the mark.
 #include "tools/reg/regfile.h"
 
 #include <cstdlib>

@@ -1,6 +1,5 @@
-// libFuzzer target: detection and conversion of arbitrary bytes, split into
-// chunks at fuzzer-chosen places, must never crash and must always give
-// well-formed output that does not depend on the chunking.
+// libFuzzer target: detection and conversion of arbitrary bytes, split into chunks at fuzzer-chosen places, must
+// never crash and must always give well-formed output that does not depend on the chunking.
 #include "tesvar/codec.h"
 #include "tests/tesvar/validate.h"
 

@@ -1,7 +1,5 @@
-// Where a provider's password goes and comes from: the desktop keyring (a
-// real gnome-keyring-daemon on a bus of the test's own) or, without one, the
-// settings file as always; and the move of the file's passwords into the
-// keyring.
+// Where a provider's password goes and comes from: the desktop keyring (a real gnome-keyring-daemon on a bus of the
+// test's own) or, without one, the settings file as always; and the move of the file's passwords into the keyring.
 #include "common/registry/layout.h"
 #include "settings/passwords.h"
 #include "settings/provider.h"
@@ -154,10 +152,9 @@ TEST_F(Passwords, MigrationMovesOnlyWhatTheKeyringConfirmedAndWhatNobodyChangedM
     EXPECT_EQ(InKeyring("変更", "/z"), "after");
 }
 
-// `reg export` reads the store only: a keyring password is not in it. On
-// another machine (a store and a keyring of its own) the imported provider
-// loads without a password, as one the keyring lost, and a password typed
-// for it goes into that machine's keyring.
+// `reg export` reads the store only: a keyring password is not in it. On another machine (a store and a keyring of
+// its own) the imported provider loads without a password, as one the keyring lost, and a password typed for it goes
+// into that machine's keyring.
 TEST_F(Passwords, AnExportCarriesNoKeyringPasswordAndAnotherMachineTakesATypedOne) {
     const std::string exported = store_.dir() / "export.reg";
     auto exportTo = [&](const std::string& file) {

@@ -1,8 +1,7 @@
-// A stand-in for a file manager's side of its extension interface (GNOME
-// Files, Nemo, Caja): loads a module by path, calls its module entry points,
-// makes its menu provider, asks it for the items of a selection given as
-// file-info objects and walks the submenus. It links only the file manager's
-// extension library. Include it in one file per program.
+// A stand-in for a file manager's side of its extension interface (GNOME Files, Nemo, Caja): loads a module by path,
+// calls its module entry points, makes its menu provider, asks it for the items of a selection given as file-info
+// objects and walks the submenus. It links only the file manager's extension library. Include it in one file per
+// program.
 //
 // FM supplies:
 //   using FileInfo, FileInfoInterface, MenuItem, Menu, Provider
@@ -90,9 +89,8 @@ GObject* NewFile(const std::string& pathOrUri, bool directory) {
     return G_OBJECT(f);
 }
 
-// The module's menu provider, made as the file manager makes it: null (with
-// the reason in `error`) when the module lacks an entry point or offers no
-// menu provider as its one type.
+// The module's menu provider, made as the file manager makes it: null (with the reason in `error`) when the module
+// lacks an entry point or offers no menu provider as its one type.
 template <class FM>
 typename FM::Provider* LoadMenuProvider(void* module, std::string& error) {
     const std::string prefix = FM::kPrefix;

@@ -1,10 +1,8 @@
-// Nemo's or Caja's side of the extension interface (fm_host.h over
-// libnemo-extension or libcaja-extension): define PARVEX_HOST_NEMO or
-// PARVEX_HOST_CAJA before including it; `Host` is then that file manager.
-// Both are GTK 3 programs; the keyboard state the module asks GDK 3 for comes
-// from the stand-ins below, which the real file manager's GDK answers. Include
-// it in one file per program, which must export the stand-ins
-// (ENABLE_EXPORTS) for the module to find them before the unopened GDK's.
+// Nemo's or Caja's side of the extension interface (fm_host.h over libnemo-extension or libcaja-extension): define
+// PARVEX_HOST_NEMO or PARVEX_HOST_CAJA before including it; `Host` is then that file manager. Both are GTK 3
+// programs; the keyboard state the module asks GDK 3 for comes from the stand-ins below, which the real file
+// manager's GDK answers. Include it in one file per program, which must export the stand-ins (ENABLE_EXPORTS) for the
+// module to find them before the unopened GDK's.
 #pragma once
 
 #if defined(PARVEX_HOST_NEMO)

@@ -1,8 +1,6 @@
-// The Nemo or Caja module (PARVEX_FM_MODULE) as its file manager uses it
-// (gtk3_host.h), registered the way the suite registers parvex.so: the menu
-// for a selection and an entry activated with the keys GDK 3 reports. What
-// the handler itself does with a choice is proven through GNOME Files'
-// module; here, that the host's interface reaches it whole.
+// The Nemo or Caja module (PARVEX_FM_MODULE) as its file manager uses it (gtk3_host.h), registered the way the suite
+// registers parvex.so: the menu for a selection and an entry activated with the keys GDK 3 reports. What the handler
+// itself does with a choice is proven through GNOME Files' module; here, that the host's interface reaches it whole.
 #include "tests/shellext/module_host.h"
 
 #include "tests/shellext/gtk3_host.h"

@@ -1,7 +1,6 @@
-// parvex.so loaded the way a shell loads it: by path, through its entry
-// points only. The module shares the process's settings store, which keeps
-// its file open once used, so a test binary points PARVEX_REGISTRY at one
-// store for all its tests (SuiteStore) and empties the trees between them.
+// parvex.so loaded the way a shell loads it: by path, through its entry points only. The module shares the process's
+// settings store, which keeps its file open once used, so a test binary points PARVEX_REGISTRY at one store for all
+// its tests (SuiteStore) and empties the trees between them.
 #pragma once
 
 #include "common/registry/layout.h"
@@ -121,8 +120,7 @@ struct Shown : Handler {
     explicit Shown(const std::vector<std::string>& paths) : Handler(paths) { Build(); }
 };
 
-// A menu as text, one line per item, two spaces per level: "-" separator,
-// "name #id" command, "name >" popup.
+// A menu as text, one line per item, two spaces per level: "-" separator, "name #id" command, "name >" popup.
 inline void Dump(const com::Menu& menu, std::vector<std::string>& out, const std::string& indent = "") {
     for (const auto& item : menu.items) {
         switch (item.kind) {

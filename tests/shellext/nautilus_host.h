@@ -1,8 +1,6 @@
-// GNOME Files' side of the extension interface (fm_host.h over
-// libnautilus-extension). The keyboard state the module asks GDK 4 for comes
-// from the stand-ins below, which GTK 4 puts into the real file manager's
-// process. Include it in one file per program: the stand-ins are
-// definitions, and the program must export them (ENABLE_EXPORTS) for the
+// GNOME Files' side of the extension interface (fm_host.h over libnautilus-extension). The keyboard state the module
+// asks GDK 4 for comes from the stand-ins below, which GTK 4 puts into the real file manager's process. Include it in
+// one file per program: the stand-ins are definitions, and the program must export them (ENABLE_EXPORTS) for the
 // module to find them.
 #pragma once
 

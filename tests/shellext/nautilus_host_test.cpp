@@ -115,9 +115,8 @@ TEST_F(Nautilus, NoMenuWhenUnregisteredForTheKindOrForRemoteFiles) {
     EXPECT_TRUE(Right({{dir / "a", false}}).empty()) << "unregistering takes the menu away";
 }
 
-// A chosen entry whose program cannot start, or whose hand-off cannot be
-// written, is told through the file manager's own application as a desktop
-// notice: GNOME Files itself shows nothing for a failed extension command.
+// A chosen entry whose program cannot start, or whose hand-off cannot be written, is told through the file manager's
+// own application as a desktop notice: GNOME Files itself shows nothing for a failed extension command.
 TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     testsupport::NotificationBus bus(testsupport::NotificationBus::Service::Answering);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str(), 1);
@@ -153,10 +152,9 @@ TEST_F(Nautilus, AnEntryThatStartsNothingIsToldAsADesktopNotice) {
     EXPECT_EQ(Started(record), "dravik\n");
     EXPECT_FALSE(loopUntil([&] { return bus.Log() != before; }, 500)) << bus.Log();
 
-    // Everything the module does runs on the file manager's main thread: a
-    // store that another program holds stops it for about a second at most,
-    // and the choice is told as not started, whether the store was busy at
-    // the click or already while the menu was built.
+    // Everything the module does runs on the file manager's main thread: a store that another program holds stops it
+    // for about a second at most, and the choice is told as not started, whether the store was busy at the click or
+    // already while the menu was built.
     auto busyNotices = [&] {
         const std::string log = bus.Log();
         std::size_t n = 0;

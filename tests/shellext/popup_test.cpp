@@ -1,6 +1,5 @@
-// parvex-menu: the handler's menu as a wx popup, and the real program driven
-// by key presses on a virtual screen, as a user of another file manager
-// meets it.
+// parvex-menu: the handler's menu as a wx popup, and the real program driven by key presses on a virtual screen, as a
+// user of another file manager meets it.
 #include "manager/thunar_action.h"
 #include "shellext/popup/popup.h"
 #include "tests/shellext/module_host.h"

@@ -1,6 +1,5 @@
-// The context-menu handler and the COM server, through the module's entry
-// points and a real settings store: the menu a right-click shows, the
-// hand-off a click writes, the program it starts, and self-registration.
+// The context-menu handler and the COM server, through the module's entry points and a real settings store: the menu
+// a right-click shows, the hand-off a click writes, the program it starts, and self-registration.
 #include "tests/shellext/module_host.h"
 #include "tests/support/ftp_server.h"
 #include "tests/support/store_probe.h"
@@ -147,9 +146,8 @@ TEST_F(Menu, TextVerbsAndUnknownOffsetsWriteAndStartNothing) {
     EXPECT_EQ(handOff.provider, "A");
 }
 
-// A click replaces its own entry's hand-off whole, leaves one that another
-// click wrote a moment ago for the program started for it, and removes one
-// that no program took in time (or that an older version left without a time).
+// A click replaces its own entry's hand-off whole, leaves one that another click wrote a moment ago for the program
+// started for it, and removes one that no program took in time (or that an older version left without a time).
 TEST_F(Menu, AClickReplacesItsOwnHandOffAndOnlyStaleOnesBesideIt) {
     Entry("A", "e1", "x");
     Entry("B", "e2", "y");
@@ -189,9 +187,8 @@ TEST_F(Menu, AClickReplacesItsOwnHandOffAndOnlyStaleOnesBesideIt) {
     EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"}));
 }
 
-// The remote browser's queued upload, written and later sent by another
-// process through the browser's own functions, survives a right-click in
-// between; once it has been sent, a walk that finds it gone says it failed.
+// The remote browser's queued upload, written and later sent by another process through the browser's own functions,
+// survives a right-click in between; once it has been sent, a walk that finds it gone says it failed.
 TEST_F(Menu, ARightClickLeavesTheBrowsersQueuedUpload) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::Pyftpdlib);
     testsupport::WriteFile(dir / "queued.txt", "queued");
@@ -227,9 +224,8 @@ void StoreSql(const std::string& sql) {
     sqlite3_close(db);
 }
 
-// A write that fails half-way (here: the store refuses "RootDir", as a full
-// disk would) or a program that cannot start: the invoke fails, nothing is
-// started and no hand-off remains.
+// A write that fails half-way (here: the store refuses "RootDir", as a full disk would) or a program that cannot
+// start: the invoke fails, nothing is started and no hand-off remains.
 TEST_F(Menu, AFailedWriteOrStartLeavesNoHandOff) {
     Entry("A", "e1", "x");
     Programs(record);

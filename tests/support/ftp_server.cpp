@@ -47,11 +47,9 @@ std::string ProftpdLibraryPath(const std::string& root) {
     return path;
 }
 
-// Writes the configuration of a standalone proftpd on 127.0.0.1:`port` that
-// lets `user` (password "secret", from its own password file) in at `home`
-// with the launching user's rights, and logs every command to `log`. With
-// `tls`, it loads mod_tls from the package at `pkg` and demands TLS with the
-// certificate in `dir` (server.pem, server.key).
+// Writes the configuration of a standalone proftpd on 127.0.0.1:`port` that lets `user` (password "secret", from its
+// own password file) in at `home` with the launching user's rights, and logs every command to `log`. With `tls`, it
+// loads mod_tls from the package at `pkg` and demands TLS with the certificate in `dir` (server.pem, server.key).
 void WriteProftpdConfig(const std::string& dir, int port, const std::string& user, const std::string& home,
                         const std::string& log, bool tls, const std::string& pkg) {
     const uid_t uid = ::getuid();
@@ -90,9 +88,8 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
 
 }  // namespace
 
-// A test authority and a certificate for 127.0.0.1 (and localhost) it
-// signed, written into `dir` (server.pem, server.key); returns the
-// authority's certificate file. Throws when openssl fails.
+// A test authority and a certificate for 127.0.0.1 (and localhost) it signed, written into `dir` (server.pem,
+// server.key); returns the authority's certificate file. Throws when openssl fails.
 static std::string MakeCertificates(const std::string& dir) {
     std::ofstream(dir + "/ext.cnf") << "subjectAltName=IP:127.0.0.1,DNS:localhost\n";
     const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";

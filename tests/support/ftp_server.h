@@ -1,12 +1,10 @@
-// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, proftpd and
-// our scripted misbehaving server, each with a fresh temporary root, stopped
-// when the object goes away. The constructor returns once the server accepts
+// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, proftpd and our scripted misbehaving server, each with
+// a fresh temporary root, stopped when the object goes away. The constructor returns once the server accepts
 // connections (at most 30 s, for a loaded machine) and throws otherwise.
 //
-// proftpd is never installed (its package conflicts with vsftpd's): it runs
-// from the unpacked packages (its TLS module included) in the folder
-// PARVEX_PROFTPD_ROOT names (the environment, else build-proftpd/root in the
-// source tree), which scripts/deps.sh --proftpd fills.
+// proftpd is never installed (its package conflicts with vsftpd's): it runs from the unpacked packages (its TLS
+// module included) in the folder PARVEX_PROFTPD_ROOT names (the environment, else build-proftpd/root in the source
+// tree), which scripts/deps.sh --proftpd fills.
 #pragma once
 
 #include "tests/support/test_support.h"
@@ -25,11 +23,10 @@ sockaddr_in Loopback(int port);
 
 class FtpServer {
 public:
-    // The *Tls kinds demand explicit TLS for logins and data and show a
-    // certificate for 127.0.0.1 signed by a test authority of their own
-    // (caFile()); vsftpd and proftpd also refuse a data connection that does
-    // not resume the control connection's TLS session. FaultTls is the fault
-    // server speaking real TLS (its scenarios then run inside TLS).
+    // The *Tls kinds demand explicit TLS for logins and data and show a certificate for 127.0.0.1 signed by a test
+    // authority of their own (caFile()); vsftpd and proftpd also refuse a data connection that does not resume the
+    // control connection's TLS session. FaultTls is the fault server speaking real TLS (its scenarios then run inside
+    // TLS).
     enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls, PyftpdlibTls, ProftpdTls, FaultTls };
 
     // For Kind::Fault and FaultTls, `scenario` names the misbehaviour (see fault_ftpd.py);
@@ -60,15 +57,13 @@ public:
     // The commands the server received so far, in order, each as "VERB argument"
     // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).
     std::vector<std::string> Commands() const;
-    // Commands() from the `from`-th on as a table, each ending in LF, the
-    // data port that changes with every run written as "*" ("PORT
-    // 127,0,0,1,*", "EPRT |2|::1|*|"); for comparing with a written-out table.
+    // Commands() from the `from`-th on as a table, each ending in LF, the data port that changes with every run
+    // written as "*" ("PORT 127,0,0,1,*", "EPRT |2|::1|*|"); for comparing with a written-out table.
     std::string Transcript(std::size_t from = 0) const;
 
 private:
-    // Waits for the spawned server to accept connections. False when it ended
-    // at its start and this is not the last try (its port was taken); throws
-    // when it ended on the last try or never started.
+    // Waits for the spawned server to accept connections. False when it ended at its start and this is not the last
+    // try (its port was taken); throws when it ended on the last try or never started.
     bool WaitStarted(const std::string& portFile, bool lastTry);
     Kind kind_;
     TempDir dir_;

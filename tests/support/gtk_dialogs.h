@@ -1,7 +1,6 @@
-// Native GTK dialogs in window tests. wx runs its file and folder dialogs as
-// bare GtkFileChooserDialogs (not among wxTopLevelWindows) and its message
-// boxes with gtk_dialog_run, so tests find and answer them here as the
-// user's click would: the chooser's own selection and response signal.
+// Native GTK dialogs in window tests. wx runs its file and folder dialogs as bare GtkFileChooserDialogs (not among
+// wxTopLevelWindows) and its message boxes with gtk_dialog_run, so tests find and answer them here as the user's
+// click would: the chooser's own selection and response signal.
 #pragma once
 
 #include <dlfcn.h>
@@ -56,9 +55,8 @@ struct Gtk {
         freeText(name);
         return s;
     }
-    // The text ("primary|secondary") and GtkMessageType of the message box
-    // titled `caption` (any box when null), and the box answered with OK;
-    // empty text when there is none.
+    // The text ("primary|secondary") and GtkMessageType of the message box titled `caption` (any box when null), and
+    // the box answered with OK; empty text when there is none.
     struct Box {
         std::string text;
         int type = -1;

@@ -1,6 +1,5 @@
-// main() of the window tests: wx is started once for the whole binary (not
-// for a test listing, which must work without a display), and a failed wx
-// check fails the running test instead of opening a message box.
+// main() of the window tests: wx is started once for the whole binary (not for a test listing, which must work
+// without a display), and a failed wx check fails the running test instead of opening a message box.
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +39,8 @@ void ShowAndSettle(wxWindow* window) {
 }
 
 bool SaveScreenshot(wxWindow* window, const std::string& pngPath) {
-    // The X server's own picture of the screen, by ImageMagick: GTK draws
-    // through its own buffers, which a screen device context does not always
-    // see, and xwd's picture showed dialogs black.
+    // The X server's own picture of the screen, by ImageMagick: GTK draws through its own buffers, which a screen
+    // device context does not always see, and xwd's picture showed dialogs black.
     wxRect r = window->GetScreenRect();
     std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
                       std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + pngPath + "'";

@@ -18,14 +18,12 @@ void Pump(int ms = 50);
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 // Shows `window` and waits until it is on the screen.
 void ShowAndSettle(wxWindow* window);
-// Saves what the screen shows of `window` (frame included) as a PNG file;
-// false when it cannot be written.
+// Saves what the screen shows of `window` (frame included) as a PNG file; false when it cannot be written.
 bool SaveScreenshot(wxWindow* window, const std::string& pngPath);
 
-// While it lives, every modal dialog the code under test opens (message
-// boxes and the desktop's file and folder choosers included) is handed to
-// `answer` on the window thread instead of waiting for a person; what it
-// returns is what ShowModal returns (wxID_NONE shows the dialog after all).
+// While it lives, every modal dialog the code under test opens (message boxes and the desktop's file and folder
+// choosers included) is handed to `answer` on the window thread instead of waiting for a person; what it returns is
+// what ShowModal returns (wxID_NONE shows the dialog after all).
 class AnswerDialogs : public wxModalDialogHook {
 public:
     explicit AnswerDialogs(std::function<int(wxDialog*)> answer) : answer_(std::move(answer)) { Register(); }

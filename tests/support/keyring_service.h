@@ -14,9 +14,8 @@
 
 namespace testsupport {
 
-// One bus for the process (GLib keeps its session bus connection for good),
-// set as DBUS_SESSION_BUS_ADDRESS by Bus(); a KeyringService puts a keyring
-// daemon on it for as long as it lives (Stop ends it early).
+// One bus for the process (GLib keeps its session bus connection for good), set as DBUS_SESSION_BUS_ADDRESS by Bus();
+// a KeyringService puts a keyring daemon on it for as long as it lives (Stop ends it early).
 class KeyringService {
 public:
     static NotificationBus& Bus() {

@@ -42,9 +42,8 @@ struct RunResult {
     std::string err;
 };
 
-// Runs `argv` to completion with `input` on its standard input and returns
-// what it printed. Extra environment entries ("NAME=value") are added, in
-// place of inherited ones of the same name.
+// Runs `argv` to completion with `input` on its standard input and returns what it printed. Extra environment entries
+// ("NAME=value") are added, in place of inherited ones of the same name.
 RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input = "",
               const std::vector<std::string>& env = {});
 

@@ -70,9 +70,8 @@ TEST(TesvarFiles, DictionaryMatchesNkfInEveryDirectionAndRoundTrips) {
     }
 }
 
-// What the library refuses, and what every refusal leaves: the destination as
-// it was (absent stays absent, an existing file keeps its bytes and its
-// mtime), no temporary file beside it, and the source untouched.
+// What the library refuses, and what every refusal leaves: the destination as it was (absent stays absent, an
+// existing file keeps its bytes and its mtime), no temporary file beside it, and the source untouched.
 TEST(TesvarFiles, NonTextIsRefusedAndTextConverts) {
     std::mt19937 rng(7);
     std::string random(4096, '\0');

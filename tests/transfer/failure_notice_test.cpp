@@ -71,10 +71,9 @@ TEST(ComposeFailureNotice, NamesWhatFailedWithUntrustedTextMadeHarmless) {
     }
 }
 
-// One notice for a failure, naming the provider, the entry, the file and the
-// server's reply; none for a transfer that went through; a file left out
-// counts as a failure, and its hostile name arrives escaped and bounded.
-// (The service's log is JSON: a line break in the body reads "\n" there.)
+// One notice for a failure, naming the provider, the entry, the file and the server's reply; none for a transfer that
+// went through; a file left out counts as a failure, and its hostile name arrives escaped and bounded. (The service's
+// log is JSON: a line break in the body reads "\n" there.)
 TEST_F(FailureNotice, AFailureIsToldOnceAndASuccessNotAtAll) {
     NotificationBus bus(NotificationBus::Service::Answering);
     WriteFile(local / "a.txt", "a");
@@ -144,8 +143,7 @@ TEST_F(FailureNotice, WithoutAnAnsweringServiceTheProgramStillEndsInTime) {
     }
 }
 
-// Presses Esc in dravik's window once the window is shown, as a user
-// would; false when it never was.
+// Presses Esc in dravik's window once the window is shown, as a user would; false when it never was.
 bool PressEscapeInDravik() {
     std::string window;
     const bool shown = testsupport::WaitUntil(
@@ -161,9 +159,8 @@ bool PressEscapeInDravik() {
                    .exitCode == 0;
 }
 
-// A transfer stopped while its walker cannot stop (here it waits for a store
-// that another program holds) is left behind after 5 s, but is still told on
-// the desktop, and the program says so by its exit status.
+// A transfer stopped while its walker cannot stop (here it waits for a store that another program holds) is left
+// behind after 5 s, but is still told on the desktop, and the program says so by its exit status.
 TEST_F(FailureNotice, ATransferThatWillNotStopIsStillToldAndEndsNonZero) {
     NotificationBus bus(NotificationBus::Service::Answering);
     FtpServer server(FtpServer::Kind::Pyftpdlib);

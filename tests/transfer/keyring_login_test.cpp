@@ -1,7 +1,6 @@
-// The transfer program's login when the entry's password is in the desktop
-// keyring (a real gnome-keyring-daemon on a bus of the test's own) and the
-// server is a real pyftpdlib: read from the keyring, asked for when the
-// keyring has none, and never a connection when the keyring cannot give it.
+// The transfer program's login when the entry's password is in the desktop keyring (a real gnome-keyring-daemon on a
+// bus of the test's own) and the server is a real pyftpdlib: read from the keyring, asked for when the keyring has
+// none, and never a connection when the keyring cannot give it.
 #include "browser/core/document.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"

@@ -1,6 +1,5 @@
-// The password question a login thread asks through the window thread: the
-// typed password handed back, nothing on Cancel, and a window that goes away
-// while it is up releasing the worker for good.
+// The password question a login thread asks through the window thread: the typed password handed back, nothing on
+// Cancel, and a window that goes away while it is up releasing the worker for good.
 #include "common/ui/certificate_asker.h"
 #include "tests/support/gui_support.h"
 

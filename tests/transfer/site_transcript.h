@@ -1,7 +1,6 @@
-// What the transfer program's and the browser's transcripts share: their
-// fixture, the login into "www" below the server's writable folder, a small
-// site to upload and the commands both upload walks send for it. One table
-// for both programs: they must not drift apart on the wire.
+// What the transfer program's and the browser's transcripts share: their fixture, the login into "www" below the
+// server's writable folder, a small site to upload and the commands both upload walks send for it. One table for both
+// programs: they must not drift apart on the wire.
 #pragma once
 
 #include "common/registry/layout.h"
@@ -42,9 +41,8 @@ protected:
     std::string Root() const { return Pyftpdlib() ? "www" : "pub/www"; }
 };
 
-// The login and the way to the entry's root "www" ("pub/www" on vsftpd,
-// whose anonymous user logs in above its writable "pub"), one CWD per
-// component and a PWD to learn where that is.
+// The login and the way to the entry's root "www" ("pub/www" on vsftpd, whose anonymous user logs in above its
+// writable "pub"), one CWD per component and a PWD to learn where that is.
 inline std::string LoginToWww(bool pyftpdlib) {
     return pyftpdlib ? "USER parvex\n"
                        "PASS ******\n"
@@ -75,12 +73,11 @@ inline std::vector<std::string> MakeSite(const std::string& dir) {
     return {site, dir + "/readme.txt"};
 }
 
-// Breadth first: the selection (site, readme.txt), then site's entries in
-// name order (css, img, index.html, logo.png), then css's (main.css, print),
-// img's (a.png), print's (p.txt). A folder is entered when its turn comes
-// and made where CWD fails; a file goes where it belongs, down by component,
-// and where it must go up by one CWD to the absolute path when that saves
-// commands (`www`: the server's path of www). With TextMode ".html;.txt;", .css and .png go binary.
+// Breadth first: the selection (site, readme.txt), then site's entries in name order (css, img, index.html,
+// logo.png), then css's (main.css, print), img's (a.png), print's (p.txt). A folder is entered when its turn comes
+// and made where CWD fails; a file goes where it belongs, down by component, and where it must go up by one CWD to
+// the absolute path when that saves commands (`www`: the server's path of www). With TextMode ".html;.txt;", .css and
+// .png go binary.
 inline std::string SiteUpload(const std::string& www) {
     return "CWD site\n"  // site
            "MKD ./site\n"

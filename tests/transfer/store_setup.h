@@ -1,6 +1,5 @@
-// Settings as the provider manager and the context menu write them, for the
-// transfer tests: a provider entry pointing at a test server, routing rules,
-// and the hand-off of a selection.
+// Settings as the provider manager and the context menu write them, for the transfer tests: a provider entry pointing
+// at a test server, routing rules, and the hand-off of a selection.
 #pragma once
 
 #include "common/registry/layout.h"

@@ -1,8 +1,7 @@
-// What the server receives while dravik's walkers upload: the login,
-// the way to the entry's directory, one CWD per folder component (MKD only
-// where CWD fails), TYPE only when the representation changes and one STOR
-// per file. pyftpdlib and vsftpd; vsftpd's writable folder is "pub" below
-// where anonymous logs in, so its root has one component more.
+// What the server receives while dravik's walkers upload: the login, the way to the entry's directory, one CWD per
+// folder component (MKD only where CWD fails), TYPE only when the representation changes and one STOR per file.
+// pyftpdlib and vsftpd; vsftpd's writable folder is "pub" below where anonymous logs in, so its root has one
+// component more.
 #include "transfer/menu_upload.h"
 
 #include "common/registry/layout.h"
@@ -85,9 +84,8 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
     transfertest::WriteHandOff("Home", layout::kAutoTransferEntry, {sel});
     transfer::MenuUpload(display, [](int) {}).Run();
     EXPECT_EQ(display.status, "ファイル転送完了しました");
-    // The folder's files in name order, then deep's; e.bin, which no rule
-    // names, goes where the walker stands. A move that must go up goes by
-    // one absolute CWD where "../" and the components down would take more.
+    // The folder's files in name order, then deep's; e.bin, which no rule names, goes where the walker stands. A move
+    // that must go up goes by one absolute CWD where "../" and the components down would take more.
     EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()) +
                                        "CWD images\n"  // a.png
                                        "TYPE I\n"

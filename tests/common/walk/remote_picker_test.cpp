@@ -1,6 +1,5 @@
-// The directory picker's server work against real servers: what it lists,
-// what it leaves out, what the server receives, and a stop from another
-// thread while the server keeps silent.
+// The directory picker's server work against real servers: what it lists, what it leaves out, what the server
+// receives, and a stop from another thread while the server keeps silent.
 #include "common/walk/remote_picker.h"
 
 #include "tests/support/ftp_server.h"
@@ -40,13 +39,11 @@ protected:
     }
 };
 
-// The login directory, then folders only: files and links to files left out,
-// links to folders in; an empty folder and a missing one fail with their own
-// codes, one with files only is an empty success. Spaces and Japanese come
-// back as the server names them. One listing on the wire: into the
-// directory, the listing, and a change of directory into each link the
-// listing cannot tell apart (vsftpd's LIST and proftpd's MLSD show links as
-// links; pyftpdlib's MLSD shows what they point to, so nothing is tried there).
+// The login directory, then folders only: files and links to files left out, links to folders in; an empty folder and
+// a missing one fail with their own codes, one with files only is an empty success. Spaces and Japanese come back as
+// the server names them. One listing on the wire: into the directory, the listing, and a change of directory into
+// each link the listing cannot tell apart (vsftpd's LIST and proftpd's MLSD show links as links; pyftpdlib's MLSD
+// shows what they point to, so nothing is tried there).
 TEST_P(PickerOn, ListsFoldersAndLinksToFoldersOnlyWithOneListingOnTheWire) {
     for (const char* d : {"www/html", "www/empty", "www/files_only", "shared/sub", "資料 2024/画像 一覧"})
         fs::create_directories(server.Local(d));
@@ -135,9 +132,8 @@ TEST(Picker, RefusesWhatItCannotAsk) {
     EXPECT_TRUE(server.Commands().empty());
 }
 
-// Stop from another thread ends a login the server never answers and a
-// listing it never answers at once (the client's own timeouts are a
-// minute), and nothing works after it.
+// Stop from another thread ends a login the server never answers and a listing it never answers at once (the client's
+// own timeouts are a minute), and nothing works after it.
 TEST(Picker, StopFromAnotherThreadEndsTheCallUnderWay) {
     for (const std::string scenario : {"no-greeting", "silent"}) {
         SCOPED_TRACE(scenario);

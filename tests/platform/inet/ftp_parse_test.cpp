@@ -74,9 +74,8 @@ TEST(FtpReplies, PassiveAddressesAndCurrentDirectory) {
     EXPECT_FALSE(ParsePwd("257 \"/unterminated", path));
 }
 
-// Lines that are no entry (the entries servers send are read in the
-// listing tables). The wider date forms must not make nonsense readable: a
-// wrong line read as an entry would put a made-up name in front of the user.
+// Lines that are no entry (the entries servers send are read in the listing tables). The wider date forms must not
+// make nonsense readable: a wrong line read as an entry would put a made-up name in front of the user.
 TEST(FtpListings, BrokenLinesAndDatesOutOfRangeAreRefused) {
     for (const char* junk : {
              "total 12", "", "garbage", "-rw-r--r-- 1 u g 5 Foo 1 12:00 x", "-rw-r--r-- 1 u g 5 Jan 32 12:00 x",

@@ -1,5 +1,4 @@
-// The FTP client against real servers of two families (pyftpdlib and
-// vsftpd), in active and passive mode.
+// The FTP client against real servers of two families (pyftpdlib and vsftpd), in active and passive mode.
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
@@ -171,9 +170,8 @@ TEST_P(FtpClient, FindListsEntriesWithPathsSizesAndKinds) {
     EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
 }
 
-// A listed name is the string to send back: leading and double spaces, a
-// ";" and (on vsftpd, which lists names as bytes) Shift_JIS must come out of
-// the listing such that RETR finds the file.
+// A listed name is the string to send back: leading and double spaces, a ";" and (on vsftpd, which lists names as
+// bytes) Shift_JIS must come out of the listing such that RETR finds the file.
 TEST_P(FtpClient, ListedNamesFetchTheirOwnFiles) {
     FtpConnection* c = Connect();
     ::mkdir(server.Local("raw").c_str(), 0777);
@@ -263,10 +261,9 @@ TEST(FtpConnect, FailuresRaiseTheDocumentedCodes) {
     for (const char* dir : {"u", "p", "n"}) EXPECT_NE(stat(server.Local(dir).c_str(), &st), 0) << dir;
 }
 
-// Where nothing but loopback exists (the probe's own network namespace): a
-// name server that never answers holds a connect no longer than its limit,
-// and Close from another thread ends it at once; a PASV reply naming a
-// foreign host sends the data to the server we reached, not there.
+// Where nothing but loopback exists (the probe's own network namespace): a name server that never answers holds a
+// connect no longer than its limit, and Close from another thread ends it at once; a PASV reply naming a foreign host
+// sends the data to the server we reached, not there.
 TEST(FtpIsolatedNetwork, LookupsEndOnTimeAndPassiveDataStaysWithTheServer) {
     testsupport::TempDir work;
     testsupport::RunResult r = testsupport::RunProgram({INET_ISOLATED_PROBE, work.path()});

@@ -101,10 +101,9 @@ TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
     }
 }
 
-// A transfer that breaks off leaves its final reply (226 or 426) owed on the
-// control connection, often arriving late. The next command must read its
-// own answer, or, when the server never sends the owed one, report the
-// connection unusable: never succeed on the transfer's 226.
+// A transfer that breaks off leaves its final reply (226 or 426) owed on the control connection, often arriving late.
+// The next command must read its own answer, or, when the server never sends the owed one, report the connection
+// unusable: never succeed on the transfer's 226.
 TEST(FtpFaults, ALateTransferReplyIsNeverTakenForTheNextCommandsAnswer) {
     struct Case {
         const char* scenario;
@@ -167,8 +166,7 @@ TEST(FtpFaults, OverlongLinesAndGarbageListingsAreSurvived) {
     EXPECT_EQ(Listed(find), (std::vector<std::string>{"good dir/", "file.txt", "dosdir/"}));
 }
 
-// The commands the listing scenarios report in their 226 to LIST, PORT's and
-// PASV's without their addresses.
+// The commands the listing scenarios report in their 226 to LIST, PORT's and PASV's without their addresses.
 std::vector<std::string> Received(const std::string& reply) {
     std::vector<std::string> out;
     std::size_t at = reply.find("received: ");
@@ -220,9 +218,8 @@ TEST(FtpFaults, AListingWithNoLineWeCanReadIsAnErrorNotAnEmptyFolder) {
               "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。");
 }
 
-// The browser sends a listed name back as it came: every byte must survive
-// the line split and the parse. A name with NUL is listed, but no command
-// can carry it, so it is refused before anything is sent.
+// The browser sends a listed name back as it came: every byte must survive the line split and the parse. A name with
+// NUL is listed, but no command can carry it, so it is refused before anything is sent.
 TEST(FtpFaults, ListedNamesKeepTheServersBytes) {
     Faulty f("raw-names");
     FtpConnection* c = f.Connect();

@@ -1,6 +1,5 @@
-// File names in the server's encoding: a pyftpdlib that keeps names as the
-// bytes it receives (so its disk holds Shift_JIS or EUC-JP names, as on an
-// older server), and which encoding "Auto" settles on with real servers.
+// File names in the server's encoding: a pyftpdlib that keeps names as the bytes it receives (so its disk holds
+// Shift_JIS or EUC-JP names, as on an older server), and which encoding "Auto" settles on with real servers.
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
@@ -37,9 +36,8 @@ struct Legacy {
     const char* serverEncoding;  // pyftpd.py --encoding
     NameEncoding asked;
     const char* charset;  // iconv's name for what the disk holds
-    // Names on the disk that must come back as their bytes: not in the
-    // encoding at all, valid UTF-8 though not valid in the encoding, and
-    // (CP932) a character with two codes, of which the other one is canonical.
+    // Names on the disk that must come back as their bytes: not in the encoding at all, valid UTF-8 though not valid
+    // in the encoding, and (CP932) a character with two codes, of which the other one is canonical.
     std::vector<std::string> raw;
 };
 

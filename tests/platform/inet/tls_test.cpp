@@ -1,7 +1,6 @@
-// FTP over TLS against real servers: vsftpd, proftpd and pyftpdlib
-// demanding TLS for logins and data (the first two also the resumption of
-// the control connection's session on every data connection), pyftpdlib
-// without TLS, and the fault server misbehaving inside a TLS session.
+// FTP over TLS against real servers: vsftpd, proftpd and pyftpdlib demanding TLS for logins and data (the first two
+// also the resumption of the control connection's session on every data connection), pyftpdlib without TLS, and the
+// fault server misbehaving inside a TLS session.
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
@@ -60,10 +59,9 @@ std::size_t Count(const std::vector<std::string>& commands, const std::string& v
 
 class FtpOverTlsServers : public testing::TestWithParam<FtpServer::Kind> {};
 
-// Listings and transfers both ways in both modes, under TLS 1.3 (whose
-// session ticket comes after the handshake) and TLS 1.2, every data
-// connection resuming the control connection's session (vsftpd and proftpd
-// refuse any other), and the bytes coming back as they went.
+// Listings and transfers both ways in both modes, under TLS 1.3 (whose session ticket comes after the handshake) and
+// TLS 1.2, every data connection resuming the control connection's session (vsftpd and proftpd refuse any other), and
+// the bytes coming back as they went.
 TEST_P(FtpOverTlsServers, ListsAndTransfersEncryptedInBothModes) {
     FtpServer server(GetParam());
     testsupport::TempDir local;
@@ -154,9 +152,8 @@ TEST(FtpOverTls, AServerWithoutTlsIsUsedPlainOnlyWhenTheSettingAllows) {
     EXPECT_EQ(Count(server.Commands(), "USER"), logins) << "the password never went in clear";
 }
 
-// A server that answers AUTH TLS with 234 and then speaks no TLS: clear
-// text ends the handshake at once; silence ends it at the timeout, or at
-// once when another thread closes the session.
+// A server that answers AUTH TLS with 234 and then speaks no TLS: clear text ends the handshake at once; silence ends
+// it at the timeout, or at once when another thread closes the session.
 TEST(FtpOverTls, AServerThatSaysYesAndSpeaksNoTlsEndsTheHandshake) {
     {
         FtpServer server(FtpServer::Kind::Fault, "auth-then-plain");
@@ -186,13 +183,11 @@ TEST(FtpOverTls, AServerThatSaysYesAndSpeaksNoTlsEndsTheHandshake) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
-// Faults inside a TLS session end in their error, promptly, and the
-// connection then reads its own replies (the transfer's owed reply is never
-// taken for the next command's answer) or says it is unusable. A download
-// whose TLS stream is cut without TLS's own close is an error even when the
-// server says 226, and leaves no file behind. No connection waits on Nagle's
-// algorithm: a handshake's last flight would go out some 40 ms late, on every
-// file of a tree.
+// Faults inside a TLS session end in their error, promptly, and the connection then reads its own replies (the
+// transfer's owed reply is never taken for the next command's answer) or says it is unusable. A download whose TLS
+// stream is cut without TLS's own close is an error even when the server says 226, and leaves no file behind. No
+// connection waits on Nagle's algorithm: a handshake's last flight would go out some 40 ms late, on every file of a
+// tree.
 TEST(FtpOverTls, FaultsInsideTheSessionEndInErrorsPromptlyAndInStep) {
     enum Then { InStep, Unusable };
     const struct {

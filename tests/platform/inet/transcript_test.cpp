@@ -1,8 +1,6 @@
-// What the server receives from the FTP client, command by command: the
-// login, listings, and the representation type across transfers, against
-// pyftpdlib and vsftpd. An extra round trip or a changed command shows here
-// even where the outcome looks the same. Each table is the whole sequence
-// from the mark on; the data port is written "*".
+// What the server receives from the FTP client, command by command: the login, listings, and the representation type
+// across transfers, against pyftpdlib and vsftpd. An extra round trip or a changed command shows here even where the
+// outcome looks the same. Each table is the whole sequence from the mark on; the data port is written "*".
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
@@ -32,10 +30,9 @@ protected:
     }
 };
 
-// A listing of the current folder costs no PWD (the walks need only the
-// names); TYPE goes only when the representation changes, so
-// listing then fetching text costs one TYPE A, and the binary fetch and
-// upload after it one TYPE I. vsftpd offers no MLSD and is listed with LIST.
+// A listing of the current folder costs no PWD (the walks need only the names); TYPE goes only when the
+// representation changes, so listing then fetching text costs one TYPE A, and the binary fetch and upload after it
+// one TYPE I. vsftpd offers no MLSD and is listed with LIST.
 TEST_P(TranscriptInet, ListingsAndTransfersInPassiveMode) {
     ::mkdir(server.Local("www").c_str(), 0755);
     testsupport::WriteFile(server.Local("www/a.txt"), "a\n");

@@ -111,9 +111,8 @@ const Attempt kAttempts[] = {
     {"DeleteProvider", [](keyring::Timeout t) { return keyring::DeleteProvider(kKeys[0].provider, t); }},
 };
 
-// A bus with no keyring on it, and no bus at all: a process started without a
-// session (a cron job, a server) must not get a bus daemon of its own started
-// for the display, where no keyring is either.
+// A bus with no keyring on it, and no bus at all: a process started without a session (a cron job, a server) must not
+// get a bus daemon of its own started for the display, where no keyring is either.
 TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
     for (const bool bus : {true, false}) {
         const std::string address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
@@ -131,10 +130,9 @@ TEST_F(KeyringTest, WithoutServiceEveryCallSaysSoAtOnce) {
     }
 }
 
-// The session bus dies while a call waits on it (the keyring never answered):
-// the call fails, and the program lives on. Run in a child process of its
-// own (this binary again), with a bus that nothing else in it uses; GLib
-// would end the whole process with SIGTERM when its shared connection closes.
+// The session bus dies while a call waits on it (the keyring never answered): the call fails, and the program lives
+// on. Run in a child process of its own (this binary again), with a bus that nothing else in it uses; GLib would end
+// the whole process with SIGTERM when its shared connection closes.
 TEST(KeyringBus, ASessionBusThatGoesAwayDoesNotEndTheProgram) {  // no fixture: its bus would outlive a killed child
     if (std::getenv("PARVEX_KEYRING_BUS_GOES") == nullptr) {
         const testsupport::RunResult child = testsupport::RunProgram(
@@ -194,12 +192,10 @@ TEST_F(KeyringTest, ServiceThatNeverAnswersTimesOut) {
     End(service);
 }
 
-// The keyring file of an earlier session, locked now. The daemon's prompt
-// either fails at once (no prompter on the bus) or is never answered (a
-// prompter that takes the call and stays silent): both end as "locked" within
-// the caller's time-out, never as success and never as a hang, and the
-// abandoned call's thread ends too (a long-running program must not collect
-// blocked threads).
+// The keyring file of an earlier session, locked now. The daemon's prompt either fails at once (no prompter on the
+// bus) or is never answered (a prompter that takes the call and stays silent): both end as "locked" within the
+// caller's time-out, never as success and never as a hang, and the abandoned call's thread ends too (a long-running
+// program must not collect blocked threads).
 TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
     Start(true);
     ASSERT_EQ(keyring::Store(kKeys[0], "pw", kWait), Status::Ok);

@@ -101,10 +101,9 @@ TEST_F(RegistryProcesses, KeyDeletedByAnotherProcess) {
     RegCloseKey(k);
 }
 
-// Enumerating index by index while another process changes the key: every
-// index answers what that index holds in the store as it is now, whether the
-// caller keeps its handle or reopens the key between indices (the store's
-// remembered position must not outlive the change).
+// Enumerating index by index while another process changes the key: every index answers what that index holds in the
+// store as it is now, whether the caller keeps its handle or reopens the key between indices (the store's remembered
+// position must not outlive the change).
 TEST_F(RegistryProcesses, EnumerationAfterAnotherProcessChangedTheKeyIsCurrent) {
     const char* kPath = "Software\\PARVEX\\PROVIDER";
     const std::string regPath = std::string("HKCU\\") + kPath;
@@ -197,8 +196,7 @@ TEST_F(RegistryProcesses, SnapshotReadsOneStateAndATransactionInsideItStaysAllOr
     EXPECT_EQ(r.out.find("Dropped"), std::string::npos) << r.out;
     RegCloseKey(k);
 
-    // What one snapshot found is not taken over by the next once another
-    // process has replaced the key in between.
+    // What one snapshot found is not taken over by the next once another process has replaced the key in between.
     {
         Snapshot snapshot;
         ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);

@@ -221,9 +221,8 @@ TEST_F(Registry, TransactionsApplyAllOrNothing) {
     RegCloseKey(k);
 }
 
-// Inside a Transaction the store remembers keys, handles and value lists;
-// the transaction's own changes must show in every later call, and a rolled
-// back transaction must leave nothing remembered behind.
+// Inside a Transaction the store remembers keys, handles and value lists; the transaction's own changes must show in
+// every later call, and a rolled back transaction must leave nothing remembered behind.
 TEST_F(Registry, ChangesInsideATransactionShowInItsOwnLaterCalls) {
     HKEY k = Create("Mem");
     SetDword(k, "a", 1);
@@ -267,9 +266,8 @@ TEST_F(Registry, StoreIsPrivateAndOutlivesTheProcessConnection) {
     RegCloseKey(k);
 }
 
-// The store's own SQLite connection, caught as it opens, and a reading of
-// the values table that is refused a given number of times: a statement
-// that cannot be prepared, as on a locked or momentarily unreadable store.
+// The store's own SQLite connection, caught as it opens, and a reading of the values table that is refused a given
+// number of times: a statement that cannot be prepared, as on a locked or momentarily unreadable store.
 sqlite3* g_storeConnection = nullptr;
 int g_refusals = 0;
 
@@ -312,9 +310,8 @@ TEST_F(Registry, AStatementThatCouldNotBePreparedWorksAtTheNextCall) {
     g_storeConnection = nullptr;
 }
 
-// While another process writes, a call waits as long as the process asked
-// and then answers that the store is busy; once the writer is
-// done, the same process's calls work again.
+// While another process writes, a call waits as long as the process asked and then answers that the store is busy;
+// once the writer is done, the same process's calls work again.
 TEST_F(Registry, ABusyStoreIsWaitedForOnlyAsLongAsAsked) {
     HKEY k = Create("Software\\PARVEX\\Option");
     {

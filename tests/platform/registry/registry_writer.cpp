@@ -1,6 +1,5 @@
-// Test helper: writes COUNT DWORD values NAME0, NAME1, … under KEY in the
-// store named by PARVEX_REGISTRY, BATCH values per transaction, and exits 0
-// when all went in. Used to load the store from several real processes.
+// Test helper: writes COUNT DWORD values NAME0, NAME1, … under KEY in the store named by PARVEX_REGISTRY, BATCH
+// values per transaction, and exits 0 when all went in. Used to load the store from several real processes.
 #include "platform/registry/registry.h"
 
 #include <cstdio>

@@ -1,6 +1,5 @@
-// Another process that holds the settings store's write lock, as a program
-// in the middle of a long write would: a real SQLite connection in python3,
-// in a write transaction until the object goes away.
+// Another process that holds the settings store's write lock, as a program in the middle of a long write would: a
+// real SQLite connection in python3, in a write transaction until the object goes away.
 #pragma once
 
 #include "tests/support/test_support.h"

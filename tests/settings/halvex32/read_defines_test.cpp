@@ -1,6 +1,5 @@
-// Reading a definition file through the library's entry point, as the user
-// does it: the file dialog answered on the screen, the store checked, and the
-// message box that closes the import read back from GTK.
+// Reading a definition file through the library's entry point, as the user does it: the file dialog answered on the
+// screen, the store checked, and the message box that closes the import read back from GTK.
 #include "common/registry/layout.h"
 #include "settings/halvex32/halvex32.h"
 #include "tests/support/gtk_dialogs.h"
@@ -36,13 +35,11 @@ struct Import {
     bool done = false;
 };
 
-// Calls PARVEX_ReadServerDefines and answers its dialogs as the user would:
-// chooses `path` in the file dialog (cancels it when `path` is empty) and
-// closes the box that tells the outcome.
+// Calls PARVEX_ReadServerDefines and answers its dialogs as the user would: chooses `path` in the file dialog
+// (cancels it when `path` is empty) and closes the box that tells the outcome.
 Import RunImport(const std::string& path) {
-    // The dialogs run their own loops inside the call; a timer answers
-    // them, and gives up (cancelling) when one does not behave, so that
-    // the call always returns.
+    // The dialogs run their own loops inside the call; a timer answers them, and gives up (cancelling) when one does
+    // not behave, so that the call always returns.
     enum class Step { kFindDialog, kWaitForPath, kBox, kDone } step = Step::kFindDialog;
     Import out;
     std::string pathSeen;
@@ -152,8 +149,7 @@ TEST(ReadServerDefines, TheChosenFileIsImportedAndTheOutcomeShownInABox) {
     }
 }
 
-// The providers under PROVIDER as another connection to the file sees them:
-// only what has been committed.
+// The providers under PROVIDER as another connection to the file sees them: only what has been committed.
 std::vector<std::string> CommittedProviders(const std::string& file) {
     std::vector<std::string> names;
     sqlite3* db = nullptr;
@@ -171,10 +167,9 @@ std::vector<std::string> CommittedProviders(const std::string& file) {
     return names;
 }
 
-// The program and the library share one store: an import made while the
-// program holds a transaction joins it at once (rather than waiting for the
-// program's own lock until the store gives up), is seen by the program before
-// it commits, and is stored or dropped with the program's transaction.
+// The program and the library share one store: an import made while the program holds a transaction joins it at once
+// (rather than waiting for the program's own lock until the store gives up), is seen by the program before it
+// commits, and is stored or dropped with the program's transaction.
 TEST(ReadServerDefines, ImportMadeWhileTheProgramHoldsATransactionJoinsIt) {
     for (const bool commit : {true, false}) {
         SCOPED_TRACE(commit ? "committed" : "dropped");

@@ -53,11 +53,9 @@ struct PickerSeen {
     std::vector<std::string> folders;    // the folders listed below its root
 };
 
-// Runs `open` (a press that opens the directory picker) and drives the
-// picker: every certificate question is answered with `trust` (and, with
-// PARVEX_SCREENSHOT_DIR set, the first one is saved there as
-// certificate-question.png); once the login has listed the root, or the
-// status says the certificate was not trusted, `choose` is typed and 選択
+// Runs `open` (a press that opens the directory picker) and drives the picker: every certificate question is answered
+// with `trust` (and, with PARVEX_SCREENSHOT_DIR set, the first one is saved there as certificate-question.png); once
+// the login has listed the root, or the status says the certificate was not trusted, `choose` is typed and 選択
 // pressed, or キャンセル when `choose` is empty or nothing was listed.
 inline PickerSeen PickOverTls(const std::function<void()>& open, bool trust, const std::string& choose) {
     PickerSeen seen;

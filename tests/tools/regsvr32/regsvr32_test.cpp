@@ -48,9 +48,8 @@ TEST(Regsvr32, FailuresHaveTheirOwnExitStatus) {
     EXPECT_FALSE(HandlerRegistered());
 }
 
-// A store that cannot be written: a corrupt file, a store path below a
-// file, a folder where the file should be. (File modes cannot make it
-// read-only here: the tests may run as root.) Both directions fail loudly.
+// A store that cannot be written: a corrupt file, a store path below a file, a folder where the file should be. (File
+// modes cannot make it read-only here: the tests may run as root.) Both directions fail loudly.
 TEST(Regsvr32, AStoreThatCannotBeWrittenFailsTheRegistration) {
     testsupport::TempDir dir;
     testsupport::WriteFile(dir / "corrupt.db", std::string(8192, '\x5a'));

@@ -1,7 +1,5 @@
-// The browser tells every failure: a refused login, a directory the server will not make, a name that cannot be sent,
-// a connection the server dropped between two commands, a help page with no browser to show it. Also one key, one
-// dialog, and files whose names fill the 255 bytes a name may have. Real servers (pyftpdlib with its command log),
-// real windows and real keys under Xvfb.
+// The browser tells every failure (a refused login or directory, an unsendable name, a dropped connection, help
+// without a browser to show it), against real servers with real windows and keys under Xvfb.
 #include "browser/dialogs.h"
 #include "common/ui/help.h"
 #include "common/ui/image_button.h"
@@ -133,9 +131,8 @@ TEST_F(BrovinFailure, F2ThenEnterRenamesOnceWithOneDialog) {
     EXPECT_EQ(Status(), "ディレクトリ構造取得完了");
 }
 
-// The connection is cut between two commands (the relay stands for a router that forgot it): the next command logs in
-// again once, goes back to the directory the user was in and does its work. When the new login fails too, the status
-// bar says the connection is lost, and the command after that tries again.
+// A connection cut between two commands is made again by the next command, back in the user's directory; when that
+// login fails too, the status bar says the connection is lost and the command after tries again.
 TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     auto server = LoggingServer();
     fs::create_directories(server->Local("www/sub"));

@@ -1,6 +1,4 @@
-// The browser's main window started in-process on a real server, for the window tests: start-up through the hand-off,
-// waiting for the jobs, the status bar, the selection by the text a row shows, the server's log, the answers to the
-// name dialog and the folder chooser, and screenshots.
+// The browser's main window started in-process on a real server, with the helpers the window tests share.
 #pragma once
 
 #include "browser/app.h"

@@ -1,6 +1,5 @@
-// The browser's core against real servers: the document's start, the login, the listing, and the upload, download and
-// delete walks, with the mends the browser makes over its old behaviour (kinds from the listing, untrusted names,
-// exact hand-off keys).
+// The browser's core against real servers: the document's start and login, the listing, and the upload, download
+// and delete walks.
 #include "browser/core/document.h"
 #include "browser/core/ids.h"
 #include "common/walk/remote_listing.h"

@@ -1,6 +1,5 @@
-// What the server receives from the browser's core: the login, a listing, and the delete, download and upload walks,
-// command by command, against pyftpdlib and vsftpd. vsftpd's writable folder is "pub" below where anonymous logs in,
-// so its root has one component more.
+// What the server receives from the browser's core, command by command, against pyftpdlib and vsftpd (whose
+// writable folder "pub" adds one component to the root).
 #include "browser/core/document.h"
 #include "common/walk/remote_listing.h"
 #include "browser/core/operations.h"

@@ -47,9 +47,8 @@ std::string ProftpdLibraryPath(const std::string& root) {
     return path;
 }
 
-// Writes the configuration of a standalone proftpd on 127.0.0.1:`port` that lets `user` (password "secret", from its
-// own password file) in at `home` with the launching user's rights, and logs every command to `log`. With `tls`, it
-// loads mod_tls from the package at `pkg` and demands TLS with the certificate in `dir` (server.pem, server.key).
+// Writes a standalone proftpd's configuration: `user` (password "secret") in at `home` on 127.0.0.1:`port` with the
+// launching user's rights, every command logged to `log`; with `tls`, TLS demanded with the certificate in `dir`.
 void WriteProftpdConfig(const std::string& dir, int port, const std::string& user, const std::string& home,
                         const std::string& log, bool tls, const std::string& pkg) {
     const uid_t uid = ::getuid();

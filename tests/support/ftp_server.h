@@ -1,10 +1,7 @@
-// Real FTP servers on 127.0.0.1 for tests: pyftpdlib, vsftpd, proftpd and our scripted misbehaving server, each with
-// a fresh temporary root, stopped when the object goes away. The constructor returns once the server accepts
-// connections (at most 30 s, for a loaded machine) and throws otherwise.
-//
-// proftpd is never installed (its package conflicts with vsftpd's): it runs from the unpacked packages (its TLS
-// module included) in the folder PARVEX_PROFTPD_ROOT names (the environment, else build-proftpd/root in the source
-// tree), which scripts/deps.sh --proftpd fills.
+// Real FTP servers on 127.0.0.1 for tests (pyftpdlib, vsftpd, proftpd, our scripted misbehaving server), each with a
+// fresh temporary root, stopped when the object goes away; the constructor throws unless the server accepts within
+// 30 s. proftpd, whose package conflicts with vsftpd's, runs unpacked from PARVEX_PROFTPD_ROOT (else
+// build-proftpd/root in the source tree), which scripts/deps.sh --proftpd fills.
 #pragma once
 
 #include "tests/support/test_support.h"
@@ -23,10 +20,9 @@ sockaddr_in Loopback(int port);
 
 class FtpServer {
 public:
-    // The *Tls kinds demand explicit TLS for logins and data and show a certificate for 127.0.0.1 signed by a test
-    // authority of their own (caFile()); vsftpd and proftpd also refuse a data connection that does not resume the
-    // control connection's TLS session. FaultTls is the fault server speaking real TLS (its scenarios then run inside
-    // TLS).
+    // The *Tls kinds demand explicit TLS for logins and data, with a certificate for 127.0.0.1 from a test authority of
+    // their own (caFile()); vsftpd and proftpd also demand the control connection's session on every data connection.
+    // FaultTls runs the fault scenarios inside TLS.
     enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls, PyftpdlibTls, ProftpdTls, FaultTls };
 
     // For Kind::Fault and FaultTls, `scenario` names the misbehaviour (see fault_ftpd.py);

@@ -1,7 +1,5 @@
-// What the server receives while dravik's walkers upload: the login, the way to the entry's directory, one CWD per
-// folder component (MKD only where CWD fails), TYPE only when the representation changes and one STOR per file.
-// pyftpdlib and vsftpd; vsftpd's writable folder is "pub" below where anonymous logs in, so its root has one
-// component more.
+// What the server receives while dravik's walkers upload, against pyftpdlib and vsftpd: the login, the way to the
+// entry's directory, one CWD per folder (MKD only where it fails), TYPE only on a change, one STOR per file.
 #include "transfer/menu_upload.h"
 
 #include "common/registry/layout.h"

@@ -334,11 +334,9 @@ TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
     EXPECT_TRUE(pauses.empty());
 }
 
-// An entry that demands TLS from a server whose certificate nobody trusted: the user is asked before the user name is
-// sent. Refused, nothing is sent and the status says why; trusted, the fingerprint is kept in every entry of the
-// provider, the demo site goes encrypted, byte for byte, and the next run asks nothing; a remembered certificate that
-// differs is asked about as a change. A trust that cannot be stored (the provider's entries deleted while the
-// question was up) stops the upload and says so.
+// An untrusted certificate is asked about before the user name is sent: refused, nothing is sent and the status says
+// why; trusted, it is kept in every entry of the provider and the next run asks nothing; a changed one is asked about
+// as a change; a trust that cannot be stored stops the upload and says so.
 TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     for (const char* e : {"www", "other"}) {
@@ -426,10 +424,8 @@ TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
     EXPECT_EQ(std::ranges::count(display.Events(), std::string("encryption:暗号化なし")), 1);
 }
 
-// The demo site below Japanese folder and file names, to servers that keep their names in Shift_JIS, EUC-JP or UTF-8,
-// with the encoding set on the provider or detected (no value stored, as for a provider saved before the choice
-// existed). A name the encoding lacks is left out, named and counted, and reaches the server in no form (a file or
-// folder under a mangled name would show among the server's files); a folder of such a name goes with all it holds.
+// The demo site under Japanese names to Shift_JIS, EUC-JP and UTF-8 servers, the encoding set or detected: a name the
+// encoding lacks is left out, named and counted, and reaches the server in no form, a folder with all it holds.
 TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) {
     const std::string site = local / "サイト";
     fs::copy(DemoSite(), site, fs::copy_options::recursive);

@@ -1,9 +1,6 @@
-// The listing parser over tables of lines that real servers and ls sent. Each family's lines were taken from the
-// server or the ls named, listing the same files: plain and old files, folders, links to a folder and to a file,
-// Japanese (UTF-8) and Shift_JIS names, names with leading and inner spaces and a ";". The clock stood at 2026-12-07
-// 13:00 UTC, so a date without a year is this year's unless it lies ahead. ls's iso, long-iso and full-iso lines are
-// the same bytes in every locale tried (C, ja_JP, de_DE, fr_FR, zh_CN, ko_KR), so they appear once; pyftpdlib's LIST
-// lines have no shape the vsftpd, proftpd and ls lines lack, so only its MLSD appears.
+// The listing parser over lines that real servers and ls (in six locales) sent for the same files. The clock stood
+// at 2026-12-07 13:00 UTC, so a date without a year is this year's unless it lies ahead. pyftpdlib's LIST lines have
+// no shape the others lack, so only its MLSD appears.
 #include "platform/inet/ftp_parse.h"
 
 #include <gtest/gtest.h>

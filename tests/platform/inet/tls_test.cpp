@@ -1,6 +1,4 @@
-// FTP over TLS against real servers: vsftpd, proftpd and pyftpdlib demanding TLS for logins and data (the first two
-// also the resumption of the control connection's session on every data connection), pyftpdlib without TLS, and the
-// fault server misbehaving inside a TLS session.
+// FTP over TLS against real servers (vsftpd, proftpd, pyftpdlib) and the fault server misbehaving inside TLS.
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 
@@ -59,9 +57,8 @@ std::size_t Count(const std::vector<std::string>& commands, const std::string& v
 
 class FtpOverTlsServers : public testing::TestWithParam<FtpServer::Kind> {};
 
-// Listings and transfers both ways in both modes, under TLS 1.3 (whose session ticket comes after the handshake) and
-// TLS 1.2, every data connection resuming the control connection's session (vsftpd and proftpd refuse any other), and
-// the bytes coming back as they went.
+// Listings and transfers both ways in both modes under TLS 1.3 and 1.2, every data connection resuming the control
+// connection's session, and the bytes coming back as they went.
 TEST_P(FtpOverTlsServers, ListsAndTransfersEncryptedInBothModes) {
     FtpServer server(GetParam());
     testsupport::TempDir local;

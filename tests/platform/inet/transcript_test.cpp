@@ -1,6 +1,5 @@
-// What the server receives from the FTP client, command by command: the login, listings, and the representation type
-// across transfers, against pyftpdlib and vsftpd. An extra round trip or a changed command shows here even where the
-// outcome looks the same. Each table is the whole sequence from the mark on; the data port is written "*".
+// What the server receives from the FTP client, command by command: an extra round trip or a changed command shows
+// here even where the outcome looks the same. Each table runs from the mark on; the data port is written "*".
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
 

@@ -304,36 +304,6 @@ TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
 }
 
-TEST_F(Walkers, StoppingAbortsPromptlyBeforeOrWhileItConnects) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    WriteEntry("Home", "e", server, "");
-    WriteFile(local / "big.bin", std::string(256u << 20, 'b'));
-    WriteFile(local / "after.bin", "x");
-    WriteHandOff("Home", "e", {local / "big.bin", local / "after.bin"});
-    MenuUpload upload(display, [this](int s) { pauses.push_back(s); });
-    std::thread walker([&] { upload.Run(); });
-    testsupport::WaitUntil([&] { return Saw("big.bin 処理中..."); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    auto start = std::chrono::steady_clock::now();
-    upload.Stop();
-    walker.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(Ending(), "ended:failed");
-    EXPECT_TRUE(pauses.empty()) << "no pause for a dialog that is gone";
-    EXPECT_FALSE(fs::exists(server.Local("after.bin")));
-
-    // Stopped before it got as far as connecting: it never logs in, and says it did not send.
-    display.Clear();
-    const std::size_t seen = server.Commands().size();
-    WriteHandOff("Home", "e", {local / "after.bin"});
-    MenuUpload early(display, [this](int s) { pauses.push_back(s); });
-    early.Stop();
-    early.Run();
-    EXPECT_EQ(Ending(), "ended:failed");
-    EXPECT_EQ(server.Commands().size(), seen) << "no connection was made";
-    EXPECT_TRUE(pauses.empty());
-}
-
 // An untrusted certificate is asked about before the user name is sent: refused, nothing is sent and the status says
 // why; trusted, it is kept in every entry of the provider and the next run asks nothing; a changed one is asked about
 // as a change; a trust that cannot be stored stops the upload and says so.

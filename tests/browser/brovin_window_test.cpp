@@ -405,7 +405,6 @@ TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
     ClickBar(3);
     ASSERT_TRUE(Settled());
     ASSERT_EQ(titles.size(), 2u);
-    EXPECT_EQ(titles[0], U("ダウンロード先の選択"));
     EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
     EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);  // no temporary left
 }
@@ -435,7 +434,6 @@ TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
     Key(WXK_DELETE);
     ASSERT_TRUE(Settled());
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0], U("選択されたファイルを削除しますか？"));
     EXPECT_FALSE(fs::exists(server.Local("a.txt")));
     EXPECT_TRUE(fs::exists(server.Local("b.txt")));
 

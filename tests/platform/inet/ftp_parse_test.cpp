@@ -74,6 +74,51 @@ TEST(FtpReplies, PassiveAddressesAndCurrentDirectory) {
     EXPECT_FALSE(ParsePwd("257 \"/unterminated", path));
 }
 
+// MDTM replies as servers send them, and the times MFMT is given: a time
+// misread by a second would make an upload skip a file that changed.
+TEST(FtpReplies, ModificationTimesOfMdtmAndMfmt) {
+    const struct {
+        const char* reply;
+        bool read;
+        std::int64_t time;
+    } replies[] = {
+        {"213 20261207221500", true, 1796681700},      // vsftpd, pyftpdlib, proftpd
+        {"213 20261207221500.123", true, 1796681700},  // with milliseconds
+        {"213 20240229235959\r\n", true, 1709251199},
+        {"213 19700101000000", true, 0},
+        {"550 Could not get file modification time.", false, 0},
+        {"550 a.txt: No such file or directory", false, 0},
+        {"213 2026120722150", false, 0},    // a digit short
+        {"213 20261307221500", false, 0},   // month 13
+        {"213 20261207246000", false, 0},   // hour 24
+        {"213 20261207221500x", false, 0},  // not a fraction
+        {"213 ", false, 0},
+    };
+    for (const auto& r : replies) {
+        std::int64_t t = -1;
+        EXPECT_EQ(ParseMdtmReply(r.reply, t), r.read) << r.reply;
+        EXPECT_EQ(t, r.read ? r.time : -1) << r.reply;
+    }
+    const struct {
+        std::int64_t time;
+        const char* text;
+    } times[] = {
+        {0, "19700101000000"},
+        {951782400, "20000229000000"},
+        {1709251199, "20240229235959"},
+        {4102444799, "20991231235959"},
+        {253402300799, "99991231235959"},
+        {-1, ""},
+        {253402300800, ""},
+    };
+    for (const auto& t : times) {
+        EXPECT_EQ(FormatFtpTime(t.time), t.text) << t.time;
+        std::int64_t back = -1;
+        EXPECT_EQ(ParseFtpTime(t.text, back), *t.text != '\0') << t.text;
+        EXPECT_EQ(back, *t.text ? t.time : -1) << t.text;
+    }
+}
+
 // Lines that are no entry (the entries servers send are read in the
 // listing tables). The wider date forms must not make nonsense readable: a
 // wrong line read as an entry would put a made-up name in front of the user.

@@ -4,6 +4,7 @@
 // sent and LIST's sizes tell).
 #include "transfer/menu_upload.h"
 
+#include "browser/core/operations.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -48,97 +50,79 @@ public:
         for (const auto& e : fs::recursive_directory_iterator(local.path()))
             fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
     }
-    // Whether the server lists to the second and sets times (MLSD and MFMT).
-    bool ExactServer() const { return GetParam() != FtpServer::Kind::Vsftpd; }
-
-    // Uploads the selection (into www, or by extension); returns the names of the files stored.
-    std::set<std::string> Upload(const std::string& entry = "site") {
-        display.Clear();
-        const std::size_t mark = server.Commands().size();
-        // Relative to where the user logs in: the per-extension entry goes down by component.
-        transfertest::WriteEntry("Home", entry, server, GetParam() == FtpServer::Kind::Vsftpd ? "pub/www" : "www");
-        transfertest::WriteHandOff("Home", entry, selection);
-        transfer::MenuUpload(display, [](int) {}).Run();
+    // The names of the files stored since the `mark`-th command; nothing is ever removed.
+    std::set<std::string> Stored(std::size_t mark) const {
         std::set<std::string> stored;
         const std::vector<std::string> commands = server.Commands();
         for (std::size_t i = mark; i < commands.size(); ++i) {
-            const std::string& c = commands[i];
-            if (c.rfind("STOR ./", 0) == 0) stored.insert(c.substr(7));
-            EXPECT_NE(c.rfind("DELE", 0), 0u) << c;  // nothing is ever removed
+            if (commands[i].rfind("STOR ./", 0) == 0) stored.insert(commands[i].substr(7));
+            EXPECT_NE(commands[i].rfind("DELE", 0), 0u) << commands[i];
         }
         return stored;
     }
+    // Uploads the selection into www (the entry's root relative: the per-extension entry goes down by component).
+    std::set<std::string> Upload(const std::string& entry = "site") {
+        display.Clear();
+        const std::size_t mark = server.Commands().size();
+        transfertest::WriteEntry("Home", entry, server, GetParam() == FtpServer::Kind::Vsftpd ? "pub/www" : "www");
+        transfertest::WriteHandOff("Home", entry, selection);
+        transfer::MenuUpload(display, [](int) {}).Run();
+        return Stored(mark);
+    }
 };
 
-const std::set<std::string> kWholeSite = {"readme.txt", "index.html", "jp.txt", "logo.png",
-                                          "main.css",   "a.png",      "p.txt"};
-
-std::string Done(int sent, int upToDate) {
-    return "ファイル転送完了しました。" + transfer::ChangedOnlyText(sent, upToDate);
-}
+using Names = std::set<std::string>;
+const Names kWholeSite = {"readme.txt", "index.html", "jp.txt", "logo.png", "main.css", "a.png", "p.txt"};
 
 void Touch(const std::string& path, std::chrono::seconds ahead) {
     fs::last_write_time(path, fs::file_time_type::clock::now() + ahead);
 }
 
 TEST_P(Publish, SendsWhatChangedOnEitherSide) {
-    struct Row {
+    const struct {
         const char* what;
         std::function<void(Publish&)> change;
-        std::set<std::string> exact;  // stored on pyftpdlib and proftpd
-        std::set<std::string> plain;  // stored on vsftpd
-    };
-    const std::vector<Row> rows = {
+        Names exact, plain;  // stored on pyftpdlib and proftpd; on vsftpd
+    } rows[] = {
         {"nothing changed, text-mode and converted files included", [](Publish&) {}, {}, {}},
         {"content changed, size not, local time newer",
          [](Publish& t) {
              WriteFile(t.local / "site/css/main.css", "body{x}");
              WriteFile(t.local / "site/index.html", "<HTML>\n");
          },
-         {"main.css", "index.html"},
-         {"main.css", "index.html"}},
+         {"main.css", "index.html"}, {"main.css", "index.html"}},
         {"someone else replaced a file on the server",
-         [](Publish& t) { WriteFile(t.server.Local("www/site/img/a.png"), "someone else's"); },
-         {"a.png"},
-         {"a.png"}},
+         [](Publish& t) { WriteFile(t.server.Local("www/site/img/a.png"), "someone else's"); }, {"a.png"}, {"a.png"}},
         {"someone else removed a file on the server", [](Publish& t) { fs::remove(t.server.Local("www/site/jp.txt")); },
-         {"jp.txt"},
-         {"jp.txt"}},
-        // A server clock an hour ahead: the server's copy looks newer than the edit, which still goes.
+         {"jp.txt"}, {"jp.txt"}},
+        // The server's copies look newer than the edit, which still goes; logo.png's time is no longer
+        // the one set after sending, so it is not provably ours where times are exact.
         {"local edit while the server's times run an hour ahead",
          [](Publish& t) {
              Touch(t.server.Local("www/site/logo.png"), std::chrono::hours(1));
              Touch(t.server.Local("www/readme.txt"), std::chrono::hours(1));
              WriteFile(t.local / "readme.txt", "R\n");
          },
-         // logo.png's time is no longer the one set after sending: not provably ours.
-         {"readme.txt", "logo.png"},
-         {"readme.txt"}},
+         {"readme.txt", "logo.png"}, {"readme.txt"}},
         {"the record is lost: only files sent byte for byte prove themselves, by the time set",
          [](Publish&) { winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kPublishedKey); },
-         {"readme.txt", "index.html", "jp.txt", "p.txt"},
-         kWholeSite},
+         {"readme.txt", "index.html", "jp.txt", "p.txt"}, kWholeSite},
     };
+    const bool exact = GetParam() != FtpServer::Kind::Vsftpd;  // MLSD and MFMT
     EXPECT_EQ(Upload(), kWholeSite);
-    EXPECT_EQ(display.status, Done(7, 0));
     ASSERT_NE(testsupport::ReadFile(server.Local("www/site/jp.txt")).size(), kJapanese.size()) << "sent converted";
     const std::vector<std::string> commands = server.Commands();
-    const auto mfmt = std::count_if(commands.begin(), commands.end(),
-                                    [](const std::string& c) { return c.rfind("MFMT ", 0) == 0; });
-    EXPECT_EQ(mfmt, ExactServer() ? 7 : 0);
-
-    for (const Row& row : rows) {
+    EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](auto& c) { return c.rfind("MFMT ", 0) == 0; }),
+              exact ? 7 : 0);
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         row.change(*this);
-        const std::set<std::string>& expected = ExactServer() ? row.exact : row.plain;
+        const Names& expected = exact ? row.exact : row.plain;
         EXPECT_EQ(Upload(), expected);
-        EXPECT_EQ(display.status, Done(static_cast<int>(expected.size()), static_cast<int>(7 - expected.size())));
-        // What arrived is what the folder holds, whatever was left alone.
+        const auto sent = static_cast<int>(expected.size());
+        EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(sent, 7 - sent));
         EXPECT_EQ(testsupport::ReadFile(server.Local("www/site/img/a.png")), "a");
-        EXPECT_EQ(testsupport::ReadFile(server.Local("www/site/css/main.css")),
-                  testsupport::ReadFile(local / "site/css/main.css"));
-        // And the next upload finds everything up to date.
-        EXPECT_EQ(Upload(), std::set<std::string>()) << "again after: " << row.what;
+        EXPECT_EQ(Upload(), Names()) << "the next upload finds everything up to date";
     }
 }
 
@@ -147,22 +131,36 @@ TEST_P(Publish, PerExtensionRoutingLooksInEachTargetDirectory) {
     transfertest::WriteRule("Home", "text", ".txt;.html;");
     fs::create_directories(server.Local("www/images"));
     fs::create_directories(server.Local("www/text"));
-    EXPECT_EQ(Upload(layout::kAutoTransferEntry), (std::set<std::string>{"readme.txt", "index.html", "jp.txt",
-                                                                          "logo.png", "main.css", "a.png", "p.txt"}));
-    EXPECT_EQ(Upload(layout::kAutoTransferEntry), std::set<std::string>());
+    EXPECT_EQ(Upload(layout::kAutoTransferEntry), kWholeSite);
+    EXPECT_EQ(Upload(layout::kAutoTransferEntry), Names());
     WriteFile(server.Local("www/images/logo.png"), "changed there");
     WriteFile(local / "site/css/print/p.txt", "changed here\n");
-    EXPECT_EQ(Upload(layout::kAutoTransferEntry), (std::set<std::string>{"logo.png", "p.txt"}));
-    EXPECT_EQ(testsupport::ReadFile(server.Local("www/images/logo.png")), "png");
+    EXPECT_EQ(Upload(layout::kAutoTransferEntry), (Names{"logo.png", "p.txt"}));
 }
 
-TEST_P(Publish, OffSendsEverythingAgain) {
-    Upload();
-    SettingKey options;
-    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    options.WriteDword(layout::kSendChangedOnly, 0);
-    EXPECT_EQ(Upload(), kWholeSite);
-    EXPECT_EQ(display.status, "ファイル転送完了しました");
+// The browser's upload: the same walker, its own end text.
+struct BrowserProgress : brovin::Progress {
+    void Status(int, const std::string& arg) override { last = arg; }
+    void SetRange(int) override {}
+    void Step() override {}
+    bool Aborted() override { return false; }
+    void ErrorBox(inet::DWORD) override {}
+    std::string last;
+};
+
+TEST_P(Publish, TheBrowsersUploadToo) {
+    inet::InternetSession session;
+    inet::FtpConnection* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
+                                                         static_cast<std::uint16_t>(server.port()));
+    ASSERT_TRUE(conn->SetCurrentDirectory(transfertest::WwwPath(server)));
+    for (int sent : {7, 0}) {
+        const std::size_t mark = server.Commands().size();
+        ASSERT_EQ(brovin::WriteUploadHandOff("Home", "www", selection), winreg::ERROR_SUCCESS);
+        BrowserProgress progress;
+        EXPECT_EQ(brovin::UploadWalk(conn, "Home", "www", progress), transfer::Outcome::Completed);
+        EXPECT_EQ(progress.last, transfer::ChangedOnlyText(sent, 7 - sent));
+        EXPECT_EQ(Stored(mark).size(), static_cast<std::size_t>(sent));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Publish,

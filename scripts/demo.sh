@@ -209,10 +209,12 @@ run_dravik "$work/publish-1.png" 0.1
 before=$(stors)
 echo "<p>edited</p>" >> "$site/index.html"
 hand_off /www
-run_dravik "$work/publish-2.png" 0.1
+publish_shot="${PARVEX_DEMO_PUBLISH_SCREENSHOT:-build/demo/dravik-publish.png}"
+run_dravik "$publish_shot" 1.0
 files=$(find "$site" -type f | wc -l)
 sent=$(( $(stors) - before ))
 echo "   the second upload sent $sent file(s) and left $(( files - sent )) up to date (the server's log: $sent STOR)"
+if [ -s "$publish_shot" ]; then echo "   screenshot of its closing status: $publish_shot"; fi
 if [ "$sent" -ne 1 ]; then
   echo "only the edited file should have gone" >&2
   exit 1

@@ -4,7 +4,6 @@
 // sent and LIST's sizes tell).
 #include "transfer/menu_upload.h"
 
-#include "browser/core/operations.h"
 #include "common/registry/layout.h"
 #include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
@@ -50,8 +49,14 @@ public:
         for (const auto& e : fs::recursive_directory_iterator(local.path()))
             fs::last_write_time(e.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
     }
-    // The names of the files stored since the `mark`-th command; nothing is ever removed.
-    std::set<std::string> Stored(std::size_t mark) const {
+    // Uploads the selection into www (the entry's root relative: the per-extension entry goes down by
+    // component); returns the names of the files stored. Nothing is ever removed.
+    std::set<std::string> Upload(const std::string& entry = "site") {
+        display.Clear();
+        const std::size_t mark = server.Commands().size();
+        transfertest::WriteEntry("Home", entry, server, GetParam() == FtpServer::Kind::Vsftpd ? "pub/www" : "www");
+        transfertest::WriteHandOff("Home", entry, selection);
+        transfer::MenuUpload(display, [](int) {}).Run();
         std::set<std::string> stored;
         const std::vector<std::string> commands = server.Commands();
         for (std::size_t i = mark; i < commands.size(); ++i) {
@@ -59,15 +64,6 @@ public:
             EXPECT_NE(commands[i].rfind("DELE", 0), 0u) << commands[i];
         }
         return stored;
-    }
-    // Uploads the selection into www (the entry's root relative: the per-extension entry goes down by component).
-    std::set<std::string> Upload(const std::string& entry = "site") {
-        display.Clear();
-        const std::size_t mark = server.Commands().size();
-        transfertest::WriteEntry("Home", entry, server, GetParam() == FtpServer::Kind::Vsftpd ? "pub/www" : "www");
-        transfertest::WriteHandOff("Home", entry, selection);
-        transfer::MenuUpload(display, [](int) {}).Run();
-        return Stored(mark);
     }
 };
 
@@ -136,31 +132,6 @@ TEST_P(Publish, PerExtensionRoutingLooksInEachTargetDirectory) {
     WriteFile(server.Local("www/images/logo.png"), "changed there");
     WriteFile(local / "site/css/print/p.txt", "changed here\n");
     EXPECT_EQ(Upload(layout::kAutoTransferEntry), (Names{"logo.png", "p.txt"}));
-}
-
-// The browser's upload: the same walker, its own end text.
-struct BrowserProgress : brovin::Progress {
-    void Status(int, const std::string& arg) override { last = arg; }
-    void SetRange(int) override {}
-    void Step() override {}
-    bool Aborted() override { return false; }
-    void ErrorBox(inet::DWORD) override {}
-    std::string last;
-};
-
-TEST_P(Publish, TheBrowsersUploadToo) {
-    inet::InternetSession session;
-    inet::FtpConnection* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),
-                                                         static_cast<std::uint16_t>(server.port()));
-    ASSERT_TRUE(conn->SetCurrentDirectory(transfertest::WwwPath(server)));
-    for (int sent : {7, 0}) {
-        const std::size_t mark = server.Commands().size();
-        ASSERT_EQ(brovin::WriteUploadHandOff("Home", "www", selection), winreg::ERROR_SUCCESS);
-        BrowserProgress progress;
-        EXPECT_EQ(brovin::UploadWalk(conn, "Home", "www", progress), transfer::Outcome::Completed);
-        EXPECT_EQ(progress.last, transfer::ChangedOnlyText(sent, 7 - sent));
-        EXPECT_EQ(Stored(mark).size(), static_cast<std::size_t>(sent));
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Publish,

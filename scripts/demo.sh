@@ -63,7 +63,7 @@ echo "== an FTP server on 127.0.0.1 serving $work/server"
 mkdir -p "$work/server/www" "$work/server/images" "$work/server/text"
 # Each upload waits a moment before it starts, so that the dialog can be watched.
 /usr/bin/python3 tests/support/pyftpd.py --root "$work/server" --user demo --password demo \
-  --port-file "$work/port" --stor-delay "${PARVEX_DEMO_DELAY:-0.4}" &
+  --port-file "$work/port" --stor-delay "${PARVEX_DEMO_DELAY:-0.4}" --log "$work/server.log" &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
@@ -200,4 +200,23 @@ if [ "$first" != "AUTH TLS" ] || [ -z "$secured" ] || ! grep -q '<- PROT P' "$wo
   exit 1
 fi
 echo "   it went encrypted: the server's log shows AUTH TLS first, then \"$secured\" and PROT P (files encrypted too)"
+echo "== 変更されたファイルだけ転送する: a copy of the site published, one file edited, published again"
+$reg add 'HKCU\Software\PARVEX\Option' /v SendChangedOnly /t REG_DWORD /d 1 /f >/dev/null
+mkdir -p "$work/copy" && cp -r demo/site "$work/copy/" && site="$work/copy/site"
+stors() { grep -c '<- STOR' "$work/server.log" || true; }
+hand_off /www
+run_dravik "$work/publish-1.png" 0.1
+before=$(stors)
+echo "<p>edited</p>" >> "$site/index.html"
+hand_off /www
+publish_shot="${PARVEX_DEMO_PUBLISH_SCREENSHOT:-build/demo/dravik-publish.png}"
+run_dravik "$publish_shot" 1.0
+files=$(find "$site" -type f | wc -l)
+sent=$(( $(stors) - before ))
+echo "   the second upload sent $sent file(s) and left $(( files - sent )) up to date (the server's log: $sent STOR)"
+if [ -s "$publish_shot" ]; then echo "   screenshot of its closing status: $publish_shot"; fi
+if [ "$sent" -ne 1 ]; then
+  echo "only the edited file should have gone" >&2
+  exit 1
+fi
 echo "== done"

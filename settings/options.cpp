@@ -23,6 +23,7 @@ void LoadOptions(OptionValues& values) {
     // A folder path over 255 bytes is a real path: read through a 256-byte
     // buffer it would come back missing and be replaced at the next save.
     key.ReadPath(layout::kDownloadFolder, values.downloadFolder);
+    key.ReadDword(layout::kSendChangedOnly, values.sendChangedOnly);
 }
 
 LONG SaveOptions(const OptionValues& values) {
@@ -50,6 +51,7 @@ LONG SaveOptions(const OptionValues& values) {
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kDownloadConvCode, values.downloadConvCode);
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kUploadConvCode, values.uploadConvCode);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kDownloadFolder, folder);
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kSendChangedOnly, values.sendChangedOnly);
     key.CloseKey();
     // Without a commit the transaction rolls back: a half-written set never lands.
     return st == ERROR_SUCCESS ? transaction.Commit() : st;

@@ -1,6 +1,7 @@
 // The suite-wide transfer options under Software\PARVEX\Option, as the
 // option sheet edits them: the two extension lists that pick text or binary
-// mode, whether and how Japanese text is converted, and the download folder.
+// mode, whether and how Japanese text is converted, the download folder and
+// whether uploads send only what changed.
 #pragma once
 
 #include "platform/registry/registry.h"
@@ -18,16 +19,17 @@ struct OptionValues {
     winreg::DWORD uploadConvCode = 0;    // 0 SJIS, 1 JIS, 2 EUC
     winreg::DWORD downloadConvCode = 0;  // 0 SJIS, 1 JIS, 2 EUC
     std::string downloadFolder;
+    winreg::DWORD sendChangedOnly = 0;  // 1: uploads send only what changed
 };
 
-// Reads the eight option values. The Option key is opened, never created;
+// Reads the nine option values. The Option key is opened, never created;
 // a missing key or value leaves that field as it was in `values` (callers
 // start from a default-constructed record: empty texts and zeros). The
 // download folder is read whatever its length (a local path may be longer
 // than the 255 bytes a plain string value is read through).
 void LoadOptions(OptionValues& values);
 
-// Writes all eight values in one store transaction: an empty text-mode list
+// Writes all nine values in one store transaction: an empty text-mode list
 // as ".htm;.html;.txt;.cgi;", an empty binary-mode list as ".exe;.lzh;.zip;",
 // an empty download folder as the user's documents folder. Returns
 // ERROR_SUCCESS, ERROR_INVALID_PARAMETER (nothing written) when an extension

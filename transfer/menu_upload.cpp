@@ -127,6 +127,7 @@ int MenuUpload::Run() {
     Status(connected_);
     if (!EnterRoot(conn, entry.root)) return 0;
 
+    walker_.SetProvider(handOff.provider);
     const Outcome outcome = perExtension_ ? walker_.UploadByExtension(conn, handOff.rootDir, handOff.paths, rules)
                                           : walker_.UploadTree(conn, handOff.rootDir, handOff.paths);
     if (outcome == Outcome::Failed || outcome == Outcome::Aborted) return End(haltPause_, false);
@@ -135,7 +136,9 @@ int MenuUpload::Run() {
     if (skipped > 0)
         return FailWith(layout::Format("%d 個の項目を送れませんでした(最初: %s)", skipped, walker_.FirstSkipped().c_str()),
                         3);
-    Status("ファイル転送完了しました");
+    std::string done = "ファイル転送完了しました";
+    if (walker_.ChangedOnly()) done += "。" + ChangedOnlyText(walker_.SentCount(), walker_.UpToDateCount());
+    Status(done);
     return End(2, true);
 }
 

@@ -1,13 +1,47 @@
 #include "transfer/upload_walker.h"
 
+#include "common/registry/layout.h"
+#include "common/registry/setting_key.h"
 #include "common/walk/extension_list.h"
 #include "common/walk/remote_path.h"
 #include "common/walk/transfer_mode.h"
 #include "platform/os/os.h"
 
+#include <sys/stat.h>
+
 namespace transfer {
 
 using walk::RemotePath;
+
+namespace {
+
+// Lists the directory `conn` stands in, by name. False when the listing
+// failed (an empty directory is no failure).
+bool ListHere(inet::FtpConnection* conn, std::map<std::string, inet::ListEntry>& out, bool& exactTimes) {
+    inet::FtpFileFind find(conn);
+    if (!find.FindFile("*.*")) return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
+    exactTimes = find.TimesExact();
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        inet::ListEntry e;
+        e.name = find.GetFileName();
+        e.directory = find.IsDirectory();
+        e.link = find.IsLink();
+        e.size = find.GetLength();
+        e.mtime = find.GetLastWriteTime();
+        out[e.name] = e;
+    }
+    return true;
+}
+
+bool LocalFile(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode); }
+
+}  // namespace
+
+std::string ChangedOnlyText(int sent, int upToDate) {
+    return layout::Format("%d 個のファイルを転送しました。%d 個のファイルは変更がないため転送しませんでした", sent,
+                          upToDate);
+}
 
 UploadWalker::UploadWalker(UploadReport& report) : report_(report) {}
 
@@ -74,6 +108,14 @@ void UploadWalker::Begin(inet::FtpConnection* connection, const std::string& roo
     rootDir_ = rootDir;
     skipped_ = 0;
     firstSkipped_.clear();
+    sent_ = 0;
+    upToDate_ = 0;
+    folders_.clear();
+    winreg::DWORD changedOnly = 0;
+    SettingKey options;
+    if (options.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey) == winreg::ERROR_SUCCESS)
+        options.ReadDword(layout::kSendChangedOnly, changedOnly);
+    changedOnly_ = changedOnly == 1;
     tree_.items.clear();
     for (const auto& p : paths) tree_.items.push_back(walk::LocalItem{p});
     cursor_ = std::make_unique<walk::RemoteCursor>(connection);
@@ -92,6 +134,7 @@ Outcome UploadWalker::Walk(const std::function<bool(std::size_t, Outcome&)>& ste
         report_.ItemDone();
     }
     if (Abandoned()) return Outcome::Aborted;
+    if (changedOnly_) SaveRecords();
     return skipped_ > 0 ? Outcome::Incomplete : Outcome::Completed;
 }
 
@@ -142,6 +185,7 @@ bool UploadWalker::File(std::size_t i, Outcome& outcome) {
     }
     std::string failed;
     if (!cursor_->GoTo(path.Parent(), true, failed)) return Halt(Halt::ParentNotMade, failed, 0, outcome);
+    if (changedOnly_ && Unchanged(i, path.Name())) return true;
     return Put(i, path.Name(), outcome);
 }
 
@@ -189,6 +233,7 @@ bool UploadWalker::ExtensionFile(std::size_t i, const std::vector<ExtensionRule>
             return Halt(Halt::FtpError, failed, inet::GetLastInternetError(), outcome);
         break;
     }
+    if (changedOnly_ && Unchanged(i, name)) return true;
     return Put(i, name, outcome);
 }
 
@@ -210,7 +255,11 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
     const inet::DWORD error = inet::GetLastInternetError();
     // After a failed upload too: nothing else would remove the copy.
     walk::RemoveTempCopy(sent);
-    if (ok) return true;
+    if (ok) {
+        ++sent_;
+        if (changedOnly_) Sent(i, name);
+        return true;
+    }
     // Refused before anything went to the server: this item is left out, the rest still goes.
     if (SkipUnwritableName(i, error)) return true;
     if (error == inet::ERROR_INVALID_NAME) {
@@ -222,6 +271,81 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
         return true;
     }
     return Halt(Halt::FtpError, name, error, outcome);
+}
+
+UploadWalker::RemoteFolder& UploadWalker::FolderHere() {
+    const std::string here = cursor_->Here();
+    auto [it, made] = folders_.try_emplace(here);
+    RemoteFolder& f = it->second;
+    if (!made) return f;
+    f.path = cursor_->Path();
+    f.record = LoadSentRecord(provider_, here);
+    // A listing that failed holds nothing: every file here is then sent.
+    if (!ListHere(conn_, f.server, f.exactTimes)) f.server.clear();
+    return f;
+}
+
+bool UploadWalker::Unchanged(std::size_t i, const std::string& name) {
+    const std::string& item = tree_.items[i].path;
+    RemoteFolder& f = FolderHere();
+    struct stat st {};
+    const auto remote = f.server.find(name);
+    // Sent already in this walk (two files of one name routed to one directory): the later one goes too.
+    if (!LocalFile(item, st) || remote == f.server.end() || remote->second.directory || remote->second.link ||
+        f.sentNow.count(name))
+        return false;
+    const inet::ListEntry& there = remote->second;
+    const auto localSize = static_cast<std::uint64_t>(st.st_size);
+    const std::int64_t localTime = st.st_mtime;
+    bool same = false;
+    if (const auto r = f.record.find(name); r != f.record.end()) {
+        const SentFile& was = r->second;
+        // The server's size is looked at every time: someone else may have replaced the file.
+        same = was.localSize == localSize && was.localTime == localTime && was.sentSize == there.size &&
+               (!f.exactTimes || was.remoteTime == 0 || was.remoteTime == there.mtime);
+    } else {
+        // No record (another machine sent it, or the record is gone): only a
+        // file that goes byte for byte, whose time we set exactly, proves itself.
+        same = walk::TransferTypeFor(item) == walk::kBinaryMode && f.exactTimes && there.size == localSize &&
+               there.mtime == localTime;
+    }
+    if (!same) return false;
+    ++upToDate_;
+    report_.UpToDate(Shown(i));
+    return true;
+}
+
+void UploadWalker::Sent(std::size_t i, const std::string& name) {
+    struct stat st {};
+    if (!LocalFile(tree_.items[i].path, st)) return;
+    // Where the server can, its time becomes the local one: the next look tells our copy exactly.
+    if (conn_->CanSetModificationTime()) conn_->SetModificationTime(walk::InCurrentDirectory(name), st.st_mtime);
+    SentFile f;
+    f.localSize = static_cast<std::uint64_t>(st.st_size);
+    f.localTime = st.st_mtime;
+    FolderHere().sentNow[name] = f;
+}
+
+void UploadWalker::SaveRecords() {
+    for (auto& [here, f] : folders_) {
+        if (f.sentNow.empty() || Abandoned()) continue;
+        std::string failed;
+        std::map<std::string, inet::ListEntry> after;
+        bool exactTimes = false;
+        // What cannot be looked at again is not recorded: those files are simply sent next time.
+        if (!cursor_->GoTo(f.path, false, failed, false) || !ListHere(conn_, after, exactTimes)) continue;
+        SentRecord record;
+        for (const auto& [name, was] : f.record)
+            if (f.server.count(name) && after.count(name)) record[name] = was;
+        for (auto& [name, now] : f.sentNow) {
+            const auto e = after.find(name);
+            if (e == after.end() || e->second.directory) continue;
+            now.sentSize = e->second.size;
+            now.remoteTime = exactTimes ? e->second.mtime : 0;
+            record[name] = now;
+        }
+        SaveSentRecord(provider_, here, record);
+    }
 }
 
 void UploadWalker::ReturnToStart() {

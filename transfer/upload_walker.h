@@ -8,10 +8,12 @@
 #include "common/walk/local_tree.h"
 #include "common/walk/remote_cursor.h"
 #include "platform/inet/inet.h"
+#include "transfer/sent_record.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +62,9 @@ public:
     virtual void Converting(const std::string& text) { (void)text; }
     // The file's bytes are about to go.
     virtual void Sending() {}
+    // A file left alone because the server holds it as it was last sent
+    // (only when the option to send changed files only is on); no failure.
+    virtual void UpToDate(const std::string& shown) { (void)shown; }
     // An item is finished (sent, left out, or a folder read).
     virtual void ItemDone() {}
     // An item left out and why, with the text that names it (its printable
@@ -78,6 +83,10 @@ struct ExtensionRule {
     std::string extensions;
     std::string directory;
 };
+
+// How every program ends an upload that sent only what changed: "S 個の
+// ファイルを転送しました。N 個のファイルは変更がないため転送しませんでした".
+std::string ChangedOnlyText(int sent, int upToDate);
 
 class UploadWalker {
 public:
@@ -117,6 +126,20 @@ public:
     // Goes back to where the last upload started.
     void ReturnToStart();
 
+    // Names the provider whose record of sent files the uploads keep and
+    // read when the option "SendChangedOnly" is on (read at each upload's
+    // start). With it on, before the first file of a directory the walker
+    // lists that directory once, and sends a file only when it is not
+    // provably the one last sent (see Unchanged); after the walk it lists
+    // each directory it sent into again to record what the server holds.
+    // Nothing on the server is ever removed.
+    void SetProvider(const std::string& provider) { provider_ = provider; }
+    // Whether the last upload sent only what changed.
+    bool ChangedOnly() const { return changedOnly_; }
+    // What the last upload sent, and what it left alone as unchanged.
+    int SentCount() const { return sent_; }
+    int UpToDateCount() const { return upToDate_; }
+
     // What the last upload left out: how many, and the first of them (printable).
     int SkippedCount() const { return skipped_; }
     const std::string& FirstSkipped() const { return firstSkipped_; }
@@ -127,6 +150,30 @@ private:
     bool File(std::size_t i, Outcome& outcome);
     bool ExtensionFile(std::size_t i, const std::vector<ExtensionRule>& rules, Outcome& outcome);
     bool Put(std::size_t i, const std::string& name, Outcome& outcome);
+    // A remote directory as this walk found it: what the server listed
+    // there, and the record of what was sent there before and now.
+    struct RemoteFolder {
+        walk::RemotePath path;  // below the base, for going back to it
+        bool exactTimes = false;
+        std::map<std::string, inet::ListEntry> server;
+        SentRecord record;
+        SentRecord sentNow;  // sizes and times on the server still to be learnt
+    };
+    // The directory the cursor stands in, listed on the first call for it.
+    RemoteFolder& FolderHere();
+    // Whether item `i`, to go in as `name` where the cursor stands, is
+    // provably the file the server holds: the server lists it, and either
+    // the record says it was sent from the local file as it is now, with the
+    // size (and, listed to the second, the time) the server still shows, or
+    // it goes byte for byte, the listing is to the second and the server
+    // shows the local size and the local time exactly (a time set after an
+    // earlier upload). A server time that is merely later proves nothing.
+    bool Unchanged(std::size_t i, const std::string& name);
+    // After `name` was sent for item `i`: sets its time on the server to the
+    // local one where the server can, and notes it for the record.
+    void Sent(std::size_t i, const std::string& name);
+    // Lists each directory sent into again and stores its record.
+    void SaveRecords();
     bool Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome);
     void Skip(std::size_t i, walk::Skip why, const std::string& reason = "");
     // Leaves out item `i` when `error` says its name has a character the
@@ -148,6 +195,11 @@ private:
     std::string rootDir_;
     int skipped_ = 0;
     std::string firstSkipped_;
+    std::string provider_;
+    bool changedOnly_ = false;
+    int sent_ = 0;
+    int upToDate_ = 0;
+    std::map<std::string, RemoteFolder> folders_;  // by the server's path
 };
 
 }  // namespace transfer

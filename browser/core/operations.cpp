@@ -267,11 +267,15 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
     }
     UploadProgress report(progress);
     transfer::UploadWalker walker(report);
+    walker.SetProvider(provider);
     const Outcome outcome = walker.UploadTree(conn, handOff.rootDir, handOff.paths);
     if (outcome == Outcome::Failed || outcome == Outcome::Aborted) return outcome;
     walker.ReturnToStart();
     LeftOutItems skipped{walker.SkippedCount(), walker.FirstSkipped()};
-    return Finish(progress, skipped, 0);
+    const Outcome end = Finish(progress, skipped, 0);
+    if (end == Outcome::Completed && walker.ChangedOnly())
+        progress.Status(IDS_TEXT, transfer::ChangedOnlyText(walker.SentCount(), walker.UpToDateCount()));
+    return end;
 }
 
 Outcome DownloadWalk(inet::FtpConnection* conn, const std::vector<RemoteItem>& items, const std::string& folder,

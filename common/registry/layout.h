@@ -22,6 +22,9 @@ inline constexpr const char* kSelectedKey = "Software\\PARVEX\\Selected";
 inline constexpr const char* kUploadQueueKey = "Software\\PARVEX\\UploadQueue";
 inline constexpr const char* kProviderKey = "Software\\PARVEX\\PROVIDER";
 inline constexpr const char* kAutoTransferKey = "Software\\PARVEX\\AutoTransfer";
+// What the last uploads sent, per provider and remote directory: one sub-key
+// per directory (kPublishedFormat), named by a hash of the server's path.
+inline constexpr const char* kPublishedKey = "Software\\PARVEX\\Published";
 
 // Path formats as the programs build them.
 inline constexpr const char* kRunningFormat = "%sRUNNING";    // with kParvexPrefix
@@ -84,6 +87,9 @@ inline constexpr const char* kDownloadConvert = "DownloadConvert";
 inline constexpr const char* kUploadConvCode = "UploadConvCode";
 inline constexpr const char* kDownloadConvCode = "DownloadConvCode";
 inline constexpr const char* kDownloadFolder = "DownloadFolder";
+// REG_DWORD 1: an upload sends only the files that changed since they were
+// last sent (missing or 0: every file, as always).
+inline constexpr const char* kSendChangedOnly = "SendChangedOnly";
 
 // Option values written at the first run, and when the option sheet saves an empty list.
 inline constexpr const char* kFirstRunTextMode = ".htm;.html;.txt;.cgi;.csv;";

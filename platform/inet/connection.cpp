@@ -1,5 +1,5 @@
 // FtpConnection's own calls: the single commands (PWD, CWD, MKD, RMD,
-// RNFR/RNTO, DELE) and Close from any thread.
+// RNFR/RNTO, DELE, MDTM, MFMT) and Close from any thread.
 #include "platform/inet/connection_impl.h"
 
 #include <sys/socket.h>
@@ -78,6 +78,23 @@ bool FtpConnection::Rename(const std::string& from, const std::string& to) {
         Reply r = impl_->Command("RNFR " + serverFrom);
         if (r.code != 350) Throw(ERROR_INTERNET_EXTENDED_ERROR);
         impl_->Expect("RNTO " + serverTo);
+    });
+}
+
+bool FtpConnection::CanSetModificationTime() const { return impl_ && impl_->mfmt; }
+
+bool FtpConnection::GetModificationTime(const std::string& file, std::int64_t& time) {
+    return Guarded(impl_.get(), [&] {
+        Reply r = impl_->Command("MDTM " + impl_->ToServer(file));
+        if (!ParseMdtmReply(r.text, time)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+    });
+}
+
+bool FtpConnection::SetModificationTime(const std::string& file, std::int64_t time) {
+    return Guarded(impl_.get(), [&] {
+        const std::string stamp = FormatFtpTime(time);
+        if (!impl_->mfmt || stamp.empty()) Throw(ERROR_INVALID_PARAMETER);
+        impl_->Expect("MFMT " + stamp + " " + impl_->ToServer(file));
     });
 }
 

@@ -91,7 +91,7 @@ struct FtpConnection::Impl {
     // command sent. A failed transfer or a timed-out wait leaves one owed,
     // and the next command must not take it for its own answer.
     int owed = 1;
-    bool passive = false, utf8 = false, mlsd = false;
+    bool passive = false, utf8 = false, mlsd = false, mfmt = false;
     // The representation type the server last accepted ('A' or 'I', 0 before the first): it
     // holds until changed, and a walk of small files would otherwise pay a round trip for each.
     char typeSet = 0;

@@ -129,6 +129,7 @@ void FtpConnection::Impl::Login(const std::string& user, const std::string& pass
         for (char& ch : f) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         mlsd = f.find("\n MLSD") != std::string::npos || f.find(" MLST") != std::string::npos;
         utf8 = f.find(" UTF8") != std::string::npos;
+        mfmt = f.find("\n MFMT") != std::string::npos;
     }
     // A server told we speak UTF-8 would read Shift_JIS or EUC-JP names wrongly.
     const bool legacy = names == NameEncoding::ShiftJis || names == NameEncoding::EucJp;

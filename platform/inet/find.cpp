@@ -32,6 +32,7 @@ void FtpFileFind::Close() {
 
 bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
     Close();
+    exactTimes_ = false;
     std::string pattern = patternIn.empty() ? "*.*" : patternIn;
     std::size_t slash = pattern.find_last_of('/');
     std::string dir = slash == std::string::npos ? std::string() : pattern.substr(0, slash);
@@ -80,6 +81,7 @@ bool FtpFileFind::FindFile(const std::string& patternIn, DWORD flags) {
             found.push_back(std::move(e));
         }
         if (read == 0 && unreadable) Throw(ERROR_FTP_LISTING_UNREADABLE);
+        exactTimes_ = mlsd;
     });
     if (!ok) return false;
     if (found.empty()) {

@@ -1,6 +1,7 @@
 #include "platform/inet/ftp_parse.h"
 
 #include <cctype>
+#include <cstdio>
 #include <vector>
 
 namespace inet {
@@ -518,6 +519,47 @@ bool ParsePwd(std::string_view text, std::string& path) {
     return false;
 }
 
+bool ParseFtpTime(std::string_view value, std::int64_t& out) {
+    // Fractions of a second may follow; they are dropped.
+    if (value.size() < 14 || (value.size() > 14 && value[14] != '.')) return false;
+    std::uint64_t y, mo, d, h, mi, s;
+    if (!(ParseUint(value.substr(0, 4), y) && ParseUint(value.substr(4, 2), mo) && ParseUint(value.substr(6, 2), d) &&
+          ParseUint(value.substr(8, 2), h) && ParseUint(value.substr(10, 2), mi) &&
+          ParseUint(value.substr(12, 2), s) && mo >= 1 && mo <= 12 && d >= 1 && d <= 31 && h < 24 && mi < 60 &&
+          s < 62))
+        return false;
+    out = Epoch(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d), static_cast<int>(h),
+                static_cast<int>(mi), static_cast<int>(s));
+    return true;
+}
+
+std::string FormatFtpTime(std::int64_t time) {
+    // 9999-12-31 23:59:59: the last moment four digits of year can say.
+    if (time < 0 || time > 253402300799) return {};
+    const std::int64_t days = time / 86400, secs = time % 86400;
+    // Civil date from days since 1970 (the inverse of DaysFromCivil).
+    const std::int64_t z = days + 719468, era = z / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    const std::int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
+    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    char out[32];
+    std::snprintf(out, sizeof out, "%04lld%02lld%02lld%02lld%02lld%02lld", static_cast<long long>(y),
+                  static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(secs / 3600),
+                  static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
+    return out;
+}
+
+bool ParseMdtmReply(std::string_view text, std::int64_t& out) {
+    if (text.size() < 4 || text.substr(0, 4) != "213 ") return false;
+    std::string_view value = text.substr(4);
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n' || value.back() == ' '))
+        value.remove_suffix(1);
+    return ParseFtpTime(value, out);
+}
+
 bool ParseMlsdLine(std::string_view line, ListEntry& out) {
     line = WithoutLineEnd(line);
     // The facts end at the first ";" before a space (a tab on some servers);
@@ -554,14 +596,8 @@ bool ParseMlsdLine(std::string_view line, ListEntry& out) {
             typed = true;
         } else if (key == "size" || key == "sizd") {
             ParseUint(value, e.size);
-        } else if (key == "modify" && value.size() >= 14) {
-            std::uint64_t y, mo, d, h, mi, s;
-            if (ParseUint(value.substr(0, 4), y) && ParseUint(value.substr(4, 2), mo) &&
-                ParseUint(value.substr(6, 2), d) && ParseUint(value.substr(8, 2), h) &&
-                ParseUint(value.substr(10, 2), mi) && ParseUint(value.substr(12, 2), s) && mo >= 1 && mo <= 12 &&
-                d >= 1 && d <= 31 && h < 24 && mi < 60 && s < 62)
-                e.mtime = Epoch(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d), static_cast<int>(h),
-                                static_cast<int>(mi), static_cast<int>(s));
+        } else if (key == "modify") {
+            ParseFtpTime(value, e.mtime);
         }
     }
     if (!typed) return false;

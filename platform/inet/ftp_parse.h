@@ -50,6 +50,15 @@ bool ParseEpsv(std::string_view text, std::uint16_t& port);
 // "257 "path" ...": the quoted path with doubled quotes made single.
 bool ParsePwd(std::string_view text, std::string& path);
 
+// A time as MLSD's modify fact, MDTM and MFMT write it, "YYYYMMDDHHMMSS"
+// in UTC with optional ".sss" (dropped): false, `out` unchanged, for
+// anything else.
+bool ParseFtpTime(std::string_view value, std::int64_t& out);
+// `time` (seconds since 1970, UTC) in that form; empty before 1970 or after 9999.
+std::string FormatFtpTime(std::int64_t time);
+// An MDTM reply "213 YYYYMMDDHHMMSS[.sss]": false for any other reply.
+bool ParseMdtmReply(std::string_view text, std::int64_t& out);
+
 struct ListEntry {
     std::string name;
     bool directory = false;

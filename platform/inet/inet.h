@@ -172,6 +172,14 @@ public:
     bool RemoveDirectory(const std::string& directory);
     bool Rename(const std::string& from, const std::string& to);
     bool Remove(const std::string& file);
+    // A file's modification time on the server (MDTM; seconds since 1970, UTC).
+    bool GetModificationTime(const std::string& file, std::int64_t& time);
+    // Whether the server's FEAT offered MFMT, which SetModificationTime needs.
+    bool CanSetModificationTime() const;
+    // Sets a file's modification time on the server (MFMT). False with
+    // ERROR_INVALID_PARAMETER, nothing sent, when the server did not offer
+    // MFMT or `time` cannot be written (before 1970).
+    bool SetModificationTime(const std::string& file, std::int64_t time);
     // Sends a local file; type 1 converts LF line ends to CRLF, 2 sends the bytes as they are.
     bool PutFile(const std::string& localPath, const std::string& remoteName, DWORD type = FTP_TRANSFER_TYPE_BINARY);
     // Fetches a file into a temporary file renamed to `localPath` when complete;
@@ -276,6 +284,10 @@ public:
     bool IsDots() const;
     std::uint64_t GetLength() const;
     std::int64_t GetLastWriteTime() const;  // seconds since 1970, 0 when unknown
+    // Whether the last FindFile listed with MLSD, whose times are UTC to the
+    // second; LIST shows minutes at best, in the server's zone, and only
+    // the year for older files.
+    bool TimesExact() const { return exactTimes_; }
 
 private:
     FtpConnection* connection_;
@@ -284,6 +296,7 @@ private:
     mutable bool directoryKnown_ = false;  // false: the current directory, not yet asked for
     std::size_t next_ = 0;
     bool hasCurrent_ = false;
+    bool exactTimes_ = false;
     ListEntry current_;
 };
 

@@ -122,6 +122,10 @@ CPropPageTrans::CPropPageTrans(wxWindow* parent, CSheetOption* sheet) : wxPanel(
     };
     text_ = addList("テキストモード送受信拡張子 : ", kTextModeId, kTextModeName, kTextBrowseName, v.textMode);
     binary_ = addList("バイナリモード送受信拡張子 : ", kBinaryModeId, kBinaryModeName, kBinaryBrowseName, v.binaryMode);
+    changedOnly_ = new wxCheckBox(modeBox, wxID_ANY, U("変更されたファイルだけ転送する"));
+    changedOnly_->SetName(kChangedOnlyName);
+    changedOnly_->SetValue(IsOne(v.sendChangedOnly));
+    modes->Add(changedOnly_, 0, wxALL, 4);
 
     auto* conv = new wxStaticBoxSizer(wxVERTICAL, this, U("文字コード変換"));
     wxWindow* convBox = conv->GetStaticBox();
@@ -181,6 +185,8 @@ CPropPageTrans::CPropPageTrans(wxWindow* parent, CSheetOption* sheet) : wxPanel(
     }
     off_->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { EnableConversion(false); });
     on_->Bind(wxEVT_RADIOBUTTON, [this](wxCommandEvent&) { EnableConversion(true); });
+    changedOnly_->Bind(wxEVT_CHECKBOX,
+                       [this](wxCommandEvent& e) { sheet_->Values().sendChangedOnly = e.IsChecked() ? 1 : 0; });
     upload_->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& e) {
         for (wxRadioButton* r : uploadCodes_) r->Enable(e.IsChecked());
         sheet_->Values().uploadConvert = e.IsChecked() ? 1 : 0;

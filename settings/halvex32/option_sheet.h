@@ -31,7 +31,8 @@ private:
     wxTextCtrl* folder_ = nullptr;
 };
 
-// "転送モード/コード変換": the two extension lists and the conversion choices.
+// "転送モード/コード変換": the two extension lists, whether uploads send only
+// what changed, and the conversion choices.
 class CPropPageTrans : public wxPanel {
 public:
     // Window ids of the two extension edits; the selection sheet's result
@@ -42,6 +43,7 @@ public:
     static constexpr const char* kBinaryModeName = "binaryMode";
     static constexpr const char* kTextBrowseName = "textBrowse";
     static constexpr const char* kBinaryBrowseName = "binaryBrowse";
+    static constexpr const char* kChangedOnlyName = "sendChangedOnly";
     static constexpr const char* kConvertOffName = "convertOff";
     static constexpr const char* kConvertOnName = "convertOn";
     static constexpr const char* kUploadName = "uploadConvert";
@@ -66,6 +68,7 @@ private:
     CSheetOption* sheet_;
     wxTextCtrl* text_ = nullptr;
     wxTextCtrl* binary_ = nullptr;
+    wxCheckBox* changedOnly_ = nullptr;
     wxRadioButton* off_ = nullptr;
     wxRadioButton* on_ = nullptr;
     wxCheckBox* upload_ = nullptr;

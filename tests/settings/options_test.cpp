@@ -16,14 +16,16 @@ namespace {
 TEST(Options, WhatIsSavedLoadsBackAndAnUnreadableListIsRefused) {
     testsupport::ScopedStore store;
     const std::string longFolder = "/tmp/" + std::string(100, 'a') + "/日本語フォルダ名" + std::string(300, 'b');
-    settings::OptionValues saved{".txt;", ".zip;", 1, 1, 0, 2, 1, longFolder};
-    ASSERT_EQ(settings::SaveOptions(saved), ERROR_SUCCESS);
     settings::OptionValues l;
+    settings::LoadOptions(l);
+    EXPECT_EQ(l.sendChangedOnly, 0u) << "missing: every file is sent, as always";
+    settings::OptionValues saved{".txt;", ".zip;", 1, 1, 0, 2, 1, longFolder, 1};
+    ASSERT_EQ(settings::SaveOptions(saved), ERROR_SUCCESS);
     settings::LoadOptions(l);
     // A long download folder is a path, not a missing value.
     EXPECT_EQ(std::tie(l.textMode, l.binaryMode, l.codeConvert, l.uploadConvert, l.downloadConvert, l.uploadConvCode,
-                       l.downloadConvCode, l.downloadFolder),
-              std::make_tuple(".txt;", ".zip;", 1u, 1u, 0u, 2u, 1u, longFolder));
+                       l.downloadConvCode, l.downloadFolder, l.sendChangedOnly),
+              std::make_tuple(".txt;", ".zip;", 1u, 1u, 0u, 2u, 1u, longFolder, 1u));
 
     // A list the store could not give back is not written, and nothing else is either.
     for (bool text : {true, false}) {

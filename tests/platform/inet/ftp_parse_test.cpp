@@ -74,6 +74,31 @@ TEST(FtpReplies, PassiveAddressesAndCurrentDirectory) {
     EXPECT_FALSE(ParsePwd("257 \"/unterminated", path));
 }
 
+// MDTM replies as servers send them, and the times MFMT is given: a time
+// misread by a second would make an upload skip a file that changed.
+TEST(FtpReplies, ModificationTimesOfMdtmAndMfmt) {
+    const std::pair<const char*, std::int64_t> replies[] = {  // -1: not read
+        {"213 20261207221500", 1796681700},     {"213 20261207221500.123", 1796681700},
+        {"213 20240229235959\r\n", 1709251199}, {"213 19700101000000", 0},
+        {"550 Could not get file modification time.", -1},
+        {"213 2026120722150", -1},  {"213 20261307221500", -1},  // a digit short, month 13
+        {"213 20261207246000", -1}, {"213 20261207221500x", -1}, {"213 ", -1}};
+    for (const auto& [reply, time] : replies) {
+        std::int64_t t = -1;
+        EXPECT_EQ(ParseMdtmReply(reply, t), time >= 0) << reply;
+        EXPECT_EQ(t, time) << reply;
+    }
+    const std::pair<std::int64_t, const char*> times[] = {{0, "19700101000000"},           {951782400, "20000229000000"},
+                                                          {4102444799, "20991231235959"},  {253402300799, "99991231235959"},
+                                                          {-1, ""},                        {253402300800, ""}};
+    for (const auto& [time, text] : times) {
+        EXPECT_EQ(FormatFtpTime(time), text) << time;
+        std::int64_t back = -1;
+        EXPECT_EQ(ParseFtpTime(text, back), *text != '\0') << text;
+        EXPECT_EQ(back, *text ? time : -1) << text;
+    }
+}
+
 // Lines that are no entry (the entries servers send are read in the listing tables). The wider date forms must not
 // make nonsense readable: a wrong line read as an entry would put a made-up name in front of the user.
 TEST(FtpListings, BrokenLinesAndDatesOutOfRangeAreRefused) {

@@ -47,6 +47,7 @@ void ExpectStored(const Options& o) {
     EXPECT_EQ(StoredDword(k, layout::kUploadConvCode), o.uploadConvCode);
     EXPECT_EQ(StoredDword(k, layout::kDownloadConvCode), o.downloadConvCode);
     EXPECT_EQ(StoredString(k, layout::kDownloadFolder), o.downloadFolder);
+    EXPECT_EQ(StoredDword(k, layout::kSendChangedOnly), o.sendChangedOnly);
 }
 
 // One sheet over a fresh store; destroyed before the store goes.
@@ -112,7 +113,7 @@ TEST_F(OptionSheet, EditedFieldsAreSavedAndClearedOnesFallBackToTheDefaults) {
         Options stored;
     } rows[] = {
         {"", ".gz;", "/srv/ダウンロード", {".htm;.html;.txt;.cgi;", ".gz;", 1, 1, 0, 2, 1, "/srv/ダウンロード"}},
-        {".css;.js;", "", "", {".css;.js;", ".exe;.lzh;.zip;", 1, 1, 0, 2, 1, DocumentsFolder()}},
+        {".css;.js;", "", "", {".css;.js;", ".exe;.lzh;.zip;", 1, 1, 0, 2, 1, DocumentsFolder(), 1}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -123,6 +124,8 @@ TEST_F(OptionSheet, EditedFieldsAreSavedAndClearedOnesFallBackToTheDefaults) {
         Edit(CPropPageTrans::kTextModeName)->SetValue(row.text);
         Edit(CPropPageTrans::kBinaryModeName)->SetValue(row.binary);
         Edit(CPropPageDl::kFolderName)->SetValue(wxString::FromUTF8(row.folder));
+        EXPECT_FALSE(Box(CPropPageTrans::kChangedOnlyName)->GetValue());
+        Tick(Box(CPropPageTrans::kChangedOnlyName), row.stored.sendChangedOnly == 1);
         Ok();
         ExpectStored(row.stored);
         sheet->Destroy();
@@ -293,7 +296,7 @@ TEST(ShowOption, RunsModallyAndOkSaves) {
 TEST_F(OptionSheet, Screenshots) {
     const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
     if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
-    Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード"});
+    Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード", 1});
     Open();
     sheet->Move(10, 10);
     Pump(300);

@@ -283,6 +283,10 @@ LONG DeleteProvider(const std::string& provider) {
     if (st != ERROR_SUCCESS) return st;
     st = RegDeleteTree(HKEY_CURRENT_USER, layout::AutoTransferKey(provider).c_str());
     if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) return st;
+    // A new provider of the same name, maybe on another server, must not take
+    // the old one's record of what was sent for a copy of its own files.
+    st = RegDeleteTree(HKEY_CURRENT_USER, (std::string(layout::kPublishedKey) + "\\" + provider).c_str());
+    if (st != ERROR_SUCCESS && st != ERROR_FILE_NOT_FOUND) return st;
     return transaction.Commit();
 }
 

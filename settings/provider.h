@@ -154,8 +154,8 @@ bool ReadFirstEntry(const std::string& provider, ProviderRecord& record);
 winreg::LONG DeleteAutoTransferKey(const std::string& provider, const std::string& directory);
 
 // Removes `provider` whole, in one store transaction: its key under PROVIDER
-// with every entry (the per-extension one included) and its routing rules
-// under AutoTransfer. Returns ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when there
+// with every entry (the per-extension one included), its routing rules
+// under AutoTransfer and its record of what uploads sent (Published). Returns ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when there
 // is no such provider; ERROR_INVALID_PARAMETER (nothing deleted) when the
 // name is empty or holds "\"; otherwise the status of the first deletion
 // or of the commit that failed, with nothing deleted.

@@ -173,6 +173,11 @@ TEST(ProviderDelete, RemovesTheProviderAndItsRulesTogetherOrNothing) {
     ASSERT_EQ(settings::SaveProviderEntry(Record("/pub", {{".htm;", "html"}, {".gif;", "img"}})), ERROR_SUCCESS);
     ASSERT_EQ(settings::SaveProviderEntry(Record("")), ERROR_SUCCESS);
     const auto both = std::vector<std::string>{"プロバイダ", "プロバイダ2"};
+    for (const std::string& p : both) {
+        SettingKey sent;
+        ASSERT_EQ(sent.CreateKey(HKEY_CURRENT_USER, std::string(layout::kPublishedKey) + "\\" + p + "\\0123"),
+                  ERROR_SUCCESS);
+    }
     {
         testsupport::ReadOnlyStore readOnly;
         EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_ACCESS_DENIED);
@@ -186,6 +191,7 @@ TEST(ProviderDelete, RemovesTheProviderAndItsRulesTogetherOrNothing) {
     EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_SUCCESS);
     EXPECT_EQ(Children(layout::kProviderKey), std::vector<std::string>{"プロバイダ2"});
     EXPECT_TRUE(Children(layout::kAutoTransferKey).empty());
+    EXPECT_EQ(Children(layout::kPublishedKey), std::vector<std::string>{"プロバイダ2"}) << "what it sent goes with it";
     EXPECT_EQ(Str(layout::EntryKey("プロバイダ2", "/other"), "ServerAddr"), "ftp.example.jp");
     EXPECT_EQ(settings::DeleteProvider("プロバイダ"), ERROR_FILE_NOT_FOUND);
     // A provider that never had a routing rule goes as well.

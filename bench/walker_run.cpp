@@ -34,7 +34,8 @@ public:
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]\n");
+        std::fprintf(stderr,
+                     "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]\n");
         return 2;
     }
     std::string root, trusted;

@@ -144,10 +144,10 @@ TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyW
     transfertest::WriteHandOff("Home", "site", selection);
     transfer::MenuUpload(display, [](int) {}).Run();
     EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(0, 6));
-    EXPECT_EQ(server.Transcript(mark), transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nCWD ../\nTYPE A\n" + list +
-                                           "CWD site\nCWD css\nCWD ../\nCWD img\nCWD ../\n" + list + "CWD css\n" + list +
-                                           "CWD print\nCWD " + www + "/site/img\n" + list + "CWD " + www +
-                                           "/site/css/print\n" + list);
+    EXPECT_EQ(server.Transcript(mark),
+              transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nCWD ../\nTYPE A\n" + list +
+                  "CWD site\nCWD css\nCWD ../\nCWD img\nCWD ../\n" + list + "CWD css\n" + list + "CWD print\nCWD " +
+                  www + "/site/img\n" + list + "CWD " + www + "/site/css/print\n" + list);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,

@@ -53,14 +53,17 @@ def work_folder(prefix):
 
 
 @contextlib.contextmanager
-def pyftpd(work, log=None):
+def pyftpd(work, log=None, delay=0.0):
     """pyftpdlib serving WORK/root on 127.0.0.1 as parvex/secret; yields (root, port) and stops it afterwards.
-    Given log, the server writes every command it receives to that file."""
+    Given log, the server writes every command it receives to that file; given a delay (seconds), every
+    reply leaves that much later, as over a slow link (bench/delayed_ftpd.py)."""
     root = os.path.join(work, "root")
     os.mkdir(root)
     port_file = os.path.join(work, "port")
-    server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, "..", "tests", "support", "pyftpd.py"),
-                               "--root", root, "--port-file", port_file] + (["--log", log] if log else []))
+    script = (["delayed_ftpd.py", "--delay", str(delay)] if delay > 0 else
+              [os.path.join("..", "tests", "support", "pyftpd.py")])
+    server = subprocess.Popen(["/usr/bin/python3", os.path.join(HERE, script[0])] + script[1:] +
+                              ["--root", root, "--port-file", port_file] + (["--log", log] if log else []))
     try:
         for _ in range(200):
             if os.path.exists(port_file):
@@ -75,9 +78,9 @@ def pyftpd(work, log=None):
 
 
 @contextlib.contextmanager
-def vsftpd(work, extra=""):
+def vsftpd(work, extra="", log=None):
     """vsftpd serving WORK/vroot to anonymous, uploads allowed in pub/, with the configuration lines `extra`
-    added; yields (pub folder, port) and stops it afterwards."""
+    added; yields (pub folder, port) and stops it afterwards. Given log, every command goes to that file."""
     root = os.path.join(work, "vroot")
     pub = os.path.join(root, "pub")
     os.makedirs(pub)
@@ -91,7 +94,9 @@ def vsftpd(work, extra=""):
                 f"anonymous_enable=YES\nlocal_enable=NO\nno_anon_password=YES\nanon_root={root}\n"
                 "write_enable=YES\nanon_upload_enable=YES\nanon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n"
                 "anon_world_readable_only=NO\npasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
-                "seccomp_sandbox=NO\nbackground=NO\nxferlog_enable=NO\nmax_clients=64\n" + extra)
+                "seccomp_sandbox=NO\nbackground=NO\nmax_clients=64\n" +
+                (f"xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file={log}\n"
+                 if log else "xferlog_enable=NO\n") + extra)
     server = subprocess.Popen(["/usr/sbin/vsftpd", conf])
     try:
         for _ in range(200):
@@ -184,15 +189,19 @@ def set_aside(path, graveyard):
 
 
 def commands_received(log):
-    """Counter of the FTP commands (verbs) a pyftpd log shows the server received."""
+    """Counter of the FTP commands (verbs) a pyftpd or vsftpd log shows the server received."""
     counts = collections.Counter()
     with open(log, errors="replace") as f:
         for line in f:
-            at = line.find("<- ")
-            if at >= 0:
-                words = line[at + 3:].split()
+            at, skip = line.find("<- "), 3
+            if at < 0:
+                at, skip = line.find('FTP command: Client "'), 0
+                if at >= 0:
+                    at = line.find('", "', at) + 4
+            if at >= skip:
+                words = line[at + skip:].split()
                 if words:
-                    counts[words[0].upper()] += 1
+                    counts[words[0].upper().strip('"')] += 1
     return counts
 
 

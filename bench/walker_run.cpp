@@ -1,9 +1,12 @@
 // Runs the plain walker once on a folder, as Dravik would after a
 // right-click, with a throwaway store (PARVEX_REGISTRY) and no pauses.
-//   walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256]
+//   walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]
 // "root=DIR" uploads below DIR instead of the login directory; "tls=SHA256"
 // sets the entry to demand FTP over TLS and to trust the server certificate
-// of that fingerprint, as the user's answer to the certificate question does.
+// of that fingerprint, as the user's answer to the certificate question does;
+// "changed-only" turns the option to send only what changed on (the store
+// keeps the record of what was sent, so a second run with the same store
+// sends only what changed since). The closing status goes to the standard output.
 #include "common/registry/layout.h"
 #include "transfer/progress.h"
 #include "transfer/menu_upload.h"
@@ -31,16 +34,20 @@ public:
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256]\n");
+        std::fprintf(stderr,
+                     "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]\n");
         return 2;
     }
     std::string root, trusted;
+    bool changedOnly = false;
     for (int i = 6; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("root=", 0) == 0) {
             root = a.substr(5);
         } else if (a.rfind("tls=", 0) == 0) {
             trusted = a.substr(4);
+        } else if (a == "changed-only") {
+            changedOnly = true;
         } else {
             std::fprintf(stderr, "walker_run: unknown option %s\n", argv[i]);
             return 2;
@@ -62,11 +69,16 @@ int main(int argc, char** argv) {
     key.WriteString("Selected0", argv[5]);
     key.WriteString(layout::kRootDir, layout::FolderOf(argv[5]));
     key.CloseKey();
+    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    key.WriteDword(layout::kSendChangedOnly, changedOnly ? 1 : 0);
+    key.CloseKey();
     Quiet display;
     transfer::MenuUpload(display, [](int) {}).Run();
-    if (display.last != "ファイル転送完了しました") {
+    // With the option on, the closing status goes on to count what was sent and what was up to date.
+    if (display.last.rfind("ファイル転送完了しました", 0) != 0) {
         std::fprintf(stderr, "walker ended with: %s\n", display.last.c_str());
         return 1;
     }
+    std::printf("%s\n", display.last.c_str());
     return 0;
 }

@@ -257,7 +257,7 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
     walk::RemoveTempCopy(sent);
     if (ok) {
         ++sent_;
-        if (changedOnly_) Sent(i, name);
+        if (changedOnly_) Sent(i, name, type == walk::kBinaryMode && sent == item);
         return true;
     }
     // Refused before anything went to the server: this item is left out, the rest still goes.
@@ -280,8 +280,11 @@ UploadWalker::RemoteFolder& UploadWalker::FolderHere() {
     if (!made) return f;
     f.path = cursor_->Path();
     f.record = LoadSentRecord(provider_, here);
+    // Made by this walk: it held nothing then, and only this walk has put anything in since.
+    if (cursor_->MadeHere()) return f;
+    f.listed = ListHere(conn_, f.server, f.exactTimes);
     // A listing that failed holds nothing: every file here is then sent.
-    if (!ListHere(conn_, f.server, f.exactTimes)) f.server.clear();
+    if (!f.listed) f.server.clear();
     return f;
 }
 
@@ -315,15 +318,22 @@ bool UploadWalker::Unchanged(std::size_t i, const std::string& name) {
     return true;
 }
 
-void UploadWalker::Sent(std::size_t i, const std::string& name) {
+void UploadWalker::Sent(std::size_t i, const std::string& name, bool byteForByte) {
+    RemoteFolder& folder = FolderHere();
     struct stat st {};
     if (!LocalFile(tree_.items[i].path, st)) return;
     // Where the server can, its time becomes the local one: the next look tells our copy exactly.
-    if (conn_->CanSetModificationTime()) conn_->SetModificationTime(walk::InCurrentDirectory(name), st.st_mtime);
+    const bool timeSet = conn_->CanSetModificationTime() &&
+                         conn_->SetModificationTime(walk::InCurrentDirectory(name), st.st_mtime);
     SentFile f;
     f.localSize = static_cast<std::uint64_t>(st.st_size);
     f.localTime = st.st_mtime;
-    FolderHere().sentNow[name] = f;
+    // Bytes sent as they are arrive as they are; the time is ours where it was set, and where the
+    // server lists times to the minute only none is kept. Anything else is learnt from a listing.
+    f.sentSize = f.localSize;
+    f.remoteTime = timeSet ? f.localTime : 0;
+    if (!byteForByte || !(timeSet || (folder.listed && !folder.exactTimes))) folder.mustLook = true;
+    folder.sentNow[name] = f;
 }
 
 void UploadWalker::SaveRecords() {
@@ -333,15 +343,18 @@ void UploadWalker::SaveRecords() {
         std::map<std::string, inet::ListEntry> after;
         bool exactTimes = false;
         // What cannot be looked at again is not recorded: those files are simply sent next time.
-        if (!cursor_->GoTo(f.path, false, failed, false) || !ListHere(conn_, after, exactTimes)) continue;
+        if (f.mustLook && (!cursor_->GoTo(f.path, false, failed, false) || !ListHere(conn_, after, exactTimes)))
+            continue;
         SentRecord record;
         for (const auto& [name, was] : f.record)
-            if (f.server.count(name) && after.count(name)) record[name] = was;
+            if (f.server.count(name) && (!f.mustLook || after.count(name))) record[name] = was;
         for (auto& [name, now] : f.sentNow) {
-            const auto e = after.find(name);
-            if (e == after.end() || e->second.directory) continue;
-            now.sentSize = e->second.size;
-            now.remoteTime = exactTimes ? e->second.mtime : 0;
+            if (f.mustLook) {
+                const auto e = after.find(name);
+                if (e == after.end() || e->second.directory) continue;
+                now.sentSize = e->second.size;
+                now.remoteTime = exactTimes ? e->second.mtime : 0;
+            }
             record[name] = now;
         }
         SaveSentRecord(provider_, here, record);

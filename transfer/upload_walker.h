@@ -129,10 +129,11 @@ public:
     // Names the provider whose record of sent files the uploads keep and
     // read when the option "SendChangedOnly" is on (read at each upload's
     // start). With it on, before the first file of a directory the walker
-    // lists that directory once, and sends a file only when it is not
-    // provably the one last sent (see Unchanged); after the walk it lists
-    // each directory it sent into again to record what the server holds.
-    // Nothing on the server is ever removed.
+    // lists that directory once (unless the walk made it: it is empty), and
+    // sends a file only when it is not provably the one last sent (see
+    // Unchanged); after the walk it lists again each directory it sent into
+    // where what the server made of a file is not known already, and records
+    // what the server holds. Nothing on the server is ever removed.
     void SetProvider(const std::string& provider) { provider_ = provider; }
     // Whether the last upload sent only what changed.
     bool ChangedOnly() const { return changedOnly_; }
@@ -154,10 +155,14 @@ private:
     // there, and the record of what was sent there before and now.
     struct RemoteFolder {
         walk::RemotePath path;  // below the base, for going back to it
+        bool listed = false;    // the server listed it (a directory the walk made is not asked)
         bool exactTimes = false;
         std::map<std::string, inet::ListEntry> server;
         SentRecord record;
-        SentRecord sentNow;  // sizes and times on the server still to be learnt
+        SentRecord sentNow;
+        // Some file of sentNow may have a size or time on the server other
+        // than the one noted (text mode, conversion, no time set): listed again after the walk.
+        bool mustLook = false;
     };
     // The directory the cursor stands in, listed on the first call for it.
     RemoteFolder& FolderHere();
@@ -169,10 +174,11 @@ private:
     // shows the local size and the local time exactly (a time set after an
     // earlier upload). A server time that is merely later proves nothing.
     bool Unchanged(std::size_t i, const std::string& name);
-    // After `name` was sent for item `i`: sets its time on the server to the
-    // local one where the server can, and notes it for the record.
-    void Sent(std::size_t i, const std::string& name);
-    // Lists each directory sent into again and stores its record.
+    // After `name` was sent for item `i` (`byteForByte`: in binary mode,
+    // unconverted): sets its time on the server to the local one where the
+    // server can, and notes it for the record.
+    void Sent(std::size_t i, const std::string& name, bool byteForByte);
+    // Stores the record of each directory sent into, listing it again where needed.
     void SaveRecords();
     bool Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome);
     void Skip(std::size_t i, walk::Skip why, const std::string& reason = "");

@@ -6,6 +6,7 @@ void RemoteCursor::SetBase() {
     basePwd_.clear();
     cwd_.clear();
     entered_.clear();
+    made_.clear();
     conn_->GetCurrentDirectory(basePwd_);
 }
 
@@ -63,6 +64,7 @@ bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, 
             if (conn_->CreateDirectory(InCurrentDirectory(dir)) && conn_->SetCurrentDirectory(dir)) {
                 cwd_.push_back(dir);
                 entered_.insert(cwd_);
+                made_.insert(cwd_);
                 continue;
             }
         }

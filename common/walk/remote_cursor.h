@@ -40,6 +40,8 @@ public:
     std::string Here() const;
     // Where the cursor stands below the base.
     RemotePath Path() const { return RemotePath(cwd_); }
+    // Whether the directory the cursor stands in is one it made since SetBase (empty when made).
+    bool MadeHere() const { return made_.count(cwd_) > 0; }
 
     Hooks hooks;
 
@@ -53,6 +55,7 @@ private:
     std::string basePwd_;
     std::vector<std::string> cwd_;
     std::set<std::vector<std::string>> entered_;  // every directory stood in below the base
+    std::set<std::vector<std::string>> made_;     // those of them it made
 };
 
 }  // namespace walk

@@ -8,8 +8,12 @@
 #include "tests/transfer/site_transcript.h"
 #include "tests/transfer/store_setup.h"
 #include "transfer/progress.h"
+#include "transfer/upload_walker.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -103,6 +107,47 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
                                        "TYPE A\n"
                                        "PORT 127,0,0,1,*\n"
                                        "STOR ./d.txt\n");
+}
+
+// With "SendChangedOnly" on, the first publish into an empty www: www is listed before its first file, the
+// directories the walk makes are not (they are empty). Where the server sets times (MFMT: pyftpdlib), a file sent in
+// binary mode is known as it arrived, and only the directories a text-mode file went into are listed again after the
+// walk; without MFMT (vsftpd) every directory sent into is. Publishing it again unchanged lists each directory once.
+TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyWhereItMust) {
+    SettingKey options;
+    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    options.WriteDword(layout::kSendChangedOnly, 1);
+    options.CloseKey();
+    const std::vector<std::string> selection = transfertest::MakeSite(local.path());
+    const timespec at[2] = {{1577934000, 0}, {1577934000, 0}};  // 2020-01-02 03:00:00 UTC
+    for (const auto& e : fs::recursive_directory_iterator(local.path()))
+        ASSERT_EQ(::utimensat(AT_FDCWD, e.path().c_str(), at, 0), 0);
+    transfertest::WriteEntry("Home", "site", server, Root());
+    transfertest::WriteHandOff("Home", "site", selection);
+    const std::string list = Pyftpdlib() ? "PORT 127,0,0,1,*\nMLSD\n" : "PORT 127,0,0,1,*\nLIST\n";
+    const auto stor = [this](const std::string& name) {
+        return "PORT 127,0,0,1,*\nSTOR ./" + name + "\n" + (Pyftpdlib() ? "MFMT 20200102030000 ./" + name + "\n" : "");
+    };
+    transfer::MenuUpload(display, [](int) {}).Run();
+    EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(6, 0));
+    EXPECT_EQ(server.Transcript(),
+              transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nMKD ./site\nCWD site\nCWD ../\nTYPE A\n" + list +
+                  stor("readme.txt") + "CWD site\nCWD css\nMKD ./css\nCWD css\nCWD ../\nCWD img\nMKD ./img\nCWD img\n"
+                  "CWD ../\n" + stor("index.html") + "TYPE I\n" + stor("logo.png") + "CWD css\n" + stor("main.css") +
+                  "CWD print\nMKD ./print\nCWD print\nCWD " + www + "/site/img\n" + stor("a.png") + "CWD " + www +
+                  "/site/css/print\nTYPE A\n" + stor("p.txt") + "CWD " + www + "\n" + list + "CWD site\n" + list +
+                  (Pyftpdlib() ? "CWD css\nCWD print\n" + list
+                               : "CWD css\n" + list + "CWD print\n" + list + "CWD " + www + "/site/img\n" + list));
+
+    const std::size_t mark = server.Commands().size();
+    display.Clear();
+    transfertest::WriteHandOff("Home", "site", selection);
+    transfer::MenuUpload(display, [](int) {}).Run();
+    EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(0, 6));
+    EXPECT_EQ(server.Transcript(mark),
+              transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nCWD ../\nTYPE A\n" + list +
+                  "CWD site\nCWD css\nCWD ../\nCWD img\nCWD ../\n" + list + "CWD css\n" + list + "CWD print\nCWD " +
+                  www + "/site/img\n" + list + "CWD " + www + "/site/css/print\n" + list);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,

@@ -6,16 +6,14 @@ PORT_FILE once it listens, logs every command to --log when given, and stops
 when its parent goes away.
 """
 import argparse
-import logging
 import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
-from ftpd_common import announce_port, exit_with_parent  # noqa: E402
+from ftpd_common import serve_pyftpdlib  # noqa: E402
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
 from pyftpdlib.handlers import FTPHandler  # noqa: E402
-from pyftpdlib.servers import FTPServer  # noqa: E402
 
 
 def handler_with_delay(delay):
@@ -52,18 +50,7 @@ def main():
     auth.add_user("parvex", "secret", args.root, perm="elradfmwMT")
     handler = handler_with_delay(args.delay) if args.delay > 0 else FTPHandler
     handler.authorizer = auth
-    handler.banner = "parvex bench server ready"
-    handler.permit_foreign_addresses = False
-    server = FTPServer(("127.0.0.1", 0), handler)
-    server.max_cons = 64
-    announce_port(args.port_file, server.address[1])
-    exit_with_parent()
-    if args.log:
-        logging.basicConfig(level=logging.DEBUG, filename=args.log, encoding="utf-8", errors="surrogateescape")
-    else:
-        logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
-    server.serve_forever(handle_exit=False)
-
+    serve_pyftpdlib(handler, "parvex bench server ready", args.port_file, args.log)
 
 if __name__ == "__main__":
     main()

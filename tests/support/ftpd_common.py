@@ -22,3 +22,23 @@ def exit_with_parent():
         os._exit(0)
 
     threading.Thread(target=watch, daemon=True).start()
+
+
+def serve_pyftpdlib(handler, banner, port_file, log):
+    """Serves `handler` (its authorizer set) on 127.0.0.1 at a free port, announced in `port_file`, until the
+    parent goes away; every command goes to the file `log` when given (a name's bytes kept whatever their
+    encoding), else only errors to stderr."""
+    import logging
+    import sys
+    from pyftpdlib.servers import FTPServer
+    handler.banner = banner
+    handler.permit_foreign_addresses = False
+    server = FTPServer(("127.0.0.1", 0), handler)
+    server.max_cons = 64
+    announce_port(port_file, server.address[1])
+    exit_with_parent()
+    if log:
+        logging.basicConfig(level=logging.DEBUG, filename=log, encoding="utf-8", errors="surrogateescape")
+    else:
+        logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
+    server.serve_forever(handle_exit=False)

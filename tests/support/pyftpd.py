@@ -12,11 +12,10 @@ neither lists UTF8 in FEAT nor accepts OPTS UTF8 ON.
 import argparse
 import sys
 
-from ftpd_common import announce_port, exit_with_parent
+from ftpd_common import serve_pyftpdlib
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
-from pyftpdlib.servers import FTPServer
 
 
 def main():
@@ -107,20 +106,7 @@ def main():
         dtp.read_limit = args.read_limit
         handler.dtp_handler = dtp
     handler.authorizer = auth
-    handler.banner = "parvex test server ready"
-    handler.permit_foreign_addresses = False
-    server = FTPServer(("127.0.0.1", 0), handler)
-    server.max_cons = 64
-    announce_port(args.port_file, server.address[1])
-    exit_with_parent()
-    import logging
-    if args.log:
-        # The log keeps a name's bytes, whatever its encoding.
-        logging.basicConfig(level=logging.DEBUG, filename=args.log, encoding="utf-8", errors="surrogateescape")
-    else:
-        logging.basicConfig(level=logging.ERROR, stream=sys.stderr)
-    server.serve_forever(handle_exit=False)
-
+    serve_pyftpdlib(handler, "parvex test server ready", args.port_file, args.log)
 
 if __name__ == "__main__":
     main()

@@ -3,6 +3,8 @@
 #include "common/registry/layout.h"
 #include "common/walk/certificate.h"
 
+#include <iterator>
+
 namespace walk {
 
 void ReadSetting(SettingKey& key, const char* name, std::string& value, std::string& unusable) {
@@ -47,29 +49,39 @@ inet::NameEncoding NameEncodingOf(std::uint32_t stored) {
     }
 }
 
+namespace {
+
+// Each reason in the two forms the messages need: a sentence of its own, and
+// the clause before "ため".
+struct KeyringWords {
+    keyring::Status status;
+    const char* sentence;
+    const char* clause;
+};
+constexpr KeyringWords kKeyringWords[] = {
+    {keyring::Status::NotFound, "キーリングにパスワードがありません", "キーリングにパスワードがない"},
+    {keyring::Status::Locked, "キーリングがロックされています", "キーリングがロックされている"},
+    {keyring::Status::NoService, "キーリングが使えません", "キーリングが使えない"},
+    {keyring::Status::TimedOut, "キーリングが応答しません", "キーリングが応答しない"},
+    {keyring::Status::Failed, "キーリングがエラーを返しました", "キーリングがエラーを返した"},
+};
+
+// The words for `status`; an unknown status reads as an error.
+const KeyringWords& WordsFor(keyring::Status status) {
+    for (const auto& w : kKeyringWords)
+        if (w.status == status) return w;
+    return kKeyringWords[std::size(kKeyringWords) - 1];  // Failed
+}
+
+}  // namespace
+
 std::string KeyringReason(keyring::Status status) {
-    switch (status) {
-    case keyring::Status::Ok: return "";
-    case keyring::Status::NotFound: return "キーリングにパスワードがありません";
-    case keyring::Status::Locked: return "キーリングがロックされています";
-    case keyring::Status::NoService: return "キーリングが使えません";
-    case keyring::Status::TimedOut: return "キーリングが応答しません";
-    case keyring::Status::Failed: break;
-    }
-    return "キーリングがエラーを返しました";
+    return status == keyring::Status::Ok ? "" : WordsFor(status).sentence;
 }
 
 std::string KeyringFailure(const std::string& provider, keyring::Status status) {
-    const char* why = "キーリングがエラーを返した";
-    switch (status) {
-    case keyring::Status::Ok: return "";
-    case keyring::Status::Locked: why = "キーリングがロックされている"; break;
-    case keyring::Status::NoService: why = "キーリングが使えない"; break;
-    case keyring::Status::TimedOut: why = "キーリングが応答しない"; break;
-    case keyring::Status::NotFound: why = "キーリングにパスワードがない"; break;
-    case keyring::Status::Failed: break;
-    }
-    return provider + ": " + why + "ためパスワードを読めませんでした";
+    if (status == keyring::Status::Ok) return "";
+    return provider + ": " + WordsFor(status).clause + "ためパスワードを読めませんでした";
 }
 
 namespace {

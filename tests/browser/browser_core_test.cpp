@@ -80,77 +80,6 @@ protected:
     }
 };
 
-TEST_P(BrowserCore, ListsDirectoriesFirstWithKindsFromTheListing) {
-    for (const char* d : {"cgi-bin", "images", "logs", "release.old", "v1.2"}) fs::create_directories(server.Local(d));
-    for (const char* f : {"index.html", "readme.txt", "Makefile", "LICENSE"}) Make(f);
-    auto* conn = Login();
-    std::vector<walk::Row> rows;
-    ASSERT_TRUE(walk::ListDirectory(conn, doc.currentDirectory, rows));
-    ASSERT_EQ(rows.size(), 9u);
-    std::set<std::string> dirs, files;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        (rows[i].directory ? dirs : files).insert(rows[i].name);
-        if (i > 0) {
-            EXPECT_FALSE(!rows[i - 1].directory && rows[i].directory) << "a directory after a file";
-        }
-    }
-    EXPECT_EQ(dirs, (std::set<std::string>{"cgi-bin", "images", "logs", "release.old", "v1.2"}));
-    EXPECT_EQ(files, (std::set<std::string>{"index.html", "readme.txt", "Makefile", "LICENSE"}));
-    for (const auto& r : rows)
-        if (!r.directory) {
-            EXPECT_FALSE(walk::DateText(r.mtime).empty()) << r.name;
-        }
-}
-
-// A file without an extension is a file all the same: it goes alone, its neighbours stay.
-TEST_P(BrowserCore, DeletesATreeFilesFirstThenTheEmptiedDirectoriesAndAnExtensionlessFile) {
-    Make("site/index.html");
-    Make("site/img/logo.gif");
-    Make("site/v1.2/notes");
-    fs::create_directories(server.Local("site/empty"));
-    Make("Makefile");
-    Make("keep.txt");
-    Make("sub/inner.txt");
-    auto* conn = Login();
-    std::string before = doc.currentDirectory;
-    Recorder rec;
-    EXPECT_EQ(DeleteWalk(conn, {{"site", true}, {"Makefile", false}}, rec), Outcome::Completed);
-    EXPECT_FALSE(fs::exists(server.Local("site")));
-    EXPECT_FALSE(fs::exists(server.Local("Makefile")));
-    EXPECT_TRUE(fs::exists(server.Local("keep.txt")));
-    EXPECT_TRUE(fs::exists(server.Local("sub/inner.txt")));
-    EXPECT_TRUE(rec.boxes.empty());
-    std::string after;
-    conn->GetCurrentDirectory(after);
-    EXPECT_EQ(after, before);  // the walk ends where it started
-}
-
-TEST_P(BrowserCore, UploadsFoldersWhateverTheirNamesAndReadsBackOnlyItsOwnHandOff) {
-    WriteFile(local / "index.html", "<html>");
-    fs::create_directories(local / "site/img");
-    WriteFile(local / "site/index.html", "a");
-    WriteFile(local / "site/img/logo.gif", "GIF");
-    fs::create_directories(local / "web.old");
-    WriteFile(local / "web.old/a.txt", "old");
-    WriteFile(local / "README", "readme");
-    auto* conn = Login();
-    // Another selection waiting beside ours, first in enumeration order: it must stay untouched.
-    transfertest::WriteHandOff("AAA", "other", {local / "index.html"});
-    ASSERT_EQ(WriteUploadHandOff("prov", UploadKeyName(""), {local / "site", local / "web.old", local / "README"}), 0);
-    Recorder rec;
-    EXPECT_EQ(UploadWalk(conn, "prov", UploadKeyName(""), rec), Outcome::Completed);
-    EXPECT_EQ(ReadFile(server.Local("site/img/logo.gif")), "GIF");
-    EXPECT_EQ(ReadFile(server.Local("site/index.html")), "a");
-    EXPECT_EQ(ReadFile(server.Local("web.old/a.txt")), "old");
-    EXPECT_EQ(ReadFile(server.Local("README")), "readme");
-    EXPECT_FALSE(fs::exists(server.Local("index.html")));
-    EXPECT_TRUE(rec.Saw(IDS_PROCESSING, "site/img/logo.gif"));
-    layout::HandOff other;
-    ASSERT_TRUE(layout::ReadHandOff(other));
-    EXPECT_EQ(other.provider, "AAA");
-    EXPECT_FALSE(TakeUploadHandOff("prov", UploadKeyName(""), other));
-}
-
 TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
     Make("www/index.html", "\xe6\x97\xa5\xe6\x9c\xac\n");  // 日本 in UTF-8
     Make("www/img/logo.gif", "GIF");
@@ -201,22 +130,31 @@ TEST_P(BrowserCore, LoginMovesToAnAbsoluteRootInOneStepAndARelativeOneByComponen
     EXPECT_EQ(st[1], std::make_pair(IDS_CANNOT_MOVE_STATUS, std::string("nothere")));
 }
 
-TEST_P(BrowserCore, ItemsThatCannotBeSentAreNamedAndTheRestStillGoes) {
-    fs::create_directories(local / "site/sub");
-    WriteFile(local / "site/a.txt", "a");
-    ASSERT_EQ(::mkfifo((local / "site/pipe").c_str(), 0600), 0);
-    fs::create_directory_symlink("..", local / "site/sub/up");  // a link back into a folder on the way
-    WriteFile(local / "site/sub/b.txt", "b");
+// The walk reads its own hand-off only (another selection waiting first in enumeration order stays untouched) and
+// takes it away; what cannot be sent is named and counted, and the rest still goes.
+TEST_P(BrowserCore, UploadsItsOwnHandOffAndNamesWhatItLeftOut) {
+    fs::create_directories(local / "web.old/sub");
+    WriteFile(local / "web.old/a.txt", "a");
+    ASSERT_EQ(::mkfifo((local / "web.old/pipe").c_str(), 0600), 0);
+    fs::create_directory_symlink("..", local / "web.old/sub/up");  // a link back into a folder on the way
+    WriteFile(local / "web.old/sub/b.txt", "b");
+    WriteFile(local / "index.html", "<html>");
     auto* conn = Login();
-    WriteUploadHandOff("prov", "k", {local / "site", local / "missing.txt"});
+    transfertest::WriteHandOff("AAA", "other", {local / "index.html"});
+    ASSERT_EQ(WriteUploadHandOff("prov", UploadKeyName(""), {local / "web.old", local / "missing.txt"}), 0);
     Recorder rec;
-    EXPECT_EQ(UploadWalk(conn, "prov", "k", rec), Outcome::Incomplete);
-    EXPECT_EQ(ReadFile(server.Local("site/a.txt")), "a");
-    EXPECT_EQ(ReadFile(server.Local("site/sub/b.txt")), "b");
-    EXPECT_FALSE(fs::exists(server.Local("site/pipe")));
+    EXPECT_EQ(UploadWalk(conn, "prov", UploadKeyName(""), rec), Outcome::Incomplete);
+    EXPECT_EQ(ReadFile(server.Local("web.old/a.txt")), "a");
+    EXPECT_EQ(ReadFile(server.Local("web.old/sub/b.txt")), "b");
+    EXPECT_FALSE(fs::exists(server.Local("web.old/pipe")));
+    EXPECT_FALSE(fs::exists(server.Local("index.html")));
+    EXPECT_TRUE(rec.Saw(IDS_PROCESSING, "web.old/sub/b.txt"));
     EXPECT_TRUE(rec.Saw(IDS_SKIPPED_COUNT, "3"));
     EXPECT_EQ(rec.firstLeftOut, "missing.txt");  // the selection comes before what its folders hold
-    EXPECT_FALSE(transfertest::HandOffPresent());  // the emptied keys go with ours
+    EXPECT_FALSE(testsupport::KeyExists(layout::kUploadQueueKey)) << "the emptied keys go with ours";
+    layout::HandOff other;
+    ASSERT_TRUE(layout::ReadHandOff(other));
+    EXPECT_EQ(other.provider, "AAA");
 }
 
 // Symbolic links on the server, on the three servers that show them each their own way.

@@ -89,9 +89,9 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
     Make("www/site/img/a.png");
     Make("www/site/img/b.png");
     Make("www/site/css/print/p.css");
-    Make("www/old.txt");
+    Make("www/Makefile");  // no extension: a file all the same
     std::size_t mark = Login();
-    EXPECT_EQ(DeleteWalk(doc.Connection(), {{"site", true}, {"old.txt", false}}, progress), Outcome::Completed);
+    EXPECT_EQ(DeleteWalk(doc.Connection(), {{"site", true}, {"Makefile", false}}, progress), Outcome::Completed);
     EXPECT_EQ(server.Transcript(mark),
         "TYPE A\n"  // the selection's folder, listed for links
         "PORT 127,0,0,1,*\n"
@@ -100,8 +100,8 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
         "CWD site\n"  // site: listed
         "PORT 127,0,0,1,*\n"
         "LIST\n"
-        "CWD ../\n"  // old.txt, at once
-        "DELE ./old.txt\n"
+        "CWD ../\n"  // Makefile, at once
+        "DELE ./Makefile\n"
         "CWD site\n"  // css: listed
         "CWD css\n"
         "PORT 127,0,0,1,*\n"

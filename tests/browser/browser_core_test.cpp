@@ -155,6 +155,9 @@ TEST_P(BrowserCore, UploadsItsOwnHandOffAndNamesWhatItLeftOut) {
     layout::HandOff other;
     ASSERT_TRUE(layout::ReadHandOff(other));
     EXPECT_EQ(other.provider, "AAA");
+    Recorder again;
+    EXPECT_EQ(UploadWalk(conn, "prov", UploadKeyName(""), again), Outcome::Failed) << "the queue was sent already";
+    EXPECT_TRUE(again.Saw(IDS_TEXT, "アップロードするファイルの指定を読み取れませんでした"));
 }
 
 // Symbolic links on the server, on the three servers that show them each their own way.

@@ -191,25 +191,6 @@ TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     EXPECT_EQ(frame->View()->Rows().size(), 3u);
 }
 
-// The file arrives under a temporary name that always fits, whatever the
-// length of the server's name (the temporary was the name plus 12 bytes).
-TEST_F(BrovinFailure, FilesWhoseNamesFillTheByteLimitDownload) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    const std::string n244 = std::string(240, 'a') + ".txt", n255 = std::string(251, 'b') + ".txt";
-    WriteFile(server.Local(n244), "244");
-    WriteFile(server.Local(n255), "255");
-    Start(server, "");
-    CBrovinView* v = frame->View();
-    DownloadInto(local / "dl");
-    for (long i = 0; i < v->GetItemCount(); ++i) v->SetItemState(i, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
-    v->RunCommand(ID_DOWNLOAD_TO);
-    ASSERT_TRUE(Settled());
-    EXPECT_EQ(v->ProgressDialog(), nullptr) << "the walk ended normally";
-    EXPECT_EQ(ReadFile(local / ("dl/" + n244)), "244");
-    EXPECT_EQ(ReadFile(local / ("dl/" + n255)), "255");
-    EXPECT_EQ(std::distance(fs::directory_iterator(local / "dl"), fs::directory_iterator()), 2) << "no temporary left";
-}
-
 // No browser on the desktop: with nothing on PATH, whatever handler the desktop names for the page cannot start, and
 // xdg-open is missing or finds no browser (which it says only by its exit status).
 TEST_F(BrovinFailure, HelpWithoutABrowserSaysSoInTheStatusBar) {

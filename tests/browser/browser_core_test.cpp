@@ -367,12 +367,13 @@ TEST(BrowserJobs, RunInOrderOneAtATime) {
 
 // Every file of a download is created once, under its temporary name, and renamed into place: on a file system that
 // checks recently freed inodes at each create, a second temporary per file freed an inode every file and made each
-// later create slower than the one before.
+// later create slower than the one before. The temporary name always fits, whatever the length of the server's name
+// (it was the name plus 12 bytes).
 TEST(BrowserDownload, EachFileIsCreatedOnceAndRenamedIntoPlace) {
     testsupport::ScopedStore store;
     testsupport::TempDir local;
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    const std::vector<std::string> names = {"a.bin", "b.bin", "c.bin"};
+    const std::vector<std::string> names = {std::string(240, 'a') + ".txt", std::string(251, 'b') + ".txt", "c.bin"};
     for (const auto& n : names) WriteFile(server.Local(n), "data of " + n);
     inet::InternetSession session;
     auto* conn = session.GetFtpConnection("127.0.0.1", server.user(), server.password(),

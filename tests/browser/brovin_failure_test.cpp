@@ -160,9 +160,7 @@ TEST_F(BrovinFailure, ACutConnectionIsMadeAgainByTheNextCommand) {
     // A walk after a cut: the download gets the new connection too.
     relay.CutAll();
     DownloadInto(local / "dl");
-    Select("page.html");
-    v->RunCommand(ID_DOWNLOAD_TO);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("page.html", ID_DOWNLOAD_TO));
     EXPECT_EQ(ReadFile(local / "dl/www/page.html"), "page");
     EXPECT_EQ(relay.Accepted(), 3);
 

@@ -73,6 +73,12 @@ protected:
                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         }
     }
+    // Selects the row that shows `shown`, runs `command` on it and waits until it settled; false when it did not.
+    bool RunOn(const std::string& shown, int command) {
+        Select(shown);
+        frame->View()->RunCommand(command);
+        return Settled();
+    }
     // The download-to command's folder chooser answers `folder` from now on.
     void DownloadInto(const std::string& folder) {
         frame->View()->chooseFolder = [folder](std::string& chosen) {

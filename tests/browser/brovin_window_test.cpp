@@ -551,9 +551,7 @@ protected:
 
         // Deleted, the link opened as a folder goes, and what it leads to stays.
         v->confirmDelete = [] { return true; };
-        Select("linkdir");
-        v->RunCommand(ID_DELETE);
-        ASSERT_TRUE(Settled());
+        ASSERT_TRUE(RunOn("linkdir", ID_DELETE));
         EXPECT_FALSE(fs::exists(fs::symlink_status(server.Local("www/linkdir"))));
         EXPECT_EQ(testsupport::ReadFile(server.Local("shared/a.txt")), "a");
         EXPECT_EQ(Names(), std::vector<std::string>{"readme"});

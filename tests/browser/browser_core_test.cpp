@@ -1,5 +1,5 @@
-// The browser's core against real servers: the document's start and login, the listing, and the upload, download
-// and delete walks.
+// The browser's core against real servers: the document's login, the upload, download and delete walks, and the job
+// queue.
 #include "browser/core/document.h"
 #include "browser/core/ids.h"
 #include "common/walk/remote_listing.h"

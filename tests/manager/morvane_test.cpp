@@ -501,19 +501,13 @@ TEST_F(Providers, AProviderItemDeletesTheWholeProviderWithItsRules) {
 TEST_F(Providers, PropertiesCancelledLeavesTheCommandsGreyUntilTheNextClick) {
     Click(Item("社内", "ホーム"));
     ASSERT_TRUE(Enabled(ID_PROVIDER_PROPERTIES));
-    std::string title;
-    Driver cancel([&] {
-        for (wxWindow* w : wxTopLevelWindows)
-            if (auto* sheet = dynamic_cast<wxDialog*>(w); sheet && sheet->IsShown() && sheet->IsModal()) {
-                title = U8(sheet->GetTitle());
-                sheet->EndModal(wxID_CANCEL);
-                return true;
-            }
-        return false;
+    std::vector<std::string> titles;
+    testsupport::AnswerDialogs cancel([&](wxDialog* sheet) {
+        titles.push_back(U8(sheet->GetTitle()));
+        return static_cast<int>(wxID_CANCEL);
     });
     frame->ProviderCommand(0, 1);
-    ASSERT_TRUE(cancel.done);
-    EXPECT_EQ(title, "社内(/www)のプロパティ");
+    EXPECT_EQ(titles, std::vector<std::string>{"社内(/www)のプロパティ"});
     EXPECT_FALSE(Enabled(ID_PROVIDER_PROPERTIES));
     EXPECT_FALSE(Enabled(ID_PROVIDER_DELETE));
     Click(Item("社内", "ホーム"));

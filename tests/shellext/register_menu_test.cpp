@@ -150,29 +150,20 @@ TEST_F(Menu, AClickReplacesItsOwnHandOffAndOnlyStaleOnesBesideIt) {
     EXPECT_EQ(handOff.provider + "\\" + handOff.entry, "A\\e1");
     EXPECT_EQ(handOff.paths, (Strings{"/v/only"})) << "values of the larger earlier selection were left";
 
-    // B\e2 was chosen a moment ago; C\e3 an hour ago, and nobody took it.
+    // B\e2 was chosen a moment ago; C\e3 an hour ago and nobody took it, or by a version that wrote no time.
     Shown pending({"/p/b"});
     ASSERT_EQ(pending.Invoke(3), com::S_OK);  // B\e2
-    {
+    for (const bool timed : {true, false}) {
         SettingKey stale;
         stale.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("C", "e3"));
         stale.WriteString(layout::SelectedValueName(0), "/old/c");
-        stale.WriteDword(layout::kWritten, static_cast<winreg::DWORD>(std::time(nullptr) - 3600));
+        if (timed) stale.WriteDword(layout::kWritten, static_cast<winreg::DWORD>(std::time(nullptr) - 3600));
+        stale.CloseKey();
+        Shown again({"/v/again"});
+        ASSERT_EQ(again.Invoke(1), com::S_OK);  // A\e1
+        EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"})) << timed;
     }
-    Shown again({"/v/again"});
-    ASSERT_EQ(again.Invoke(1), com::S_OK);  // A\e1
-    EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"}));
     EXPECT_EQ(testsupport::StoredString(layout::SelectedEntryKey("B", "e2"), "Selected0"), "/p/b");
-
-    // Left by a version that wrote no time: never taken, so stale.
-    {
-        SettingKey old;
-        old.CreateKey(winreg::HKEY_CURRENT_USER, layout::SelectedEntryKey("C", "e3"));
-        old.WriteString(layout::SelectedValueName(0), "/old/c");
-    }
-    Shown third({"/v/third"});
-    ASSERT_EQ(third.Invoke(1), com::S_OK);
-    EXPECT_EQ(testsupport::StoredChildren(layout::kSelectedKey), (Strings{"A", "B"}));
 }
 
 // The remote browser's queued upload lives beside the menu's hand-offs, without the time a hand-off carries: a

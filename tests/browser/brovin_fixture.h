@@ -14,8 +14,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,7 +31,6 @@ class BrovinFixture : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
     testsupport::TempDir local;
-    std::string log = local / "ftpd.log";
     CMainFrame* frame = nullptr;
 
     void TearDown() override { CloseFrame(); }
@@ -41,10 +38,6 @@ protected:
         if (frame) frame->Close(true);
         testsupport::Pump(100);
         frame = nullptr;
-    }
-    // A pyftpdlib server that logs every command it receives.
-    std::unique_ptr<FtpServer> LoggingServer() {
-        return std::make_unique<FtpServer>(FtpServer::Kind::Pyftpdlib, "", std::vector<std::string>{"--log", log});
     }
     // Starts the browser on `server` (reached through `port` when given) and waits for the login's end.
     void Start(const FtpServer& server, const std::string& root, const std::string& password = "", int port = 0) {
@@ -65,18 +58,9 @@ protected:
         return done;
     }
     std::string Status() { return frame->StatusText().utf8_string(); }
-    // The commands the server received, in order, as its log names them ("MKD made").
-    std::vector<std::string> Received() {
-        std::vector<std::string> out;
-        std::istringstream in(ReadFile(log));
-        for (std::string line; std::getline(in, line);) {
-            std::size_t at = line.find("<- ");
-            if (at != std::string::npos) out.push_back(line.substr(at + 3));
-        }
-        return out;
-    }
-    bool ReceivedStartingWith(const std::string& prefix) {
-        for (const auto& c : Received())
+    // Whether `server` received a command that starts with `prefix`.
+    static bool ReceivedStartingWith(const FtpServer& server, const std::string& prefix) {
+        for (const auto& c : server.Commands())
             if (c.rfind(prefix, 0) == 0) return true;
         return false;
     }
@@ -88,6 +72,12 @@ protected:
             v->SetItemState(i, on ? wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED : 0,
                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         }
+    }
+    // Selects the row that shows `shown`, runs `command` on it and waits until it settled; false when it did not.
+    bool RunOn(const std::string& shown, int command) {
+        Select(shown);
+        frame->View()->RunCommand(command);
+        return Settled();
     }
     // The download-to command's folder chooser answers `folder` from now on.
     void DownloadInto(const std::string& folder) {

@@ -40,9 +40,7 @@ TEST_F(BrovinNames, ShiftJisAndStrayBytesAreShownAndTheirCommandsSendTheServersB
 
     // Download: the local file gets the server's bytes as its name.
     DownloadInto(local / "dl");
-    Select(kSjisShown);
-    v->RunCommand(ID_DOWNLOAD_TO);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn(kSjisShown, ID_DOWNLOAD_TO));
     EXPECT_EQ(ReadFile(local / ("dl" + server.home() + "/" + kSjis)), "sjis");
 
     // Rename: the dialog starts from the shown text; the old name goes out as its bytes.
@@ -52,26 +50,20 @@ TEST_F(BrovinNames, ShiftJisAndStrayBytesAreShownAndTheirCommandsSendTheServersB
         name = "good.bin";
         return true;
     };
-    Select("bad\\xFF.bin");
-    v->RunCommand(ID_RENAME);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("bad\\xFF.bin", ID_RENAME));
     EXPECT_EQ(initial, "bad\\xFF.bin");
     EXPECT_FALSE(fs::exists(server.Local("bad\xff.bin")));
     EXPECT_EQ(ReadFile(server.Local("good.bin")), "bad");
 
     // Accepting the shown text unchanged sends nothing: it is not the name.
     v->askName = [&](int, wxString&) { return true; };
-    Select(kSjisShown);
-    v->RunCommand(ID_RENAME);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn(kSjisShown, ID_RENAME));
     EXPECT_TRUE(fs::exists(server.Local(kSjis)));
     EXPECT_FALSE(fs::exists(server.Local(kSjisShown)));
 
     // Delete: the Shift_JIS file goes, and nothing else.
     v->confirmDelete = [] { return true; };
-    Select(kSjisShown);
-    v->RunCommand(ID_DELETE);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn(kSjisShown, ID_DELETE));
     EXPECT_EQ(v->ProgressDialog(), nullptr);
     EXPECT_FALSE(fs::exists(server.Local(kSjis)));
     std::set<std::string> left;
@@ -97,27 +89,19 @@ TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), (std::set<std::string>{"日本語.txt", "資料"}));
 
     DownloadInto(local / "dl");
-    Select("日本語.txt");
-    v->RunCommand(ID_DOWNLOAD_TO);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("日本語.txt", ID_DOWNLOAD_TO));
     EXPECT_EQ(ReadFile(local / "dl/日本語.txt"), "sjis");
 
     const std::string unwritable = " : " + inet::InternetErrorText(inet::ERROR_NO_UNICODE_TRANSLATION);
     Answer("😀.txt");
-    Select("日本語.txt");
-    v->RunCommand(ID_RENAME);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("日本語.txt", ID_RENAME));
     EXPECT_EQ(Status(), "😀.txt" + unwritable);
     Answer("新しい名前.txt");
-    Select("日本語.txt");
-    v->RunCommand(ID_RENAME);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("日本語.txt", ID_RENAME));
     EXPECT_EQ(ReadFile(disk("新しい名前.txt")), "sjis");
 
     v->confirmDelete = [] { return true; };
-    Select("資料");
-    v->RunCommand(ID_DELETE);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("資料", ID_DELETE));
     EXPECT_FALSE(fs::exists(disk("資料")));
     std::set<std::string> left;
     for (const auto& e : fs::directory_iterator(server.Local(""))) left.insert(e.path().filename().string());
@@ -139,9 +123,7 @@ TEST_F(BrovinNames, NamesWithNulCrAndHiddenCharactersAreShownWholeOnOneLine) {
                                                   "\\xFF\\xFE.bin", "rtl\\u202Etxt.exe", "plain.txt"}));
     int asked = 0;
     v->askName = [&](int, wxString&) { return ++asked > 0; };
-    Select("a\\x00b.txt");
-    v->RunCommand(ID_RENAME);
-    ASSERT_TRUE(Settled());
+    ASSERT_TRUE(RunOn("a\\x00b.txt", ID_RENAME));
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(Status(), "名前 a\\x00b.txt には改行または NUL 文字が含まれているため、サーバへ送れません");
 }

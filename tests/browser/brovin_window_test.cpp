@@ -2,7 +2,6 @@
 // through the list and the command bar, the commands with their dialogs answered, abort, a dropped connection.
 #include "browser/dialogs.h"
 #include "common/ui/certificate_question.h"
-#include "common/ui/help.h"
 #include "common/ui/image_button.h"
 #include "common/ui/outbar.h"
 #include "tests/browser/brovin_fixture.h"
@@ -125,11 +124,8 @@ TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
     v->RunCommand(ID_RENAME);
     EXPECT_TRUE(PumpUntil([&] { return frame->StatusText() == U("readme.txtへのアクセスは拒否されました"); }, 5000));
     ASSERT_TRUE(WaitListed());
-    // Make directory, then rename it.
-    v->askName = [](int, wxString& name) {
-        name = U("新しい.dir");
-        return true;
-    };
+    // A new directory with a dot in its name is listed among the directories.
+    Answer("新しい.dir");
     v->RunCommand(ID_MAKE_DIRECTORY);
     ASSERT_TRUE(WaitListed());
     EXPECT_TRUE(fs::is_directory(server.Local("pub/incoming/新しい.dir")));
@@ -139,7 +135,7 @@ TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
 }
 
 // An untrusted certificate is asked about over the window: refused, nothing connects and the status says why;
-// trusted, it is remembered for the provider's every entry and a login made again asks nothing. TLS when offered,
+// trusted, it is remembered and a login made again asks nothing. TLS when offered,
 // on a server without it, goes on in plain FTP; the status bar says which.
 TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
     FtpServer tls(FtpServer::Kind::VsftpdTls), plain(FtpServer::Kind::Pyftpdlib);
@@ -163,12 +159,11 @@ TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        for (const char* e : {"entry", "other"}) {
-            transfertest::WriteEntry("prov", e, *row.server, row.server->home());
-            SettingKey key;
-            key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", e));
-            key.WriteDword(layout::kEncryption, 1);
-        }
+        transfertest::WriteEntry("prov", "entry", *row.server, row.server->home());
+        SettingKey key;
+        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
+        key.WriteDword(layout::kEncryption, 1);
+        key.CloseKey();
         int asked = 0;
         bool overFrame = false;
         testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
@@ -189,10 +184,6 @@ TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
         }
         if (row.server == &tls && row.answer == wxID_OK) {
             Screenshot("brovin.png");
-            const auto fingerprint = testsupport::StoredString(layout::EntryKey("prov", "entry"), layout::kTrustedCertificate);
-            ASSERT_TRUE(fingerprint.has_value());
-            EXPECT_EQ(fingerprint->size(), 64u);
-            EXPECT_EQ(testsupport::StoredString(layout::EntryKey("prov", "other"), layout::kTrustedCertificate), fingerprint);
             frame->View()->QueueUpload({transfertest::DemoSite()});
             ASSERT_TRUE(WaitListed());
             transfertest::ExpectSameFiles(transfertest::DemoSite(), tls.Local("site"));
@@ -275,22 +266,10 @@ TEST_F(BrovinWindow, ADroppedConnectionKeepsTheMessageUntilAbort) {
     EXPECT_TRUE(frame->IsEnabled());
 }
 
-TEST_F(BrovinWindow, AMissingHelpPageIsToldInTheStatusBar) {
-    testsupport::ScopedStore none;
-    frame = StartBrowser();
-    std::string opened;
-    frame->openHelp = [&](const std::string& p) {
-        opened = p;
-        return true;
-    };
-    frame->OnHelp();
-    if (fs::exists(ui::HelpPath()))
-        EXPECT_EQ(opened, ui::HelpPath());
-    else
-        EXPECT_TRUE(frame->StatusText().StartsWith(U("ヘルプ "))) << frame->StatusText();
-}
-
-TEST_F(BrovinWindow, TheContextMenuGreysWhatTheSelectionDoesNotAllow) {
+// The context menu greys what the selection does not allow, and so do the keys: F2 on two rows opens no dialog, Delete
+// answered no does nothing; F5 lists again with one icon per type. (A yes and F5 with real keys are the selection
+// test's below, F2 on one row the failure tests' F2-then-Enter.)
+TEST_F(BrovinWindow, TheContextMenuAndTheKeysFollowTheSelection) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     fs::create_directories(server.Local("dir"));
     WriteFile(server.Local("a.txt"), "a");
@@ -307,13 +286,37 @@ TEST_F(BrovinWindow, TheContextMenuGreysWhatTheSelectionDoesNotAllow) {
         {{}, always},
         {{"a.txt"}, all},
         {{"dir"}, all},
-        {{"a.txt", "b.txt"}, notRename},
         {{"dir", "a.txt", "b.txt"}, notRename},
+        {{"a.txt", "b.txt"}, notRename},
     };
     for (const auto& c : cases) {
         SelectAll(c.selected);
         EXPECT_EQ(ContextEnabled(), c.enabled) << c.selected.size() << " selected";
     }
+    int named = 0;
+    frame->View()->askName = [&](int, wxString&) { return ++named < 0; };
+    Key(WXK_F2);
+    EXPECT_EQ(named, 0);
+
+    int asked = 0;
+    testsupport::AnswerDialogs answer([&](wxDialog*) {
+        ++asked;
+        return static_cast<int>(wxID_NO);
+    });
+    Select("a.txt");
+    Key(WXK_DELETE);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
+    ASSERT_TRUE(Settled());
+    EXPECT_TRUE(fs::exists(server.Local("a.txt")));
+
+    const int icons = frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount();
+    WriteFile(server.Local("c.txt"), "c");
+    Key(WXK_F5);
+    ASSERT_TRUE(WaitListed());
+    const auto names = Names();
+    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"dir", "a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount(), icons);
 }
 
 TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
@@ -407,53 +410,6 @@ TEST_F(BrovinWindow, DownloadToAsksForTheFolderWithTheDesktopsChooser) {
     ASSERT_EQ(titles.size(), 2u);
     EXPECT_EQ(testsupport::ReadFile(target + "/page.html"), "page");
     EXPECT_EQ(std::distance(fs::directory_iterator(target), fs::directory_iterator()), 1);  // no temporary left
-}
-
-TEST_F(BrovinWindow, KeysRefreshDeleteAfterAskingAndRename) {
-    FtpServer server(FtpServer::Kind::Pyftpdlib);
-    for (const char* f : {"a.txt", "b.txt"}) WriteFile(server.Local(f), f);
-    Start(server, "");
-    const int icons = frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount();
-    WriteFile(server.Local("c.txt"), "c");
-    Key(WXK_F5);
-    ASSERT_TRUE(WaitListed());
-    auto names = Names();
-    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"a.txt", "b.txt", "c.txt"}));
-    EXPECT_EQ(frame->View()->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount(), icons);  // one icon per type
-
-    std::vector<wxString> asked;
-    int reply = wxID_NO;
-    testsupport::AnswerDialogs answer([&](wxDialog* d) {
-        if (auto* box = dynamic_cast<wxMessageDialog*>(d)) asked.push_back(box->GetMessage());
-        return reply;
-    });
-    Select("a.txt");
-    Key(WXK_DELETE);  // answered no: nothing happens
-    EXPECT_EQ(frame->View()->ProgressDialog(), nullptr);
-    reply = wxID_YES;
-    Key(WXK_DELETE);
-    ASSERT_TRUE(Settled());
-    ASSERT_EQ(asked.size(), 2u);
-    EXPECT_FALSE(fs::exists(server.Local("a.txt")));
-    EXPECT_TRUE(fs::exists(server.Local("b.txt")));
-
-    int named = 0;
-    frame->View()->askName = [&](int mode, wxString& name) {
-        ++named;
-        name = U("名前.txt");
-        return mode == 1;
-    };
-    SelectAll({"b.txt", "c.txt"});
-    Key(WXK_F2);  // two selected: no dialog
-    EXPECT_EQ(named, 0);
-    Select("b.txt");
-    Key(WXK_F2);
-    ASSERT_TRUE(PumpUntil([&] { return fs::exists(server.Local("名前.txt")); }, 5000));
-    ASSERT_TRUE(WaitListed());
-    EXPECT_EQ(named, 1);
-    EXPECT_EQ(testsupport::ReadFile(server.Local("名前.txt")), "b.txt");
-    names = Names();
-    EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), (std::set<std::string>{"c.txt", "名前.txt"}));
 }
 
 // Once a range selection (Shift+End) left every row past the old count selected after navigation or F5, and
@@ -589,9 +545,7 @@ protected:
 
         // Deleted, the link opened as a folder goes, and what it leads to stays.
         v->confirmDelete = [] { return true; };
-        Select("linkdir");
-        v->RunCommand(ID_DELETE);
-        ASSERT_TRUE(Settled());
+        ASSERT_TRUE(RunOn("linkdir", ID_DELETE));
         EXPECT_FALSE(fs::exists(fs::symlink_status(server.Local("www/linkdir"))));
         EXPECT_EQ(testsupport::ReadFile(server.Local("shared/a.txt")), "a");
         EXPECT_EQ(Names(), std::vector<std::string>{"readme"});

@@ -48,33 +48,19 @@ protected:
     }
 };
 
-TEST_P(TranscriptBrowser, LoginAndListing) {
+// The login, then a refresh as the window makes it on its job thread: the PWD that finds a lost connection, and the
+// listing of the document's directory, entered again.
+TEST_P(TranscriptBrowser, LoginAndRefresh) {
     Make("www/index.html");
     Make("www/img/a.png");
-    Login();
-    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()));
-    // The first listing after the login enters the directory the login left it in.
-    std::size_t mark = server.Commands().size();
-    std::vector<walk::Row> rows;
-    ASSERT_TRUE(walk::ListDirectory(doc.Connection(), doc.currentDirectory, rows));
-    EXPECT_EQ(rows.size(), 2u);
-    EXPECT_EQ(server.Transcript(mark), "CWD " + doc.currentDirectory +
-                                           "\n"
-                                           "TYPE A\n"
-                                           "PORT 127,0,0,1,*\n" +
-                                           (Pyftpdlib() ? "MLSD\n" : "LIST\n"));
-}
-
-// A refresh as the window makes it on its job thread: the PWD that finds a
-// lost connection, then the listing of the document's directory.
-TEST_P(TranscriptBrowser, Refresh) {
-    Make("www/index.html");
     std::size_t mark = Login();
+    EXPECT_EQ(server.Transcript(), transfertest::LoginToWww(Pyftpdlib()));
     std::string failure;
     inet::FtpConnection* conn = doc.LiveConnection([](int, const std::string&) {}, failure);
     ASSERT_NE(conn, nullptr) << failure;
     std::vector<walk::Row> rows;
     ASSERT_TRUE(walk::ListDirectory(conn, doc.currentDirectory, rows));
+    EXPECT_EQ(rows.size(), 2u);
     EXPECT_EQ(server.Transcript(mark), "PWD\n"
                                        "CWD " + doc.currentDirectory + "\n"
                                        "TYPE A\n"
@@ -89,9 +75,9 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
     Make("www/site/img/a.png");
     Make("www/site/img/b.png");
     Make("www/site/css/print/p.css");
-    Make("www/old.txt");
+    Make("www/Makefile");  // no extension: a file all the same
     std::size_t mark = Login();
-    EXPECT_EQ(DeleteWalk(doc.Connection(), {{"site", true}, {"old.txt", false}}, progress), Outcome::Completed);
+    EXPECT_EQ(DeleteWalk(doc.Connection(), {{"site", true}, {"Makefile", false}}, progress), Outcome::Completed);
     EXPECT_EQ(server.Transcript(mark),
         "TYPE A\n"  // the selection's folder, listed for links
         "PORT 127,0,0,1,*\n"
@@ -100,8 +86,8 @@ TEST_P(TranscriptBrowser, DeleteWalk) {
         "CWD site\n"  // site: listed
         "PORT 127,0,0,1,*\n"
         "LIST\n"
-        "CWD ../\n"  // old.txt, at once
-        "DELE ./old.txt\n"
+        "CWD ../\n"  // Makefile, at once
+        "DELE ./Makefile\n"
         "CWD site\n"  // css: listed
         "CWD css\n"
         "PORT 127,0,0,1,*\n"

@@ -1,63 +1,33 @@
 // The Nemo or Caja module (PARVEX_FM_MODULE) as its file manager uses it (gtk3_host.h), registered the way the suite
 // registers parvex.so: the menu for a selection and an entry activated with the keys GDK 3 reports. What the handler
 // itself does with a choice is proven through GNOME Files' module; here, that the host's interface reaches it whole.
-#include "tests/shellext/module_host.h"
-
 #include "tests/shellext/gtk3_host.h"
+
+#include "tests/shellext/host_fixture.h"
 
 using namespace shelltest;
 using namespace gtk3host;
 
 namespace {
 
-Host::Provider* MenuProvider() {
-    static Host::Provider* provider = [] {
-        void* module = ::dlopen(PARVEX_FM_MODULE, RTLD_NOW | RTLD_LOCAL);
-        EXPECT_NE(module, nullptr) << ::dlerror();
-        std::string error;
-        Host::Provider* p = module ? fmhost::LoadMenuProvider<Host>(module, error) : nullptr;
-        EXPECT_NE(p, nullptr) << error;
-        return p;
-    }();
-    return provider;
-}
+void* FmModule() { return ::dlopen(PARVEX_FM_MODULE, RTLD_NOW | RTLD_LOCAL); }
 
 // Named after the file manager (Nemo, Caja), so that its tests are found by its name.
-class PARVEX_FM_FIXTURE : public SuiteStore {
+class PARVEX_FM_FIXTURE : public HostTest<Host, FmModule> {
 protected:
     void SetUp() override {
-        SuiteStore::SetUp();
-        ASSERT_NE(MenuProvider(), nullptr);
+        HostTest::SetUp();
         g_modifiers = 0;
-    }
-    void TearDown() override {
-        if (items_) g_list_free_full(items_, g_object_unref);
-        for (GObject* f : files_) g_object_unref(f);
-    }
-    // Items the file manager would show for the selection; entries are (path or URI, is a folder).
-    std::vector<Item> Right(const std::vector<std::pair<std::string, bool>>& selection) {
-        GList* files = nullptr;
-        for (const auto& [p, folder] : selection) {
-            files_.push_back(fmhost::NewFile<Host>(p, folder));
-            files = g_list_append(files, files_.back());
-        }
-        if (items_) g_list_free_full(items_, g_object_unref);
-        items_ = Host::FileItems(MenuProvider(), files);
-        g_list_free(files);
-        return fmhost::Walk<Host>(items_);
     }
     // Activates provider > item of the Parvex menu with `keys` held and says what started.
     std::string Choose(const std::vector<Item>& menu, std::size_t provider, std::size_t item, unsigned keys) {
-        const std::string record = dir / ("started" + std::to_string(++choices_));
-        Programs(record);
+        const std::string started = dir / ("started" + std::to_string(++choices_));
+        Programs(started);
         g_modifiers = keys;
         Host::Activate(menu.at(0).children.at(provider).children.at(item).item);
-        return Started(record);
+        return Started(started);
     }
 
-    testsupport::TempDir dir;
-    GList* items_ = nullptr;
-    std::vector<GObject*> files_;
     int choices_ = 0;
 };
 

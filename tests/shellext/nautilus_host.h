@@ -43,13 +43,4 @@ struct Nautilus {
     static void Activate(MenuItem* item) { nautilus_menu_item_activate(item); }
 };
 
-using Item = fmhost::Item<Nautilus>;
-[[maybe_unused]] inline GObject* NewFile(const std::string& pathOrUri, bool directory) {
-    return fmhost::NewFile<Nautilus>(pathOrUri, directory);
-}
-[[maybe_unused]] inline NautilusMenuProvider* LoadMenuProvider(void* module, std::string& error) {
-    return fmhost::LoadMenuProvider<Nautilus>(module, error);
-}
-[[maybe_unused]] inline std::vector<Item> Walk(GList* items) { return fmhost::Walk<Nautilus>(items); }
-
 }  // namespace nautilushost

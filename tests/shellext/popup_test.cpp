@@ -47,20 +47,28 @@ protected:
             testsupport::Pump(250);
         }
     }
-    // Runs `argv` (parvex-menu started as a file manager starts it), chooses
-    // the entry and returns the paths the hand-off received.
-    std::vector<std::string> HandedOff(const std::vector<std::string>& argv) {
-        SettingKey entry;  // so that this menu's build can be seen
+    // Starts `argv` (parvex-menu as a file manager starts it) with the entry's menu number forgotten, so that this
+    // menu's build can be seen; returns its process id.
+    int SpawnMenu(const std::vector<std::string>& argv) {
+        SettingKey entry;
         entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("A", "e1"));
         entry.DeleteValue(layout::kMenuId);
+        return testsupport::Spawn(argv);
+    }
+    // Runs `argv`, chooses the entry and returns the paths the hand-off received; the program must have started the
+    // transfer for that entry and ended.
+    std::vector<std::string> HandedOff(const std::vector<std::string>& argv) {
         layout::DeleteHandOff();
         ::unlink(record.c_str());
-        int pid = testsupport::Spawn(argv);
+        int pid = SpawnMenu(argv);
         ChooseTheEntry();
-        if (Started(record, 5000).empty()) ::kill(pid, SIGKILL);
-        testsupport::Wait(pid);
+        const std::string started = Started(record, 5000);
+        if (started.empty()) ::kill(pid, SIGKILL);
+        EXPECT_EQ(testsupport::Wait(pid), started.empty() ? 128 + SIGKILL : 0);
+        EXPECT_EQ(started, "dravik\n");
         layout::HandOff handOff;
         layout::ReadHandOff(handOff);
+        EXPECT_EQ(handOff.entry, "e1");
         return handOff.paths;
     }
 };
@@ -114,53 +122,10 @@ TEST_F(Popup, HandlerBuildsOnlyWhenRegisteredAndInvokesWithTheKeysHeld) {
     winreg::ResetStore();
 }
 
-TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceStartsTheTransfer) {
-    Entry("A", "e1", "ホームページ");
-    Programs(record);
-    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
-    std::string file = dir / "index.html";
-    testsupport::WriteFile(file, "x");
-
-    // The menu is built (its MENUID values written) just before it pops up and takes the keyboard.
-    int pid = testsupport::Spawn({PARVEX_MENU, file});
-    ChooseTheEntry();
-    std::string started = Started(record, 5000);
-    if (started.empty()) ::kill(pid, SIGKILL);
-    EXPECT_EQ(testsupport::Wait(pid), started.empty() ? 128 + SIGKILL : 0);
-    EXPECT_EQ(started, "dravik\n");
-    layout::HandOff handOff;
-    ASSERT_TRUE(layout::ReadHandOff(handOff));
-    EXPECT_EQ(handOff.entry, "e1");
-    EXPECT_EQ(handOff.paths, (std::vector<std::string>{file}));
-
-    // A transfer program that cannot be started: the choice is not passed
-    // over in silence, a message box stays until it is answered.
-    Programs(record, dir / "no-such-dravik");
-    {
-        SettingKey entry;  // so that the next menu's build can be seen
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("A", "e1"));
-        entry.DeleteValue(layout::kMenuId);
-    }
-    pid = testsupport::Spawn({PARVEX_MENU, file});
-    ChooseTheEntry();
-    testsupport::Pump(1500);
-    int status = 0;
-    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the program ended without a word";
-    wxUIActionSimulator().Char(WXK_RETURN);
-    if (!testsupport::PumpUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
-        ::kill(pid, SIGKILL);
-        FAIL() << "the message box did not close with Return";
-    }
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-}
-
-}  // namespace
-
-namespace {
-
-// Dolphin's service menu and Thunar's custom action put each selected path in
-// place of %F as one argument: names with spaces, quotes and Japanese arrive whole.
-TEST_F(Popup, DolphinAndThunarHandEverySelectedPathOverWhole) {
+// parvex-menu as Dolphin's service menu and Thunar's custom action start it, each selected path in place of %F as one
+// argument: the menu is built just before it pops up and takes the keyboard, a choice starts the transfer with names
+// (spaces, quotes, Japanese) whole, and a transfer program that cannot start is not passed over in silence.
+TEST_F(Popup, TheProgramPopsTheMenuUpAndAKeyboardChoiceHandsEveryPathOverWhole) {
     Entry("A", "e1", "ホームページ");
     Programs(record);
     ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
@@ -189,6 +154,20 @@ TEST_F(Popup, DolphinAndThunarHandEverySelectedPathOverWhole) {
     command.replace(command.find(" %F"), 3, quoted);
     command.replace(0, std::string("parvex-menu").size(), PARVEX_MENU);
     EXPECT_EQ(HandedOff({"/bin/sh", "-c", "exec " + command}), selection);
+
+    // A transfer program that cannot be started: a message box stays until it is answered.
+    Programs(record, dir / "no-such-dravik");
+    const int pid = SpawnMenu({PARVEX_MENU, selection[0]});
+    ChooseTheEntry();
+    testsupport::Pump(1500);
+    int status = 0;
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the program ended without a word";
+    wxUIActionSimulator().Char(WXK_RETURN);
+    if (!testsupport::PumpUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5000)) {
+        ::kill(pid, SIGKILL);
+        FAIL() << "the message box did not close with Return";
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
 }
 
 }  // namespace

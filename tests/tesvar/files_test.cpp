@@ -2,7 +2,6 @@
 // against an independent converter on a real Japanese dictionary.
 #include "tesvar/tesvar.h"
 #include "tests/support/test_support.h"
-#include "tests/tesvar/validate.h"
 
 #include <gtest/gtest.h>
 
@@ -241,18 +240,6 @@ TEST(TesvarFiles, InPlaceEmptyAndModes) {
     ASSERT_EQ(ConvertFile(1, empty, out), TESVAR_OK);
     EXPECT_EQ(access(out.c_str(), F_OK), 0);
     EXPECT_EQ(ReadFile(out), "");
-}
-
-TEST(TesvarFiles, ACutAtTheReadBufferEdgeIsJoined) {
-    // The library reads 1 MiB at a time: put a character across that edge.
-    testsupport::TempDir dir;
-    std::string text(1024 * 1024 - 1, 'a');
-    text += "\xA4\xA2\n";
-    WriteFile(dir / "in", text);
-    ASSERT_EQ(ConvertFile(0, dir / "in", dir / "out"), TESVAR_OK);
-    std::string out = ReadFile(dir / "out");
-    EXPECT_EQ(out.substr(out.size() - 3), "\x82\xA0\n");
-    EXPECT_EQ(tesvartest::FirstInvalid(out, 0), std::string::npos);
 }
 
 TEST(TesvarFiles, DocumentsFolder) {

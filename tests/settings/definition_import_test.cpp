@@ -17,9 +17,6 @@ using settings::ImportResult;
 
 namespace {
 
-std::string Encode(const std::string& utf8, const std::string& code) {
-    return testsupport::RunProgram({"/usr/bin/iconv", "-f", "UTF-8", "-t", code}, utf8).out;
-}
 std::string Str(const std::string& path, const char* name) {
     return testsupport::StoredString(path, name).value_or("(missing)");
 }
@@ -74,8 +71,8 @@ TEST(DefinitionImport, TwoProfilesArriveAsTheSameTextInEveryCode) {
     std::string lf = kTwoProfiles;
     for (std::size_t at; (at = lf.find('\r')) != std::string::npos;) lf.erase(at, 1);
     const struct { const char* name; std::string bytes; } files[] = {
-        {"sjis-crlf", Encode(kTwoProfiles, "CP932")}, {"euc-lf", Encode(lf, "EUC-JP")},
-        {"jis", Encode(lf, "ISO-2022-JP")}, {"utf8-bom", "\xEF\xBB\xBF" + kTwoProfiles}};
+        {"sjis-crlf", testsupport::Encode("CP932", kTwoProfiles)}, {"euc-lf", testsupport::Encode("EUC-JP", lf)},
+        {"jis", testsupport::Encode("ISO-2022-JP", lf)}, {"utf8-bom", "\xEF\xBB\xBF" + kTwoProfiles}};
     for (const auto& f : files) {
         SCOPED_TRACE(f.name);
         testsupport::ScopedStore store;

@@ -224,16 +224,12 @@ TEST(TesvarFiles, NewFilesFollowTheUmaskWithoutTheLibrarySettingIt) {
     }
 }
 
-TEST(TesvarFiles, InPlaceEmptyAndModes) {
+TEST(TesvarFiles, InPlaceAndEmpty) {
     testsupport::TempDir dir;
     std::string f = dir / "page.html";
     WriteFile(f, "<p>\x82\xA0</p>\n");
-    chmod(f.c_str(), 0640);
     ASSERT_EQ(ConvertFile(2, f, f), TESVAR_OK);
     EXPECT_EQ(ReadFile(f), "<p>\xA4\xA2</p>\n");
-    struct stat st {};
-    stat(f.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 0777, 0640u) << "an existing destination keeps its mode";
 
     std::string empty = dir / "empty", out = dir / "out";
     WriteFile(empty, "");

@@ -107,7 +107,7 @@ TEST(ProviderSave, RecordsThatWouldNotReadBackOrWouldNestKeysAreRefusedWholesale
     }
 }
 
-// Every field read back: PropSheet.OpensOnTheStoredEntryUnderItsCaption.
+// Every field read back: PropSheet.OpensOnTheStoredEntryAndSavesOnlyAFieldSetTheProgramsCanUse.
 TEST(ProviderLoad, ARuleWithoutExtensionsCarriesThePreviousRulesOver) {
     testsupport::ScopedStore store;
     ASSERT_EQ(settings::SaveProviderEntry(Record("/pub", {{".htm;", "a"}})), ERROR_SUCCESS);

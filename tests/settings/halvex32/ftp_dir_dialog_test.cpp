@@ -15,7 +15,6 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>

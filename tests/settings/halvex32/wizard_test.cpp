@@ -1,5 +1,5 @@
 // The new-provider wizard driven as a user drives it: typing into its fields, pressing Next, answering the extension
-// selection sheet, and at the end uploading with the saved provider through the transfer walker.
+// selection sheet and the directory picker.
 #include "settings/halvex32/wizard.h"
 
 #include "common/registry/layout.h"
@@ -10,9 +10,6 @@
 #include "tests/support/gui_support.h"
 #include "tests/settings/halvex32/user_input.h"
 #include "tests/support/store_probe.h"
-#include "tests/transfer/recording_display.h"
-#include "tests/transfer/store_setup.h"
-#include "transfer/menu_upload.h"
 
 #include <gtest/gtest.h>
 
@@ -260,9 +257,9 @@ TEST_F(Wizard, TheSummaryShowsEveryChoiceAndADoubleClickGoesBackToItsPage) {
     EXPECT_EQ(sheet->CurrentIndex(), 4);
 }
 
-// Over TLS the picker on page 4 asks about the certificate; the trusted one is saved at Finish, and the transfer
-// program then uploads without asking again.
-TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) {
+// Over TLS the picker on page 4 asks about the certificate; the trusted one is saved at Finish in every entry, where
+// the transfer program finds it (Walkers.AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered).
+TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAtFinish) {
     testsupport::FtpServer server(testsupport::FtpServer::Kind::VsftpdTls);
     // vsftpd's anonymous login takes any password; the wizard wants one.
     ToMoveDir("暗号", "127.0.0.1", server.port(), server.user(), "guest@example.jp", settings::kEncryptionRequired,
@@ -291,15 +288,6 @@ TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAndTheWalkerUploadsOverTls) 
     }
     EXPECT_EQ(StoredString(entry, layout::kRoot), server.home());
     EXPECT_EQ(StoredString(layout::AutoTransferRuleKey("暗号", "text"), layout::kAutoTransferExt), ".txt;");
-
-    // The context menu's hand-off for a file, and the transfer program's walker.
-    testsupport::TempDir local;
-    testsupport::WriteFile(local / "hello.txt", "hello\n");
-    transfertest::WriteHandOff("暗号", server.home(), {local / "hello.txt"});
-    transfertest::RecordingDisplay display;
-    transfer::MenuUpload(display, [](int) {}).Run();
-    // vsftpd takes logins and files over TLS only.
-    EXPECT_EQ(testsupport::ReadFile(server.Local("hello.txt")), "hello\n") << display.status;
 }
 
 TEST(WizardExport, CancelOnTheFirstPageReturns2AndWritesNothing) {

@@ -20,8 +20,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-long OpenFds() { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); }
-
 struct Setup {
     FtpServer::Kind kind;
     bool passive;
@@ -177,32 +175,6 @@ TEST_P(FtpClient, FindListsEntriesWithPathsSizesAndKindsAndNamesThatFetchTheirOw
 
     EXPECT_FALSE(find.FindFile(home + "/empty/*.*"));
     EXPECT_EQ(GetLastInternetError(), ERROR_NO_MORE_FILES);
-}
-
-TEST_P(FtpClient, CloseFromAnotherThreadAbortsATransferAtOnce) {
-    long before = OpenFds();
-    {
-        InternetSession own;
-        FtpConnection* c = own.GetFtpConnection("127.0.0.1", server.user(), server.password(),
-                                                static_cast<std::uint16_t>(server.port()), GetParam().passive);
-        std::string big(256u << 20, 'z');
-        WriteFile(local / "big.bin", big);
-        big.clear();
-        std::thread closer([c] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            c->Close();
-        });
-        auto start = std::chrono::steady_clock::now();
-        bool ok = c->PutFile(local / "big.bin", "big.bin");
-        auto took = std::chrono::steady_clock::now() - start;
-        closer.join();
-        EXPECT_FALSE(ok);
-        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_OPERATION_CANCELLED);
-        EXPECT_LT(took, std::chrono::seconds(3));
-        EXPECT_FALSE(c->SetCurrentDirectory("/"));
-        own.Close();
-    }
-    EXPECT_EQ(OpenFds(), before) << "no socket is left open";
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, FtpClient,

@@ -109,7 +109,8 @@ TEST_F(PropSheet, OpensOnTheStoredEntryAndSavesOnlyAFieldSetTheProgramsCanUse) {
 
     // A port the transfer program cannot use is never saved.
     const struct { const char* port; bool ok; } ports[] = {
-        {"", false}, {"0", false}, {"65536", false}, {"99999", false}, {"1", true}, {"65535", true}, {"21", true}};
+        {"", false}, {"0", false},     {"00000", false}, {"65536", false}, {"99999", false},
+        {"1", true}, {"65535", true}, {"021", true},    {"21", true}};
     for (const auto& p : ports) {
         P1()->PortField()->SetText(p.port);
         EXPECT_EQ(OkEnabled(), p.ok) << p.port;

@@ -44,19 +44,6 @@ std::vector<std::string> Listed(FtpFileFind& find) {
     return names;
 }
 
-// A refused login (530 to PASS) is checked against pyftpdlib in FtpConnect.
-TEST(FtpFaults, RefusedCommandsCarryTheServersWords) {
-    Faulty f("refuse-stor");
-    FtpConnection* c = f.Connect();
-    testsupport::WriteFile(f.local / "a.txt", "a");
-    EXPECT_FALSE(c->PutFile(f.local / "a.txt", "a.txt"));
-    EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
-    EXPECT_EQ(GetLastResponseInfo(), "553 Could not create file a.txt: permission denied.");
-    EXPECT_FALSE(c->CreateDirectory("www"));
-    EXPECT_EQ(GetLastResponseInfo(), "550 Create directory operation failed.");
-    EXPECT_TRUE(c->SetCurrentDirectory("/")) << "the connection is still usable";
-}
-
 TEST(FtpFaults, AnActiveDataPortTakesOnlyTheServersHost) {
     Faulty f("port-thief");  // 127.0.0.2 connects to our data port before the server does
     Timeouts t;
@@ -67,7 +54,7 @@ TEST(FtpFaults, AnActiveDataPortTakesOnlyTheServersHost) {
     EXPECT_EQ(GetLastResponseInfo(), "226 stored 5000 bytes; 127.0.0.2 got 0");
 }
 
-TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
+TEST(FtpFaults, ADroppedTransferAndA421EndInErrorsNotHangs) {
     {
         Faulty f("drop-transfer");
         FtpConnection* c = f.Connect();
@@ -80,16 +67,6 @@ TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
         EXPECT_FALSE(c->SetCurrentDirectory("/"));
     }
     {
-        Faulty f("silent");
-        Timeouts t;
-        t.reply = std::chrono::milliseconds(400);
-        FtpConnection* c = f.Connect(t);
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(c->SetCurrentDirectory("/"));
-        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_TIMEOUT);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    }
-    {
         Faulty f("421");
         FtpConnection* c = f.Connect();
         EXPECT_FALSE(c->SetCurrentDirectory("/"));
@@ -98,49 +75,6 @@ TEST(FtpFaults, DroppedAndSilentServersEndInErrorsNotHangs) {
         EXPECT_FALSE(c->IsOpen());
         EXPECT_FALSE(c->CreateDirectory("x"));
         EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
-    }
-}
-
-// A transfer that breaks off leaves its final reply (226 or 426) owed on the control connection, often arriving late.
-// The next command must read its own answer, or, when the server never sends the owed one, report the connection
-// unusable: never succeed on the transfer's 226.
-TEST(FtpFaults, ALateTransferReplyIsNeverTakenForTheNextCommandsAnswer) {
-    struct Case {
-        const char* scenario;
-        std::vector<DWORD> putErrors;
-        bool inStep;  // the owed reply comes, so the connection stays usable
-    };
-    const Case cases[] = {
-        {"late-226", {ERROR_INTERNET_TIMEOUT}, true},
-        {"drop-data-426", {ERROR_INTERNET_CONNECTION_RESET, ERROR_INTERNET_CONNECTION_ABORTED}, true},
-        {"stall-silent", {ERROR_INTERNET_TIMEOUT}, false},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.scenario);
-        Faulty f(k.scenario);
-        Timeouts t;
-        t.data = std::chrono::milliseconds(300);
-        t.reply = std::chrono::milliseconds(2500);  // also bounds the wait for the owed reply
-        FtpConnection* c = f.Connect(t);
-        testsupport::WriteFile(f.local / "big", std::string(64 << 20, 'b'));
-        EXPECT_FALSE(c->PutFile(f.local / "big", "big"));
-        DWORD e = GetLastInternetError();
-        EXPECT_NE(std::find(k.putErrors.begin(), k.putErrors.end(), e), k.putErrors.end()) << e;
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(c->SetCurrentDirectory("missing"));
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-        if (k.inStep) {
-            EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_EXTENDED_ERROR);
-            EXPECT_EQ(GetLastResponseInfo(), "550 missing: No such file or directory.");
-            std::string dir;
-            EXPECT_TRUE(c->GetCurrentDirectory(dir));
-            EXPECT_EQ(dir, "/");
-        } else {
-            EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
-            EXPECT_FALSE(c->IsOpen());
-            EXPECT_FALSE(c->SetCurrentDirectory("/"));
-            EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
-        }
     }
 }
 
@@ -214,8 +148,6 @@ TEST(FtpFaults, AListingWithNoLineWeCanReadIsAnErrorNotAnEmptyFolder) {
         EXPECT_FALSE(find.FindFile("*.*"));
         EXPECT_EQ(GetLastInternetError(), r.error);
     }
-    EXPECT_EQ(InternetErrorText(ERROR_FTP_LISTING_UNREADABLE),
-              "サーバーから受け取ったファイル一覧を読み取れませんでした。一覧の形式に対応していません。");
 }
 
 // The browser sends a listed name back as it came: every byte must survive the line split and the parse. A name with

@@ -31,58 +31,35 @@ protected:
 
 // A listing of the current folder costs no PWD (the walks need only the names); TYPE goes only when the
 // representation changes, so listing then fetching text costs one TYPE A, and the binary fetch and upload after it
-// one TYPE I. vsftpd offers no MLSD and is listed with LIST.
-TEST_P(TranscriptInet, ListingsAndTransfersInPassiveMode) {
+// one TYPE I. Each data connection is announced with PASV, or in active mode with PORT. vsftpd offers no MLSD and is
+// listed with LIST.
+TEST_P(TranscriptInet, ListingsAndTransfersInBothModes) {
     ::mkdir(server.Local("www").c_str(), 0755);
     testsupport::WriteFile(server.Local("www/a.txt"), "a\n");
     testsupport::WriteFile(server.Local("www/b.bin"), "b");
-    std::size_t mark = 0;
-    auto* c = ConnectAtHome(true, mark);
-    inet::FtpFileFind find(c);
-    EXPECT_TRUE(find.FindFile("www/*.txt"));
-    ASSERT_TRUE(c->SetCurrentDirectory("www"));
-    EXPECT_TRUE(find.FindFile("*.*"));
-    EXPECT_TRUE(find.FindFile("*.*", inet::FTP_FIND_FLAG_LIST));
-    EXPECT_TRUE(c->GetFile("a.txt", local / "a.txt", false, inet::FTP_TRANSFER_TYPE_ASCII));
-    EXPECT_TRUE(c->GetFile("b.bin", local / "b.bin", false, inet::FTP_TRANSFER_TYPE_BINARY));
-    EXPECT_TRUE(c->PutFile(local / "b.bin", "c.bin", inet::FTP_TRANSFER_TYPE_BINARY));
-    EXPECT_TRUE(find.FindFile("*.*"));
-    const std::string list = Pyftpdlib() ? "MLSD" : "LIST";
-    EXPECT_EQ(server.Transcript(mark),
-              "TYPE A\n"
-              "PASV\n" +
-              list + " www\n"
-              "CWD www\n"
-              "PASV\n" +
-              list + "\n"
-              "PASV\n"
-              "LIST\n"
-              "PASV\n"
-              "RETR a.txt\n"
-              "TYPE I\n"
-              "PASV\n"
-              "RETR b.bin\n"
-              "PASV\n"
-              "STOR c.bin\n"
-              "TYPE A\n"
-              "PASV\n" +
-              list + "\n");
-}
-
-TEST_P(TranscriptInet, ActiveModeAnnouncesEachDataPortWithPort) {
-    testsupport::WriteFile(server.Local("a.txt"), "a\n");
-    std::size_t mark = 0;
-    auto* c = ConnectAtHome(false, mark);
-    EXPECT_TRUE(c->GetFile("a.txt", local / "a.txt", false, inet::FTP_TRANSFER_TYPE_BINARY));
-    inet::FtpFileFind find(c);
-    EXPECT_TRUE(find.FindFile("*.*"));
-    EXPECT_EQ(server.Transcript(mark),
-              "TYPE I\n"
-              "PORT 127,0,0,1,*\n"
-              "RETR a.txt\n"
-              "TYPE A\n"
-              "PORT 127,0,0,1,*\n" +
-              std::string(Pyftpdlib() ? "MLSD\n" : "LIST\n"));
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        std::size_t mark = 0;
+        auto* c = ConnectAtHome(passive, mark);
+        inet::FtpFileFind find(c);
+        EXPECT_TRUE(find.FindFile("www/*.txt"));
+        ASSERT_TRUE(c->SetCurrentDirectory("www"));
+        EXPECT_TRUE(find.FindFile("*.*"));
+        EXPECT_TRUE(find.FindFile("*.*", inet::FTP_FIND_FLAG_LIST));
+        EXPECT_TRUE(c->GetFile("a.txt", local / "a.txt", false, inet::FTP_TRANSFER_TYPE_ASCII));
+        EXPECT_TRUE(c->GetFile("b.bin", local / "b.bin", false, inet::FTP_TRANSFER_TYPE_BINARY));
+        EXPECT_TRUE(c->PutFile(local / "b.bin", "c.bin", inet::FTP_TRANSFER_TYPE_BINARY));
+        EXPECT_TRUE(find.FindFile("*.*"));
+        const std::string list = Pyftpdlib() ? "MLSD" : "LIST";
+        const std::string data = passive ? "PASV\n" : "PORT 127,0,0,1,*\n";
+        EXPECT_EQ(server.Transcript(mark), "TYPE A\n" + data + list + " www\n"
+                                           "CWD www\n" +
+                                           data + list + "\n" + data + "LIST\n" + data + "RETR a.txt\n"
+                                           "TYPE I\n" +
+                                           data + "RETR b.bin\n" + data + "STOR c.bin\n"
+                                           "TYPE A\n" +
+                                           data + list + "\n");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptInet,

@@ -29,12 +29,6 @@ class KeyringTest : public testing::Test {
 protected:
     void Start(bool unlocked) { ASSERT_TRUE(service_.Start(unlocked)); }
     void Stop() { service_.Stop(); }
-    int StartSilent(const std::string& name) {
-        const int pid = service_.StartSilent(name);
-        EXPECT_GT(pid, 0) << name;
-        return pid;
-    }
-    static void End(int pid) { testsupport::KeyringService::End(pid); }
 
     static std::optional<std::string> Read(const Key& key) {
         std::string password;
@@ -182,14 +176,15 @@ int Threads() {
 TEST_F(KeyringTest, ServiceThatNeverAnswersTimesOut) {
     keyring::Available(kWait);  // GLib's own bus threads are there from now on
     const int threads = Threads();
-    const int service = StartSilent("org.freedesktop.secrets");
+    const int service = service_.StartSilent("org.freedesktop.secrets");
+    ASSERT_GT(service, 0);
     for (const Attempt& attempt : kAttempts) {
         const auto start = Clock::now();
         EXPECT_EQ(attempt.run(500ms), Status::TimedOut) << attempt.name;
         EXPECT_LT(Clock::now() - start, 3s) << attempt.name;
     }
     EXPECT_TRUE(testsupport::WaitUntil([&] { return Threads() <= threads; })) << Threads() << " threads";
-    End(service);
+    testsupport::KeyringService::End(service);
 }
 
 // The keyring file of an earlier session, locked now. The daemon's prompt either fails at once (no prompter on the
@@ -203,7 +198,8 @@ TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
     const int threads = Threads();
     for (const bool silentPrompter : {false, true}) {
         SCOPED_TRACE(silentPrompter ? "silent prompter" : "no prompter");
-        const int prompter = silentPrompter ? StartSilent("org.gnome.keyring.SystemPrompter") : -1;
+        const int prompter = silentPrompter ? service_.StartSilent("org.gnome.keyring.SystemPrompter") : 0;
+        ASSERT_GE(prompter, 0);
         for (const Attempt& attempt : kAttempts) {
             Start(false);  // afresh for each: the daemon aborts on a second unlock while a prompt is open
             const auto start = Clock::now();
@@ -215,7 +211,7 @@ TEST_F(KeyringTest, LockedKeyringFailsAsLockedWithinTheTimeOut) {
             EXPECT_LT(Clock::now() - start, 4s) << attempt.name;
             Stop();
         }
-        End(prompter);
+        testsupport::KeyringService::End(prompter);
     }
     EXPECT_TRUE(testsupport::WaitUntil([&] { return Threads() <= threads; })) << Threads() << " threads";
 }

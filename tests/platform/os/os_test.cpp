@@ -39,17 +39,6 @@ TEST(Os, CommandLinesSplitWithQuotes) {
     EXPECT_EQ(os::SplitCommandLine("  /opt/Parvex/brovin  \"a b\" c\"d e\"f "),
               (std::vector<std::string>{"/opt/Parvex/brovin", "a b", "cd ef"}));
     EXPECT_EQ(os::SplitCommandLine("\"\""), std::vector<std::string>{""});
-
-    testsupport::TempDir dir;
-    std::string mark = dir / "started";
-    testsupport::WriteFile(mark, "");
-    EXPECT_TRUE(os::IsDirectory(dir.path()));
-    EXPECT_FALSE(os::IsDirectory(mark));
-    EXPECT_TRUE(os::Exists(mark));
-    setenv("TMPDIR", "/var/tmp", 1);
-    EXPECT_EQ(os::TempDirectory(), "/var/tmp/");
-    unsetenv("TMPDIR");
-    EXPECT_EQ(os::TempDirectory(), "/tmp/");
 }
 
 // The parent process of `pid` as /proc tells it; 0 when it is gone.

@@ -1,6 +1,7 @@
 // The store shared by real processes: persistence, concurrent writers, a
 // writer killed mid-write, and files that are not a store at all.
 #include "platform/registry/registry.h"
+#include "tests/platform/registry/registry_calls.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,36 +14,14 @@
 #include <vector>
 
 using namespace winreg;
+using namespace regtest;
 using testsupport::ReadFile;
-
 
 namespace {
 
 class RegistryProcesses : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
-
-    static DWORD CountValues(const char* path) {
-        HKEY k = nullptr;
-        if (RegOpenKeyEx(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &k) != ERROR_SUCCESS) return 0;
-        DWORD n = 0;
-        char name[64];
-        for (;; ++n) {
-            DWORD size = sizeof name;
-            if (RegEnumValue(k, n, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        }
-        RegCloseKey(k);
-        return n;
-    }
-
-    static LONG ReadDword(const char* path, const char* name, DWORD& v) {
-        HKEY k = nullptr;
-        LONG st = RegOpenKeyEx(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &k);
-        DWORD size = sizeof v;
-        if (st == ERROR_SUCCESS) st = RegQueryValueEx(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size);
-        RegCloseKey(k);
-        return st;
-    }
 };
 
 TEST_F(RegistryProcesses, ConcurrentWritersLoseNothing) {
@@ -90,14 +69,10 @@ TEST_F(RegistryProcesses, WriterKilledMidWriteLeavesWholeBatchesAndASoundFile) {
 }
 
 TEST_F(RegistryProcesses, KeyDeletedByAnotherProcess) {
-    HKEY k = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, "Software\\PARVEX\\Selected\\p\\e", 0, nullptr, 0, KEY_ALL_ACCESS,
-                             nullptr, &k, nullptr),
-              ERROR_SUCCESS);
+    HKEY k = Create("Software\\PARVEX\\Selected\\p\\e");
     auto r = testsupport::RunProgram({REG_TOOL, "delete", "HKCU\\Software\\PARVEX\\Selected", "/f"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    DWORD v = 1;
-    EXPECT_EQ(RegSetValueEx(k, "RootDir", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_KEY_DELETED);
+    EXPECT_EQ(SetDword(k, "RootDir", 1), ERROR_KEY_DELETED);
     RegCloseKey(k);
 }
 
@@ -123,19 +98,13 @@ TEST_F(RegistryProcesses, EnumerationAfterAnotherProcessChangedTheKeyIsCurrent) 
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.what) + (reopen ? ", key reopened at every index" : ", handle kept"));
             RegDeleteTree(HKEY_CURRENT_USER, kPath);
-            HKEY k = nullptr;
-            ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-                      ERROR_SUCCESS);
-            for (const char* n : {"A", "B", "C", "D"}) {
-                HKEY sub = nullptr;
-                RegCreateKeyEx(k, n, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr);
-                RegCloseKey(sub);
-            }
+            HKEY k = Create(kPath);
+            for (const char* n : {"A", "B", "C", "D"}) RegCloseKey(Create(n, k));
             for (const char* n : {"V0", "V1", "V2", "V3"}) RegSetValueEx(k, n, 0, REG_SZ, nullptr, 0);
             auto at = [&](DWORD i) {
                 if (reopen) {
                     RegCloseKey(k);
-                    RegOpenKeyEx(HKEY_CURRENT_USER, kPath, 0, KEY_ALL_ACCESS, &k);
+                    Open(kPath, k);
                 }
                 char name[64];
                 DWORD size = sizeof name;
@@ -163,11 +132,9 @@ TEST_F(RegistryProcesses, EnumerationAfterAnotherProcessChangedTheKeyIsCurrent) 
 // A Transaction made inside it is undone on its own when not committed.
 TEST_F(RegistryProcesses, SnapshotReadsOneStateAndATransactionInsideItStaysAllOrNothing) {
     const char* kPath = "Software\\PARVEX\\Option";
-    DWORD v = 1;
-    HKEY k = nullptr;
-    ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueEx(k, "N", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+    DWORD v = 0;
+    HKEY k = Create(kPath);
+    ASSERT_EQ(SetDword(k, "N", 1), ERROR_SUCCESS);
     {
         Snapshot snapshot;
         ASSERT_EQ(ReadDword(kPath, "N", v), ERROR_SUCCESS);
@@ -185,10 +152,10 @@ TEST_F(RegistryProcesses, SnapshotReadsOneStateAndATransactionInsideItStaysAllOr
         {
             Transaction dropped;
             ASSERT_EQ(dropped.Status(), ERROR_SUCCESS);
-            ASSERT_EQ(RegSetValueEx(k, "Dropped", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+            ASSERT_EQ(SetDword(k, "Dropped", 1), ERROR_SUCCESS);
         }
         Transaction kept;
-        ASSERT_EQ(RegSetValueEx(k, "Kept", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4), ERROR_SUCCESS);
+        ASSERT_EQ(SetDword(k, "Kept", 1), ERROR_SUCCESS);
         EXPECT_EQ(kept.Commit(), ERROR_SUCCESS);
     }
     auto r = testsupport::RunProgram({REG_TOOL, "query", "HKCU\\Software\\PARVEX\\Option"});

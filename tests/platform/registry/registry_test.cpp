@@ -1,5 +1,6 @@
 // Registry semantics that callers rely on, checked against a real store file.
 #include "platform/registry/registry.h"
+#include "tests/platform/registry/registry_calls.h"
 #include "tests/platform/registry/store_holder.h"
 #include "tests/support/test_support.h"
 
@@ -13,43 +14,13 @@
 #include <vector>
 
 using namespace winreg;
+using namespace regtest;
 
 namespace {
 
 class Registry : public ::testing::Test {
 protected:
     testsupport::ScopedStore store;
-
-    HKEY Create(const char* path, HKEY root = HKEY_CURRENT_USER) {
-        HKEY k = nullptr;
-        EXPECT_EQ(RegCreateKeyEx(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr), ERROR_SUCCESS)
-            << path;
-        return k;
-    }
-    LONG Open(const char* path, HKEY& k) { return RegOpenKeyEx(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &k); }
-    static LONG SetString(HKEY k, const char* name, const char* text) {
-        return RegSetValueEx(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                             static_cast<DWORD>(std::strlen(text) + 1));
-    }
-    static LONG SetDword(HKEY k, const char* name, DWORD v) {
-        return RegSetValueEx(k, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-    }
-    // The names of the sub-keys, or of the values, in enumeration order.
-    static std::vector<std::string> SubKeys(HKEY k, bool values = false) {
-        std::vector<std::string> out;
-        char buf[300];
-        for (DWORD i = 0, size = sizeof buf;; ++i, size = sizeof buf) {
-            if ((values ? RegEnumValue(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr)
-                        : RegEnumKeyEx(k, i, buf, &size, nullptr, nullptr, nullptr, nullptr)) != ERROR_SUCCESS)
-                return out;
-            out.emplace_back(buf, size);
-        }
-    }
-    static DWORD GetDword(HKEY k, const char* name) {
-        DWORD v = 0, size = sizeof v;
-        EXPECT_EQ(RegQueryValueEx(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&v), &size), ERROR_SUCCESS);
-        return v;
-    }
 };
 
 TEST_F(Registry, NamesMatchWithoutRegardToCaseAndKeepTheirSpelling) {
@@ -204,29 +175,17 @@ TEST_F(Registry, HandleOfADeletedKeyAnswersKeyDeleted) {
     EXPECT_EQ(RegCloseKey(HKEY_CURRENT_USER), ERROR_SUCCESS);
 }
 
-TEST_F(Registry, TransactionsApplyAllOrNothing) {
-    {
-        Transaction tx;
-        ASSERT_EQ(tx.Status(), ERROR_SUCCESS);
-        RegCloseKey(Create("Tx\\kept"));
-        ASSERT_EQ(tx.Commit(), ERROR_SUCCESS);
-    }
-    {
-        Transaction tx;
-        RegCloseKey(Create("Tx\\dropped"));
-        EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Tx\\kept"), ERROR_SUCCESS);
-    }  // destroyed uncommitted
-    HKEY k = Create("Tx");
-    EXPECT_EQ(SubKeys(k), std::vector<std::string>{"kept"});
-    RegCloseKey(k);
-}
-
 // Inside a Transaction the store remembers keys, handles and value lists; the transaction's own changes must show in
-// every later call, and a rolled back transaction must leave nothing remembered behind.
-TEST_F(Registry, ChangesInsideATransactionShowInItsOwnLaterCalls) {
+// every later call, and a rolled back transaction must leave nothing remembered behind. A committed one stays.
+TEST_F(Registry, ChangesInsideATransactionShowInItsOwnLaterCallsAndApplyAllOrNothing) {
     HKEY k = Create("Mem");
     SetDword(k, "a", 1);
     SetDword(k, "b", 2);
+    {
+        Transaction tx;
+        RegCloseKey(Create("Mem\\kept"));
+        ASSERT_EQ(tx.Commit(), ERROR_SUCCESS);
+    }
     {
         Transaction tx;
         ASSERT_EQ(tx.Status(), ERROR_SUCCESS);
@@ -241,13 +200,14 @@ TEST_F(Registry, ChangesInsideATransactionShowInItsOwnLaterCalls) {
         EXPECT_EQ(RegSetValueEx(child, "x", 0, REG_NONE, nullptr, 0), ERROR_KEY_DELETED);
         EXPECT_EQ(Open("Mem\\child", child), ERROR_FILE_NOT_FOUND);
         RegCloseKey(Create("Mem\\gone"));
+        EXPECT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "Mem\\kept"), ERROR_SUCCESS);
     }  // destroyed uncommitted
     {
         Snapshot snapshot;
         HKEY gone = nullptr;
         EXPECT_EQ(Open("Mem\\gone", gone), ERROR_FILE_NOT_FOUND);
         EXPECT_EQ(SubKeys(k, true), (std::vector<std::string>{"a", "b"}));
-        EXPECT_EQ(SubKeys(k), std::vector<std::string>{});
+        EXPECT_EQ(SubKeys(k), std::vector<std::string>{"kept"});
     }
     RegCloseKey(k);
 }

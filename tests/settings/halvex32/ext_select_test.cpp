@@ -116,6 +116,13 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
         EXPECT_GE(item.GetImage(), 0);  // an icon from the theme
     }
     EXPECT_NE(list->GetItemText(0, 1), list->GetItemText(2, 1));  // html and gif are different types
+    // The full list holds every database extension.
+    auto* all = Find<wxCheckBox>(sheet, CPageExtSelect::kAllName);
+    Tick(all, true);
+    EXPECT_EQ(static_cast<size_t>(list->GetItemCount()), halvex32::RegisteredExtensions().size());
+    EXPECT_GT(list->GetItemCount(), 500);  // shared-mime-info is installed
+    Tick(all, false);
+    EXPECT_EQ(list->GetItemCount(), 6);
 
     auto* exts = Find<wxTextCtrl>(sheet, CPageExtSelect::kExtensionsName);
     auto* dir = Find<wxTextCtrl>(sheet, CPageExtSelect::kDirectoryName);
@@ -189,48 +196,18 @@ TEST_F(SheetFixture, ABackslashInTheDirectoryKeepsTheSheetOpenAndSaysWhy) {
     EXPECT_EQ(result.directory, "公開/画像");
 }
 
-TEST_F(SheetFixture, ModeZeroHidesDirectoryAndCloseLeavesResult) {
-    ExtSelectResult result{".txt;", "old"};
-    wxWindow* sheet = Open(&result, 0);
-    EXPECT_FALSE(sheet->FindWindow(CPageExtSelect::kDirectoryName)->IsShown());
-    EXPECT_FALSE(sheet->FindWindow(CPageExtSelect::kBrowseName)->IsShown());
-    auto* exts = Find<wxTextCtrl>(sheet, CPageExtSelect::kExtensionsName);
-    EXPECT_EQ(exts->GetValue(), ".txt;");  // a re-edit starts from the caller's values
-    EXPECT_TRUE(DecideEnabled(sheet));    // one extension suffices
-    exts->SetValue(".css;");
-    Click(sheet, CPageExtSelect::kCloseName);
-    ASSERT_TRUE(WaitClosed(1));
-    EXPECT_EQ(lastDecided, 0);
-    EXPECT_EQ(result.extensions, ".txt;");
-    EXPECT_EQ(result.directory, "old");
-}
-
-TEST_F(SheetFixture, FullListHoldsEveryDatabaseExtension) {
-    ExtSelectResult result;
-    wxWindow* sheet = Open(&result, 1);
-    auto* all = Find<wxCheckBox>(sheet, CPageExtSelect::kAllName);
-    Tick(all, true);
-
-    auto* list = Find<wxListCtrl>(sheet, CPageExtSelect::kListName);
-    EXPECT_EQ(static_cast<size_t>(list->GetItemCount()), halvex32::RegisteredExtensions().size());
-    EXPECT_GT(list->GetItemCount(), 500);  // shared-mime-info is installed
-    bool html = false;
-    for (int i = 0; i < list->GetItemCount(); ++i) {
-        wxString ext = list->GetItemText(i);
-        ASSERT_TRUE(ext.StartsWith(".")) << ext;
-        html = html || ext == ".html";
-    }
-    EXPECT_TRUE(html);
-    Tick(all, false);
-    EXPECT_EQ(list->GetItemCount(), 6);
-    sheet->Close();
-    EXPECT_TRUE(WaitClosed(1));
-}
-
-TEST_F(SheetFixture, CallerStaysDisabledUntilItsLastSheetCloses) {
-    ExtSelectResult first, second;
+// Mode 0 hides the directory, starts from the caller's values and takes one extension; Close leaves the result as it
+// was. The caller stays disabled until its last sheet closes.
+TEST_F(SheetFixture, ModeZeroAndCloseLeaveTheResultAndTheCallerWaitsForItsLastSheet) {
+    ExtSelectResult first, second{".txt;", "old"};
     wxWindow* a = Open(&first, 1);
     wxWindow* b = Open(&second, 0);
+    EXPECT_FALSE(b->FindWindow(CPageExtSelect::kDirectoryName)->IsShown());
+    EXPECT_FALSE(b->FindWindow(CPageExtSelect::kBrowseName)->IsShown());
+    auto* exts = Find<wxTextCtrl>(b, CPageExtSelect::kExtensionsName);
+    EXPECT_EQ(exts->GetValue(), ".txt;");
+    EXPECT_TRUE(DecideEnabled(b));
+    exts->SetValue(".css;");
     Click(a, CPageExtSelect::kCloseName);
     Pump(200);
     EXPECT_EQ(closedEvents, 0);
@@ -239,6 +216,9 @@ TEST_F(SheetFixture, CallerStaysDisabledUntilItsLastSheetCloses) {
     EXPECT_TRUE(WaitClosed(1));
     Pump(100);
     EXPECT_EQ(closedEvents, 1);
+    EXPECT_EQ(lastDecided, 0);
+    EXPECT_EQ(second.extensions, ".txt;");
+    EXPECT_EQ(second.directory, "old");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "common/walk/remote_listing.h"
 #include "platform/inet/inet.h"
 #include "tests/support/ftp_server.h"
+#include "tests/settings/halvex32/user_input.h"
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,6 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <memory>
 
+using sheettest::Press;
 using testsupport::FtpServer;
 using testsupport::PumpUntil;
 using Clock = std::chrono::steady_clock;
@@ -67,12 +68,6 @@ wxTreeItemId Click(CFtpDirDialog& dialog, wxTreeItemId item) {
     if (item.IsOk()) dialog.Tree()->SelectItem(item);
     Settled(dialog);
     return item;
-}
-
-void Press(wxWindow* button) {
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(click);
 }
 
 void MakeSite(const FtpServer& server) {

@@ -71,7 +71,7 @@ struct PropSheet : testing::Test {
     }
 };
 
-TEST_F(PropSheet, OpensOnTheStoredEntryUnderItsCaption) {
+TEST_F(PropSheet, OpensOnTheStoredEntryAndSavesOnlyAFieldSetTheProgramsCanUse) {
     Seed(Stored());
     {
         // As stored before the server's file-name encoding could be chosen.
@@ -98,11 +98,8 @@ TEST_F(PropSheet, OpensOnTheStoredEntryUnderItsCaption) {
     EXPECT_EQ(P2()->Routing()->Pairs(), (std::vector<halvex32::CRoutingList::Pair>{{".htm;.html;", "html"},
                                                                                     {".gif;", "img"}}));
     EXPECT_TRUE(OkEnabled());
-}
 
-TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
-    Seed(Stored());
-    Open();
+    // OK is offered only for a field set the programs can use.
     auto* server = P1()->ServerEdit();
     server->SetValue("");
     EXPECT_FALSE(OkEnabled());
@@ -112,7 +109,8 @@ TEST_F(PropSheet, OkIsOfferedOnlyForAFieldSetTheProgramsCanUse) {
 
     // A port the transfer program cannot use is never saved.
     const struct { const char* port; bool ok; } ports[] = {
-        {"", false}, {"0", false}, {"65536", false}, {"99999", false}, {"1", true}, {"65535", true}, {"21", true}};
+        {"", false}, {"0", false},     {"00000", false}, {"65536", false}, {"99999", false},
+        {"1", true}, {"65535", true}, {"021", true},    {"21", true}};
     for (const auto& p : ports) {
         P1()->PortField()->SetText(p.port);
         EXPECT_EQ(OkEnabled(), p.ok) << p.port;

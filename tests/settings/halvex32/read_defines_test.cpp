@@ -36,15 +36,13 @@ struct Import {
 };
 
 // Calls PARVEX_ReadServerDefines and answers its dialogs as the user would: chooses `path` in the file dialog
-// (cancels it when `path` is empty) and closes the box that tells the outcome.
+// (cancels it when `path` is empty) and closes the box that tells the outcome. The dialogs run their own loops inside
+// the call; a timer answers them, and gives up (cancelling) when one does not behave, so that the call always returns.
 Import RunImport(const std::string& path) {
-    // The dialogs run their own loops inside the call; a timer answers them, and gives up (cancelling) when one does
-    // not behave, so that the call always returns.
-    enum class Step { kFindDialog, kWaitForPath, kBox, kDone } step = Step::kFindDialog;
+    enum class Step { kChoose, kBox, kDone } step = Step::kChoose;
     Import out;
-    std::string pathSeen;
+    bool set = false;
     Clock::time_point stepStart = Clock::now();
-    auto expired = [&] { return Clock::now() - stepStart > std::chrono::seconds(10); };
     wxTimer answer;
     const Gtk gtk;
     if (!gtk.Complete()) {
@@ -52,45 +50,25 @@ Import RunImport(const std::string& path) {
         return out;
     }
     answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (step == Step::kFindDialog) {
+        const bool late = Clock::now() - stepStart > std::chrono::seconds(10);
+        if (step == Step::kChoose) {
             void* chooser = gtk.FileChooser();
             if (!chooser) {
-                if (expired()) out.failure = "no file dialog appeared", step = Step::kDone;
+                if (late) out.failure = "no file dialog appeared", step = Step::kDone;
                 return;
             }
-            if (path.empty()) {
-                gtk.respond(chooser, Gtk::kCancel);
-                step = Step::kDone;
-                return;
-            }
-            if (!gtk.setFilename(chooser, path.c_str())) {
-                out.failure = "the file dialog refused " + path;
-                gtk.respond(chooser, Gtk::kCancel);
-                step = Step::kDone;
-                return;
-            }
-            step = Step::kWaitForPath, stepStart = Clock::now();
-        } else if (step == Step::kWaitForPath) {
+            if (!path.empty() && !set) set = gtk.setFilename(chooser, path.c_str()) != 0;
             // The chooser selects the file only once it has read the folder.
-            void* chooser = gtk.FileChooser();
-            if (!chooser) {
-                out.failure = "the file dialog closed by itself", step = Step::kDone;
-                return;
-            }
-            pathSeen = gtk.Filename(chooser);
-            if (pathSeen == path) {
-                gtk.respond(chooser, Gtk::kAccept);
-                step = Step::kBox, stepStart = Clock::now();
-            } else if (expired()) {
-                out.failure = "the file dialog never took the path, it says \"" + pathSeen + "\"";
-                gtk.respond(chooser, Gtk::kCancel);
-                step = Step::kDone;
-            }
+            const bool took = !path.empty() && gtk.Filename(chooser) == path;
+            if (!path.empty() && !took && !late) return;
+            if (!path.empty() && !took) out.failure = "the file dialog never took the path: " + gtk.Filename(chooser);
+            gtk.respond(chooser, took ? Gtk::kAccept : Gtk::kCancel);
+            step = took ? Step::kBox : Step::kDone, stepStart = Clock::now();
         } else if (step == Step::kBox) {
             out.shown = gtk.AnswerMessageBox("Parvex");
             if (!out.shown.text.empty()) {
                 step = Step::kDone;
-            } else if (expired()) {
+            } else if (late) {
                 // A box under another title is answered to end the call;
                 // with no box at all the test's own timeout ends it.
                 out.failure = "no message box titled Parvex after the import; seen: \"" +

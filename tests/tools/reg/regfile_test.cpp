@@ -56,11 +56,6 @@ TEST(RegFile, ReadsWhatRegeditWrites) {
     EXPECT_EQ(keys[1].line, 7);
 }
 
-// UTF-8 text in another code, as the Windows registry editor saves it.
-std::string Encode(const char* code, const std::string& s) {
-    return testsupport::RunProgram({"/usr/bin/iconv", "-f", "UTF-8", "-t", code}, s).out;
-}
-
 TEST(RegFile, ReadsFilesAsWindowsAndThisToolSaveThem) {
     // ソ and 表 end in 0x5C, a backslash, in CP932: only text decoded first splits the path right.
     const std::string body =
@@ -74,10 +69,10 @@ TEST(RegFile, ReadsFilesAsWindowsAndThisToolSaveThem) {
         const char* name;
         std::string bytes;
     } cases[] = {
-        {"UTF-16LE with BOM (Version 5.00)", "\xFF\xFE" + Encode("UTF-16LE", v5)},
+        {"UTF-16LE with BOM (Version 5.00)", "\xFF\xFE" + testsupport::Encode("UTF-16LE", v5)},
         {"UTF-8 (this tool's export)", v5},
         {"UTF-8 with BOM", "\xEF\xBB\xBF" + v5},
-        {"CP932 (REGEDIT4)", Encode("CP932", "REGEDIT4\r\n\r\n" + body)},
+        {"CP932 (REGEDIT4)", testsupport::Encode("CP932", "REGEDIT4\r\n\r\n" + body)},
     };
     for (const auto& c : cases) {
         std::vector<regfile::Key> keys;

@@ -164,6 +164,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
                     "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
                     "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
                  << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n" << tls;
+            for (const auto& line : options) conf << line << "\n";
             conf.close();
             pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
             if (WaitStarted(portFile, attempt == 3)) return;
@@ -267,19 +268,24 @@ const char* FtpServer::NameOf(Kind kind) {
     }
 }
 
-std::vector<std::string> FtpServer::Commands() const {
+std::vector<std::string> FtpServer::Commands(bool bySession) const {
     std::vector<std::string> out;
     std::ifstream in(log_);
     for (std::string line; std::getline(in, line);) {
-        std::string command;
+        std::string command, session;
         if (Make(kind_) == Kind::Pyftpdlib) {
+            // ... 127.0.0.1:40312-[parvex] <- STOR ./a
             std::size_t at = line.find("] <- ");
             if (at == std::string::npos) continue;
             command = line.substr(at + 5);
+            const std::size_t dash = line.rfind("-[", at), space = line.rfind(' ', dash);
+            if (dash != std::string::npos && space != std::string::npos) session = line.substr(space + 1, dash - space - 1);
         } else if (Make(kind_) == Kind::Vsftpd) {
-            // ... FTP command: Client "127.0.0.1", "DELE linkdir"
+            // ... [pid 4711] FTP command: Client "127.0.0.1", "DELE linkdir"
             std::size_t at = line.find("FTP command: Client \"");
             if (at == std::string::npos) continue;
+            const std::size_t pid = line.find("[pid ");
+            if (pid != std::string::npos && pid < at) session = line.substr(pid + 5, line.find(']', pid) - pid - 5);
             at = line.find("\", \"", at);
             if (at == std::string::npos || line.back() != '"') continue;
             command = line.substr(at + 4, line.size() - at - 5);
@@ -287,7 +293,7 @@ std::vector<std::string> FtpServer::Commands() const {
             command = line;
         }
         while (!command.empty() && (command.back() == ' ' || command.back() == '\r')) command.pop_back();
-        out.push_back(command);
+        out.push_back(bySession ? session + "\t" + command : command);
     }
     return out;
 }

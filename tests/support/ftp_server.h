@@ -52,8 +52,8 @@ public:
     // "pyftpdlib", "vsftpd", "proftpd" or "fault", with "_tls" after it for the *Tls kinds.
     static const char* NameOf(Kind kind);
     // The commands the server received so far, in order, each as "VERB argument"
-    // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none). With `bySession` (pyftpdlib and
-    // vsftpd), each is "SESSION\tVERB argument", SESSION telling the connection it came on.
+    // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none). With `bySession` (all but the
+    // fault server), each is "SESSION\tVERB argument", SESSION telling the connection it came on.
     std::vector<std::string> Commands(bool bySession = false) const;
     // Commands() from the `from`-th on as a table, each ending in LF, the data port that changes with every run
     // written as "*" ("PORT 127,0,0,1,*", "EPRT |2|::1|*|"); for comparing with a written-out table.

@@ -112,8 +112,7 @@ TEST_F(Parallel, FourConnectionsSendATreeFoldersFirstAndItsRecordSparesTheNextRu
     SetOption(layout::kConnections, 4);
     SetOption(layout::kSendChangedOnly, 1);
     MakeTree(6);
-    // Not pyftpdlib: its event loop loses data connections that several sessions open at once in active mode.
-    for (const FtpServer::Kind kind : {FtpServer::Kind::Proftpd, FtpServer::Kind::Vsftpd}) {
+    for (const FtpServer::Kind kind : {FtpServer::Kind::Pyftpdlib, FtpServer::Kind::Proftpd, FtpServer::Kind::Vsftpd}) {
         FtpServer server(kind);
         SCOPED_TRACE(server.name());
         // Entered by relative names: the other connections still go by the absolute path the server gave.

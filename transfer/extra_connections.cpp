@@ -25,7 +25,7 @@ std::optional<SentFile> StampSent(inet::FtpConnection* conn, const std::string& 
 }
 
 ExtraConnections::ExtraConnections(const Login& login, int count)
-    : login_(login), limit_(static_cast<std::size_t>(count)), alive_(count) {
+    : login_(login), limit_(static_cast<std::size_t>(2 * count)), alive_(count) {
     for (int k = 0; k < count; ++k) sessions_.push_back(std::make_unique<inet::InternetSession>());
     for (int k = 0; k < count; ++k) threads_.emplace_back(&ExtraConnections::Run, this, static_cast<std::size_t>(k));
 }

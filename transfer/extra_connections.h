@@ -58,7 +58,7 @@ std::optional<SentFile> StampSent(inet::FtpConnection* conn, const std::string& 
 class ExtraConnections {
 public:
     // Starts `count` threads, each logging in with `login`; files queue up
-    // to `count` deep while they do.
+    // to twice `count` deep (a file for each to take when it ends one).
     ExtraConnections(const Login& login, int count);
     // Closes every connection and waits for the threads; a file still queued is dropped.
     ~ExtraConnections();

@@ -1,6 +1,7 @@
 // Uploads over several connections at once, against real servers: what
 // arrives, which connection sent what (from the server's log), a server that
 // allows fewer connections, an abort, and a file failing on another connection.
+#include "browser/core/operations.h"
 #include "transfer/menu_upload.h"
 #include "transfer/upload_walker.h"
 
@@ -165,6 +166,36 @@ TEST_F(Parallel, OneConnectionUnlessAskedAndNoMoreThanTheServerAllows) {
     EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
     EXPECT_EQ(Steps(), items);
     EXPECT_LE(SessionsWith(Log(server, mark), "STOR").size(), 2u);
+}
+
+// The remote browser's upload, handed an open connection and how to log in like it, sends over four as well.
+TEST_F(Parallel, TheBrowsersUploadOpensTheOthersFromItsLogin) {
+    class Progress : public brovin::Progress {
+        void Status(int, const std::string&) override {}
+        void SetRange(int) override {}
+        void Step() override { ++steps; }
+        bool Aborted() override { return false; }
+        void ErrorBox(inet::DWORD) override {}
+
+    public:
+        int steps = 0;
+    } progress;
+    SetOption(layout::kConnections, 4);
+    MakeTree(4);
+    FtpServer server(FtpServer::Kind::Vsftpd);
+    transfer::Login login;
+    login.server = "127.0.0.1";
+    login.user = server.user();
+    login.password = server.password();
+    login.port = static_cast<std::uint16_t>(server.port());
+    inet::InternetSession session;
+    inet::FtpConnection* conn = session.GetFtpConnection(login.server, login.user, login.password, login.port);
+    ASSERT_TRUE(conn->SetCurrentDirectory(server.home()));
+    ASSERT_EQ(brovin::WriteUploadHandOff("Home", "k", {site}), winreg::ERROR_SUCCESS);
+    EXPECT_EQ(brovin::UploadWalk(conn, "Home", "k", progress, login), brovin::Outcome::Completed);
+    ExpectSameFiles(site, server.Local("site"));
+    EXPECT_EQ(progress.steps, items);
+    EXPECT_GE(SessionsWith(Log(server), "STOR").size(), 2u);
 }
 
 // Stopped while every connection waits in a transfer the server holds back: the walk ends at once, no file

@@ -94,7 +94,6 @@ SendResult Send(inet::FtpConnection* conn, std::string& here, SendJob&& job) {
         if (!conn->SetCurrentDirectory(j.directory)) {
             r.error = inet::GetLastInternetError();
             r.reply = inet::GetLastResponseInfo();
-            walk::RemoveTempCopy(j.sent);
             return r;
         }
         here = j.directory;
@@ -102,9 +101,15 @@ SendResult Send(inet::FtpConnection* conn, std::string& here, SendJob&& job) {
     r.ok = conn->PutFile(j.sent, walk::InCurrentDirectory(j.name), j.type);
     r.error = r.ok ? 0 : inet::GetLastInternetError();
     r.reply = r.ok ? "" : inet::GetLastResponseInfo();
-    walk::RemoveTempCopy(j.sent);
     if (r.ok && j.stamp) r.record = StampSent(conn, j.file, j.name);
     return r;
+}
+
+// Whether the server ended the session rather than refused the file: a
+// session left idle while the walk made directories may have been closed.
+bool SessionEnded(const SendResult& r) {
+    return r.reply.rfind("421", 0) == 0 || r.error == inet::ERROR_INTERNET_CONNECTION_ABORTED ||
+           r.error == inet::ERROR_INTERNET_CONNECTION_RESET;
 }
 
 }  // namespace
@@ -131,6 +136,12 @@ void ExtraConnections::Run(std::size_t slot) {
         SendResult result = Send(conn, here, std::move(job));
         lock.lock();
         --busy_;
+        if (!result.ok && !closed_ && SessionEnded(result)) {
+            // Not the file's failure: it goes over another connection (at worst the walk's own), this one ends.
+            queue_.push_front(std::move(result.job));
+            break;
+        }
+        walk::RemoveTempCopy(result.job.sent);
         finished_.push_back(std::move(result));
         cv_.notify_all();
     }

@@ -3,6 +3,8 @@
 // short queue, goes to each file's directory by its absolute path (never
 // making one) and sends it. The walk's thread hands files in and collects
 // what became of them; these threads never report anything themselves.
+// A connection the server ends (421, or dropped) puts its file back at the
+// head of the queue and is not used again.
 #pragma once
 
 #include "platform/inet/inet.h"

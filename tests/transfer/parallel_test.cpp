@@ -168,6 +168,17 @@ TEST_F(Parallel, OneConnectionUnlessAskedAndNoMoreThanTheServerAllows) {
     EXPECT_LE(SessionsWith(Log(server, mark), "STOR").size(), 2u);
 }
 
+// A server that ends the other sessions after a file each (as it ends sessions left idle): their files go over
+// the connections left, and the walk completes.
+TEST_F(Parallel, ConnectionsTheServerEndsHandTheirFilesBack) {
+    SetOption(layout::kConnections, 4);
+    MakeTree(4);
+    FtpServer server(FtpServer::Kind::Fault, "drop-later");
+    Upload(server, "");
+    EXPECT_EQ(Statuses().back(), "ファイル転送完了しました");
+    EXPECT_EQ(Steps(), items);
+}
+
 // The remote browser's upload, handed an open connection and how to log in like it, sends over four as well.
 TEST_F(Parallel, TheBrowsersUploadOpensTheOthersFromItsLogin) {
     class Progress : public brovin::Progress {

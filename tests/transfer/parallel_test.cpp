@@ -168,6 +168,22 @@ TEST_F(Parallel, OneConnectionUnlessAskedAndNoMoreThanTheServerAllows) {
     EXPECT_LE(SessionsWith(Log(server, mark), "STOR").size(), 2u);
 }
 
+// Over TLS with a certificate the user is asked to trust: the other connections use the trust given once.
+TEST_F(Parallel, TheOthersLogInOverTlsWithTheCertificateTrustedOnce) {
+    SetOption(layout::kConnections, 4);
+    MakeTree(4);
+    FtpServer server(FtpServer::Kind::VsftpdTls);
+    SettingKey entry;
+    entry.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "site"));
+    entry.WriteDword(layout::kEncryption, 2);
+    entry.CloseKey();
+    display.trust = [](const inet::CertificateInfo&, const inet::Security&) { return true; };
+    Upload(server, server.home());
+    ExpectSameFiles(site, server.Local("site"));
+    EXPECT_EQ(std::ranges::count(display.Events(), std::string("asked:127.0.0.1")), 1);
+    EXPECT_GE(SessionsWith(Log(server), "STOR").size(), 2u);
+}
+
 // A server that ends the other sessions after a file each (as it ends sessions left idle): their files go over
 // the connections left, and the walk completes.
 TEST_F(Parallel, ConnectionsTheServerEndsHandTheirFilesBack) {

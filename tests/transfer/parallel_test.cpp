@@ -237,8 +237,8 @@ TEST_F(Parallel, StopEndsEveryConnectionAtOnce) {
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--stor-delay", "600"});
     UploadWalker walker(report);
     std::string failure;
-    inet::FtpConnection* conn =
-        walker.Connect("127.0.0.1", server.user(), server.password(), static_cast<std::uint16_t>(server.port()), failure);
+    inet::FtpConnection* conn = walker.Connect("127.0.0.1", server.user(), server.password(),
+                                               static_cast<std::uint16_t>(server.port()), failure);
     ASSERT_NE(conn, nullptr) << failure;
     Outcome outcome = Outcome::Completed;
     std::thread walk([&] { outcome = walker.UploadTree(conn, local.path(), {site}); });

@@ -6,6 +6,7 @@
 #include "transfer/upload_walker.h"
 
 #include "common/registry/layout.h"
+#include "common/walk/transfer_mode.h"
 #include "tests/support/ftp_server.h"
 #include "tests/transfer/recording_display.h"
 #include "tests/transfer/store_setup.h"
@@ -226,13 +227,19 @@ TEST_F(Parallel, TheBrowsersUploadOpensTheOthersFromItsLogin) {
 }
 
 // Stopped while every connection waits in a transfer the server holds back: the walk ends at once, no file
-// arrives, and no connection is left open once it has returned.
+// arrives, no connection is left open once it has returned, and no converted copy is left, queued or under way.
 TEST_F(Parallel, StopEndsEveryConnectionAtOnce) {
     class Report : public UploadReport {
         void Skipped(const std::string& text, walk::Skip) override { ADD_FAILURE() << text; }
         void Halted(Halt, const std::string& name, inet::DWORD) override { ADD_FAILURE() << name; }
     } report;
     SetOption(layout::kConnections, 4);
+    for (const char* convert : {layout::kCodeConvert, layout::kUploadConvert}) SetOption(convert, 1);
+    SetOption(layout::kUploadConvCode, layout::kCodeJis);
+    SettingKey options;
+    options.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
+    options.WriteString(layout::kTextMode, ".bin;");
+    options.CloseKey();
     MakeTree(4);
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--stor-delay", "600"});
     UploadWalker walker(report);
@@ -253,6 +260,7 @@ TEST_F(Parallel, StopEndsEveryConnectionAtOnce) {
     EXPECT_EQ(outcome, Outcome::Aborted);
     EXPECT_EQ(Established(server.port()), 0);
     EXPECT_FALSE(fs::exists(server.Local("site/f0.bin")));
+    EXPECT_TRUE(fs::is_empty(walk::TempCopyFolder()));
 }
 
 // The first file always goes to another connection: refused there, it is left out and named as on one

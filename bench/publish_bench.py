@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """Publishing a site again with "send changed files only" on, beside lftp's mirror -R --only-newer.
 
-The site is 2,000 files of 1-4 KiB in 110 folders (bench_common.small_site).
-On each server (pyftpdlib whose every reply is held back by --delay, as over a
-link with that round trip; plain pyftpdlib; vsftpd), all on 127.0.0.1 in
-active mode, whole processes, alternating who goes first:
-  - the full upload: the walker (option on, its own store) beside lftp
-    mirror -R and mirror -R --parallel=4, each into a folder of its own;
-  - the unchanged site again: the walker beside mirror -R --only-newer; the
-    server's log must show no STOR from the walker;
+The site is 2,000 files of 1-4 KiB in 110 folders (bench_common.small_site;
+--per-leaf makes it smaller for a quick check). On each server (pyftpdlib
+whose every reply is held back by --delay, as over a link with that round
+trip; plain pyftpdlib; vsftpd), all on 127.0.0.1 in active mode, whole
+processes, alternating who goes first:
+  - the full upload: the walker (option on, its own store) over one
+    connection and over --connections, beside lftp mirror -R and
+    mirror -R --parallel=4, each into a folder of its own;
+  - the unchanged site again: the walker (over --connections, as a user who
+    set the option runs it) beside mirror -R --only-newer; the server's log
+    must show no STOR from the walker;
   - 20 files changed: the server's log must show exactly 20 STOR from the
     walker, and the server's copies of exactly those 20 files touched;
   - on the servers without delay, one folder nested --levels deep with a file
@@ -53,11 +56,11 @@ class Server:
         open(self.log, "w").close()
 
 
-def parvex(args, server, src, store):
-    """The walker, option on, uploading src into the folder "p" with the store `store`."""
-    server.target("p", "")
-    return ([args.walker, "127.0.0.1", server.port, server.user, server.password, src, f"root={server.prefix}p",
-             "changed-only"], dict(os.environ, PARVEX_REGISTRY=store))
+def parvex(args, server, src, store, who="p", connections=1):
+    """The walker, option on, uploading src into the folder `who` with the store `store` over `connections`."""
+    server.target(who, "")
+    return ([args.walker, "127.0.0.1", server.port, server.user, server.password, src, f"root={server.prefix}{who}",
+             "changed-only", f"connections={connections}"], dict(os.environ, PARVEX_REGISTRY=store))
 
 
 def lftp(server, src, who, options):
@@ -117,16 +120,22 @@ def sent_count(status):
 def site_rounds(args, server, work, runs, tree, expected):
     """The full upload, the unchanged site and 20 files changed on one server; prints the figures."""
     store = os.path.join(work, f"{server.name}-store.db")
+    store1 = os.path.join(work, f"{server.name}-store1.db")
     out = os.path.join(work, "out.txt")
-    full = {"parvex": [], "lftp": [], "lftp4": []}
+    full = {"parvex1": [], "parvex": [], "lftp": [], "lftp4": []}
     lftp_opts = {"lftp": ("l", ""), "lftp4": ("l4", "--parallel=4")}
     for run in range(runs):
-        order = ["parvex", "lftp", "lftp4"]
-        for tool in order[run % 3:] + order[:run % 3]:
-            who = "p" if tool == "parvex" else lftp_opts[tool][0]
+        order = ["parvex1", "parvex", "lftp", "lftp4"]
+        for tool in order[run % 4:] + order[:run % 4]:
+            who = {"parvex1": "p1", "parvex": "p"}.get(tool) or lftp_opts[tool][0]
             disk, _ = server.target(who, "site")
             set_aside(disk, os.path.join(work, "old-remote"))
-            cmd = parvex(args, server, tree, store) if tool == "parvex" else lftp(server, tree, who, lftp_opts[tool][1])
+            if tool == "parvex1":
+                cmd = parvex(args, server, tree, store1, who)
+            elif tool == "parvex":
+                cmd = parvex(args, server, tree, store, who, args.connections)
+            else:
+                cmd = lftp(server, tree, who, lftp_opts[tool][1])
             t, _, _ = run_timed(server, cmd, args.timeout, out)
             check_tree(tool, "upload", files_of(disk), expected)
             full[tool].append(t)
@@ -134,7 +143,8 @@ def site_rounds(args, server, work, runs, tree, expected):
     stor = {"parvex": [], "lftp": []}
     for run in range(runs):
         for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
-            cmd = parvex(args, server, tree, store) if tool == "parvex" else lftp(server, tree, "l", "--only-newer")
+            cmd = (parvex(args, server, tree, store, "p", args.connections) if tool == "parvex"
+                   else lftp(server, tree, "l", "--only-newer"))
             t, n, status = run_timed(server, cmd, args.timeout, out)
             if tool == "parvex" and (n != 0 or sent_count(status) != 0):
                 raise SystemExit(f"{server.name}: the unchanged site sent {n} files ({status})")
@@ -149,7 +159,8 @@ def site_rounds(args, server, work, runs, tree, expected):
         expected = files_of(tree)
         for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
             before = touched(p_disk)
-            cmd = parvex(args, server, tree, store) if tool == "parvex" else lftp(server, tree, "l", "--only-newer")
+            cmd = (parvex(args, server, tree, store, "p", args.connections) if tool == "parvex"
+                   else lftp(server, tree, "l", "--only-newer"))
             t, n, status = run_timed(server, cmd, args.timeout, out)
             if tool == "parvex":
                 after = touched(p_disk)
@@ -163,16 +174,20 @@ def site_rounds(args, server, work, runs, tree, expected):
                 lftp_changed.append(n)
             changed[tool].append(t)
     pf, pu, pc = full["parvex"], same["parvex"], changed["parvex"]
+    p1 = full["parvex1"]
     share = statistics.median(pu) / statistics.median(pf)
-    print(f"{server.name}: 2,000 files in 110 folders, active mode, whole processes, {runs} runs")
-    print(f"  full upload, walker with the option on:  {min_median(pf)}")
-    print(f"  full upload, lftp mirror -R:             {min_median(full['lftp'])}   walker / lftp: "
-          f"{ratios(pf, full['lftp'])}")
-    print(f"  full upload, lftp mirror -R --parallel=4 (passive): {min_median(full['lftp4'])}   walker / lftp: "
+    c = args.connections
+    print(f"{server.name}: {len(expected):,} files in 110 folders, active mode, whole processes, {runs} runs; "
+          f"the walker over {c} connections but where it says 1")
+    print(f"  full upload, walker, 1 connection:       {min_median(p1)}")
+    print(f"  full upload, lftp mirror -R:             {min_median(full['lftp'])}   walker 1 / lftp: "
+          f"{ratios(p1, full['lftp'])}")
+    print(f"  full upload, walker, {c} connections:       {min_median(pf)}")
+    print(f"  full upload, lftp mirror -R --parallel=4 (passive): {min_median(full['lftp4'])}   walker {c} / lftp: "
           f"{ratios(pf, full['lftp4'])}")
     if args.delay > 0 and server.name.startswith("pyftpdlib, "):
         print("    " + goal(statistics.median(pf) <= statistics.median(full["lftp4"]),
-                            "within 1.0x of --parallel=4, which asks for 4 connections"))
+                            "within 1.0x of --parallel=4, with 4 connections"))
     print(f"  unchanged, walker: {min_median(pu)}, no STOR (server's log); {share * 100:.1f} % of its full upload "
           + goal(share <= 0.10, "at most 10 %"))
     print(f"  unchanged, lftp mirror -R --only-newer: {min_median(same['lftp'])}, {max(stor['lftp'])} STOR   "
@@ -189,13 +204,15 @@ def deep_rounds(args, server, work, runs, tree, expected):
     """A tree nested --levels deep: uploaded once by each, then published unchanged; prints the figures."""
     store = os.path.join(work, f"{server.name}-deep.db")
     for tool in ("parvex", "lftp"):
-        cmd = parvex(args, server, tree, store) if tool == "parvex" else lftp(server, tree, "l", "")
+        cmd = (parvex(args, server, tree, store, "p", args.connections) if tool == "parvex"
+               else lftp(server, tree, "l", ""))
         run_timed(server, cmd, args.timeout)
         check_tree(tool, "upload", files_of(server.target(tool[0], "tree")[0]), expected)
     same = {"parvex": [], "lftp": []}
     for run in range(runs):
         for tool in (("parvex", "lftp") if run % 2 == 0 else ("lftp", "parvex")):
-            cmd = parvex(args, server, tree, store) if tool == "parvex" else lftp(server, tree, "l", "--only-newer")
+            cmd = (parvex(args, server, tree, store, "p", args.connections) if tool == "parvex"
+                   else lftp(server, tree, "l", "--only-newer"))
             t, n, _ = run_timed(server, cmd, args.timeout)
             if tool == "parvex" and n != 0:
                 raise SystemExit(f"{server.name}: the unchanged deep tree sent {n} files")
@@ -229,6 +246,8 @@ def main():
     ap.add_argument("--delayed-runs", type=int, default=1, help="runs on the delayed server")
     ap.add_argument("--delay", type=float, default=30, help="milliseconds each reply of the delayed server waits")
     ap.add_argument("--levels", type=int, default=500)
+    ap.add_argument("--per-leaf", type=int, default=20, help="files in each of the site's 100 leaf folders")
+    ap.add_argument("--connections", type=int, default=4, help="the walker's option of how many connections")
     ap.add_argument("--servers", default="delayed,pyftpdlib,vsftpd",
                     help="which servers, of delayed, pyftpdlib and vsftpd, comma-separated")
     ap.add_argument("--timeout", type=float, default=900, help="give up on one upload after this many seconds")
@@ -236,7 +255,7 @@ def main():
     began = time.monotonic()
     with work_folder("publish-bench-") as work:
         tree = os.path.join(work, "site")
-        small_site(tree)
+        small_site(tree, args.per_leaf)
         deep = os.path.join(work, "tree")
         deep_tree(deep, args.levels)
         deep_expected = files_of(deep)

@@ -1,12 +1,14 @@
 // Runs the plain walker once on a folder, as Dravik would after a
 // right-click, with a throwaway store (PARVEX_REGISTRY) and no pauses.
-//   walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]
+//   walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only] [connections=N]
 // "root=DIR" uploads below DIR instead of the login directory; "tls=SHA256"
 // sets the entry to demand FTP over TLS and to trust the server certificate
 // of that fingerprint, as the user's answer to the certificate question does;
 // "changed-only" turns the option to send only what changed on (the store
 // keeps the record of what was sent, so a second run with the same store
-// sends only what changed since). The closing status goes to the standard output.
+// sends only what changed since); "connections=N" sets the option of how
+// many connections the files go over (without it, none is stored: one).
+// The closing status goes to the standard output.
 #include "common/registry/layout.h"
 #include "transfer/progress.h"
 #include "transfer/menu_upload.h"
@@ -35,11 +37,13 @@ public:
 int main(int argc, char** argv) {
     if (argc < 6) {
         std::fprintf(stderr,
-                     "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only]\n");
+                     "usage: walker_run HOST PORT USER PASSWORD FOLDER [root=DIR] [tls=SHA256] [changed-only] "
+                     "[connections=N]\n");
         return 2;
     }
     std::string root, trusted;
     bool changedOnly = false;
+    int connections = 0;
     for (int i = 6; i < argc; ++i) {
         const std::string a = argv[i];
         if (a.rfind("root=", 0) == 0) {
@@ -48,6 +52,8 @@ int main(int argc, char** argv) {
             trusted = a.substr(4);
         } else if (a == "changed-only") {
             changedOnly = true;
+        } else if (a.rfind("connections=", 0) == 0) {
+            connections = std::atoi(a.c_str() + 12);
         } else {
             std::fprintf(stderr, "walker_run: unknown option %s\n", argv[i]);
             return 2;
@@ -71,6 +77,7 @@ int main(int argc, char** argv) {
     key.CloseKey();
     key.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
     key.WriteDword(layout::kSendChangedOnly, changedOnly ? 1 : 0);
+    if (connections > 0) key.WriteDword(layout::kConnections, static_cast<winreg::DWORD>(connections));
     key.CloseKey();
     Quiet display;
     transfer::MenuUpload(display, [](int) {}).Run();

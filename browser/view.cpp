@@ -339,7 +339,9 @@ void CBrovinView::QueueUpload(const std::vector<std::string>& paths) {
     const std::string provider = doc_->providerName;
     const std::string key = UploadKeyName(doc_->root);
     if (WriteUploadHandOff(provider, key, paths) != winreg::ERROR_SUCCESS) return;
-    RunWalk([this, provider, key](Progress& p) { return UploadWalk(doc_->Connection(), provider, key, p); });
+    RunWalk([this, provider, key](Progress& p) {
+        return UploadWalk(doc_->Connection(), provider, key, p, UploadLogin(*doc_));
+    });
 }
 
 void CBrovinView::EnterDirectory(const std::string& name) {

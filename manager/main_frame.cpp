@@ -409,6 +409,8 @@ std::string CMainFrame::WriteInstallValues() {
     for (const char* name : {layout::kCodeConvert, layout::kDownloadConvert, layout::kUploadConvert,
                              layout::kDownloadConvCode, layout::kUploadConvCode})
         ok = ok && stored(item(layout::kOptionKey, name), option.WriteDword(name, 0));
+    // A new user uploads over two connections; a store from before the option keeps one.
+    ok = ok && stored(item(layout::kOptionKey, layout::kConnections), option.WriteDword(layout::kConnections, 2));
     option.CloseKey();
     if (ok) stored(runningKey + ", " + layout::kOptionKey, change.Commit());
     return refused;

@@ -6,6 +6,8 @@
 #include "settings/provider.h"
 #include "tesvar/tesvar.h"
 
+#include <algorithm>
+
 using namespace winreg;
 
 namespace settings {
@@ -24,6 +26,9 @@ void LoadOptions(OptionValues& values) {
     // buffer it would come back missing and be replaced at the next save.
     key.ReadPath(layout::kDownloadFolder, values.downloadFolder);
     key.ReadDword(layout::kSendChangedOnly, values.sendChangedOnly);
+    key.ReadDword(layout::kConnections, values.connections);
+    // Whatever the store holds, an upload has at least its own connection and never opens dozens.
+    values.connections = std::clamp<DWORD>(values.connections, 1, 8);
 }
 
 LONG SaveOptions(const OptionValues& values) {
@@ -52,6 +57,7 @@ LONG SaveOptions(const OptionValues& values) {
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kUploadConvCode, values.uploadConvCode);
     if (st == ERROR_SUCCESS) st = key.WriteString(layout::kDownloadFolder, folder);
     if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kSendChangedOnly, values.sendChangedOnly);
+    if (st == ERROR_SUCCESS) st = key.WriteDword(layout::kConnections, values.connections);
     key.CloseKey();
     // Without a commit the transaction rolls back: a half-written set never lands.
     return st == ERROR_SUCCESS ? transaction.Commit() : st;

@@ -9,6 +9,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace transfer {
 
 using walk::RemotePath;
@@ -61,7 +63,9 @@ inet::FtpConnection* UploadWalker::Connect(const std::string& server, const std:
     }
     // Outside the lock: Stop closes the session under it, and the connect then fails at once.
     try {
-        return session->GetFtpConnection(server, user, password, port, false, {}, security, names);
+        inet::FtpConnection* conn = session->GetFtpConnection(server, user, password, port, false, {}, security, names);
+        login_ = Login{server, user, password, port, security, names};
+        return conn;
     } catch (const inet::InternetException& e) {
         failure = e.ErrorMessage();
         return nullptr;
@@ -72,6 +76,7 @@ void UploadWalker::Stop() {
     std::lock_guard<std::mutex> lock(sessionMu_);
     stopped_ = true;
     if (session_) session_->Close();
+    if (extras_) extras_->Close(true);
 }
 
 std::string UploadWalker::Shown(std::size_t i) const {
@@ -81,7 +86,11 @@ std::string UploadWalker::Shown(std::size_t i) const {
 void UploadWalker::Skip(std::size_t i, walk::Skip why, const std::string& reason) {
     const std::string name = Shown(i);
     report_.Skipped(name + (reason.empty() ? std::string(walk::SkipText(why)) : " : " + reason), why);
-    if (skipped_++ == 0) firstSkipped_ = name;
+    // Files sent side by side finish in any order: the first is the first in the walk.
+    if (skipped_++ == 0 || i < firstSkippedItem_) {
+        firstSkipped_ = name;
+        firstSkippedItem_ = i;
+    }
 }
 
 bool UploadWalker::SkipUnwritableName(std::size_t i, inet::DWORD error) {
@@ -116,6 +125,12 @@ void UploadWalker::Begin(inet::FtpConnection* connection, const std::string& roo
     if (options.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey) == winreg::ERROR_SUCCESS)
         options.ReadDword(layout::kSendChangedOnly, changedOnly);
     changedOnly_ = changedOnly == 1;
+    // Without the value (a store from before the option) one connection, as always.
+    winreg::DWORD connections = 1;
+    options.ReadDword(layout::kConnections, connections);
+    connections_ = static_cast<int>(std::clamp<winreg::DWORD>(connections, 1, 8));
+    parallel_ = false;
+    inFlight_.clear();
     tree_.items.clear();
     for (const auto& p : paths) tree_.items.push_back(walk::LocalItem{p});
     cursor_ = std::make_unique<walk::RemoteCursor>(connection);
@@ -130,9 +145,12 @@ Outcome UploadWalker::Walk(const std::function<bool(std::size_t, Outcome&)>& ste
     for (std::size_t i = 0; i < tree_.items.size(); ++i) {
         if (Abandoned()) return Outcome::Aborted;
         report_.Item(static_cast<int>(tree_.items.size()), Shown(i));
+        handedOver_ = false;
         if (!step(i, outcome)) return outcome;
-        report_.ItemDone();
+        if (!handedOver_) report_.ItemDone();
+        if (!Collect(outcome)) return outcome;
     }
+    if (!Drain(outcome)) return outcome;
     if (Abandoned()) return Outcome::Aborted;
     if (changedOnly_) SaveRecords();
     return skipped_ > 0 ? Outcome::Incomplete : Outcome::Completed;
@@ -141,7 +159,8 @@ Outcome UploadWalker::Walk(const std::function<bool(std::size_t, Outcome&)>& ste
 Outcome UploadWalker::UploadTree(inet::FtpConnection* connection, const std::string& rootDir,
                                  const std::vector<std::string>& paths) {
     Begin(connection, rootDir, paths);
-    return Walk([this](std::size_t i, Outcome& outcome) {
+    parallel_ = true;
+    const Outcome end = Walk([this](std::size_t i, Outcome& outcome) {
         bool folder = false;
         if (walk::Skip why = tree_.Classify(i, folder); why != walk::Skip::None) {
             Skip(i, why);
@@ -149,6 +168,9 @@ Outcome UploadWalker::UploadTree(inet::FtpConnection* connection, const std::str
         }
         return folder ? Folder(i, outcome) : File(i, outcome);
     });
+    // A halt lets the files under way end whole; an abort cuts them.
+    EndExtras(end == Outcome::Aborted);
+    return end;
 }
 
 bool UploadWalker::Folder(std::size_t i, Outcome& outcome) {
@@ -251,15 +273,29 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
     }
     report_.Sending();
     const int type = walk::TransferTypeFor(item);
-    const bool ok = conn_->PutFile(sent, walk::InCurrentDirectory(name), static_cast<inet::DWORD>(type));
-    const inet::DWORD error = inet::GetLastInternetError();
-    // After a failed upload too: nothing else would remove the copy.
-    walk::RemoveTempCopy(sent);
-    if (ok) {
-        ++sent_;
-        if (changedOnly_) Sent(i, name, type == walk::kBinaryMode && sent == item);
+    const bool byteForByte = type == walk::kBinaryMode && sent == item;
+    SendJob job{i, item, sent, cursor_->Here(), name, static_cast<inet::DWORD>(type), changedOnly_};
+    if (parallel_ && HandOver(job)) {
+        inFlight_[i] = InFlight{cursor_->Path(), byteForByte};
+        handedOver_ = true;
         return true;
     }
+    return SendHere(job, byteForByte, outcome);
+}
+
+bool UploadWalker::SendHere(const SendJob& job, bool byteForByte, Outcome& outcome) {
+    const bool ok = conn_->PutFile(job.sent, walk::InCurrentDirectory(job.name), job.type);
+    const inet::DWORD error = inet::GetLastInternetError();
+    // After a failed upload too: nothing else would remove the copy.
+    walk::RemoveTempCopy(job.sent);
+    if (!ok) return SendFailed(job.item, job.name, error, outcome);
+    ++sent_;
+    if (job.stamp)
+        if (const auto f = StampSent(conn_, job.file, job.name)) Sent(FolderHere(), job.name, *f, byteForByte);
+    return true;
+}
+
+bool UploadWalker::SendFailed(std::size_t i, const std::string& name, inet::DWORD error, Outcome& outcome) {
     // Refused before anything went to the server: this item is left out, the rest still goes.
     if (SkipUnwritableName(i, error)) return true;
     if (error == inet::ERROR_INVALID_NAME) {
@@ -271,6 +307,80 @@ bool UploadWalker::Put(std::size_t i, const std::string& name, Outcome& outcome)
         return true;
     }
     return Halt(Halt::FtpError, name, error, outcome);
+}
+
+bool UploadWalker::HandOver(SendJob& job) {
+    if (connections_ < 2) return false;
+    if (!extras_) {
+        // Another login starts elsewhere: only a directory the server named absolutely can be found from there.
+        if (job.directory.empty() || job.directory[0] != '/' || login_.server.empty()) {
+            connections_ = 1;
+            return false;
+        }
+        Login login = login_;
+        login.names = conn_->Names();
+        std::lock_guard<std::mutex> lock(sessionMu_);
+        if (stopped_) return false;
+        extras_ = std::make_unique<ExtraConnections>(login, connections_ - 1);
+    }
+    return extras_->Offer(job);
+}
+
+bool UploadWalker::Collect(Outcome& outcome) {
+    if (!extras_) return true;
+    for (const SendResult& r : extras_->Finished()) {
+        const std::size_t i = r.job.item;
+        const bool byteForByte = inFlight_[i].byteForByte;
+        inFlight_.erase(i);
+        if (!r.ok) {
+            inet::SetLastInternetError(r.error);
+            inet::SetLastResponseInfo(r.reply);
+            if (!SendFailed(i, r.job.name, r.error, outcome)) return false;
+        } else {
+            ++sent_;
+            if (const auto f = folders_.find(r.job.directory); r.record && f != folders_.end())
+                Sent(f->second, r.job.name, *r.record, byteForByte);
+        }
+        report_.ItemDone();
+    }
+    return true;
+}
+
+bool UploadWalker::Drain(Outcome& outcome) {
+    while (extras_ && extras_->Pending() > 0) {
+        if (Abandoned()) {
+            outcome = Outcome::Aborted;
+            return false;
+        }
+        SendJob job;
+        if (extras_->TakeBack(job)) {
+            // Every extra connection is gone: the file goes over ours, from its own directory.
+            const InFlight f = inFlight_[job.item];
+            inFlight_.erase(job.item);
+            std::string failed;
+            if (!cursor_->GoTo(f.parent, false, failed, false)) {
+                walk::RemoveTempCopy(job.sent);
+                return Halt(Halt::ParentNotMade, failed, 0, outcome);
+            }
+            if (!SendHere(job, f.byteForByte, outcome)) return false;
+            report_.ItemDone();
+            continue;
+        }
+        // Bounded: an abort that comes only as the report's answer is seen within this.
+        extras_->Wait(50);
+        if (!Collect(outcome)) return false;
+    }
+    return true;
+}
+
+void UploadWalker::EndExtras(bool now) {
+    std::unique_ptr<ExtraConnections> extras;
+    {
+        std::lock_guard<std::mutex> lock(sessionMu_);
+        extras = std::move(extras_);
+    }
+    if (extras) extras->Close(now);
+    inFlight_.clear();
 }
 
 UploadWalker::RemoteFolder& UploadWalker::FolderHere() {
@@ -318,22 +428,11 @@ bool UploadWalker::Unchanged(std::size_t i, const std::string& name) {
     return true;
 }
 
-void UploadWalker::Sent(std::size_t i, const std::string& name, bool byteForByte) {
-    RemoteFolder& folder = FolderHere();
-    struct stat st {};
-    if (!LocalFile(tree_.items[i].path, st)) return;
-    // Where the server can, its time becomes the local one: the next look tells our copy exactly.
-    const bool timeSet = conn_->CanSetModificationTime() &&
-                         conn_->SetModificationTime(walk::InCurrentDirectory(name), st.st_mtime);
-    SentFile f;
-    f.localSize = static_cast<std::uint64_t>(st.st_size);
-    f.localTime = st.st_mtime;
+void UploadWalker::Sent(RemoteFolder& folder, const std::string& name, const SentFile& sent, bool byteForByte) {
     // Bytes sent as they are arrive as they are; the time is ours where it was set, and where the
     // server lists times to the minute only none is kept. Anything else is learnt from a listing.
-    f.sentSize = f.localSize;
-    f.remoteTime = timeSet ? f.localTime : 0;
-    if (!byteForByte || !(timeSet || (folder.listed && !folder.exactTimes))) folder.mustLook = true;
-    folder.sentNow[name] = f;
+    if (!byteForByte || !(sent.remoteTime != 0 || (folder.listed && !folder.exactTimes))) folder.mustLook = true;
+    folder.sentNow[name] = sent;
 }
 
 void UploadWalker::SaveRecords() {

@@ -8,6 +8,7 @@
 #include "common/walk/local_tree.h"
 #include "common/walk/remote_cursor.h"
 #include "platform/inet/inet.h"
+#include "transfer/extra_connections.h"
 #include "transfer/sent_record.h"
 
 #include <atomic>
@@ -35,8 +36,9 @@ enum class Halt {
     FtpError,          // an FTP command failed (`code`: the error)
 };
 
-// What the walker tells as it goes, on the walker's thread. Every call but
-// Skipped and Halted may be ignored.
+// What the walker tells as it goes, always on the walker's thread (files
+// sent over extra connections are reported from there too, one call at a
+// time). Every call but Skipped and Halted may be ignored.
 class UploadReport {
 public:
     virtual ~UploadReport() = default;
@@ -95,15 +97,19 @@ public:
     UploadWalker& operator=(const UploadWalker&) = delete;
 
     // Connects and logs in with the walker's own session, file names in the
-    // encoding `names` says. nullptr, with the error's message in `failure`,
-    // when that fails or Stop came first.
+    // encoding `names` says, and keeps how for the extra connections.
+    // nullptr, with the error's message in `failure`, when that fails or Stop came first.
     inet::FtpConnection* Connect(const std::string& server, const std::string& user, const std::string& password,
                                  std::uint16_t port, std::string& failure, const inet::Security& security = {},
                                  inet::NameEncoding names = inet::NameEncoding::Auto);
 
-    // From any thread, at any time: closes the walker's session (a connect,
-    // a login or a transfer under way fails at once), a connect not yet
-    // begun never starts, and the walk stops at its next step.
+    // How to log in once more like the connection the walker is handed
+    // (when it did not Connect itself); unset, it sends over that one alone.
+    void SetLogin(const Login& login) { login_ = login; }
+
+    // From any thread, at any time: closes the walker's sessions, the extra
+    // connections' too (a connect, a login or a transfer under way fails at
+    // once), a connect not yet begun never starts, and the walk stops at its next step.
     void Stop();
     bool Stopped() const { return stopped_; }
 
@@ -112,13 +118,20 @@ public:
     // mode and conversion of the options. `rootDir` is the folder the paths
     // are taken relative to. A folder is read before its directory is made,
     // so that one that cannot be read is not created empty.
+    // With the option "Connections" above 1 (and a login known, and the
+    // connection standing in an absolute path), files also go over that
+    // many connections less one, opened when the first file is about to go;
+    // one that cannot log in is simply not used. Directories are made on
+    // `connection` only, each before any of its files goes. Returns only
+    // when every extra connection has ended.
     Outcome UploadTree(inet::FtpConnection* connection, const std::string& rootDir,
                        const std::vector<std::string>& paths);
 
     // Sends every file of `paths`, however deep, flat into the directory the
     // first rule naming its extension gives; a file no rule names, or whose
     // directory is missing, goes where the walk stands then. Directories are
-    // never made.
+    // never made. Always over `connection` alone: two files may go to one
+    // name, and the later one must arrive last.
     // `rootDir` only names the items in the reports.
     Outcome UploadByExtension(inet::FtpConnection* connection, const std::string& rootDir,
                               const std::vector<std::string>& paths, const std::vector<ExtensionRule>& rules);
@@ -141,7 +154,7 @@ public:
     int SentCount() const { return sent_; }
     int UpToDateCount() const { return upToDate_; }
 
-    // What the last upload left out: how many, and the first of them (printable).
+    // What the last upload left out: how many, and the first of them in the walk's order (printable).
     int SkippedCount() const { return skipped_; }
     const std::string& FirstSkipped() const { return firstSkipped_; }
 
@@ -150,7 +163,25 @@ private:
     bool Folder(std::size_t i, Outcome& outcome);
     bool File(std::size_t i, Outcome& outcome);
     bool ExtensionFile(std::size_t i, const std::vector<ExtensionRule>& rules, Outcome& outcome);
+    // Sends item `i` as `name` where the cursor stands, or hands it to an
+    // extra connection (then reported when Collect finds it finished).
     bool Put(std::size_t i, const std::string& name, Outcome& outcome);
+    // What follows a send that failed with `error`: the item skipped when
+    // the error is the item's own (true), else the walk halts.
+    // Sends `job` over the walker's own connection, where the cursor stands.
+    bool SendHere(const SendJob& job, bool byteForByte, Outcome& outcome);
+    bool SendFailed(std::size_t i, const std::string& name, inet::DWORD error, Outcome& outcome);
+    // Hands `job` to an extra connection, opening them first when this is
+    // the first file; false when it is the caller's to send.
+    bool HandOver(SendJob& job);
+    // Reports the files the extra connections finished; false when one halts the walk.
+    bool Collect(Outcome& outcome);
+    // Waits for every file under way, sending on the walker's connection
+    // what no extra connection is left to take; false when the walk ends there.
+    bool Drain(Outcome& outcome);
+    // Closes the extra connections (at once when `now`, else after the file
+    // each is sending) and waits for their threads.
+    void EndExtras(bool now);
     // A remote directory as this walk found it: what the server listed
     // there, and the record of what was sent there before and now.
     struct RemoteFolder {
@@ -174,10 +205,9 @@ private:
     // shows the local size and the local time exactly (a time set after an
     // earlier upload). A server time that is merely later proves nothing.
     bool Unchanged(std::size_t i, const std::string& name);
-    // After `name` was sent for item `i` (`byteForByte`: in binary mode,
-    // unconverted): sets its time on the server to the local one where the
-    // server can, and notes it for the record.
-    void Sent(std::size_t i, const std::string& name, bool byteForByte);
+    // Notes for the record of `folder` that `name` went as `sent` (from
+    // StampSent; `byteForByte`: in binary mode, unconverted).
+    void Sent(RemoteFolder& folder, const std::string& name, const SentFile& sent, bool byteForByte);
     // Stores the record of each directory sent into, listing it again where needed.
     void SaveRecords();
     bool Halt(transfer::Halt why, const std::string& name, inet::DWORD code, Outcome& outcome);
@@ -193,13 +223,25 @@ private:
     UploadReport& report_;
     std::mutex sessionMu_;  // Stop and Connect never cross: a session is closed or not yet made
     std::unique_ptr<inet::InternetSession> session_;
+    std::unique_ptr<ExtraConnections> extras_;  // under sessionMu_: Stop closes them
     std::atomic<bool> stopped_{false};
+    Login login_;
+    int connections_ = 1;
+    bool parallel_ = false;  // this walk may hand files over
+    bool handedOver_ = false;  // the current item went to an extra connection
+    // The files handed over and not yet reported: where each goes below the base, and whether it goes byte for byte.
+    struct InFlight {
+        walk::RemotePath parent;
+        bool byteForByte = false;
+    };
+    std::map<std::size_t, InFlight> inFlight_;
 
     inet::FtpConnection* conn_ = nullptr;
     std::unique_ptr<walk::RemoteCursor> cursor_;
     walk::LocalTree tree_;
     std::string rootDir_;
     int skipped_ = 0;
+    std::size_t firstSkippedItem_ = 0;
     std::string firstSkipped_;
     std::string provider_;
     bool changedOnly_ = false;

@@ -257,8 +257,13 @@ private:
 
 }  // namespace
 
+transfer::Login UploadLogin(const CBrovinDoc& doc) {
+    return transfer::Login{doc.serverAddr, doc.userName, doc.password, static_cast<std::uint16_t>(doc.port & 0xFFFF),
+                           doc.security, doc.nameEncoding};
+}
+
 Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const std::string& keyName,
-                   Progress& progress) {
+                   Progress& progress, const transfer::Login& login) {
     layout::HandOff handOff;
     // Gone or unreadable: nothing was sent, and that is no completed upload.
     if (!TakeUploadHandOff(provider, keyName, handOff)) {
@@ -268,6 +273,7 @@ Outcome UploadWalk(inet::FtpConnection* conn, const std::string& provider, const
     UploadProgress report(progress);
     transfer::UploadWalker walker(report);
     walker.SetProvider(provider);
+    walker.SetLogin(login);
     const Outcome outcome = walker.UploadTree(conn, handOff.rootDir, handOff.paths);
     if (outcome == Outcome::Failed || outcome == Outcome::Aborted) return outcome;
     walker.ReturnToStart();

@@ -4,6 +4,7 @@
 // ends where the server stood when it was called.
 #pragma once
 
+#include "browser/core/document.h"
 #include "common/registry/layout.h"
 #include "platform/inet/inet.h"
 #include "transfer/upload_walker.h"
@@ -65,8 +66,12 @@ bool TakeUploadHandOff(const std::string& provider, const std::string& keyName, 
 // directory: folders recreated below it (created when missing), files with
 // the transfer mode and conversion of the options. Failed, with a status
 // text, when the hand-off is gone.
+// With `login` (how to log in like `connection`), files also go over the
+// extra connections the option "Connections" asks for.
 Outcome UploadWalk(inet::FtpConnection* connection, const std::string& provider, const std::string& keyName,
-                   Progress& progress);
+                   Progress& progress, const transfer::Login& login = {});
+// How `doc` logs in, with the certificates trusted so far, for an upload's extra connections.
+transfer::Login UploadLogin(const CBrovinDoc& doc);
 
 // Downloads the items (directories recursively) into `folder`, below the
 // server path of the current directory mirrored as local folders: the file

@@ -90,6 +90,9 @@ inline constexpr const char* kDownloadFolder = "DownloadFolder";
 // REG_DWORD 1: an upload sends only the files that changed since they were
 // last sent (missing or 0: every file, as always).
 inline constexpr const char* kSendChangedOnly = "SendChangedOnly";
+// REG_DWORD 1 to 8: how many connections an upload sends files over at once
+// (missing: 1; anything outside the range is read as the nearest end).
+inline constexpr const char* kConnections = "Connections";
 
 // Option values written at the first run, and when the option sheet saves an empty list.
 inline constexpr const char* kFirstRunTextMode = ".htm;.html;.txt;.cgi;.csv;";

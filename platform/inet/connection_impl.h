@@ -27,9 +27,6 @@
 
 namespace inet {
 
-// Kept by the client as it reads replies (inet_errors.cpp); the public getter is read-only.
-void SetLastResponseInfo(std::string text);
-
 namespace detail {
 
 inline constexpr std::size_t kBuffer = 1u << 20;

@@ -80,6 +80,9 @@ std::string InternetErrorText(DWORD code);
 DWORD GetLastInternetError();
 void SetLastInternetError(DWORD code);
 const std::string& GetLastResponseInfo();
+// Kept by the client as it reads replies; set by hand only to pass a reply
+// another thread received on to the thread that reports it.
+void SetLastResponseInfo(std::string text);
 
 class InternetException : public std::runtime_error {
 public:

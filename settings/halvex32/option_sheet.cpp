@@ -12,6 +12,7 @@
 #include <wx/msgdlg.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
+#include <wx/spinctrl.h>
 #include <wx/statbmp.h>
 #include <wx/statbox.h>
 #include <wx/statline.h>
@@ -126,6 +127,14 @@ CPropPageTrans::CPropPageTrans(wxWindow* parent, CSheetOption* sheet) : wxPanel(
     changedOnly_->SetName(kChangedOnlyName);
     changedOnly_->SetValue(IsOne(v.sendChangedOnly));
     modes->Add(changedOnly_, 0, wxALL, 4);
+    connections_ = new wxSpinCtrl(modeBox, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                  wxSP_ARROW_KEYS, 1, 8, static_cast<int>(v.connections));
+    connections_->SetName(kConnectionsName);
+    auto* connectionsRow = new wxBoxSizer(wxHORIZONTAL);
+    connectionsRow->Add(new wxStaticText(modeBox, wxID_ANY, U("同時接続数(&C) :")), 0,
+                        wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
+    connectionsRow->Add(connections_, 0, wxALIGN_CENTER_VERTICAL);
+    modes->Add(connectionsRow, 0, wxALL, 4);
 
     auto* conv = new wxStaticBoxSizer(wxVERTICAL, this, U("文字コード変換"));
     wxWindow* convBox = conv->GetStaticBox();
@@ -257,6 +266,8 @@ void CSheetOption::OnExtSelectClosed(wxCommandEvent& event) {
 }
 
 void CSheetOption::OnOk(wxCommandEvent& event) {
+    // Read at OK rather than on each change: a count typed into the field without arrows counts too.
+    values_.connections = static_cast<winreg::DWORD>(transPage_->connections_->GetValue());
     winreg::LONG st = settings::SaveOptions(values_);
     if (st != winreg::ERROR_SUCCESS) {
         // The sheet stays open with everything typed: closing it would report

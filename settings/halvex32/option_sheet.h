@@ -12,6 +12,7 @@
 
 class wxCheckBox;
 class wxRadioButton;
+class wxSpinCtrl;
 class wxTextCtrl;
 
 class CSheetOption;
@@ -32,7 +33,7 @@ private:
 };
 
 // "転送モード/コード変換": the two extension lists, whether uploads send only
-// what changed, and the conversion choices.
+// what changed, over how many connections, and the conversion choices.
 class CPropPageTrans : public wxPanel {
 public:
     // Window ids of the two extension edits; the selection sheet's result
@@ -44,6 +45,7 @@ public:
     static constexpr const char* kTextBrowseName = "textBrowse";
     static constexpr const char* kBinaryBrowseName = "binaryBrowse";
     static constexpr const char* kChangedOnlyName = "sendChangedOnly";
+    static constexpr const char* kConnectionsName = "connections";
     static constexpr const char* kConvertOffName = "convertOff";
     static constexpr const char* kConvertOnName = "convertOn";
     static constexpr const char* kUploadName = "uploadConvert";
@@ -69,6 +71,7 @@ private:
     wxTextCtrl* text_ = nullptr;
     wxTextCtrl* binary_ = nullptr;
     wxCheckBox* changedOnly_ = nullptr;
+    wxSpinCtrl* connections_ = nullptr;
     wxRadioButton* off_ = nullptr;
     wxRadioButton* on_ = nullptr;
     wxCheckBox* upload_ = nullptr;

@@ -24,6 +24,8 @@ misbehaves as --scenario says:
                  of anything else 250
   truncate-retr  a download's data connection ends after 256 KiB without TLS's own close (a cut, not an
                  end), and the control connection still says 226
+  drop-later     every session but the first to log in answers its second STOR with 421 and hangs up, as a
+                 server ends a session left idle
 CWD to a name starting with "missing" is answered 550 in every scenario.
 With --tls-cert and --tls-key the server speaks real TLS: AUTH TLS, PBSZ and PROT are accepted and every
 data connection is TLS, so that the scenarios happen inside a TLS session (the listing scenarios stay plain).
@@ -31,6 +33,7 @@ The listing scenarios (refuse-mlsd, unreadable-list, total-only-list, raw-names)
 LISTING_SCENARIOS below.
 """
 import argparse
+import itertools
 import socket
 import ssl
 import struct
@@ -65,6 +68,9 @@ EVIL_INNER = (
 )
 
 
+LOGINS = itertools.count()
+
+
 def close_data(data):
     """Ends a data connection as a complete transfer does: over TLS with TLS's own close first."""
     if isinstance(data, ssl.SSLSocket) and data.fileno() >= 0:
@@ -86,6 +92,7 @@ def serve(conn, args):
     else:
         send("220 fault server ready")
     logged_in = False
+    session, stors = 0, 0
     cwd = "/"
     data_addr = None
     pasv = None
@@ -127,6 +134,7 @@ def serve(conn, args):
                 send("530 Login incorrect.")
             else:
                 logged_in = True
+                session = next(LOGINS)
                 send("230 logged in")
         elif cmd == "FEAT":
             send("211-Features:\r\n SIZE\r\n211 End")
@@ -161,6 +169,12 @@ def serve(conn, args):
             host = "198,51,100,7" if args.scenario == "pasv-elsewhere" else "127,0,0,1"
             send("227 Entering Passive Mode (%s,%d,%d)" % (host, p >> 8, p & 255))
         elif cmd in ("STOR", "LIST", "RETR"):
+            if cmd == "STOR" and args.scenario == "drop-later" and session > 0:
+                stors += 1
+                if stors == 2:
+                    send("421 Timeout.")
+                    conn.close()
+                    return
             if cmd == "STOR" and args.scenario == "refuse-stor":
                 send("553 Could not create file %s: permission denied." % arg)
                 continue

@@ -75,7 +75,7 @@ void WriteProftpdConfig(const std::string& dir, int port, const std::string& use
          << "DelayTable none\nWtmpLog off\nUseReverseDNS off\nRequireValidShell off\nUseFtpUsers off\n"
          << "AuthOrder mod_auth_file.c\nAuthUserFile " << dir << "/passwd\nAuthGroupFile " << dir << "/group\n"
          << "TransferLog none\nSystemLog " << dir << "/system.log\n"
-         << "LogFormat commands \"%m %J\"\nExtendedLog " << log << " ALL commands\n"
+         << "LogFormat commands \"%P %m %J\"\nExtendedLog " << log << " ALL commands\n"
          << "Umask 022\nAllowOverwrite on\nMaxInstances 64\nTimeoutIdle 600\n";
     // mod_tls's default demands that every data connection resume the
     // control connection's session, as vsftpd's require_ssl_reuse does.
@@ -164,6 +164,7 @@ FtpServer::FtpServer(Kind kind, const std::string& scenario, const std::vector<s
                     "port_enable=YES\nconnect_from_port_20=NO\nseccomp_sandbox=NO\nbackground=NO\n"
                     "xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\nvsftpd_log_file="
                  << log_ << "\nmax_clients=64\nutf8_filesystem=YES\n" << tls;
+            for (const auto& line : options) conf << line << "\n";
             conf.close();
             pid_ = Spawn({"/usr/sbin/vsftpd", dir_ / "vsftpd.conf"});
             if (WaitStarted(portFile, attempt == 3)) return;
@@ -267,27 +268,39 @@ const char* FtpServer::NameOf(Kind kind) {
     }
 }
 
-std::vector<std::string> FtpServer::Commands() const {
+std::vector<std::string> FtpServer::Commands(bool bySession) const {
     std::vector<std::string> out;
     std::ifstream in(log_);
     for (std::string line; std::getline(in, line);) {
-        std::string command;
+        std::string command, session;
         if (Make(kind_) == Kind::Pyftpdlib) {
+            // DEBUG:pyftpdlib:127.0.0.1:40312-[parvex] <- STOR ./a
             std::size_t at = line.find("] <- ");
             if (at == std::string::npos) continue;
             command = line.substr(at + 5);
+            const std::size_t dash = line.rfind("-[", at);
+            const std::size_t port = dash == std::string::npos ? dash : line.rfind(':', dash);
+            const std::size_t ip = port == std::string::npos || port == 0 ? port : line.rfind(':', port - 1);
+            if (ip != std::string::npos) session = line.substr(ip + 1, dash - ip - 1);
         } else if (Make(kind_) == Kind::Vsftpd) {
-            // ... FTP command: Client "127.0.0.1", "DELE linkdir"
+            // ... [pid 4711] FTP command: Client "127.0.0.1", "DELE linkdir"
             std::size_t at = line.find("FTP command: Client \"");
             if (at == std::string::npos) continue;
+            const std::size_t pid = line.find("[pid ");
+            if (pid != std::string::npos && pid < at) session = line.substr(pid + 5, line.find(']', pid) - pid - 5);
             at = line.find("\", \"", at);
             if (at == std::string::npos || line.back() != '"') continue;
             command = line.substr(at + 4, line.size() - at - 5);
+        } else if (Make(kind_) == Kind::Proftpd) {
+            // 4711 DELE linkdir
+            const std::size_t space = line.find(' ');
+            session = line.substr(0, space);
+            command = space == std::string::npos ? "" : line.substr(space + 1);
         } else {
             command = line;
         }
         while (!command.empty() && (command.back() == ' ' || command.back() == '\r')) command.pop_back();
-        out.push_back(command);
+        out.push_back(bySession ? session + "\t" + command : command);
     }
     return out;
 }

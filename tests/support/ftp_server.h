@@ -26,7 +26,8 @@ public:
     enum class Kind { Pyftpdlib, Vsftpd, Fault, Proftpd, VsftpdTls, PyftpdlibTls, ProftpdTls, FaultTls };
 
     // For Kind::Fault and FaultTls, `scenario` names the misbehaviour (see fault_ftpd.py);
-    // `options` go to the pyftpdlib script (for instance "--read-limit", "4096").
+    // `options` go to the pyftpdlib script (for instance "--read-limit", "4096"), or are lines added to vsftpd's
+    // configuration (for instance "max_per_ip=2").
     explicit FtpServer(Kind kind, const std::string& scenario = "", const std::vector<std::string>& options = {});
     ~FtpServer();
     FtpServer(const FtpServer&) = delete;
@@ -51,8 +52,9 @@ public:
     // "pyftpdlib", "vsftpd", "proftpd" or "fault", with "_tls" after it for the *Tls kinds.
     static const char* NameOf(Kind kind);
     // The commands the server received so far, in order, each as "VERB argument"
-    // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none).
-    std::vector<std::string> Commands() const;
+    // (pyftpdlib, vsftpd and proftpd keep a log of them; the fault server none). With `bySession` (all but the
+    // fault server), each is "SESSION\tVERB argument", SESSION telling the connection it came on.
+    std::vector<std::string> Commands(bool bySession = false) const;
     // Commands() from the `from`-th on as a table, each ending in LF, the data port that changes with every run
     // written as "*" ("PORT 127,0,0,1,*", "EPRT |2|::1|*|"); for comparing with a written-out table.
     std::string Transcript(std::size_t from = 0) const;

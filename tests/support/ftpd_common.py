@@ -24,6 +24,21 @@ def exit_with_parent():
     threading.Thread(target=watch, daemon=True).start()
 
 
+def keep_active_data_connections():
+    """pyftpdlib closes a session's connector of the last active-mode data connection only at its next PORT;
+    by then the descriptor it unregisters from the event loop may be another session's new socket, whose
+    events are then never seen (several sessions at once in active mode stall). Once connected, the
+    connector's socket belongs to the data channel: the connector forgets its descriptor."""
+    from pyftpdlib.handlers import ActiveDTP
+    connected = ActiveDTP.handle_connect
+
+    def handle_connect(self):
+        connected(self)
+        self._fileno = None
+
+    ActiveDTP.handle_connect = handle_connect
+
+
 def serve_pyftpdlib(handler, banner, port_file, log):
     """Serves `handler` (its authorizer set) on 127.0.0.1 at a free port, announced in `port_file`, until the
     parent goes away; every command goes to the file `log` when given (a name's bytes kept whatever their
@@ -31,6 +46,7 @@ def serve_pyftpdlib(handler, banner, port_file, log):
     import logging
     import sys
     from pyftpdlib.servers import FTPServer
+    keep_active_data_connections()
     handler.banner = banner
     handler.permit_foreign_addresses = False
     server = FTPServer(("127.0.0.1", 0), handler)

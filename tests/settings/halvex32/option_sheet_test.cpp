@@ -14,6 +14,7 @@
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
@@ -48,6 +49,7 @@ void ExpectStored(const Options& o) {
     EXPECT_EQ(StoredDword(k, layout::kDownloadConvCode), o.downloadConvCode);
     EXPECT_EQ(StoredString(k, layout::kDownloadFolder), o.downloadFolder);
     EXPECT_EQ(StoredDword(k, layout::kSendChangedOnly), o.sendChangedOnly);
+    EXPECT_EQ(StoredDword(k, layout::kConnections), o.connections);
 }
 
 // One sheet over a fresh store; destroyed before the store goes.
@@ -113,7 +115,7 @@ TEST_F(OptionSheet, EditedFieldsAreSavedAndClearedOnesFallBackToTheDefaults) {
         Options stored;
     } rows[] = {
         {"", ".gz;", "/srv/ダウンロード", {".htm;.html;.txt;.cgi;", ".gz;", 1, 1, 0, 2, 1, "/srv/ダウンロード"}},
-        {".css;.js;", "", "", {".css;.js;", ".exe;.lzh;.zip;", 1, 1, 0, 2, 1, DocumentsFolder(), 1}},
+        {".css;.js;", "", "", {".css;.js;", ".exe;.lzh;.zip;", 1, 1, 0, 2, 1, DocumentsFolder(), 1, 4}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
@@ -126,6 +128,9 @@ TEST_F(OptionSheet, EditedFieldsAreSavedAndClearedOnesFallBackToTheDefaults) {
         Edit(CPropPageDl::kFolderName)->SetValue(wxString::FromUTF8(row.folder));
         EXPECT_FALSE(Box(CPropPageTrans::kChangedOnlyName)->GetValue());
         Tick(Box(CPropPageTrans::kChangedOnlyName), row.stored.sendChangedOnly == 1);
+        auto* connections = Find<wxSpinCtrl>(CPropPageTrans::kConnectionsName);
+        EXPECT_EQ(connections->GetValue(), 1);
+        connections->SetValue(static_cast<int>(row.stored.connections));
         Ok();
         ExpectStored(row.stored);
         sheet->Destroy();
@@ -180,8 +185,18 @@ TEST_F(OptionSheet, StoredValuesTheProgramsReadDifferentlyAreShownAsTheyAct) {
     // Conversion off with upload stored on and JIS: the box shows it (greyed), so turning conversion on offers
     // exactly what will be saved. A flag of 5 is not 1 (the transfer program does not convert) and a code of 9 is
     // shown, and saved, as SJIS.
+    // A connection count outside 1 to 8, written by hand, is read as the nearest end, and saved so.
     Store({".txt;", ".zip;", 0, 1, 5, 1, 9, "/d"});
+    SettingKey key;
+    ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, layout::kOptionKey), ERROR_SUCCESS);
+    for (const DWORD stored : {0u, 9u, 0xFFFFFFFFu}) {
+        key.WriteDword(layout::kConnections, stored);
+        Options read;
+        settings::LoadOptions(read);
+        EXPECT_EQ(read.connections, stored == 0 ? 1u : 8u) << stored;
+    }
     Open();
+    EXPECT_EQ(Find<wxSpinCtrl>(CPropPageTrans::kConnectionsName)->GetValue(), 8);
     EXPECT_TRUE(Radio(CPropPageTrans::kConvertOffName)->GetValue());
     EXPECT_TRUE(Box(CPropPageTrans::kUploadName)->GetValue());
     EXPECT_FALSE(Box(CPropPageTrans::kDownloadName)->GetValue());
@@ -190,7 +205,7 @@ TEST_F(OptionSheet, StoredValuesTheProgramsReadDifferentlyAreShownAsTheyAct) {
     EXPECT_TRUE(Code(CPropPageTrans::kDownloadCodePrefix, 0)->GetValue());
     EXPECT_EQ(Enabled(), (std::vector<bool>{true, true, true, true, true, false, false, false}));
     Ok();
-    ExpectStored({".txt;", ".zip;", 1, 1, 5, 1, 0, "/d"});
+    ExpectStored({".txt;", ".zip;", 1, 1, 5, 1, 0, "/d", 0, 8});
 }
 
 TEST_F(OptionSheet, ExtensionListsHoldWhatTheStoreCanReadBack) {
@@ -296,7 +311,7 @@ TEST(ShowOption, RunsModallyAndOkSaves) {
 TEST_F(OptionSheet, Screenshots) {
     const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
     if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
-    Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード", 1});
+    Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード", 1, 2});
     Open();
     sheet->Move(10, 10);
     Pump(300);

@@ -6,8 +6,6 @@
 #include "settings/provider.h"
 #include "tesvar/tesvar.h"
 
-#include <algorithm>
-
 using namespace winreg;
 
 namespace settings {
@@ -27,8 +25,7 @@ void LoadOptions(OptionValues& values) {
     key.ReadPath(layout::kDownloadFolder, values.downloadFolder);
     key.ReadDword(layout::kSendChangedOnly, values.sendChangedOnly);
     key.ReadDword(layout::kConnections, values.connections);
-    // Whatever the store holds, an upload has at least its own connection and never opens dozens.
-    values.connections = std::clamp<DWORD>(values.connections, 1, 8);
+    values.connections = layout::ConnectionsFromStore(values.connections);
 }
 
 LONG SaveOptions(const OptionValues& values) {

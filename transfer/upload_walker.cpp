@@ -9,8 +9,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-
 namespace transfer {
 
 using walk::RemotePath;
@@ -128,7 +126,7 @@ void UploadWalker::Begin(inet::FtpConnection* connection, const std::string& roo
     // Without the value (a store from before the option) one connection, as always.
     winreg::DWORD connections = 1;
     options.ReadDword(layout::kConnections, connections);
-    connections_ = static_cast<int>(std::clamp<winreg::DWORD>(connections, 1, 8));
+    connections_ = static_cast<int>(layout::ConnectionsFromStore(connections));
     parallel_ = false;
     inFlight_.clear();
     tree_.items.clear();

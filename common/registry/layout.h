@@ -93,6 +93,12 @@ inline constexpr const char* kSendChangedOnly = "SendChangedOnly";
 // REG_DWORD 1 to 8: how many connections an upload sends files over at once
 // (missing: 1; anything outside the range is read as the nearest end).
 inline constexpr const char* kConnections = "Connections";
+inline constexpr winreg::DWORD kMinConnections = 1, kMaxConnections = 8;
+// A stored "Connections" as every reader takes it: at least the upload's own
+// connection, never dozens.
+inline constexpr winreg::DWORD ConnectionsFromStore(winreg::DWORD value) {
+    return value < kMinConnections ? kMinConnections : value > kMaxConnections ? kMaxConnections : value;
+}
 
 // Option values written at the first run, and when the option sheet saves an empty list.
 inline constexpr const char* kFirstRunTextMode = ".htm;.html;.txt;.cgi;.csv;";

@@ -1,5 +1,6 @@
 #include "settings/halvex32/option_sheet.h"
 
+#include "common/registry/layout.h"
 #include "common/ui/image_button.h"
 #include "common/ui/resources.h"
 #include "settings/halvex32/module.h"
@@ -128,7 +129,8 @@ CPropPageTrans::CPropPageTrans(wxWindow* parent, CSheetOption* sheet) : wxPanel(
     changedOnly_->SetValue(IsOne(v.sendChangedOnly));
     modes->Add(changedOnly_, 0, wxALL, 4);
     connections_ = new wxSpinCtrl(modeBox, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                  wxSP_ARROW_KEYS, 1, 8, static_cast<int>(v.connections));
+                                  wxSP_ARROW_KEYS, layout::kMinConnections, layout::kMaxConnections,
+                                  static_cast<int>(v.connections));
     connections_->SetName(kConnectionsName);
     auto* connectionsRow = new wxBoxSizer(wxHORIZONTAL);
     connectionsRow->Add(new wxStaticText(modeBox, wxID_ANY, U("同時接続数(&C) :")), 0,

@@ -84,14 +84,8 @@ TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
     Make("www/index.html", "\xe6\x97\xa5\xe6\x9c\xac\n");  // 日本 in UTF-8
     Make("www/img/logo.gif", "GIF");
     Make("www/Makefile", "all:\n");
-    {
-        SettingKey option;
-        option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        option.WriteString(layout::kTextMode, ".html;");
-        option.WriteDword(layout::kCodeConvert, 1);
-        option.WriteDword(layout::kDownloadConvert, 1);
-        option.WriteDword(layout::kDownloadConvCode, 2);
-    }
+    testsupport::Put(layout::kOptionKey, {{layout::kTextMode, ".html;"}, {layout::kCodeConvert, 1u},
+                                          {layout::kDownloadConvert, 1u}, {layout::kDownloadConvCode, 2u}});
     auto* conn = Login();
     ASSERT_TRUE(conn->SetCurrentDirectory("www"));
     std::string pwd;

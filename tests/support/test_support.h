@@ -2,7 +2,10 @@
 // registry store per test, and running real programs.
 #pragma once
 
+#include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,26 @@ private:
     TempDir dir_;
     std::string file_;
 };
+
+// Sets the environment variable `name` to `value` (unsets it for null) while it lives; the old value comes back after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A span of time in seconds, for the tests that measure how long something took.
+inline double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 struct RunResult {
     int exitCode = -1;   // exit status, or 128 + signal

@@ -168,11 +168,7 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
         pauses.clear();
         display.Clear();
         WriteEntry("Home", "e", c.server, c.root, c.password);
-        if (c.tooLong) {
-            SettingKey key;
-            key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-            key.WriteString(c.tooLong, std::string(256, 'x'));
-        }
+        if (c.tooLong) testsupport::Put(layout::EntryKey("Home", "e"), {{c.tooLong, std::string(256, 'x')}});
         WriteHandOff("Home", "e", {local / "a.txt"});
         Upload();
         const std::string last = Statuses().back();
@@ -283,11 +279,8 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
 TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "");
-    SettingKey options;
-    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    options.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
-    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert}) options.WriteDword(name, 1);
-    options.WriteDword(layout::kUploadConvCode, 2);  // EUC
+    testsupport::Put(layout::kOptionKey, {{layout::kTextMode, layout::kFirstRunTextMode}, {layout::kCodeConvert, 1u},
+                                          {layout::kUploadConvert, 1u}, {layout::kUploadConvCode, 2u}});  // EUC
     WriteFile(local / "page.html", "\x82\xA0\x82\xA2");
     WriteFile(local / "notes.tmp", "mine");
     std::string binary(100000, '\0');
@@ -311,9 +304,7 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     for (const char* e : {"www", "other"}) {
         WriteEntry("Home", e, server, server.home());
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
-        entry.WriteDword(layout::kEncryption, 2);
+        testsupport::Put(layout::EntryKey("Home", e), {{layout::kEncryption, 2u}});
     }
     const std::string other(64, '0');
     const struct {
@@ -334,11 +325,8 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         if (row.remember)
-            for (const char* e : {"www", "other"}) {
-                SettingKey entry;
-                entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
-                entry.WriteString(layout::kTrustedCertificate, row.remember);
-            }
+            for (const char* e : {"www", "other"})
+                testsupport::Put(layout::EntryKey("Home", e), {{layout::kTrustedCertificate, row.remember}});
         int asked = 0;
         bool warned = false;
         display.Clear();
@@ -383,9 +371,7 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
 TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "/");
-    SettingKey entry;
-    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-    entry.WriteDword(layout::kEncryption, 1);
+    testsupport::Put(layout::EntryKey("Home", "e"), {{layout::kEncryption, 1u}});
     WriteFile(local / "a.txt", "a");
     WriteHandOff("Home", "e", {local / "a.txt"});
     Upload();
@@ -422,10 +408,7 @@ TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) 
         SCOPED_TRACE(row.what);
         FtpServer server(row.kind, "", row.options);
         WriteEntry("Home", "e", server, server.home());
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-        if (row.stored) entry.WriteDword(layout::kNameEncoding, *row.stored);
-        entry.CloseKey();
+        if (row.stored) testsupport::Put(layout::EntryKey("Home", "e"), {{layout::kNameEncoding, *row.stored}});
         display.Clear();
         WriteHandOff("Home", "e", {site});
         Upload();

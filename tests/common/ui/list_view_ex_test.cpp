@@ -87,15 +87,10 @@ protected:
     // Row `row` drawn into memory as wide as the list's row area.
     wxImage Render(int row) {
         const wxRect bounds = list_->GetItemRect(row);
-        wxBitmap bmp(list_->ClientWidth(), bounds.height, 24);
-        {
-            wxMemoryDC dc(bmp);
-            dc.SetBackground(*wxWHITE_BRUSH);
-            dc.Clear();
+        return testsupport::RenderImage({list_->ClientWidth(), bounds.height}, [&](wxDC& dc) {
             dc.SetFont(list_->GetFont());
             list_->DrawItem(dc, row, wxRect(0, 0, bounds.width, bounds.height));
-        }
-        return bmp.ConvertToImage();
+        });
     }
 
     // Columns between x0 and x1 holding a pixel far from the fill colour.

@@ -137,9 +137,7 @@ wxBitmap Solid(const wxColour& c, int size) {
     return wxBitmap(image);
 }
 
-bool Same(const wxImage& img, wxPoint p, const wxColour& c) {
-    return img.GetRed(p.x, p.y) == c.Red() && img.GetGreen(p.x, p.y) == c.Green() && img.GetBlue(p.x, p.y) == c.Blue();
-}
+constexpr auto Same = &testsupport::SameColour;
 
 class OutBarTest : public ::testing::Test {
 protected:
@@ -180,23 +178,10 @@ protected:
         wxRect r = outbar::IconRect(bar_->Layout(), item);
         return {r.x + r.width / 2, r.y + r.height / 2};
     }
-    void Mouse(wxEventType type, wxPoint at, bool leftDown) {
-        wxMouseEvent e(type);
-        e.SetEventObject(bar_);
-        e.SetPosition(at);
-        e.m_leftDown = leftDown;
-        bar_->GetEventHandler()->ProcessEvent(e);
-    }
+    void Mouse(wxEventType type, wxPoint at, bool leftDown) { testsupport::SendMouse(bar_, type, at, leftDown); }
     wxImage Render() {
-        wxSize size = bar_->GetClientSize();
-        wxBitmap bmp(size.x, size.y, 24);
-        {
-            wxMemoryDC dc(bmp);
-            dc.SetBackground(*wxWHITE_BRUSH);
-            dc.Clear();
-            bar_->Render(dc, size);
-        }
-        return bmp.ConvertToImage();
+        const wxSize size = bar_->GetClientSize();
+        return testsupport::RenderImage(size, [&](wxDC& dc) { bar_->Render(dc, size); });
     }
     std::vector<wxString> Captions() {
         std::vector<wxString> out;

@@ -24,18 +24,7 @@ using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testsupport::ScopedEnv;
 
 TEST(ExtensionList, ReadsUserAndSystemGlobsSortedOnce) {
     testsupport::TempDir tmp;

@@ -29,10 +29,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-wxString U(const std::string& s) { return wxString::FromUTF8(s); }
+using testsupport::U;
 const wxString kListed = U("ディレクトリ構造取得完了");
 const wxString kEmpty = U("これ以上ファイルは存在しません。");
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using testsupport::Seconds;
 
 // The server's name for a folder below its writable home.
 std::string Remote(const FtpServer& server, const std::string& path) {

@@ -81,7 +81,6 @@ TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--encoding", "cp932"});
     auto disk = [&](const std::string& name) { return server.Local(testsupport::Encode("CP932", name)); };
     WriteFile(disk("日本語.txt"), "sjis");
-    fs::create_directories(disk("資料"));
     WriteFile(disk("資料/表.txt"), "inner");
     Start(server, server.home());
     CBrovinView* v = frame->View();

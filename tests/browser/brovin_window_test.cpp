@@ -76,8 +76,7 @@ protected:
 
 TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    for (const char* d : {"pub/incoming/cgi-bin", "pub/incoming/images", "pub/incoming/logs"})
-        fs::create_directories(server.Local(d));
+    for (const char* d : {"pub/incoming/cgi-bin", "pub/incoming/logs"}) fs::create_directories(server.Local(d));
     for (const char* f : {"pub/incoming/index.html", "pub/incoming/readme.txt", "pub/incoming/images/a.gif"})
         WriteFile(server.Local(f), "x");
     testsupport::Put(layout::RunningKey(), {{layout::kRemoteBrowser, 1u}});
@@ -306,7 +305,6 @@ TEST_F(BrovinWindow, TheContextMenuAndTheKeysFollowTheSelection) {
 TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
     // vsftpd leaves dot files out of its listings: the directory looks empty and its removal is refused.
     FtpServer server(FtpServer::Kind::Vsftpd);
-    fs::create_directories(server.Local("locked"));
     WriteFile(server.Local("locked/.keep"), "");
     WriteFile(server.Local("after.txt"), "x");
     Start(server, server.home());
@@ -350,7 +348,6 @@ TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
 TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     Start(server, "");
-    fs::create_directories(local / "web.old/sub");
     WriteFile(local / "note.txt", "note");
     WriteFile(local / "web.old/index.html", "<p>");
     WriteFile(local / "web.old/sub/a.css", "p{}");
@@ -477,7 +474,6 @@ class BrovinLinks : public BrovinWindow {
 protected:
     void OpenLinks(FtpServer::Kind kind) {
         FtpServer server(kind);
-        fs::create_directories(server.Local("shared"));
         WriteFile(server.Local("shared/a.txt"), "a");
         fs::create_directories(server.Local("www"));
         WriteFile(server.Local("notes.txt"), "notes");

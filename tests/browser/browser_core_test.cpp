@@ -75,7 +75,6 @@ protected:
         return doc.Connection();
     }
     void Make(const std::string& remote, const std::string& text = "x") {
-        fs::create_directories(fs::path(server.Local(remote)).parent_path());
         WriteFile(server.Local(remote), text);
     }
 };
@@ -252,7 +251,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
 TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
     testsupport::ScopedStore store;
     FtpServer server(FtpServer::Kind::Vsftpd);
-    fs::create_directories(server.Local("outer/inner"));
     WriteFile(server.Local("outer/inner/.keep"), "");
     WriteFile(server.Local("outer/x.txt"), "x");
     WriteFile(server.Local("after.txt"), "a");

@@ -76,6 +76,7 @@ int Spawn(const std::vector<std::string>& argv);
 int Wait(int pid);
 
 std::string ReadFile(const std::string& path);
+// Writes `text` as the whole of the file `path`, making its missing folders first.
 // `utf8` written in `charset` (iconv's name, "CP932"), as the disk of a server
 // that keeps names in that encoding holds it; a character it lacks fails the test.
 std::string Encode(const char* charset, const std::string& utf8);

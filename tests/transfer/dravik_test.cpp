@@ -62,7 +62,6 @@ protected:
     // A small site: an HTML page, a text file and a GIF in a subfolder.
     std::string Site() {
         std::string site = local / "site";
-        std::filesystem::create_directories(site + "/img");
         WriteFile(site + "/index.html", "<html>parvex</html>\n");
         WriteFile(site + "/notes.txt", "line\n");
         WriteFile(site + "/img/logo.gif", std::string("GIF89a\x01\0\x01\0", 10));

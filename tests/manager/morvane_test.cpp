@@ -515,8 +515,11 @@ struct Converter : Manager {
         if (dlg) dlg->Destroy();
         Manager::TearDown();
     }
-    void Choose(int radio) {
-        dlg->CodeRadio(radio)->SetValue(true);
+    // Types the source and destination and chooses the code `radio` (0: leaves it).
+    void Fill(const std::string& source, const std::string& destination, int radio = 0) {
+        dlg->SourceEdit()->SetValue(U(source));
+        dlg->DestinationEdit()->SetValue(U(destination));
+        if (radio) dlg->CodeRadio(radio)->SetValue(true);
     }
     // Starts the conversion and answers the box that comes with `response`; returns its text.
     std::string StartAnswering(int response) {
@@ -559,10 +562,8 @@ TEST_F(Converter, EachCodeGivesItsBytesAndQuickStartsEachKeepTheirOwnNames) {
         const std::string& bytes;
     } rows[] = {{IDC_EUC, "euc.txt", kEuc}, {IDC_JIS, "jis.txt", kJis}, {IDC_SJIS, "sjis.txt", kSjis}};
     // Started one after the other without waiting: every worker keeps what it was given.
-    dlg->SourceEdit()->SetValue(U(source));
     for (const auto& r : rows) {
-        Choose(r.radio);
-        dlg->DestinationEdit()->SetValue(U(dir / r.out));
+        Fill(source, dir / r.out, r.radio);
         dlg->StartConversion();
     }
     ASSERT_TRUE(Converted());
@@ -571,8 +572,7 @@ TEST_F(Converter, EachCodeGivesItsBytesAndQuickStartsEachKeepTheirOwnNames) {
 
     // A file that is not text: reported, and nothing is written.
     testsupport::WriteFile(dir / "bin", std::string("\x00\x01\x02", 3));
-    dlg->SourceEdit()->SetValue(U(dir / "bin"));
-    dlg->DestinationEdit()->SetValue(U(dir / "out.txt"));
+    Fill(dir / "bin", dir / "out.txt");
     dlg->StartConversion();
     ASSERT_TRUE(Converted());
     EXPECT_TRUE(PumpUntil([this] { return dlg->InfoText().Contains(U("変換できませんでした")); }));
@@ -583,9 +583,7 @@ TEST_F(Converter, ATypedExistingDestinationIsReplacedOnlyWhenTheUserSaysSo) {
     const std::string source = dir / "in.txt", existing = dir / "keep.txt";
     testsupport::WriteFile(source, kText);
     testsupport::WriteFile(existing, "mine\n");
-    dlg->SourceEdit()->SetValue(U(source));
-    dlg->DestinationEdit()->SetValue(U(existing));
-    Choose(IDC_EUC);
+    Fill(source, existing, IDC_EUC);
     const std::string asked = StartAnswering(kNo);
     EXPECT_NE(asked.find("上書きしますか"), std::string::npos) << asked;
     Pump(200);
@@ -600,9 +598,7 @@ TEST_F(Converter, ClosingTheDialogWhileConvertingLosesNothing) {
     std::string big;
     for (int i = 0; i < 200000; ++i) big += kText;
     testsupport::WriteFile(source, big);
-    dlg->SourceEdit()->SetValue(U(source));
-    dlg->DestinationEdit()->SetValue(U(dir / "big-euc.txt"));
-    Choose(IDC_EUC);
+    Fill(source, dir / "big-euc.txt", IDC_EUC);
     dlg->StartConversion();
     dlg->Destroy();  // closed at once; the worker runs on with its own copies
     dlg = nullptr;

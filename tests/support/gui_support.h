@@ -50,20 +50,22 @@ void SendMouse(wxWindow* w, wxEventType type, wxPoint at, bool leftDown);
 void SendKey(wxWindow* w, wxEventType type, int code, int modifiers = 0);
 
 // Runs `step` every `ms` milliseconds from inside whatever event loop runs (a modal dialog's included) until it returns
-// true; `done` says whether it did.
+// true; `done` says whether it did. A step that runs the event loop itself is not entered again meanwhile.
 class Driver : public wxTimer {
 public:
     explicit Driver(std::function<bool()> step, int ms = 50) : step_(std::move(step)) { Start(ms); }
     void Notify() override {
-        if (!done && step_()) {
-            done = true;
-            Stop();
-        }
+        if (done || stepping_) return;
+        stepping_ = true;
+        done = step_();
+        stepping_ = false;
+        if (done) Stop();
     }
     bool done = false;
 
 private:
     std::function<bool()> step_;
+    bool stepping_ = false;
 };
 
 // The first shown top-level window of type T that `accept` takes (any when null), or null.

@@ -312,7 +312,7 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
         std::optional<dravik::FailedTransfer> failure;
         double stopping = -1;
         bool abandoned = true;
-        wxTimer closer, ender;
+        std::optional<testsupport::Driver> closer, ender;
         {
             dravik::TransferDialog dialog;
             testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
@@ -322,11 +322,8 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
                 overProgress = question->GetParent() == &dialog;
                 text = question->Text();
                 if (row.answer) return row.answer;
-                closer.Bind(wxEVT_TIMER, [&, question, polls = 0](wxTimerEvent&) mutable {
-                    if (!question->IsShownOnScreen() && ++polls < 100) {
-                        closer.StartOnce(50);
-                        return;
-                    }
+                closer.emplace([&, question, polls = 0]() mutable {
+                    if (!question->IsShownOnScreen() && ++polls < 100) return false;
                     if (shots) {
                         testsupport::Pump(300);
                         EXPECT_TRUE(testsupport::SaveScreenshot(question->GetScreenRect().Union(dialog.GetScreenRect()),
@@ -337,10 +334,9 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
                     stopping = Seconds(Clock::now() - start);
                     EXPECT_FALSE(question->IsModal()) << "the question stayed up";
                     // Ended from the outer loop: an EndModal from inside the question's loop would end that one.
-                    ender.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog.EndModal(wxID_CANCEL); });
-                    ender.StartOnce(100);
+                    ender.emplace([&] { dialog.EndModal(wxID_CANCEL); return true; }, 100);
+                    return true;
                 });
-                closer.StartOnce(50);
                 return wxID_NONE;
             });
             ShowModalAtMost(dialog);

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <wx/frame.h>
 #include <wx/image.h>
 #include <wx/modalhook.h>
+#include <wx/panel.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -91,6 +93,18 @@ inline void Send(wxWindow* w, wxEventType type, int value = 0) {
 }
 // A click on `button`.
 inline void Press(wxWindow* button) { Send(button, wxEVT_BUTTON); }
+
+// A fixture with a frame on the screen for the controls under test, which go on its panel (a frame stretches a lone
+// child over its whole client area); the frame goes after each test.
+class FrameTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        frame_->Destroy();
+        Pump(20);
+    }
+    wxFrame* frame_ = new wxFrame(nullptr, wxID_ANY, "test", wxPoint(50, 50), wxSize(420, 460));
+    wxPanel* panel_ = new wxPanel(frame_);
+};
 
 // While it lives, every modal dialog the code under test opens (message boxes and the desktop's file and folder
 // choosers included) is handed to `answer` on the window thread instead of waiting for a person; what it returns is

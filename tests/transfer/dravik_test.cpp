@@ -46,9 +46,7 @@ using testsupport::Seconds;
 
 // ShowModal that never hangs the suite: after `ms` the dialog is ended with -1.
 int ShowModalAtMost(wxDialog& dialog, int ms = 30000) {
-    wxTimer guard;
-    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { if (dialog.IsModal()) dialog.EndModal(-1); });
-    guard.StartOnce(ms);
+    testsupport::Driver guard([&] { return dialog.IsModal() && (dialog.EndModal(-1), true); }, ms);
     return dialog.ShowModal();
 }
 

@@ -36,18 +36,9 @@ struct Box {
 
 bool Same(const wxImage& img, int x, int y, const wxColour& c) { return testsupport::SameColour(img, {x, y}, c); }
 
-class ImageButtonTest : public ::testing::Test {
+class ImageButtonTest : public testsupport::FrameTest {
 protected:
-    void SetUp() override {
-        frame_ = new wxFrame(nullptr, wxID_ANY, "button test", wxPoint(100, 100), wxSize(320, 200));
-        frame_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9));
-        // A panel in between: a frame stretches a lone child over its whole client area.
-        panel_ = new wxPanel(frame_);
-    }
-    void TearDown() override {
-        frame_->Destroy();
-        Pump(20);
-    }
+    void SetUp() override { panel_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9)); }
 
     CImageButton* Make(const char* label, long style = 0) {
         auto* b = new CImageButton(panel_, 1002, wxString::FromUTF8(label), wxPoint(10, 10), wxSize(kW, kH), style);
@@ -81,8 +72,6 @@ protected:
     }
 
 
-    wxFrame* frame_ = nullptr;
-    wxPanel* panel_ = nullptr;
     int clicks_ = 0;
     int lastId_ = 0;
 };

@@ -139,11 +139,9 @@ wxBitmap Solid(const wxColour& c, int size) {
 
 constexpr auto Same = &testsupport::SameColour;
 
-class OutBarTest : public ::testing::Test {
+class OutBarTest : public testsupport::FrameTest {
 protected:
     void SetUp() override {
-        frame_ = new wxFrame(nullptr, wxID_ANY, "bar test", wxPoint(50, 50), wxSize(400, 460));
-        panel_ = new wxPanel(frame_);
         images_ = std::make_unique<wxImageList>(32, 32, true, 0);
         images_->Add(Solid(*wxRED, 32));
         images_->Add(Solid(*wxBLUE, 32));
@@ -154,11 +152,6 @@ protected:
             e.SetAnswer(consent_);
         });
     }
-    void TearDown() override {
-        frame_->Destroy();
-        Pump(20);
-    }
-
     CGfxOutBarCtrl* Make(std::uint32_t flags, int items, int height = 400) {
         bar_ = new CGfxOutBarCtrl;
         EXPECT_TRUE(bar_->CreateBar(0, wxRect(10, 10, 150, height), panel_, 4242, flags));
@@ -189,8 +182,6 @@ protected:
         return out;
     }
 
-    wxFrame* frame_ = nullptr;
-    wxPanel* panel_ = nullptr;
     CGfxOutBarCtrl* bar_ = nullptr;
     std::unique_ptr<wxImageList> images_;
     std::vector<int> codes_, values_;

@@ -133,16 +133,13 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
     EXPECT_TRUE(dir->GetValue().StartsWith(wxString(100, 'a') + wxUniChar(0x3042)));
     dir->SetValue(wxString::FromUTF8("公開/画像"));
     // The real picker, cancelled: the typed directory stays, the sheet comes back over a still disabled caller.
-    bool pickerSeen = false;
-    wxTheApp->CallAfter([&] {
-        for (wxWindow* w : wxTopLevelWindows)
-            if (auto* picker = dynamic_cast<CFtpDirDialog*>(w)) {
-                pickerSeen = true;
-                Press(picker->CancelButton());
-            }
+    testsupport::Driver cancelPicker([] {
+        auto* picker = testsupport::ShownWindow<CFtpDirDialog>();
+        if (picker) Press(picker->CancelButton());
+        return picker != nullptr;
     });
     Click(sheet, CPageExtSelect::kBrowseName);
-    EXPECT_TRUE(pickerSeen);
+    EXPECT_TRUE(cancelPicker.done);
     EXPECT_EQ(dir->GetValue(), wxString::FromUTF8("公開/画像"));
     EXPECT_TRUE(sheet->IsEnabled());
     EXPECT_FALSE(caller->IsEnabled());

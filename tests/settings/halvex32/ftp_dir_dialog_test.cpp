@@ -12,9 +12,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/dialog.h>
-#include <wx/timer.h>
-#include <wx/toplevel.h>
-
 
 #include <chrono>
 #include <cstdio>
@@ -201,15 +198,12 @@ TEST(FtpDirDialog, ClosingDuringASilentLoginEndsAtOnce) {
         SCOPED_TRACE(how);
         Clock::time_point acted{}, ended{};
         if (std::string(how) == "export") {
-            wxTimer timer;
-            timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-                for (wxWindow* w : wxTopLevelWindows)
-                    if (w->IsShown() && w->IsKindOf(wxCLASSINFO(wxDialog))) {
-                        acted = Clock::now();
-                        w->Close();
-                    }
-            });
-            timer.StartOnce(500);
+            testsupport::Driver close([&] {
+                auto* dialog = testsupport::ShownWindow<wxDialog>();
+                if (dialog) acted = Clock::now();
+                if (dialog) dialog->Close();
+                return dialog != nullptr;
+            }, 500);
             PARVEX_ShowFtpDir("127.0.0.1", "parvex", "secret", server.port());
             ended = Clock::now();
         } else {

@@ -10,7 +10,6 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 using namespace browsertest;
 namespace fs = std::filesystem;

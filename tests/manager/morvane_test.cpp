@@ -20,7 +20,6 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
@@ -28,7 +27,6 @@
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 #include <wx/wizard.h>
 
 #include <sys/stat.h>

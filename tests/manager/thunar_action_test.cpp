@@ -11,8 +11,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 namespace {
 
 const std::string kUserActions =

@@ -17,7 +17,6 @@
 #include <wx/activityindicator.h>
 #include <wx/gauge.h>
 #include <wx/stattext.h>
-#include <wx/timer.h>
 
 #include <fcntl.h>
 #include <signal.h>

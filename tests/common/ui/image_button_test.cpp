@@ -5,14 +5,9 @@
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 #include <wx/uiaction.h>
-
-#include <memory>
 
 namespace {
 
@@ -70,7 +65,6 @@ protected:
                    !(img.GetRed(x, y) > 200 && img.GetGreen(x, y) < 60);
         });
     }
-
 
     int clicks_ = 0;
     int lastId_ = 0;

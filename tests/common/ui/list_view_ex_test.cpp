@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
+#include <wx/dc.h>
 #include <wx/image.h>
-#include <wx/panel.h>
 #include <wx/settings.h>
 
 namespace {

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <wx/dcmemory.h>
-#include <wx/frame.h>
 #include <wx/imaglist.h>
 #include <wx/panel.h>
 #include <wx/uiaction.h>

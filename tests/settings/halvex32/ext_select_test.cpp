@@ -6,16 +6,13 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
@@ -18,7 +17,6 @@
 #include <wx/textctrl.h>
 
 #include <filesystem>
-#include <memory>
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>

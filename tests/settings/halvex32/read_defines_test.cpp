@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <wx/app.h>
 
 #include <chrono>
 #include <string>

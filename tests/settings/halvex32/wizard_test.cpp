@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <wx/uiaction.h>
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>

@@ -10,7 +10,6 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 using namespace browsertest;
 namespace fs = std::filesystem;
@@ -197,8 +196,7 @@ TEST_F(BrovinFailure, HelpWithoutABrowserSaysSoInTheStatusBar) {
     frame = StartBrowser();
     const std::string bin = local / "bin";
     fs::create_directories(bin);
-    const std::string path = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", bin.c_str(), 1);
+    testsupport::ScopedEnv path("PATH", bin);
     const std::string told = "ヘルプ " + ui::HelpPath() + " を開けませんでした(ブラウザが見つかりません)";
     frame->SetFrameStatus(IDS_IDLE, "");
     frame->OnHelp();  // no xdg-open
@@ -216,7 +214,6 @@ TEST_F(BrovinFailure, HelpWithoutABrowserSaysSoInTheStatusBar) {
     frame->OnHelp();  // opened
     testsupport::Pump(500);
     EXPECT_EQ(Status(), "操作待機中...");
-    setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ using testsupport::PumpUntil;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-inline wxString U(const std::string& s) { return wxString::FromUTF8(s); }
+using testsupport::U;
 
 class BrovinFixture : public ::testing::Test {
 protected:
@@ -42,11 +42,7 @@ protected:
     // Starts the browser on `server` (reached through `port` when given) and waits for the login's end.
     void Start(const FtpServer& server, const std::string& root, const std::string& password = "", int port = 0) {
         transfertest::WriteEntry("prov", "entry", server, root, password);
-        if (port) {
-            SettingKey entry;
-            entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
-            entry.WriteDword(layout::kPort, static_cast<winreg::DWORD>(port));
-        }
+        if (port) testsupport::Put(layout::EntryKey("prov", "entry"), {{layout::kPort, winreg::DWORD(port)}});
         transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
         frame = StartBrowser();
         ASSERT_TRUE(Settled());
@@ -89,10 +85,7 @@ protected:
     // With PARVEX_BROVIN_SCREENSHOTS naming a folder: what the screen shows of
     // `w` (the frame when null), saved there as `name`.
     void Screenshot(const std::string& name, wxWindow* w = nullptr) {
-        const char* folder = std::getenv("PARVEX_BROVIN_SCREENSHOTS");
-        if (!folder) return;
-        testsupport::Pump(300);
-        EXPECT_TRUE(testsupport::SaveScreenshot(w ? w : frame, std::string(folder) + "/" + name)) << name;
+        testsupport::Screenshot("PARVEX_BROVIN_SCREENSHOTS", w ? w : frame, name);
     }
     // The name dialog answers `text` from now on.
     void Answer(const std::string& text) {

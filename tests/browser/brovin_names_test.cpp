@@ -81,7 +81,6 @@ TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
     FtpServer server(FtpServer::Kind::Pyftpdlib, "", {"--encoding", "cp932"});
     auto disk = [&](const std::string& name) { return server.Local(testsupport::Encode("CP932", name)); };
     WriteFile(disk("日本語.txt"), "sjis");
-    fs::create_directories(disk("資料"));
     WriteFile(disk("資料/表.txt"), "inner");
     Start(server, server.home());
     CBrovinView* v = frame->View();
@@ -113,10 +112,7 @@ TEST_F(BrovinNames, AShiftJisServersNamesAreTextAndUnwritableNamesAreRefused) {
 TEST_F(BrovinNames, NamesWithNulCrAndHiddenCharactersAreShownWholeOnOneLine) {
     FtpServer server(FtpServer::Kind::Fault, "odd-names");
     // Set to UTF-8: this server lists no UTF8, and detection would read its names as Shift_JIS.
-    SettingKey entry;
-    entry.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
-    entry.WriteDword(layout::kNameEncoding, layout::kNameEncodingUtf8);
-    entry.CloseKey();
+    testsupport::Put(layout::EntryKey("prov", "entry"), {{layout::kNameEncoding, layout::kNameEncodingUtf8}});
     Start(server, "");
     CBrovinView* v = frame->View();
     EXPECT_EQ(Shown(v), (std::vector<std::string>{"a\\x00b.txt", "cr\\rname.txt", "tab\\tname.txt", kSjisShown,

@@ -50,12 +50,7 @@ protected:
             if (!item->IsSeparator() && item->IsEnabled()) on.insert(item->GetId() + kMenuIdOffset);
         return on;
     }
-    void Key(int code) {
-        wxKeyEvent e(wxEVT_KEY_DOWN);
-        e.m_keyCode = code;
-        e.SetEventObject(frame->View());
-        frame->View()->GetEventHandler()->ProcessEvent(e);
-    }
+    void Key(int code) { testsupport::SendKey(frame->View(), wxEVT_KEY_DOWN, code); }
     void Activate(const std::string& name) {
         CBrovinView* v = frame->View();
         for (long i = 0; i < v->GetItemCount(); ++i) {
@@ -81,15 +76,10 @@ protected:
 
 TEST_F(BrovinWindow, StartsAtAnAbsoluteRootListsDirectoriesFirstAndNavigates) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
-    for (const char* d : {"pub/incoming/cgi-bin", "pub/incoming/images", "pub/incoming/logs"})
-        fs::create_directories(server.Local(d));
+    for (const char* d : {"pub/incoming/cgi-bin", "pub/incoming/logs"}) fs::create_directories(server.Local(d));
     for (const char* f : {"pub/incoming/index.html", "pub/incoming/readme.txt", "pub/incoming/images/a.gif"})
         WriteFile(server.Local(f), "x");
-    {
-        SettingKey running;
-        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-        running.WriteDword(layout::kRemoteBrowser, 1);
-    }
+    testsupport::Put(layout::RunningKey(), {{layout::kRemoteBrowser, 1u}});
     Start(server, "/pub/incoming");
     EXPECT_FALSE(transfertest::HandOffPresent());
     EXPECT_FALSE(testsupport::StoredDword(layout::RunningKey(), layout::kRemoteBrowser))
@@ -160,10 +150,7 @@ TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         transfertest::WriteEntry("prov", "entry", *row.server, row.server->home());
-        SettingKey key;
-        key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
-        key.WriteDword(layout::kEncryption, 1);
-        key.CloseKey();
+        testsupport::Put(layout::EntryKey("prov", "entry"), {{layout::kEncryption, 1u}});
         int asked = 0;
         bool overFrame = false;
         testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
@@ -201,11 +188,7 @@ TEST_F(BrovinWindow, TheCertificateQuestionAndTheConnectionsEncryption) {
 TEST_F(BrovinWindow, WithoutAUserNameNothingConnectsAndEveryCommandIsOff) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     transfertest::WriteEntry("prov", "entry", server, "");
-    {
-        SettingKey e;
-        e.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("prov", "entry"));
-        e.WriteString(layout::kUserName, "");
-    }
+    testsupport::Put(layout::EntryKey("prov", "entry"), {{layout::kUserName, ""}});
     transfertest::WriteHandOff("prov", "entry", {"/tmp/x"});
     frame = StartBrowser();
     testsupport::Pump(300);
@@ -322,7 +305,6 @@ TEST_F(BrovinWindow, TheContextMenuAndTheKeysFollowTheSelection) {
 TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
     // vsftpd leaves dot files out of its listings: the directory looks empty and its removal is refused.
     FtpServer server(FtpServer::Kind::Vsftpd);
-    fs::create_directories(server.Local("locked"));
     WriteFile(server.Local("locked/.keep"), "");
     WriteFile(server.Local("after.txt"), "x");
     Start(server, server.home());
@@ -366,7 +348,6 @@ TEST_F(BrovinWindow, ARefusedRemovalIsShownByTheWindowWhileTheDeleteWaits) {
 TEST_F(BrovinWindow, FilesDroppedOnTheListAreUploaded) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     Start(server, "");
-    fs::create_directories(local / "web.old/sub");
     WriteFile(local / "note.txt", "note");
     WriteFile(local / "web.old/index.html", "<p>");
     WriteFile(local / "web.old/sub/a.css", "p{}");
@@ -493,17 +474,12 @@ class BrovinLinks : public BrovinWindow {
 protected:
     void OpenLinks(FtpServer::Kind kind) {
         FtpServer server(kind);
-        fs::create_directories(server.Local("shared"));
         WriteFile(server.Local("shared/a.txt"), "a");
         fs::create_directories(server.Local("www"));
         WriteFile(server.Local("notes.txt"), "notes");
         fs::create_directory_symlink("../shared", server.Local("www/linkdir"));
         fs::create_symlink("../notes.txt", server.Local("www/readme"));
-        {
-            SettingKey option;
-            option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-            option.WriteString(layout::kDownloadFolder, local / "dl");
-        }
+        testsupport::Put(layout::kOptionKey, {{layout::kDownloadFolder, local / "dl"}});
         const std::string www = server.home() == "/" ? "/www" : server.home() + "/www";
         Start(server, www);
         CBrovinView* v = frame->View();

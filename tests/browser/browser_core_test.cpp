@@ -75,7 +75,6 @@ protected:
         return doc.Connection();
     }
     void Make(const std::string& remote, const std::string& text = "x") {
-        fs::create_directories(fs::path(server.Local(remote)).parent_path());
         WriteFile(server.Local(remote), text);
     }
 };
@@ -84,14 +83,8 @@ TEST_P(BrowserCore, DownloadsIntoTheMirroredServerPathWithConversion) {
     Make("www/index.html", "\xe6\x97\xa5\xe6\x9c\xac\n");  // 日本 in UTF-8
     Make("www/img/logo.gif", "GIF");
     Make("www/Makefile", "all:\n");
-    {
-        SettingKey option;
-        option.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-        option.WriteString(layout::kTextMode, ".html;");
-        option.WriteDword(layout::kCodeConvert, 1);
-        option.WriteDword(layout::kDownloadConvert, 1);
-        option.WriteDword(layout::kDownloadConvCode, 2);
-    }
+    testsupport::Put(layout::kOptionKey, {{layout::kTextMode, ".html;"}, {layout::kCodeConvert, 1u},
+                                          {layout::kDownloadConvert, 1u}, {layout::kDownloadConvCode, 2u}});
     auto* conn = Login();
     ASSERT_TRUE(conn->SetCurrentDirectory("www"));
     std::string pwd;
@@ -258,7 +251,6 @@ INSTANTIATE_TEST_SUITE_P(Servers, BrowserLinks,
 TEST(BrowserDelete, FoldersTheServerWillNotRemoveAreNamedAndCounted) {
     testsupport::ScopedStore store;
     FtpServer server(FtpServer::Kind::Vsftpd);
-    fs::create_directories(server.Local("outer/inner"));
     WriteFile(server.Local("outer/inner/.keep"), "");
     WriteFile(server.Local("outer/x.txt"), "x");
     WriteFile(server.Local("after.txt"), "a");

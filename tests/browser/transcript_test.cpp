@@ -35,7 +35,6 @@ protected:
     Quiet progress;
 
     void Make(const std::string& remote, const std::string& text = "x") {
-        fs::create_directories(fs::path(server.Local(remote)).parent_path());
         WriteFile(server.Local(remote), text);
     }
     // Logs in at "www" below the writable folder, and returns the mark after the login.

@@ -20,7 +20,6 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/dialog.h>
 #include <wx/menu.h>
 #include <wx/radiobut.h>
@@ -28,7 +27,6 @@
 #include <wx/dcclient.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 #include <wx/wizard.h>
 
 #include <sys/stat.h>
@@ -37,40 +35,16 @@
 
 namespace {
 
+using testsupport::Driver;
+using testsupport::Gtk;
+using testsupport::Press;
 using testsupport::Pump;
 using testsupport::PumpUntil;
+using testsupport::U;
+using testsupport::U8;
 using namespace morvane;
 
-std::string U8(const wxString& s) { return s.utf8_string(); }
-wxString U(const char* s) { return wxString::FromUTF8(s); }
-
-// Runs `step` every 50 ms from inside whatever modal loop is running, until it returns true.
-class Driver : public wxTimer {
-public:
-    explicit Driver(std::function<bool()> step) : step_(std::move(step)) { Start(50); }
-    void Notify() override {
-        if (!done && step_()) {
-            done = true;
-            Stop();
-        }
-    }
-    bool done = false;
-
-private:
-    std::function<bool()> step_;
-};
-
-wxWizard* ShownWizard() {
-    for (wxWindow* w : wxTopLevelWindows)
-        if (auto* wiz = dynamic_cast<wxWizard*>(w); wiz && wiz->IsShown()) return wiz;
-    return nullptr;
-}
-
-void Press(wxWindow* button) {
-    wxCommandEvent click(wxEVT_BUTTON, button->GetId());
-    click.SetEventObject(button);
-    button->GetEventHandler()->ProcessEvent(click);
-}
+wxWizard* ShownWizard() { return testsupport::ShownWindow<wxWizard>(); }
 
 void CollectEdits(wxWindow* w, std::vector<wxTextCtrl*>& out) {
     for (wxWindow* child : w->GetChildren()) {
@@ -112,42 +86,14 @@ std::function<bool()> CancelWizard() {
     };
 }
 
-constexpr int kYes = -8, kNo = -9;
+constexpr int kYes = Gtk::kYes, kNo = Gtk::kNo;
 
-// A step that answers the GTK message box titled "Lumeno" with `response` and keeps its text and the labels of its
-// Yes and No buttons ("" for a button it lacks).
-std::function<bool()> AnswerBox(int response, std::string* text, std::vector<std::string>* yesNo = nullptr) {
-    return [response, text, yesNo] {
-        testsupport::Gtk gtk;
-        void* box = gtk.Find([&](void* w) {
-            return std::string(gtk.typeName(w)) == "GtkMessageDialog" && gtk.title(w) &&
-                   std::string(gtk.title(w)) == "Lumeno";
-        });
-        if (!box) return false;
-        char* primary = nullptr;
-        gtk.get(box, "text", &primary, nullptr);
-        if (text) *text = primary ? primary : "";
-        gtk.freeText(primary);
-        if (yesNo) {
-            auto button = testsupport::Gtk::Sym<void* (*)(void*, int)>("gtk_dialog_get_widget_for_response");
-            auto label = testsupport::Gtk::Sym<const char* (*)(void*)>("gtk_button_get_label");
-            yesNo->clear();
-            for (int id : {kYes, kNo}) {
-                void* b = button && label ? button(box, id) : nullptr;
-                yesNo->push_back(b && label(b) ? label(b) : "");
-            }
-        }
-        gtk.respond(box, response);
-        return true;
-    };
-}
-
-// Answers the boxes that come, in turn, with the responses given; keeps their texts.
+// Answers the message boxes titled "Lumeno" that come, in turn, with the responses given; keeps their texts.
 std::function<bool()> AnswerBoxes(std::vector<int> responses, std::vector<std::string>* texts) {
     return [responses, texts, next = size_t(0)]() mutable {
-        std::string text;
-        if (!AnswerBox(responses[next], &text)()) return false;
-        texts->push_back(text);
+        const Gtk::Box box = Gtk().AnswerMessageBox("Lumeno", responses[next]);
+        if (box.text.empty()) return false;
+        texts->push_back(box.primary);
         return ++next == responses.size();
     };
 }
@@ -155,12 +101,8 @@ std::function<bool()> AnswerBoxes(std::vector<int> responses, std::vector<std::s
 using testsupport::ReadOnlyStore;
 
 void Put(const std::string& provider, const std::string& entry,
-         std::initializer_list<std::pair<const char*, std::string>> strings,
-         std::initializer_list<std::pair<const char*, winreg::DWORD>> dwords = {}) {
-    SettingKey k;
-    ASSERT_EQ(k.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry)), winreg::ERROR_SUCCESS);
-    for (const auto& [name, value] : strings) k.WriteString(name, value);
-    for (const auto& [name, value] : dwords) k.WriteDword(name, value);
+         std::initializer_list<std::pair<const char*, testsupport::StoreValue>> values) {
+    testsupport::Put(layout::EntryKey(provider, entry), values);
 }
 
 // A folder holding a regsvr32 that runs and fails.
@@ -201,8 +143,7 @@ struct Manager : testing::Test {
     }
     // Opens on a store that has Software\PARVEX already: no first run.
     void OpenExisting() {
-        SettingKey root;
-        root.CreateKey(winreg::HKEY_CURRENT_USER, layout::kSoftwareParvex);
+        testsupport::Put(layout::kSoftwareParvex, {});
         Open();
     }
     void Close() {
@@ -287,9 +228,7 @@ TEST_F(Manager, FirstRunWithTheWizardFinishedSetsEverythingUpAndTheNextStartNoth
     EXPECT_NE(listed.find("DownloadFolder"), std::string::npos) << listed;
 
     // A later start repeats nothing: no wizard, no option rewritten.
-    SettingKey option;
-    option.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    option.WriteString(layout::kTextMode, ".txt;");
+    testsupport::Put(layout::kOptionKey, {{layout::kTextMode, ".txt;"}});
     Open();
     Pump(500);
     EXPECT_EQ(ShownWizard(), nullptr);
@@ -331,9 +270,7 @@ TEST_F(Manager, FirstRunOnAStoreThatRefusesWritesSaysWhatWasNotWritten) {
     testsupport::TempDir failing;
     FailingTool(failing);
     // A store file that holds something else but not Software\PARVEX: a first run.
-    SettingKey other;
-    ASSERT_EQ(other.CreateKey(winreg::HKEY_CURRENT_USER, "Software\\Elsewhere"), winreg::ERROR_SUCCESS);
-    other.CloseKey();
+    testsupport::Put("Software\\Elsewhere", {});
     {
         ReadOnlyStore readOnly;
         Driver wizard(CancelWizard());
@@ -366,11 +303,11 @@ struct Providers : Manager {
     void SetUp() override {
         // Software\PARVEX exists: no first run.
         Put("社内", "/www", {{"MenuName", "ホーム"}, {"ServerAddr", "ftp.example.jp"}, {"UserName", "taro"},
-                             {"Root", "/www"}}, {{"Anonymous", 0}, {"Port", 21}});
+                             {"Root", "/www"}, {"Anonymous", 0u}, {"Port", 21u}});
         Put("社内", "/xyz", {{"ServerAddr", "mirror.example.jp"}});  // after /www: no menu name, no numbers
         Put("社内", "拡張子別転送", {{"MenuName", "拡張子別転送"}, {"ServerAddr", "hidden"}});
         Put("空", "拡張子別転送", {{"MenuName", "拡張子別転送"}});
-        Put("同名", "/a", {{"MenuName", "同じ"}, {"ServerAddr", "a"}}, {{"Anonymous", 7}, {"Port", 2121}});
+        Put("同名", "/a", {{"MenuName", "同じ"}, {"ServerAddr", "a"}, {"Anonymous", 7u}, {"Port", 2121u}});
         Put("同名", "/b", {{"MenuName", "同じ"}, {"ServerAddr", "b"}});
         Open();
     }
@@ -430,20 +367,19 @@ TEST_F(Providers, TreeAndListShowTheStoreAndClicksFollowTheirRules) {
 TEST_F(Providers, DeleteAsksInJapaneseSaysWhenTheStoreRefusesAndRemovesOnlyThatEntry) {
     Click(Item("社内", "ホーム"));
     ASSERT_TRUE(Enabled(ID_PROVIDER_DELETE));
-    std::string question;
-    std::vector<std::string> buttons;
+    Gtk::Box asked;
     {
-        Driver no(AnswerBox(kNo, &question, &buttons));
+        Driver no([&] { return !(asked = Gtk().AnswerMessageBox("Lumeno", kNo)).text.empty(); });
         frame->ProviderCommand(0, 2);
         ASSERT_TRUE(no.done);
     }
-    EXPECT_EQ(question, "社内の/wwwを削除します。よろしいですか？");
-    EXPECT_EQ(buttons, (std::vector<std::string>{"はい(_Y)", "いいえ(_N)"}));
+    EXPECT_EQ(asked.primary, "社内の/wwwを削除します。よろしいですか？");
+    EXPECT_EQ(asked.yesNo, (std::vector<std::string>{"はい(_Y)", "いいえ(_N)"}));
     EXPECT_TRUE(testsupport::KeyExists(layout::EntryKey("社内", "/www")));
     EXPECT_EQ(frame->List()->CurrentEntry(), "/www");
     {
         ReadOnlyStore readOnly;
-        const auto said = DeleteAnswering({kYes, testsupport::Gtk::kOk});
+        const auto said = DeleteAnswering({kYes, Gtk::kOk});
         ASSERT_EQ(said.size(), 2u) << "no message after the refused delete";
         EXPECT_EQ(said[1], "設定を保存できませんでした(エラーコード : 5)。");
         EXPECT_TRUE(Item("社内", "ホーム").IsOk());
@@ -464,12 +400,8 @@ TEST_F(Providers, DeleteAsksInJapaneseSaysWhenTheStoreRefusesAndRemovesOnlyThatE
 }
 
 TEST_F(Providers, AProviderItemDeletesTheWholeProviderWithItsRules) {
-    SettingKey rule;
-    ASSERT_EQ(rule.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey("社内", "html")), winreg::ERROR_SUCCESS);
-    rule.WriteString(layout::kAutoTransferExt, ".htm;");
-    rule.CloseKey();
-    ASSERT_EQ(rule.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey("同名", "img")), winreg::ERROR_SUCCESS);
-    rule.CloseKey();
+    testsupport::Put(layout::AutoTransferRuleKey("社内", "html"), {{layout::kAutoTransferExt, ".htm;"}});
+    testsupport::Put(layout::AutoTransferRuleKey("同名", "img"), {});
 
     // An entry chosen, then its provider's own item: delete now means the provider.
     Click(Item("同名", "同じ"));
@@ -519,17 +451,12 @@ TEST_F(Providers, ADefinitionFileReadThroughTheMenuRebuildsTheTree) {
     const std::string file = dir / "servers.ini";
     testsupport::WriteFile(file, "[PROFILE]\r\nPROFILE=1\r\nPROFILE1=取込先\r\nSERVERADDR1=ftp.example.jp\r\n"
                                  "USERNAME1=hanako\r\nUSERPWD1=x\r\nMOVEDIR1=/www\r\nVIEWMOVEDIR1=ウェブ\r\nPORT1=21\r\n");
-    testsupport::Gtk gtk;
+    const Gtk gtk;
     ASSERT_TRUE(gtk.Complete());
     bool chosen = false;
     Driver answer([&] {
         if (!chosen) {
-            void* chooser = gtk.FileChooser();
-            if (!chooser) return false;
-            gtk.setFilename(chooser, file.c_str());
-            if (gtk.Filename(chooser) != file) return false;
-            gtk.respond(chooser, testsupport::Gtk::kAccept);
-            chosen = true;
+            chosen = gtk.ChooseFile(file);
             return false;
         }
         return !gtk.AnswerMessageBox(nullptr).text.empty();
@@ -586,16 +513,19 @@ struct Converter : Manager {
         if (dlg) dlg->Destroy();
         Manager::TearDown();
     }
-    void Choose(int radio) {
-        dlg->CodeRadio(radio)->SetValue(true);
+    // Types the source and destination and chooses the code `radio` (0: leaves it).
+    void Fill(const std::string& source, const std::string& destination, int radio = 0) {
+        dlg->SourceEdit()->SetValue(U(source));
+        dlg->DestinationEdit()->SetValue(U(destination));
+        if (radio) dlg->CodeRadio(radio)->SetValue(true);
     }
     // Starts the conversion and answers the box that comes with `response`; returns its text.
     std::string StartAnswering(int response) {
-        std::string text;
-        Driver answer(AnswerBox(response, &text));
+        std::vector<std::string> texts;
+        Driver answer(AnswerBoxes({response}, &texts));
         dlg->StartConversion();
         EXPECT_TRUE(answer.done) << "no box came";
-        return text;
+        return texts.empty() ? "" : texts[0];
     }
     bool Converted() {
         return PumpUntil([&] { return frame->Conversions().Running() == 0; }, 10000);
@@ -613,7 +543,7 @@ TEST_F(Converter, StartIsUsableOnceADestinationComesLastAndSameNamesAreRefused) 
     dlg->SourceEdit()->SetValue("/tmp/a.txt");
     dlg->DestinationEdit()->SetValue("/tmp/a.txt");
     EXPECT_TRUE(dlg->StartButton()->IsEnabled());
-    EXPECT_EQ(StartAnswering(testsupport::Gtk::kOk), "同名ファイルです。変換後のファイル名を変更してください。");
+    EXPECT_EQ(StartAnswering(Gtk::kOk), "同名ファイルです。変換後のファイル名を変更してください。");
     EXPECT_EQ(frame->Conversions().Running(), 0);
     dlg->SourceEdit()->SetValue("/tmp/A.TXT");
     EXPECT_FALSE(dlg->StartButton()->IsEnabled()) << "a new source disables start";
@@ -630,10 +560,8 @@ TEST_F(Converter, EachCodeGivesItsBytesAndQuickStartsEachKeepTheirOwnNames) {
         const std::string& bytes;
     } rows[] = {{IDC_EUC, "euc.txt", kEuc}, {IDC_JIS, "jis.txt", kJis}, {IDC_SJIS, "sjis.txt", kSjis}};
     // Started one after the other without waiting: every worker keeps what it was given.
-    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
     for (const auto& r : rows) {
-        Choose(r.radio);
-        dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / r.out));
+        Fill(source, dir / r.out, r.radio);
         dlg->StartConversion();
     }
     ASSERT_TRUE(Converted());
@@ -642,8 +570,7 @@ TEST_F(Converter, EachCodeGivesItsBytesAndQuickStartsEachKeepTheirOwnNames) {
 
     // A file that is not text: reported, and nothing is written.
     testsupport::WriteFile(dir / "bin", std::string("\x00\x01\x02", 3));
-    dlg->SourceEdit()->SetValue(wxString::FromUTF8(dir / "bin"));
-    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / "out.txt"));
+    Fill(dir / "bin", dir / "out.txt");
     dlg->StartConversion();
     ASSERT_TRUE(Converted());
     EXPECT_TRUE(PumpUntil([this] { return dlg->InfoText().Contains(U("変換できませんでした")); }));
@@ -654,9 +581,7 @@ TEST_F(Converter, ATypedExistingDestinationIsReplacedOnlyWhenTheUserSaysSo) {
     const std::string source = dir / "in.txt", existing = dir / "keep.txt";
     testsupport::WriteFile(source, kText);
     testsupport::WriteFile(existing, "mine\n");
-    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
-    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(existing));
-    Choose(IDC_EUC);
+    Fill(source, existing, IDC_EUC);
     const std::string asked = StartAnswering(kNo);
     EXPECT_NE(asked.find("上書きしますか"), std::string::npos) << asked;
     Pump(200);
@@ -671,9 +596,7 @@ TEST_F(Converter, ClosingTheDialogWhileConvertingLosesNothing) {
     std::string big;
     for (int i = 0; i < 200000; ++i) big += kText;
     testsupport::WriteFile(source, big);
-    dlg->SourceEdit()->SetValue(wxString::FromUTF8(source));
-    dlg->DestinationEdit()->SetValue(wxString::FromUTF8(dir / "big-euc.txt"));
-    Choose(IDC_EUC);
+    Fill(source, dir / "big-euc.txt", IDC_EUC);
     dlg->StartConversion();
     dlg->Destroy();  // closed at once; the worker runs on with its own copies
     dlg = nullptr;
@@ -728,10 +651,7 @@ TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
     EXPECT_TRUE(PumpUntil([this] {
         return U8(frame->StatusText()) == "4 件のパスワードを設定ファイルからキーリングに移しました。";
     })) << U8(frame->StatusText());
-    if (const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS")) {
-        Pump(300);
-        EXPECT_TRUE(testsupport::SaveScreenshot(frame, std::string(dir) + "/morvane-moved.png"));
-    }
+    testsupport::Screenshot("PARVEX_MORVANE_SCREENSHOTS", frame, "morvane-moved.png");
     for (const char* key : {"/www", "拡張子別転送", "/pub"}) {
         EXPECT_EQ(testsupport::StoredString(layout::EntryKey("社内", key), "Password"), "") << key;
         EXPECT_EQ(testsupport::StoredDword(layout::EntryKey("社内", key), "PasswordInKeyring"), 1u) << key;
@@ -753,22 +673,18 @@ TEST_F(Manager, PasswordsMoveIntoTheKeyringAtTheStartAndGoWithTheirEntries) {
 
 // With PARVEX_MORVANE_SCREENSHOTS set to a folder: the main window and the conversion tool.
 TEST_F(Manager, Screenshots) {
-    const char* dir = std::getenv("PARVEX_MORVANE_SCREENSHOTS");
-    if (!dir) GTEST_SKIP() << "set PARVEX_MORVANE_SCREENSHOTS to a folder";
+    if (!std::getenv("PARVEX_MORVANE_SCREENSHOTS")) GTEST_SKIP() << "set PARVEX_MORVANE_SCREENSHOTS to a folder";
     auto entry = [](const char* provider, const char* key, const char* menu, const char* server, const char* user,
                     winreg::DWORD anonymous, winreg::DWORD port) {
-        Put(provider, key, {{"MenuName", menu}, {"ServerAddr", server}, {"UserName", user}, {"Root", key}},
-            {{"Anonymous", anonymous}, {"Port", port}});
+        Put(provider, key, {{"MenuName", menu}, {"ServerAddr", server}, {"UserName", user}, {"Root", key},
+                            {"Anonymous", anonymous}, {"Port", port}});
         Put(provider, "拡張子別転送", {{"MenuName", "拡張子別転送"}});
     };
     entry("社内サーバ", "/public_html", "ホームページ", "ftp.example.co.jp", "taro", 0, 21);
     entry("社内サーバ", "/pub/資料", "資料置き場（共有）", "ftp.example.co.jp", "taro", 0, 2121);
     entry("ミラー", "/pub", "公開ディレクトリ", "mirror.example.jp", "anonymous", 1, 21);
     Open();
-    auto shot = [&](wxWindow* w, const char* name) {
-        Pump(400);
-        ASSERT_TRUE(testsupport::SaveScreenshot(w, std::string(dir) + "/" + name));
-    };
+    auto shot = [](wxWindow* w, const char* name) { testsupport::Screenshot("PARVEX_MORVANE_SCREENSHOTS", w, name); };
     frame->Tree()->SelectItem(Item("社内サーバ", "ホームページ"));
     Click(Item("社内サーバ", "ホームページ"));
     shot(frame, "morvane.png");

@@ -11,8 +11,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-
 namespace {
 
 const std::string kUserActions =
@@ -22,14 +20,9 @@ const std::string kUserActions =
 
 class ThunarAction : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ::setenv("XDG_CONFIG_HOME", (dir / "home-config").c_str(), 1);
-        ::setenv("XDG_CONFIG_DIRS", ("relative:" + (dir / "none") + ":" + (dir / "xdg")).c_str(), 1);
-    }
-    void TearDown() override {
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_CONFIG_DIRS");
-    }
+    testsupport::TempDir dir;
+    testsupport::ScopedEnv home{"XDG_CONFIG_HOME", dir / "home-config"};
+    testsupport::ScopedEnv dirs{"XDG_CONFIG_DIRS", "relative:" + (dir / "none") + ":" + (dir / "xdg")};
     std::string User() const { return dir / "home-config/Thunar/uca.xml"; }
     void Put(const std::string& path, const std::string& text) {
         ::mkdir(path.substr(0, path.rfind("/Thunar")).c_str(), 0700);
@@ -41,8 +34,6 @@ protected:
         for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
         return n;
     }
-
-    testsupport::TempDir dir;
 };
 
 TEST_F(ThunarAction, MergedIntoTheUsersFileOnceKeepingEverythingElse) {

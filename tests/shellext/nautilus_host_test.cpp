@@ -23,60 +23,8 @@ protected:
     }
 };
 
-// The registered handler's menu, and a click that hands off with the keys held at the click; no menu where the handler
-// is not registered for the kind of item, or for an item with no local path.
 TEST_F(Nautilus, RegisteredHandlerOffersTheParvexMenuAndAClickHandsOffWithTheKeysHeldThen) {
-    Entry("A", "e1", "ホームページ");
-    Provider("B");
-    Programs(record);
-    EXPECT_TRUE(Right({{dir.path(), true}}).empty()) << "never registered";
-    ASSERT_EQ(Export<DllRegisterServerFn>("DllRegisterServer")(), com::S_OK);
-    std::string a = dir / "a.html", b = dir / "b.txt";
-    testsupport::WriteFile(a, "a");
-    testsupport::WriteFile(b, "b");
-
-    auto items = Right({{a, false}, {b, false}});
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].label, "Parvex");
-    ASSERT_EQ(items[0].children.size(), 2u);
-    const auto& provA = items[0].children[0];
-    EXPECT_EQ(provA.label, "A");
-    ASSERT_EQ(provA.children.size(), 2u) << "no separators in GNOME Files menus";
-    EXPECT_EQ(provA.children[0].label, "拡張子別転送");
-    EXPECT_EQ(provA.children[1].label, "ホームページ");
-    EXPECT_EQ(items[0].children[1].label, "B");
-
-    nautilus_menu_item_activate(provA.children[1].item);
-    EXPECT_EQ(Started(record), "dravik\n");
-    layout::HandOff handOff;
-    ASSERT_TRUE(layout::ReadHandOff(handOff));
-    EXPECT_EQ(handOff.provider, "A");
-    EXPECT_EQ(handOff.entry, "e1");
-    EXPECT_EQ(handOff.paths, (std::vector<std::string>{a, b}));
-    EXPECT_EQ(handOff.rootDir, dir.path());
-    ASSERT_EQ(layout::DeleteHandOff(), winreg::ERROR_SUCCESS);  // taken by the transfer program
-
-    const std::string record2 = dir / "started2";
-    Programs(record2);
-    auto folder = Right({{dir.path(), true}});
-    ASSERT_EQ(folder.size(), 1u);
-    g_modifiers = 1;  // Shift held when the item is activated, not when the menu was built
-    nautilus_menu_item_activate(folder[0].children[0].children[0].item);
-    EXPECT_EQ(Started(record2), "brovin\n");
-    ASSERT_TRUE(layout::ReadHandOff(handOff));
-    EXPECT_EQ(handOff.entry, "拡張子別転送");
-
-    EXPECT_TRUE(Right({{"sftp://example.org/home/u/a.txt", false}}).empty());
-    EXPECT_TRUE(Right({{dir / "a", false}, {"sftp://example.org/b", false}}).empty()) << "one remote item is enough";
-
-    // Folders without their handler keys: files still get the menu, folders do not.
-    winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, "Directory");
-    winreg::RegDeleteTree(winreg::HKEY_CLASSES_ROOT, "Folder");
-    EXPECT_EQ(Right({{dir / "a", false}}).size(), 1u);
-    EXPECT_TRUE(Right({{dir.path(), true}}).empty());
-
-    ASSERT_EQ(Export<DllUnregisterServerFn>("DllUnregisterServer")(), com::S_OK);
-    EXPECT_TRUE(Right({{dir / "a", false}}).empty()) << "unregistering takes the menu away";
+    MenuAndHandOff(g_modifiers);
 }
 
 // A chosen entry whose program cannot start, or whose hand-off cannot be written, is told through the file manager's

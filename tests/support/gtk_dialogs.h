@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -29,8 +30,10 @@ struct Gtk {
     char* (*getFilename)(void*) = Sym<char* (*)(void*)>("gtk_file_chooser_get_filename");
     void (*freeList)(List*) = Sym<void (*)(List*)>("g_list_free");
     void (*freeText)(void*) = Sym<void (*)(void*)>("g_free");
+    void* (*buttonFor)(void*, int) = Sym<void* (*)(void*, int)>("gtk_dialog_get_widget_for_response");
+    const char* (*label)(void*) = Sym<const char* (*)(void*)>("gtk_button_get_label");
 
-    static constexpr int kOk = -5, kCancel = -6, kAccept = -3;
+    static constexpr int kOk = -5, kCancel = -6, kAccept = -3, kYes = -8, kNo = -9;
 
     bool Complete() const {
         return toplevels && title && typeName && visible && get && respond && setFilename && getFilename &&
@@ -55,13 +58,25 @@ struct Gtk {
         freeText(name);
         return s;
     }
-    // The text ("primary|secondary") and GtkMessageType of the message box titled `caption` (any box when null), and
-    // the box answered with OK; empty text when there is none.
+    // Puts `path` into the shown file or folder chooser and accepts it once the chooser has taken it (it selects a
+    // file only after reading its folder); false while there is no chooser or it has not taken the path yet.
+    bool ChooseFile(const std::string& path) const {
+        void* chooser = FileChooser();
+        if (!chooser) return false;
+        if (Filename(chooser) != path) setFilename(chooser, path.c_str());
+        if (Filename(chooser) != path) return false;
+        respond(chooser, kAccept);
+        return true;
+    }
+    // What the message box titled `caption` (any box when null) showed, the box answered with `response`; empty text
+    // when there is none.
     struct Box {
-        std::string text;
-        int type = -1;
+        std::string text;     // "primary|secondary"
+        std::string primary;
+        int type = -1;        // GtkMessageType
+        std::vector<std::string> yesNo;  // the labels of its Yes and No buttons, "" for a button it lacks
     };
-    Box AnswerMessageBox(const char* caption) const {
+    Box AnswerMessageBox(const char* caption, int response = kOk) const {
         void* box = Find([&](void* w) {
             return std::string(typeName(w)) == "GtkMessageDialog" &&
                    (!caption || (title(w) && std::string(title(w)) == caption));
@@ -71,10 +86,15 @@ struct Gtk {
         char* primary = nullptr;
         char* secondary = nullptr;
         get(box, "text", &primary, "secondary-text", &secondary, "message-type", &b.type, nullptr);
-        b.text = std::string(primary ? primary : "") + "|" + (secondary ? secondary : "");
+        b.primary = primary ? primary : "";
+        b.text = b.primary + "|" + (secondary ? secondary : "");
         freeText(primary);
         freeText(secondary);
-        respond(box, kOk);
+        for (int id : {kYes, kNo}) {
+            void* button = buttonFor ? buttonFor(box, id) : nullptr;
+            b.yesNo.push_back(button && label && label(button) ? label(button) : "");
+        }
+        respond(box, response);
         return b;
     }
 };

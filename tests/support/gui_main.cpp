@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/dcmemory.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/window.h>
@@ -38,13 +39,43 @@ void ShowAndSettle(wxWindow* window) {
     Pump(100);
 }
 
-bool SaveScreenshot(wxWindow* window, const std::string& pngPath) {
+bool SaveScreenshot(wxWindow* window, const std::string& pngPath) { return SaveScreenshot(window->GetScreenRect(), pngPath); }
+
+bool SaveScreenshot(const wxRect& r, const std::string& pngPath) {
     // The X server's own picture of the screen, by ImageMagick: GTK draws through its own buffers, which a screen
     // device context does not always see, and xwd's picture showed dialogs black.
-    wxRect r = window->GetScreenRect();
     std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) + "+" +
                       std::to_string(r.x) + "+" + std::to_string(r.y) + " +repage '" + pngPath + "'";
     return std::system(cmd.c_str()) == 0;
+}
+
+wxImage RenderImage(wxSize size, const std::function<void(wxDC&)>& draw) {
+    wxBitmap bitmap(size.x, size.y, 24);
+    {
+        wxMemoryDC dc(bitmap);
+        dc.SetBackground(*wxWHITE_BRUSH);
+        dc.Clear();
+        draw(dc);
+    }
+    return bitmap.ConvertToImage();
+}
+
+void SendMouse(wxWindow* w, wxEventType type, wxPoint at, bool leftDown) {
+    wxMouseEvent e(type);
+    e.SetEventObject(w);
+    e.SetPosition(at);
+    e.m_leftDown = leftDown;
+    w->GetEventHandler()->ProcessEvent(e);
+}
+
+void SendKey(wxWindow* w, wxEventType type, int code, int modifiers) {
+    wxKeyEvent e(type);
+    e.SetEventObject(w);
+    e.m_keyCode = code;
+    if (code < WXK_START) e.m_uniChar = static_cast<wxChar>(code);
+    e.m_altDown = (modifiers & wxMOD_ALT) != 0;
+    e.m_controlDown = (modifiers & wxMOD_CONTROL) != 0;
+    w->GetEventHandler()->ProcessEvent(e);
 }
 
 }  // namespace testsupport

@@ -2,7 +2,10 @@
 // registry store per test, and running real programs.
 #pragma once
 
+#include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,26 @@ private:
     std::string file_;
 };
 
+// Sets the environment variable `name` to `value` (unsets it for null) while it lives; the old value comes back after.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A span of time in seconds, for the tests that measure how long something took.
+inline double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
 struct RunResult {
     int exitCode = -1;   // exit status, or 128 + signal
     std::string out;
@@ -53,6 +76,7 @@ int Spawn(const std::vector<std::string>& argv);
 int Wait(int pid);
 
 std::string ReadFile(const std::string& path);
+// Writes `text` as the whole of the file `path`, making its missing folders first.
 // `utf8` written in `charset` (iconv's name, "CP932"), as the disk of a server
 // that keeps names in that encoding holds it; a character it lacks fails the test.
 std::string Encode(const char* charset, const std::string& utf8);

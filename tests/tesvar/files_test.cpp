@@ -235,9 +235,7 @@ TEST(TesvarFiles, InPlaceAndEmpty) {
 
 TEST(TesvarFiles, DocumentsFolder) {
     testsupport::TempDir home;
-    std::string old = getenv("HOME") ? getenv("HOME") : "";
-    setenv("HOME", home.path().c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
+    testsupport::ScopedEnv homeEnv("HOME", home.path()), config("XDG_CONFIG_HOME", nullptr);
     auto folder = [](int id) {
         char buf[260];
         std::fill(std::begin(buf), std::end(buf), '#');
@@ -261,7 +259,6 @@ TEST(TesvarFiles, DocumentsFolder) {
     EXPECT_LT(got.size(), 260u);
     EXPECT_EQ(got, deep.substr(0, got.size()));
     EXPECT_NE(static_cast<unsigned char>(deep[got.size()]) & 0xC0, 0x80u);
-    setenv("HOME", old.c_str(), 1);
 }
 
 TEST(TesvarTool, GuessesAndConvertsLikeNkf) {

@@ -17,7 +17,6 @@
 #include <wx/activityindicator.h>
 #include <wx/gauge.h>
 #include <wx/stattext.h>
-#include <wx/timer.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -42,13 +41,11 @@ namespace {
 
 const std::string kAuto = "拡張子別転送";
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using testsupport::Seconds;
 
 // ShowModal that never hangs the suite: after `ms` the dialog is ended with -1.
 int ShowModalAtMost(wxDialog& dialog, int ms = 30000) {
-    wxTimer guard;
-    guard.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { if (dialog.IsModal()) dialog.EndModal(-1); });
-    guard.StartOnce(ms);
+    testsupport::Driver guard([&] { return dialog.IsModal() && (dialog.EndModal(-1), true); }, ms);
     return dialog.ShowModal();
 }
 
@@ -62,7 +59,6 @@ protected:
     // A small site: an HTML page, a text file and a GIF in a subfolder.
     std::string Site() {
         std::string site = local / "site";
-        std::filesystem::create_directories(site + "/img");
         WriteFile(site + "/index.html", "<html>parvex</html>\n");
         WriteFile(site + "/notes.txt", "line\n");
         WriteFile(site + "/img/logo.gif", std::string("GIF89a\x01\0\x01\0", 10));
@@ -118,27 +114,21 @@ TEST_P(DravikEnds, AtOnce) {
     std::optional<dravik::FailedTransfer> failure;
     {
         dravik::TransferDialog dialog;
-        wxTimer timer;
-        timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        testsupport::Driver act([&] {
             struct stat st {};
-            if (acted != Clock::time_point{} ||
-                (connecting ? !dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1")
-                            : ::stat(server.Local("big.bin").c_str(), &st) != 0 || st.st_size == 0))
-                return;
+            if (connecting ? !dialog.StatusLine()->GetLabel().StartsWith("127.0.0.1")
+                           : ::stat(server.Local("big.bin").c_str(), &st) != 0 || st.st_size == 0)
+                return false;
             acted = Clock::now();
             if (how.starts_with("abort")) {
                 dialog.AbortButton()->Click();
             } else {
-                wxKeyEvent key(wxEVT_CHAR_HOOK);
-                key.m_keyCode = how == "enter" ? WXK_RETURN : WXK_ESCAPE;
-                key.SetEventObject(&dialog);
-                dialog.GetEventHandler()->ProcessEvent(key);
+                testsupport::SendKey(&dialog, wxEVT_CHAR_HOOK, how == "enter" ? WXK_RETURN : WXK_ESCAPE);
             }
-        });
-        timer.Start(20);
+            return true;
+        }, 20);
         result = ShowModalAtMost(dialog);
         returned = Clock::now();
-        timer.Stop();
         abandoned = dialog.WalkerAbandoned();
         failure = dialog.Failure();
     }
@@ -175,8 +165,7 @@ TEST_F(Dravik, AStopBeforeTheSessionExistsIsKept) {
         std::filesystem::create_directories(stale + "/" + std::to_string(d));
         for (int f = 0; f < 1000; ++f) WriteFile(stale + "/" + std::to_string(d) + "/" + std::to_string(f), "");
     }
-    const std::string oldTmp = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    ::setenv("TMPDIR", tmp.path().c_str(), 1);
+    std::optional<testsupport::ScopedEnv> tmpdir(std::in_place, "TMPDIR", tmp.path());
 
     bool staleLeft = false;
     auto closed = Clock::now();
@@ -186,7 +175,7 @@ TEST_F(Dravik, AStopBeforeTheSessionExistsIsKept) {
         closed = Clock::now();
     }  // closed before it was ever shown
     const double stopping = Seconds(Clock::now() - closed);
-    oldTmp.empty() ? ::unsetenv("TMPDIR") : ::setenv("TMPDIR", oldTmp.c_str(), 1);
+    tmpdir.reset();
     ASSERT_TRUE(staleLeft) << "the walker was past its session before the dialog closed";
     EXPECT_LT(stopping, 3.0) << "the walker went on after the dialog had closed";
     EXPECT_FALSE(std::filesystem::exists(server.Local("big.bin"))) << "an upload started after the stop";
@@ -211,10 +200,8 @@ TEST_F(Dravik, TheProgramUploadsAndEndsTwoSecondsAfterTheLastFile) {
     for (const std::string& entry : {kAuto, kAuto + " "}) {
         const bool routed = entry == kAuto;
         FtpServer server(FtpServer::Kind::Pyftpdlib);
-        SettingKey running;
-        running.CreateKey(winreg::HKEY_CURRENT_USER, layout::RunningKey());
-        running.WriteString(layout::kInstDirBrovin, "/bin/sh -c \"echo started >> " + started + "\"");
-        running.WriteDword(layout::kRemoteBrowser, routed ? 0 : 1);
+        const std::string brovin = "/bin/sh -c \"echo started >> " + started + "\"";
+        testsupport::Put(layout::RunningKey(), {{layout::kInstDirBrovin, brovin}, {layout::kRemoteBrowser, routed ? 0u : 1u}});
         std::filesystem::create_directories(server.Local("plain"));
         std::filesystem::create_directories(server.Local("images"));
         WriteEntry("P", kAuto + " ", server, "/plain");
@@ -305,9 +292,7 @@ TEST_F(Dravik, ALongFailureTextIsShownWholeAndTheEndedTransferOffersToClose) {
 TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     WriteEntry("P", "www", server, server.home());
-    SettingKey entry;
-    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("P", "www"));
-    entry.WriteDword(layout::kEncryption, 2);
+    testsupport::Put(layout::EntryKey("P", "www"), {{layout::kEncryption, 2u}});
     const char* shots = std::getenv("PARVEX_SCREENSHOT_DIR");
     const struct {
         const char* what;
@@ -324,7 +309,7 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
         std::optional<dravik::FailedTransfer> failure;
         double stopping = -1;
         bool abandoned = true;
-        wxTimer closer, ender;
+        std::optional<testsupport::Driver> closer, ender;
         {
             dravik::TransferDialog dialog;
             testsupport::AnswerDialogs answer([&](wxDialog* d) -> int {
@@ -334,29 +319,21 @@ TEST_F(Dravik, TheCertificateQuestionComesUpOverTheProgressWindow) {
                 overProgress = question->GetParent() == &dialog;
                 text = question->Text();
                 if (row.answer) return row.answer;
-                closer.Bind(wxEVT_TIMER, [&, question, polls = 0](wxTimerEvent&) mutable {
-                    if (!question->IsShownOnScreen() && ++polls < 100) {
-                        closer.StartOnce(50);
-                        return;
-                    }
+                closer.emplace([&, question, polls = 0]() mutable {
+                    if (!question->IsShownOnScreen() && ++polls < 100) return false;
                     if (shots) {
                         testsupport::Pump(300);
-                        const wxRect r = question->GetScreenRect().Union(dialog.GetScreenRect());
-                        const std::string cmd = "import -window root -crop " + std::to_string(r.width) + "x" +
-                                                std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
-                                                std::to_string(r.y) + " +repage '" + shots +
-                                                "/certificate-question-dravik.png'";
-                        EXPECT_EQ(std::system(cmd.c_str()), 0);
+                        EXPECT_TRUE(testsupport::SaveScreenshot(question->GetScreenRect().Union(dialog.GetScreenRect()),
+                                                                std::string(shots) + "/certificate-question-dravik.png"));
                     }
                     const auto start = Clock::now();
                     dialog.StopWalker();  // as the closing dialog does
                     stopping = Seconds(Clock::now() - start);
                     EXPECT_FALSE(question->IsModal()) << "the question stayed up";
                     // Ended from the outer loop: an EndModal from inside the question's loop would end that one.
-                    ender.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { dialog.EndModal(wxID_CANCEL); });
-                    ender.StartOnce(100);
+                    ender.emplace([&] { dialog.EndModal(wxID_CANCEL); return true; }, 100);
+                    return true;
                 });
-                closer.StartOnce(50);
                 return wxID_NONE;
             });
             ShowModalAtMost(dialog);
@@ -415,14 +392,9 @@ TEST_F(Dravik, AStoreThatCannotBeUsedIsReportedWithItsPathAndTheFault) {
     testsupport::Gtk gtk;
     ASSERT_TRUE(gtk.Complete());
     std::string shown;
-    wxTimer answer;
-    answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        if (shown.empty()) shown = gtk.AnswerMessageBox("Parvex - DVK").text;
-    });
-    answer.Start(50);
+    testsupport::Driver answer([&] { return !(shown = gtk.AnswerMessageBox("Parvex - DVK").text).empty(); });
     Clock::time_point start = Clock::now();
     dravik::TransferApp::ShowStoreProblem(dravik::TransferApp::HandOffStatus());
-    answer.Stop();
     EXPECT_LT(Seconds(Clock::now() - start), 10.0);
     EXPECT_NE(shown.find(broken.file()), std::string::npos) << shown;
     EXPECT_NE(shown.find("ファイルが壊れているか"), std::string::npos) << shown;

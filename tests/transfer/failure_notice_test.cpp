@@ -81,9 +81,7 @@ TEST_F(FailureNotice, AFailureIsToldOnceAndASuccessNotAtAll) {
         FtpServer refusing(FtpServer::Kind::Fault, "refuse-stor");
         WriteEntry("社内&サーバ", "公開<html>", refusing, "/");
         // TLS when offered, and the server offers none: the notice says the password went in clear.
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("社内&サーバ", "公開<html>"));
-        entry.WriteDword(layout::kEncryption, 1);
+        testsupport::Put(layout::EntryKey("社内&サーバ", "公開<html>"), {{layout::kEncryption, 1u}});
         WriteHandOff("社内&サーバ", "公開<html>", {local / "a.txt"});
         RunDravik(bus.address());
     }

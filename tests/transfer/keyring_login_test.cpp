@@ -38,10 +38,7 @@ enum class Keyring { Holding, Empty, Locked, None };
 // The entry "www" of "青空" at `server`, its password kept in the keyring.
 void PutKeyringEntry(const FtpServer& server) {
     transfertest::WriteEntry("青空", "www", server, "");
-    SettingKey entry;
-    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("青空", "www"));
-    entry.WriteString(layout::kPassword, "");
-    entry.WriteDword(layout::kPasswordInKeyring, 1);
+    testsupport::Put(layout::EntryKey("青空", "www"), {{layout::kPassword, ""}, {layout::kPasswordInKeyring, 1u}});
 }
 
 TEST(KeyringLogin, UsesTheKeyringsPasswordAsksWhenItHasNoneAndNeverConnectsWithoutOne) {

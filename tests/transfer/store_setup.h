@@ -17,20 +17,15 @@ namespace transfertest {
 
 inline void WriteEntry(const std::string& provider, const std::string& entry, const testsupport::FtpServer& server,
                        const std::string& root, const std::string& password = "") {
-    SettingKey key;
-    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::EntryKey(provider, entry));
-    key.WriteString(layout::kServerAddr, "127.0.0.1");
-    key.WriteDword(layout::kPort, static_cast<winreg::DWORD>(server.port()));
-    key.WriteString(layout::kUserName, server.user());
-    key.WriteString(layout::kPassword, password.empty() ? server.password() : password);
-    key.WriteString(layout::kRoot, root);
+    testsupport::Put(layout::EntryKey(provider, entry),
+                     {{layout::kServerAddr, "127.0.0.1"}, {layout::kPort, static_cast<winreg::DWORD>(server.port())},
+                      {layout::kUserName, server.user()},
+                      {layout::kPassword, password.empty() ? server.password() : password}, {layout::kRoot, root}});
 }
 
 inline void WriteRule(const std::string& provider, const std::string& dir, const std::string& extensions) {
-    SettingKey key;
-    key.CreateKey(winreg::HKEY_CURRENT_USER, layout::AutoTransferRuleKey(provider, dir.empty() ? "(base)" : dir));
-    key.WriteString(layout::kAutoTransferExt, extensions);
-    key.WriteString(layout::kAutoTransferDir, dir);
+    testsupport::Put(layout::AutoTransferRuleKey(provider, dir.empty() ? "(base)" : dir),
+                     {{layout::kAutoTransferExt, extensions}, {layout::kAutoTransferDir, dir}});
 }
 
 inline void WriteHandOff(const std::string& provider, const std::string& entry,

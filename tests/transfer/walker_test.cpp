@@ -120,7 +120,7 @@ TEST_F(Walkers, FoldersAreRecreatedBreadthFirst) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "ログイン時のディレクトリ", server, "");
     std::string site = local / "site";
-    for (const char* sub : {"/img", "/release.old", "/empty"}) fs::create_directories(site + sub);
+    fs::create_directories(site + "/empty");
     WriteFile(site + "/index.html", "<html>\n");
     std::string gif = std::string("GIF89a\r\n\x00\x01\x02", 11);
     WriteFile(site + "/img/logo.gif", gif);
@@ -168,11 +168,7 @@ TEST_F(Walkers, FailuresShowTheirTextAndPause) {
         pauses.clear();
         display.Clear();
         WriteEntry("Home", "e", c.server, c.root, c.password);
-        if (c.tooLong) {
-            SettingKey key;
-            key.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-            key.WriteString(c.tooLong, std::string(256, 'x'));
-        }
+        if (c.tooLong) testsupport::Put(layout::EntryKey("Home", "e"), {{c.tooLong, std::string(256, 'x')}});
         WriteHandOff("Home", "e", {local / "a.txt"});
         Upload();
         const std::string last = Statuses().back();
@@ -262,8 +258,6 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
     WriteRule("Home", "nodir", ".TXT;");
     WriteRule("Home", "photos", ".jpeg;");
     std::string sel = local / "sel";
-    ::mkdir(sel.c_str(), 0755);
-    ::mkdir((sel + "/deep").c_str(), 0755);
     for (const char* f : {"Makefile", "X.JPEG", "a.jpg", "index.html", "x.jp", "x.jpeg", "x.peg", "deep/b.gif",
                           "deep/c.txt"})
         WriteFile(sel + "/" + f, f);
@@ -283,11 +277,8 @@ TEST_F(Walkers, PerExtensionRulesRouteByWholeExtensions) {
 TEST_F(Walkers, ConversionSendsTheCopyAndKeepsTheUsersFiles) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "");
-    SettingKey options;
-    options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
-    options.WriteString(layout::kTextMode, layout::kFirstRunTextMode);
-    for (const char* name : {layout::kCodeConvert, layout::kUploadConvert}) options.WriteDword(name, 1);
-    options.WriteDword(layout::kUploadConvCode, 2);  // EUC
+    testsupport::Put(layout::kOptionKey, {{layout::kTextMode, layout::kFirstRunTextMode}, {layout::kCodeConvert, 1u},
+                                          {layout::kUploadConvert, 1u}, {layout::kUploadConvCode, 2u}});  // EUC
     WriteFile(local / "page.html", "\x82\xA0\x82\xA2");
     WriteFile(local / "notes.tmp", "mine");
     std::string binary(100000, '\0');
@@ -311,9 +302,7 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     FtpServer server(FtpServer::Kind::VsftpdTls);
     for (const char* e : {"www", "other"}) {
         WriteEntry("Home", e, server, server.home());
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
-        entry.WriteDword(layout::kEncryption, 2);
+        testsupport::Put(layout::EntryKey("Home", e), {{layout::kEncryption, 2u}});
     }
     const std::string other(64, '0');
     const struct {
@@ -334,11 +323,8 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         if (row.remember)
-            for (const char* e : {"www", "other"}) {
-                SettingKey entry;
-                entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", e));
-                entry.WriteString(layout::kTrustedCertificate, row.remember);
-            }
+            for (const char* e : {"www", "other"})
+                testsupport::Put(layout::EntryKey("Home", e), {{layout::kTrustedCertificate, row.remember}});
         int asked = 0;
         bool warned = false;
         display.Clear();
@@ -383,9 +369,7 @@ TEST_F(Walkers, AnUntrustedCertificateIsAskedAboutAndATrustedOneRemembered) {
 TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
     FtpServer server(FtpServer::Kind::Pyftpdlib);
     WriteEntry("Home", "e", server, "/");
-    SettingKey entry;
-    entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-    entry.WriteDword(layout::kEncryption, 1);
+    testsupport::Put(layout::EntryKey("Home", "e"), {{layout::kEncryption, 1u}});
     WriteFile(local / "a.txt", "a");
     WriteHandOff("Home", "e", {local / "a.txt"});
     Upload();
@@ -399,10 +383,8 @@ TEST_F(Walkers, TlsWhenOfferedGoesOnInPlainFtpAndSaysSo) {
 TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) {
     const std::string site = local / "サイト";
     fs::copy(DemoSite(), site, fs::copy_options::recursive);
-    fs::create_directories(site + "/資料");
     WriteFile(site + "/資料/日本語の説明.txt", "説明");
     WriteFile(site + "/😀.txt", "emoji");
-    fs::create_directories(site + "/絵文字😀");
     WriteFile(site + "/絵文字😀/中.txt", "inside");
     const struct {
         const char* what;
@@ -422,10 +404,7 @@ TEST_F(Walkers, JapaneseNamesGoInTheServersEncodingAndUnwritableOnesAreLeftOut) 
         SCOPED_TRACE(row.what);
         FtpServer server(row.kind, "", row.options);
         WriteEntry("Home", "e", server, server.home());
-        SettingKey entry;
-        entry.OpenKey(winreg::HKEY_CURRENT_USER, layout::EntryKey("Home", "e"));
-        if (row.stored) entry.WriteDword(layout::kNameEncoding, *row.stored);
-        entry.CloseKey();
+        if (row.stored) testsupport::Put(layout::EntryKey("Home", "e"), {{layout::kNameEncoding, *row.stored}});
         display.Clear();
         WriteHandOff("Home", "e", {site});
         Upload();
@@ -463,7 +442,6 @@ TEST_F(Walkers, TwoWalkersSideBySideAndOneStopped) {
     };
     FtpServer one(FtpServer::Kind::Pyftpdlib), two(FtpServer::Kind::Vsftpd);
     const std::string a = local / "a", b = local / "b";
-    for (const auto& d : {a, b}) fs::create_directories(d + "/sub");
     for (int i = 0; i < 20; ++i) WriteFile(a + "/sub/" + std::to_string(i) + ".txt", std::to_string(i));
     WriteFile(b + "/big.bin", std::string(256u << 20, 'b'));
     WriteFile(b + "/sub/after.bin", "x");

@@ -5,19 +5,16 @@
 #include "tests/support/gui_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
-#include <wx/panel.h>
 #include <wx/image.h>
 #include <wx/settings.h>
 #include <wx/uiaction.h>
-
-#include <memory>
 
 namespace {
 
 using testsupport::Pump;
 using testsupport::PumpUntil;
+using testsupport::SendKey;
+using testsupport::SendMouse;
 
 constexpr int kW = 140, kH = 32;
 
@@ -32,22 +29,11 @@ struct Box {
     }
 };
 
-bool Same(const wxImage& img, int x, int y, const wxColour& c) {
-    return img.GetRed(x, y) == c.Red() && img.GetGreen(x, y) == c.Green() && img.GetBlue(x, y) == c.Blue();
-}
+bool Same(const wxImage& img, int x, int y, const wxColour& c) { return testsupport::SameColour(img, {x, y}, c); }
 
-class ImageButtonTest : public ::testing::Test {
+class ImageButtonTest : public testsupport::FrameTest {
 protected:
-    void SetUp() override {
-        frame_ = new wxFrame(nullptr, wxID_ANY, "button test", wxPoint(100, 100), wxSize(320, 200));
-        frame_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9));
-        // A panel in between: a frame stretches a lone child over its whole client area.
-        panel_ = new wxPanel(frame_);
-    }
-    void TearDown() override {
-        frame_->Destroy();
-        Pump(20);
-    }
+    void SetUp() override { panel_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9)); }
 
     CImageButton* Make(const char* label, long style = 0) {
         auto* b = new CImageButton(panel_, 1002, wxString::FromUTF8(label), wxPoint(10, 10), wxSize(kW, kH), style);
@@ -59,14 +45,7 @@ protected:
     }
 
     wxImage Render(CImageButton* b, CImageButton::ItemState state = {}) {
-        wxBitmap bmp(kW, kH, 24);
-        {
-            wxMemoryDC dc(bmp);
-            dc.SetBackground(*wxWHITE_BRUSH);
-            dc.Clear();
-            b->DrawItem(dc, wxRect(0, 0, kW, kH), state);
-        }
-        return bmp.ConvertToImage();
+        return testsupport::RenderImage({kW, kH}, [&](wxDC& dc) { b->DrawItem(dc, wxRect(0, 0, kW, kH), state); });
     }
 
     static Box Find(const wxImage& img, const std::function<bool(int, int)>& match) {
@@ -87,25 +66,6 @@ protected:
         });
     }
 
-    void Mouse(CImageButton* b, wxEventType type, wxPoint at, bool leftDown) {
-        wxMouseEvent e(type);
-        e.SetEventObject(b);
-        e.SetPosition(at);
-        e.m_leftDown = leftDown;
-        b->GetEventHandler()->ProcessEvent(e);
-    }
-    void Key(wxWindow* target, wxEventType type, int code, int modifiers = 0) {
-        wxKeyEvent e(type);
-        e.SetEventObject(target);
-        e.m_keyCode = code;
-        e.m_uniChar = static_cast<wxChar>(code);
-        e.m_altDown = (modifiers & wxMOD_ALT) != 0;
-        e.m_controlDown = (modifiers & wxMOD_CONTROL) != 0;
-        target->GetEventHandler()->ProcessEvent(e);
-    }
-
-    wxFrame* frame_ = nullptr;
-    wxPanel* panel_ = nullptr;
     int clicks_ = 0;
     int lastId_ = 0;
 };
@@ -135,21 +95,21 @@ TEST_F(ImageButtonTest, FlatButtonShowsItsBorderOnlyWhileThePointerIsOver) {
     wxImage idle = Render(b);
     for (int x = 0; x < kW; ++x) ASSERT_TRUE(Same(idle, x, kH - 1, face)) << "border drawn while idle at x=" << x;
 
-    Mouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), false);
+    SendMouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), false);
     EXPECT_TRUE(b->IsMouseOver());
     wxImage hot = Render(b);
     for (wxPoint p : {wxPoint(0, kH - 1), wxPoint(kW / 2, kH - 1), wxPoint(kW - 1, kH / 2)})
         EXPECT_TRUE(Same(hot, p.x, p.y, shadow)) << p.x << "," << p.y;
     EXPECT_TRUE(Same(hot, 0, 0, wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT)));
 
-    Mouse(b, wxEVT_LEAVE_WINDOW, wxPoint(-5, -5), false);
+    SendMouse(b, wxEVT_LEAVE_WINDOW, wxPoint(-5, -5), false);
     EXPECT_FALSE(b->IsMouseOver());
     EXPECT_TRUE(Same(Render(b), kW / 2, kH - 1, face));
 
     // A press that began elsewhere does not light the button when dragged onto it.
-    Mouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_ENTER_WINDOW, wxPoint(5, 5), true);
     EXPECT_FALSE(b->IsMouseOver());
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
     EXPECT_EQ(clicks_, 0);
 }
 
@@ -175,13 +135,13 @@ TEST_F(ImageButtonTest, IconsComeFromTheTableAndZeroMeansTheSameIcon) {
     CImageButton* same = Make("A");
     same->SetIcon(9001, 0);
     EXPECT_FALSE(Red(Render(same)).empty()) << "normal state draws the hover icon";
-    Mouse(same, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
+    SendMouse(same, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
     EXPECT_FALSE(Red(Render(same)).empty());
 
     CImageButton* two = Make("B");
     two->SetIcon(9001, 9002);
     EXPECT_TRUE(Red(Render(two)).empty()) << "normal state draws the second icon";
-    Mouse(two, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
+    SendMouse(two, wxEVT_ENTER_WINDOW, wxPoint(3, 3), false);
     EXPECT_FALSE(Red(Render(two)).empty()) << "hover draws the first";
 
     CImageButton* missing = Make("OK");
@@ -194,29 +154,29 @@ TEST_F(ImageButtonTest, PressAndReleaseInsideClicksAndReleasingOutsideDoesNot) {
     CImageButton* b = Make("Go");
     testsupport::ShowAndSettle(frame_);
 
-    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
     EXPECT_TRUE(b->CurrentState().selected);
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(6, 6), false);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(6, 6), false);
     EXPECT_EQ(clicks_, 1);
     EXPECT_EQ(lastId_, 1002);
     EXPECT_FALSE(b->CurrentState().selected);
 
-    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
-    Mouse(b, wxEVT_MOTION, wxPoint(kW + 20, 5), true);
+    SendMouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_MOTION, wxPoint(kW + 20, 5), true);
     EXPECT_FALSE(b->CurrentState().selected) << "dragged off: drawn released";
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(kW + 20, 5), false);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(kW + 20, 5), false);
     EXPECT_EQ(clicks_, 1);
 
     // A double click is two presses.
-    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
-    Mouse(b, wxEVT_LEFT_DCLICK, wxPoint(5, 5), true);
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    SendMouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    SendMouse(b, wxEVT_LEFT_DCLICK, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
     EXPECT_EQ(clicks_, 3);
 
     b->Disable();
-    Mouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
-    Mouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
+    SendMouse(b, wxEVT_LEFT_DOWN, wxPoint(5, 5), true);
+    SendMouse(b, wxEVT_LEFT_UP, wxPoint(5, 5), false);
     b->Click();
     EXPECT_EQ(clicks_, 3) << "a disabled button sends nothing";
     EXPECT_FALSE(b->AcceptsFocus());
@@ -226,18 +186,18 @@ TEST_F(ImageButtonTest, KeyboardSpaceEnterAndMnemonic) {
     CImageButton* b = Make("転送中断(&S)");
     testsupport::ShowAndSettle(frame_);
 
-    Key(b, wxEVT_KEY_DOWN, WXK_SPACE);
+    SendKey(b, wxEVT_KEY_DOWN, WXK_SPACE);
     EXPECT_TRUE(b->CurrentState().selected);
     EXPECT_EQ(clicks_, 0) << "Space clicks on release";
-    Key(b, wxEVT_KEY_UP, WXK_SPACE);
+    SendKey(b, wxEVT_KEY_UP, WXK_SPACE);
     EXPECT_EQ(clicks_, 1);
-    Key(b, wxEVT_KEY_DOWN, WXK_RETURN);
+    SendKey(b, wxEVT_KEY_DOWN, WXK_RETURN);
     EXPECT_EQ(clicks_, 2);
 
-    Key(frame_, wxEVT_CHAR_HOOK, 'S', wxMOD_ALT);
+    SendKey(frame_, wxEVT_CHAR_HOOK, 'S', wxMOD_ALT);
     EXPECT_EQ(clicks_, 3);
-    Key(frame_, wxEVT_CHAR_HOOK, 'X', wxMOD_ALT);
-    Key(frame_, wxEVT_CHAR_HOOK, 'S', 0);
+    SendKey(frame_, wxEVT_CHAR_HOOK, 'X', wxMOD_ALT);
+    SendKey(frame_, wxEVT_CHAR_HOOK, 'S', 0);
     EXPECT_EQ(clicks_, 3) << "only Alt + the underlined letter";
 }
 

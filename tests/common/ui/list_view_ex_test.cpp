@@ -7,10 +7,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/button.h>
-#include <wx/dcmemory.h>
-#include <wx/frame.h>
+#include <wx/dc.h>
 #include <wx/image.h>
-#include <wx/panel.h>
 #include <wx/settings.h>
 
 namespace {
@@ -63,13 +61,11 @@ bool Near(const wxColour& a, unsigned char r, unsigned char g, unsigned char b) 
     return std::abs(a.Red() - r) + std::abs(a.Green() - g) + std::abs(a.Blue() - b) < 30;
 }
 
-class ListViewExTest : public ::testing::Test {
+class ListViewExTest : public testsupport::FrameTest {
 protected:
     void SetUp() override {
-        frame_ = new wxFrame(nullptr, wxID_ANY, "list test", wxPoint(50, 50), wxSize(420, 240));
-        auto* panel = new wxPanel(frame_);
-        other_ = new wxButton(panel, wxID_ANY, "other", wxPoint(5, 200), wxSize(80, 30));
-        list_ = new CListViewEx(panel, wxID_ANY, wxPoint(5, 5), wxSize(400, 180));
+        other_ = new wxButton(panel_, wxID_ANY, "other", wxPoint(5, 200), wxSize(80, 30));
+        list_ = new CListViewEx(panel_, wxID_ANY, wxPoint(5, 5), wxSize(400, 180));
         list_->SetFont(ui::DialogFont(wxString::FromUTF8("ＭＳ Ｐゴシック"), 9));
         list_->InsertColumn(0, wxString::FromUTF8("サーバアドレス"), CListViewEx::Align::Left, 100);
         list_->InsertColumn(1, "port", CListViewEx::Align::Right, 80);
@@ -79,23 +75,14 @@ protected:
         list_->SetItemText(1, 1, "2121");
         testsupport::ShowAndSettle(frame_);
     }
-    void TearDown() override {
-        frame_->Destroy();
-        testsupport::Pump(20);
-    }
 
     // Row `row` drawn into memory as wide as the list's row area.
     wxImage Render(int row) {
         const wxRect bounds = list_->GetItemRect(row);
-        wxBitmap bmp(list_->ClientWidth(), bounds.height, 24);
-        {
-            wxMemoryDC dc(bmp);
-            dc.SetBackground(*wxWHITE_BRUSH);
-            dc.Clear();
+        return testsupport::RenderImage({list_->ClientWidth(), bounds.height}, [&](wxDC& dc) {
             dc.SetFont(list_->GetFont());
             list_->DrawItem(dc, row, wxRect(0, 0, bounds.width, bounds.height));
-        }
-        return bmp.ConvertToImage();
+        });
     }
 
     // Columns between x0 and x1 holding a pixel far from the fill colour.
@@ -112,7 +99,6 @@ protected:
         return s;
     }
 
-    wxFrame* frame_ = nullptr;
     wxButton* other_ = nullptr;
     CListViewEx* list_ = nullptr;
 };

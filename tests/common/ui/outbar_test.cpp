@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <wx/dcmemory.h>
-#include <wx/frame.h>
 #include <wx/imaglist.h>
 #include <wx/panel.h>
 #include <wx/uiaction.h>
@@ -137,15 +136,11 @@ wxBitmap Solid(const wxColour& c, int size) {
     return wxBitmap(image);
 }
 
-bool Same(const wxImage& img, wxPoint p, const wxColour& c) {
-    return img.GetRed(p.x, p.y) == c.Red() && img.GetGreen(p.x, p.y) == c.Green() && img.GetBlue(p.x, p.y) == c.Blue();
-}
+constexpr auto Same = &testsupport::SameColour;
 
-class OutBarTest : public ::testing::Test {
+class OutBarTest : public testsupport::FrameTest {
 protected:
     void SetUp() override {
-        frame_ = new wxFrame(nullptr, wxID_ANY, "bar test", wxPoint(50, 50), wxSize(400, 460));
-        panel_ = new wxPanel(frame_);
         images_ = std::make_unique<wxImageList>(32, 32, true, 0);
         images_->Add(Solid(*wxRED, 32));
         images_->Add(Solid(*wxBLUE, 32));
@@ -156,11 +151,6 @@ protected:
             e.SetAnswer(consent_);
         });
     }
-    void TearDown() override {
-        frame_->Destroy();
-        Pump(20);
-    }
-
     CGfxOutBarCtrl* Make(std::uint32_t flags, int items, int height = 400) {
         bar_ = new CGfxOutBarCtrl;
         EXPECT_TRUE(bar_->CreateBar(0, wxRect(10, 10, 150, height), panel_, 4242, flags));
@@ -180,23 +170,10 @@ protected:
         wxRect r = outbar::IconRect(bar_->Layout(), item);
         return {r.x + r.width / 2, r.y + r.height / 2};
     }
-    void Mouse(wxEventType type, wxPoint at, bool leftDown) {
-        wxMouseEvent e(type);
-        e.SetEventObject(bar_);
-        e.SetPosition(at);
-        e.m_leftDown = leftDown;
-        bar_->GetEventHandler()->ProcessEvent(e);
-    }
+    void Mouse(wxEventType type, wxPoint at, bool leftDown) { testsupport::SendMouse(bar_, type, at, leftDown); }
     wxImage Render() {
-        wxSize size = bar_->GetClientSize();
-        wxBitmap bmp(size.x, size.y, 24);
-        {
-            wxMemoryDC dc(bmp);
-            dc.SetBackground(*wxWHITE_BRUSH);
-            dc.Clear();
-            bar_->Render(dc, size);
-        }
-        return bmp.ConvertToImage();
+        const wxSize size = bar_->GetClientSize();
+        return testsupport::RenderImage(size, [&](wxDC& dc) { bar_->Render(dc, size); });
     }
     std::vector<wxString> Captions() {
         std::vector<wxString> out;
@@ -204,8 +181,6 @@ protected:
         return out;
     }
 
-    wxFrame* frame_ = nullptr;
-    wxPanel* panel_ = nullptr;
     CGfxOutBarCtrl* bar_ = nullptr;
     std::unique_ptr<wxImageList> images_;
     std::vector<int> codes_, values_;

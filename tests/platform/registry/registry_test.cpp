@@ -291,8 +291,8 @@ TEST_F(Registry, ABusyStoreIsWaitedForOnlyAsLongAsAsked) {
 
 TEST(RegistryLocation, FollowsTheEnvironment) {
     testsupport::TempDir dir;
-    unsetenv("PARVEX_REGISTRY");
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    testsupport::ScopedEnv store("PARVEX_REGISTRY", nullptr);
+    std::optional<testsupport::ScopedEnv> config(std::in_place, "XDG_CONFIG_HOME", dir.path());
     EXPECT_EQ(StorePath(), dir / "parvex/registry.db");
     ResetStore();
     HKEY k = nullptr;
@@ -302,11 +302,9 @@ TEST(RegistryLocation, FollowsTheEnvironment) {
     ASSERT_EQ(stat((dir / "parvex").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ResetStore();
-    unsetenv("XDG_CONFIG_HOME");
-    std::string home = getenv("HOME") ? getenv("HOME") : "";
-    setenv("HOME", "/home/someone", 1);
+    config.emplace("XDG_CONFIG_HOME", nullptr);
+    testsupport::ScopedEnv home("HOME", "/home/someone");
     EXPECT_EQ(StorePath(), "/home/someone/.config/parvex/registry.db");
-    setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

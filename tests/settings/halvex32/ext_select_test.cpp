@@ -6,16 +6,13 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 
 namespace {
 
@@ -24,18 +21,7 @@ using sheettest::Tick;
 using testsupport::Pump;
 using testsupport::PumpUntil;
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testsupport::ScopedEnv;
 
 TEST(ExtensionList, ReadsUserAndSystemGlobsSortedOnce) {
     testsupport::TempDir tmp;
@@ -144,16 +130,13 @@ TEST_F(SheetFixture, DefaultRowsSelectionAndDecideInModeOne) {
     EXPECT_TRUE(dir->GetValue().StartsWith(wxString(100, 'a') + wxUniChar(0x3042)));
     dir->SetValue(wxString::FromUTF8("公開/画像"));
     // The real picker, cancelled: the typed directory stays, the sheet comes back over a still disabled caller.
-    bool pickerSeen = false;
-    wxTheApp->CallAfter([&] {
-        for (wxWindow* w : wxTopLevelWindows)
-            if (auto* picker = dynamic_cast<CFtpDirDialog*>(w)) {
-                pickerSeen = true;
-                Press(picker->CancelButton());
-            }
+    testsupport::Driver cancelPicker([] {
+        auto* picker = testsupport::ShownWindow<CFtpDirDialog>();
+        if (picker) Press(picker->CancelButton());
+        return picker != nullptr;
     });
     Click(sheet, CPageExtSelect::kBrowseName);
-    EXPECT_TRUE(pickerSeen);
+    EXPECT_TRUE(cancelPicker.done);
     EXPECT_EQ(dir->GetValue(), wxString::FromUTF8("公開/画像"));
     EXPECT_TRUE(sheet->IsEnabled());
     EXPECT_FALSE(caller->IsEnabled());

@@ -12,9 +12,6 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/dialog.h>
-#include <wx/timer.h>
-#include <wx/toplevel.h>
-
 
 #include <chrono>
 #include <cstdio>
@@ -29,10 +26,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-wxString U(const std::string& s) { return wxString::FromUTF8(s); }
+using testsupport::U;
 const wxString kListed = U("ディレクトリ構造取得完了");
 const wxString kEmpty = U("これ以上ファイルは存在しません。");
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+using testsupport::Seconds;
 
 // The server's name for a folder below its writable home.
 std::string Remote(const FtpServer& server, const std::string& path) {
@@ -201,15 +198,12 @@ TEST(FtpDirDialog, ClosingDuringASilentLoginEndsAtOnce) {
         SCOPED_TRACE(how);
         Clock::time_point acted{}, ended{};
         if (std::string(how) == "export") {
-            wxTimer timer;
-            timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-                for (wxWindow* w : wxTopLevelWindows)
-                    if (w->IsShown() && w->IsKindOf(wxCLASSINFO(wxDialog))) {
-                        acted = Clock::now();
-                        w->Close();
-                    }
-            });
-            timer.StartOnce(500);
+            testsupport::Driver close([&] {
+                auto* dialog = testsupport::ShownWindow<wxDialog>();
+                if (dialog) acted = Clock::now();
+                if (dialog) dialog->Close();
+                return dialog != nullptr;
+            }, 500);
             PARVEX_ShowFtpDir("127.0.0.1", "parvex", "secret", server.port());
             ended = Clock::now();
         } else {

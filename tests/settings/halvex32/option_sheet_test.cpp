@@ -10,17 +10,13 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
 #include <wx/radiobut.h>
 #include <wx/spinctrl.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
-#include <chrono>
 #include <filesystem>
-#include <memory>
 
 namespace {
 
@@ -262,29 +258,9 @@ TEST_F(OptionSheet, TheFolderButtonAsksForAFolderAndTakesIt) {
     Open();
     const testsupport::Gtk gtk;
     ASSERT_TRUE(gtk.Complete());
-    std::string failure;
-    bool asked = false;
-    wxTimer answer;
-    auto start = std::chrono::steady_clock::now();
-    answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        void* chooser = gtk.FileChooser();
-        if (!chooser) {
-            if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10))
-                failure = "no folder dialog", answer.Stop();
-            return;
-        }
-        if (!asked) {
-            gtk.setFilename(chooser, chosen.c_str());
-            asked = true;
-        } else if (gtk.Filename(chooser) == chosen) {
-            gtk.respond(chooser, Gtk::kAccept);
-            answer.Stop();
-        }
-    });
-    answer.Start(50);
+    testsupport::Driver answer([&] { return gtk.ChooseFile(chosen); });
     Press(sheet->FindWindow(CPropPageDl::kBrowseName));
-    answer.Stop();
-    ASSERT_EQ(failure, "");
+    ASSERT_TRUE(answer.done) << "the folder dialog did not come or did not take the folder";
     EXPECT_EQ(Edit(CPropPageDl::kFolderName)->GetValue().utf8_string(), chosen);
     Ok();
     EXPECT_EQ(StoredString(layout::kOptionKey, layout::kDownloadFolder), chosen);
@@ -292,33 +268,27 @@ TEST_F(OptionSheet, TheFolderButtonAsksForAFolderAndTakesIt) {
 
 TEST(ShowOption, RunsModallyAndOkSaves) {
     testsupport::ScopedStore store;
-    wxTimer ok;
-    ok.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        for (wxWindow* w : wxTopLevelWindows)
-            if (auto* s = dynamic_cast<CSheetOption*>(w); s && s->IsModal()) {
-                dynamic_cast<wxTextCtrl*>(s->FindWindow(CPropPageTrans::kBinaryModeName))->SetValue(".7z;");
-                Press(s->FindWindow(wxID_OK));
-                ok.Stop();
-            }
+    testsupport::Driver ok([] {
+        auto* s = testsupport::ModalWindow<CSheetOption>();
+        if (s) dynamic_cast<wxTextCtrl*>(s->FindWindow(CPropPageTrans::kBinaryModeName))->SetValue(".7z;");
+        if (s) Press(s->FindWindow(wxID_OK));
+        return s != nullptr;
     });
-    ok.Start(50);
     PARVEX_ShowOption();
-    ok.Stop();
+    EXPECT_TRUE(ok.done);
     EXPECT_EQ(StoredString(layout::kOptionKey, layout::kBinaryMode), ".7z;");
 }
 
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as option-1-folder.png and option-2-transfer.png.
 TEST_F(OptionSheet, Screenshots) {
-    const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
-    if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
+    if (!std::getenv("PARVEX_SCREENSHOT_DIR")) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
     Store({".htm;.html;.txt;.cgi;.csv;", ".lzh;.zip;.exe;", 1, 1, 0, 2, 0, "/home/taro/ダウンロード", 1, 2});
     Open();
     sheet->Move(10, 10);
-    Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-1-folder.png"));
+    testsupport::Screenshot("PARVEX_SCREENSHOT_DIR", sheet, "option-1-folder.png");
     sheet->GetBookCtrl()->SetSelection(1);
-    Pump(1000);
-    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/option-2-transfer.png"));
+    Pump(700);
+    testsupport::Screenshot("PARVEX_SCREENSHOT_DIR", sheet, "option-2-transfer.png");
 }
 
 }  // namespace

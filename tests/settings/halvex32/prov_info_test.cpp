@@ -12,13 +12,11 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <wx/app.h>
 #include <wx/bookctrl.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -157,12 +155,8 @@ TEST_F(PropSheet, APasswordTheKeyringCannotGiveIsKeptWhenOtherFieldsAreSaved) {
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     ::unsetenv("XDG_RUNTIME_DIR");
     Seed(Stored());
-    for (const std::string& k : {layout::EntryKey("myftp", "/pub"), layout::EntryKey("myftp", kAuto)}) {
-        SettingKey key;
-        ASSERT_EQ(key.OpenKey(HKEY_CURRENT_USER, k), ERROR_SUCCESS);
-        ASSERT_EQ(key.WriteString(layout::kPassword, ""), ERROR_SUCCESS);
-        ASSERT_EQ(key.WriteDword(layout::kPasswordInKeyring, 1), ERROR_SUCCESS);
-    }
+    for (const std::string& k : {layout::EntryKey("myftp", "/pub"), layout::EntryKey("myftp", kAuto)})
+        testsupport::Put(k, {{layout::kPassword, ""}, {layout::kPasswordInKeyring, 1u}});
     Open();
     EXPECT_TRUE(P1()->PasswordField()->GetValue().empty());
     P1()->ServerEdit()->SetValue("ftp2.example.jp");
@@ -340,21 +334,14 @@ TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.provider ? row.provider : "null");
-        bool shown = false;
-        wxTimer answer;
-        answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            for (wxWindow* w : wxTopLevelWindows)
-                if (auto* s = dynamic_cast<CSheetProvInfo*>(w); s && s->IsModal()) {
-                    shown = true;
-                    s->ProvPage()->ServerEdit()->SetValue("ok.example.jp");
-                    Press(s->FindWindow(row.button ? row.button : wxID_CANCEL));
-                    answer.Stop();
-                }
+        testsupport::Driver answer([&] {
+            auto* s = testsupport::ModalWindow<CSheetProvInfo>();
+            if (s) s->ProvPage()->ServerEdit()->SetValue("ok.example.jp");
+            if (s) Press(s->FindWindow(row.button ? row.button : wxID_CANCEL));
+            return s != nullptr;
         });
-        answer.Start(50);
         EXPECT_EQ(PARVEX_ShowProvInfo(nullptr, row.provider, row.entry), row.result);
-        answer.Stop();
-        EXPECT_EQ(shown, row.button != 0);
+        EXPECT_EQ(answer.done, row.button != 0);
     }
     EXPECT_EQ(StoredString(layout::EntryKey("myftp", "/pub"), layout::kServerAddr), "ok.example.jp");
     // A missing entry is created empty by opening it, and stays empty after Cancel.
@@ -365,20 +352,17 @@ TEST(ShowProvInfo, ReturnsOneAfterOkTwoAfterCancelAndRefusesBadNames) {
 
 // With PARVEX_SCREENSHOT_DIR set: both pages saved as prov-info-1.png and prov-info-2.png.
 TEST_F(PropSheet, Screenshots) {
-    const char* dir = std::getenv("PARVEX_SCREENSHOT_DIR");
-    if (!dir) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
+    if (!std::getenv("PARVEX_SCREENSHOT_DIR")) GTEST_SKIP() << "set PARVEX_SCREENSHOT_DIR to a folder";
     settings::ProviderRecord r = Stored("/public_html");
     r.menuName = "ホームページ";
     r.autoTransfer = {{".htm;.html;", "html"}, {".gif;.jpg;.png;", "images"}, {".cgi;", "cgi-bin"}};
     Seed(r);
     Open("myftp", "/public_html");
     sheet->Move(10, 10);
-    Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/prov-info-1.png"));
+    testsupport::Screenshot("PARVEX_SCREENSHOT_DIR", sheet, "prov-info-1.png");
     ShowPage2();
     SelectRoute(1);
-    Pump(300);
-    EXPECT_TRUE(testsupport::SaveScreenshot(sheet, std::string(dir) + "/prov-info-2.png"));
+    testsupport::Screenshot("PARVEX_SCREENSHOT_DIR", sheet, "prov-info-2.png");
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <wx/app.h>
-#include <wx/timer.h>
 
 #include <chrono>
 #include <string>
@@ -39,49 +37,42 @@ struct Import {
 // (cancels it when `path` is empty) and closes the box that tells the outcome. The dialogs run their own loops inside
 // the call; a timer answers them, and gives up (cancelling) when one does not behave, so that the call always returns.
 Import RunImport(const std::string& path) {
-    enum class Step { kChoose, kBox, kDone } step = Step::kChoose;
     Import out;
-    bool set = false;
-    Clock::time_point stepStart = Clock::now();
-    wxTimer answer;
     const Gtk gtk;
     if (!gtk.Complete()) {
         out.failure = "GTK functions missing";
         return out;
     }
-    answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    bool chosen = false;
+    Clock::time_point stepStart = Clock::now();
+    testsupport::Driver answer([&] {
         const bool late = Clock::now() - stepStart > std::chrono::seconds(10);
-        if (step == Step::kChoose) {
+        if (!chosen) {
             void* chooser = gtk.FileChooser();
             if (!chooser) {
-                if (late) out.failure = "no file dialog appeared", step = Step::kDone;
-                return;
+                if (late) out.failure = "no file dialog appeared";
+                return late;
             }
-            if (!path.empty() && !set) set = gtk.setFilename(chooser, path.c_str()) != 0;
             // The chooser selects the file only once it has read the folder.
-            const bool took = !path.empty() && gtk.Filename(chooser) == path;
-            if (!path.empty() && !took && !late) return;
-            if (!path.empty() && !took) out.failure = "the file dialog never took the path: " + gtk.Filename(chooser);
-            gtk.respond(chooser, took ? Gtk::kAccept : Gtk::kCancel);
-            step = took ? Step::kBox : Step::kDone, stepStart = Clock::now();
-        } else if (step == Step::kBox) {
-            out.shown = gtk.AnswerMessageBox("Parvex");
-            if (!out.shown.text.empty()) {
-                step = Step::kDone;
-            } else if (late) {
-                // A box under another title is answered to end the call;
-                // with no box at all the test's own timeout ends it.
-                out.failure = "no message box titled Parvex after the import; seen: \"" +
-                              gtk.AnswerMessageBox(nullptr).text + "\"";
-                step = Step::kDone;
+            if (!path.empty() && gtk.ChooseFile(path)) {
+                chosen = true;
+                stepStart = Clock::now();
+                return false;
             }
+            if (!path.empty() && !late) return false;
+            if (!path.empty()) out.failure = "the file dialog never took the path: " + gtk.Filename(chooser);
+            gtk.respond(chooser, Gtk::kCancel);
+            return true;
         }
+        out.shown = gtk.AnswerMessageBox("Parvex");
+        if (!out.shown.text.empty() || !late) return !out.shown.text.empty();
+        // A box under another title is answered to end the call; with no box at all the test's own timeout ends it.
+        out.failure = "no message box titled Parvex after the import; seen: \"" + gtk.AnswerMessageBox(nullptr).text + "\"";
+        return true;
     });
-    answer.Start(50);
     out.result = PARVEX_ReadServerDefines();
-    answer.Stop();
     testsupport::Pump(100);
-    out.done = step == Step::kDone;
+    out.done = answer.done;
     return out;
 }
 

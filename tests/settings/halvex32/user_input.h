@@ -14,8 +14,6 @@
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-#include <wx/timer.h>
-#include <wx/toplevel.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -25,14 +23,9 @@
 
 namespace sheettest {
 
-inline void Send(wxWindow* w, wxEventType type, int value = 0) {
-    ASSERT_NE(w, nullptr);
-    wxCommandEvent e(type, w->GetId());
-    e.SetEventObject(w);
-    e.SetInt(value);
-    w->GetEventHandler()->ProcessEvent(e);
-}
-inline void Press(wxWindow* button) { Send(button, wxEVT_BUTTON); }
+using testsupport::Press;
+using testsupport::Send;
+
 inline void Choose(wxRadioButton* r) {
     r->SetValue(true);
     Send(r, wxEVT_RADIOBUTTON, 1);
@@ -73,33 +66,23 @@ inline PickerSeen PickOverTls(const std::function<void()>& open, bool trust, con
     });
     const wxString untrusted = halvex32::LoadString(halvex32::IDS_FTPDIR_UNTRUSTED);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    wxTimer poll;
-    poll.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        for (wxWindow* w : wxTopLevelWindows) {
-            auto* picker = dynamic_cast<CFtpDirDialog*>(w);
-            if (!picker || !picker->IsShown()) continue;
-            wxTreeCtrl* tree = picker->Tree();
-            const bool listed = tree->GetRootItem().IsOk() && tree->GetChildrenCount(tree->GetRootItem(), false) > 0;
-            const wxString status = picker->StatusLine()->GetLabel();
-            if (!listed && status != untrusted && std::chrono::steady_clock::now() < deadline) return;
-            seen.status = status.utf8_string();
-            wxTreeItemIdValue cookie;
-            for (auto c = tree->GetRootItem().IsOk() ? tree->GetFirstChild(tree->GetRootItem(), cookie) : wxTreeItemId();
-                 c.IsOk(); c = tree->GetNextChild(tree->GetRootItem(), cookie))
-                seen.folders.push_back(tree->GetItemText(c).utf8_string());
-            poll.Stop();
-            if (listed && !choose.empty()) {
-                picker->SelectedEdit()->SetValue(wxString::FromUTF8(choose));
-                Press(picker->SelectButton());
-            } else {
-                Press(picker->CancelButton());
-            }
-            return;
-        }
-    });
-    poll.Start(100);
+    testsupport::Driver poll([&] {
+        auto* picker = testsupport::ShownWindow<CFtpDirDialog>();
+        if (!picker) return false;
+        wxTreeCtrl* tree = picker->Tree();
+        const bool listed = tree->GetRootItem().IsOk() && tree->GetChildrenCount(tree->GetRootItem(), false) > 0;
+        const wxString status = picker->StatusLine()->GetLabel();
+        if (!listed && status != untrusted && std::chrono::steady_clock::now() < deadline) return false;
+        seen.status = status.utf8_string();
+        wxTreeItemIdValue cookie;
+        for (auto c = tree->GetRootItem().IsOk() ? tree->GetFirstChild(tree->GetRootItem(), cookie) : wxTreeItemId();
+             c.IsOk(); c = tree->GetNextChild(tree->GetRootItem(), cookie))
+            seen.folders.push_back(tree->GetItemText(c).utf8_string());
+        if (listed && !choose.empty()) picker->SelectedEdit()->SetValue(wxString::FromUTF8(choose));
+        Press(listed && !choose.empty() ? picker->SelectButton() : picker->CancelButton());
+        return true;
+    }, 100);
     open();
-    poll.Stop();
     return seen;
 }
 

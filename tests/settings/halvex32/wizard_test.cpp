@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <wx/uiaction.h>
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/listctrl.h>
@@ -31,7 +30,7 @@ using testsupport::PumpUntil;
 using testsupport::KeyExists;
 using testsupport::StoredString;
 
-wxString U(const char* s) { return wxString::FromUTF8(s); }
+using testsupport::U;
 
 struct Wizard : testing::Test {
     testsupport::ScopedStore store;
@@ -288,29 +287,24 @@ TEST_F(Wizard, ACertificateTrustedInThePickerIsSavedAtFinish) {
 
 TEST(WizardExport, CancelOnTheFirstPageReturns2AndWritesNothing) {
     testsupport::ScopedStore store;
-    bool seen = false;
-    wxTheApp->CallAfter([&] {
-        for (wxWindow* w : wxTopLevelWindows)
-            if (auto* wiz = dynamic_cast<CWizSheet*>(w)) {
-                seen = true;
-                wiz->ProfilePage()->NameEdit()->SetValue("x");
-                Press(wiz->FindWindow(wxID_CANCEL));
-            }
+    testsupport::Driver cancel([] {
+        auto* wiz = testsupport::ShownWindow<CWizSheet>();
+        if (wiz) wiz->ProfilePage()->NameEdit()->SetValue("x");
+        if (wiz) Press(wiz->FindWindow(wxID_CANCEL));
+        return wiz != nullptr;
     });
     EXPECT_EQ(PARVEX_ShowWizard(), 2);
-    EXPECT_TRUE(seen);
+    EXPECT_TRUE(cancel.done);
     EXPECT_FALSE(KeyExists(layout::kSoftwareParvex));
 }
 
 // With PARVEX_WIZARD_SCREENSHOTS set to a folder: each page as the user sees it.
 TEST_F(Wizard, Screenshots) {
-    const char* dir = std::getenv("PARVEX_WIZARD_SCREENSHOTS");
-    if (!dir) GTEST_SKIP() << "set PARVEX_WIZARD_SCREENSHOTS to a folder";
+    if (!std::getenv("PARVEX_WIZARD_SCREENSHOTS")) GTEST_SKIP() << "set PARVEX_WIZARD_SCREENSHOTS to a folder";
     const char* const names[] = {"profile", "server", "userinfo", "movedir", "extauto", "finish"};
     auto shot = [&](int page) {
-        Pump(300);
-        EXPECT_TRUE(testsupport::SaveScreenshot(
-            sheet, std::string(dir) + "/wizard-" + std::to_string(page + 1) + "-" + names[page] + ".png"));
+        const std::string name = "wizard-" + std::to_string(page + 1) + "-" + names[page] + ".png";
+        testsupport::Screenshot("PARVEX_WIZARD_SCREENSHOTS", sheet, name);
     };
     sheet->ProfilePage()->NameEdit()->SetValue(U("ホームページ"));
     shot(0);

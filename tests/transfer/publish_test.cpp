@@ -159,6 +159,18 @@ TEST_P(Publish, SendsWhatChangedOnEitherSide) {
     }
 }
 
+// A file where the folder's directory goes is no directory, whatever the listing says of it: the way in is tried
+// and the walk stops there, as it does without the option; nothing of the folder is reported up to date.
+TEST_P(Publish, AFileWhereAFolderGoesStopsTheWalk) {
+    EXPECT_EQ(Upload(), kWholeSite);
+    fs::remove_all(server.Local("www/site/img"));
+    WriteFile(server.Local("www/site/img"), "a file");
+    EXPECT_EQ(Upload(), Names());
+    EXPECT_EQ(display.status, "作成ディレクトリに移動できません...img");
+    const std::vector<std::string> moves = Moves();
+    EXPECT_NE(std::ranges::find(moves, "CWD img"), moves.end());
+}
+
 TEST_P(Publish, PerExtensionRoutingLooksInEachTargetDirectory) {
     transfertest::WriteRule("Home", "images", ".png;");
     transfertest::WriteRule("Home", "text", ".txt;.html;");

@@ -187,8 +187,8 @@ bool UploadWalker::Folder(std::size_t i, Outcome& outcome) {
         return true;
     }
     // Where the parent's listing shows the directory, it is not entered
-    // until a file has to go into it; where it shows none, it is made.
-    // A file or a link of that name is no proof: it is entered, as without a listing.
+    // until a file has to go into it; where it shows none, it is made. A
+    // file or a link of that name is no proof: it is entered, as without a listing.
     bool there = false;
     if (ListedFrom(path.Parent())) {
         const RemoteFolder& parent = FolderAt(path.Parent());

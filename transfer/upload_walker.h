@@ -142,12 +142,14 @@ public:
 
     // Names the provider whose record of sent files the uploads keep and
     // read when the option "SendChangedOnly" is on (read at each upload's
-    // start). With it on, before the first file of a directory the walker
-    // lists that directory once (unless the walk made it: it is empty), and
-    // sends a file only when it is not provably the one last sent (see
-    // Unchanged); after the walk it lists again each directory it sent into
-    // where what the server made of a file is not known already, and records
-    // what the server holds. Nothing on the server is ever removed.
+    // start). With it on, before the first file or folder of a directory the
+    // walker lists that directory once (unless the walk made it: it is
+    // empty), by its absolute name where it can, and enters a directory only
+    // to make it or to send into it; it sends a file only when it is not
+    // provably the one last sent (see Unchanged); after the walk it lists
+    // again each directory it sent into where what the server made of a file
+    // is not known already, and records what the server holds. Nothing on
+    // the server is ever removed.
     void SetProvider(const std::string& provider) { provider_ = provider; }
     // Whether the last upload sent only what changed.
     bool ChangedOnly() const { return changedOnly_; }

@@ -15,11 +15,13 @@ using walk::RemotePath;
 
 namespace {
 
-// Lists the directory `conn` stands in, by name. False when the listing
-// failed (an empty directory is no failure).
-bool ListHere(inet::FtpConnection* conn, std::map<std::string, inet::ListEntry>& out, bool& exactTimes) {
+// Lists directory `dir` (where `conn` stands when empty), by name. False
+// when the listing failed (an empty directory is no failure).
+bool ListHere(inet::FtpConnection* conn, std::map<std::string, inet::ListEntry>& out, bool& exactTimes,
+              const std::string& dir = "") {
     inet::FtpFileFind find(conn);
-    if (!find.FindFile("*.*")) return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
+    if (!find.FindFile(dir.empty() ? "*.*" : dir + "/*.*"))
+        return inet::GetLastInternetError() == inet::ERROR_NO_MORE_FILES;
     exactTimes = find.TimesExact();
     for (bool more = true; more;) {
         more = find.FindNextFile();
@@ -184,13 +186,26 @@ bool UploadWalker::Folder(std::size_t i, Outcome& outcome) {
         Skip(i, walk::Skip::Unlistable);
         return true;
     }
+    // Where the parent's listing shows the directory, it is not entered
+    // until a file has to go into it; where it shows none, it is made. A
+    // file or a link of that name is no proof: it is entered, as without a listing.
+    bool there = false;
+    if (ListedFrom(path.Parent())) {
+        const RemoteFolder& parent = FolderAt(path.Parent());
+        const auto entry = parent.server.find(path.Name());
+        there = entry != parent.server.end() && entry->second.directory && !entry->second.link;
+        if (there)
+            cursor_->Known(path, true);
+        else if (entry == parent.server.end() && (parent.listed || cursor_->Made(path.Parent())))
+            cursor_->Known(path, false);
+    }
     std::string failed;
-    if (!cursor_->GoTo(path, true, failed)) {
+    if (!there && !cursor_->GoTo(path, true, failed)) {
         // Its parent was entered already: only this folder's own name can be the one. Its contents go unread.
         if (SkipUnwritableName(i, inet::GetLastInternetError())) return true;
         return Halt(Halt::FolderNotEntered, failed, 0, outcome);
     }
-    report_.FolderEntered(cursor_->Here());
+    report_.FolderEntered(cursor_->Name(path));
     for (auto& e : entries) tree_.items.push_back(walk::LocalItem{std::move(e), static_cast<long>(i)});
     return true;
 }
@@ -203,9 +218,18 @@ bool UploadWalker::File(std::size_t i, Outcome& outcome) {
         Skip(i, walk::Skip::BadName);
         return true;
     }
+    // Looked at from where the cursor stands: a file that stays needs no move.
+    const bool listedFrom = ListedFrom(path.Parent());
+    if (listedFrom && Unchanged(i, FolderAt(path.Parent()), path.Name())) return true;
     std::string failed;
     if (!cursor_->GoTo(path.Parent(), true, failed)) return Halt(Halt::ParentNotMade, failed, 0, outcome);
-    if (changedOnly_ && Unchanged(i, path.Name())) return true;
+    if (changedOnly_ && !listedFrom && Unchanged(i, FolderHere(), path.Name())) return true;
+    // Gone since it was listed, and made again: what the listing showed is not there now.
+    if (listedFrom && cursor_->Made(path.Parent())) {
+        RemoteFolder& f = FolderHere();
+        f.listed = false;
+        f.server.clear();
+    }
     return Put(i, path.Name(), outcome);
 }
 
@@ -253,7 +277,7 @@ bool UploadWalker::ExtensionFile(std::size_t i, const std::vector<ExtensionRule>
             return Halt(Halt::FtpError, failed, inet::GetLastInternetError(), outcome);
         break;
     }
-    if (changedOnly_ && Unchanged(i, name)) return true;
+    if (changedOnly_ && Unchanged(i, FolderHere(), name)) return true;
     return Put(i, name, outcome);
 }
 
@@ -381,24 +405,31 @@ void UploadWalker::EndExtras(bool now) {
     inFlight_.clear();
 }
 
-UploadWalker::RemoteFolder& UploadWalker::FolderHere() {
-    const std::string here = cursor_->Here();
+bool UploadWalker::ListedFrom(const RemotePath& path) const {
+    if (!changedOnly_ || !cursor_->Absolute()) return false;
+    // LIST may take a name's wildcard characters as a pattern (MLSD never does): such a directory is entered.
+    return path == cursor_->Path() || cursor_->Name(path).find_first_of("*?[") == std::string::npos;
+}
+
+UploadWalker::RemoteFolder& UploadWalker::FolderHere() { return FolderAt(cursor_->Path()); }
+
+UploadWalker::RemoteFolder& UploadWalker::FolderAt(const RemotePath& path) {
+    const std::string here = cursor_->Name(path);
     auto [it, made] = folders_.try_emplace(here);
     RemoteFolder& f = it->second;
     if (!made) return f;
-    f.path = cursor_->Path();
+    f.path = path;
     f.record = LoadSentRecord(provider_, here);
     // Made by this walk: it held nothing then, and only this walk has put anything in since.
-    if (cursor_->MadeHere()) return f;
-    f.listed = ListHere(conn_, f.server, f.exactTimes);
+    if (cursor_->Made(path)) return f;
+    f.listed = ListHere(conn_, f.server, f.exactTimes, path == cursor_->Path() ? "" : here);
     // A listing that failed holds nothing: every file here is then sent.
     if (!f.listed) f.server.clear();
     return f;
 }
 
-bool UploadWalker::Unchanged(std::size_t i, const std::string& name) {
+bool UploadWalker::Unchanged(std::size_t i, RemoteFolder& f, const std::string& name) {
     const std::string& item = tree_.items[i].path;
-    RemoteFolder& f = FolderHere();
     struct stat st {};
     const auto remote = f.server.find(name);
     // Sent already in this walk (two files of one name routed to one directory): the later one goes too.

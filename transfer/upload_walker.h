@@ -48,7 +48,8 @@ public:
         (void)count;
         (void)shown;
     }
-    // A folder: before its directory is looked for, and once the walker stands in it (`here`: the server's path).
+    // A folder: before its directory is looked for, and once the walker
+    // stands in it or knows it is there (`here`: the server's path).
     virtual void FolderStarted() {}
     virtual void FolderEntered(const std::string& here) { (void)here; }
     // A file, before it is sent: `relative` is its path below the selection's
@@ -141,12 +142,14 @@ public:
 
     // Names the provider whose record of sent files the uploads keep and
     // read when the option "SendChangedOnly" is on (read at each upload's
-    // start). With it on, before the first file of a directory the walker
-    // lists that directory once (unless the walk made it: it is empty), and
-    // sends a file only when it is not provably the one last sent (see
-    // Unchanged); after the walk it lists again each directory it sent into
-    // where what the server made of a file is not known already, and records
-    // what the server holds. Nothing on the server is ever removed.
+    // start). With it on, before the first file or folder of a directory the
+    // walker lists that directory once (unless the walk made it: it is
+    // empty), by its absolute name where it can, and enters a directory only
+    // to make it or to send into it; it sends a file only when it is not
+    // provably the one last sent (see Unchanged); after the walk it lists
+    // again each directory it sent into where what the server made of a file
+    // is not known already, and records what the server holds. Nothing on
+    // the server is ever removed.
     void SetProvider(const std::string& provider) { provider_ = provider; }
     // Whether the last upload sent only what changed.
     bool ChangedOnly() const { return changedOnly_; }
@@ -195,16 +198,22 @@ private:
         // than the one noted (text mode, conversion, no time set): listed again after the walk.
         bool mustLook = false;
     };
-    // The directory the cursor stands in, listed on the first call for it.
+    // Directory `path` below the base, listed on the first call for it (by
+    // its absolute name when the cursor stands elsewhere); FolderHere: where the cursor stands.
+    RemoteFolder& FolderAt(const walk::RemotePath& path);
     RemoteFolder& FolderHere();
-    // Whether item `i`, to go in as `name` where the cursor stands, is
+    // Whether directory `path` is listed and looked at from wherever the
+    // cursor stands rather than entered first: with the option to send
+    // changed files only, where the server named the base absolutely.
+    bool ListedFrom(const walk::RemotePath& path) const;
+    // Whether item `i`, to go in as `name` into directory `f`, is
     // provably the file the server holds: the server lists it, and either
     // the record says it was sent from the local file as it is now, with the
     // size (and, listed to the second, the time) the server still shows, or
     // it goes byte for byte, the listing is to the second and the server
     // shows the local size and the local time exactly (a time set after an
     // earlier upload). A server time that is merely later proves nothing.
-    bool Unchanged(std::size_t i, const std::string& name);
+    bool Unchanged(std::size_t i, RemoteFolder& f, const std::string& name);
     // Notes for the record of `folder` that `name` went as `sent` (from
     // StampSent; `byteForByte`: in binary mode, unconverted).
     void Sent(RemoteFolder& folder, const std::string& name, const SentFile& sent, bool byteForByte);

@@ -7,6 +7,8 @@ void RemoteCursor::SetBase() {
     cwd_.clear();
     entered_.clear();
     made_.clear();
+    present_.clear();
+    missing_.clear();
     conn_->GetCurrentDirectory(basePwd_);
 }
 
@@ -21,13 +23,20 @@ std::size_t Shared(const std::vector<std::string>& a, const std::vector<std::str
 
 }  // namespace
 
+void RemoteCursor::Known(const RemotePath& path, bool present) {
+    (present ? present_ : missing_).insert(path.Parts());
+    (present ? missing_ : present_).erase(path.Parts());
+}
+
 void RemoteCursor::JumpToward(const std::vector<std::string>& target, bool create) {
     const std::size_t shared = Shared(cwd_, target);
-    if (basePwd_.empty() || basePwd_[0] != '/' || cwd_.size() == shared) return;  // no going up
+    if (!Absolute()) return;
     // A directory about to be made may not exist yet: jump to its parent,
-    // which does, unless the target is one we stood in before.
-    const bool exists = target.size() == shared || entered_.count(target) > 0;
+    // which does, unless the target is one we stood in or a listing showed.
+    const bool exists = target.size() == shared || entered_.count(target) > 0 || present_.count(target) > 0;
     const std::vector<std::string> jump(target.begin(), target.end() - (create && !exists ? 1 : 0));
+    // Straight down, the components are the surer way unless a listing showed where the jump lands.
+    if (cwd_.size() == shared && present_.count(jump) == 0) return;
     const std::size_t stepwise = (cwd_.size() - shared) + (target.size() - shared);
     if (1 + (target.size() - jump.size()) >= stepwise) return;
     if (hooks.moving) hooks.moving();
@@ -53,18 +62,24 @@ bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, 
     }
     for (std::size_t k = common; k < target.size(); ++k) {
         const std::string& dir = target[k];
+        std::vector<std::string> next = cwd_;
+        next.push_back(dir);
+        // Told missing: made without a CWD that would fail first. Made by
+        // someone else since the listing, it is still entered below.
+        const bool missing = create && missing_.erase(next) > 0;
         if (hooks.moving) hooks.moving();
-        if (conn_->SetCurrentDirectory(dir)) {
-            cwd_.push_back(dir);
+        if (!missing && conn_->SetCurrentDirectory(dir)) {
+            cwd_ = std::move(next);
             entered_.insert(cwd_);
             continue;
         }
         if (create) {
             if (hooks.creating) hooks.creating(dir);
-            if (conn_->CreateDirectory(InCurrentDirectory(dir)) && conn_->SetCurrentDirectory(dir)) {
-                cwd_.push_back(dir);
+            const bool made = conn_->CreateDirectory(InCurrentDirectory(dir));
+            if ((made || missing) && conn_->SetCurrentDirectory(dir)) {
+                cwd_ = std::move(next);
                 entered_.insert(cwd_);
-                made_.insert(cwd_);
+                if (made) made_.insert(cwd_);
                 continue;
             }
         }
@@ -76,9 +91,9 @@ bool RemoteCursor::GoTo(const RemotePath& to, bool create, std::string& failed, 
     return true;
 }
 
-std::string RemoteCursor::Here() const {
-    if (cwd_.empty()) return basePwd_;
-    return basePwd_ + (basePwd_.empty() || basePwd_.back() != '/' ? "/" : "") + RemotePath(cwd_).Text();
+std::string RemoteCursor::Name(const RemotePath& path) const {
+    if (path.Empty()) return basePwd_;
+    return basePwd_ + (basePwd_.empty() || basePwd_.back() != '/' ? "/" : "") + path.Text();
 }
 
 }  // namespace walk

@@ -37,11 +37,22 @@ public:
     bool GoTo(const RemotePath& target, bool create, std::string& failed, bool skipMissing = true);
 
     // Where the cursor stands, as the server names it.
-    std::string Here() const;
+    std::string Here() const { return Name(RemotePath(cwd_)); }
+    // `path` below the base as the server names it: what Here says once the cursor stands there.
+    std::string Name(const RemotePath& path) const;
+    // Whether the server named the base absolutely, so that Name is a path that holds from anywhere.
+    bool Absolute() const { return !basePwd_.empty() && basePwd_[0] == '/'; }
     // Where the cursor stands below the base.
     RemotePath Path() const { return RemotePath(cwd_); }
-    // Whether the directory the cursor stands in is one it made since SetBase (empty when made).
-    bool MadeHere() const { return made_.count(cwd_) > 0; }
+    // Whether directory `path` below the base is one the cursor made since SetBase (empty when made).
+    bool Made(const RemotePath& path) const { return made_.count(path.Parts()) > 0; }
+
+    // Tells the cursor what a listing showed of directory `path` below the
+    // base: there (a move down to it then takes one change of directory to
+    // its absolute name) or missing (a move that creates it makes it without
+    // trying to enter it first). Only a hint: where the server has changed
+    // since, the moves fall back to entering and making step by step.
+    void Known(const RemotePath& path, bool present);
 
     Hooks hooks;
 
@@ -56,6 +67,8 @@ private:
     std::vector<std::string> cwd_;
     std::set<std::vector<std::string>> entered_;  // every directory stood in below the base
     std::set<std::vector<std::string>> made_;     // those of them it made
+    std::set<std::vector<std::string>> present_;  // directories a listing showed
+    std::set<std::vector<std::string>> missing_;  // directories a listing lacked, not yet made
 };
 
 }  // namespace walk

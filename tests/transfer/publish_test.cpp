@@ -26,13 +26,24 @@ namespace {
 // Shift_JIS text, sent converted to JIS: its size on the server is not its local size.
 const std::string kJapanese = testsupport::Encode("SHIFT_JIS", "日本語のテキストです。\r\n変換して送ります。\r\n");
 
+// Hears each status text as the upload shows it, for a change made while the walk is under way.
+class HearingDisplay : public transfertest::RecordingDisplay {
+public:
+    void SetStatusText(const std::string& text) override {
+        RecordingDisplay::SetStatusText(text);
+        if (heard) heard(text);
+    }
+    std::function<void(const std::string&)> heard;
+};
+
 class Publish : public ::testing::TestWithParam<FtpServer::Kind> {
 public:
     testsupport::ScopedStore store;
     testsupport::TempDir local;
     FtpServer server{GetParam()};
-    transfertest::RecordingDisplay display;
+    HearingDisplay display;
     std::vector<std::string> selection;
+    std::vector<std::string> commands;  // what the last upload sent
 
     void SetUp() override {
         SettingKey options;
@@ -58,12 +69,21 @@ public:
         transfertest::WriteHandOff("Home", entry, selection);
         transfer::MenuUpload(display, [](int) {}).Run();
         std::set<std::string> stored;
-        const std::vector<std::string> commands = server.Commands();
-        for (std::size_t i = mark; i < commands.size(); ++i) {
-            if (commands[i].rfind("STOR ./", 0) == 0) stored.insert(commands[i].substr(7));
-            EXPECT_NE(commands[i].rfind("DELE", 0), 0u) << commands[i];
+        const std::vector<std::string> all = server.Commands();
+        commands.assign(all.begin() + static_cast<std::ptrdiff_t>(mark), all.end());
+        for (const auto& c : commands) {
+            if (c.rfind("STOR ./", 0) == 0) stored.insert(c.substr(7));
+            EXPECT_NE(c.rfind("DELE", 0), 0u) << c;
         }
         return stored;
+    }
+    // The last upload's changes of directory and directories made, but for the way to the entry's root.
+    std::vector<std::string> Moves() const {
+        std::vector<std::string> moves;
+        for (const auto& c : commands)
+            if ((c.rfind("CWD ", 0) == 0 && c != "CWD www" && c != "CWD pub") || c.rfind("MKD ", 0) == 0)
+                moves.push_back(c);
+        return moves;
     }
 };
 
@@ -100,6 +120,17 @@ TEST_P(Publish, SendsWhatChangedOnEitherSide) {
              WriteFile(t.local / "readme.txt", "R\n");
          },
          {"readme.txt", "logo.png"}, {"readme.txt"}},
+        // Made again from its parent, which is listed and lacks it: no CWD that fails goes first.
+        {"someone else removed a folder on the server",
+         [](Publish& t) { fs::remove_all(t.server.Local("www/site/css/print")); }, {"p.txt"}, {"p.txt"}},
+        // The parent's listing showed it: the way in is tried, fails, and the folder is made again.
+        {"someone else removed a folder while the walk was under way",
+         [](Publish& t) {
+             t.display.heard = [&t](const std::string& text) {
+                 if (text.find("main.css 処理中") != std::string::npos) fs::remove_all(t.server.Local("www/site/css"));
+             };
+         },
+         {"main.css", "p.txt"}, {"main.css", "p.txt"}},
         {"the record is lost: only files sent byte for byte prove themselves, by the time set",
          [](Publish&) { winreg::RegDeleteTree(winreg::HKEY_CURRENT_USER, layout::kPublishedKey); },
          {"readme.txt", "index.html", "jp.txt", "p.txt"}, kWholeSite},
@@ -107,7 +138,6 @@ TEST_P(Publish, SendsWhatChangedOnEitherSide) {
     const bool exact = GetParam() != FtpServer::Kind::Vsftpd;  // MLSD and MFMT
     EXPECT_EQ(Upload(), kWholeSite);
     ASSERT_NE(testsupport::ReadFile(server.Local("www/site/jp.txt")).size(), kJapanese.size()) << "sent converted";
-    const std::vector<std::string> commands = server.Commands();
     EXPECT_EQ(std::count_if(commands.begin(), commands.end(), [](auto& c) { return c.rfind("MFMT ", 0) == 0; }),
               exact ? 7 : 0);
     for (const auto& row : rows) {
@@ -115,11 +145,30 @@ TEST_P(Publish, SendsWhatChangedOnEitherSide) {
         row.change(*this);
         const Names& expected = exact ? row.exact : row.plain;
         EXPECT_EQ(Upload(), expected);
+        display.heard = nullptr;
         const auto sent = static_cast<int>(expected.size());
         EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(sent, 7 - sent));
         EXPECT_EQ(testsupport::ReadFile(server.Local("www/site/img/a.png")), "a");
+        // A directory its parent's listing lacks is made at once: no CWD into it fails first.
+        const std::vector<std::string> moves = Moves();
+        if (const auto made = std::ranges::find(moves, "MKD ./print"); made != moves.begin() && made != moves.end()) {
+            EXPECT_NE(*(made - 1), "CWD print");
+        }
         EXPECT_EQ(Upload(), Names()) << "the next upload finds everything up to date";
+        EXPECT_EQ(Moves(), std::vector<std::string>()) << "and lists every directory from where it started";
     }
+}
+
+// A file where the folder's directory goes is no directory, whatever the listing says of it: the way in is tried
+// and the walk stops there, as it does without the option; nothing of the folder is reported up to date.
+TEST_P(Publish, AFileWhereAFolderGoesStopsTheWalk) {
+    EXPECT_EQ(Upload(), kWholeSite);
+    fs::remove_all(server.Local("www/site/img"));
+    WriteFile(server.Local("www/site/img"), "a file");
+    EXPECT_EQ(Upload(), Names());
+    EXPECT_EQ(display.status, "作成ディレクトリに移動できません...img");
+    const std::vector<std::string> moves = Moves();
+    EXPECT_NE(std::ranges::find(moves, "CWD img"), moves.end());
 }
 
 TEST_P(Publish, PerExtensionRoutingLooksInEachTargetDirectory) {

@@ -1,5 +1,6 @@
 // What the server receives while dravik's walkers upload, against pyftpdlib and vsftpd: the login, the way to the
-// entry's directory, one CWD per folder (MKD only where it fails), TYPE only on a change, one STOR per file.
+// entry's directory, one CWD per folder (MKD only where it fails), TYPE only on a change, one STOR per file; sending
+// changed files only, no CWD where nothing goes.
 #include "transfer/menu_upload.h"
 
 #include "common/registry/layout.h"
@@ -109,10 +110,11 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
                                        "STOR ./d.txt\n");
 }
 
-// With "SendChangedOnly" on, the first publish into an empty www: www is listed before its first file, the
-// directories the walk makes are not (they are empty). Where the server sets times (MFMT: pyftpdlib), a file sent in
-// binary mode is known as it arrived, and only the directories a text-mode file went into are listed again after the
-// walk; without MFMT (vsftpd) every directory sent into is. Publishing it again unchanged lists each directory once.
+// With "SendChangedOnly" on, a folder's directory is looked for in its parent's listing: one that is there is not
+// entered until a file has to go into it (its own listing goes by its absolute path), one that is missing is made
+// without a CWD that fails first; the directories the walk makes are not listed (they are empty). Where the server
+// sets times (MFMT: pyftpdlib), a file sent in binary mode is known as it arrived, and only the directories a
+// text-mode file went into are listed again after the walk; without MFMT (vsftpd) every directory sent into is.
 TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyWhereItMust) {
     SettingKey options;
     options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
@@ -120,34 +122,54 @@ TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyW
     options.CloseKey();
     const std::vector<std::string> selection = transfertest::MakeSite(local.path());
     const timespec at[2] = {{1577934000, 0}, {1577934000, 0}};  // 2020-01-02 03:00:00 UTC
-    for (const auto& e : fs::recursive_directory_iterator(local.path()))
-        ASSERT_EQ(::utimensat(AT_FDCWD, e.path().c_str(), at, 0), 0);
-    transfertest::WriteEntry("Home", "site", server, Root());
-    transfertest::WriteHandOff("Home", "site", selection);
+    const auto stamp = [&] {
+        for (const auto& e : fs::recursive_directory_iterator(local.path()))
+            ASSERT_EQ(::utimensat(AT_FDCWD, e.path().c_str(), at, 0), 0);
+    };
+    stamp();
     const std::string list = Pyftpdlib() ? "PORT 127,0,0,1,*\nMLSD\n" : "PORT 127,0,0,1,*\nLIST\n";
+    const auto listAt = [&](const std::string& dir) {
+        return "PORT 127,0,0,1,*\n" + std::string(Pyftpdlib() ? "MLSD " : "LIST ") + www + dir + "\n";
+    };
     const auto stor = [this](const std::string& name) {
         return "PORT 127,0,0,1,*\nSTOR ./" + name + "\n" + (Pyftpdlib() ? "MFMT 20200102030000 ./" + name + "\n" : "");
     };
-    transfer::MenuUpload(display, [](int) {}).Run();
-    EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(6, 0));
-    EXPECT_EQ(server.Transcript(),
-              transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nMKD ./site\nCWD site\nCWD ../\nTYPE A\n" + list +
-                  stor("readme.txt") + "CWD site\nCWD css\nMKD ./css\nCWD css\nCWD ../\nCWD img\nMKD ./img\nCWD img\n"
-                  "CWD ../\n" + stor("index.html") + "TYPE I\n" + stor("logo.png") + "CWD css\n" + stor("main.css") +
-                  "CWD print\nMKD ./print\nCWD print\nCWD " + www + "/site/img\n" + stor("a.png") + "CWD " + www +
+    const auto publish = [&](const std::string& status) {
+        display.Clear();
+        const std::size_t mark = server.Commands().size();
+        transfertest::WriteEntry("Home", "site", server, Root());
+        transfertest::WriteHandOff("Home", "site", selection);
+        transfer::MenuUpload(display, [](int) {}).Run();
+        EXPECT_EQ(display.status, "ファイル転送完了しました。" + status);
+        return server.Transcript(mark);
+    };
+    EXPECT_EQ(publish(transfer::ChangedOnlyText(6, 0)),
+              transfertest::LoginToWww(Pyftpdlib()) + "TYPE A\n" + list + "MKD ./site\nCWD site\nCWD ../\n" +
+                  stor("readme.txt") + "CWD site\nMKD ./css\nCWD css\nCWD ../\nMKD ./img\nCWD img\nCWD ../\n" +
+                  stor("index.html") + "TYPE I\n" + stor("logo.png") + "CWD css\n" + stor("main.css") +
+                  "MKD ./print\nCWD print\nCWD " + www + "/site/img\n" + stor("a.png") + "CWD " + www +
                   "/site/css/print\nTYPE A\n" + stor("p.txt") + "CWD " + www + "\n" + list + "CWD site\n" + list +
                   (Pyftpdlib() ? "CWD css\nCWD print\n" + list
                                : "CWD css\n" + list + "CWD print\n" + list + "CWD " + www + "/site/img\n" + list));
 
-    const std::size_t mark = server.Commands().size();
-    display.Clear();
-    transfertest::WriteHandOff("Home", "site", selection);
-    transfer::MenuUpload(display, [](int) {}).Run();
-    EXPECT_EQ(display.status, "ファイル転送完了しました。" + transfer::ChangedOnlyText(0, 6));
-    EXPECT_EQ(server.Transcript(mark),
-              transfertest::LoginToWww(Pyftpdlib()) + "CWD site\nCWD ../\nTYPE A\n" + list +
-                  "CWD site\nCWD css\nCWD ../\nCWD img\nCWD ../\n" + list + "CWD css\n" + list + "CWD print\nCWD " +
-                  www + "/site/img\n" + list + "CWD " + www + "/site/css/print\n" + list);
+    // Unchanged: each directory listed once, from where the walk started, and nothing else.
+    EXPECT_EQ(publish(transfer::ChangedOnlyText(0, 6)),
+              transfertest::LoginToWww(Pyftpdlib()) + "TYPE A\n" + list + listAt("/site") + listAt("/site/css") +
+                  listAt("/site/img") + listAt("/site/css/print"));
+
+    // A new folder and a file changed deep down: the way into each is taken only when something goes there, the
+    // new directory is made from its parent, and a directory the listing showed is reached by one CWD.
+    fs::create_directories(local / "site/img/new");
+    WriteFile(local / "site/img/new/n.png", "n");
+    WriteFile(local / "site/css/print/p.txt", "changed\n");
+    stamp();
+    EXPECT_EQ(publish(transfer::ChangedOnlyText(2, 5)),
+              transfertest::LoginToWww(Pyftpdlib()) + "TYPE A\n" + list + listAt("/site") + listAt("/site/css") +
+                  listAt("/site/img") + "CWD " + www + "/site/img\nMKD ./new\nCWD new\n" +
+                  listAt("/site/css/print") + "CWD " + www + "/site/css/print\n" + stor("p.txt") + "CWD " + www +
+                  "/site/img/new\nTYPE I\n" + stor("n.png") + "CWD " + www + "/site/css/print\nTYPE A\n" + list +
+                  (Pyftpdlib() ? "" : "CWD " + www + "/site/img/new\n" + list));
+    EXPECT_EQ(testsupport::ReadFile(server.Local("www/site/css/print/p.txt")).rfind("changed", 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, TranscriptUpload,

@@ -10,18 +10,24 @@
 
 namespace transfer {
 
-std::optional<SentFile> StampSent(inet::FtpConnection* conn, const std::string& file, const std::string& name) {
+SentFile Stamped::Final() const {
+    SentFile f = record;
+    if (answer && answer->state == inet::DeferredReply::kPositive) f.remoteTime = f.localTime;
+    return f;
+}
+
+std::optional<Stamped> StampSent(inet::FtpConnection* conn, const std::string& file, const std::string& name) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    // Where the server can, its time becomes the local one: the next look tells our copy exactly.
-    const bool timeSet =
-        conn->CanSetModificationTime() && conn->SetModificationTime(walk::InCurrentDirectory(name), st.st_mtime);
-    SentFile f;
-    f.localSize = static_cast<std::uint64_t>(st.st_size);
-    f.localTime = st.st_mtime;
-    f.sentSize = f.localSize;
-    f.remoteTime = timeSet ? f.localTime : 0;
-    return f;
+    Stamped s;
+    s.record.localSize = static_cast<std::uint64_t>(st.st_size);
+    s.record.localTime = st.st_mtime;
+    s.record.sentSize = s.record.localSize;
+    // Where the server can, its time becomes the local one: the next look tells our copy exactly. A refused or
+    // lost answer leaves remoteTime 0, as if none had been set.
+    if (conn->CanSetModificationTime())
+        s.answer = conn->SetModificationTimeDeferred(walk::InCurrentDirectory(name), st.st_mtime);
+    return s;
 }
 
 ExtraConnections::ExtraConnections(const Login& login, int count)
@@ -126,7 +132,25 @@ void ExtraConnections::Run(std::size_t slot) {
     std::unique_lock<std::mutex> lock(mu_);
     if (conn) ++loggedIn_;
     std::string here;
+    // Files sent whose MFMT answer is still owed, in the order they went; each still counts as busy.
+    std::deque<SendResult> stamping;
+    const auto finish = [&] {
+        while (!stamping.empty() && (!stamping.front().record || stamping.front().record->Known())) {
+            --busy_;
+            finished_.push_back(std::move(stamping.front()));
+            stamping.pop_front();
+            cv_.notify_all();
+        }
+    };
+    // Before this connection waits for more, or ends: the walk must not wait for a file that waits for a command.
+    const auto settle = [&] {
+        lock.unlock();
+        conn->FinishDeferred();  // leaves no answer owed, whatever it returns
+        lock.lock();
+        finish();
+    };
     while (conn) {
+        if (!stamping.empty() && (closed_ || queue_.empty())) settle();
         cv_.wait(lock, [this] { return closed_ || !queue_.empty(); });
         if (closed_) break;
         SendJob job = std::move(queue_.front());
@@ -135,16 +159,17 @@ void ExtraConnections::Run(std::size_t slot) {
         lock.unlock();
         SendResult result = Send(conn, here, std::move(job));
         lock.lock();
-        --busy_;
         if (!result.ok && !closed_ && SessionEnded(result)) {
             // Not the file's failure: it goes over another connection (at worst the walk's own), this one ends.
+            --busy_;
             queue_.push_front(std::move(result.job));
             break;
         }
         walk::RemoveTempCopy(result.job.sent);
-        finished_.push_back(std::move(result));
-        cv_.notify_all();
+        stamping.push_back(std::move(result));
+        finish();  // this one, when it awaits no answer, and those whose answer Send read
     }
+    if (!stamping.empty()) settle();
     --alive_;
     cv_.notify_all();
 }

@@ -4,7 +4,9 @@
 // making one) and sends it. The walk's thread hands files in and collects
 // what became of them; these threads never report anything themselves.
 // A connection the server ends (421, or dropped) puts its file back at the
-// head of the queue and is not used again.
+// head of the queue and is not used again. A file whose MFMT answer is still
+// owed is given back (Finished) once that answer is read: by the
+// connection's next command, or before it waits for more or ends.
 #pragma once
 
 #include "platform/inet/inet.h"
@@ -44,18 +46,31 @@ struct SendJob {
     bool stamp = false;     // set its time on the server and note it for the record of sent files
 };
 
+// What a connection notes of a file it has just sent, for the record of sent files.
+struct Stamped {
+    SentFile record;  // with remoteTime 0: the server's time is what `answer` tells
+    // The answer to the MFMT that sets the server's time to the local one; null when none went (or it failed).
+    std::shared_ptr<const inet::DeferredReply> answer;
+    // Whether the answer is in (or none is awaited).
+    bool Known() const { return !answer || answer->state != inet::DeferredReply::kOwed; }
+    // The record, with the server's time where MFMT was answered positively (remoteTime 0 otherwise).
+    SentFile Final() const;
+};
+
 struct SendResult {
     SendJob job;
     bool ok = false;
     inet::DWORD error = 0;              // the failure's code when not ok
     std::string reply;                  // and the server's last reply then (the reports read it on their thread)
-    std::optional<SentFile> record;     // with `stamp`, after a send: what was sent (remoteTime 0 where not set)
+    std::optional<Stamped> record;      // with `stamp`, after a send: what was sent, its MFMT answered
 };
 
 // What `conn` is to note of a file it has just sent as `name` (in its
-// current directory) from `file`: the local size and time, the server's time
-// set to the local one where the server can. nullopt when the local file is gone.
-std::optional<SentFile> StampSent(inet::FtpConnection* conn, const std::string& file, const std::string& name);
+// current directory) from `file`: the local size and time, and where the
+// server can, an MFMT setting the server's time to the local one. Its answer
+// is not waited for: the connection reads it after its next command line (or
+// in FinishDeferred). nullopt when the local file is gone.
+std::optional<Stamped> StampSent(inet::FtpConnection* conn, const std::string& file, const std::string& name);
 
 class ExtraConnections {
 public:

@@ -120,6 +120,7 @@ void UploadWalker::Begin(inet::FtpConnection* connection, const std::string& roo
     sent_ = 0;
     upToDate_ = 0;
     folders_.clear();
+    stamping_.clear();
     winreg::DWORD changedOnly = 0;
     SettingKey options;
     if (options.OpenKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey) == winreg::ERROR_SUCCESS)
@@ -313,8 +314,23 @@ bool UploadWalker::SendHere(const SendJob& job, bool byteForByte, Outcome& outco
     if (!ok) return SendFailed(job.item, job.name, error, outcome);
     ++sent_;
     if (job.stamp)
-        if (const auto f = StampSent(conn_, job.file, job.name)) Sent(FolderHere(), job.name, *f, byteForByte);
+        if (auto f = StampSent(conn_, job.file, job.name)) {
+            RemoteFolder& folder = FolderHere();
+            // Noted at once, so that a later file of this name here knows that one went; noted again, in the
+            // order they went, once MFMT's answer is read (by the next command, see NoteStamped).
+            folder.sentNow[job.name] = f->record;
+            stamping_.push_back(Stamping{&folder, job.name, std::move(*f), byteForByte});
+        }
     return true;
+}
+
+void UploadWalker::NoteStamped(bool all) {
+    if (all && !stamping_.empty()) conn_->FinishDeferred();  // leaves no answer owed, whatever it returns
+    while (!stamping_.empty() && stamping_.front().stamped.Known()) {
+        const Stamping& s = stamping_.front();
+        Sent(*s.folder, s.name, s.stamped.Final(), s.byteForByte);
+        stamping_.pop_front();
+    }
 }
 
 bool UploadWalker::SendFailed(std::size_t i, const std::string& name, inet::DWORD error, Outcome& outcome) {
@@ -349,6 +365,7 @@ bool UploadWalker::HandOver(SendJob& job) {
 }
 
 bool UploadWalker::Collect(Outcome& outcome) {
+    NoteStamped(false);
     if (!extras_) return true;
     for (const SendResult& r : extras_->Finished()) {
         const std::size_t i = r.job.item;
@@ -361,7 +378,7 @@ bool UploadWalker::Collect(Outcome& outcome) {
         } else {
             ++sent_;
             if (const auto f = folders_.find(r.job.directory); r.record && f != folders_.end())
-                Sent(f->second, r.job.name, *r.record, byteForByte);
+                Sent(f->second, r.job.name, r.record->Final(), byteForByte);
         }
         report_.ItemDone();
     }
@@ -465,6 +482,7 @@ void UploadWalker::Sent(RemoteFolder& folder, const std::string& name, const Sen
 }
 
 void UploadWalker::SaveRecords() {
+    NoteStamped(true);
     for (auto& [here, f] : folders_) {
         if (f.sentNow.empty() || Abandoned()) continue;
         std::string failed;

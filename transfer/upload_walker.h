@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -177,6 +178,9 @@ private:
     // Hands `job` to an extra connection, opening them first when this is
     // the first file; false when it is the caller's to send.
     bool HandOver(SendJob& job);
+    // Notes the files the walker's own connection sent whose MFMT answer is in, in the order they went
+    // (with `all`, reading every answer still owed first).
+    void NoteStamped(bool all);
     // Reports the files the extra connections finished; false when one halts the walk.
     bool Collect(Outcome& outcome);
     // Waits for every file under way, sending on the walker's connection
@@ -244,6 +248,14 @@ private:
         bool byteForByte = false;
     };
     std::map<std::size_t, InFlight> inFlight_;
+    // Files sent over the walker's own connection whose MFMT answer is still owed, oldest first.
+    struct Stamping {
+        RemoteFolder* folder;  // folders_ keeps its entries in place until the next walk begins
+        std::string name;
+        Stamped stamped;
+        bool byteForByte = false;
+    };
+    std::deque<Stamping> stamping_;
 
     inet::FtpConnection* conn_ = nullptr;
     std::unique_ptr<walk::RemoteCursor> cursor_;

@@ -1,5 +1,5 @@
 // FtpConnection's own calls: the single commands (PWD, CWD, MKD, RMD,
-// RNFR/RNTO, DELE, MDTM, MFMT) and Close from any thread.
+// RNFR/RNTO, DELE, MDTM, MFMT, the deferred MFMT) and Close from any thread.
 #include "platform/inet/connection_impl.h"
 
 #include <sys/socket.h>
@@ -95,6 +95,33 @@ bool FtpConnection::SetModificationTime(const std::string& file, std::int64_t ti
         const std::string stamp = FormatFtpTime(time);
         if (!impl_->mfmt || stamp.empty()) Throw(ERROR_INVALID_PARAMETER);
         impl_->Expect("MFMT " + stamp + " " + impl_->ToServer(file));
+    });
+}
+
+std::shared_ptr<const DeferredReply> FtpConnection::SetModificationTimeDeferred(const std::string& file,
+                                                                                std::int64_t time) {
+    std::shared_ptr<DeferredReply> answer;
+    Guarded(impl_.get(), [&] {
+        const std::string stamp = FormatFtpTime(time);
+        if (!impl_->mfmt || stamp.empty()) Throw(ERROR_INVALID_PARAMETER);
+        impl_->Write({"MFMT " + stamp + " " + impl_->ToServer(file)});
+        // Queued only once the answers before it have been read: they are the oldest replies owed.
+        answer = std::make_shared<DeferredReply>();
+        impl_->deferred.push_back(answer);
+    });
+    return answer;
+}
+
+bool FtpConnection::FinishDeferred() {
+    return Guarded(impl_.get(), [&] {
+        if (impl_->deferred.empty()) return;
+        try {
+            impl_->Check();
+            impl_->ReadDeferred(impl_->timeouts->reply);
+        } catch (const Failure&) {
+            impl_->DropDeferred();
+            throw;
+        }
     });
 }
 

@@ -20,6 +20,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -92,6 +94,13 @@ struct FtpConnection::Impl {
     // The representation type the server last accepted ('A' or 'I', 0 before the first): it
     // holds until changed, and a walk of small files would otherwise pay a round trip for each.
     char typeSet = 0;
+    // Whether this connection's last PASV/EPSV got a readable answer and its
+    // data connection was made, or its last PORT/EPRT was accepted: only then
+    // does the next set-up go out together with its transfer command.
+    bool setupProven = false;
+    // The answers to commands sent without waiting for them, oldest first;
+    // they are always the oldest replies `owed` counts.
+    std::deque<std::shared_ptr<DeferredReply>> deferred;
     // The reply code with which the server refused the last transfer command
     // itself (0 when it accepted it, or when an earlier step failed).
     int transferRefusal = 0;
@@ -198,8 +207,17 @@ struct FtpConnection::Impl {
     // waiting, so that the next command reads its own answer. A server that
     // stays silent past kResyncWait leaves the connection unusable (12030).
     void Resync();
+    // Sends command lines in one write, each counted owed, then reads the
+    // deferred answers; the caller reads the lines' replies.
+    void Write(std::initializer_list<std::string> cmds);
     // Sends one command line and returns its reply (a 1xx for a transfer command).
     Reply Command(const std::string& cmd);
+    // Reads every deferred answer, within `timeout` each. Throws as ReadReply
+    // does (every one not yet read then counts as lost), 12030 after a 421.
+    void ReadDeferred(std::chrono::milliseconds timeout);
+    // Marks every deferred answer not yet read as lost; the replies stay
+    // owed and Resync drops them.
+    void DropDeferred();
     // A command whose positive reply is all that matters; 12003 otherwise.
     void Expect(const std::string& cmd);
     // Reads the greeting, logs in (USER, PASS when asked) and learns the
@@ -212,9 +230,13 @@ struct FtpConnection::Impl {
     void SetData(int fd);
     // Closes the data connection and an active-mode listening socket.
     void CloseData();
-    // Sends a transfer command; returns on its 1xx, throws 12003 (and keeps
-    // the code in transferRefusal) otherwise.
-    void TransferCommand(const std::string& cmd);
+    // The answer `r` to a transfer command: returns on a 1xx, throws 12003
+    // (and keeps the code in transferRefusal) otherwise.
+    void TransferReply(const Reply& r);
+    // A data set-up that failed with `code`, its reply `setup`: when the
+    // transfer command went out with it, reads that command's owed answer
+    // first. Throws `code`, or 12030 when the connection cannot go on.
+    [[noreturn]] void SetupFailed(bool pipelined, const Reply& setup, DWORD code);
     // Opens the data connection for `cmd` (STOR, RETR, LIST, MLSD) and
     // returns once the server has accepted the command (1xx).
     void OpenData(const std::string& cmd, DWORD type);

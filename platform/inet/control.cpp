@@ -78,6 +78,8 @@ void FtpConnection::Impl::OutOfStep() {
 }
 
 void FtpConnection::Impl::Resync() {
+    // Only deferred answers are owed: they are read after the next line, and what is waiting may be theirs.
+    if (!deferred.empty() && owed <= static_cast<int>(deferred.size())) return;
     if (owed == 0 && inbuf.empty() && !CtrlReadable()) return;
     auto deadline = Clock::now() + std::min(timeouts->reply, kResyncWait);
     auto left = [&] {
@@ -85,6 +87,7 @@ void FtpConnection::Impl::Resync() {
         return std::max(ms, std::chrono::milliseconds(1));
     };
     try {
+        ReadDeferred(left());
         while (owed > 0) ReadReply(left());
         while (!inbuf.empty() || CtrlReadable()) {
             ReadReply(left());
@@ -97,14 +100,43 @@ void FtpConnection::Impl::Resync() {
     if (serverClosed) Throw(ERROR_INTERNET_CONNECTION_ABORTED);  // one of them was a 421
 }
 
-Reply FtpConnection::Impl::Command(const std::string& cmd) {
-    RequireClean(cmd);  // the last line of defence; the public calls check their arguments first
+void FtpConnection::Impl::Write(std::initializer_list<std::string> cmds) {
+    std::string lines;
+    for (const std::string& cmd : cmds) {
+        RequireClean(cmd);  // the last line of defence; the public calls check their arguments first
+        lines += cmd + "\r\n";
+    }
     Check();
     Resync();
-    std::string line = cmd + "\r\n";
-    ++owed;  // before sending: a send that breaks off may still have reached the server
-    SendAll(ctrl, line.data(), line.size(), timeouts->reply);
+    owed += static_cast<int>(cmds.size());  // before sending: a send that breaks off may still have reached the server
+    SendAll(ctrl, lines.data(), lines.size(), timeouts->reply);
+    ReadDeferred(timeouts->reply);
+}
+
+Reply FtpConnection::Impl::Command(const std::string& cmd) {
+    Write({cmd});
     return ReadReply();
+}
+
+void FtpConnection::Impl::ReadDeferred(std::chrono::milliseconds timeout) {
+    try {
+        while (!deferred.empty()) {
+            Reply r = ReadReply(timeout);
+            // A 1xx to a command that starts no transfer: which final reply is whose can no longer be told.
+            if (r.Preliminary()) OutOfStep();
+            deferred.front()->state = r.Positive() ? DeferredReply::kPositive : DeferredReply::kFailed;
+            deferred.pop_front();
+        }
+    } catch (const Failure&) {
+        DropDeferred();
+        throw;
+    }
+    if (serverClosed) Throw(ERROR_INTERNET_CONNECTION_ABORTED);  // a 421 answered one of them
+}
+
+void FtpConnection::Impl::DropDeferred() {
+    for (auto& d : deferred) d->state = DeferredReply::kFailed;
+    deferred.clear();
 }
 
 void FtpConnection::Impl::Expect(const std::string& cmd) {

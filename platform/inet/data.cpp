@@ -9,8 +9,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 
 namespace inet {
 
@@ -35,11 +37,29 @@ void FtpConnection::Impl::CloseData() {
         }
 }
 
-void FtpConnection::Impl::TransferCommand(const std::string& cmd) {
-    Reply r = Command(cmd);
+void FtpConnection::Impl::TransferReply(const Reply& r) {
     if (r.Preliminary()) return;
     transferRefusal = r.code;
     Throw(ERROR_INTERNET_EXTENDED_ERROR);
+}
+
+void FtpConnection::Impl::SetupFailed(bool pipelined, const Reply& setup, DWORD code) {
+    if (!pipelined || cancelled || serverClosed) Throw(code);
+    if (setup.Preliminary()) OutOfStep();  // a 1xx to PASV or PORT: no telling which reply answers what
+    Reply r;
+    try {
+        r = ReadReply(std::min(timeouts->reply, kResyncWait));
+    } catch (const Failure& e) {
+        if (e.code == ERROR_INTERNET_OPERATION_CANCELLED) throw;
+        OutOfStep();
+    }
+    // The server took the transfer command (1xx) and now waits for a data connection that will never come.
+    // It ends that wait with a reply of its own whenever its timeout runs out, which a later command would take
+    // for its answer: the connection is given up rather than left out of step.
+    if (r.Preliminary()) OutOfStep();
+    // Refused: the connection is as it was, and the failure reported is the set-up's, as when it went alone.
+    SetLastResponseInfo(setup.text);
+    Throw(code);
 }
 
 void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
@@ -51,29 +71,40 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
         Expect(std::string("TYPE ") + want);
         typeSet = want;
     }
+    // Once the set-up has worked on this connection, it goes out with the transfer command in one write: a round
+    // trip less for every file. Until then, and again after any failure, step by step, so that a server that
+    // refuses the set-up, answers it unreadably or cannot be reached on its data port fails as it always has.
+    const bool pipelined = setupProven;
+    setupProven = false;
     if (passive) {
         sockaddr_storage addr = peer;
         socklen_t len = peerLen;
-        if (peer.ss_family == AF_INET) {
-            Reply r = Command("PASV");
+        const bool v4 = peer.ss_family == AF_INET;
+        const std::string setup = v4 ? "PASV" : "EPSV";
+        if (pipelined)
+            Write({setup, cmd});
+        else
+            Write({setup});
+        Reply r = ReadReply();
+        std::uint16_t port = 0;
+        if (v4) {
             std::array<std::uint8_t, 4> a{};
-            std::uint16_t port = 0;
-            if (r.code != 227 || !ParsePasv(r.text, a, port)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+            if (r.code != 227 || !ParsePasv(r.text, a, port)) SetupFailed(pipelined, r, ERROR_INTERNET_EXTENDED_ERROR);
             // Only the port is taken from the reply; the data goes to the host we reached. Behind NAT the
             // named address is often a private one, and a hostile server could name any host at all and
             // have our upload sent there.
             reinterpret_cast<sockaddr_in*>(&addr)->sin_port = htons(port);
         } else {
-            Reply r = Command("EPSV");
-            std::uint16_t port = 0;
-            if (r.code != 229 || !ParseEpsv(r.text, port)) Throw(ERROR_INTERNET_EXTENDED_ERROR);
+            if (r.code != 229 || !ParseEpsv(r.text, port)) SetupFailed(pipelined, r, ERROR_INTERNET_EXTENDED_ERROR);
             reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port = htons(port);
         }
         DWORD err = 0;
         int fd = ConnectTo(reinterpret_cast<sockaddr*>(&addr), len, timeouts->connect, err);
-        if (fd < 0) Throw(err);
+        if (fd < 0) SetupFailed(pipelined, r, err);
         SetData(fd);
-        TransferCommand(cmd);
+        setupProven = true;
+        if (!pipelined) Write({cmd});
+        TransferReply(ReadReply());
         StartDataTls();  // the server starts its side once it has said yes
         return;
     }
@@ -106,8 +137,25 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
         inet_ntop(AF_INET6, &sin6->sin6_addr, host, sizeof host);
         portCmd = "EPRT |2|" + std::string(host) + "|" + std::to_string(ntohs(sin6->sin6_port)) + "|";
     }
-    Expect(portCmd);
-    TransferCommand(cmd);
+    if (pipelined)
+        Write({portCmd, cmd});
+    else
+        Write({portCmd});
+    Reply p = ReadReply();
+    // A server that answers PORT only once it has connected (pyftpdlib) may say 150 to the transfer command
+    // first. A 1xx answers no PORT: it is the transfer command's, and PORT's final reply follows it.
+    std::optional<Reply> accepted;
+    if (pipelined && p.Preliminary()) {
+        accepted = p;
+        p = ReadReply();
+    }
+    if (!p.Positive()) {
+        if (accepted) OutOfStep();  // taken without a data port we can stand by (see SetupFailed)
+        SetupFailed(pipelined, p, ERROR_INTERNET_EXTENDED_ERROR);
+    }
+    setupProven = true;
+    if (!pipelined) Write({cmd});
+    TransferReply(accepted ? *accepted : ReadReply());
     // Only the server's host may connect: whoever else found the port
     // first would be handed the upload, or could feed us the download.
     auto deadline = Clock::now() + timeouts->connect;

@@ -17,7 +17,9 @@
 // at most 5 s (or the reply timeout, if shorter), and fails with 12030 when
 // it never comes: that connection is then unusable and IsOpen is false.
 // Data connections go only to, and are accepted only from, the host of the
-// control connection (the address in a PASV reply is not used).
+// control connection (the address in a PASV reply is not used). Once a
+// connection's data set-up has worked, later ones go out in one write with
+// their transfer command (PASV and STOR together), a round trip less each.
 #pragma once
 
 #include <atomic>
@@ -160,6 +162,16 @@ struct Timeouts {
     std::chrono::milliseconds data{60000};  // longest silence inside a transfer
 };
 
+// The answer to a command sent without waiting for it
+// (FtpConnection::SetModificationTimeDeferred): kOwed until the connection
+// has read it, then kPositive, or kFailed for a refusal and for an answer
+// lost to a timeout, Close or the server's end. Written by the thread using
+// the connection, readable from any.
+struct DeferredReply {
+    enum State : int { kOwed, kPositive, kFailed };
+    std::atomic<int> state{kOwed};
+};
+
 class InternetSession;
 class FtpFileFind;
 
@@ -183,6 +195,15 @@ public:
     // ERROR_INVALID_PARAMETER, nothing sent, when the server did not offer
     // MFMT or `time` cannot be written (before 1970).
     bool SetModificationTime(const std::string& file, std::int64_t time);
+    // The same MFMT without waiting for its answer, which the connection
+    // reads after its next command line has gone out (a walk of small files
+    // saves a round trip for each), or in FinishDeferred. Returns that
+    // answer; null, with the last error, when the call failed (the same
+    // errors as SetModificationTime's, and the answer then counts as lost).
+    std::shared_ptr<const DeferredReply> SetModificationTimeDeferred(const std::string& file, std::int64_t time);
+    // Reads every deferred answer still owed. Afterwards none is kOwed, even
+    // when it returns false (the connection failed, or was closed, first).
+    bool FinishDeferred();
     // Sends a local file; type 1 converts LF line ends to CRLF, 2 sends the bytes as they are.
     bool PutFile(const std::string& localPath, const std::string& remoteName, DWORD type = FTP_TRANSFER_TYPE_BINARY);
     // Fetches a file into a temporary file renamed to `localPath` when complete;

@@ -26,6 +26,12 @@ misbehaves as --scenario says:
                  end), and the control connection still says 226
   drop-later     every session but the first to log in answers its second STOR with 421 and hangs up, as a
                  server ends a session left idle
+  pipeline       answers PASV and PORT only once the next command line has come, or after 0.5 s: each final
+                 reply to a transfer ends with "; PASV alone" or "; PASV with STOR" (PORT likewise). The name
+                 of that next STOR picks a fault: "refuse*" 553 to it; "no-setup*" PASV/PORT refused with 500
+                 and the STOR then 425, or 150 for "no-setup-150*"; "dead-port*" a PASV port nobody listens on,
+                 the STOR then 425 for "dead-port-425*", else 150 and nothing more. FEAT offers MFMT, answered
+                 213, 550 for a name starting "refuse" and 421 (hanging up) for one starting "gone".
 CWD to a name starting with "missing" is answered 550 in every scenario.
 With --tls-cert and --tls-key the server speaks real TLS: AUTH TLS, PBSZ and PROT are accepted and every
 data connection is TLS, so that the scenarios happen inside a TLS session (the listing scenarios stay plain).
@@ -34,6 +40,7 @@ LISTING_SCENARIOS below.
 """
 import argparse
 import itertools
+import select
 import socket
 import ssl
 import struct
@@ -81,8 +88,46 @@ def close_data(data):
     data.close()
 
 
+class Lines:
+    """The control connection's lines, with a look at whether the next one has come already."""
+
+    def __init__(self, conn):
+        self.conn, self.buf = conn, b""
+
+    def _fill(self, timeout=None):
+        pending = isinstance(self.conn, ssl.SSLSocket) and self.conn.pending()
+        if timeout is not None and not pending and not select.select([self.conn], [], [], timeout)[0]:
+            return False
+        chunk = self.conn.recv(65536)
+        if not chunk:
+            raise EOFError
+        self.buf += chunk
+        return True
+
+    def readline(self):
+        try:
+            while b"\n" not in self.buf:
+                self._fill()
+        except (EOFError, OSError):
+            return b""
+        line, _, self.buf = self.buf.partition(b"\n")
+        return line + b"\n"
+
+    def next_within(self, seconds):
+        """The next line (left unread) when it comes within `seconds`, else None."""
+        deadline = time.monotonic() + seconds
+        try:
+            while b"\n" not in self.buf:
+                left = deadline - time.monotonic()
+                if left <= 0 or not self._fill(left):
+                    return None
+        except (EOFError, OSError):
+            return None
+        return self.buf.partition(b"\n")[0].decode("utf-8", "replace").strip()
+
+
 def serve(conn, args):
-    f = conn.makefile("rb")
+    f = Lines(conn)
     send = lambda text: conn.sendall(text if isinstance(text, bytes) else (text + "\r\n").encode())
     if args.scenario == "long-line":
         send(b"220-" + b"\xff\xfb\x01" + b"y" * (1 << 20) + b"\r\n220 ready\r\n")
@@ -96,12 +141,42 @@ def serve(conn, args):
     cwd = "/"
     data_addr = None
     pasv = None
+    setup = ""  # how the last PASV or PORT came (pipeline)
     while True:
         line = f.readline()
         if not line:
             return
         cmd, _, arg = line.decode("utf-8", "replace").strip().partition(" ")
         cmd = cmd.upper()
+        if cmd in ("PASV", "PORT") and args.scenario == "pipeline":
+            following = f.next_within(0.5)
+            setup = "%s with %s" % (cmd, following.split(" ")[0]) if following else cmd + " alone"
+            name = following.partition(" ")[2].lstrip("./") if following else ""
+            if name.startswith("no-setup"):
+                data_addr, pasv = None, None
+                send("500 %s refused." % cmd)
+                continue
+            if name.startswith("dead-port") and cmd == "PASV":
+                gone = socket.socket()
+                gone.bind(("127.0.0.1", 0))
+                p = gone.getsockname()[1]
+                gone.close()
+                pasv = None
+                send("227 Entering Passive Mode (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
+                continue
+        if cmd == "STOR" and args.scenario == "pipeline" and pasv is None and data_addr is None:
+            name = arg.lstrip("./")
+            send("150 going ahead" if name.startswith(("no-setup-150", "dead-port")) and "425" not in name
+                 else "425 Can't open data connection.")
+            continue
+        if cmd == "MFMT" and args.scenario == "pipeline":
+            name = arg.partition(" ")[2].lstrip("./")
+            if name.startswith("gone"):
+                send("421 Timeout.")
+                conn.close()
+                return
+            send("550 %s: refused." % name if name.startswith("refuse") else "213 Modify=%s; %s" % (arg[:14], name))
+            continue
         after_login = logged_in and cmd not in ("FEAT", "OPTS", "PBSZ", "PROT")
         if after_login and args.scenario == "silent":
             time.sleep(3600)
@@ -122,7 +197,7 @@ def serve(conn, args):
         if cmd == "AUTH" and args.tls is not None:
             send("234 AUTH TLS successful")
             conn = args.tls.wrap_socket(conn, server_side=True)
-            f = conn.makefile("rb")
+            f = Lines(conn)
             continue
         if cmd in ("PBSZ", "PROT") and args.tls is not None:
             send("200 ok")
@@ -137,7 +212,7 @@ def serve(conn, args):
                 session = next(LOGINS)
                 send("230 logged in")
         elif cmd == "FEAT":
-            send("211-Features:\r\n SIZE\r\n211 End")
+            send("211-Features:\r\n SIZE\r\n%s211 End" % (" MFMT\r\n" if args.scenario == "pipeline" else ""))
         elif cmd == "PWD":
             send('257 "%s" is the current directory' % cwd)
         elif cmd == "CWD" and args.scenario == "evil-names":
@@ -175,7 +250,8 @@ def serve(conn, args):
                     send("421 Timeout.")
                     conn.close()
                     return
-            if cmd == "STOR" and args.scenario == "refuse-stor":
+            if cmd == "STOR" and (args.scenario == "refuse-stor" or
+                                  args.scenario == "pipeline" and arg.lstrip("./").startswith("refuse")):
                 send("553 Could not create file %s: permission denied." % arg)
                 continue
             send("150 here it comes")
@@ -257,7 +333,7 @@ def serve(conn, args):
                 except OSError:
                     pass
                 final = "226 stored %d bytes; 127.0.0.2 got %d" % (got, stolen)
-            send(final or "226 stored %d bytes" % got)
+            send(final or "226 stored %d bytes" % got + ("; " + setup if args.scenario == "pipeline" else ""))
         elif cmd == "DELE" and args.scenario == "refused-link":
             send("550 %s: Permission denied." % arg if "lnk" in arg else "250 deleted")
         elif cmd == "QUIT":

@@ -109,7 +109,8 @@ protected:
 
 // Four connections, sending changed files only: everything arrives, only the walk's own connection makes
 // folders, every other one enters a folder only after it was made, and more than one sends; the counts are
-// exact. Sent again unchanged, nothing goes and no other connection is opened.
+// exact, and so is the record (its times set by MFMT where the server has it). Sent again unchanged, nothing
+// goes and no other connection is opened.
 TEST_F(Parallel, FourConnectionsSendATreeFoldersFirstAndItsRecordSparesTheNextRun) {
     SetOption(layout::kConnections, 4);
     SetOption(layout::kSendChangedOnly, 1);
@@ -140,6 +141,18 @@ TEST_F(Parallel, FourConnectionsSendATreeFoldersFirstAndItsRecordSparesTheNextRu
             ++entered;
         }
         EXPECT_GT(entered, 0);
+        // Each file's time is set right after it went, on its own connection; the answers, read with the next
+        // command, all count: no directory is listed again after the walk to learn what the server made of a file.
+        const bool mfmt = kind != FtpServer::Kind::Vsftpd;
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            if (log[i].verb != "STOR") continue;
+            const auto next = std::find_if(log.begin() + static_cast<std::ptrdiff_t>(i) + 1, log.end(),
+                                           [&](const Logged& c) { return c.session == log[i].session; });
+            const bool stamped = next != log.end() && next->verb == "MFMT" &&
+                                 next->argument.ends_with(" " + log[i].argument);
+            EXPECT_EQ(stamped, mfmt) << log[i].argument;
+        }
+        EXPECT_EQ(SessionsWith(log, "MLSD").empty() && SessionsWith(log, "LIST").empty(), mfmt);
 
         const std::size_t mark = server.Commands().size();
         Upload(server, root);

@@ -78,6 +78,98 @@ TEST(FtpFaults, ADroppedTransferAndA421EndInErrorsNotHangs) {
     }
 }
 
+// The server answers PASV and PORT only once the next line has come (or after half a second), and says in each
+// 226 whether the transfer command came with the set-up. The first set-up of a connection, and the first after a
+// set-up failed, goes alone; a refusal in a pipelined exchange leaves the connection usable with the error the
+// step-by-step exchange gives; a transfer command the server took while the data connection cannot be made
+// gives the connection up at once.
+TEST(FtpFaults, TheDataSetUpGoesWithTheTransferCommandOnceItHasWorked) {
+    for (const bool passive : {true, false}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        Faulty f("pipeline");
+        Timeouts t;
+        t.reply = std::chrono::seconds(20);  // the give-up must not wait for it
+        FtpConnection* c = f.session.GetFtpConnection("127.0.0.1", "parvex", "secret",
+                                                      static_cast<std::uint16_t>(f.server.port()), passive, t);
+        testsupport::WriteFile(f.local / "f", "12345");
+        const std::string setup = passive ? "PASV" : "PORT";
+        const struct {
+            const char* name;
+            DWORD error;
+            std::string reply;  // the start of the last response info, or for a success its end
+        } rows[] = {
+            {"a.bin", 0, setup + " alone"},
+            {"b.bin", 0, setup + " with STOR"},
+            {"refuse.bin", ERROR_INTERNET_EXTENDED_ERROR, "553 Could not create file refuse.bin"},
+            {"c.bin", 0, setup + " with STOR"},  // the set-up itself had worked
+            {"no-setup.bin", ERROR_INTERNET_EXTENDED_ERROR, "500 " + setup + " refused."},
+            {"d.bin", 0, setup + " alone"},
+            {"e.bin", 0, setup + " with STOR"},
+            {passive ? "dead-port-425.bin" : "no-setup.bin", passive ? ERROR_INTERNET_CANNOT_CONNECT
+                                                                     : ERROR_INTERNET_EXTENDED_ERROR,
+             passive ? "227 Entering Passive Mode" : "500 PORT refused."},
+            {"f.bin", 0, setup + " alone"},
+            {passive ? "dead-port.bin" : "no-setup-150.bin", ERROR_INTERNET_CONNECTION_ABORTED, ""},
+        };
+        for (const auto& r : rows) {
+            SCOPED_TRACE(r.name);
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_EQ(c->PutFile(f.local / "f", r.name), r.error == 0);
+            const std::string reply = GetLastResponseInfo();
+            if (r.error == 0) {
+                EXPECT_EQ(reply, "226 stored 5 bytes; " + r.reply);
+            } else {
+                EXPECT_EQ(GetLastInternetError(), r.error);
+                EXPECT_EQ(reply.substr(0, r.reply.size()), r.reply);
+                EXPECT_EQ(c->IsOpen(), r.error != ERROR_INTERNET_CONNECTION_ABORTED);
+            }
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        }
+        EXPECT_FALSE(c->SetCurrentDirectory("/"));
+        EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_CONNECTION_ABORTED);
+    }
+}
+
+// An MFMT whose answer is read after the next command line: each answer goes to its own command, in turn,
+// whether it says yes, no, or 421; FinishDeferred leaves none owed, after Close too.
+TEST(FtpFaults, DeferredAnswersAreReadInTurn) {
+    Faulty f("pipeline");
+    FtpConnection* c = f.Connect();
+    ASSERT_TRUE(c->CanSetModificationTime());
+    testsupport::WriteFile(f.local / "f", "x");
+    const std::int64_t when = 1600000000;
+    auto a = c->SetModificationTimeDeferred("a.bin", when);
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->state, DeferredReply::kOwed);
+    EXPECT_TRUE(c->PutFile(f.local / "f", "b.bin"));
+    EXPECT_EQ(a->state, DeferredReply::kPositive);
+    EXPECT_EQ(GetLastResponseInfo(), "226 stored 1 bytes; PORT alone");
+    auto refused = c->SetModificationTimeDeferred("refuse.bin", when);
+    auto yes = c->SetModificationTimeDeferred("c.bin", when);  // goes out before the refusal is read
+    EXPECT_EQ(refused->state, DeferredReply::kFailed);
+    EXPECT_TRUE(c->SetCurrentDirectory("/"));
+    EXPECT_EQ(GetLastResponseInfo(), "250 ok");
+    EXPECT_EQ(yes->state, DeferredReply::kPositive);
+    auto last = c->SetModificationTimeDeferred("d.bin", when);
+    EXPECT_TRUE(c->FinishDeferred());
+    EXPECT_EQ(last->state, DeferredReply::kPositive);
+
+    auto gone = c->SetModificationTimeDeferred("gone.bin", when);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(c->PutFile(f.local / "f", "e.bin"));
+    EXPECT_EQ(GetLastResponseInfo().substr(0, 3), "421");
+    EXPECT_EQ(gone->state, DeferredReply::kFailed);
+    EXPECT_FALSE(c->IsOpen());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    FtpConnection* other = f.Connect();
+    auto closed = other->SetModificationTimeDeferred("a.bin", when);
+    std::thread([other] { other->Close(); }).join();
+    EXPECT_FALSE(other->FinishDeferred());
+    EXPECT_EQ(GetLastInternetError(), ERROR_INTERNET_OPERATION_CANCELLED);
+    EXPECT_EQ(closed->state, DeferredReply::kFailed);
+}
+
 TEST(FtpFaults, ClosingTheSessionStopsAConnectThatWaitsForTheGreeting) {
     Faulty f("no-greeting");
     auto start = std::chrono::steady_clock::now();

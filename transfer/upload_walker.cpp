@@ -481,16 +481,22 @@ void UploadWalker::Sent(RemoteFolder& folder, const std::string& name, const Sen
     folder.sentNow[name] = sent;
 }
 
+bool UploadWalker::LookAgain(const RemoteFolder& f, std::map<std::string, inet::ListEntry>& out, bool& exactTimes) {
+    // Listed by its absolute name where the walk listed it so: no change of directory for each folder.
+    if (f.path != cursor_->Path() && ListedFrom(f.path))
+        return ListHere(conn_, out, exactTimes, cursor_->Name(f.path));
+    std::string failed;
+    return cursor_->GoTo(f.path, false, failed, false) && ListHere(conn_, out, exactTimes);
+}
+
 void UploadWalker::SaveRecords() {
     NoteStamped(true);
     for (auto& [here, f] : folders_) {
         if (f.sentNow.empty() || Abandoned()) continue;
-        std::string failed;
         std::map<std::string, inet::ListEntry> after;
         bool exactTimes = false;
         // What cannot be looked at again is not recorded: those files are simply sent next time.
-        if (f.mustLook && (!cursor_->GoTo(f.path, false, failed, false) || !ListHere(conn_, after, exactTimes)))
-            continue;
+        if (f.mustLook && !LookAgain(f, after, exactTimes)) continue;
         SentRecord record;
         for (const auto& [name, was] : f.record)
             if (f.server.count(name) && (!f.mustLook || after.count(name))) record[name] = was;

@@ -210,6 +210,8 @@ private:
     // cursor stands rather than entered first: with the option to send
     // changed files only, where the server named the base absolutely.
     bool ListedFrom(const walk::RemotePath& path) const;
+    // Lists folder `f` again after the walk; false when it cannot be listed.
+    bool LookAgain(const RemoteFolder& f, std::map<std::string, inet::ListEntry>& out, bool& exactTimes);
     // Whether item `i`, to go in as `name` into directory `f`, is
     // provably the file the server holds: the server lists it, and either
     // the record says it was sent from the local file as it is now, with the

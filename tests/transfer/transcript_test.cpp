@@ -114,7 +114,8 @@ TEST_P(TranscriptUpload, PerExtensionIntoTheRulesDirectories) {
 // entered until a file has to go into it (its own listing goes by its absolute path), one that is missing is made
 // without a CWD that fails first; the directories the walk makes are not listed (they are empty). Where the server
 // sets times (MFMT: pyftpdlib), a file sent in binary mode is known as it arrived, and only the directories a
-// text-mode file went into are listed again after the walk; without MFMT (vsftpd) every directory sent into is.
+// text-mode file went into are listed again after the walk; without MFMT (vsftpd) every directory sent into is,
+// each by its absolute path unless the walk stands in it.
 TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyWhereItMust) {
     SettingKey options;
     options.CreateKey(winreg::HKEY_CURRENT_USER, layout::kOptionKey);
@@ -148,9 +149,8 @@ TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyW
                   stor("readme.txt") + "CWD site\nMKD ./css\nCWD css\nCWD ../\nMKD ./img\nCWD img\nCWD ../\n" +
                   stor("index.html") + "TYPE I\n" + stor("logo.png") + "CWD css\n" + stor("main.css") +
                   "MKD ./print\nCWD print\nCWD " + www + "/site/img\n" + stor("a.png") + "CWD " + www +
-                  "/site/css/print\nTYPE A\n" + stor("p.txt") + "CWD " + www + "\n" + list + "CWD site\n" + list +
-                  (Pyftpdlib() ? "CWD css\nCWD print\n" + list
-                               : "CWD css\n" + list + "CWD print\n" + list + "CWD " + www + "/site/img\n" + list));
+                  "/site/css/print\nTYPE A\n" + stor("p.txt") + listAt("") + listAt("/site") +
+                  (Pyftpdlib() ? list : listAt("/site/css") + list + listAt("/site/img")));
 
     // Unchanged: each directory listed once, from where the walk started, and nothing else.
     EXPECT_EQ(publish(transfer::ChangedOnlyText(0, 6)),
@@ -167,8 +167,8 @@ TEST_P(TranscriptUpload, SendingChangedOnlyListsNoDirectoryItMadeAndRelistsOnlyW
               transfertest::LoginToWww(Pyftpdlib()) + "TYPE A\n" + list + listAt("/site") + listAt("/site/css") +
                   listAt("/site/img") + "CWD " + www + "/site/img\nMKD ./new\nCWD new\n" +
                   listAt("/site/css/print") + "CWD " + www + "/site/css/print\n" + stor("p.txt") + "CWD " + www +
-                  "/site/img/new\nTYPE I\n" + stor("n.png") + "CWD " + www + "/site/css/print\nTYPE A\n" + list +
-                  (Pyftpdlib() ? "" : "CWD " + www + "/site/img/new\n" + list));
+                  "/site/img/new\nTYPE I\n" + stor("n.png") + "TYPE A\n" + listAt("/site/css/print") +
+                  (Pyftpdlib() ? "" : list));
     EXPECT_EQ(testsupport::ReadFile(server.Local("www/site/css/print/p.txt")).rfind("changed", 0), 0u);
 }
 

@@ -10,7 +10,13 @@ fifo=$(mktemp -u "${TMPDIR:-/tmp}/parvex-xvfb-XXXXXX")
 mkfifo "$fifo"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 xvfb=$!
-read -r display <"$fifo"
+# Bounded: an X server that never says its display would otherwise hang the test until CTest's own limit.
+if ! read -r -t 30 display <"$fifo"; then
+  rm -f "$fifo"
+  kill "$xvfb" 2>/dev/null || true
+  echo "with_xvfb.sh: Xvfb did not start within 30 s" >&2
+  exit 1
+fi
 rm -f "$fifo"
 trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null || true' EXIT
 export DISPLAY=":$display"

@@ -76,15 +76,17 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
     // refuses the set-up, answers it unreadably or cannot be reached on its data port fails as it always has.
     const bool pipelined = setupProven;
     setupProven = false;
-    if (passive) {
-        sockaddr_storage addr = peer;
-        socklen_t len = peerLen;
-        const bool v4 = peer.ss_family == AF_INET;
-        const std::string setup = v4 ? "PASV" : "EPSV";
+    const auto sendSetup = [&](const std::string& setup) {
         if (pipelined)
             Write({setup, cmd});
         else
             Write({setup});
+    };
+    if (passive) {
+        sockaddr_storage addr = peer;
+        socklen_t len = peerLen;
+        const bool v4 = peer.ss_family == AF_INET;
+        sendSetup(v4 ? "PASV" : "EPSV");
         Reply r = ReadReply();
         std::uint16_t port = 0;
         if (v4) {
@@ -137,10 +139,7 @@ void FtpConnection::Impl::OpenData(const std::string& cmd, DWORD type) {
         inet_ntop(AF_INET6, &sin6->sin6_addr, host, sizeof host);
         portCmd = "EPRT |2|" + std::string(host) + "|" + std::to_string(ntohs(sin6->sin6_port)) + "|";
     }
-    if (pipelined)
-        Write({portCmd, cmd});
-    else
-        Write({portCmd});
+    sendSetup(portCmd);
     Reply p = ReadReply();
     // A server that answers PORT only once it has connected (pyftpdlib) may say 150 to the transfer command
     // first. A 1xx answers no PORT: it is the transfer command's, and PORT's final reply follows it.
